@@ -1,0 +1,48 @@
+#include "app/Dialogs.h"
+
+#include <QDialog>
+#include <QFileDialog>
+#include <QMessageBox>
+
+#include "app/Texts.h"
+
+namespace {
+
+class QtDialogs : public Dialogs {
+ public:
+  void Information(QWidget* owner, const QString& text) override {
+    QMessageBox::information(owner, Texts::kProgramTitle, text);
+  }
+
+  bool AskYesNo(QWidget* owner, const QString& text) override {
+    QMessageBox box(QMessageBox::Information, Texts::kProgramTitle, text, QMessageBox::Yes | QMessageBox::No, owner);
+    return box.exec() == QMessageBox::Yes;
+  }
+
+  QString OpenFileName(QWidget* owner, const QString& title, const QString& filter) override {
+    return QFileDialog::getOpenFileName(owner, title, QString(), filter);
+  }
+
+  QString SaveFileName(QWidget* owner, const QString& title, const QString& filter, const QString& defaultSuffix,
+                       const QString& proposedName) override {
+    QFileDialog dialog(owner, title, QString(), filter);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix(defaultSuffix);
+    dialog.selectFile(proposedName);
+    // The caller asks before overwriting, in its own words.
+    dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return QString();
+    return dialog.selectedFiles().first();
+  }
+
+  int ShowModal(QDialog& dialog) override { return dialog.exec(); }
+};
+
+QtDialogs realDialogs;
+Dialogs* installed = nullptr;
+
+}  // namespace
+
+Dialogs& Dialogs::Current() { return installed != nullptr ? *installed : realDialogs; }
+
+void Dialogs::Install(Dialogs* dialogs) { installed = dialogs; }

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QString>
+
+class QDialog;
+class QWidget;
+
+/// The one way the windows show message boxes, file dialogs and modal
+/// windows, so that tests can answer them.
+class Dialogs {
+ public:
+  virtual ~Dialogs() = default;
+
+  /// An information box captioned with the program title, with an OK button.
+  virtual void Information(QWidget* owner, const QString& text) = 0;
+  /// An information box with Yes and No buttons; true for Yes.
+  virtual bool AskYesNo(QWidget* owner, const QString& text) = 0;
+  /// The chosen file name, empty when cancelled.
+  virtual QString OpenFileName(QWidget* owner, const QString& title, const QString& filter) = 0;
+  /// The chosen file name, empty when cancelled.
+  virtual QString SaveFileName(QWidget* owner, const QString& title, const QString& filter,
+                               const QString& defaultSuffix, const QString& proposedName) = 0;
+  /// Shows a window modally and returns its result.
+  virtual int ShowModal(QDialog& dialog) = 0;
+
+  /// The dialogs in use: the real ones unless a test installed its own.
+  static Dialogs& Current();
+  /// Installs replacement dialogs (nullptr restores the real ones); not owned.
+  static void Install(Dialogs* dialogs);
+};

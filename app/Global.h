@@ -1,0 +1,46 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+/// Helpers the windows share: time text, bit rates, the per-user data folder,
+/// a file's play length and the MPEG layer of a file.
+///
+/// Time text is hh:mm:ss.t; times are signed 32-bit milliseconds; trackbar
+/// positions count half-seconds.
+
+/// The MP3 encoder's bit rates, in this order.
+enum TMP3BitRate {
+  mbrAuto, mbr32, mbr40, mbr48, mbr56, mbr64, mbr80, mbr96,
+  mbr112, mbr128, mbr144, mbr160, mbr192, mbr224, mbr256, mbr320
+};
+
+/// "0" before values below 10: 7 gives "07", 12 gives "12".
+std::string TwoDigits(int32_t value);
+/// TwoDigits of the text read as a decimal integer (0 when it is not one).
+std::string TwoDigitsOfText(const std::string& text);
+/// Loose syntax check: one or two digits, ":", one or two digits, ":", one
+/// or two digits, ".", at most one more character.
+bool IsTimeText(const std::string& text);
+/// Strict shape check: ten characters with ":" at 3 and 6 and "." at 9.
+bool IsFullTimeText(const std::string& text);
+/// Pads the first three fields to two digits and keeps one character after the point.
+std::string NormalizeTimeText(const std::string& text);
+int32_t TimeTextToMs(const std::string& text);
+/// Truncates to tenths; hours count modulo 256; a negative value counts as 0.
+std::string MsToTimeText(int32_t ms);
+/// MsToTimeText of position x 500 ms.
+std::string PositionToTimeText(int32_t position);
+TMP3BitRate BitRateToMP3BitRate(int32_t bitsPerSecond);
+
+/// The per-user data folder, ending in '/'.
+std::string GetAppDataFolder();
+/// The 37 detail columns of a file joined with CR LF. Raises
+/// std::runtime_error when the file is not found.
+std::string GetShellDetails(const std::string& fileName);
+/// hh:mm:ss of the file's length, "00:00:00" when it cannot be told.
+std::string GetFileDurationText(const std::string& fileName);
+/// The layer (1, 2 or 3) of the first MPEG audio frame header in the file, 0
+/// when there is none or the file does not exist. Raises std::runtime_error
+/// when the file cannot be read.
+int GetMpegLayer(const std::string& fileName);

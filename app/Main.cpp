@@ -1,0 +1,229 @@
+#include "app/Main.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCursor>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QScreen>
+#include <QShowEvent>
+
+#include "app/About.h"
+#include "app/ClickLabel.h"
+#include "app/Dialogs.h"
+#include "app/Joiner.h"
+#include "app/JpegImage.h"
+#include "app/Links.h"
+#include "app/Segmo.h"
+#include "app/Texts.h"
+#include "platform/shell.h"
+
+namespace {
+
+constexpr char kInitialTime[] = "00:00:00.0";
+
+template <typename Widget>
+Widget* Place(Widget* widget, const char* name, QRect geometry) {
+  widget->setObjectName(name);
+  widget->setGeometry(geometry);
+  return widget;
+}
+
+QPushButton* MakeButton(QWidget* parent, const char* name, const QString& caption, QRect geometry) {
+  return Place(new QPushButton(caption, parent), name, geometry);
+}
+
+/// A button that shows an action's caption and enabled state and triggers it.
+QPushButton* MakeActionButton(QWidget* parent, const char* name, QAction* action, QRect geometry) {
+  QPushButton* button = MakeButton(parent, name, action->text(), geometry);
+  auto follow = [button, action] {
+    button->setText(action->text());
+    button->setEnabled(action->isEnabled());
+  };
+  follow();
+  QObject::connect(action, &QAction::changed, button, follow);
+  QObject::connect(button, &QPushButton::clicked, action, &QAction::trigger);
+  return button;
+}
+
+QAction* MakeAction(QObject* parent, const char* name, const QString& caption, bool enabled) {
+  auto* action = new QAction(caption, parent);
+  action->setObjectName(name);
+  action->setEnabled(enabled);
+  return action;
+}
+
+void OpenPage(const char* url) { Shell::OpenUrl(url); }
+
+}  // namespace
+
+TfrmMain::TfrmMain(QWidget* parent) : QWidget(parent) {
+  setObjectName("frmMain");
+  setWindowTitle(Texts::kProgramTitle);
+  setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                 Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+  setFixedSize(kClientWidth, kClientHeight);
+  setWindowIcon(QPixmap::fromImage(LoadJpeg(":/pictures/icon.jpg")));
+
+  CreateBanner();
+  CreateFileGroup();
+  CreatePreviewGroup();
+  CreateCutGroup();
+  CreateWindowButtons();
+  FormCreate();
+
+  if (const QScreen* screen = QGuiApplication::primaryScreen())
+    move(screen->availableGeometry().center() - rect().center());
+}
+
+void TfrmMain::CreateBanner() {
+  imgTitle = Place(new QLabel(this), "imgTitle", QRect(0, 0, kClientWidth, 50));
+  imgTitle->setScaledContents(true);
+  imgTitle->setPixmap(QPixmap::fromImage(LoadJpeg(":/pictures/banner.jpg")));
+
+  Image1 = Place(new ClickLabel(this), "Image1", QRect(6, 5, 40, 40));
+  Image1->setScaledContents(true);
+  Image1->setPixmap(QPixmap::fromImage(LoadJpeg(":/pictures/icon.jpg")));
+  Image1->OnClick = [] { OpenPage(Links::kHomePage); };
+
+  lTitle = Place(new ClickLabel(this), "lTitle", QRect(54, 6, 200, 18));
+  lTitle->setText(Texts::kMakerAddress);
+  QFont bold = lTitle->font();
+  bold.setBold(true);
+  lTitle->setFont(bold);
+  lTitle->SetLinkColours(Qt::white, Qt::white);
+  lTitle->OnClick = [] { OpenPage(Links::kMakerSite); };
+
+  lSubtitle = Place(new QLabel(Texts::kSubtitle, this), "lSubtitle", QRect(54, 26, 260, 18));
+  QPalette white = lSubtitle->palette();
+  white.setColor(QPalette::WindowText, Qt::white);
+  lSubtitle->setPalette(white);
+
+  lUpdate = Place(new ClickLabel(this), "lUpdate", QRect(0, 17, 0, 18));
+  lUpdate->setText(Texts::kCheckForUpdates);
+  lUpdate->adjustSize();
+  lUpdate->OnClick = [] { OpenPage(Links::kUpdateCheck); };
+
+  iUpdate = Place(new QLabel(this), "iUpdate", QRect(0, 18, 16, 16));
+  iUpdate->setPixmap(QPixmap::fromImage(LoadJpeg(":/pictures/update.jpg")));
+}
+
+void TfrmMain::CreateFileGroup() {
+  auto* group = Place(new QGroupBox(this), "gbFile", QRect(6, 54, 501, 40));
+  bOpen = MakeButton(group, "bOpen", "&Open File", QRect(8, 8, 90, 25));
+  eOpenFile = Place(new QLineEdit(group), "eOpenFile", QRect(104, 10, 387, 21));
+  eOpenFile->setReadOnly(true);
+
+  // The range trackbar comes here; until then its place stays empty.
+  tbAudio = Place(new QWidget(this), "tbAudio", kTrackBarRect);
+  tbAudio->setCursor(Qt::PointingHandCursor);
+}
+
+void TfrmMain::CreatePreviewGroup() {
+  auto* group = Place(new QGroupBox(this), "gbPreview", QRect(6, 152, 244, 112));
+  aPlay = MakeAction(this, "aPlay", "&Play", true);
+  aPause = MakeAction(this, "aPause", "P&ause", false);
+  aStop = MakeAction(this, "aStop", "&Stop", false);
+  aMarkStart = MakeAction(this, "aMarkStart", "&Mark Start", false);
+  aMarkEnd = MakeAction(this, "aMarkEnd", "Mark &End", false);
+  aPlaySelection = MakeAction(this, "aPlaySelection", "P&lay Selection", false);
+
+  MakeActionButton(group, "bPlay", aPlay, QRect(10, 12, 108, 27));
+  MakeActionButton(group, "bPause", aPause, QRect(10, 44, 108, 27));
+  MakeActionButton(group, "bStop", aStop, QRect(10, 76, 108, 27));
+  MakeActionButton(group, "bMarkStart", aMarkStart, QRect(126, 12, 108, 27));
+  MakeActionButton(group, "bMarkEnd", aMarkEnd, QRect(126, 44, 108, 27));
+  MakeActionButton(group, "bPlaySelection", aPlaySelection, QRect(126, 76, 108, 27));
+}
+
+void TfrmMain::CreateCutGroup() {
+  auto* group = Place(new QGroupBox(this), "gbCut", QRect(256, 152, 251, 112));
+  Label1 = Place(new QLabel("Splitted File Size: ", group), "Label1", QRect(12, 12, 120, 20));
+  lFileTime = Place(new QLabel(kInitialTime, group), "lFileTime", QRect(132, 12, 100, 20));
+
+  eStart = Place(new QLineEdit(kInitialTime, group), "eStart", QRect(12, 42, 96, 23));
+  eStart->setMaxLength(10);
+  eStart->setToolTip("Start Time");
+  Place(new QLabel("---", group), "lDash", QRect(114, 44, 24, 20));
+  eEnd = Place(new QLineEdit(kInitialTime, group), "eEnd", QRect(142, 42, 96, 23));
+  eEnd->setMaxLength(10);
+  eEnd->setToolTip("End Time");
+
+  bStartCut = MakeButton(group, "bStartCut", "Start &Cut", QRect(70, 76, 110, 27));
+}
+
+void TfrmMain::CreateWindowButtons() {
+  bSegmo = MakeButton(this, "bSegmo", "&Segment Cut", QRect(189, 276, 100, 27));
+  bSegmo->setToolTip("Cut off many useless data segment just one time");
+  connect(bSegmo, &QPushButton::clicked, this, [this] { bSegmoClick(); });
+
+  bJoiner = MakeButton(this, "bJoiner", "&Joiner && Mixer", QRect(297, 276, 100, 27));
+  bJoiner->setToolTip("Merge or mix two audio files");
+  connect(bJoiner, &QPushButton::clicked, this, [this] { bJoinerClick(); });
+
+  bAbout = MakeButton(this, "bAbout", "Mo&re", QRect(405, 276, 100, 27));
+  connect(bAbout, &QPushButton::clicked, this, [this] { bAboutClick(); });
+
+  pmAbout = new QMenu(this);
+  pmAbout->setObjectName("pmAbout");
+  pmAbout->addAction("&Homepage", this, [] { OpenPage(Links::kHomePage); })->setObjectName("miHomepage");
+  pmAbout->addSeparator();
+  pmAbout->addAction("&Donate", this, [] { OpenPage(Links::kDonation); })->setObjectName("miDonate");
+  pmAbout->addSeparator();
+  pmAbout->addAction("&About...", this, [this] { miAboutClick(); })->setObjectName("miAbout");
+  pmAbout->addSeparator();
+  pmAbout->addAction("&Exit", this, [this] { close(); })->setObjectName("miExit");
+}
+
+void TfrmMain::FormCreate() { lUpdate->SetLinkColours(Qt::white, Qt::red); }
+
+void TfrmMain::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  if (!event->spontaneous()) FormShow();
+}
+
+void TfrmMain::FormShow() {
+  try {
+    imgTitle->setGeometry(0, 0, width(), 50);
+    lUpdate->adjustSize();
+    lUpdate->move(width() - lUpdate->width() - 10, lUpdate->y());
+    iUpdate->move(lUpdate->x() - 20, iUpdate->y());
+    SelectionPlay = false;
+    bOpen->setFocus();
+    while (QApplication::overrideCursor() != nullptr) QApplication::restoreOverrideCursor();
+  } catch (...) {
+    // The window is shown whatever goes wrong in its layout.
+  }
+}
+
+void TfrmMain::WMWakeUp() {
+  show();
+  if (isMinimized()) setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+  raise();
+  activateWindow();
+}
+
+void TfrmMain::ShowSecondary(QDialog& window) {
+  Dialogs::Current().ShowModal(window);
+  tbAudio->update();
+}
+
+void TfrmMain::bSegmoClick() {
+  TfrmSegmo window(this);
+  ShowSecondary(window);
+}
+
+void TfrmMain::bJoinerClick() {
+  TfrmJoiner window(this);
+  ShowSecondary(window);
+}
+
+void TfrmMain::bAboutClick() { pmAbout->popup(QCursor::pos()); }
+
+void TfrmMain::miAboutClick() {
+  TfrmAbout window(this);
+  ShowSecondary(window);
+}

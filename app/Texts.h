@@ -1,0 +1,21 @@
+#pragma once
+
+// Every text the windows show, kept together.
+namespace Texts {
+
+inline constexpr char kProgramTitle[] = "Vorlun Clipwright";
+inline constexpr char kWindowClassName[] = "Vorlun Clipwright Made by Vorlun Software";
+inline constexpr char kSubtitle[] = "Cut MP3, WAV, WMA files into pieces";
+inline constexpr char kCheckForUpdates[] = "Check for updates...";
+inline constexpr char kMakerAddress[] = "www.example.org";
+
+inline constexpr char kAboutVersion[] = "Version: 3.1   Build 20260605";
+inline constexpr char kAboutDonate1[] = "If you like it, please feel free to donate, any donations";
+inline constexpr char kAboutDonate2[] = "large or small are greatly appreciated.";
+
+inline constexpr char kSegmoCaption[] = "Segment Cut";
+inline constexpr char kJoinerCaption[] = "Joiner & Mixer";
+
+inline constexpr char kTimeFormat[] = "Please make sure the time format is 00:00:00.0";
+
+}  // namespace Texts

@@ -1,0 +1,71 @@
+#include "audio/classes/MainThread.h"
+
+#include <QCoreApplication>
+#include <QThread>
+#include <condition_variable>
+#include <deque>
+#include <memory>
+#include <mutex>
+
+namespace MainThread {
+namespace {
+
+struct PendingCall {
+  std::function<void()> fn;
+  bool finished = false;  // guarded by queueMutex
+};
+
+std::mutex queueMutex;
+std::condition_variable callFinished;
+std::deque<std::shared_ptr<PendingCall>> queue;
+
+void RunSafely(const std::function<void()>& fn) {
+  try {
+    fn();
+  } catch (...) {
+    // A handler's failure must not kill the thread that delivered it.
+  }
+}
+
+}  // namespace
+
+bool IsCurrent() {
+  QCoreApplication* app = QCoreApplication::instance();
+  return app == nullptr || QThread::currentThread() == app->thread();
+}
+
+void Call(const std::function<void()>& fn) {
+  if (IsCurrent()) {
+    RunSafely(fn);
+    return;
+  }
+  auto call = std::make_shared<PendingCall>();
+  call->fn = fn;
+  {
+    std::lock_guard lock(queueMutex);
+    queue.push_back(call);
+  }
+  QMetaObject::invokeMethod(QCoreApplication::instance(), [] { RunPending(); }, Qt::QueuedConnection);
+  std::unique_lock lock(queueMutex);
+  callFinished.wait(lock, [&] { return call->finished; });
+}
+
+void RunPending() {
+  for (;;) {
+    std::shared_ptr<PendingCall> call;
+    {
+      std::lock_guard lock(queueMutex);
+      if (queue.empty()) return;
+      call = queue.front();
+      queue.pop_front();
+    }
+    RunSafely(call->fn);
+    {
+      std::lock_guard lock(queueMutex);
+      call->finished = true;
+    }
+    callFinished.notify_all();
+  }
+}
+
+}  // namespace MainThread

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <functional>
+
+/// Hands calls from worker threads to the Qt main thread and waits for them.
+///
+/// Calls run on the main thread one at a time, in the order they were made,
+/// either from the main thread's event loop or from RunPending(), which code
+/// that blocks the main thread while waiting for a worker calls on every pass.
+namespace MainThread {
+
+/// True on the thread that runs the QCoreApplication (or on any thread when there is none).
+bool IsCurrent();
+
+/// Runs fn on the main thread and returns after it has returned. On the main
+/// thread itself, or when no QCoreApplication exists, fn runs at once.
+/// An exception thrown by fn is swallowed: a handler cannot reach the caller.
+void Call(const std::function<void()>& fn);
+
+/// Runs every call that another thread is waiting for. Main thread only.
+void RunPending();
+
+}  // namespace MainThread

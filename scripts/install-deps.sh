@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Installs every Debian package the project needs to build, run and test.
+# Safe to run again: apt-get skips what is already installed.
+set -euo pipefail
+
+packages=(
+  # build and test tools
+  cmake pkg-config g++ make libgtest-dev libgmock-dev libbenchmark-dev
+  # Qt 6: widgets, local sockets, audio output, headless platform plugin
+  qt6-base-dev qt6-multimedia-dev qt6-qpa-plugins libqt6gui6
+  # decoding, encoding, tags, pictures
+  libavformat-dev libavcodec-dev libavutil-dev libswresample-dev
+  libmp3lame-dev libtag1-dev libtagc0-dev libjpeg62-turbo-dev
+)
+
+if [ "$(id -u)" -ne 0 ]; then
+  SUDO=sudo
+else
+  SUDO=
+fi
+
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update
+$SUDO apt-get install -y --no-install-recommends "${packages[@]}"
