@@ -60,6 +60,9 @@ TfrmAbout::TfrmAbout(QWidget* parent) : QDialog(parent) {
 
 void TfrmAbout::showEvent(QShowEvent* event) {
   Label1->setText(Texts::kProgramTitle);
-  if (QWidget* owner = parentWidget()) move(owner->geometry().center() - rect().center());
+  if (QWidget* owner = parentWidget()) {
+    const QRect area = owner->geometry();
+    setGeometry(area.x() + (area.width() - width()) / 2, area.y() + (area.height() - height()) / 2, width(), height());
+  }
   QDialog::showEvent(event);
 }

@@ -45,13 +45,7 @@ void TAuOutput::Run() {
   if (Busy_) throw EAuException("Component is Busy");
   if (Input_ == nullptr) throw EAuException("Input is not assigned");
   Busy_ = true;
-  // A run that just ended may not have reached its idle wait yet.
-  while (!Thread_->Idle) std::this_thread::yield();
-  while (Thread_->Idle) {
-    Thread_->StopRequested = false;
-    Thread_->Wake.Set();
-    std::this_thread::yield();
-  }
+  Thread_->StartRun();
 }
 
 void TAuOutput::Stop(bool Async) {

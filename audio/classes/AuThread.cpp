@@ -15,6 +15,15 @@ TAuThread::~TAuThread() {
   }
 }
 
+void TAuThread::StartRun() {
+  // A run that just ended may not have reached its idle wait yet. Once it
+  // has, one signal wakes it; signalling more could start a second run.
+  while (!Idle) std::this_thread::yield();
+  StopRequested = false;
+  Idle = false;
+  Wake.Set();
+}
+
 void TAuThread::Terminate() { Terminated = true; }
 
 void TAuThread::WaitForEnd() {
@@ -35,8 +44,9 @@ void TAuThread::WaitForRun() {
   Wake.Reset();
   Idle = true;
   Wake.Wait();
+  // StartRun cleared StopRequested before waking us; clearing it here again
+  // would lose a stop requested right after Run.
   Idle = false;
-  StopRequested = false;
 }
 
 void TAuThread::Execute() {

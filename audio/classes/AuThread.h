@@ -17,6 +17,9 @@ class TAuThread {
   /// Ends and joins the thread; call Terminate first.
   ~TAuThread();
 
+  /// Wakes the thread for one run. The thread counts as not idle from here
+  /// on, so a stop that follows at once waits for the run it started.
+  void StartRun();
   /// Asks the thread to end; it leaves at its next idle wait.
   void Terminate();
   /// Wakes the idle thread until it ends (used on destruction).

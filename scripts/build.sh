@@ -1,0 +1,12 @@
+#!/usr/bin/env bash
+# Builds the program and its tests.
+#   scripts/build.sh            normal build in build/
+#   scripts/build.sh address    AddressSanitizer + UndefinedBehaviorSanitizer in build-address/
+#   scripts/build.sh thread     ThreadSanitizer in build-thread/
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+sanitize="${1:-}"
+dir=build${sanitize:+-$sanitize}
+cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSANITIZE="$sanitize"
+cmake --build "$dir" -j "$(nproc)"

@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Runs every test headless (no display, no sound server needed).
+#   scripts/test.sh [address|thread]   uses the matching build folder of scripts/build.sh
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+sanitize="${1:-}"
+dir=build${sanitize:+-$sanitize}
+export QT_QPA_PLATFORM=offscreen
+export TSAN_OPTIONS=second_deadlock_stack=1
+cd "$dir"
+if [ "$sanitize" = thread ]; then
+  # Qt's own threads are not instrumented and would only give false reports;
+  # the window tests run on one thread anyway.
+  ctest --output-on-failure --timeout 300 -j "$(nproc)" -LE gui
+else
+  ctest --output-on-failure --timeout 300 -j "$(nproc)"
+fi

@@ -1,0 +1,105 @@
+#pragma once
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <climits>
+#include <cstdint>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "audio/ACS_Classes.h"
+
+/// An input that delivers a byte pattern from memory in blocks of at most BlockSize.
+class MemoryInput : public TAuInput {
+ public:
+  explicit MemoryInput(size_t bytes, uint8_t seed = 0) : data(bytes) {
+    for (size_t i = 0; i < bytes; ++i) data[i] = static_cast<uint8_t>(i * 7 + seed);
+    AnnouncedSize = static_cast<int64_t>(bytes);
+  }
+  ~MemoryInput() override { DetachOutputs(); }
+
+  int BitsPerSample() override { return 16; }
+  int Channels() override { return 1; }
+  int SampleRate() override { return 8000; }
+
+  /// Lets a test set the counters Progress reads.
+  void SetCounters(int64_t position, int64_t size) {
+    Position_ = position;
+    Size_ = size;
+  }
+
+  std::vector<uint8_t> data;
+  int64_t AnnouncedSize = 0;  // what Size reports during a run; -1 for unknown
+  uint32_t BlockSize = 64;
+  std::string InitError;
+  std::string FlushError;
+  std::atomic<int> Flushes{0};
+
+ protected:
+  void InitInternal() override {
+    if (!InitError.empty()) throw std::runtime_error(InitError);
+    Busy_ = true;
+    Position_ = 0;
+    Size_ = AnnouncedSize;
+    offset_ = 0;
+  }
+  void FlushInternal() override {
+    ++Flushes;
+    Busy_ = false;
+    if (!FlushError.empty()) throw std::runtime_error(FlushError);
+  }
+  void GetDataInternal(void*& Buffer, uint32_t& Bytes) override {
+    Bytes = static_cast<uint32_t>(std::min<size_t>({Bytes, BlockSize, data.size() - offset_}));
+    Buffer = data.data() + offset_;
+    offset_ += Bytes;
+  }
+
+ private:
+  size_t offset_ = 0;
+};
+
+/// An output that copies its input into memory. A test can hold it after a
+/// number of blocks (BlocksAllowed) to observe it while it runs; a held output
+/// ends its run when a stop is requested, unless IgnoreStop is set.
+class MemoryOutput : public TAuOutput {
+ public:
+  ~MemoryOutput() override { StopAndJoin(); }
+
+  std::vector<uint8_t> written;
+  std::string PrepareError;
+  std::atomic<int> BlocksAllowed{INT_MAX};
+  std::atomic<int> BlocksDone{0};
+  std::atomic<bool> IgnoreStop{false};
+  std::atomic<int> DoneCalls{0};
+
+ protected:
+  void Prepare() override {
+    if (!PrepareError.empty()) throw EAuException(PrepareError);
+    written.clear();
+    BlocksDone = 0;
+    Input_->Init();
+  }
+
+  bool DoOutput(bool Abort) override {
+    if (Abort) return false;
+    while (BlocksDone >= BlocksAllowed) {
+      if (!IgnoreStop && Thread()->StopRequested) return false;
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    void* block = nullptr;
+    uint32_t bytes = 4096;
+    Input_->GetData(block, bytes);
+    if (bytes == 0) return false;
+    const auto* begin = static_cast<const uint8_t*>(block);
+    written.insert(written.end(), begin, begin + bytes);
+    ++BlocksDone;
+    return true;
+  }
+
+  void Done() override {
+    ++DoneCalls;
+    Input_->Flush();
+  }
+};

@@ -1,0 +1,391 @@
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QThread>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "audio/ACS_Classes.h"
+#include "tests/audio/MemoryComponents.h"
+#include "tests/support/EventLoop.h"
+
+namespace {
+
+/// What the handlers of one output saw, in order: "progress:N", "exception:MSG", "done".
+struct EventLog {
+  std::vector<std::string> entries;
+  bool allOnMainThread = true;
+
+  void Attach(MemoryOutput& output) {
+    output.OnProgress = [this, &output](TComponent* sender) {
+      Note(sender == &output);
+      entries.push_back("progress:" + std::to_string(output.Progress()));
+    };
+    output.OnThreadException = [this, &output](TComponent* sender) {
+      Note(sender == &output);
+      entries.push_back("exception:" + output.ExceptionMessage());
+    };
+    output.OnDone = [this, &output](TComponent* sender) {
+      Note(sender == &output);
+      entries.push_back("done");
+    };
+  }
+
+  int Count(const std::string& prefix) const {
+    return static_cast<int>(std::count_if(entries.begin(), entries.end(),
+                                          [&](const std::string& e) { return e.rfind(prefix, 0) == 0; }));
+  }
+
+ private:
+  void Note(bool rightSender) {
+    if (!rightSender || QThread::currentThread() != QCoreApplication::instance()->thread()) allOnMainThread = false;
+  }
+};
+
+bool WaitForBlocks(MemoryOutput& output, int blocks) {
+  return SpinUntil([&] { return output.BlocksDone >= blocks; });
+}
+
+TEST(Pipeline, RunCopiesEverythingAndReportsOnTheMainThread) {
+  MemoryInput input(1000);
+  MemoryOutput output;
+  EventLog log;
+  log.Attach(output);
+  output.SetInput(&input);
+
+  output.Run();
+  ASSERT_TRUE(SpinUntil([&] { return log.Count("done") == 1; }));
+
+  EXPECT_EQ(output.written, input.data);
+  EXPECT_FALSE(output.Busy());
+  EXPECT_EQ(input.Flushes, 1);
+  EXPECT_EQ(output.DoneCalls, 1);
+  EXPECT_TRUE(log.allOnMainThread);
+  EXPECT_EQ(log.entries.back(), "done");
+  // Progress is sampled before each of the 17 blocks (16 full, one that finds
+  // the end) and posted when it changes: 0 equals the start value, so 16 posts.
+  EXPECT_EQ(log.Count("progress:"), 16);
+  EXPECT_EQ(output.Progress(), 100);
+}
+
+TEST(Pipeline, RunRefusesWhileBusyAndWithoutInput) {
+  MemoryOutput output;
+  EventLog log;
+  log.Attach(output);
+  try {
+    output.Run();
+    FAIL() << "Run without input must fail";
+  } catch (const EAuException& e) {
+    EXPECT_STREQ(e.what(), "Input is not assigned");
+  }
+  EXPECT_FALSE(output.Busy());
+
+  MemoryInput input(1000);
+  output.SetInput(&input);
+  output.BlocksAllowed = 2;
+  output.Run();
+  ASSERT_TRUE(WaitForBlocks(output, 2));
+  EXPECT_TRUE(output.Busy());
+  try {
+    output.Run();
+    FAIL() << "Run while busy must fail";
+  } catch (const EAuException& e) {
+    EXPECT_STREQ(e.what(), "Component is Busy");
+  }
+
+  output.BlocksAllowed = INT_MAX;
+  ASSERT_TRUE(SpinUntil([&] { return log.Count("done") == 1; }));
+  output.Run();
+  ASSERT_TRUE(SpinUntil([&] { return log.Count("done") == 2; }));
+  EXPECT_EQ(output.written, input.data);
+}
+
+TEST(Pipeline, FailingPrepareReportsExceptionThenDone) {
+  MemoryInput input(100);
+  MemoryOutput output;
+  EventLog log;
+  log.Attach(output);
+  output.SetInput(&input);
+  output.PrepareError = "The file name is not assigned";
+
+  output.Run();
+  ASSERT_TRUE(SpinUntil([&] { return log.Count("done") == 1; }));
+  EXPECT_EQ(log.entries, (std::vector<std::string>{"exception:The file name is not assigned", "done"}));
+  EXPECT_EQ(output.ExceptionMessage(), "The file name is not assigned");
+  EXPECT_FALSE(output.Busy());
+
+  // The next Run clears the message and works.
+  output.PrepareError.clear();
+  output.Run();
+  EXPECT_EQ(output.ExceptionMessage(), "");
+  ASSERT_TRUE(SpinUntil([&] { return log.Count("done") == 2; }));
+  EXPECT_EQ(output.written, input.data);
+}
+
+TEST(Pipeline, FailingInitEndsTheRunWithItsMessage) {
+  MemoryInput input(100);
+  input.InitError = "cannot open";
+  MemoryOutput output;
+  EventLog log;
+  log.Attach(output);
+  output.SetInput(&input);
+
+  output.Run();
+  ASSERT_TRUE(SpinUntil([&] { return log.Count("done") == 1; }));
+  EXPECT_EQ(log.entries.front(), "exception:cannot open");
+  EXPECT_TRUE(input.EndOfData());
+}
+
+TEST(Pipeline, ProgressRoundsHalvesToEven) {
+  MemoryOutput output;
+  EXPECT_EQ(output.Progress(), 0);  // no input
+  MemoryInput input(10);
+  output.SetInput(&input);
+  const struct {
+    int64_t position, size;
+    int expected;
+  } cases[] = {{1, 200, 0}, {3, 200, 2}, {5, 200, 2}, {7, 200, 4}, {0, 0, 0}, {5, -1, -1},
+               {199, 200, 100}, {1, 3, 33}, {2, 3, 67}, {4000000000000LL, 8000000000000LL, 50}};
+  for (const auto& c : cases) {
+    input.SetCounters(c.position, c.size);
+    EXPECT_EQ(output.Progress(), c.expected) << c.position << "/" << c.size;
+  }
+}
+
+TEST(Pipeline, UnknownSizePostsProgressOnceAsMinusOne) {
+  MemoryInput input(1000);
+  input.AnnouncedSize = -1;
+  MemoryOutput output;
+  EventLog log;
+  log.Attach(output);
+  output.SetInput(&input);
+
+  output.Run();
+  ASSERT_TRUE(SpinUntil([&] { return log.Count("done") == 1; }));
+  EXPECT_EQ(log.entries, (std::vector<std::string>{"progress:-1", "done"}));
+  EXPECT_EQ(output.written, input.data);
+}
+
+TEST(Pipeline, AsyncStopEndsTheRunWithOnDone) {
+  MemoryInput input(1000);
+  MemoryOutput output;
+  EventLog log;
+  log.Attach(output);
+  output.SetInput(&input);
+  output.BlocksAllowed = 3;
+  output.Run();
+  ASSERT_TRUE(WaitForBlocks(output, 3));
+
+  output.Stop(true);
+  EXPECT_TRUE(output.Stopped());
+  ASSERT_TRUE(SpinUntil([&] { return log.Count("done") == 1; }));
+  EXPECT_FALSE(output.Stopped());
+  EXPECT_EQ(output.written.size(), 3u * input.BlockSize);
+  EXPECT_EQ(input.Flushes, 1);
+}
+
+TEST(Pipeline, SyncStopDeliversNothingMore) {
+  MemoryInput input(1000);
+  MemoryOutput output;
+  EventLog log;
+  log.Attach(output);
+  output.SetInput(&input);
+  output.BlocksAllowed = 3;
+  output.Run();
+  ASSERT_TRUE(WaitForBlocks(output, 3));
+
+  output.Stop(false);
+  EXPECT_FALSE(output.Busy());
+  EXPECT_EQ(output.DoneCalls, 1);
+
+  // Events are delivered in order, so once a later run's OnDone arrived,
+  // anything left from the stopped run would have come before it.
+  MemoryInput other(10);
+  MemoryOutput marker;
+  bool markerDone = false;
+  marker.OnDone = [&](TComponent*) { markerDone = true; };
+  marker.SetInput(&other);
+  marker.Run();
+  ASSERT_TRUE(SpinUntil([&] { return markerDone; }));
+  EXPECT_EQ(log.Count("done"), 0);
+
+  // Stopping an idle output returns at once and leaves it usable.
+  output.Stop(false);
+  output.BlocksAllowed = INT_MAX;
+  output.Run();
+  ASSERT_TRUE(SpinUntil([&] { return log.Count("done") == 1; }));
+  EXPECT_EQ(output.written, input.data);
+}
+
+TEST(Pipeline, NewInputRestartsTheRunWithoutOnDoneForTheOldOne) {
+  MemoryInput first(1000, 1);
+  MemoryInput second(300, 2);
+  MemoryOutput output;
+  EventLog log;
+  log.Attach(output);
+  output.SetInput(&first);
+  output.BlocksAllowed = 2;
+  output.Run();
+  ASSERT_TRUE(WaitForBlocks(output, 2));
+
+  output.BlocksAllowed = INT_MAX;
+  output.SetInput(&second);
+  EXPECT_EQ(output.Input(), &second);
+  ASSERT_TRUE(SpinUntil([&] { return log.Count("done") == 1; }));
+  EXPECT_EQ(output.written, second.data);
+  EXPECT_EQ(first.Flushes, 1);
+
+  MemoryInput other(10);
+  MemoryOutput marker;
+  bool markerDone = false;
+  marker.OnDone = [&](TComponent*) { markerDone = true; };
+  marker.SetInput(&other);
+  marker.Run();
+  ASSERT_TRUE(SpinUntil([&] { return markerDone; }));
+  EXPECT_EQ(log.Count("done"), 1);
+}
+
+TEST(Pipeline, DestroyingARunningOutputStopsItWithoutOnDone) {
+  MemoryInput input(1000);
+  int doneCount = 0;
+  {
+    MemoryOutput output;
+    output.OnDone = [&](TComponent*) { ++doneCount; };
+    output.SetInput(&input);
+    output.BlocksAllowed = 1;
+    output.Run();
+    ASSERT_TRUE(WaitForBlocks(output, 1));
+  }
+  EXPECT_EQ(input.Flushes, 1);
+
+  MemoryInput other(10);
+  MemoryOutput marker;
+  bool markerDone = false;
+  marker.OnDone = [&](TComponent*) { markerDone = true; };
+  marker.SetInput(&other);
+  marker.Run();
+  ASSERT_TRUE(SpinUntil([&] { return markerDone; }));
+  EXPECT_EQ(doneCount, 0);
+}
+
+TEST(Pipeline, OnDoneMayStartTheNextRun) {
+  MemoryInput input(500);
+  MemoryOutput output;
+  output.SetInput(&input);
+  int runs = 0;
+  std::vector<size_t> sizes;
+  output.OnDone = [&](TComponent*) {
+    sizes.push_back(output.written.size());
+    if (++runs < 3) output.Run();
+  };
+  output.Run();
+  ASSERT_TRUE(SpinUntil([&] { return runs == 3; }));
+  EXPECT_EQ(sizes, (std::vector<size_t>{500, 500, 500}));
+  EXPECT_EQ(input.Flushes, 3);
+}
+
+TEST(Pipeline, DestroyedInputIsClearedFromItsOutputs) {
+  MemoryOutput idle;
+  MemoryOutput running;
+  {
+    MemoryInput input(1000);
+    idle.SetInput(&input);
+    running.SetInput(&input);
+    running.BlocksAllowed = 1;
+    running.Run();
+    ASSERT_TRUE(WaitForBlocks(running, 1));
+  }
+  EXPECT_EQ(idle.Input(), nullptr);
+  EXPECT_EQ(running.Input(), nullptr);
+  EXPECT_FALSE(running.Busy());
+  EXPECT_THROW(running.Run(), EAuException);
+}
+
+TEST(Pipeline, SyncStopRunsHandlersThatTheWorkerWaitsFor) {
+  // `blocked` cannot finish its block until a handler of `other` has run on
+  // the main thread, while the main thread itself waits in Stop.
+  MemoryInput unknownSize(100);
+  unknownSize.AnnouncedSize = -1;
+  MemoryOutput other;
+  std::atomic<bool> handlerRan{false};
+  other.OnProgress = [&](TComponent*) { handlerRan = true; };
+  other.SetInput(&unknownSize);
+
+  MemoryInput input(1000);
+  MemoryOutput blocked;
+  blocked.SetInput(&input);
+  blocked.BlocksAllowed = 1;
+  blocked.IgnoreStop = true;
+  blocked.Run();
+  ASSERT_TRUE(WaitForBlocks(blocked, 1));
+
+  std::thread release([&] {
+    while (!handlerRan) std::this_thread::yield();
+    blocked.BlocksAllowed = INT_MAX;
+  });
+  other.Run();
+  blocked.Stop(false);
+  release.join();
+  EXPECT_TRUE(handlerRan);
+  EXPECT_FALSE(blocked.Busy());
+  SpinUntil([&] { return !other.Busy(); });
+}
+
+TEST(Pipeline, EventThreadLivesWhileOutputsExist) {
+  ASSERT_EQ(TEventHandler::Instance(), nullptr);
+  {
+    MemoryOutput first;
+    EXPECT_NE(TEventHandler::Instance(), nullptr);
+    {
+      MemoryOutput second;
+    }
+    EXPECT_NE(TEventHandler::Instance(), nullptr);
+  }
+  EXPECT_EQ(TEventHandler::Instance(), nullptr);
+}
+
+TEST(Pipeline, OnDoneMayDestroyTheLastOutput) {
+  MemoryInput input(100);
+  auto* output = new MemoryOutput;
+  bool destroyed = false;
+  output->OnDone = [&](TComponent*) {
+    delete output;
+    destroyed = true;
+  };
+  output->SetInput(&input);
+  output->Run();
+  ASSERT_TRUE(SpinUntil([&] { return destroyed; }));
+  EXPECT_EQ(TEventHandler::Instance(), nullptr);
+  EXPECT_EQ(input.Flushes, 1);
+
+  // A new output starts a new event thread.
+  MemoryOutput again;
+  bool done = false;
+  again.OnDone = [&](TComponent*) { done = true; };
+  again.SetInput(&input);
+  again.Run();
+  EXPECT_TRUE(SpinUntil([&] { return done; }));
+}
+
+TEST(Pipeline, PlainEventsArriveInPostingOrder) {
+  MemoryOutput owner;  // keeps the event thread alive
+  TEventHandler* events = TEventHandler::Instance();
+  ASSERT_NE(events, nullptr);
+  std::vector<int> order;
+  TComponent a, b;
+  for (int i = 0; i < 5; ++i) events->PostEvent(i % 2 ? &a : &b, [&order, i](TComponent*) { order.push_back(i); });
+  ASSERT_TRUE(SpinUntil([&] { return order.size() == 5; }));
+  EXPECT_EQ(order, (std::vector<int>{0, 1, 2, 3, 4}));
+
+  // Events of a blocked sender are dropped; ClearEvents removes queued ones.
+  order.clear();
+  events->BlockEvents(&a);
+  events->PostEvent(&a, [&order](TComponent*) { order.push_back(1); });
+  events->UnblockEvents();
+  events->PostEvent(&b, [&order](TComponent*) { order.push_back(2); });
+  ASSERT_TRUE(SpinUntil([&] { return order.size() == 1; }));
+  EXPECT_EQ(order, (std::vector<int>{2}));
+}
+
+}  // namespace

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QDialog>
+#include <QString>
+#include <QStringList>
+#include <functional>
+
+#include "app/Dialogs.h"
+
+/// Scripted answers for the Dialogs seam; installs itself while it lives.
+class FakeDialogs : public Dialogs {
+ public:
+  FakeDialogs() { Dialogs::Install(this); }
+  ~FakeDialogs() override { Dialogs::Install(nullptr); }
+
+  void Information(QWidget*, const QString& text) override { messages << text; }
+  bool AskYesNo(QWidget*, const QString& text) override {
+    messages << text;
+    return answerYes;
+  }
+  QString OpenFileName(QWidget*, const QString&, const QString& filter) override {
+    lastFilter = filter;
+    return openAnswer;
+  }
+  QString SaveFileName(QWidget*, const QString& title, const QString& filter, const QString& suffix,
+                       const QString& proposed) override {
+    lastTitle = title;
+    lastFilter = filter;
+    lastSuffix = suffix;
+    lastProposed = proposed;
+    return saveAnswer;
+  }
+  int ShowModal(QDialog& dialog) override {
+    shownModal << dialog.windowTitle();
+    if (onModal) onModal(dialog);
+    return QDialog::Rejected;
+  }
+
+  QStringList messages;
+  bool answerYes = true;
+  QString openAnswer;
+  QString saveAnswer;
+  QString lastTitle, lastFilter, lastSuffix, lastProposed;
+  QStringList shownModal;
+  /// Called with each modal window instead of running its event loop.
+  std::function<void(QDialog&)> onModal;
+};
