@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 sanitize="${1:-}"
 dir=build${sanitize:+-$sanitize}
 export QT_QPA_PLATFORM=offscreen
-export TSAN_OPTIONS=second_deadlock_stack=1
+export TSAN_OPTIONS="second_deadlock_stack=1 suppressions=$PWD/tests/tsan.supp"
 cd "$dir"
 if [ "$sanitize" = thread ]; then
   # Qt's own threads are not instrumented and would only give false reports;
