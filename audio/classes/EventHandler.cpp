@@ -73,27 +73,15 @@ void TEventHandler::Shutdown() {
 }
 
 void TEventHandler::PostProgress(TComponent* Sender, const TNotifyEvent& handler) {
-  auto record = std::make_unique<EventRecord>();
-  record->kind = EventRecord::Progress;
-  record->Sender = Sender;
-  record->handler = handler;
-  Queue(std::move(record));
+  Queue(std::make_unique<EventRecord>(EventRecord{EventRecord::Progress, Sender, handler, nullptr}));
 }
 
 void TEventHandler::PostDone(TAuOutput* Sender, const std::shared_ptr<TAuThread>& workerThread) {
-  auto record = std::make_unique<EventRecord>();
-  record->kind = EventRecord::Done;
-  record->Sender = Sender;
-  record->workerThread = workerThread;
-  Queue(std::move(record));
+  Queue(std::make_unique<EventRecord>(EventRecord{EventRecord::Done, Sender, nullptr, workerThread}));
 }
 
 void TEventHandler::PostEvent(TComponent* Sender, const TNotifyEvent& handler) {
-  auto record = std::make_unique<EventRecord>();
-  record->kind = EventRecord::Plain;
-  record->Sender = Sender;
-  record->handler = handler;
-  Queue(std::move(record));
+  Queue(std::make_unique<EventRecord>(EventRecord{EventRecord::Plain, Sender, handler, nullptr}));
 }
 
 void TEventHandler::BlockEvents(TComponent* Sender) {

@@ -43,6 +43,18 @@ struct EventLog {
   }
 };
 
+/// Events are delivered in posting order: once a run started now has
+/// delivered its OnDone, anything posted before it has been delivered too.
+bool DeliverEverythingPosted() {
+  MemoryInput input(10);
+  MemoryOutput marker;
+  bool done = false;
+  marker.OnDone = [&](TComponent*) { done = true; };
+  marker.SetInput(&input);
+  marker.Run();
+  return SpinUntil([&] { return done; });
+}
+
 bool WaitForBlocks(MemoryOutput& output, int blocks) {
   return SpinUntil([&] { return output.BlocksDone >= blocks; });
 }
@@ -199,15 +211,7 @@ TEST(Pipeline, SyncStopDeliversNothingMore) {
   EXPECT_FALSE(output.Busy());
   EXPECT_EQ(output.DoneCalls, 1);
 
-  // Events are delivered in order, so once a later run's OnDone arrived,
-  // anything left from the stopped run would have come before it.
-  MemoryInput other(10);
-  MemoryOutput marker;
-  bool markerDone = false;
-  marker.OnDone = [&](TComponent*) { markerDone = true; };
-  marker.SetInput(&other);
-  marker.Run();
-  ASSERT_TRUE(SpinUntil([&] { return markerDone; }));
+  ASSERT_TRUE(DeliverEverythingPosted());
   EXPECT_EQ(log.Count("done"), 0);
 
   // Stopping an idle output returns at once and leaves it usable.
@@ -236,13 +240,7 @@ TEST(Pipeline, NewInputRestartsTheRunWithoutOnDoneForTheOldOne) {
   EXPECT_EQ(output.written, second.data);
   EXPECT_EQ(first.Flushes, 1);
 
-  MemoryInput other(10);
-  MemoryOutput marker;
-  bool markerDone = false;
-  marker.OnDone = [&](TComponent*) { markerDone = true; };
-  marker.SetInput(&other);
-  marker.Run();
-  ASSERT_TRUE(SpinUntil([&] { return markerDone; }));
+  ASSERT_TRUE(DeliverEverythingPosted());
   EXPECT_EQ(log.Count("done"), 1);
 }
 
@@ -259,13 +257,7 @@ TEST(Pipeline, DestroyingARunningOutputStopsItWithoutOnDone) {
   }
   EXPECT_EQ(input.Flushes, 1);
 
-  MemoryInput other(10);
-  MemoryOutput marker;
-  bool markerDone = false;
-  marker.OnDone = [&](TComponent*) { markerDone = true; };
-  marker.SetInput(&other);
-  marker.Run();
-  ASSERT_TRUE(SpinUntil([&] { return markerDone; }));
+  ASSERT_TRUE(DeliverEverythingPosted());
   EXPECT_EQ(doneCount, 0);
 }
 
