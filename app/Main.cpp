@@ -19,6 +19,7 @@
 #include "app/Links.h"
 #include "app/Segmo.h"
 #include "app/Texts.h"
+#include "controls/Tracker2.h"
 #include "platform/shell.h"
 
 namespace {
@@ -117,8 +118,15 @@ void TfrmMain::CreateFileGroup() {
   eOpenFile = Place(new QLineEdit(group), "eOpenFile", QRect(104, 10, 387, 21));
   eOpenFile->setReadOnly(true);
 
-  // The range trackbar comes here; until then its place stays empty.
-  tbAudio = Place(new QWidget(this), "tbAudio", kTrackBarRect);
+  tbAudio = Place(new TTrackBar2(this), "tbAudio", kTrackBarRect);
+  tbAudio->SetOrientation(toHorizontal);
+  tbAudio->SetThumbSize(12);
+  tbAudio->SetSecondThumb(true);
+  tbAudio->SetMax(50);
+  tbAudio->SetPositionU(50);
+  tbAudio->SetTickSize(2);
+  tbAudio->SetTickColor(Qt::black);
+  tbAudio->SetTrackCenterColor(QColor(0, 128, 0));
   tbAudio->setCursor(Qt::PointingHandCursor);
 }
 

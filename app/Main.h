@@ -10,6 +10,7 @@ class QLabel;
 class QLineEdit;
 class QMenu;
 class QPushButton;
+class TTrackBar2;
 
 /// The main cutter window: banner with links, the file box, the range
 /// trackbar, preview buttons, the range and cut group, and the buttons that
@@ -55,7 +56,7 @@ class TfrmMain : public QWidget {
 
   QPushButton* bOpen = nullptr;
   QLineEdit* eOpenFile = nullptr;
-  QWidget* tbAudio = nullptr;
+  TTrackBar2* tbAudio = nullptr;
 
   QAction* aPlay = nullptr;
   QAction* aPause = nullptr;
