@@ -3,6 +3,7 @@
 #include <QPainter>
 #include <QPolygon>
 #include <QTransform>
+#include <cstring>
 
 namespace PointerThumbs {
 namespace {
@@ -14,18 +15,24 @@ struct Shape {
 };
 
 bool Parse(QString name, Shape& shape) {
+  struct Size {
+    const char* prefix;
+    int width, height;
+  };
+  static constexpr Size kSizes[] = {{"SM", 8, 12}, {"MED", 12, 18}, {"LG", 16, 24}};
+  static const QString kDirections[] = {"UP", "RIGHT", "DOWN", "LEFT"};  // quarter turns from up
   if (!name.endsWith("THUMB")) return false;
   name.chop(5);
-  if (name.startsWith("SM")) shape = {8, 12, 0}, name.remove(0, 2);
-  else if (name.startsWith("MED")) shape = {12, 18, 0}, name.remove(0, 3);
-  else if (name.startsWith("LG")) shape = {16, 24, 0}, name.remove(0, 2);
-  else return false;
-  if (name == "UP") shape.turns = 0;
-  else if (name == "RIGHT") shape.turns = 1;
-  else if (name == "DOWN") shape.turns = 2;
-  else if (name == "LEFT") shape.turns = 3;
-  else return false;
-  return true;
+  for (const Size& size : kSizes) {
+    if (!name.startsWith(size.prefix)) continue;
+    const QString direction = name.mid(static_cast<qsizetype>(strlen(size.prefix)));
+    for (int turns = 0; turns < 4; ++turns) {
+      if (direction != kDirections[turns]) continue;
+      shape = {size.width, size.height, turns};
+      return true;
+    }
+  }
+  return false;
 }
 
 /// An upward arrow: a point over the upper third, a body below it.

@@ -16,6 +16,14 @@ const QColor kSilver(192, 192, 192);
 const QColor kGray(128, 128, 128);
 const QColor kLineColour(0, 200, 200);
 
+/// Stores value; false when it equals what is there, so nothing changes.
+template <typename T>
+bool Assign(T& field, const T& value) {
+  if (field == value) return false;
+  field = value;
+  return true;
+}
+
 /// A rectangle given by its edges, right and bottom exclusive.
 QRect Edges(int left, int top, int right, int bottom) { return QRect(left, top, right - left, bottom - top); }
 int RightOf(const QRect& r) { return r.x() + r.width(); }
@@ -123,108 +131,66 @@ void TTrackBar2::SetOrientation(TOrientation value) {
     resize(height(), width());
     Orientation_ = value;
   }
-  UpdateThumbBitmap();
-  UpdateTrackRect();
-  update();
+  Rebuild(kThumb | kTrack);
 }
 
 void TTrackBar2::SetThumbSize(int value) {
-  if (value == ThumbSize_) return;
-  ThumbSize_ = value;
-  UpdateThumbBitmap();
-  UpdateTrackRect();
-  update();
+  if (Assign(ThumbSize_, value)) Rebuild(kThumb | kTrack);
 }
 
 void TTrackBar2::SetThumbStyle(TThumbStyle value) {
-  if (value == ThumbStyle_) return;
-  ThumbStyle_ = value;
-  UpdateThumbBitmap();
-  UpdateTrackRect();
-  update();
+  if (Assign(ThumbStyle_, value)) Rebuild(kThumb | kTrack);
 }
 
 void TTrackBar2::SetThumbColor(const QColor& value) {
-  if (value == ThumbColor_) return;
-  ThumbColor_ = value;
-  UpdateThumbBitmap();
-  update();
+  if (Assign(ThumbColor_, value)) Rebuild(kThumb);
 }
 
 void TTrackBar2::SetSecondThumb(bool value) {
-  if (value == SecondThumb_) return;
-  SecondThumb_ = value;
-  UpdateThumbBitmap();
-  update();
+  if (Assign(SecondThumb_, value)) Rebuild(kThumb);
 }
 
 void TTrackBar2::SetDitherThumb(bool value) {
-  if (value == DitherThumb_) return;
-  DitherThumb_ = value;
-  if (!isEnabled()) update();
+  if (Assign(DitherThumb_, value) && !isEnabled()) update();
 }
 
 void TTrackBar2::SetTrackSize(int value) {
-  if (value == TrackSize_) return;
-  TrackSize_ = value;
-  UpdateTrackRect();
-  update();
+  if (Assign(TrackSize_, value)) Rebuild(kTrack);
 }
 
 void TTrackBar2::SetTrackStyle(TTrackStyle value) {
-  if (value == TrackStyle_) return;
-  TrackStyle_ = value;
-  update();
+  if (Assign(TrackStyle_, value)) update();
 }
 
 void TTrackBar2::SetTrackColor(const QColor& value) {
-  if (value == TrackColor_) return;
-  TrackColor_ = value;
   // The disabled track's checkerboard is made from the track colour.
-  UpdateDitherBitmap();
-  update();
+  if (Assign(TrackColor_, value)) Rebuild(kDither);
 }
 
 void TTrackBar2::SetTrackCenterColor(const QColor& value) {
-  if (value == TrackCenterColor_) return;
-  TrackCenterColor_ = value;
-  update();
+  if (Assign(TrackCenterColor_, value)) update();
 }
 
 void TTrackBar2::SetTickInterval(int value) {
-  if (value == TickInterval_) return;
-  TickInterval_ = value;
-  update();
+  if (Assign(TickInterval_, value)) update();
 }
 
 void TTrackBar2::SetTickSize(int value) {
-  if (value == TickSize_) return;
-  TickSize_ = value;
-  UpdateTickBitmap();
-  update();
+  if (Assign(TickSize_, value)) Rebuild(kTick);
 }
 
 void TTrackBar2::SetTickColor(const QColor& value) {
-  if (value == TickColor_) return;
-  TickColor_ = value;
-  UpdateTickBitmap();
-  update();
+  if (Assign(TickColor_, value)) Rebuild(kTick);
 }
 
 void TTrackBar2::SetTickStyle(TTickStyle value) {
-  if (value == TickStyle_) return;
-  TickStyle_ = value;
+  if (!Assign(TickStyle_, value)) return;
   if (value == tiLine) TickColor_ = Qt::black;
-  UpdateTickBitmap();
-  update();
+  Rebuild(kTick);
 }
 
 void TTrackBar2::SetTickOrientation(TTickOrientation value) {
-  if (value == TickOrientation_) return;
-  TickOrientation_ = value;
-  UpdateThumbBitmap();
-  UpdateTrackRect();
-  update();
+  if (Assign(TickOrientation_, value)) Rebuild(kThumb | kTrack);
 }
 
 void TTrackBar2::SetCtl3D(bool value) {
@@ -233,9 +199,15 @@ void TTrackBar2::SetCtl3D(bool value) {
   if (value) {
     TrackStyle_ = trLowered;
     if (ThumbStyle_ == tsRectangle || ThumbStyle_ == tsLoweredRectangle) ThumbStyle_ = tsRaisedRectangle;
-    UpdateThumbBitmap();
-    UpdateTrackRect();
   }
+  Rebuild(kThumb | kTrack);
+}
+
+void TTrackBar2::Rebuild(int parts) {
+  if (parts & kThumb) UpdateThumbBitmap();
+  if (parts & kTrack) UpdateTrackRect();
+  if (parts & kTick) UpdateTickBitmap();
+  if (parts & kDither) UpdateDitherBitmap();
   update();
 }
 

@@ -135,6 +135,9 @@ class TTrackBar2 : public QWidget {
   void changeEvent(QEvent* event) override;
 
  private:
+  enum Part { kThumb = 1, kTrack = 2, kTick = 4, kDither = 8 };
+  /// Recomputes the named parts, then repaints.
+  void Rebuild(int parts);
   /// L * p / D with D = Max - Min; 0 when the range is empty.
   int ToPixels(int position) const;
   /// The position under pixel x (horizontal) or y (vertical); 0 when the range or the track is empty.
