@@ -14,6 +14,7 @@
 #include "app/About.h"
 #include "app/Links.h"
 #include "app/Main.h"
+#include "controls/Tracker2.h"
 #include "tests/support/FakeDialogs.h"
 
 namespace {
@@ -96,7 +97,19 @@ TEST_F(MainWindow, ControlsCarryTheirCaptionsAndHints) {
   EXPECT_EQ(Child<QLabel>("lFileTime")->text(), "00:00:00.0");
   EXPECT_EQ(Child<QLabel>("lSubtitle")->text(), "Cut MP3, WAV, WMA files into pieces");
   EXPECT_EQ(Child<QLabel>("lUpdate")->text(), "Check for updates...");
-  EXPECT_EQ(Child<QWidget>("tbAudio")->geometry(), QRect(8, 98, 496, 50));
+  auto* bar = Child<TTrackBar2>("tbAudio");
+  ASSERT_NE(bar, nullptr);
+  EXPECT_EQ(bar->geometry(), QRect(8, 98, 496, 50));
+  EXPECT_EQ(bar->Orientation(), toHorizontal);
+  EXPECT_EQ(bar->Max(), 50);
+  EXPECT_EQ(bar->PositionL(), 0);
+  EXPECT_EQ(bar->PositionU(), 50);
+  EXPECT_EQ(bar->ThumbSize(), 12);
+  EXPECT_TRUE(bar->SecondThumb());
+  EXPECT_EQ(bar->TickSize(), 2);
+  EXPECT_EQ(bar->TickColor(), QColor(Qt::black));
+  EXPECT_EQ(bar->TrackCenterColor(), QColor(0, 128, 0));
+  EXPECT_EQ(bar->cursor().shape(), Qt::PointingHandCursor);
 
   // Controls do not overlap the trackbar's place.
   const QRect track = Child<QWidget>("tbAudio")->geometry();

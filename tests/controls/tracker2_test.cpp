@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QPushButton>
 #include <QTest>
@@ -291,6 +292,38 @@ TEST_F(RangeBar, PaintsTheBandTheLineAndTheDisabledDither) {
   bar.SetDitherThumb(false);
   image = Render();
   EXPECT_EQ(image.pixelColor(face.x(), face.y() + 3), image.pixelColor(face.x() + 1, face.y() + 3));
+}
+
+/// Records the areas it is asked to repaint.
+class WatchedBar : public TTrackBar2 {
+ public:
+  QRegion painted;
+
+ protected:
+  void paintEvent(QPaintEvent* event) override {
+    painted += event->region();
+    TTrackBar2::paintEvent(event);
+  }
+};
+
+TEST(TrackBarLine, MovingTheLineRepaintsOnlyItsColumns) {
+  WatchedBar bar;
+  bar.setGeometry(0, 0, 496, 50);
+  bar.SetThumbSize(12);
+  bar.SetMax(50);
+  bar.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&bar));
+  QApplication::processEvents();
+
+  bar.painted = QRegion();
+  bar.SetLinePosition(20);
+  QApplication::processEvents();
+  EXPECT_EQ(bar.painted, QRegion(484 * 20 / 50 + 6, 0, 1, 50));
+
+  bar.painted = QRegion();
+  bar.SetLinePosition(30);
+  QApplication::processEvents();
+  EXPECT_EQ(bar.painted, QRegion(484 * 20 / 50 + 6, 0, 1, 50) + QRegion(484 * 30 / 50 + 6, 0, 1, 50));
 }
 
 TEST_F(RangeBar, TicksFillThirtyTwoSlots) {
