@@ -1,0 +1,16 @@
+#pragma once
+
+#include <string>
+
+/// Conversions between the tag containers' text forms: 8-bit text is
+/// ISO-8859-1, wide text UTF-16.
+namespace TagText {
+
+std::u16string Latin1ToUtf16(const std::string& text);
+/// Characters outside ISO-8859-1 become '?'.
+std::string Utf16ToLatin1(const std::u16string& text);
+/// Malformed sequences become U+FFFD.
+std::u16string Utf8ToUtf16(const std::string& text);
+std::string Utf16ToUtf8(const std::u16string& text);
+
+}  // namespace TagText
