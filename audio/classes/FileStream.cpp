@@ -1,0 +1,90 @@
+#include "audio/classes/FileStream.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "audio/classes/AuException.h"
+
+namespace {
+
+[[noreturn]] void RaiseSystemError(int code) { throw EAuException(std::strerror(code)); }
+
+}  // namespace
+
+TAuFileStream::TAuFileStream(const std::string& fileName, uint16_t mode) {
+  int flags = O_CLOEXEC;
+  bool exclusive = true;
+  if (mode == kCreate) {
+    // Not O_TRUNC: a file another stream reads must survive until we hold the lock.
+    flags |= O_RDWR | O_CREAT;
+  } else {
+    const int access = mode & 3;
+    const int share = (mode >> 4) & 0x0F;
+    flags |= access == 0 ? O_RDONLY : access == 1 ? O_WRONLY : O_RDWR;
+    exclusive = access != 0 || share <= 1;
+  }
+  fd_ = ::open(fileName.c_str(), flags, 0666);
+  if (fd_ < 0) RaiseSystemError(errno);
+  struct stat info {};
+  if (::fstat(fd_, &info) == 0 && S_ISDIR(info.st_mode)) {
+    ::close(fd_);
+    fd_ = -1;
+    RaiseSystemError(EISDIR);
+  }
+  if (::flock(fd_, (exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB) != 0) {
+    const int code = errno;
+    ::close(fd_);
+    fd_ = -1;
+    if (code == EWOULDBLOCK) throw EAuException("The file is in use and cannot be opened: " + fileName);
+    RaiseSystemError(code);
+  }
+  if (mode == kCreate && ::ftruncate(fd_, 0) != 0) {
+    const int code = errno;
+    ::close(fd_);
+    fd_ = -1;
+    RaiseSystemError(code);
+  }
+}
+
+TAuFileStream::~TAuFileStream() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+int64_t TAuFileStream::Read(void* buffer, int64_t count) {
+  int64_t done = 0;
+  while (done < count) {
+    const ssize_t got = ::read(fd_, static_cast<char*>(buffer) + done, static_cast<size_t>(count - done));
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) break;
+    done += got;
+  }
+  return done;
+}
+
+int64_t TAuFileStream::Write(const void* buffer, int64_t count) {
+  int64_t done = 0;
+  while (done < count) {
+    const ssize_t put = ::write(fd_, static_cast<const char*>(buffer) + done, static_cast<size_t>(count - done));
+    if (put < 0 && errno == EINTR) continue;
+    if (put <= 0) break;
+    done += put;
+  }
+  return done;
+}
+
+int64_t TAuFileStream::Seek(int64_t offset, Origin origin) {
+  const int whence = origin == FromBeginning ? SEEK_SET : origin == FromCurrent ? SEEK_CUR : SEEK_END;
+  return ::lseek(fd_, offset, whence);
+}
+
+int64_t TAuFileStream::Size() {
+  struct stat info {};
+  return ::fstat(fd_, &info) == 0 ? info.st_size : -1;
+}
+
+bool TAuFileStream::SetSize(int64_t size) { return ::ftruncate(fd_, size) == 0; }
