@@ -197,12 +197,11 @@ bool TId3v2Tags::WriteToFile(int fd, bool unicode) {
   const size_t padding = 16 - (frames.size() + 10) % 16;
 
   // The frames use the ID3v2.3 layout (plain 32-bit sizes), so the header says version 3.
-  std::vector<uint8_t> tag(10);
+  std::vector<uint8_t> tag(10 + frames.size() + padding, 0);
   std::memcpy(tag.data(), "ID3", 3);
   tag[3] = 3;
   PutSyncsafe(tag.data() + 6, static_cast<uint32_t>(frames.size() + padding));
-  tag.insert(tag.end(), frames.begin(), frames.end());
-  tag.resize(tag.size() + padding, 0);
+  std::copy(frames.begin(), frames.end(), tag.begin() + 10);
 
   struct stat info {};
   if (::fstat(fd, &info) != 0) return false;
