@@ -85,6 +85,12 @@ void TAuThread::DoRun() {
   StopRequested = false;
   try {
     out.WhenDone();
+  } catch (const std::exception& e) {
+    // Finishing the destination can fail too (a full disk): say so, or a
+    // damaged file would pass for a good one.
+    out.Busy_ = false;
+    out.SetExceptionMessage(e.what());
+    if (out.OnThreadException && events) events->PostEvent(&out, out.OnThreadException);
   } catch (...) {
     out.Busy_ = false;
   }

@@ -1,0 +1,182 @@
+#include "audio/wave/WavHeader.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+constexpr uint8_t kPcmGuid[16] = {0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x10, 0x00,
+                                  0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
+constexpr uint8_t kFloatGuid[16] = {0x03, 0x00, 0x00, 0x00, 0x00, 0x00, 0x10, 0x00,
+                                    0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
+
+uint16_t U16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
+uint32_t U32(const uint8_t* p) { return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24); }
+
+bool PlausibleName(const uint8_t* p) {
+  for (int i = 0; i < 4; ++i)
+    if (p[i] < 0x20 || p[i] > 0x7E) return i == 3 && p[i] == 0;
+  return true;
+}
+
+TWavType TypeOfTag(uint16_t tag, bool appendScan) {
+  if (appendScan) return tag == 1 ? wtPCM : tag == 17 ? wtDVIADPCM : wtUnsupported;
+  switch (tag) {
+    case 1: return wtPCM;
+    case 2: return wtMSADPCM;
+    case 3: return wtIEEEFloat;
+    case 17: return wtDVIADPCM;
+    case 85: return wtACM;
+    case 0xFFFE: return wtExtPCM;
+    default: return wtUnsupported;
+  }
+}
+
+/// Reads from the stream while counting what the window holds.
+class Scanner {
+ public:
+  Scanner(TAuStream& stream, int window) : stream_(stream), window_(window), size_(stream.Size()) {}
+
+  bool Read(uint8_t* into, int64_t count) {
+    if (count_ + count > window_) return false;
+    const int64_t got = stream_.Read(into, count);
+    count_ += got;
+    return got == count;
+  }
+
+  bool Slide(uint8_t (&name)[4]) {
+    std::memmove(name, name + 1, 3);
+    return Read(name + 3, 1);
+  }
+
+  /// Passes over a payload: read into the window when it fits, stepped over otherwise.
+  bool Skip(uint32_t size) {
+    if (count_ + size <= window_) {
+      std::vector<uint8_t> discard(size);
+      return Read(discard.data(), size);
+    }
+    return stream_.Seek(size, TAuStream::FromCurrent) >= 0 && stream_.Position() <= size_;
+  }
+
+  /// The name of the chunk after a payload of `size` bytes.
+  bool NextName(uint32_t size, uint8_t (&name)[4]) {
+    if (size % 2 == 0) return Read(name, 4);
+    uint8_t bytes[5];
+    const int64_t at = stream_.Position();
+    if (!Read(bytes, 5)) {
+      stream_.Seek(at, TAuStream::FromBeginning);
+      return Read(name, 4);
+    }
+    if (PlausibleName(bytes + 1)) {
+      std::memcpy(name, bytes + 1, 4);
+    } else {
+      // A writer that left out the pad byte.
+      std::memcpy(name, bytes, 4);
+      stream_.Seek(-1, TAuStream::FromCurrent);
+      --count_;
+    }
+    return true;
+  }
+
+  bool Ended() { return count_ >= window_ || stream_.Position() >= size_; }
+  int64_t Position() { return stream_.Position(); }
+
+ private:
+  TAuStream& stream_;
+  int64_t window_;
+  int64_t size_;
+  int64_t count_ = 0;
+};
+
+void ParseFormat(const std::vector<uint8_t>& f, bool appendScan, WavHeader& header) {
+  if (f.size() < 16) return;
+  header.formatTag = U16(&f[0]);
+  header.type = TypeOfTag(header.formatTag, appendScan);
+  header.channels = U16(&f[2]);
+  header.sampleRate = U32(&f[4]);
+  header.blockAlign = U16(&f[12]);
+  header.bitsPerSample = U16(&f[14]);
+  if (header.type == wtExtPCM) {
+    const uint8_t* guid = f.size() >= 40 ? &f[f.size() - 16] : nullptr;
+    if (guid != nullptr && std::memcmp(guid, kFloatGuid, 16) == 0) header.type = wtExtIEEEFloat;
+    else if (guid == nullptr || std::memcmp(guid, kPcmGuid, 16) != 0) header.type = wtUnsupported;
+  }
+  if (header.type == wtDVIADPCM || header.type == wtMSADPCM || header.type == wtACM) {
+    header.samplesPerBlock = f.size() >= 20 ? U16(&f[18]) : 0;
+  }
+  if (header.type == wtMSADPCM) {
+    header.declaredCoefficients = f.size() >= 22 ? U16(&f[20]) : 0;
+    const size_t available = f.size() >= 22 ? (f.size() - 22) / 4 : 0;
+    const size_t count = std::min<size_t>({header.declaredCoefficients, available, 32});
+    for (size_t i = 0; i < count; ++i)
+      header.coefficients.push_back({static_cast<int16_t>(U16(&f[22 + 4 * i])), static_cast<int16_t>(U16(&f[24 + 4 * i]))});
+  }
+}
+
+}  // namespace
+
+const char* WavTypeName(TWavType type) {
+  static const char* const kNames[] = {"wtUnsupported", "wtPCM",       "wtDVIADPCM", "wtMSADPCM",
+                                       "wtACM",         "wtIEEEFloat", "wtExtPCM",   "wtExtIEEEFloat"};
+  return type >= wtUnsupported && type <= wtExtIEEEFloat ? kNames[type] : "wtUnsupported";
+}
+
+bool SameChunkName(const uint8_t* bytes, const char* name) {
+  for (int i = 0; i < 4; ++i) {
+    const int a = bytes[i], b = static_cast<uint8_t>(name[i]);
+    if (a != b && a - b != 32 && b - a != 32) return false;
+  }
+  return true;
+}
+
+WavHeader ScanWavHeader(TAuStream& stream, int window, bool appendScan) {
+  WavHeader header;
+  stream.Seek(0, TAuStream::FromBeginning);
+  Scanner scan(stream, window);
+  uint8_t name[4];
+  if (!scan.Read(name, 4)) return header;
+
+  while (!SameChunkName(name, "RIFF"))
+    if (scan.Ended() || !scan.Slide(name)) return header;
+  uint8_t riffSize[4];
+  if (!scan.Read(riffSize, 4)) return header;
+  std::memcpy(name, riffSize, 4);
+  while (!SameChunkName(name, "WAVE"))
+    if (scan.Ended() || !scan.Slide(name)) return header;
+  if (!scan.Read(name, 4)) return header;
+
+  enum { Fmt, Fact, Data } state = Fmt;
+  for (;;) {
+    if (scan.Ended()) return {};
+    uint8_t sizeBytes[4];
+    if (!scan.Read(sizeBytes, 4)) return {};
+    const uint32_t size = U32(sizeBytes);
+    // In the "fact" state a "data" chunk also ends the wait: some writers leave "fact" out.
+    const bool dataNow = (state == Data || state == Fact) && SameChunkName(name, "data");
+    if (dataNow) {
+      header.dataSize = size;
+      header.dataSizeOffset = scan.Position() - 4;
+      header.dataOffset = scan.Position();
+      header.found = true;
+      return header;
+    }
+    if (state == Fmt && SameChunkName(name, "fmt ")) {
+      if (size > static_cast<uint32_t>(window)) return {};
+      header.format.resize(size);
+      if (!scan.Read(header.format.data(), size)) return {};
+      ParseFormat(header.format, appendScan, header);
+      if (header.type == wtUnsupported && (header.formatTag != 0xFFFE || appendScan)) return header;
+      state = (header.type == wtDVIADPCM || header.type == wtMSADPCM || header.type == wtACM) ? Fact : Data;
+    } else if (state == Fact && SameChunkName(name, "fact")) {
+      header.factOffset = scan.Position();
+      std::vector<uint8_t> payload(std::min<uint32_t>(size, static_cast<uint32_t>(window)));
+      if (size > payload.size() || !scan.Read(payload.data(), size)) return {};
+      header.hasFact = size >= 4;
+      header.factSamples = size >= 4 ? U32(payload.data()) : 0;
+      state = Data;
+    } else if (!scan.Skip(size)) {
+      return {};
+    }
+    if (!scan.NextName(size, name)) return {};
+  }
+}

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "audio/classes/AuStream.h"
+#include "audio/wave/Adpcm.h"
+
+/// The kinds of WAV data this program reads (and, for some, writes).
+enum TWavType {
+  wtUnsupported = 0, wtPCM, wtDVIADPCM, wtMSADPCM, wtACM, wtIEEEFloat, wtExtPCM, wtExtIEEEFloat
+};
+
+/// Names of TWavType values ("wtPCM"...).
+const char* WavTypeName(TWavType type);
+
+/// Four bytes match a chunk name when each pair is equal or differs by
+/// exactly 32: letter case is ignored and a space also matches 0x00 or 0x40.
+bool SameChunkName(const uint8_t* bytes, const char* name);
+
+/// What a header scan found.
+struct WavHeader {
+  TWavType type = wtUnsupported;
+  uint16_t formatTag = 0;
+  uint16_t channels = 0;
+  uint32_t sampleRate = 0;
+  uint16_t blockAlign = 0;
+  uint16_t bitsPerSample = 0;
+  uint16_t samplesPerBlock = 0;                 // ADPCM and layer 3
+  uint16_t declaredCoefficients = 0;            // Microsoft ADPCM
+  std::vector<Adpcm::MsCoefficients> coefficients;
+  std::vector<uint8_t> format;                  // the whole "fmt " payload
+  bool hasFact = false;
+  uint32_t factSamples = 0;                     // per channel
+  int64_t factOffset = -1;                      // of the "fact" payload
+  uint32_t dataSize = 0;
+  int64_t dataSizeOffset = -1;                  // of the "data" size field
+  int64_t dataOffset = -1;                      // of the first data byte
+  bool found = false;                           // the "data" chunk was reached
+};
+
+/// Scans a WAV header from the start of the stream, leaving it at the first
+/// data byte when the "data" chunk is found.
+///
+/// Junk before "RIFF" and between it and "WAVE" is passed over byte by byte.
+/// Chunks before "data" are skipped by their size, with the pad byte after an
+/// odd size unless no chunk name follows it. At most `window` bytes are read
+/// (a chunk too large for what is left of it is stepped over unread). With
+/// `appendScan` only PCM (1) and IMA ADPCM (17) are accepted, as the writer
+/// can append to nothing else.
+WavHeader ScanWavHeader(TAuStream& stream, int window, bool appendScan = false);

@@ -1,0 +1,227 @@
+#include "audio/wave/WaveIn.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "audio/classes/AuException.h"
+#include "audio/classes/Convert.h"
+#include "audio/classes/FileStream.h"
+#include "audio/classes/MemoryStream.h"
+#include "audio/wave/WaveConverter.h"
+
+namespace {
+
+constexpr int kBufferSize = 16384;
+constexpr int kScanWindow = 65535;
+
+}  // namespace
+
+TWaveIn::TWaveIn() = default;
+
+TWaveIn::~TWaveIn() {
+  DetachOutputs();
+  std::lock_guard lock(FileLock);
+  CloseFile();
+}
+
+TWavType TWaveIn::WavType() {
+  std::lock_guard lock(FileLock);
+  OpenFile();
+  return WavType_;
+}
+
+int TWaveIn::FramesPerAdpcmBlock() const {
+  if (WavType_ == wtDVIADPCM) return Adpcm::ImaFramesPerBlock(header_.blockAlign, header_.channels);
+  if (WavType_ == wtMSADPCM)
+    return std::min<int>(header_.samplesPerBlock, Adpcm::MsFramesInBlock(header_.blockAlign, header_.channels));
+  return 0;
+}
+
+bool TWaveIn::AcceptHeader() {
+  const WavHeader& h = header_;
+  if (!h.found || h.channels == 0 || h.sampleRate == 0) return false;
+  Channels_ = h.channels;
+  SampleRate_ = static_cast<int>(std::min<uint32_t>(h.sampleRate, INT32_MAX));
+  BitsPerSample_ = h.bitsPerSample;
+  switch (WavType_) {
+    case wtPCM:
+    case wtExtPCM: {
+      const int bits = h.bitsPerSample;
+      if (bits != 8 && bits != 16 && bits != 24 && bits != 32) return false;
+      if (h.channels * bits / 8 > 65535) return false;
+      Size_ = h.dataSize;
+      return true;
+    }
+    case wtIEEEFloat:
+    case wtExtIEEEFloat:
+      if (h.bitsPerSample != 32 && h.bitsPerSample != 64) return false;
+      if (h.channels * 8 > 65535) return false;
+      Float32_ = h.bitsPerSample == 32;
+      BitsPerSample_ = 32;
+      Size_ = Float32_ ? h.dataSize : h.dataSize / 2;
+      return true;
+    case wtDVIADPCM:
+    case wtMSADPCM: {
+      if (WavType_ == wtDVIADPCM && h.bitsPerSample != 4) return false;
+      if (h.channels > 2 || FramesPerAdpcmBlock() < 2) return false;
+      if (WavType_ == wtMSADPCM && (h.declaredCoefficients == 0 || h.declaredCoefficients > 32 ||
+                                    h.coefficients.size() != h.declaredCoefficients))
+        return false;
+      BitsPerSample_ = 16;
+      // Without a "fact" chunk the count follows from the whole blocks.
+      const int64_t samples = h.hasFact ? h.factSamples : int64_t{h.dataSize} / h.blockAlign * FramesPerAdpcmBlock();
+      Size_ = int64_t{Channels_} * samples * 2;
+      return true;
+    }
+    default:
+      return false;
+  }
+}
+
+void TWaveIn::OpenFile() {
+  std::lock_guard lock(FileLock);
+  if (OpenCount > 0) return;
+  Valid_ = true;
+  Float32_ = false;
+  WavType_ = wtUnsupported;
+  Size_ = 0;
+  BitsPerSample_ = Channels_ = SampleRate_ = 0;
+  skipFrames_ = 0;
+  Stream = std::make_unique<TAuFileStream>(FileName_, 32);
+  header_ = ScanWavHeader(*Stream, kScanWindow);
+  WavType_ = header_.found ? header_.type : wtUnsupported;
+  if (WavType_ == wtACM) {
+    if (!OpenConverted()) {
+      Valid_ = false;
+      Stream.reset();
+      return;  // OpenCount stays 0
+    }
+  } else {
+    Valid_ = AcceptHeader();
+    HeaderSize_ = header_.dataOffset;
+  }
+  OpenCount = 1;
+}
+
+bool TWaveIn::OpenConverted() {
+  TWaveConverter converter;
+  Stream->Seek(0, TAuStream::FromBeginning);
+  converter.LoadFile(*Stream);
+  converter.TargetFormat().formatTag = 1;
+  if (acmFormatSuggest(nullptr, &converter.SourceFormat(), &converter.TargetFormat(), TWaveConverter::kFormatSize,
+                       ACM_FORMATSUGGESTF_WFORMATTAG) != 0 ||
+      converter.Convert() != 0)
+    return false;
+  auto converted = std::make_unique<TAuMemoryStream>();
+  if (converter.SaveWav(*converted) != 0) return false;
+  fileStream_ = std::move(Stream);
+  Stream = std::move(converted);
+  header_ = ScanWavHeader(*Stream, kScanWindow);
+  WavType_ = wtPCM;
+  const bool accepted = AcceptHeader();
+  WavType_ = wtACM;
+  HeaderSize_ = header_.dataOffset;
+  return accepted;
+}
+
+void TWaveIn::CloseFile() {
+  std::lock_guard lock(FileLock);
+  if (OpenCount == 0) return;
+  Stream.reset();
+  fileStream_.reset();
+  OpenCount = 0;
+}
+
+int TWaveIn::DecodeNextBlock() {
+  const int blockAlign = header_.blockAlign;
+  block_.resize(static_cast<size_t>(blockAlign));
+  if (Stream->Position() >= Stream->Size()) return 0;
+  if (Stream->Read(block_.data(), blockAlign) != blockAlign) return 0;  // a partial block ends the data
+  const int frames = FramesPerAdpcmBlock();
+  buffer_.resize(std::max<size_t>(buffer_.size(), static_cast<size_t>(frames) * header_.channels * 2));
+  auto* out = reinterpret_cast<int16_t*>(buffer_.data());
+  if (WavType_ == wtDVIADPCM) return Adpcm::ImaDecodeBlock(block_.data(), blockAlign, header_.channels, out);
+  const int decoded = Adpcm::MsDecodeBlock(block_.data(), blockAlign, header_.channels, frames,
+                                           header_.coefficients.data(), static_cast<int>(header_.coefficients.size()), out);
+  return std::max(decoded, 0);
+}
+
+void TWaveIn::GetDataInternal(void*& Buffer, uint32_t& Bytes) {
+  if (!Busy_) throw EAuException("The Stream is not opened");
+  if (!Valid_) {
+    Bytes = 0;
+    return;
+  }
+  if (buffer_.size() < kBufferSize) buffer_.resize(kBufferSize);
+  while (BufStart_ > BufEnd_) {
+    BufStart_ = 1;
+    switch (WavType_) {
+      case wtPCM:
+      case wtExtPCM:
+      case wtACM: {
+        buffer_.resize(std::max<size_t>(kBufferSize, FrameSize_));
+        const int64_t want = static_cast<int64_t>(buffer_.size()) - static_cast<int64_t>(buffer_.size()) % FrameSize_;
+        BufEnd_ = static_cast<int32_t>(Stream->Read(buffer_.data(), want));
+        break;
+      }
+      case wtIEEEFloat:
+      case wtExtIEEEFloat: {
+        const int fileFrame = Channels_ * (Float32_ ? 4 : 8);
+        buffer_.resize(std::max<size_t>(kBufferSize, static_cast<size_t>(fileFrame)));
+        const int64_t want = static_cast<int64_t>(buffer_.size()) - static_cast<int64_t>(buffer_.size()) % fileFrame;
+        const auto got = static_cast<int32_t>(Stream->Read(buffer_.data(), want));
+        if (Float32_) {
+          SampleConvert::SingleToInt32InPlace(buffer_.data(), got);
+          BufEnd_ = got / 4 * 4;
+        } else {
+          SampleConvert::DoubleToInt32InPlace(buffer_.data(), got);
+          BufEnd_ = got / 8 * 4;
+        }
+        break;
+      }
+      case wtDVIADPCM:
+      case wtMSADPCM:
+        BufEnd_ = DecodeNextBlock() * Channels_ * 2;
+        break;
+      default:
+        BufEnd_ = 0;
+    }
+    if (BufEnd_ <= 0) {
+      BufEnd_ = 0;
+      Bytes = 0;
+      return;
+    }
+    // After a seek into the middle of a block, the frames before the wanted one are dropped.
+    const int64_t skipBytes = skipFrames_ * FrameSize_;
+    skipFrames_ = 0;
+    BufStart_ = static_cast<int32_t>(std::min<int64_t>(1 + skipBytes, int64_t{BufEnd_} + 1));
+  }
+  Bytes -= Bytes % FrameSize_;
+  Bytes = std::min<uint32_t>(Bytes, static_cast<uint32_t>(BufEnd_ - BufStart_ + 1));
+  Buffer = buffer_.data() + (BufStart_ - 1);
+  BufStart_ += static_cast<int32_t>(Bytes);
+}
+
+bool TWaveIn::SeekInternal(int64_t& SampleNum) {
+  BufStart_ = 1;
+  BufEnd_ = 0;
+  skipFrames_ = 0;
+  if (SampleNum < 0) SampleNum = 0;
+  switch (WavType_) {
+    case wtPCM:
+    case wtExtPCM:
+    case wtACM:
+      return Stream->Seek(HeaderSize_ + SampleNum * FrameSize_, TAuStream::FromBeginning) >= 0;
+    case wtIEEEFloat:
+    case wtExtIEEEFloat:
+      return Stream->Seek(HeaderSize_ + SampleNum * Channels_ * (Float32_ ? 4 : 8), TAuStream::FromBeginning) >= 0;
+    case wtDVIADPCM:
+    case wtMSADPCM: {
+      const int frames = FramesPerAdpcmBlock();
+      skipFrames_ = SampleNum % frames;
+      return Stream->Seek(HeaderSize_ + SampleNum / frames * header_.blockAlign, TAuStream::FromBeginning) >= 0;
+    }
+    default:
+      return false;
+  }
+}

@@ -1,0 +1,254 @@
+#include "audio/wave/WaveOut.h"
+
+#include <sys/stat.h>
+
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <vector>
+
+#include "audio/classes/AuException.h"
+#include "audio/classes/FileStream.h"
+
+namespace {
+
+constexpr int kBlockBytes = 16384;
+constexpr int kAppendWindow = 4096;
+constexpr uint8_t kPcmGuid[16] = {0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x10, 0x00,
+                                  0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
+
+class HeaderBuilder {
+ public:
+  HeaderBuilder& Text(const char* four) {
+    bytes.insert(bytes.end(), four, four + 4);
+    return *this;
+  }
+  HeaderBuilder& U16(uint32_t value) {
+    bytes.insert(bytes.end(), {uint8_t(value), uint8_t(value >> 8)});
+    return *this;
+  }
+  HeaderBuilder& U32(uint32_t value) {
+    bytes.insert(bytes.end(), {uint8_t(value), uint8_t(value >> 8), uint8_t(value >> 16), uint8_t(value >> 24)});
+    return *this;
+  }
+  std::vector<uint8_t> bytes;
+};
+
+uint32_t ChannelMask(int channels) {
+  switch (channels) {
+    case 1: return 1;
+    case 2: return 3;
+    case 6: return 63;
+    case 8: return 255;
+    default: return channels >= 32 ? 0xFFFFFFFFu : (1u << channels) - 1;  // the first n speaker positions
+  }
+}
+
+}  // namespace
+
+TWaveOut::~TWaveOut() { StopAndJoin(); }
+
+void TWaveOut::SetWavType(TWavType value) {
+  if (Busy() || (value != wtPCM && value != wtDVIADPCM)) return;
+  WavType_ = value;
+}
+
+void TWaveOut::SetBlockSize(uint16_t value) {
+  if (Busy() || value == 0 || value % 4 != 0) return;
+  BlockSize_ = value;
+}
+
+int TWaveOut::SamplesPerBlock(int channels) const {
+  return static_cast<uint16_t>((2 / channels) * (BlockSize_ - 4 * channels) + 1);
+}
+
+void TWaveOut::WriteHeader(const uint8_t* bytes, int size) {
+  if (Stream->Write(bytes, size) != size) throw EAuException("Error writing wave file");
+}
+
+void TWaveOut::Refuse(const char* message) {
+  Input_->Flush();
+  Stream.reset();
+  throw EAuException(message);
+}
+
+void TWaveOut::Prepare() {
+  EndOfInput = false;
+  appending_ = false;
+  headerBytes_ = 0;
+  DataSize = 0;
+  if (FileName_.empty()) throw EAuException("File name is not assigned.");
+  std::error_code error;
+  const bool exists = std::filesystem::exists(FileName_, error);
+  if (exists && FileMode_ == foAppend) Stream = std::make_unique<TAuFileStream>(FileName_, ShareMode_ | 2);
+  else Stream = std::make_unique<TAuFileStream>(FileName_, TAuFileStream::kCreate);
+  Input_->Init();
+
+  const int channels = Input_->Channels();
+  const int bits = Input_->BitsPerSample();
+  const int rate = Input_->SampleRate();
+  channels_ = channels;
+  if ((channels > 2 || bits > 16) && !CreateNonMsHeaders_) WavType_ = wtExtPCM;
+
+  if (FileMode_ == foAppend && Stream->Size() > 0) {
+    existing_ = ScanWavHeader(*Stream, kAppendWindow, true);
+    if (!existing_.found || (existing_.type != wtPCM && existing_.type != wtDVIADPCM))
+      Refuse("Cannot append data to this .wav file.");
+    WavType_ = existing_.type;
+    appending_ = true;
+  }
+
+  DataSize = static_cast<uint32_t>(Input_->Size());
+  switch (WavType_) {
+    case wtPCM: {
+      if (appending_) {
+        if (rate != static_cast<int>(existing_.sampleRate) || bits != existing_.bitsPerSample ||
+            channels != existing_.channels)
+          Refuse("Cannot append data in different audio format.");
+        Stream->Seek(0, TAuStream::FromEnd);
+        return;
+      }
+      const uint32_t align = static_cast<uint32_t>(bits * channels / 8);
+      HeaderBuilder h;
+      h.Text("RIFF").U32(DataSize + 36).Text("WAVE").Text("fmt ").U32(16).U16(1).U16(channels).U32(rate);
+      h.U32(rate * align).U16(align).U16(bits).Text("data").U32(DataSize);
+      headerBytes_ = 44;
+      WriteHeader(h.bytes.data(), 44);
+      return;
+    }
+    case wtDVIADPCM: {
+      if (bits != 16) Refuse("Cannot encode 8 bit sound into ADPCM.");
+      if (channels < 1 || channels > 2) Refuse("Cannot encode more than two channels into ADPCM.");
+      if (appending_) {
+        if (rate != static_cast<int>(existing_.sampleRate) || channels != existing_.channels)
+          Refuse("Cannot append data in different audio format.");
+        BlockSize_ = existing_.blockAlign;
+        Stream->Seek(0, TAuStream::FromEnd);
+        return;
+      }
+      const int spb = SamplesPerBlock(channels);
+      const uint32_t samples = static_cast<uint32_t>(Input_->Size() / (bits / 8) / channels);
+      const auto adpcmSize = static_cast<uint32_t>(std::nearbyint(static_cast<double>(samples) / spb) * BlockSize_);
+      HeaderBuilder h;
+      h.Text("RIFF").U32(adpcmSize + 52).Text("WAVE").Text("fmt ").U32(20).U16(17).U16(channels).U32(rate);
+      h.U32(rate / spb * BlockSize_).U16(BlockSize_).U16(4).U16(2).U16(spb);
+      h.Text("fact").U32(4).U32(samples).Text("data").U32(adpcmSize);
+      headerBytes_ = 60;
+      WriteHeader(h.bytes.data(), 60);
+      encoder_[0].index = encoder_[1].index = 0;
+      return;
+    }
+    case wtExtPCM: {
+      const uint32_t align = static_cast<uint32_t>(bits * channels / 8);
+      HeaderBuilder h;
+      h.Text("RIFF").U32(DataSize + 60).Text("WAVE").Text("fmt ").U32(40).U16(0xFFFE).U16(channels).U32(rate);
+      h.U32(rate * align).U16(align).U16(bits).U16(22).U16(bits).U32(ChannelMask(channels));
+      h.bytes.insert(h.bytes.end(), kPcmGuid, kPcmGuid + 16);
+      h.Text("data").U32(DataSize);
+      headerBytes_ = 68;
+      WriteHeader(h.bytes.data(), 68);
+      return;
+    }
+    default:
+      throw EAuException("Cannot write this kind of wave file.");
+  }
+}
+
+bool TWaveOut::DoOutput(bool Abort) {
+  if (Abort || EndOfInput || !Stream) return false;
+  if (WavType_ == wtPCM || WavType_ == wtExtPCM) {
+    void* block = nullptr;
+    uint32_t bytes = kBlockBytes;
+    try {
+      Input_->GetData(block, bytes);
+    } catch (...) {
+      return false;
+    }
+    if (bytes == 0) return false;
+    // A failed data write (a full disk) must not end as a success.
+    if (Stream->Write(block, bytes) != bytes) throw EAuException("Error writing wave file");
+    return true;
+  }
+  // IMA ADPCM: one block per call, zero-padded at the end of the input.
+  const int spb = SamplesPerBlock(channels_);
+  std::vector<int16_t> samples(static_cast<size_t>(spb) * channels_, 0);
+  std::vector<uint8_t> block(BlockSize_);
+  try {
+    const int wanted = static_cast<int>(samples.size() * 2);
+    int filled = 0;
+    while (filled < wanted) {
+      const int got = Input_->CopyData(reinterpret_cast<uint8_t*>(samples.data()) + filled, wanted - filled);
+      if (got == 0) {
+        EndOfInput = true;
+        break;
+      }
+      filled += got;
+    }
+  } catch (...) {
+    return false;
+  }
+  Adpcm::ImaEncodeBlock(samples.data(), BlockSize_, channels_, encoder_, block.data());
+  if (Stream->Write(block.data(), BlockSize_) != BlockSize_) throw EAuException("Error writing wave file");
+  return true;
+}
+
+void TWaveOut::Write32At(int64_t offset, uint32_t value) {
+  const uint8_t bytes[4] = {uint8_t(value), uint8_t(value >> 8), uint8_t(value >> 16), uint8_t(value >> 24)};
+  Stream->Seek(offset, TAuStream::FromBeginning);
+  if (Stream->Write(bytes, 4) != 4) throw EAuException("Error writing wave file");
+}
+
+void TWaveOut::PatchHeader() {
+  const int64_t fileSize = Stream->Size();
+  const auto size32 = [](int64_t value) { return static_cast<uint32_t>(std::max<int64_t>(value, 0)); };
+  if (WavType_ == wtPCM || WavType_ == wtExtPCM) {
+    if (appending_) Write32At(existing_.dataSizeOffset, size32(fileSize - existing_.dataOffset));
+    else Write32At(headerBytes_ - 4, size32(fileSize - headerBytes_));
+  } else if (WavType_ == wtDVIADPCM) {
+    const int64_t dataOffset = appending_ ? existing_.dataOffset : 60;
+    const uint32_t dataSize = size32(fileSize - dataOffset);
+    Write32At(appending_ ? existing_.dataSizeOffset : 56, dataSize);
+    const int channels = appending_ ? existing_.channels : channels_;
+    const uint32_t blocks = dataSize / BlockSize_;
+    const int64_t factOffset = appending_ ? existing_.factOffset : 48;
+    if (factOffset >= 0) Write32At(factOffset, static_cast<uint32_t>(SamplesPerBlock(channels)) * blocks);
+  }
+  Write32At(4, size32(fileSize - 8));
+}
+
+void TWaveOut::PadToAnnouncedSize() {
+  if (headerBytes_ == 0) return;
+  const int64_t wanted = headerBytes_ + int64_t{DataSize};
+  const int64_t have = Stream->Size();
+  if (have >= wanted) return;
+  Stream->Seek(0, TAuStream::FromEnd);
+  const std::vector<uint8_t> zeros(static_cast<size_t>(std::min<int64_t>(wanted - have, 1 << 20)), 0);
+  for (int64_t left = wanted - have; left > 0;) {
+    const int64_t n = std::min<int64_t>(left, static_cast<int64_t>(zeros.size()));
+    if (Stream->Write(zeros.data(), n) != n) throw EAuException("Error writing wave file");
+    left -= n;
+  }
+}
+
+void TWaveOut::Done() {
+  try {
+    if (Stream) {
+      if (Input_->Size() < 0 || appending_ || Stopped()) {
+        PatchHeader();
+      } else if (WavType_ == wtDVIADPCM) {
+        // The block count is known only now; the "fact" count written at the start stays.
+        const int64_t fileSize = Stream->Size();
+        Write32At(56, static_cast<uint32_t>(fileSize - 60));
+        Write32At(4, static_cast<uint32_t>(fileSize - 8));
+      } else {
+        PadToAnnouncedSize();
+      }
+    }
+  } catch (...) {
+    Stream.reset();
+    Input_->Flush();
+    throw;
+  }
+  Stream.reset();
+  Input_->Flush();
+}

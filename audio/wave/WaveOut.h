@@ -1,0 +1,52 @@
+#pragma once
+
+#include <cstdint>
+
+#include "audio/classes/FileOut.h"
+#include "audio/wave/Adpcm.h"
+#include "audio/wave/WavHeader.h"
+
+/// Writes the PCM its Input delivers into a RIFF WAVE file: plain PCM, PCM
+/// with the extensible header (more than 2 channels or 16 bits, unless
+/// CreateNonMsHeaders), or IMA/DVI ADPCM. With FileMode foAppend it adds to an
+/// existing PCM or IMA ADPCM file of the same format.
+class TWaveOut : public TAuFileOut {
+ public:
+  ~TWaveOut() override;
+
+  TWavType WavType() const { return WavType_; }
+  /// Only wtPCM and wtDVIADPCM, and not during a run.
+  void SetWavType(TWavType value);
+  uint16_t BlockSize() const { return BlockSize_; }
+  /// ADPCM block bytes: a non-zero multiple of 4, not during a run.
+  void SetBlockSize(uint16_t value);
+  bool CreateNonMsHeaders() const { return CreateNonMsHeaders_; }
+  void SetCreateNonMsHeaders(bool value) { CreateNonMsHeaders_ = value; }
+  void SetFileMode(TFileOutputMode value) override { FileMode_ = value; }
+
+ protected:
+  void Prepare() override;
+  bool DoOutput(bool Abort) override;
+  void Done() override;
+
+ private:
+  /// Samples per block per channel for the current BlockSize.
+  int SamplesPerBlock(int channels) const;
+  void WriteHeader(const uint8_t* bytes, int size);
+  void Refuse(const char* message);
+  void PatchHeader();
+  void Write32At(int64_t offset, uint32_t value);
+  void PadToAnnouncedSize();
+
+  TWavType WavType_ = wtPCM;
+  uint16_t BlockSize_ = 512;
+  bool CreateNonMsHeaders_ = true;
+
+  bool EndOfInput = false;
+  Adpcm::ImaChannel encoder_[2];
+  bool appending_ = false;
+  WavHeader existing_;      // the appended file's header
+  int channels_ = 0;        // of the data being written
+  uint32_t DataSize = 0;    // announced in a new file's header
+  int headerBytes_ = 0;     // of a new file's header
+};
