@@ -154,7 +154,9 @@ int acmStreamConvert(HACMSTREAM stream, ACMSTREAMHEADER* header, uint32_t) {
   if (!(header->fdwStatus & ACMSTREAMHEADER_STATUSF_PREPARED)) return ACMERR_UNPREPARED;
   if (stream->decodedFrom != header->pbSrc || stream->decodedLength != header->cbSrcLength) {
     stream->pcm.clear();
-    if (!DecodeLayer3(header->pbSrc, header->cbSrcLength, stream->dest.channels, stream->pcm)) return ACMERR_NOTPOSSIBLE;
+    // Data in which the decoder finds no audio cannot be converted.
+    if (!DecodeLayer3(header->pbSrc, header->cbSrcLength, stream->dest.channels, stream->pcm) || stream->pcm.empty())
+      return ACMERR_NOTPOSSIBLE;
     stream->decodedFrom = header->pbSrc;
     stream->decodedLength = header->cbSrcLength;
   }

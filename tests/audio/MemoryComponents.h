@@ -4,6 +4,7 @@
 #include <atomic>
 #include <chrono>
 #include <climits>
+#include <cstring>
 #include <cstdint>
 #include <string>
 #include <thread>
@@ -20,9 +21,20 @@ class MemoryInput : public TAuInput {
   }
   ~MemoryInput() override { DetachOutputs(); }
 
-  int BitsPerSample() override { return 16; }
-  int Channels() override { return 1; }
-  int SampleRate() override { return 8000; }
+  int BitsPerSample() override { return Bits; }
+  int Channels() override { return ChannelCount; }
+  int SampleRate() override { return Rate; }
+
+  /// Replaces the data with interleaved 16-bit samples.
+  void SetSamples(const std::vector<int16_t>& samples) {
+    data.resize(samples.size() * 2);
+    std::memcpy(data.data(), samples.data(), data.size());
+    AnnouncedSize = static_cast<int64_t>(data.size());
+  }
+
+  int Bits = 16;
+  int ChannelCount = 1;
+  int Rate = 8000;
 
   /// Lets a test set the counters Progress reads.
   void SetCounters(int64_t position, int64_t size) {
@@ -36,6 +48,9 @@ class MemoryInput : public TAuInput {
   std::string InitError;
   std::string FlushError;
   std::atomic<int> Flushes{0};
+  /// A test can hold the input after a number of deliveries.
+  std::atomic<int> DeliveriesAllowed{INT_MAX};
+  std::atomic<int> Delivered{0};
 
  protected:
   void InitInternal() override {
@@ -51,6 +66,8 @@ class MemoryInput : public TAuInput {
     if (!FlushError.empty()) throw std::runtime_error(FlushError);
   }
   void GetDataInternal(void*& Buffer, uint32_t& Bytes) override {
+    while (Delivered >= DeliveriesAllowed) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    ++Delivered;
     Bytes = static_cast<uint32_t>(std::min<size_t>({Bytes, BlockSize, data.size() - offset_}));
     Buffer = data.data() + offset_;
     offset_ += Bytes;

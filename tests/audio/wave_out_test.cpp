@@ -1,0 +1,274 @@
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/resource.h>
+
+#include <cmath>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <vector>
+
+#include "audio/ACS_Wave.h"
+#include "tests/audio/MemoryComponents.h"
+#include "tests/support/EventLoop.h"
+#include "tests/support/TempDir.h"
+#include "tests/support/TestAudio.h"
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+Bytes ReadFile(const std::string& name) {
+  std::ifstream file(name, std::ios::binary);
+  return Bytes(std::istreambuf_iterator<char>(file), {});
+}
+
+uint32_t U32At(const Bytes& b, size_t at) { return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (uint32_t(b[at + 3]) << 24); }
+uint16_t U16At(const Bytes& b, size_t at) { return static_cast<uint16_t>(b[at] | (b[at + 1] << 8)); }
+
+/// Interleaved stereo frames at 44100 Hz.
+class StereoFrames : public MemoryInput {
+ public:
+  explicit StereoFrames(int frames, int bits = 16) : MemoryInput(static_cast<size_t>(frames) * 2 * (bits / 8)) {
+    ChannelCount = 2;
+    Bits = bits;
+    Rate = 44100;
+    BlockSize = 1000;
+  }
+};
+
+class WaveWriting : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    output.SetFileName(file);
+    output.SetCreateNonMsHeaders(false);
+    output.OnDone = [this](TComponent*) { done = true; };
+    output.OnThreadException = [this](TComponent*) { error = output.ExceptionMessage(); };
+  }
+
+  /// One run of the writer over `input`; the error message, empty when none.
+  std::string Write(MemoryInput& input) {
+    done = false;
+    error.clear();
+    output.SetInput(&input);
+    output.Run();
+    EXPECT_TRUE(SpinUntil([this] { return done; }));
+    output.SetInput(nullptr);
+    return error;
+  }
+
+  TempDir dir;
+  std::string file = dir.File("out.wav");
+  TWaveOut output;
+  bool done = false;
+  std::string error;
+};
+
+TEST_F(WaveWriting, PcmHeaderLayout) {
+  StereoFrames input(1000);
+  EXPECT_EQ(Write(input), "");
+  const Bytes bytes = ReadFile(file);
+  ASSERT_EQ(bytes.size(), 4044u);
+  EXPECT_EQ(std::memcmp(bytes.data(), "RIFF", 4), 0);
+  EXPECT_EQ(U32At(bytes, 4), 4036u);
+  EXPECT_EQ(std::memcmp(bytes.data() + 8, "WAVEfmt ", 8), 0);
+  EXPECT_EQ(U32At(bytes, 16), 16u);
+  EXPECT_EQ(U16At(bytes, 20), 1);
+  EXPECT_EQ(U16At(bytes, 22), 2);
+  EXPECT_EQ(U32At(bytes, 24), 44100u);
+  EXPECT_EQ(U32At(bytes, 28), 44100u * 4);
+  EXPECT_EQ(U16At(bytes, 32), 4);
+  EXPECT_EQ(U16At(bytes, 34), 16);
+  EXPECT_EQ(U32At(bytes, 40), 4000u);
+  EXPECT_TRUE(std::equal(input.data.begin(), input.data.end(), bytes.begin() + 44));
+
+  // Read back by our reader.
+  TWaveIn reader;
+  reader.SetFileName(file);
+  EXPECT_EQ(reader.TotalSamples(), 1000);
+}
+
+TEST_F(WaveWriting, ShortInputIsPaddedAndStoppedRunsArePatched) {
+  StereoFrames input(1000);
+  input.AnnouncedSize = 8000;  // says 2000 frames, delivers 1000
+  EXPECT_EQ(Write(input), "");
+  Bytes bytes = ReadFile(file);
+  ASSERT_EQ(bytes.size(), 44u + 8000u);
+  EXPECT_EQ(U32At(bytes, 40), 8000u);
+  EXPECT_EQ(bytes.back(), 0);
+
+  // Unknown size: the header follows the file.
+  StereoFrames unknown(500);
+  unknown.AnnouncedSize = -1;
+  EXPECT_EQ(Write(unknown), "");
+  bytes = ReadFile(file);
+  ASSERT_EQ(bytes.size(), 2044u);
+  EXPECT_EQ(U32At(bytes, 40), 2000u);
+  EXPECT_EQ(U32At(bytes, 4), 2036u);
+}
+
+TEST_F(WaveWriting, StoppedRunPatchesBothSizes) {
+  StereoFrames input(100000);
+  input.BlockSize = 4000;
+  input.DeliveriesAllowed = 10;
+  done = false;
+  output.SetInput(&input);
+  output.Run();
+  ASSERT_TRUE(SpinUntil([&] { return input.Delivered == 10; }));
+  output.Stop(true);
+  input.DeliveriesAllowed = INT_MAX;
+  ASSERT_TRUE(SpinUntil([this] { return done; }));
+  const Bytes bytes = ReadFile(file);
+  ASSERT_EQ(bytes.size(), 44u + 11 * 4000u);  // the block in progress is finished
+  EXPECT_EQ(U32At(bytes, 40), bytes.size() - 44);
+  EXPECT_EQ(U32At(bytes, 4), bytes.size() - 8);
+}
+
+TEST_F(WaveWriting, ExtensibleHeaderForWideSamples) {
+  StereoFrames input(100, 24);
+  EXPECT_EQ(Write(input), "");
+  Bytes bytes = ReadFile(file);
+  ASSERT_EQ(bytes.size(), 68u + 600u);
+  EXPECT_EQ(output.WavType(), wtExtPCM);
+  EXPECT_EQ(U32At(bytes, 16), 40u);
+  EXPECT_EQ(U16At(bytes, 20), 0xFFFE);
+  EXPECT_EQ(U16At(bytes, 36), 22);
+  EXPECT_EQ(U16At(bytes, 38), 24);
+  EXPECT_EQ(U32At(bytes, 40), 3u);
+  EXPECT_EQ(bytes[44], 1);
+  EXPECT_EQ(U32At(bytes, 64), 600u);
+  TWaveIn reader;
+  reader.SetFileName(file);
+  EXPECT_EQ(reader.WavType(), wtExtPCM);
+
+  TWaveOut classic;
+  classic.SetFileName(dir.File("classic.wav"));
+  bool classicDone = false;
+  classic.OnDone = [&](TComponent*) { classicDone = true; };
+  StereoFrames again(100, 24);
+  classic.SetInput(&again);
+  classic.Run();
+  ASSERT_TRUE(SpinUntil([&] { return classicDone; }));
+  EXPECT_EQ(ReadFile(dir.File("classic.wav")).size(), 44u + 600u);
+}
+
+TEST_F(WaveWriting, ImaAdpcmHeaderAndRoundTrip) {
+  output.SetWavType(wtDVIADPCM);
+  std::vector<int16_t> samples;
+  for (int i = 0; i < 3000; ++i) samples.push_back(static_cast<int16_t>(6000 * std::sin(i * 0.05)));
+  MemoryInput input(0);
+  input.SetSamples(samples);
+  EXPECT_EQ(Write(input), "");
+  const Bytes bytes = ReadFile(file);
+  EXPECT_EQ(U16At(bytes, 20), 17);
+  EXPECT_EQ(U16At(bytes, 32), 512);
+  EXPECT_EQ(U16At(bytes, 38), 1017);
+  EXPECT_EQ(U32At(bytes, 48), 3000u);                 // fact: the real count
+  EXPECT_EQ(U32At(bytes, 56), bytes.size() - 60);     // data: what was written
+  EXPECT_EQ((bytes.size() - 60) % 512, 0u);
+  EXPECT_EQ(U32At(bytes, 4), bytes.size() - 8);
+
+  TWaveIn reader;
+  reader.SetFileName(file);
+  EXPECT_EQ(reader.WavType(), wtDVIADPCM);
+  EXPECT_EQ(reader.TotalSamples(), 3000);
+  reader.Init();
+  std::vector<int16_t> decoded;
+  for (;;) {
+    void* block = nullptr;
+    uint32_t n = 4096;
+    reader.GetData(block, n);
+    if (n == 0) break;
+    decoded.insert(decoded.end(), static_cast<int16_t*>(block), static_cast<int16_t*>(block) + n / 2);
+  }
+  reader.Flush();
+  ASSERT_EQ(decoded.size(), samples.size());
+  double worst = 0;
+  for (size_t i = 100; i < samples.size(); ++i) worst = std::max(worst, std::abs(double(samples[i]) - decoded[i]));
+  EXPECT_LT(worst, 1200.0);
+
+  // Stereo blocks of 512 bytes hold 505 frames.
+  StereoFrames stereo(1000);
+  EXPECT_EQ(Write(stereo), "");
+  EXPECT_EQ(U16At(ReadFile(file), 38), 505);
+}
+
+TEST_F(WaveWriting, SettersIgnoreWhatTheyCannotDo) {
+  output.SetWavType(wtMSADPCM);
+  EXPECT_EQ(output.WavType(), wtPCM);
+  output.SetBlockSize(510);
+  EXPECT_EQ(output.BlockSize(), 512);
+  output.SetBlockSize(0);
+  EXPECT_EQ(output.BlockSize(), 512);
+  output.SetBlockSize(1024);
+  EXPECT_EQ(output.BlockSize(), 1024);
+
+  MemoryInput eightBit(100);
+  eightBit.Bits = 8;
+  output.SetWavType(wtDVIADPCM);
+  EXPECT_EQ(Write(eightBit), "Cannot encode 8 bit sound into ADPCM.");
+  TWaveOut unnamed;
+  bool unnamedDone = false;
+  std::string message;
+  unnamed.OnThreadException = [&](TComponent*) { message = unnamed.ExceptionMessage(); };
+  unnamed.OnDone = [&](TComponent*) { unnamedDone = true; };
+  unnamed.SetInput(&eightBit);
+  unnamed.Run();
+  ASSERT_TRUE(SpinUntil([&] { return unnamedDone; }));
+  EXPECT_EQ(message, "File name is not assigned.");
+}
+
+TEST_F(WaveWriting, AppendingRules) {
+  StereoFrames first(100);
+  EXPECT_EQ(Write(first), "");
+  output.SetFileMode(foAppend);
+  StereoFrames second(50);
+  EXPECT_EQ(Write(second), "");
+  Bytes bytes = ReadFile(file);
+  ASSERT_EQ(bytes.size(), 44u + 600u);
+  EXPECT_EQ(U32At(bytes, 40), 600u);
+  EXPECT_EQ(U32At(bytes, 4), 636u);
+  EXPECT_TRUE(std::equal(second.data.begin(), second.data.end(), bytes.begin() + 44 + 400));
+
+  MemoryInput mono(100);
+  EXPECT_EQ(Write(mono), "Cannot append data in different audio format.");
+  EXPECT_EQ(ReadFile(file).size(), 644u);  // untouched
+
+  // An extensible file cannot be appended to.
+  TWaveOut wide;
+  wide.SetCreateNonMsHeaders(false);
+  const std::string extFile = dir.File("ext.wav");
+  wide.SetFileName(extFile);
+  bool wideDone = false;
+  wide.OnDone = [&](TComponent*) { wideDone = true; };
+  StereoFrames deep(10, 24);
+  wide.SetInput(&deep);
+  wide.Run();
+  ASSERT_TRUE(SpinUntil([&] { return wideDone; }));
+  output.SetFileName(extFile);
+  StereoFrames more(10);
+  EXPECT_EQ(Write(more), "Cannot append data to this .wav file.");
+
+  // Appending to a missing file makes a new one.
+  output.SetFileName(dir.File("new.wav"));
+  StereoFrames fresh(10);
+  EXPECT_EQ(Write(fresh), "");
+  EXPECT_EQ(ReadFile(dir.File("new.wav")).size(), 84u);
+}
+
+TEST_F(WaveWriting, WriteFailureIsReported) {
+  // A file size limit makes data writes fail as a full disk would.
+  signal(SIGXFSZ, SIG_IGN);
+  rlimit saved{};
+  getrlimit(RLIMIT_FSIZE, &saved);
+  rlimit small = saved;
+  small.rlim_cur = 10000;
+  setrlimit(RLIMIT_FSIZE, &small);
+  StereoFrames input(20000);
+  const std::string message = Write(input);
+  setrlimit(RLIMIT_FSIZE, &saved);
+  EXPECT_EQ(message, "Error writing wave file");
+}
+
+}  // namespace
