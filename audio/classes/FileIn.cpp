@@ -146,10 +146,10 @@ void TAuFileIn::InitInternal() {
     Position_ = 0;
   }
   if (StartSample_ > 0 || EndSample_ != -1) {
-    if (EndSample_ > TotalSamples_) EndSample_ = -1;
-    const int64_t last = EndSample_ == -1 ? TotalSamples_ : EndSample_;
-    // With EndSample -1 and StartSample > 0 this counts one frame more than
-    // remains; the end of the data ends the delivery first.
+    // The last frame is TotalSamples - 1. Counting one more would make a
+    // writer that fills up to the announced size add a silent frame.
+    if (EndSample_ >= TotalSamples_) EndSample_ = -1;
+    const int64_t last = EndSample_ == -1 ? TotalSamples_ - 1 : EndSample_;
     TotalSamples_ = last - std::max<int64_t>(StartSample_, 0) + 1;
     if (TotalSamples_ <= 0) {
       // An empty or reversed range delivers nothing.

@@ -82,10 +82,10 @@ TEST_F(FileInput, EndBeyondTheDataMeansTheEnd) {
   const auto data = Run();
   ASSERT_EQ(data.size(), 400u);
   EXPECT_EQ(FirstFrame(data), 900);
-  // Counted one frame longer than what remains; the data ends first.
+  // To the end: exactly the frames that remain, so writers pad nothing.
   input.SetStartSample(900);
   input.Init();
-  EXPECT_EQ(input.Size(), 101 * 4);
+  EXPECT_EQ(input.Size(), 100 * 4);
   input.Flush();
 }
 

@@ -1,0 +1,11 @@
+#pragma once
+
+#include <string>
+
+/// The formats the program reads and writes, chosen by file extension
+/// (".wav", ".mp3", ".wma", in any letter case).
+enum class AudioFormat { Wav, Mp3, Wma, Unknown };
+
+AudioFormat FormatOfFile(const std::string& fileName);
+/// "WAV", "MP3", "WMA" or "unknown".
+const char* FormatName(AudioFormat format);

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+/// A time given on a command line: hh:mm:ss.t (as the time boxes take it) or
+/// seconds with up to three decimals ("12.345"). Milliseconds, or nothing
+/// when the text is neither.
+std::optional<int64_t> ParseTimeArgument(const std::string& text);
+
+/// Frames StartSample..EndSample (inclusive; EndSample -1 for the end of the file).
+struct FrameRange {
+  int64_t startSample = 0;
+  int64_t endSample = -1;
+};
+
+/// The frames of the times [startMs, endMs) in a file of `totalSamples` frames
+/// at `sampleRate`: start = round(startMs x rate / 1000), end = round(endMs x
+/// rate / 1000) - 1, an end past the file meaning its end. Nothing when the
+/// start is not before the end or lies past the file.
+std::optional<FrameRange> RangeOfTimes(int64_t startMs, int64_t endMs, int sampleRate, int64_t totalSamples);

@@ -1,0 +1,195 @@
+#include "cli/Cli.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/Global.h"
+#include "app/jobs/AudioFormat.h"
+#include "app/jobs/TimeRange.h"
+#include "audio/ACS_Classes.h"
+#include "audio/ACS_Wave.h"
+#include "cli/RunOutput.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+enum ExitCode { kDone = 0, kUsage = 1, kBadSource = 2, kTargetRefused = 3, kRunFailed = 4 };
+
+constexpr char kUsageText[] =
+    "usage:\n"
+    "  clipwright-cli info FILE\n"
+    "  clipwright-cli cut SOURCE TARGET --start TIME --end TIME [--force] [--quiet]\n"
+    "  clipwright-cli decode SOURCE TARGET.wav [--force] [--quiet]\n"
+    "TIME is hh:mm:ss.t or seconds (12.345).\n";
+
+int Fail(int code, const std::string& message) {
+  std::fprintf(stderr, "clipwright-cli: %s\n", message.c_str());
+  if (code == kUsage) std::fputs(kUsageText, stderr);
+  return code;
+}
+
+/// The command line after the command word.
+struct Arguments {
+  std::vector<std::string> files;
+  std::optional<std::string> start, end;
+  bool force = false;
+  bool quiet = false;
+  std::string error;
+};
+
+Arguments Parse(int argc, char** argv) {
+  Arguments args;
+  for (int i = 2; i < argc; ++i) {
+    const std::string word = argv[i];
+    if (word == "--force") {
+      args.force = true;
+    } else if (word == "--quiet") {
+      args.quiet = true;
+    } else if (word == "--start" || word == "--end") {
+      if (i + 1 >= argc) {
+        args.error = word + " needs a time";
+        return args;
+      }
+      (word == "--start" ? args.start : args.end) = argv[++i];
+    } else if (word.rfind("--", 0) == 0) {
+      args.error = "unknown option " + word;
+      return args;
+    } else {
+      args.files.push_back(word);
+    }
+  }
+  return args;
+}
+
+/// An opened WAV source, or the exit code and message why not.
+struct Source {
+  TWaveIn input;
+  int refusal = kDone;
+  std::string message;
+};
+
+void OpenSource(const std::string& name, Source& source) {
+  std::error_code error;
+  if (!fs::is_regular_file(name, error)) {
+    source.refusal = kBadSource;
+    source.message = "no such file: " + name;
+    return;
+  }
+  const AudioFormat format = FormatOfFile(name);
+  if (format != AudioFormat::Wav) {
+    source.refusal = kBadSource;
+    source.message = std::string(format == AudioFormat::Unknown ? "unsupported file type" :
+                                 std::string(FormatName(format)) + " files are not supported yet") + ": " + name;
+    return;
+  }
+  try {
+    source.input.SetFileName(name);
+    if (!source.input.Valid() || source.input.TotalSamples() <= 0) {
+      source.refusal = kBadSource;
+      source.message = "not a WAV file this program can read: " + name;
+    }
+  } catch (const std::exception& e) {
+    source.refusal = kBadSource;
+    source.message = std::string(e.what()) + ": " + name;
+  }
+}
+
+/// Refuses a target that exists (unless forced) or that is the source itself.
+int CheckTarget(const std::string& source, const std::string& target, bool force) {
+  std::error_code error;
+  if (fs::exists(target, error)) {
+    if (fs::equivalent(source, target, error)) return Fail(kTargetRefused, "the target is the source file: " + target);
+    if (!force) return Fail(kTargetRefused, "the target exists (use --force to replace it): " + target);
+  }
+  return kDone;
+}
+
+/// Runs the writer into a file beside the target and puts it in place only
+/// when the run succeeded, so a failed run never destroys an existing target.
+int WriteWav(TWaveIn& input, const std::string& target, bool quiet) {
+  const std::string partial = target + ".clipwright-part";
+  TWaveOut output;
+  output.SetWavType(wtPCM);
+  output.SetBlockSize(512);
+  output.SetCreateNonMsHeaders(false);
+  output.SetFileMode(foRewrite);
+  output.SetFileName(partial);
+  output.SetInput(&input);
+  const std::string failure = RunToEnd(output, !quiet && isatty(STDERR_FILENO));
+  std::error_code error;
+  if (!failure.empty()) {
+    fs::remove(partial, error);
+    return Fail(kRunFailed, failure);
+  }
+  fs::rename(partial, target, error);
+  if (error) {
+    fs::remove(partial, error);
+    return Fail(kRunFailed, "cannot write " + target + ": " + error.message());
+  }
+  return kDone;
+}
+
+int Info(const Arguments& args) {
+  if (args.files.size() != 1 || args.start || args.end) return Fail(kUsage, "info takes one file");
+  Source source;
+  OpenSource(args.files[0], source);
+  if (source.refusal != kDone) return Fail(source.refusal, source.message);
+  TWaveIn& in = source.input;
+  const int64_t frames = in.TotalSamples();
+  const int64_t ms = frames * 1000 / in.SampleRate();
+  std::printf("format: WAV\n");
+  std::printf("type: %s\n", WavTypeName(in.WavType()));
+  std::printf("channels: %d\n", in.Channels());
+  std::printf("sample_rate: %d\n", in.SampleRate());
+  std::printf("bits_per_sample: %d\n", in.BitsPerSample());
+  std::printf("total_samples: %lld\n", static_cast<long long>(frames));
+  std::printf("duration: %s\n", MsToTimeText(static_cast<int32_t>(std::min<int64_t>(ms, INT32_MAX))).c_str());
+  return kDone;
+}
+
+int Cut(const Arguments& args) {
+  if (args.files.size() != 2) return Fail(kUsage, "cut takes a source and a target");
+  if (!args.start || !args.end) return Fail(kUsage, "cut needs --start and --end");
+  const auto startMs = ParseTimeArgument(*args.start);
+  const auto endMs = ParseTimeArgument(*args.end);
+  if (!startMs) return Fail(kUsage, "not a time: " + *args.start);
+  if (!endMs) return Fail(kUsage, "not a time: " + *args.end);
+  Source source;
+  OpenSource(args.files[0], source);
+  if (source.refusal != kDone) return Fail(source.refusal, source.message);
+  if (const int refused = CheckTarget(args.files[0], args.files[1], args.force)) return refused;
+  const auto range = RangeOfTimes(*startMs, *endMs, source.input.SampleRate(), source.input.TotalSamples());
+  if (!range) return Fail(kUsage, "the start must come before the end and lie within the file");
+  source.input.SetStartSample(range->startSample);
+  source.input.SetEndSample(range->endSample);
+  return WriteWav(source.input, args.files[1], args.quiet);
+}
+
+int Decode(const Arguments& args) {
+  if (args.files.size() != 2 || args.start || args.end) return Fail(kUsage, "decode takes a source and a target");
+  if (FormatOfFile(args.files[1]) != AudioFormat::Wav) return Fail(kUsage, "the target of decode is a .wav file");
+  Source source;
+  OpenSource(args.files[0], source);
+  if (source.refusal != kDone) return Fail(source.refusal, source.message);
+  if (const int refused = CheckTarget(args.files[0], args.files[1], args.force)) return refused;
+  return WriteWav(source.input, args.files[1], args.quiet);
+}
+
+}  // namespace
+
+int RunCli(int argc, char** argv) {
+  if (argc < 2) return Fail(kUsage, "no command");
+  const std::string command = argv[1];
+  const Arguments args = Parse(argc, argv);
+  if (!args.error.empty()) return Fail(kUsage, args.error);
+  if (command == "info") return Info(args);
+  if (command == "cut") return Cut(args);
+  if (command == "decode") return Decode(args);
+  return Fail(kUsage, "unknown command " + command);
+}

@@ -1,0 +1,124 @@
+#include <gtest/gtest.h>
+
+#include <QProcess>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <vector>
+
+#include "tests/support/TempDir.h"
+#include "tests/support/TestAudio.h"
+#include "tests/support/WavBuilder.h"
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+struct Result {
+  int code;
+  std::string out;
+  std::string err;
+};
+
+Result Cli(const QStringList& arguments) {
+  QProcess process;
+  process.start(CLIPWRIGHT_CLI, arguments);
+  process.waitForFinished(60000);
+  return {process.exitCode(), process.readAllStandardOutput().toStdString(), process.readAllStandardError().toStdString()};
+}
+
+Bytes ReadFile(const std::string& name) {
+  std::ifstream file(name, std::ios::binary);
+  return Bytes(std::istreambuf_iterator<char>(file), {});
+}
+
+/// 16-bit stereo at 8000 Hz where frame n holds n (left) and -n (right).
+Bytes NumberedWav(int frames) {
+  std::vector<int16_t> samples;
+  for (int n = 0; n < frames; ++n) {
+    samples.push_back(static_cast<int16_t>(n));
+    samples.push_back(static_cast<int16_t>(-n));
+  }
+  return WavBuilder().Format(1, 2, 8000, 4, 16).Chunk("data", WavBuilder::Samples(samples)).Build();
+}
+
+class CommandLine : public ::testing::Test {
+ protected:
+  void SetUp() override { WriteBytes(source, NumberedWav(24000)); }
+
+  QString Q(const std::string& s) { return QString::fromStdString(s); }
+
+  TempDir dir;
+  std::string source = dir.File("numbers.wav");
+  std::string target = dir.File("cut.wav");
+};
+
+TEST_F(CommandLine, InfoListsTheFormat) {
+  const Result r = Cli({"info", Q(source)});
+  EXPECT_EQ(r.code, 0);
+  EXPECT_EQ(r.out,
+            "format: WAV\ntype: wtPCM\nchannels: 2\nsample_rate: 8000\nbits_per_sample: 16\n"
+            "total_samples: 24000\nduration: 00:00:03.0\n");
+}
+
+TEST_F(CommandLine, CutKeepsExactlyTheRange) {
+  Result r = Cli({"cut", Q(source), Q(target), "--start", "00:00:01.0", "--end", "1.5", "--quiet"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  const Bytes bytes = ReadFile(target);
+  ASSERT_EQ(bytes.size(), 44u + 4000u * 4);  // frames 8000..11999
+  int16_t first[2], last[2];
+  std::memcpy(first, bytes.data() + 44, 4);
+  std::memcpy(last, bytes.data() + bytes.size() - 4, 4);
+  EXPECT_EQ(first[0], 8000);
+  EXPECT_EQ(first[1], -8000);
+  EXPECT_EQ(last[0], 11999);
+
+  // An end past the file means its end; --force replaces the target.
+  r = Cli({"cut", Q(source), Q(target), "--start", "2.999", "--end", "99", "--force"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(ReadFile(target).size(), 44u + 8u * 4);  // frames 23992..23999
+}
+
+TEST_F(CommandLine, RefusalsAndTheirExitCodes) {
+  EXPECT_EQ(Cli({}).code, 1);
+  EXPECT_EQ(Cli({"split", Q(source)}).code, 1);
+  EXPECT_EQ(Cli({"cut", Q(source), Q(target), "--start", "1"}).code, 1);
+  EXPECT_EQ(Cli({"cut", Q(source), Q(target), "--start", "2", "--end", "1"}).code, 1);
+  EXPECT_EQ(Cli({"cut", Q(source), Q(target), "--start", "4", "--end", "5"}).code, 1);
+  EXPECT_EQ(Cli({"cut", Q(source), Q(target), "--start", "1:2", "--end", "5"}).code, 1);
+  EXPECT_EQ(Cli({"info", Q(dir.File("missing.wav"))}).code, 2);
+  WriteBytes(dir.File("junk.wav"), Bytes(100, 'j'));
+  EXPECT_EQ(Cli({"info", Q(dir.File("junk.wav"))}).code, 2);
+  EXPECT_EQ(Cli({"info", Q(dir.File("notes.txt"))}).code, 2);
+
+  WriteBytes(target, {'k', 'e', 'e', 'p'});
+  Result r = Cli({"cut", Q(source), Q(target), "--start", "0", "--end", "1"});
+  EXPECT_EQ(r.code, 3);
+  EXPECT_EQ(ReadFile(target), (Bytes{'k', 'e', 'e', 'p'}));
+  r = Cli({"cut", Q(source), Q(source), "--start", "0", "--end", "1", "--force"});
+  EXPECT_EQ(r.code, 3);
+  EXPECT_EQ(ReadFile(source).size(), 44u + 96000u);
+
+  // A run that fails leaves an existing target as it was.
+  r = Cli({"cut", Q(source), Q(dir.File("no/such/folder/x.wav")), "--start", "0", "--end", "1"});
+  EXPECT_EQ(r.code, 4);
+  EXPECT_NE(r.err.find("No such file or directory"), std::string::npos);
+  EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1);
+}
+
+TEST_F(CommandLine, DecodeWritesPcmOfAnyWav) {
+  // Float in, 32-bit PCM out (with the extensible header, as for every sample wider than 16 bits).
+  std::vector<float> values = {0.5f, -0.25f, 0.0f, 1.0f};
+  Bytes payload(values.size() * 4);
+  std::memcpy(payload.data(), values.data(), payload.size());
+  WriteBytes(dir.File("float.wav"), WavBuilder().Format(3, 1, 8000, 4, 32).Chunk("data", payload).Build());
+  const Result r = Cli({"decode", Q(dir.File("float.wav")), Q(target)});
+  ASSERT_EQ(r.code, 0) << r.err;
+  const Result info = Cli({"info", Q(target)});
+  EXPECT_NE(info.out.find("type: wtExtPCM\n"), std::string::npos);
+  EXPECT_NE(info.out.find("bits_per_sample: 32\n"), std::string::npos);
+  EXPECT_NE(info.out.find("total_samples: 4\n"), std::string::npos);
+  EXPECT_EQ(Cli({"decode", Q(source), Q(dir.File("out.mp3"))}).code, 1);
+}
+
+}  // namespace

@@ -1,0 +1,46 @@
+#include <gtest/gtest.h>
+
+#include "app/jobs/AudioFormat.h"
+#include "app/jobs/TimeRange.h"
+
+namespace {
+
+TEST(TimeArgument, TimeTextOrSeconds) {
+  EXPECT_EQ(ParseTimeArgument("00:01:02.5"), 62500);
+  EXPECT_EQ(ParseTimeArgument("1:2:3."), 3723000);
+  EXPECT_EQ(ParseTimeArgument("12.345"), 12345);
+  EXPECT_EQ(ParseTimeArgument("12.3"), 12300);
+  EXPECT_EQ(ParseTimeArgument("7"), 7000);
+  for (const char* bad : {"", "12.3456", "12.", ".5", "-1", "1e3", "01:02:03", "abc", "1:2:3.45"})
+    EXPECT_FALSE(ParseTimeArgument(bad).has_value()) << bad;
+}
+
+TEST(TimeArgument, RangeIsHalfOpenAndRounded) {
+  // 44.1 kHz: 1 s .. 2.5 s is frames 44100 .. 110249.
+  auto range = RangeOfTimes(1000, 2500, 44100, 441000);
+  ASSERT_TRUE(range);
+  EXPECT_EQ(range->startSample, 44100);
+  EXPECT_EQ(range->endSample, 110249);
+  // Rounded to the nearest frame: 1 ms at 22050 Hz is 22.05 frames.
+  range = RangeOfTimes(1, 3, 22050, 1000);
+  ASSERT_TRUE(range);
+  EXPECT_EQ(range->startSample, 22);
+  EXPECT_EQ(range->endSample, 65);
+  // An end past the file means its end.
+  range = RangeOfTimes(0, 99000, 8000, 8000);
+  ASSERT_TRUE(range);
+  EXPECT_EQ(range->endSample, -1);
+  EXPECT_FALSE(RangeOfTimes(2000, 2000, 8000, 80000));
+  EXPECT_FALSE(RangeOfTimes(3000, 2000, 8000, 80000));
+  EXPECT_FALSE(RangeOfTimes(20000, 30000, 8000, 80000));  // starts past the end
+}
+
+TEST(Formats, ByExtensionInAnyCase) {
+  EXPECT_EQ(FormatOfFile("/a/Song.MP3"), AudioFormat::Mp3);
+  EXPECT_EQ(FormatOfFile("x.Wav"), AudioFormat::Wav);
+  EXPECT_EQ(FormatOfFile("x.wma"), AudioFormat::Wma);
+  EXPECT_EQ(FormatOfFile("x.ogg"), AudioFormat::Unknown);
+  EXPECT_EQ(FormatOfFile("wav"), AudioFormat::Unknown);
+}
+
+}  // namespace
