@@ -1,16 +1,28 @@
 #!/usr/bin/env bash
-# Builds and runs the tag reader fuzzer with clang's libFuzzer and AddressSanitizer.
-#   fuzz/build.sh [seconds]     (default 60)
+# Builds and runs the file reader fuzzers with clang's libFuzzer, AddressSanitizer
+# and UndefinedBehaviorSanitizer.
+#   fuzz/build.sh [seconds]     (default 60 for each fuzzer)
 # Needs clang; the normal build and CI do not.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 command -v clang++ >/dev/null || { echo "clang++ is not installed"; exit 1; }
 
 out=build-fuzz
-mkdir -p "$out/corpus"
-clang++ -std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined -I. \
-  fuzz/tags_fuzzer.cpp audio/tags/*.cpp -o "$out/tags_fuzzer"
-# Seeds: a small ID3v2.3 tag and an ID3v1 record.
-printf 'ID3\x03\x00\x00\x00\x00\x00\x15TIT2\x00\x00\x00\x03\x00\x00\x00ab' > "$out/corpus/v23"
-{ printf 'xxxx'; printf 'TAG'; head -c 125 /dev/zero; } > "$out/corpus/v1"
-"$out/tags_fuzzer" -max_total_time="${1:-60}" -max_len=4096 "$out/corpus"
+flags=(-std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined -I.)
+mkdir -p "$out/tags-corpus" "$out/wav-corpus"
+
+clang++ "${flags[@]}" fuzz/tags_fuzzer.cpp audio/tags/*.cpp -o "$out/tags_fuzzer"
+clang++ "${flags[@]}" $(pkg-config --cflags Qt6Core) -fPIC fuzz/wav_fuzzer.cpp \
+  audio/wave/*.cpp audio/classes/*.cpp audio/tags/*.cpp platform/msacm.cpp \
+  $(pkg-config --libs Qt6Core libavcodec libavutil) -o "$out/wav_fuzzer"
+
+# Seeds: a small ID3v2.3 tag, an ID3v1 record, and WAV headers of several kinds.
+printf 'ID3\x03\x00\x00\x00\x00\x00\x15TIT2\x00\x00\x00\x03\x00\x00\x00ab' > "$out/tags-corpus/v23"
+{ printf 'xxxx'; printf 'TAG'; head -c 125 /dev/zero; } > "$out/tags-corpus/v1"
+printf 'RIFF\x00\x00\x00\x00WAVEfmt \x10\x00\x00\x00\x01\x00\x02\x00\x44\xac\x00\x00\x10\xb1\x02\x00\x04\x00\x10\x00data\x08\x00\x00\x00\x01\x00\x02\x00\x03\x00\x04\x00' > "$out/wav-corpus/pcm"
+{ printf 'RIFF\x00\x00\x00\x00WAVEfmt \x14\x00\x00\x00\x11\x00\x01\x00\x40\x1f\x00\x00\x00\x00\x00\x00\x40\x00\x04\x00\x02\x00\x79\x00fact\x04\x00\x00\x00\x79\x00\x00\x00data\x40\x00\x00\x00'; head -c 64 /dev/urandom; } > "$out/wav-corpus/ima"
+{ printf 'RIFF\x00\x00\x00\x00WAVEfmt \x32\x00\x00\x00\x02\x00\x01\x00\x40\x1f\x00\x00\x00\x00\x00\x00\x40\x00\x04\x00\x20\x00\x74\x00\x07\x00'; printf '\x00\x01\x00\x00\x00\x02\x00\xff\x00\x00\x00\x00\xc0\x00\x40\x00\xf0\x00\x00\x00\xcc\x01\x30\xff\x88\x01\x18\xff'; printf 'fact\x04\x00\x00\x00\x74\x00\x00\x00data\x40\x00\x00\x00'; head -c 64 /dev/urandom; } > "$out/wav-corpus/msadpcm"
+
+seconds="${1:-60}"
+"$out/tags_fuzzer" -max_total_time="$seconds" -max_len=4096 "$out/tags-corpus"
+"$out/wav_fuzzer" -max_total_time="$seconds" -max_len=8192 -timeout=10 "$out/wav-corpus"

@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   # build and test tools
-  cmake pkg-config g++ make libgtest-dev libgmock-dev libbenchmark-dev
+  cmake pkg-config g++ make libgtest-dev libgmock-dev libbenchmark-dev time python3
   # Qt 6: widgets, local sockets, audio output, headless platform plugin
   qt6-base-dev qt6-multimedia-dev qt6-qpa-plugins libqt6gui6
   # decoding, encoding, tags, pictures
