@@ -90,6 +90,7 @@ class MemoryOutput : public TAuOutput {
   std::atomic<int> BlocksDone{0};
   std::atomic<bool> IgnoreStop{false};
   std::atomic<int> DoneCalls{0};
+  std::string DoneError;  // Done fails with this message
 
  protected:
   void Prepare() override {
@@ -118,5 +119,6 @@ class MemoryOutput : public TAuOutput {
   void Done() override {
     ++DoneCalls;
     Input_->Flush();
+    if (!DoneError.empty()) throw EAuException(DoneError);
   }
 };

@@ -149,6 +149,21 @@ TEST(Pipeline, FailingInitEndsTheRunWithItsMessage) {
   EXPECT_TRUE(input.EndOfData());
 }
 
+TEST(Pipeline, FailureWhileFinishingIsReported) {
+  // Finishing the destination (say, its last write) can fail after all blocks went well.
+  MemoryInput input(100);
+  MemoryOutput output;
+  EventLog log;
+  log.Attach(output);
+  output.SetInput(&input);
+  output.DoneError = "Error writing wave file";
+  output.Run();
+  ASSERT_TRUE(SpinUntil([&] { return log.Count("done") == 1; }));
+  EXPECT_EQ(log.Count("exception:Error writing wave file"), 1);
+  EXPECT_EQ(log.entries.back(), "done");
+  EXPECT_FALSE(output.Busy());
+}
+
 TEST(Pipeline, ProgressRoundsHalvesToEven) {
   MemoryOutput output;
   EXPECT_EQ(output.Progress(), 0);  // no input
