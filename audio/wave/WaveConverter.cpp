@@ -32,7 +32,7 @@ void TWaveConverter::LoadFile(TAuStream& source) {
     if (std::memcmp(window, "fmt ", 4) == 0) {
       std::vector<uint8_t> format(static_cast<size_t>(std::max<int64_t>(available, 0)));
       pos += source.Read(format.data(), static_cast<int64_t>(format.size()));
-      std::memcpy(sourceFormat_, format.data(), std::min<size_t>(format.size(), kFormatSize));
+      if (!format.empty()) std::memcpy(sourceFormat_, format.data(), std::min<size_t>(format.size(), kFormatSize));
       pos += 7;  // the window's next start lies past the payload
     } else if (std::memcmp(window, "fact", 4) == 0) {
       pos += available + 7;

@@ -262,6 +262,16 @@ TEST_F(WaveReading, Layer3InsideWav) {
                         .Chunk("data", Bytes(5000, 0x42)).Build()).Valid());
 }
 
+TEST(WaveConverter, EmptyFormatChunkFromTheFuzzer) {
+  // An empty "fmt " chunk once reached memcpy with a null source.
+  TAuMemoryStream file(WavBuilder().Chunk("fmt ", {}).Chunk("data", Bytes(8, 1)).Build());
+  TWaveConverter converter;
+  converter.LoadFile(file);
+  EXPECT_EQ(converter.SourceFormat().formatTag, 0);
+  EXPECT_EQ(converter.Size(), 8);
+  EXPECT_NE(converter.Convert(), 0);  // nothing says what the data is
+}
+
 TEST_F(WaveReading, OutsideARunTheStreamIsNotOpened) {
   TWaveIn& in = Open(WavBuilder().Format(1, 1, 8000, 2, 16).Chunk("data", Bytes(10, 0)).Build());
   void* block = nullptr;
