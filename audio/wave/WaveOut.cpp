@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
@@ -17,21 +18,32 @@ constexpr int kAppendWindow = 4096;
 constexpr uint8_t kPcmGuid[16] = {0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x10, 0x00,
                                   0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
 
+/// Lays out a header of at most 68 bytes, little-endian.
 class HeaderBuilder {
  public:
   HeaderBuilder& Text(const char* four) {
-    bytes.insert(bytes.end(), four, four + 4);
+    for (int i = 0; i < 4; ++i) Byte(static_cast<uint8_t>(four[i]));
     return *this;
   }
   HeaderBuilder& U16(uint32_t value) {
-    bytes.insert(bytes.end(), {uint8_t(value), uint8_t(value >> 8)});
+    Byte(value & 0xFF).Byte((value >> 8) & 0xFF);
     return *this;
   }
-  HeaderBuilder& U32(uint32_t value) {
-    bytes.insert(bytes.end(), {uint8_t(value), uint8_t(value >> 8), uint8_t(value >> 16), uint8_t(value >> 24)});
+  HeaderBuilder& U32(uint32_t value) { return U16(value & 0xFFFF).U16(value >> 16); }
+  HeaderBuilder& Bytes(const uint8_t* from, int count) {
+    for (int i = 0; i < count; ++i) Byte(from[i]);
     return *this;
   }
-  std::vector<uint8_t> bytes;
+  const uint8_t* data() const { return bytes_.data(); }
+  int size() const { return size_; }
+
+ private:
+  HeaderBuilder& Byte(uint32_t value) {
+    bytes_.at(static_cast<size_t>(size_++)) = static_cast<uint8_t>(value);
+    return *this;
+  }
+  std::array<uint8_t, 68> bytes_{};
+  int size_ = 0;
 };
 
 uint32_t ChannelMask(int channels) {
@@ -113,7 +125,7 @@ void TWaveOut::Prepare() {
       h.Text("RIFF").U32(DataSize + 36).Text("WAVE").Text("fmt ").U32(16).U16(1).U16(channels).U32(rate);
       h.U32(rate * align).U16(align).U16(bits).Text("data").U32(DataSize);
       headerBytes_ = 44;
-      WriteHeader(h.bytes.data(), 44);
+      WriteHeader(h.data(), h.size());
       return;
     }
     case wtDVIADPCM: {
@@ -134,7 +146,7 @@ void TWaveOut::Prepare() {
       h.U32(rate / spb * BlockSize_).U16(BlockSize_).U16(4).U16(2).U16(spb);
       h.Text("fact").U32(4).U32(samples).Text("data").U32(adpcmSize);
       headerBytes_ = 60;
-      WriteHeader(h.bytes.data(), 60);
+      WriteHeader(h.data(), h.size());
       encoder_[0].index = encoder_[1].index = 0;
       return;
     }
@@ -143,10 +155,10 @@ void TWaveOut::Prepare() {
       HeaderBuilder h;
       h.Text("RIFF").U32(DataSize + 60).Text("WAVE").Text("fmt ").U32(40).U16(0xFFFE).U16(channels).U32(rate);
       h.U32(rate * align).U16(align).U16(bits).U16(22).U16(bits).U32(ChannelMask(channels));
-      h.bytes.insert(h.bytes.end(), kPcmGuid, kPcmGuid + 16);
+      h.Bytes(kPcmGuid, 16);
       h.Text("data").U32(DataSize);
       headerBytes_ = 68;
-      WriteHeader(h.bytes.data(), 68);
+      WriteHeader(h.data(), h.size());
       return;
     }
     default:
