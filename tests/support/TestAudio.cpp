@@ -1,43 +1,23 @@
 #include "tests/support/TestAudio.h"
 
+#include "tests/support/WavBuilder.h"
+
 #include <cmath>
 #include <fstream>
 #include <stdexcept>
 
-namespace {
-
-void Put32(std::vector<uint8_t>& out, uint32_t value) {
-  for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(value >> (8 * i)));
-}
-
-void Put16(std::vector<uint8_t>& out, uint16_t value) {
-  out.push_back(static_cast<uint8_t>(value));
-  out.push_back(static_cast<uint8_t>(value >> 8));
-}
-
-}  // namespace
-
 void WritePcmWav(const std::string& fileName, int sampleRate, int channels, int64_t frames) {
-  const uint32_t dataBytes = static_cast<uint32_t>(frames * channels * 2);
-  std::vector<uint8_t> out;
-  out.reserve(44 + dataBytes);
-  out.insert(out.end(), {'R', 'I', 'F', 'F'});
-  Put32(out, 36 + dataBytes);
-  out.insert(out.end(), {'W', 'A', 'V', 'E', 'f', 'm', 't', ' '});
-  Put32(out, 16);
-  Put16(out, 1);
-  Put16(out, static_cast<uint16_t>(channels));
-  Put32(out, static_cast<uint32_t>(sampleRate));
-  Put32(out, static_cast<uint32_t>(sampleRate * channels * 2));
-  Put16(out, static_cast<uint16_t>(channels * 2));
-  Put16(out, 16);
-  out.insert(out.end(), {'d', 'a', 't', 'a'});
-  Put32(out, dataBytes);
+  std::vector<int16_t> samples;
+  samples.reserve(static_cast<size_t>(frames * channels));
   for (int64_t frame = 0; frame < frames; ++frame) {
     const auto sample = static_cast<int16_t>(8000 * std::sin(frame * 2 * M_PI * 440.0 / sampleRate));
-    for (int channel = 0; channel < channels; ++channel) Put16(out, static_cast<uint16_t>(sample));
+    for (int channel = 0; channel < channels; ++channel) samples.push_back(sample);
   }
-  WriteBytes(fileName, out);
+  const auto align = static_cast<uint16_t>(channels * 2);
+  WriteBytes(fileName, WavBuilder()
+                           .Format(1, static_cast<uint16_t>(channels), static_cast<uint32_t>(sampleRate), align, 16)
+                           .Chunk("data", WavBuilder::Samples(samples))
+                           .Build());
 }
 
 void WriteBytes(const std::string& fileName, const std::vector<uint8_t>& bytes) {
