@@ -1,0 +1,489 @@
+#include "platform/wmvcore.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/channel_layout.h>
+#include <libavutil/log.h>
+#include <libswresample/swresample.h>
+}
+
+#include "platform/mp3_info.h"
+
+namespace wm {
+namespace {
+
+bool loaded = false;
+
+class Buffer : public INSSBuffer {
+ public:
+  int32_t GetBufferAndLength(uint8_t** buffer, uint32_t* length) override {
+    *buffer = bytes.data();
+    *length = static_cast<uint32_t>(bytes.size());
+    return S_OK;
+  }
+  std::vector<uint8_t> bytes;
+};
+
+std::u16string Utf8ToUtf16(const char* text) {
+  std::u16string out;
+  for (size_t i = 0; text[i] != 0;) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    uint32_t code = c;
+    int extra = c < 0x80 ? 0 : (c & 0xE0) == 0xC0 ? 1 : (c & 0xF0) == 0xE0 ? 2 : (c & 0xF8) == 0xF0 ? 3 : -1;
+    if (extra < 0) {
+      out.push_back(0xFFFD);
+      ++i;
+      continue;
+    }
+    code = c & (0x7F >> extra);
+    size_t k = 1;
+    for (; k <= static_cast<size_t>(extra) && text[i + k] != 0 && (text[i + k] & 0xC0) == 0x80; ++k)
+      code = (code << 6) | (text[i + k] & 0x3F);
+    if (k != static_cast<size_t>(extra) + 1) code = 0xFFFD;
+    i += k;
+    if (code >= 0x10000) {
+      code -= 0x10000;
+      out.push_back(static_cast<char16_t>(0xD800 + (code >> 10)));
+      out.push_back(static_cast<char16_t>(0xDC00 + (code & 0x3FF)));
+    } else {
+      out.push_back(static_cast<char16_t>(code));
+    }
+  }
+  return out;
+}
+
+class SyncReader : public IWMSyncReader, public IWMHeaderInfo, public std::enable_shared_from_this<SyncReader> {
+ public:
+  ~SyncReader() override { Close(); }
+
+  int32_t OpenStream(std::shared_ptr<IStream> stream) override {
+    Close();
+    av_log_set_level(AV_LOG_QUIET);
+    stream_ = std::move(stream);
+    uint64_t here = 0;
+    if (!stream_ || stream_->Seek(0, Origin::Current, &here) != S_OK) return E_FAIL;
+    base_ = static_cast<int64_t>(here);
+    uint64_t size = 0;
+    stream_->Stat(&size);
+    size_ = static_cast<int64_t>(size) - base_;
+
+    constexpr int kIoBuffer = 64 * 1024;
+    auto* ioBuffer = static_cast<uint8_t*>(av_malloc(kIoBuffer));
+    io_ = avio_alloc_context(ioBuffer, kIoBuffer, 0, this, &SyncReader::ReadPacket, nullptr, &SyncReader::SeekIo);
+    format_ = avformat_alloc_context();
+    if (!io_ || !format_) return Fail();
+    format_->pb = io_;
+    format_->flags |= AVFMT_FLAG_CUSTOM_IO;
+    if (avformat_open_input(&format_, nullptr, nullptr, nullptr) < 0) {
+      format_ = nullptr;  // freed by the failed open
+      return Fail();
+    }
+    if (avformat_find_stream_info(format_, nullptr) < 0) return Fail();
+    audioIndex_ = av_find_best_stream(format_, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
+    isMp3_ = std::strstr(format_->iformat->name, "mp3") != nullptr;
+    isAsf_ = std::strstr(format_->iformat->name, "asf") != nullptr;
+    if (audioIndex_ >= 0 && !OpenDecoder()) return Fail();
+    if (isMp3_) ReadMp3Header();
+    return S_OK;
+  }
+
+  int32_t GetOutputCount(uint32_t* count) override {
+    if (!format_) return E_FAIL;
+    *count = audioIndex_ >= 0 ? 1 : 0;
+    return S_OK;
+  }
+
+  int32_t GetOutputProps(uint32_t output, MediaType* type) override {
+    if (!ValidOutput(output)) return E_FAIL;
+    *type = target_.major == MajorType::Audio ? target_ : Format(sourceChannels_, 16);
+    return S_OK;
+  }
+
+  int32_t GetOutputFormatCount(uint32_t output, uint32_t* count) override {
+    if (!ValidOutput(output)) return E_FAIL;
+    *count = static_cast<uint32_t>(Formats().size());
+    return S_OK;
+  }
+
+  int32_t GetOutputFormat(uint32_t output, uint32_t index, MediaType* type) override {
+    if (!ValidOutput(output)) return E_FAIL;
+    const auto formats = Formats();
+    if (index >= formats.size()) return E_FAIL;
+    *type = formats[index];
+    return S_OK;
+  }
+
+  int32_t SetOutputSetting(uint32_t output, const std::u16string& name, AttrType, const uint8_t* value,
+                           uint16_t length) override {
+    if (!ValidOutput(output) || value == nullptr || length < 4) return E_FAIL;
+    uint32_t number = 0;
+    std::memcpy(&number, value, 4);
+    if (name == u"EnableDiscreteOutput") discrete_ = number != 0;
+    else if (name == u"SpeakerConfig") speakerConfig_ = number;
+    else return E_FAIL;
+    return S_OK;
+  }
+
+  int32_t SetOutputProps(uint32_t output, const MediaType& type) override {
+    if (!ValidOutput(output) || type.major != MajorType::Audio) return E_FAIL;
+    const auto formats = Formats();
+    const bool offered = std::any_of(formats.begin(), formats.end(), [&](const MediaType& f) {
+      return f.format.channels == type.format.channels && f.format.bitsPerSample == type.format.bitsPerSample &&
+             f.format.samplesPerSec == type.format.samplesPerSec;
+    });
+    if (!offered) return E_FAIL;
+    target_ = type;
+    swr_free(&resampler_);
+    return S_OK;
+  }
+
+  int32_t GetStreamNumberForOutput(uint32_t output, uint16_t* stream) override {
+    if (!ValidOutput(output)) return E_FAIL;
+    *stream = 1;
+    return S_OK;
+  }
+
+  int32_t SetReadStreamSamples(uint16_t stream, bool) override { return stream == 1 ? S_OK : E_FAIL; }
+
+  int32_t GetNextSample(uint16_t stream, std::shared_ptr<INSSBuffer>* sample) override {
+    if (stream != 1 || !decoder_ || target_.major != MajorType::Audio) return E_FAIL;
+    auto buffer = std::make_shared<Buffer>();
+    while (buffer->bytes.empty()) {
+      if (!DecodeFrame()) return NS_E_NO_MORE_SAMPLES;
+      Convert(buffer->bytes);
+    }
+    *sample = buffer;
+    return S_OK;
+  }
+
+  int32_t SetRange(uint64_t start, int64_t) override {
+    if (!decoder_) return E_FAIL;
+    const int rate = decoder_->sample_rate;
+    const int64_t target = static_cast<int64_t>(std::llround(static_cast<double>(start) * rate / 1e7));
+    AVStream* audio = format_->streams[audioIndex_];
+    // From the very start, so that the gapless trim of the first frames applies again.
+    const int64_t preroll = isMp3_ ? 9216 : 2048;
+    const int64_t from = target <= 0 ? 0 : std::max<int64_t>(0, target - preroll);
+    const int64_t timestamp = av_rescale_q(from, AVRational{1, rate}, audio->time_base);
+    if (av_seek_frame(format_, audioIndex_, timestamp, AVSEEK_FLAG_BACKWARD) < 0 &&
+        av_seek_frame(format_, audioIndex_, timestamp, AVSEEK_FLAG_BACKWARD | AVSEEK_FLAG_ANY) < 0)
+      return E_FAIL;
+    avcodec_flush_buffers(decoder_);
+    swr_free(&resampler_);
+    draining_ = false;
+    ended_ = false;
+    dropUntil_ = target;
+    position_ = target <= 0 ? 0 : -1;  // unknown until the first frame tells
+    return S_OK;
+  }
+
+  int32_t Close() override {
+    swr_free(&resampler_);
+    avcodec_free_context(&decoder_);
+    if (format_) avformat_close_input(&format_);
+    if (io_) {
+      av_freep(&io_->buffer);
+      avio_context_free(&io_);
+    }
+    av_frame_free(&frame_);
+    av_packet_free(&packet_);
+    stream_.reset();
+    audioIndex_ = -1;
+    return S_OK;
+  }
+
+  std::shared_ptr<IWMHeaderInfo> HeaderInfo() override {
+    if (target_.major != MajorType::Audio) return nullptr;
+    return std::shared_ptr<IWMHeaderInfo>(shared_from_this(), static_cast<IWMHeaderInfo*>(this));
+  }
+
+  int32_t GetAttributeByName(uint16_t*, const std::u16string& name, AttrType* type, uint8_t* value,
+                             uint16_t* length) override {
+    if (!format_ || length == nullptr) return E_FAIL;
+    if (name == u"Duration") return Number(AttrType::Qword, DurationIn100ns(), 8, type, value, length);
+    if (name == u"Bitrate") return Number(AttrType::Dword, Bitrate(), 4, type, value, length);
+    if (name == u"IsVBR") return Number(AttrType::Bool, vbr_ ? 1 : 0, 4, type, value, length);
+    const std::u16string text = Tag(name);
+    if (text.empty()) return ASF_E_NOTFOUND;
+    const auto bytes = static_cast<uint16_t>(std::min<size_t>((text.size() + 1) * 2, 65534));
+    if (type) *type = AttrType::String;
+    if (value == nullptr) {
+      *length = bytes;
+      return S_OK;
+    }
+    if (*length < bytes) return E_FAIL;
+    std::memcpy(value, text.c_str(), bytes);
+    *length = bytes;
+    return S_OK;
+  }
+
+ private:
+  static int ReadPacket(void* opaque, uint8_t* buffer, int size) {
+    auto* self = static_cast<SyncReader*>(opaque);
+    uint32_t read = 0;
+    if (self->stream_->Read(buffer, static_cast<uint32_t>(size), &read) != S_OK || read == 0) return AVERROR_EOF;
+    return static_cast<int>(read);
+  }
+
+  static int64_t SeekIo(void* opaque, int64_t offset, int whence) {
+    auto* self = static_cast<SyncReader*>(opaque);
+    if (whence & AVSEEK_SIZE) return self->size_;
+    int64_t target = offset;
+    whence &= ~AVSEEK_FORCE;
+    if (whence == SEEK_CUR) {
+      uint64_t here = 0;
+      self->stream_->Seek(0, Origin::Current, &here);
+      target = static_cast<int64_t>(here) - self->base_ + offset;
+    } else if (whence == SEEK_END) {
+      target = self->size_ + offset;
+    }
+    if (target < 0) return -1;
+    uint64_t reached = 0;
+    if (self->stream_->Seek(self->base_ + target, Origin::Begin, &reached) != S_OK) return -1;
+    return static_cast<int64_t>(reached) - self->base_;
+  }
+
+  int32_t Fail() {
+    Close();
+    return E_FAIL;
+  }
+
+  bool ValidOutput(uint32_t output) const { return format_ != nullptr && audioIndex_ >= 0 && output == 0; }
+
+  bool OpenDecoder() {
+    const AVCodecParameters* parameters = format_->streams[audioIndex_]->codecpar;
+    const AVCodec* codec = avcodec_find_decoder(parameters->codec_id);
+    if (!codec) return false;
+    decoder_ = avcodec_alloc_context3(codec);
+    if (!decoder_ || avcodec_parameters_to_context(decoder_, parameters) < 0 || avcodec_open2(decoder_, codec, nullptr) < 0)
+      return false;
+    frame_ = av_frame_alloc();
+    packet_ = av_packet_alloc();
+    sourceChannels_ = decoder_->ch_layout.nb_channels;
+    if (sourceChannels_ <= 0 || decoder_->sample_rate <= 0) return false;
+    return frame_ && packet_;
+  }
+
+  void ReadMp3Header() {
+    uint64_t kept = 0;
+    stream_->Seek(0, Origin::Current, &kept);
+    const ReadAt readAt = [this](int64_t offset, void* into, int64_t count) -> int64_t {
+      uint64_t reached = 0;
+      if (stream_->Seek(base_ + offset, Origin::Begin, &reached) != S_OK) return 0;
+      int64_t done = 0;
+      while (done < count) {
+        uint32_t read = 0;
+        if (stream_->Read(static_cast<uint8_t*>(into) + done, static_cast<uint32_t>(count - done), &read) != S_OK ||
+            read == 0)
+          break;
+        done += read;
+      }
+      return done;
+    };
+    mp3_ = ReadMp3Info(readAt, size_);
+    vbr_ = mp3_.vbr;
+    stream_->Seek(static_cast<int64_t>(kept), Origin::Begin, &kept);
+  }
+
+  MediaType Format(int channels, int bits) const {
+    MediaType type;
+    type.major = MajorType::Audio;
+    type.isWaveFormatEx = true;
+    type.format.formatTag = WAVE_FORMAT_PCM;
+    type.format.channels = static_cast<uint16_t>(channels);
+    type.format.samplesPerSec = static_cast<uint32_t>(decoder_->sample_rate);
+    type.format.bitsPerSample = static_cast<uint16_t>(bits);
+    type.format.blockAlign = static_cast<uint16_t>(channels * bits / 8);
+    type.format.avgBytesPerSec = type.format.samplesPerSec * type.format.blockAlign;
+    return type;
+  }
+
+  /// The source layout first, then mono, stereo, 5.1 and 7.1; 24 and 32 bits when discrete.
+  std::vector<MediaType> Formats() const {
+    std::vector<MediaType> formats;
+    std::vector<int> layouts = {sourceChannels_};
+    for (int channels : {1, 2, 6, 8})
+      if (channels != sourceChannels_) layouts.push_back(channels);
+    std::vector<int> depths = {16};
+    if (discrete_) depths.insert(depths.end(), {24, 32});
+    for (int bits : depths)
+      for (int channels : layouts) formats.push_back(Format(channels, bits));
+    return formats;
+  }
+
+  /// Decodes the next frame into frame_, dropping what lies before a range start.
+  bool DecodeFrame() {
+    for (;;) {
+      const int received = avcodec_receive_frame(decoder_, frame_);
+      if (received == 0) {
+        if (AcceptFrame()) return true;
+        continue;
+      }
+      if (received == AVERROR_EOF || ended_) return false;
+      if (draining_) {
+        ended_ = true;
+        return false;
+      }
+      // Feed the decoder one more packet of our stream.
+      for (;;) {
+        const int read = av_read_frame(format_, packet_);
+        if (read < 0) {
+          avcodec_send_packet(decoder_, nullptr);
+          draining_ = true;
+          break;
+        }
+        const bool ours = packet_->stream_index == audioIndex_;
+        if (ours) avcodec_send_packet(decoder_, packet_);  // a damaged packet is skipped
+        av_packet_unref(packet_);
+        if (ours) break;
+      }
+    }
+  }
+
+  /// Trims the frame to the samples at or after dropUntil_; false when none are left.
+  bool AcceptFrame() {
+    const int rate = decoder_->sample_rate;
+    if (position_ < 0) {
+      const int64_t pts = frame_->best_effort_timestamp;
+      AVStream* audio = format_->streams[audioIndex_];
+      position_ = pts == AV_NOPTS_VALUE ? dropUntil_ : av_rescale_q(pts, audio->time_base, AVRational{1, rate});
+      // ASF stamps milliseconds; frames start on the codec's 2048-sample grid.
+      if (isAsf_ && pts != AV_NOPTS_VALUE) position_ = (position_ + 1024) / 2048 * 2048;
+    }
+    const int64_t start = position_;
+    position_ += frame_->nb_samples;
+    skipInFrame_ = static_cast<int>(std::clamp<int64_t>(dropUntil_ - start, 0, frame_->nb_samples));
+    return skipInFrame_ < frame_->nb_samples;
+  }
+
+  /// Appends frame_ (less the skipped start) in the output format.
+  void Convert(std::vector<uint8_t>& out) {
+    const int channels = target_.format.channels;
+    const int bits = target_.format.bitsPerSample;
+    if (!resampler_) {
+      AVChannelLayout layout;
+      av_channel_layout_default(&layout, channels);
+      const AVSampleFormat format = bits == 16 ? AV_SAMPLE_FMT_S16 : AV_SAMPLE_FMT_S32;
+      if (swr_alloc_set_opts2(&resampler_, &layout, format, decoder_->sample_rate, &frame_->ch_layout,
+                              static_cast<AVSampleFormat>(frame_->format), frame_->sample_rate, 0, nullptr) < 0 ||
+          swr_init(resampler_) < 0) {
+        swr_free(&resampler_);
+        return;
+      }
+    }
+    const int samples = frame_->nb_samples - skipInFrame_;
+    const int bytesPerSample = bits == 16 ? 2 : 4;
+    std::vector<uint8_t> converted(static_cast<size_t>(samples + 32) * channels * bytesPerSample);
+    uint8_t* outPlanes[1] = {converted.data()};
+    // Skipped samples are left out by pointing past them in every plane.
+    const int planes = av_sample_fmt_is_planar(static_cast<AVSampleFormat>(frame_->format)) ? frame_->ch_layout.nb_channels : 1;
+    const int sourceBytes = av_get_bytes_per_sample(static_cast<AVSampleFormat>(frame_->format));
+    const int offset = skipInFrame_ * sourceBytes * (planes == 1 ? frame_->ch_layout.nb_channels : 1);
+    std::vector<const uint8_t*> inPlanes(static_cast<size_t>(planes));
+    for (int p = 0; p < planes; ++p) inPlanes[static_cast<size_t>(p)] = frame_->extended_data[p] + offset;
+    const int made = swr_convert(resampler_, outPlanes, samples + 32, inPlanes.data(), samples);
+    if (made <= 0) return;
+    if (bits == 24) {
+      // 32-bit samples to packed 24-bit: keep the upper three bytes.
+      const size_t values = static_cast<size_t>(made) * channels;
+      const size_t at = out.size();
+      out.resize(at + values * 3);
+      for (size_t i = 0; i < values; ++i) std::memcpy(&out[at + i * 3], &converted[i * 4 + 1], 3);
+    } else {
+      out.insert(out.end(), converted.begin(), converted.begin() + static_cast<ptrdiff_t>(made) * channels * bytesPerSample);
+    }
+  }
+
+  int64_t DurationIn100ns() const {
+    if (!decoder_) return 0;
+    if (isMp3_ && mp3_.found && mp3_.sampleRate > 0)
+      return static_cast<int64_t>(std::llround(static_cast<double>(mp3_.Samples()) * 1e7 / mp3_.sampleRate));
+    const AVStream* audio = format_->streams[audioIndex_];
+    if (audio->duration != AV_NOPTS_VALUE && audio->duration > 0)
+      return av_rescale_q(audio->duration, audio->time_base, AVRational{1, 10000000});
+    return format_->duration > 0 ? format_->duration * 10 : 0;
+  }
+
+  int64_t Bitrate() const {
+    if (isMp3_ && mp3_.found && !mp3_.vbr && mp3_.firstBitrate > 0) return mp3_.firstBitrate;
+    const int64_t rate = format_->bit_rate > 0 ? format_->bit_rate
+                         : audioIndex_ >= 0 ? format_->streams[audioIndex_]->codecpar->bit_rate : 0;
+    return std::clamp<int64_t>(rate, 0, INT32_MAX);
+  }
+
+  static int32_t Number(AttrType kind, int64_t number, uint16_t bytes, AttrType* type, uint8_t* value, uint16_t* length) {
+    if (type) *type = kind;
+    if (value == nullptr) {
+      *length = bytes;
+      return S_OK;
+    }
+    if (*length < bytes) return E_FAIL;
+    std::memcpy(value, &number, bytes);  // little-endian: the low bytes first
+    *length = bytes;
+    return S_OK;
+  }
+
+  /// A text attribute from the container's metadata (ID3 for MP3, ASF for WMA).
+  std::u16string Tag(const std::u16string& name) const {
+    std::vector<const char*> keys;
+    if (name == u"Author") keys = {"artist", "Author"};
+    else if (name == u"Title") keys = {"title"};
+    else if (name == u"WM/AlbumTitle") keys = {"album", "WM/AlbumTitle"};
+    else if (name == u"WM/Genre") keys = {"genre", "WM/Genre"};
+    else if (name == u"WM/Track") keys = {"WM/Track", "track", "WM/TrackNumber"};
+    else if (name == u"WM/Year") keys = {"WM/Year", "date", "year", "TYER"};
+    else if (name == u"Copyright") keys = {"copyright"};
+    for (const char* key : keys) {
+      for (AVDictionary* dictionary :
+           {format_->metadata, audioIndex_ >= 0 ? format_->streams[audioIndex_]->metadata : nullptr}) {
+        const AVDictionaryEntry* entry = av_dict_get(dictionary, key, nullptr, 0);
+        if (entry && entry->value && entry->value[0]) return Utf8ToUtf16(entry->value);
+      }
+    }
+    return {};
+  }
+
+  std::shared_ptr<IStream> stream_;
+  int64_t base_ = 0;
+  int64_t size_ = 0;
+  AVIOContext* io_ = nullptr;
+  AVFormatContext* format_ = nullptr;
+  AVCodecContext* decoder_ = nullptr;
+  SwrContext* resampler_ = nullptr;
+  AVFrame* frame_ = nullptr;
+  AVPacket* packet_ = nullptr;
+  int audioIndex_ = -1;
+  int sourceChannels_ = 0;
+  bool isMp3_ = false;
+  bool isAsf_ = false;
+  Mp3Info mp3_;
+  bool vbr_ = false;
+  bool discrete_ = false;
+  uint32_t speakerConfig_ = 0;
+  MediaType target_;
+  bool draining_ = false;
+  bool ended_ = false;
+  int64_t dropUntil_ = 0;
+  int64_t position_ = 0;  // sample index of the next decoded frame; -1 unknown
+  int skipInFrame_ = 0;
+};
+
+}  // namespace
+
+void LoadWMLibrary() { loaded = true; }
+void UnloadWMLibrary() { loaded = false; }
+bool WMLibraryLoaded() { return loaded; }
+
+int32_t WMCreateSyncReader(void*, uint32_t, std::shared_ptr<IWMSyncReader>* reader) {
+  if (reader == nullptr) return E_FAIL;
+  *reader = std::make_shared<SyncReader>();
+  return S_OK;
+}
+
+}  // namespace wm
