@@ -170,7 +170,9 @@ class SyncReader : public IWMSyncReader, public IWMHeaderInfo, public std::enabl
     // From the very start, so that the gapless trim of the first frames applies again.
     const int64_t preroll = isMp3_ ? 9216 : 2048;
     const int64_t from = target <= 0 ? 0 : std::max<int64_t>(0, target - preroll);
-    const int64_t timestamp = av_rescale_q(from, AVRational{1, rate}, audio->time_base);
+    // Timestamps count from the stream's start (after an MP3's encoder delay).
+    const int64_t origin = audio->start_time != AV_NOPTS_VALUE ? audio->start_time : 0;
+    const int64_t timestamp = from == 0 ? 0 : origin + av_rescale_q(from, AVRational{1, rate}, audio->time_base);
     if (av_seek_frame(format_, audioIndex_, timestamp, AVSEEK_FLAG_BACKWARD) < 0 &&
         av_seek_frame(format_, audioIndex_, timestamp, AVSEEK_FLAG_BACKWARD | AVSEEK_FLAG_ANY) < 0)
       return E_FAIL;
@@ -179,7 +181,7 @@ class SyncReader : public IWMSyncReader, public IWMHeaderInfo, public std::enabl
     draining_ = false;
     ended_ = false;
     dropUntil_ = target;
-    position_ = target <= 0 ? 0 : -1;  // unknown until the first frame tells
+    position_ = from == 0 ? 0 : -1;  // unknown until the first frame tells
     return S_OK;
   }
 
@@ -352,7 +354,8 @@ class SyncReader : public IWMSyncReader, public IWMHeaderInfo, public std::enabl
     if (position_ < 0) {
       const int64_t pts = frame_->best_effort_timestamp;
       AVStream* audio = format_->streams[audioIndex_];
-      position_ = pts == AV_NOPTS_VALUE ? dropUntil_ : av_rescale_q(pts, audio->time_base, AVRational{1, rate});
+      const int64_t origin = audio->start_time != AV_NOPTS_VALUE ? audio->start_time : 0;
+      position_ = pts == AV_NOPTS_VALUE ? dropUntil_ : av_rescale_q(pts - origin, audio->time_base, AVRational{1, rate});
       // ASF stamps milliseconds; frames start on the codec's 2048-sample grid.
       if (isAsf_ && pts != AV_NOPTS_VALUE) position_ = (position_ + 1024) / 2048 * 2048;
     }

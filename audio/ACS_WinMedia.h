@@ -1,0 +1,5 @@
+#pragma once
+
+// WMA (and MP3) decoding through the Windows Media reader.
+#include "audio/winmedia/WMIn.h"
+#include "audio/winmedia/WmaSyncReader.h"

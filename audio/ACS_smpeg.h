@@ -1,0 +1,4 @@
+#pragma once
+
+// MP3 decoding.
+#include "audio/winmedia/MP3In.h"

@@ -1,0 +1,139 @@
+#include "audio/winmedia/WMIn.h"
+
+#include <algorithm>
+
+#include "audio/classes/AuException.h"
+#include "audio/classes/FileStream.h"
+#include "audio/tags/TagText.h"
+
+TWMIn::~TWMIn() {
+  DetachOutputs();
+  std::lock_guard lock(FileLock);
+  CloseFile();
+}
+
+int TWMIn::ChannelCode() const {
+  switch (OutputChannels_) {
+    case cnMaxAvailable: return -1;
+    case cn5dot1: return 6;
+    case cn7dot1: return 8;
+    default: return 0;
+  }
+}
+
+void TWMIn::Reopen() {
+  std::lock_guard lock(FileLock);
+  if (OpenCount == 0) return;
+  CloseFile();
+  OpenFile();
+}
+
+void TWMIn::SetHighPrecision(bool value) {
+  if (Busy_ || OutputChannels_ != cnMonoOrStereo) return;
+  HighPrecision_ = value;
+  Reopen();
+}
+
+void TWMIn::SetOutputChannels(TChannelsNumber value) {
+  if (Busy_) return;
+  if (value != cnMonoOrStereo) HighPrecision_ = true;
+  OutputChannels_ = value;
+  Reopen();
+}
+
+uint32_t TWMIn::FileDuration() {
+  std::lock_guard lock(FileLock);
+  OpenFile();
+  return FileDuration_;
+}
+
+bool TWMIn::IsProtected() {
+  std::lock_guard lock(FileLock);
+  OpenFile();
+  return reader_.isProtected;
+}
+
+int TWMIn::Bitrate() {
+  std::lock_guard lock(FileLock);
+  OpenFile();
+  return static_cast<int>(ReaderBitrate(reader_));
+}
+
+bool TWMIn::IsVBR() {
+  std::lock_guard lock(FileLock);
+  OpenFile();
+  return ReaderIsVBR(reader_);
+}
+
+TId3v2Tags& TWMIn::Id3v2Tags() {
+  std::lock_guard lock(FileLock);
+  OpenFile();
+  return TAuTaggedFileIn::Id3v2Tags();
+}
+
+void TWMIn::OpenFile() {
+  std::lock_guard lock(FileLock);
+  if (OpenCount > 0) return;
+  if (FileName_.empty()) throw EAuException("File name is not assigned");
+  if (!Stream) Stream = std::make_unique<TAuFileStream>(FileName_, 32);
+  Stream->Seek(0, TAuStream::FromBeginning);
+  OpenReader(reader_, *Stream, HighPrecision_, ChannelCode());
+  Valid_ = reader_.hasAudio;
+  if (!reader_.reader) return;
+  if (reader_.isProtected) throw EAuException("File is protected");
+  FileDuration_ = ReaderDuration(reader_);
+  Channels_ = static_cast<int>(reader_.channels);
+  BitsPerSample_ = static_cast<int>(reader_.bitsPerSample);
+  SampleRate_ = static_cast<int>(reader_.sampleRate);
+  TotalSamples_ = static_cast<int64_t>(FileDuration_ / 100.0 * SampleRate_);
+  Size_ = TotalSamples_ * Channels_ * (BitsPerSample_ / 8);
+  Seekable_ = true;
+
+  // Without an accepted audio format there is no header to read tags from.
+  TId3v2Tags& v2 = TAuTaggedFileIn::Id3v2Tags();
+  v2.Clear();
+  CommonTags().Clear();
+  const std::u16string artist = ReaderGetString(reader_, u"Author");
+  const std::u16string title = ReaderGetString(reader_, u"Title");
+  const std::u16string album = ReaderGetString(reader_, u"WM/AlbumTitle");
+  const std::u16string genre = ReaderGetString(reader_, u"WM/Genre");
+  const std::string track = TagText::Utf16ToLatin1(ReaderGetString(reader_, u"WM/Track"));
+  const std::string year = TagText::Utf16ToLatin1(ReaderGetString(reader_, u"WM/Year"));
+  TCommonTags& common = CommonTags();
+  common.SetArtist(artist);
+  common.SetTitle(title);
+  common.SetAlbum(album);
+  common.SetGenre(genre);
+  common.SetTrack(track);
+  common.SetYear(year);
+  v2.SetArtist(artist);
+  v2.SetTitle(title);
+  v2.SetAlbum(album);
+  v2.SetGenre(genre);
+  v2.SetTrack(track);
+  v2.SetYear(year);
+  v2.SetComment(ReaderGetString(reader_, u"Copyright"));
+  ++OpenCount;
+}
+
+void TWMIn::CloseFile() {
+  std::lock_guard lock(FileLock);
+  if (OpenCount > 0 || reader_.reader) CloseReader(reader_);
+  OpenCount = 0;
+  Stream.reset();
+}
+
+void TWMIn::GetDataInternal(void*& Buffer, uint32_t& Bytes) {
+  if (Size_ > 0) Bytes = static_cast<uint32_t>(std::clamp<int64_t>(Size_ - Position_, 0, Bytes));
+  if (Bytes == 0) {
+    Buffer = nullptr;
+    return;
+  }
+  ReaderRead(reader_, Buffer, Bytes);
+}
+
+bool TWMIn::SeekInternal(int64_t& SampleNum) {
+  if (!Busy_ || TotalSamples_ <= 0) return false;
+  ReaderSeek(reader_, static_cast<double>(SampleNum) / static_cast<double>(TotalSamples_) * FileDuration_);
+  return true;
+}

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "audio/classes/FileIn.h"
+#include "audio/winmedia/WmaSyncReader.h"
+
+/// Channel layouts an input may deliver.
+enum TChannelsNumber { cnMaxAvailable, cnMonoOrStereo, cn5dot1, cn7dot1 };
+
+/// The file input for WMA (and, through TMP3In, MP3) files, decoding through
+/// the Windows Media reader into interleaved PCM. Tags come from the file's
+/// header attributes into Id3v2Tags and CommonTags.
+class TWMIn : public TAuTaggedFileIn {
+ public:
+  ~TWMIn() override;
+
+  bool HighPrecision() const { return HighPrecision_; }
+  /// Ignored during a run or unless OutputChannels is cnMonoOrStereo; reopens an open file.
+  void SetHighPrecision(bool value);
+  TChannelsNumber OutputChannels() const { return OutputChannels_; }
+  /// Ignored during a run; anything but cnMonoOrStereo also sets HighPrecision.
+  void SetOutputChannels(TChannelsNumber value);
+
+  /// The file's length in hundredths of a second.
+  uint32_t FileDuration();
+  bool IsProtected();
+  /// Bits per second. Raises when the file holds no audio the reader accepts.
+  int Bitrate();
+  bool IsVBR();
+  /// The file's tags (opening it if needed).
+  TId3v2Tags& Id3v2Tags();
+
+ protected:
+  void OpenFile() override;
+  void CloseFile() override;
+  void GetDataInternal(void*& Buffer, uint32_t& Bytes) override;
+  bool SeekInternal(int64_t& SampleNum) override;
+
+  uint32_t FileDuration_ = 0;
+
+ private:
+  void Reopen();
+  int ChannelCode() const;
+
+  bool HighPrecision_ = false;
+  TChannelsNumber OutputChannels_ = cnMonoOrStereo;
+  wma_sync_reader reader_;
+};

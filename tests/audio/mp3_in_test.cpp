@@ -1,0 +1,193 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+#include <taglib/id3v2tag.h>
+#include <taglib/mpegfile.h>
+
+#include "audio/ACS_Classes.h"
+#include "audio/ACS_WinMedia.h"
+#include "audio/ACS_smpeg.h"
+#include "tests/support/Mp3Encoder.h"
+#include "tests/support/TempDir.h"
+#include "tests/support/TestAudio.h"
+
+namespace {
+
+std::vector<int16_t> Tone(int frames, int channels, int rate) {
+  std::vector<int16_t> out;
+  for (int i = 0; i < frames; ++i)
+    for (int c = 0; c < channels; ++c)
+      out.push_back(static_cast<int16_t>(9000 * std::sin(i * 2 * M_PI * (440.0 + 110 * c) / rate)));
+  return out;
+}
+
+/// Everything one run of the input delivers.
+std::vector<int16_t> ReadRun(TAuFileIn& input, int64_t start = 0, int64_t end = -1) {
+  input.SetStartSample(start);
+  input.SetEndSample(end);
+  input.Init();
+  std::vector<int16_t> out;
+  for (;;) {
+    void* block = nullptr;
+    uint32_t bytes = 5000;
+    input.GetData(block, bytes);
+    if (bytes == 0) break;
+    out.insert(out.end(), static_cast<int16_t*>(block), static_cast<int16_t*>(block) + bytes / 2);
+  }
+  input.Flush();
+  return out;
+}
+
+class Mp3Input : public ::testing::Test {
+ protected:
+  std::string Make(const std::string& name, int seconds, int channels, int rate, bool tag = true, bool vbr = false) {
+    const std::string file = dir.File(name);
+    WriteBytes(file, EncodeMp3(Tone(seconds * rate, channels, rate), channels, rate, 128, tag, vbr));
+    return file;
+  }
+
+  TempDir dir;
+};
+
+TEST_F(Mp3Input, LengthsOfATenSecondFile) {
+  const std::string file = Make("ten.mp3", 10, 2, 44100);
+  TWMIn wm;
+  wm.SetFileName(file);
+  EXPECT_TRUE(wm.Valid());
+  EXPECT_EQ(wm.FileDuration(), 1000u);
+  EXPECT_EQ(wm.TotalSamples(), 441000);
+  EXPECT_EQ(wm.Size(), 1764000);
+  EXPECT_EQ(wm.Channels(), 2);
+  EXPECT_EQ(wm.BitsPerSample(), 16);
+  EXPECT_EQ(wm.Bitrate(), 128000);
+  EXPECT_FALSE(wm.IsVBR());
+  EXPECT_FALSE(wm.IsProtected());
+
+  TMP3In mp3;
+  mp3.SetFileName(file);
+  EXPECT_EQ(mp3.TotalSamples(), 455700);
+  EXPECT_EQ(mp3.Size(), 1822800);
+}
+
+TEST_F(Mp3Input, DecodesExactlyTheEncodedSamples) {
+  for (const auto& [rate, channels] : {std::pair{44100, 2}, std::pair{32000, 1}, std::pair{48000, 2}}) {
+    const std::string file = Make("gapless.mp3", 3, channels, rate);
+    TMP3In input;
+    input.SetFileName(file);
+    const auto samples = ReadRun(input);
+    EXPECT_EQ(samples.size(), static_cast<size_t>(3 * rate * channels)) << rate;
+  }
+}
+
+TEST_F(Mp3Input, RangesStartAtTheirExactSample) {
+  const std::string file = Make("seek.mp3", 5, 2, 44100);
+  TWMIn input;
+  input.SetFileName(file);
+  const auto whole = ReadRun(input);
+  ASSERT_EQ(whole.size(), 5u * 44100 * 2);
+  for (int64_t start : {1, 1151, 9000, 100000, 123457, 219000}) {
+    const auto part = ReadRun(input, start, start + 999);
+    ASSERT_EQ(part.size(), 2000u) << start;
+    EXPECT_TRUE(std::equal(part.begin(), part.end(), whole.begin() + start * 2)) << start;
+  }
+}
+
+TEST_F(Mp3Input, HalfOfAnMp3InputIsHalfTheDuration) {
+  const std::string file = Make("half.mp3", 10, 2, 44100);
+  TWMIn reference;
+  reference.SetFileName(file);
+  const auto whole = ReadRun(reference);
+  // Sample 227850 of the lengthened count maps to 500 hundredths: sample 220500.
+  TMP3In input;
+  input.SetFileName(file);
+  const auto part = ReadRun(input, 227850, 227850 + 99);
+  ASSERT_EQ(part.size(), 200u);
+  EXPECT_TRUE(std::equal(part.begin(), part.end(), whole.begin() + 220500 * 2));
+}
+
+TEST_F(Mp3Input, VariableBitRateAndMissingTag) {
+  TMP3In vbr;
+  vbr.SetFileName(Make("vbr.mp3", 4, 2, 44100, true, true));
+  EXPECT_TRUE(vbr.IsVBR());
+  EXPECT_EQ(ReadRun(vbr).size(), 4u * 44100 * 2);
+
+  // Without the LAME tag the frames are counted; the encoder delay stays in.
+  TWMIn untagged;
+  untagged.SetFileName(Make("untagged.mp3", 2, 1, 44100, false));
+  EXPECT_FALSE(untagged.IsVBR());
+  const auto samples = ReadRun(untagged);
+  EXPECT_GE(samples.size(), 2u * 44100);
+  EXPECT_EQ(static_cast<int64_t>(samples.size()), untagged.TotalSamples() >= 0 ? static_cast<int64_t>(samples.size()) : 0);
+  EXPECT_NEAR(static_cast<double>(untagged.FileDuration()), samples.size() * 100.0 / 44100, 1.0);
+}
+
+TEST_F(Mp3Input, TagsComeFromId3v2) {
+  const std::string file = Make("tagged.mp3", 1, 2, 44100);
+  {
+    TagLib::MPEG::File tagged(file.c_str());
+    TagLib::ID3v2::Tag* tag = tagged.ID3v2Tag(true);
+    tag->setTitle(TagLib::String("Title \u00e9", TagLib::String::UTF8));
+    tag->setArtist("Artist");
+    tag->setAlbum("Album");
+    tag->setGenre("Jazz");
+    tag->setYear(2004);
+    tag->setTrack(3);
+    ASSERT_TRUE(tagged.save());
+  }
+  TMP3In input;
+  input.SetFileName(file);
+  EXPECT_EQ(input.Id3v2Tags().Title(), u"Title \u00e9");
+  EXPECT_EQ(input.Id3v2Tags().Artist(), u"Artist");
+  EXPECT_EQ(input.Id3v2Tags().Album(), u"Album");
+  EXPECT_EQ(input.Id3v2Tags().Genre(), u"Jazz");
+  EXPECT_EQ(input.Id3v2Tags().Year(), "2004");
+  EXPECT_EQ(input.Id3v2Tags().Track(), "3");
+  EXPECT_EQ(input.CommonTags().Artist(), u"Artist");
+  EXPECT_EQ(ReadRun(input).size(), 44100u * 2);
+}
+
+TEST_F(Mp3Input, ChannelChoices) {
+  TWMIn input;
+  input.SetFileName(Make("layout.mp3", 1, 2, 44100));
+  input.SetOutputChannels(cn5dot1);
+  EXPECT_TRUE(input.HighPrecision());
+  input.SetHighPrecision(false);
+  EXPECT_TRUE(input.HighPrecision());
+  EXPECT_EQ(input.Channels(), 6);
+  EXPECT_EQ(input.BitsPerSample(), 32);  // the last 6-channel format offered wins
+  EXPECT_EQ(ReadRun(input).size(), 44100u * 6 * 2);
+  input.SetOutputChannels(cnMaxAvailable);
+  EXPECT_EQ(input.Channels(), 8);
+  EXPECT_EQ(input.BitsPerSample(), 32);
+}
+
+TEST_F(Mp3Input, NonMediaFilesAreNotValid) {
+  const std::string file = dir.File("text.mp3");
+  WriteBytes(file, std::vector<uint8_t>(5000, 'x'));
+  TMP3In input;
+  input.SetFileName(file);
+  EXPECT_FALSE(input.Valid());
+  EXPECT_THROW(input.Bitrate(), EAuException);
+  EXPECT_FALSE(input.IsProtected());
+  EXPECT_TRUE(ReadRun(input).empty());
+
+  // A truncated file reads what is there.
+  std::string whole = Make("cut-short.mp3", 2, 2, 44100);
+  std::vector<uint8_t> bytes(20000);
+  {
+    FILE* f = fopen(whole.c_str(), "rb");
+    bytes.resize(fread(bytes.data(), 1, bytes.size(), f));
+    fclose(f);
+  }
+  WriteBytes(whole, bytes);
+  TMP3In truncated;
+  truncated.SetFileName(whole);
+  const auto samples = ReadRun(truncated);
+  EXPECT_GT(samples.size(), 0u);
+  EXPECT_LT(samples.size(), 2u * 44100 * 2);
+}
+
+}  // namespace
