@@ -90,6 +90,7 @@ class SyncReader : public IWMSyncReader, public IWMHeaderInfo, public std::enabl
     isAsf_ = std::strstr(format_->iformat->name, "asf") != nullptr;
     if (audioIndex_ >= 0 && !OpenDecoder()) return Fail();
     if (isMp3_) ReadMp3Header();
+    if (audioIndex_ >= 0) FindOrigin();
     return S_OK;
   }
 
@@ -170,9 +171,8 @@ class SyncReader : public IWMSyncReader, public IWMHeaderInfo, public std::enabl
     // From the very start, so that the gapless trim of the first frames applies again.
     const int64_t preroll = isMp3_ ? 9216 : 2048;
     const int64_t from = target <= 0 ? 0 : std::max<int64_t>(0, target - preroll);
-    // Timestamps count from the stream's start (after an MP3's encoder delay).
-    const int64_t origin = audio->start_time != AV_NOPTS_VALUE ? audio->start_time : 0;
-    const int64_t timestamp = from == 0 ? 0 : origin + av_rescale_q(from, AVRational{1, rate}, audio->time_base);
+    const int64_t timestamp =
+        from == 0 ? 0 : origin_ + av_rescale_q(from + originSamples_, AVRational{1, rate}, audio->time_base);
     if (av_seek_frame(format_, audioIndex_, timestamp, AVSEEK_FLAG_BACKWARD) < 0 &&
         av_seek_frame(format_, audioIndex_, timestamp, AVSEEK_FLAG_BACKWARD | AVSEEK_FLAG_ANY) < 0)
       return E_FAIL;
@@ -293,6 +293,35 @@ class SyncReader : public IWMSyncReader, public IWMHeaderInfo, public std::enabl
     stream_->Seek(static_cast<int64_t>(kept), Origin::Begin, &kept);
   }
 
+  /// Where sample 0 of what the reader delivers lies on the stream's clock:
+  /// an MP3's start time is after its encoder delay; a WMA decoder eats its
+  /// first frames, so sample 0 is where the first decoded frame starts.
+  void FindOrigin() {
+    AVStream* audio = format_->streams[audioIndex_];
+    origin_ = audio->start_time != AV_NOPTS_VALUE ? audio->start_time : 0;
+    originSamples_ = 0;
+    if (!isAsf_) return;
+    dropUntil_ = 0;
+    position_ = 0;
+    if (DecodeFrame()) {
+      frameSamples_ = decoder_->frame_size > 0 ? decoder_->frame_size : frame_->nb_samples;
+      if (frame_->best_effort_timestamp != AV_NOPTS_VALUE) originSamples_ = GridSample(frame_->best_effort_timestamp);
+    }
+    av_frame_unref(frame_);
+    av_seek_frame(format_, audioIndex_, 0, AVSEEK_FLAG_BACKWARD);
+    avcodec_flush_buffers(decoder_);
+    draining_ = false;
+    ended_ = false;
+    position_ = 0;
+  }
+
+  /// A WMA timestamp (milliseconds) as the sample where its codec frame starts.
+  int64_t GridSample(int64_t pts) const {
+    const int64_t sample = av_rescale_q(pts, format_->streams[audioIndex_]->time_base, AVRational{1, decoder_->sample_rate});
+    const int grid = frameSamples_;
+    return grid > 0 ? (sample + grid / 2) / grid * grid : sample;
+  }
+
   MediaType Format(int channels, int bits) const {
     MediaType type;
     type.major = MajorType::Audio;
@@ -354,10 +383,9 @@ class SyncReader : public IWMSyncReader, public IWMHeaderInfo, public std::enabl
     if (position_ < 0) {
       const int64_t pts = frame_->best_effort_timestamp;
       AVStream* audio = format_->streams[audioIndex_];
-      const int64_t origin = audio->start_time != AV_NOPTS_VALUE ? audio->start_time : 0;
-      position_ = pts == AV_NOPTS_VALUE ? dropUntil_ : av_rescale_q(pts - origin, audio->time_base, AVRational{1, rate});
-      // ASF stamps milliseconds; frames start on the codec's 2048-sample grid.
-      if (isAsf_ && pts != AV_NOPTS_VALUE) position_ = (position_ + 1024) / 2048 * 2048;
+      if (pts == AV_NOPTS_VALUE) position_ = dropUntil_;
+      else if (isAsf_) position_ = GridSample(pts) - originSamples_;  // millisecond stamps, whole frames
+      else position_ = av_rescale_q(pts - origin_, audio->time_base, AVRational{1, rate});
     }
     const int64_t start = position_;
     position_ += frame_->nb_samples;
@@ -408,8 +436,17 @@ class SyncReader : public IWMSyncReader, public IWMHeaderInfo, public std::enabl
     if (isMp3_ && mp3_.found && mp3_.sampleRate > 0)
       return static_cast<int64_t>(std::llround(static_cast<double>(mp3_.Samples()) * 1e7 / mp3_.sampleRate));
     const AVStream* audio = format_->streams[audioIndex_];
-    if (audio->duration != AV_NOPTS_VALUE && audio->duration > 0)
+    if (audio->duration != AV_NOPTS_VALUE && audio->duration > 0) {
+      const int rate = decoder_->sample_rate;
+      const int frame = frameSamples_;
+      if (isAsf_ && frame > 0) {
+        // Millisecond stamps, whole codec frames, the first of them eaten by the decoder.
+        const int64_t samples = av_rescale_q(audio->duration, audio->time_base, AVRational{1, rate});
+        const int64_t frames = std::max<int64_t>(0, (samples + frame / 2) / frame - 1);
+        return static_cast<int64_t>(std::llround(static_cast<double>(frames * frame) * 1e7 / rate));
+      }
       return av_rescale_q(audio->duration, audio->time_base, AVRational{1, 10000000});
+    }
     return format_->duration > 0 ? format_->duration * 10 : 0;
   }
 
@@ -474,6 +511,9 @@ class SyncReader : public IWMSyncReader, public IWMHeaderInfo, public std::enabl
   bool ended_ = false;
   int64_t dropUntil_ = 0;
   int64_t position_ = 0;  // sample index of the next decoded frame; -1 unknown
+  int64_t origin_ = 0;         // stream timestamp of sample 0
+  int64_t originSamples_ = 0;  // WMA: sample of the first decoded frame on the stream's clock
+  int frameSamples_ = 0;       // WMA: samples per codec frame
   int skipInFrame_ = 0;
 };
 
