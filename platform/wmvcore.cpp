@@ -452,8 +452,9 @@ class SyncReader : public IWMSyncReader, public IWMHeaderInfo, public std::enabl
 
   int64_t Bitrate() const {
     if (isMp3_ && mp3_.found && !mp3_.vbr && mp3_.firstBitrate > 0) return mp3_.firstBitrate;
-    const int64_t rate = format_->bit_rate > 0 ? format_->bit_rate
-                         : audioIndex_ >= 0 ? format_->streams[audioIndex_]->codecpar->bit_rate : 0;
+    // The stream's declared rate (what a WMA was encoded at) before the container's average.
+    const int64_t declared = audioIndex_ >= 0 ? format_->streams[audioIndex_]->codecpar->bit_rate : 0;
+    const int64_t rate = !isMp3_ && declared > 0 ? declared : format_->bit_rate > 0 ? format_->bit_rate : declared;
     return std::clamp<int64_t>(rate, 0, INT32_MAX);
   }
 

@@ -1,6 +1,7 @@
 #include "audio/winmedia/WMIn.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "audio/classes/AuException.h"
 #include "audio/classes/FileStream.h"
@@ -85,7 +86,9 @@ void TWMIn::OpenFile() {
   Channels_ = static_cast<int>(reader_.channels);
   BitsPerSample_ = static_cast<int>(reader_.bitsPerSample);
   SampleRate_ = static_cast<int>(reader_.sampleRate);
-  TotalSamples_ = static_cast<int64_t>(FileDuration_ / 100.0 * SampleRate_);
+  // From the exact duration rather than the rounded hundredths: the same for
+  // whole hundredths, and never a few frames short or long otherwise.
+  TotalSamples_ = static_cast<int64_t>(std::llround(static_cast<double>(reader_.duration) * SampleRate_ / 1e7));
   Size_ = TotalSamples_ * Channels_ * (BitsPerSample_ / 8);
   Seekable_ = true;
 
@@ -134,6 +137,7 @@ void TWMIn::GetDataInternal(void*& Buffer, uint32_t& Bytes) {
 
 bool TWMIn::SeekInternal(int64_t& SampleNum) {
   if (!Busy_ || TotalSamples_ <= 0) return false;
-  ReaderSeek(reader_, static_cast<double>(SampleNum) / static_cast<double>(TotalSamples_) * FileDuration_);
+  const double hundredths = static_cast<double>(reader_.duration) / 1e5;
+  ReaderSeek(reader_, static_cast<double>(SampleNum) / static_cast<double>(TotalSamples_) * hundredths);
   return true;
 }

@@ -6,9 +6,16 @@
 #include <iterator>
 #include <vector>
 
+#include <taglib/id3v2tag.h>
+#include <taglib/mpegfile.h>
+
+#include <cmath>
+
+#include "tests/support/Mp3Encoder.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TestAudio.h"
 #include "tests/support/WavBuilder.h"
+#include "tests/support/WmaEncoder.h"
 
 namespace {
 
@@ -119,6 +126,47 @@ TEST_F(CommandLine, DecodeWritesPcmOfAnyWav) {
   EXPECT_NE(info.out.find("bits_per_sample: 32\n"), std::string::npos);
   EXPECT_NE(info.out.find("total_samples: 4\n"), std::string::npos);
   EXPECT_EQ(Cli({"decode", Q(source), Q(dir.File("out.mp3"))}).code, 1);
+}
+
+TEST_F(CommandLine, Mp3AndWmaInfoAndDecode) {
+  std::vector<int16_t> tone;
+  for (int i = 0; i < 44100 * 2; ++i) {
+    const auto s = static_cast<int16_t>(8000 * std::sin(i * 0.05));
+    tone.insert(tone.end(), {s, s});
+  }
+  const std::string mp3 = dir.File("song.mp3");
+  WriteBytes(mp3, EncodeMp3(tone, 2, 44100, 192, true));
+  {
+    TagLib::MPEG::File tagged(mp3.c_str());
+    tagged.ID3v2Tag(true)->setTitle("Song");
+    tagged.ID3v2Tag(true)->setArtist("Band");
+    tagged.ID3v2Tag(true)->setYear(1999);
+    ASSERT_TRUE(tagged.save());
+  }
+  Result r = Cli({"info", Q(mp3)});
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.out,
+            "format: MP3\nchannels: 2\nsample_rate: 44100\nbits_per_sample: 16\ntotal_samples: 88200\n"
+            "duration: 00:00:02.0\nbitrate: 192000\nvbr: no\ntitle: Song\nartist: Band\nyear: 1999\n");
+  r = Cli({"decode", Q(mp3), Q(target), "--quiet"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(ReadFile(target).size(), 44u + 88200u * 4);  // every encoded frame, no more
+
+  const std::string wma = dir.File("song.wma");
+  WriteWma(wma, tone, 2, 44100, 128000, {{"Author", "Band"}, {"WM/AlbumTitle", "Record"}});
+  r = Cli({"info", Q(wma)});
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_NE(r.out.find("format: WMA\n"), std::string::npos);
+  EXPECT_NE(r.out.find("bitrate: 128000\n"), std::string::npos);
+  EXPECT_NE(r.out.find("artist: Band\nalbum: Record\n"), std::string::npos);
+  r = Cli({"decode", Q(wma), Q(dir.File("wma.wav"))});
+  EXPECT_EQ(r.code, 0) << r.err;
+
+  WriteBytes(dir.File("fake.mp3"), Bytes(3000, 'z'));
+  r = Cli({"info", Q(dir.File("fake.mp3"))});
+  EXPECT_EQ(r.code, 2);
+  EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1);
+  EXPECT_EQ(Cli({"cut", Q(mp3), Q(dir.File("c.mp3")), "--start", "0", "--end", "1"}).code, 2);
 }
 
 }  // namespace
