@@ -16,6 +16,10 @@ clang++ "${flags[@]}" $(pkg-config --cflags Qt6Core) -fPIC fuzz/wav_fuzzer.cpp \
   audio/wave/*.cpp audio/classes/*.cpp audio/tags/*.cpp platform/msacm.cpp \
   $(pkg-config --libs Qt6Core libavcodec libavutil) -o "$out/wav_fuzzer"
 
+clang++ "${flags[@]}" $(pkg-config --cflags Qt6Core) -fPIC fuzz/media_fuzzer.cpp \
+  audio/winmedia/*.cpp audio/classes/*.cpp audio/tags/*.cpp platform/wmvcore.cpp platform/mp3_info.cpp \
+  $(pkg-config --libs Qt6Core libavformat libavcodec libavutil libswresample) -o "$out/media_fuzzer"
+mkdir -p "$out/media-corpus"
 # Seeds: a small ID3v2.3 tag, an ID3v1 record, and WAV headers of several kinds.
 printf 'ID3\x03\x00\x00\x00\x00\x00\x15TIT2\x00\x00\x00\x03\x00\x00\x00ab' > "$out/tags-corpus/v23"
 { printf 'xxxx'; printf 'TAG'; head -c 125 /dev/zero; } > "$out/tags-corpus/v1"
@@ -24,5 +28,14 @@ printf 'RIFF\x00\x00\x00\x00WAVEfmt \x10\x00\x00\x00\x01\x00\x02\x00\x44\xac\x00
 { printf 'RIFF\x00\x00\x00\x00WAVEfmt \x32\x00\x00\x00\x02\x00\x01\x00\x40\x1f\x00\x00\x00\x00\x00\x00\x40\x00\x04\x00\x20\x00\x74\x00\x07\x00'; printf '\x00\x01\x00\x00\x00\x02\x00\xff\x00\x00\x00\x00\xc0\x00\x40\x00\xf0\x00\x00\x00\xcc\x01\x30\xff\x88\x01\x18\xff'; printf 'fact\x04\x00\x00\x00\x74\x00\x00\x00data\x40\x00\x00\x00'; head -c 64 /dev/urandom; } > "$out/wav-corpus/msadpcm"
 
 seconds="${1:-60}"
+[ -n "$(ls -A "$out/media-corpus")" ] || python3 - "$out/media-corpus" <<'PY'
+import struct, sys
+# An MPEG-1 layer III frame header followed by silence, a few times; and an ASF header GUID.
+frame = bytes([0xFF, 0xFB, 0x90, 0xC4]) + bytes(413)
+open(sys.argv[1] + "/mp3", "wb").write(b"ID3\x03\x00\x00\x00\x00\x00\x00" + frame * 6)
+asf = bytes.fromhex("3026B2758E66CF11A6D900AA0062CE6C")
+open(sys.argv[1] + "/asf", "wb").write(asf + struct.pack("<QIBB", 30, 0, 1, 2))
+PY
 "$out/tags_fuzzer" -max_total_time="$seconds" -max_len=4096 "$out/tags-corpus"
 "$out/wav_fuzzer" -max_total_time="$seconds" -max_len=8192 -timeout=10 "$out/wav-corpus"
+"$out/media_fuzzer" -max_total_time="$seconds" -max_len=16384 -timeout=10 "$out/media-corpus"
