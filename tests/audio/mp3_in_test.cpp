@@ -10,6 +10,7 @@
 #include "audio/ACS_Classes.h"
 #include "audio/ACS_WinMedia.h"
 #include "audio/ACS_smpeg.h"
+#include "tests/support/FfmpegDecode.h"
 #include "tests/support/Mp3Encoder.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TestAudio.h"
@@ -88,6 +89,7 @@ TEST_F(Mp3Input, RangesStartAtTheirExactSample) {
   input.SetFileName(file);
   const auto whole = ReadRun(input);
   ASSERT_EQ(whole.size(), 5u * 44100 * 2);
+  EXPECT_EQ(whole, DecodeWithFfmpeg(file));  // the same as FFmpeg's own decode
   for (int64_t start : {1, 1151, 9000, 100000, 123457, 219000}) {
     const auto part = ReadRun(input, start, start + 999);
     ASSERT_EQ(part.size(), 2000u) << start;

@@ -5,6 +5,7 @@
 
 #include "audio/ACS_Classes.h"
 #include "audio/ACS_WinMedia.h"
+#include "tests/support/FfmpegDecode.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/WmaEncoder.h"
 
@@ -70,6 +71,7 @@ TEST_F(WmaInput, RangesStartAtTheirExactSample) {
   TWMIn input;
   input.SetFileName(file);
   const auto whole = ReadRun(input);
+  EXPECT_EQ(whole, DecodeWithFfmpeg(file));  // the same as FFmpeg's own decode
   for (int64_t start : {4096, 50000, 77777}) {
     const auto part = ReadRun(input, start, start + 499);
     ASSERT_EQ(part.size(), 500u) << start;

@@ -1,0 +1,9 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+/// Decodes a whole file with FFmpeg directly (its own file reading, no seeks)
+/// into interleaved 16-bit samples: the reference the inputs are checked against.
+std::vector<int16_t> DecodeWithFfmpeg(const std::string& fileName);
