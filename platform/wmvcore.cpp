@@ -187,6 +187,7 @@ class SyncReader : public IWMSyncReader, public IWMHeaderInfo, public std::enabl
 
   int32_t Close() override {
     swr_free(&resampler_);
+    av_channel_layout_uninit(&inputLayout_);
     avcodec_free_context(&decoder_);
     if (format_) avformat_close_input(&format_);
     if (io_) {
@@ -397,7 +398,15 @@ class SyncReader : public IWMSyncReader, public IWMHeaderInfo, public std::enabl
   void Convert(std::vector<uint8_t>& out) {
     const int channels = target_.format.channels;
     const int bits = target_.format.bitsPerSample;
-    if (!resampler_) {
+    // A damaged stream can change its layout or rate from one frame to the next.
+    const bool sameInput = resampler_ && inputFormat_ == frame_->format && inputRate_ == frame_->sample_rate &&
+                           av_channel_layout_compare(&inputLayout_, &frame_->ch_layout) == 0;
+    if (!sameInput) {
+      swr_free(&resampler_);
+      inputFormat_ = frame_->format;
+      inputRate_ = frame_->sample_rate;
+      av_channel_layout_uninit(&inputLayout_);
+      av_channel_layout_copy(&inputLayout_, &frame_->ch_layout);
       AVChannelLayout layout;
       av_channel_layout_default(&layout, channels);
       const AVSampleFormat format = bits == 16 ? AV_SAMPLE_FMT_S16 : AV_SAMPLE_FMT_S32;
@@ -512,6 +521,9 @@ class SyncReader : public IWMSyncReader, public IWMHeaderInfo, public std::enabl
   bool ended_ = false;
   int64_t dropUntil_ = 0;
   int64_t position_ = 0;  // sample index of the next decoded frame; -1 unknown
+  int inputFormat_ = -1;       // what the resampler was made for
+  int inputRate_ = 0;
+  AVChannelLayout inputLayout_{};
   int64_t origin_ = 0;         // stream timestamp of sample 0
   int64_t originSamples_ = 0;  // WMA: sample of the first decoded frame on the stream's clock
   int frameSamples_ = 0;       // WMA: samples per codec frame

@@ -192,4 +192,25 @@ TEST_F(Mp3Input, NonMediaFilesAreNotValid) {
   EXPECT_LT(samples.size(), 2u * 44100 * 2);
 }
 
+TEST_F(Mp3Input, FramesThatChangeTheirChannelCountFromTheFuzzer) {
+  // Mono frames with one stereo frame among them once crashed the resampler.
+  std::vector<uint8_t> bytes(2235, 0);
+  const std::pair<size_t, std::vector<uint8_t>> runs[] = {
+      {0, {0x49, 0x44, 0x33, 0x03}}, {10, {0xFF, 0xFB, 0x90, 0xC4}}, {427, {0xFF, 0xFB, 0x90, 0xC4}},
+      {844, {0xFF, 0xFB, 0x90, 0x23}}, {1261, {0xFF, 0xFB, 0x90, 0xC4}}, {1332, {0x10}}, {1506, {0x2E}},
+      {1678, {0xFF, 0xFB, 0x90, 0xC4}}};
+  for (const auto& [at, run] : runs) std::copy(run.begin(), run.end(), bytes.begin() + static_cast<long>(at));
+  const std::string file = dir.File("fuzzed.mp3");
+  WriteBytes(file, bytes);
+  TWMIn input;
+  input.SetFileName(file);
+  ASSERT_TRUE(input.Valid());
+  const int channels = input.Channels();
+  const auto samples = ReadRun(input, input.TotalSamples() / 2);
+  // Whatever the frames say, the delivery keeps the layout it opened with.
+  EXPECT_EQ(samples.size() % static_cast<size_t>(channels), 0u);
+  EXPECT_LE(static_cast<int64_t>(samples.size()), input.TotalSamples() * channels);
+  EXPECT_GT(samples.size(), 0u);
+}
+
 }  // namespace
