@@ -90,6 +90,12 @@ class SyncReader : public IWMSyncReader, public IWMHeaderInfo, public std::enabl
     isAsf_ = std::strstr(format_->iformat->name, "asf") != nullptr;
     if (audioIndex_ >= 0 && !OpenDecoder()) return Fail();
     if (isMp3_) ReadMp3Header();
+    if (isAsf_) {
+      // A VBR WMA file says so in its header attributes.
+      const AVDictionaryEntry* entry = av_dict_get(format_->metadata, "IsVBR", nullptr, 0);
+      vbr_ = entry != nullptr && entry->value != nullptr && std::strcmp(entry->value, "0") != 0 &&
+             std::strcmp(entry->value, "") != 0;
+    }
     if (audioIndex_ >= 0) FindOrigin();
     return S_OK;
   }

@@ -79,6 +79,17 @@ TEST_F(WmaInput, RangesStartAtTheirExactSample) {
   }
 }
 
+TEST_F(WmaInput, VbrAsTheHeaderSaysIt) {
+  WriteWma(file, Tone(4096, 1, 44100), 1, 44100, 64000);
+  TWMIn plain;
+  plain.SetFileName(file);
+  EXPECT_FALSE(plain.IsVBR());
+  WriteWma(file, Tone(4096, 1, 44100), 1, 44100, 64000, {{"IsVBR", "1"}});
+  TWMIn vbr;
+  vbr.SetFileName(file);
+  EXPECT_TRUE(vbr.IsVBR());
+}
+
 TEST_F(WmaInput, DataAfterThirtyBytesOfJunkIsRead) {
   WriteWma(file, Tone(44100, 1, 44100), 1, 44100, 64000);
   std::vector<uint8_t> bytes(30, 0);
