@@ -8,6 +8,7 @@
 #include <taglib/mpegfile.h>
 
 #include "audio/ACS_Classes.h"
+#include "tests/audio/InputRun.h"
 #include "audio/ACS_WinMedia.h"
 #include "audio/ACS_smpeg.h"
 #include "tests/support/FfmpegDecode.h"
@@ -25,22 +26,6 @@ std::vector<int16_t> Tone(int frames, int channels, int rate) {
   return out;
 }
 
-/// Everything one run of the input delivers.
-std::vector<int16_t> ReadRun(TAuFileIn& input, int64_t start = 0, int64_t end = -1) {
-  input.SetStartSample(start);
-  input.SetEndSample(end);
-  input.Init();
-  std::vector<int16_t> out;
-  for (;;) {
-    void* block = nullptr;
-    uint32_t bytes = 5000;
-    input.GetData(block, bytes);
-    if (bytes == 0) break;
-    out.insert(out.end(), static_cast<int16_t*>(block), static_cast<int16_t*>(block) + bytes / 2);
-  }
-  input.Flush();
-  return out;
-}
 
 class Mp3Input : public ::testing::Test {
  protected:

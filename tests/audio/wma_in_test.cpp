@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "audio/ACS_Classes.h"
+#include "tests/audio/InputRun.h"
 #include "audio/ACS_WinMedia.h"
 #include "tests/support/FfmpegDecode.h"
 #include "tests/support/TempDir.h"
@@ -19,21 +20,6 @@ std::vector<int16_t> Tone(int frames, int channels, int rate) {
   return out;
 }
 
-std::vector<int16_t> ReadRun(TAuFileIn& input, int64_t start = 0, int64_t end = -1) {
-  input.SetStartSample(start);
-  input.SetEndSample(end);
-  input.Init();
-  std::vector<int16_t> out;
-  for (;;) {
-    void* block = nullptr;
-    uint32_t bytes = 5000;
-    input.GetData(block, bytes);
-    if (bytes == 0) break;
-    out.insert(out.end(), static_cast<int16_t*>(block), static_cast<int16_t*>(block) + bytes / 2);
-  }
-  input.Flush();
-  return out;
-}
 
 class WmaInput : public ::testing::Test {
  protected:
