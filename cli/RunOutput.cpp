@@ -27,7 +27,11 @@ std::string RunToEnd(TAuOutput& output, bool showProgress) {
   output.OnDone = [&loop](TComponent*) { loop.quit(); };
   output.OnThreadException = [&output, &failure](TComponent*) { failure = output.ExceptionMessage(); };
   if (showProgress) output.OnProgress = [&output](TComponent*) { DrawProgress(output.Progress()); };
-  output.Run();
+  try {
+    output.Run();
+  } catch (const std::exception& e) {
+    return e.what();  // refused before it started: no OnDone will come
+  }
   loop.exec();
   if (showProgress) {
     if (failure.empty()) DrawProgress(100);
