@@ -1,0 +1,96 @@
+#pragma once
+
+#include <QObject>
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <stdexcept>
+#include <string>
+#include <thread>
+
+class QAudioSink;
+class QIODevice;
+class QTimer;
+class TAuFileIn;
+
+/// A failure of the playback device. Failures that mean "this file cannot be
+/// played" carry "MCI" in their message.
+class EMCIDeviceError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+enum TMPModes { mpNotReady, mpStopped, mpPlaying, mpRecording, mpSeeking, mpPaused, mpOpen };
+
+/// The preview player: plays the file named by FileName, or a part of it, in
+/// milliseconds. It decodes with the engine's own inputs on a thread of its
+/// own and plays through Qt Multimedia, or silently at real-time speed.
+///
+/// Create and use it on the window thread.
+class TMediaPlayer : public QObject {
+ public:
+  enum class Output { Speakers, Silent };
+
+  /// Silent when CLIPWRIGHT_AUDIO_OUTPUT is "silent", else the speakers.
+  explicit TMediaPlayer(QObject* parent = nullptr);
+  TMediaPlayer(Output output, QObject* parent = nullptr);
+  ~TMediaPlayer() override;
+
+  const std::string& FileName() const { return FileName_; }
+  void SetFileName(const std::string& value) { FileName_ = value; }
+
+  /// Closes a device still open, then opens FileName.
+  void Open();
+  /// Never raises; nothing happens on a closed device.
+  void Close();
+  /// Milliseconds.
+  int64_t Length();
+  /// A closed device is mpNotReady, never mpPaused.
+  TMPModes Mode() const;
+  /// Start and end of the next Play only.
+  void SetStartPos(int64_t ms) { StartPos_ = ms; }
+  void SetEndPos(int64_t ms) { EndPos_ = ms; }
+  /// Starts at once; on a playing device starts again at StartPos.
+  void Play();
+  /// Pauses a playing device, resumes a paused one.
+  void Pause();
+  /// Continues a paused device, or plays.
+  void Resume();
+  void Stop();
+
+  /// Frames handed to the output since the last Play (for tests).
+  int64_t FramesPlayed() const { return framesPlayed_; }
+
+ private:
+  void RequireOpen() const;
+  void StopWorker();
+  void Decode(int64_t startFrame, int64_t endFrame);
+  void FeedSink();
+  bool WaitWhilePaused(std::unique_lock<std::mutex>& lock);
+
+  Output output_;
+  std::string FileName_;
+  std::unique_ptr<TAuFileIn> input_;
+  int rate_ = 0;
+  int channels_ = 0;
+  int64_t length_ = 0;  // ms, told at Open
+  int64_t StartPos_ = -1;
+  int64_t EndPos_ = -1;
+
+  std::thread worker_;
+  mutable std::mutex mutex_;               // guards the fields below it
+  std::condition_variable changed_;
+  bool paused_ = false;
+  bool stopRequested_ = false;
+  bool decoding_ = false;                  // the worker still has data to give
+  std::deque<uint8_t> pending_;            // decoded, not yet in the sink (speakers)
+  std::atomic<bool> playing_{false};
+  std::atomic<int64_t> framesPlayed_{0};
+
+  QAudioSink* sink_ = nullptr;             // speakers only
+  QIODevice* sinkDevice_ = nullptr;
+  QTimer* feeder_ = nullptr;
+};
