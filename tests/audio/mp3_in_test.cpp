@@ -19,11 +19,7 @@
 namespace {
 
 std::vector<int16_t> Tone(int frames, int channels, int rate) {
-  std::vector<int16_t> out;
-  for (int i = 0; i < frames; ++i)
-    for (int c = 0; c < channels; ++c)
-      out.push_back(static_cast<int16_t>(9000 * std::sin(i * 2 * M_PI * (440.0 + 110 * c) / rate)));
-  return out;
+  return ToneSamples(frames, channels, rate, 440.0, 110);
 }
 
 

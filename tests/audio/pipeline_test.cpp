@@ -194,15 +194,23 @@ TEST(Pipeline, UnknownSizePostsProgressOnceAsMinusOne) {
   EXPECT_EQ(output.written, input.data);
 }
 
-TEST(Pipeline, AsyncStopEndsTheRunWithOnDone) {
-  MemoryInput input(1000);
+/// A run of 1000 bytes held after three blocks of 64.
+class HeldRun : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    log.Attach(output);
+    output.SetInput(&input);
+    output.BlocksAllowed = 3;
+    output.Run();
+    ASSERT_TRUE(WaitForBlocks(output, 3));
+  }
+
+  MemoryInput input{1000};
   MemoryOutput output;
   EventLog log;
-  log.Attach(output);
-  output.SetInput(&input);
-  output.BlocksAllowed = 3;
-  output.Run();
-  ASSERT_TRUE(WaitForBlocks(output, 3));
+};
+
+TEST_F(HeldRun, AsyncStopEndsTheRunWithOnDone) {
 
   output.Stop(true);
   EXPECT_TRUE(output.Stopped());
@@ -212,15 +220,7 @@ TEST(Pipeline, AsyncStopEndsTheRunWithOnDone) {
   EXPECT_EQ(input.Flushes, 1);
 }
 
-TEST(Pipeline, SyncStopDeliversNothingMore) {
-  MemoryInput input(1000);
-  MemoryOutput output;
-  EventLog log;
-  log.Attach(output);
-  output.SetInput(&input);
-  output.BlocksAllowed = 3;
-  output.Run();
-  ASSERT_TRUE(WaitForBlocks(output, 3));
+TEST_F(HeldRun, SyncStopDeliversNothingMore) {
 
   output.Stop(false);
   EXPECT_FALSE(output.Busy());

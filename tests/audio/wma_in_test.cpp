@@ -8,16 +8,13 @@
 #include "audio/ACS_WinMedia.h"
 #include "tests/support/FfmpegDecode.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/TestAudio.h"
 #include "tests/support/WmaEncoder.h"
 
 namespace {
 
 std::vector<int16_t> Tone(int frames, int channels, int rate) {
-  std::vector<int16_t> out;
-  for (int i = 0; i < frames; ++i)
-    for (int c = 0; c < channels; ++c)
-      out.push_back(static_cast<int16_t>(9000 * std::sin(i * 2 * M_PI * (330.0 + 220 * c) / rate)));
-  return out;
+  return ToneSamples(frames, channels, rate, 330.0, 220);
 }
 
 

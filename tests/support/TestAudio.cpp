@@ -6,6 +6,15 @@
 #include <fstream>
 #include <stdexcept>
 
+std::vector<int16_t> ToneSamples(int frames, int channels, int sampleRate, double hz, double step) {
+  std::vector<int16_t> out;
+  out.reserve(static_cast<size_t>(frames) * channels);
+  for (int i = 0; i < frames; ++i)
+    for (int c = 0; c < channels; ++c)
+      out.push_back(static_cast<int16_t>(9000 * std::sin(i * 2 * M_PI * (hz + step * c) / sampleRate)));
+  return out;
+}
+
 void WritePcmWav(const std::string& fileName, int sampleRate, int channels, int64_t frames) {
   std::vector<int16_t> samples;
   samples.reserve(static_cast<size_t>(frames * channels));

@@ -4,6 +4,10 @@
 #include <string>
 #include <vector>
 
+/// Interleaved 16-bit sine tones, amplitude 9000: `hz` in channel 0, `hz` +
+/// `step` in channel 1 and so on, so channels can be told apart.
+std::vector<int16_t> ToneSamples(int frames, int channels, int sampleRate, double hz = 440.0, double step = 110.0);
+
 /// Writes a canonical 16-bit PCM WAV file of a sine tone.
 void WritePcmWav(const std::string& fileName, int sampleRate, int channels, int64_t frames);
 
