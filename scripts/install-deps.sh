@@ -11,6 +11,8 @@ packages=(
   # decoding, encoding, tags, pictures
   libavformat-dev libavcodec-dev libavutil-dev libswresample-dev
   libmp3lame-dev libtag1-dev libtagc0-dev libjpeg62-turbo-dev
+  # a sound server of the tests' own, to hear what the player plays
+  pulseaudio pulseaudio-utils
 )
 
 if [ "$(id -u)" -ne 0 ]; then
