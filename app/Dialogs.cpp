@@ -8,6 +8,24 @@
 
 namespace {
 
+/// "Name(*.a;*.b)|*.a;*.b|..." as Qt writes filters: "Name (*.a *.A *.b *.B);;...".
+/// Both cases of each pattern, since extensions count whatever their case.
+QString QtFilter(const QString& filter) {
+  const QStringList parts = filter.split('|');
+  QStringList filters;
+  for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+    QString name = parts[i];
+    if (const qsizetype bracket = name.indexOf('('); bracket >= 0) name.truncate(bracket);
+    QStringList patterns;
+    for (const QString& pattern : parts[i + 1].split(';', Qt::SkipEmptyParts)) {
+      patterns << pattern;
+      if (pattern.toUpper() != pattern) patterns << pattern.toUpper();
+    }
+    filters << QString("%1 (%2)").arg(name.trimmed(), patterns.join(' '));
+  }
+  return filters.join(";;");
+}
+
 class QtDialogs : public Dialogs {
  public:
   void Information(QWidget* owner, const QString& text) override {
@@ -20,12 +38,12 @@ class QtDialogs : public Dialogs {
   }
 
   QString OpenFileName(QWidget* owner, const QString& title, const QString& filter) override {
-    return QFileDialog::getOpenFileName(owner, title, QString(), filter);
+    return QFileDialog::getOpenFileName(owner, title, QString(), QtFilter(filter));
   }
 
   QString SaveFileName(QWidget* owner, const QString& title, const QString& filter, const QString& defaultSuffix,
                        const QString& proposedName) override {
-    QFileDialog dialog(owner, title, QString(), filter);
+    QFileDialog dialog(owner, title, QString(), QtFilter(filter));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setDefaultSuffix(defaultSuffix);
     dialog.selectFile(proposedName);

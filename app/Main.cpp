@@ -19,12 +19,11 @@
 #include "app/Links.h"
 #include "app/Segmo.h"
 #include "app/Texts.h"
+#include "audio/ACS_smpeg.h"
 #include "controls/Tracker2.h"
 #include "platform/shell.h"
 
 namespace {
-
-constexpr char kInitialTime[] = "00:00:00.0";
 
 template <typename Widget>
 Widget* Place(Widget* widget, const char* name, QRect geometry) {
@@ -74,11 +73,14 @@ TfrmMain::TfrmMain(QWidget* parent) : QWidget(parent) {
   CreatePreviewGroup();
   CreateCutGroup();
   CreateWindowButtons();
+  ConnectPreview();
   FormCreate();
 
   if (const QScreen* screen = QGuiApplication::primaryScreen())
     move(screen->availableGeometry().center() - rect().center());
 }
+
+TfrmMain::~TfrmMain() = default;
 
 void TfrmMain::CreateBanner() {
   imgTitle = Place(new QLabel(this), "imgTitle", QRect(0, 0, kClientWidth, 50));
@@ -150,13 +152,13 @@ void TfrmMain::CreatePreviewGroup() {
 void TfrmMain::CreateCutGroup() {
   auto* group = Place(new QGroupBox(this), "gbCut", QRect(256, 152, 251, 112));
   Label1 = Place(new QLabel("Splitted File Size: ", group), "Label1", QRect(12, 12, 120, 20));
-  lFileTime = Place(new QLabel(kInitialTime, group), "lFileTime", QRect(132, 12, 100, 20));
+  lFileTime = Place(new QLabel(Texts::kInitialTime, group), "lFileTime", QRect(132, 12, 100, 20));
 
-  eStart = Place(new QLineEdit(kInitialTime, group), "eStart", QRect(12, 42, 96, 23));
+  eStart = Place(new QLineEdit(Texts::kInitialTime, group), "eStart", QRect(12, 42, 96, 23));
   eStart->setMaxLength(10);
   eStart->setToolTip("Start Time");
   Place(new QLabel("---", group), "lDash", QRect(114, 44, 24, 20));
-  eEnd = Place(new QLineEdit(kInitialTime, group), "eEnd", QRect(142, 42, 96, 23));
+  eEnd = Place(new QLineEdit(Texts::kInitialTime, group), "eEnd", QRect(142, 42, 96, 23));
   eEnd->setMaxLength(10);
   eEnd->setToolTip("End Time");
 

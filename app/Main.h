@@ -2,6 +2,9 @@
 
 #include <QRect>
 #include <QWidget>
+#include <exception>
+#include <memory>
+#include <string>
 
 class ClickLabel;
 class QAction;
@@ -10,6 +13,9 @@ class QLabel;
 class QLineEdit;
 class QMenu;
 class QPushButton;
+class QTimer;
+class TMP3In;
+class TMediaPlayer;
 class TTrackBar2;
 
 /// The main cutter window: banner with links, the file box, the range
@@ -25,12 +31,15 @@ class TfrmMain : public QWidget {
   static constexpr QRect kTrackBarRect{8, 98, 496, 50};
 
   explicit TfrmMain(QWidget* parent = nullptr);
+  ~TfrmMain() override;
 
   /// The wake-up message of a second start: show, restore and bring to the front.
   void WMWakeUp();
 
  protected:
   void showEvent(QShowEvent* event) override;
+  /// Watches the time boxes lose the focus.
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void FormCreate();
@@ -46,6 +55,41 @@ class TfrmMain : public QWidget {
   void miAboutClick();
   /// Shows a secondary window modally, then repaints the trackbar.
   void ShowSecondary(QDialog& window);
+
+  // Opening a file, preview and range selection (MainPreview.cpp).
+  void ConnectPreview();
+  void bOpenClick();
+  /// Length of the file in ms: the shell's duration, else the playback device's.
+  int32_t FileLengthMs(const std::string& fileName);
+  /// The whole file selected: Max in half-seconds, both thumbs at the ends.
+  void SelectWhole(int max);
+  void OpenFailed(const std::exception& error, const std::string& fileName);
+  void aPlayExecute();
+  void aPlaySelectionExecute();
+  void aPauseExecute();
+  void aStopExecute();
+  void aMarkStartExecute();
+  void aMarkEndExecute();
+  void aPlayUpdate();
+  void aPauseUpdate();
+  void aStopUpdate();
+  /// The enabling rules, run whenever the application goes idle.
+  void UpdateActions();
+  void Timer1Timer();
+  void tbAudioChange();
+  void tbAudioMouseDown(Qt::MouseButton button);
+  void tbAudioMouseUp(Qt::MouseButton button);
+  void eStartChange();
+  void eEndChange();
+  void eStartExit();
+  void eEndExit();
+  /// Refuses the box's text with a message and keeps the focus in it.
+  void RefuseTime(QLineEdit* box, const char* message);
+  /// Starts the device at the given range; false (with the playback message) when it cannot play.
+  bool StartDevice(bool whole, int from, int to);
+  /// Turns the preview off after the device failed: the file stays, preview is unavailable.
+  void PreviewFailed();
+  void ShowSelectionLength();
 
   QLabel* imgTitle = nullptr;
   ClickLabel* Image1 = nullptr;
@@ -76,6 +120,16 @@ class TfrmMain : public QWidget {
   QPushButton* bAbout = nullptr;
   QMenu* pmAbout = nullptr;
 
+  QTimer* Timer1 = nullptr;
+  TMediaPlayer* MediaPlayer1 = nullptr;
+  std::unique_ptr<TMP3In> MP3In1;
+
   /// The current preview stops at the end thumb.
   bool SelectionPlay = false;
+  /// PositionL at the last left-button press on the trackbar.
+  int DownPositionL = 0;
+  /// The opened file cannot be previewed.
+  bool PlaybackUnavailable = false;
+  /// A time box is being given the focus back: focus changes meanwhile are ours.
+  bool refocusing_ = false;
 };

@@ -16,6 +16,16 @@ inline constexpr char kAboutDonate2[] = "large or small are greatly appreciated.
 inline constexpr char kSegmoCaption[] = "Segment Cut";
 inline constexpr char kJoinerCaption[] = "Joiner & Mixer";
 
+inline constexpr char kInitialTime[] = "00:00:00.0";
+inline constexpr char kSoundFilter[] = "Sound Files(*.wav;*.mp3;*.wma)|*.wav;*.mp3;*.wma";
+
 inline constexpr char kTimeFormat[] = "Please make sure the time format is 00:00:00.0";
+inline constexpr char kStartAfterEnd[] = "Please make sure the start time should be smaller than the end time";
+inline constexpr char kEndAfterTotal[] = "Please make sure the end time should be smaller than the total time";
+inline constexpr char kPlaybackUnavailable[] =
+    "Failed to play the file. You can try cutting the MP3 file, but playback is unavailable. The file may be faulty "
+    "and cutting might also fail.";
+/// Follows the failure's own message and three blanks.
+inline constexpr char kOpenFileError[] = "Open file error. Please check whether the file is protected.";
 
 }  // namespace Texts

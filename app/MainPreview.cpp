@@ -1,0 +1,321 @@
+// The main window's file opening, preview playback and range selection.
+//
+// The selection lives in the trackbar's thumbs (half-seconds) and in the two
+// time boxes, which follow each other both ways. The playback line advances
+// one half-second per tick of Timer1 while a preview plays; the device's own
+// position is never read back.
+#include <QAbstractEventDispatcher>
+#include <QAction>
+#include <QFocusEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+#include <algorithm>
+#include <limits>
+
+#include "app/Dialogs.h"
+#include "app/Global.h"
+#include "app/Main.h"
+#include "app/Texts.h"
+#include "audio/ACS_smpeg.h"
+#include "controls/Tracker2.h"
+#include "platform/mci.h"
+
+namespace {
+
+constexpr int kMsPerPosition = 500;
+
+bool Contains(const char* text, const char* part) { return std::string(text).find(part) != std::string::npos; }
+
+std::string Text(const QLineEdit* box) { return box->text().toStdString(); }
+
+void SetText(QLineEdit* box, const std::string& text) { box->setText(QString::fromStdString(text)); }
+
+}  // namespace
+
+void TfrmMain::ConnectPreview() {
+  Timer1 = new QTimer(this);
+  Timer1->setObjectName("Timer1");
+  Timer1->setInterval(500);
+  connect(Timer1, &QTimer::timeout, this, [this] { Timer1Timer(); });
+
+  MediaPlayer1 = new TMediaPlayer(this);
+  MediaPlayer1->setObjectName("MediaPlayer1");
+  MP3In1 = std::make_unique<TMP3In>();
+
+  connect(bOpen, &QPushButton::clicked, this, [this] { bOpenClick(); });
+  connect(aPlay, &QAction::triggered, this, [this] { aPlayExecute(); });
+  connect(aPause, &QAction::triggered, this, [this] { aPauseExecute(); });
+  connect(aStop, &QAction::triggered, this, [this] { aStopExecute(); });
+  connect(aMarkStart, &QAction::triggered, this, [this] { aMarkStartExecute(); });
+  connect(aMarkEnd, &QAction::triggered, this, [this] { aMarkEndExecute(); });
+  connect(aPlaySelection, &QAction::triggered, this, [this] { aPlaySelectionExecute(); });
+
+  tbAudio->OnChange = [this](TTrackBar2*) { tbAudioChange(); };
+  tbAudio->OnMouseDown = [this](TTrackBar2*, Qt::MouseButton button, Qt::KeyboardModifiers, int, int) {
+    tbAudioMouseDown(button);
+  };
+  tbAudio->OnMouseUp = [this](TTrackBar2*, Qt::MouseButton button, Qt::KeyboardModifiers, int, int) {
+    tbAudioMouseUp(button);
+  };
+
+  connect(eStart, &QLineEdit::textChanged, this, [this] { eStartChange(); });
+  connect(eEnd, &QLineEdit::textChanged, this, [this] { eEndChange(); });
+  eStart->installEventFilter(this);
+  eEnd->installEventFilter(this);
+
+  connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, this,
+          [this] { UpdateActions(); });
+}
+
+// --- Opening ---------------------------------------------------------------
+
+void TfrmMain::bOpenClick() {
+  const QString chosen = Dialogs::Current().OpenFileName(this, "Open", Texts::kSoundFilter);
+  if (chosen.isEmpty()) return;
+  // A preview of the previous file ends here.
+  if (Timer1->isActive() || MediaPlayer1->Mode() != mpNotReady) aStopExecute();
+
+  const std::string fileName = chosen.toStdString();
+  PlaybackUnavailable = false;
+  eOpenFile->setText(chosen);
+  try {
+    SelectWhole(FileLengthMs(fileName) / kMsPerPosition);
+  } catch (const std::exception& error) {
+    OpenFailed(error, fileName);
+  }
+}
+
+int32_t TfrmMain::FileLengthMs(const std::string& fileName) {
+  const std::string duration = GetFileDurationText(fileName);
+  if (duration != "00:00:00") return TimeTextToMs(duration);
+  MediaPlayer1->SetFileName(fileName);
+  MediaPlayer1->Open();
+  const int64_t length = MediaPlayer1->Length();
+  MediaPlayer1->Close();
+  return static_cast<int32_t>(std::min<int64_t>(length, std::numeric_limits<int32_t>::max()));
+}
+
+void TfrmMain::SelectWhole(int max) {
+  tbAudio->SetMax(max);
+  tbAudio->SetPositionL(0);
+  tbAudio->SetPositionU(tbAudio->Max());
+  SetText(eEnd, PositionToTimeText(tbAudio->PositionU()));
+  ShowSelectionLength();
+}
+
+void TfrmMain::OpenFailed(const std::exception& error, const std::string& fileName) {
+  if (Contains(error.what(), "MCI")) {
+    // The device cannot play it; the decoder may still read it for cutting.
+    Dialogs::Current().Information(this, Texts::kPlaybackUnavailable);
+    PlaybackUnavailable = true;
+    try {
+      MP3In1->SetFileName(fileName);
+      const int seconds = MP3In1->TotalTime();
+      MP3In1->SetFileName(fileName);  // closes the file, keeps the name
+      SelectWhole(seconds * 2);
+    } catch (const std::exception& again) {
+      Dialogs::Current().Information(this, QString::fromStdString(again.what()) + "   " + Texts::kOpenFileError);
+      eOpenFile->clear();
+    }
+  } else {
+    Dialogs::Current().Information(this, QString::fromStdString(error.what()) + "   " + Texts::kOpenFileError);
+    eOpenFile->clear();
+  }
+  tbAudio->update();
+}
+
+// --- Preview ---------------------------------------------------------------
+
+void TfrmMain::aPlayExecute() {
+  SelectionPlay = false;
+  if (MediaPlayer1->Mode() == mpPaused) {
+    Timer1->start();
+    MediaPlayer1->Resume();
+    return;
+  }
+  StartDevice(true, 0, 0);
+}
+
+void TfrmMain::aPlaySelectionExecute() {
+  SelectionPlay = true;
+  if (MediaPlayer1->Mode() == mpPaused) {
+    Timer1->start();
+    MediaPlayer1->Resume();
+    return;
+  }
+  StartDevice(false, tbAudio->PositionL(), tbAudio->PositionU());
+}
+
+bool TfrmMain::StartDevice(bool whole, int from, int to) {
+  try {
+    MediaPlayer1->Close();
+    MediaPlayer1->SetFileName(Text(eOpenFile));
+    Timer1->start();
+    MediaPlayer1->Open();
+    if (!whole) {
+      MediaPlayer1->SetStartPos(int64_t{from} * kMsPerPosition);
+      MediaPlayer1->SetEndPos(int64_t{to} * kMsPerPosition);
+      tbAudio->SetLinePosition(from);
+    }
+    MediaPlayer1->Play();
+    return true;
+  } catch (const std::exception& error) {
+    PreviewFailed();
+    // The file may have gone or changed since it was opened.
+    Dialogs::Current().Information(this, Contains(error.what(), "MCI") ? QString(Texts::kPlaybackUnavailable)
+                                                                       : QString::fromStdString(error.what()));
+    return false;
+  }
+}
+
+void TfrmMain::PreviewFailed() {
+  Timer1->stop();
+  MediaPlayer1->Close();
+  tbAudio->SetLinePosition(0);
+  PlaybackUnavailable = true;
+}
+
+void TfrmMain::aPauseExecute() {
+  try {
+    MediaPlayer1->Pause();
+  } catch (const EMCIDeviceError&) {
+    // Nothing was playing.
+  }
+  Timer1->stop();
+}
+
+void TfrmMain::aStopExecute() {
+  Timer1->stop();
+  tbAudio->SetLinePosition(0);
+  if (MediaPlayer1->Mode() != mpNotReady) MediaPlayer1->Stop();
+  MediaPlayer1->Close();
+}
+
+void TfrmMain::Timer1Timer() {
+  if (SelectionPlay && tbAudio->LinePosition() >= tbAudio->PositionU()) {
+    aStopExecute();
+    return;
+  }
+  tbAudio->SetLinePosition(tbAudio->LinePosition() + 1);
+  if (tbAudio->LinePosition() >= tbAudio->Max() && aStop->isEnabled()) aStopExecute();
+}
+
+void TfrmMain::aMarkStartExecute() {
+  tbAudio->SetPositionL(tbAudio->LinePosition());
+  SetText(eStart, PositionToTimeText(tbAudio->PositionL()));
+  ShowSelectionLength();
+}
+
+void TfrmMain::aMarkEndExecute() {
+  tbAudio->SetPositionU(tbAudio->LinePosition());
+  SetText(eEnd, PositionToTimeText(tbAudio->PositionU()));
+  ShowSelectionLength();
+}
+
+// --- Enabling rules --------------------------------------------------------
+
+void TfrmMain::UpdateActions() {
+  aPlayUpdate();
+  aPauseUpdate();
+  aStopUpdate();
+}
+
+void TfrmMain::aPlayUpdate() {
+  const bool opened = !eOpenFile->text().isEmpty();
+  const bool canPlay = opened && !Timer1->isActive() && !PlaybackUnavailable;
+  aPlay->setEnabled(canPlay);
+  aPlaySelection->setEnabled(canPlay);
+  eStart->setEnabled(opened);
+  eEnd->setEnabled(opened);
+  tbAudio->setEnabled(opened);
+}
+
+void TfrmMain::aPauseUpdate() { aPause->setEnabled(Timer1->isActive()); }
+
+void TfrmMain::aStopUpdate() {
+  const bool previewing = Timer1->isActive() || tbAudio->LinePosition() > 0;
+  aStop->setEnabled(previewing);
+  aMarkStart->setEnabled(previewing);
+  aMarkEnd->setEnabled(previewing);
+}
+
+// --- The selection ---------------------------------------------------------
+
+void TfrmMain::ShowSelectionLength() {
+  lFileTime->setText(QString::fromStdString(PositionToTimeText(tbAudio->PositionU() - tbAudio->PositionL())));
+}
+
+void TfrmMain::tbAudioChange() {
+  SetText(eStart, PositionToTimeText(tbAudio->PositionL()));
+  SetText(eEnd, PositionToTimeText(tbAudio->PositionU()));
+  ShowSelectionLength();
+}
+
+void TfrmMain::tbAudioMouseDown(Qt::MouseButton button) {
+  if (button == Qt::LeftButton) DownPositionL = tbAudio->PositionL();
+}
+
+void TfrmMain::tbAudioMouseUp(Qt::MouseButton button) {
+  if (button != Qt::LeftButton || tbAudio->PositionL() == DownPositionL || !Timer1->isActive()) return;
+  // The start thumb moved during a preview: play on from the new start.
+  try {
+    MediaPlayer1->SetStartPos(int64_t{tbAudio->PositionL()} * kMsPerPosition);
+    MediaPlayer1->SetEndPos(int64_t{tbAudio->PositionU()} * kMsPerPosition);
+    tbAudio->SetLinePosition(tbAudio->PositionL());
+    MediaPlayer1->Play();
+  } catch (const std::exception&) {
+    PreviewFailed();
+    Dialogs::Current().Information(this, Texts::kPlaybackUnavailable);
+  }
+}
+
+void TfrmMain::eStartChange() {
+  const std::string text = Text(eStart);
+  if (!IsTimeText(text) || !IsFullTimeText(text)) return;
+  const int32_t start = TimeTextToMs(text);
+  if (start < TimeTextToMs(Text(eEnd))) tbAudio->SetPositionL(start / kMsPerPosition);
+}
+
+void TfrmMain::eEndChange() {
+  const std::string text = Text(eEnd);
+  if (!IsTimeText(text) || !IsFullTimeText(text)) return;
+  const int32_t end = TimeTextToMs(text);
+  if (int64_t{end} <= int64_t{tbAudio->Max()} * kMsPerPosition) tbAudio->SetPositionU(end / kMsPerPosition);
+}
+
+bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::FocusOut && !refocusing_ && (watched == eStart || watched == eEnd)) {
+    // Another window coming up (a message box, a menu) is not leaving the box.
+    const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+    if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason) {
+      if (watched == eStart) eStartExit();
+      else eEndExit();
+    }
+  }
+  return QWidget::eventFilter(watched, event);
+}
+
+void TfrmMain::RefuseTime(QLineEdit* box, const char* message) {
+  Dialogs::Current().Information(this, message);
+  tbAudio->update();
+  refocusing_ = true;
+  box->setFocus();
+  refocusing_ = false;
+}
+
+void TfrmMain::eStartExit() {
+  const std::string text = Text(eStart);
+  if (!IsTimeText(text)) return RefuseTime(eStart, Texts::kTimeFormat);
+  if (TimeTextToMs(text) > TimeTextToMs(Text(eEnd))) return RefuseTime(eStart, Texts::kStartAfterEnd);
+  SetText(eStart, NormalizeTimeText(text));
+}
+
+void TfrmMain::eEndExit() {
+  const std::string text = Text(eEnd);
+  if (!IsTimeText(text)) return RefuseTime(eEnd, Texts::kTimeFormat);
+  if (int64_t{TimeTextToMs(text)} > int64_t{tbAudio->Max()} * kMsPerPosition)
+    return RefuseTime(eEnd, Texts::kEndAfterTotal);
+  SetText(eEnd, NormalizeTimeText(text));
+}

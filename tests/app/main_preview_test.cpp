@@ -1,0 +1,383 @@
+// Opening a file, previewing it and choosing the range in the main window,
+// through the real widgets, with a silent player and scripted dialogs.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <memory>
+
+#include "app/Main.h"
+#include "app/Texts.h"
+#include "controls/Tracker2.h"
+#include "platform/mci.h"
+#include "tests/support/EventLoop.h"
+#include "tests/support/FakeDialogs.h"
+#include "tests/support/TempDir.h"
+#include "tests/support/TestAudio.h"
+
+namespace {
+
+constexpr int kRate = 8000;
+
+class Preview : public ::testing::Test {
+ protected:
+  void SetUp() override { MakeWindow(); }
+
+  void MakeWindow() {
+    window = std::make_unique<TfrmMain>();
+    window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    bar = Child<TTrackBar2>("tbAudio");
+    eStart = Child<QLineEdit>("eStart");
+    eEnd = Child<QLineEdit>("eEnd");
+    eOpenFile = Child<QLineEdit>("eOpenFile");
+    lFileTime = Child<QLabel>("lFileTime");
+    timer = Child<QTimer>("Timer1");
+    player = dynamic_cast<TMediaPlayer*>(window->findChild<QObject*>("MediaPlayer1"));
+    ASSERT_NE(player, nullptr);
+  }
+
+  template <typename T>
+  T* Child(const char* name) {
+    T* child = window->findChild<T*>(name);
+    EXPECT_NE(child, nullptr) << name;
+    return child;
+  }
+
+  bool Enabled(const char* action) {
+    GoIdle();
+    return Child<QAction>(action)->isEnabled();
+  }
+
+  /// A tone file of the given length in this test's folder.
+  std::string Tone(const char* name, double seconds) {
+    const std::string file = dir.File(name);
+    WritePcmWav(file, kRate, 1, static_cast<int64_t>(seconds * kRate));
+    return file;
+  }
+
+  void Open(const std::string& file) {
+    dialogs.openAnswer = QString::fromStdString(file);
+    QTest::mouseClick(Child<QPushButton>("bOpen"), Qt::LeftButton);
+  }
+
+  void Click(const char* button) {
+    GoIdle();  // the buttons follow their actions once the window is idle
+    QPushButton* b = Child<QPushButton>(button);
+    ASSERT_TRUE(b->isEnabled()) << button;
+    QTest::mouseClick(b, Qt::LeftButton);
+  }
+
+  /// Replaces a time box's text by typing, one character at a time.
+  void Type(QLineEdit* box, const QString& text) {
+    box->setFocus();
+    box->selectAll();
+    QTest::keyClick(box, Qt::Key_Backspace);
+    QTest::keyClicks(box, text);
+  }
+
+  bool PreviewEnds() {
+    return WaitUntil([&] { return !timer->isActive(); }, 20000);
+  }
+
+  TempDir dir;
+  FakeDialogs dialogs;
+  std::unique_ptr<TfrmMain> window;
+  TTrackBar2* bar = nullptr;
+  QLineEdit* eStart = nullptr;
+  QLineEdit* eEnd = nullptr;
+  QLineEdit* eOpenFile = nullptr;
+  QLabel* lFileTime = nullptr;
+  QTimer* timer = nullptr;
+  TMediaPlayer* player = nullptr;
+};
+
+TEST_F(Preview, NothingOpenLeavesSelectingAndPlayingOff) {
+  EXPECT_FALSE(Enabled("aPlay"));
+  EXPECT_FALSE(Enabled("aPlaySelection"));
+  EXPECT_FALSE(Enabled("aPause"));
+  EXPECT_FALSE(Enabled("aStop"));
+  EXPECT_FALSE(eStart->isEnabled());
+  EXPECT_FALSE(eEnd->isEnabled());
+  EXPECT_FALSE(bar->isEnabled());
+  EXPECT_EQ(bar->Max(), 50);
+
+  Open("");  // cancelled
+  EXPECT_TRUE(eOpenFile->text().isEmpty());
+  EXPECT_EQ(bar->Max(), 50);
+  EXPECT_TRUE(dialogs.messages.isEmpty());
+}
+
+TEST_F(Preview, OpenTakesTheShellLengthInWholeSeconds) {
+  const std::string file = Tone("ten.wav", 10.7);
+  Open(file);
+  EXPECT_EQ(dialogs.lastFilter, Texts::kSoundFilter);
+  EXPECT_EQ(eOpenFile->text().toStdString(), file);
+  EXPECT_EQ(bar->Max(), 20);  // 00:00:10 without tenths
+  EXPECT_EQ(bar->PositionL(), 0);
+  EXPECT_EQ(bar->PositionU(), 20);
+  EXPECT_EQ(eStart->text(), "00:00:00.0");
+  EXPECT_EQ(eEnd->text(), "00:00:10.0");
+  EXPECT_EQ(lFileTime->text(), "00:00:10.0");
+  EXPECT_TRUE(dialogs.messages.isEmpty());
+
+  EXPECT_TRUE(Enabled("aPlay"));
+  EXPECT_TRUE(Enabled("aPlaySelection"));
+  EXPECT_FALSE(Enabled("aPause"));
+  EXPECT_FALSE(Enabled("aStop"));
+  EXPECT_FALSE(Enabled("aMarkStart"));
+  EXPECT_TRUE(eStart->isEnabled());
+  EXPECT_TRUE(bar->isEnabled());
+}
+
+TEST_F(Preview, WithoutAShellLengthTheDeviceTellsItInMilliseconds) {
+  // Under a second the shell's hh:mm:ss reads 00:00:00, so the device is asked.
+  Open(Tone("short.wav", 0.9));
+  EXPECT_EQ(bar->Max(), 1);  // 900 ms
+  EXPECT_EQ(eEnd->text(), "00:00:00.5");
+  EXPECT_EQ(player->Mode(), mpNotReady);  // closed again
+  EXPECT_TRUE(dialogs.messages.isEmpty());
+  EXPECT_TRUE(Enabled("aPlay"));
+}
+
+TEST_F(Preview, AFileThatCannotBeReadIsNotKept) {
+  Open(dir.File("gone.wav"));
+  ASSERT_EQ(dialogs.messages.size(), 1);
+  EXPECT_TRUE(dialogs.messages[0].endsWith(QString("   ") + Texts::kOpenFileError)) << dialogs.messages[0].toStdString();
+  EXPECT_GT(dialogs.messages[0].size(), QString(Texts::kOpenFileError).size() + 3);  // the reason comes first
+  EXPECT_TRUE(eOpenFile->text().isEmpty());
+  EXPECT_FALSE(Enabled("aPlay"));
+  EXPECT_FALSE(bar->isEnabled());
+}
+
+TEST_F(Preview, AFileTheDeviceCannotPlayIsKeptWithoutPreview) {
+  const std::string empty = dir.File("empty.wav");
+  WritePcmWav(empty, kRate, 1, 0);
+  Open(empty);
+  EXPECT_EQ(dialogs.messages, QStringList{Texts::kPlaybackUnavailable});
+  EXPECT_EQ(eOpenFile->text().toStdString(), empty);
+  EXPECT_EQ(bar->Max(), 0);
+  EXPECT_FALSE(Enabled("aPlay"));
+  EXPECT_FALSE(Enabled("aPlaySelection"));
+  EXPECT_TRUE(eStart->isEnabled());  // selecting still works
+  EXPECT_TRUE(bar->isEnabled());
+  EXPECT_EQ(dialogs.messages.size(), 1);
+
+  Open(Tone("good.wav", 2.0));  // the next file can be previewed again
+  EXPECT_TRUE(Enabled("aPlay"));
+}
+
+TEST_F(Preview, TypingAFullStartTimeMovesTheThumbAtTheLastCharacter) {
+  Open(Tone("ten.wav", 10.7));
+  eStart->setFocus();
+  eStart->selectAll();
+  QTest::keyClick(eStart, Qt::Key_Backspace);
+  const QString text = "00:00:05.0";
+  for (qsizetype i = 0; i < text.size(); ++i) {
+    EXPECT_EQ(bar->PositionL(), 0) << "after " << i << " characters";
+    QTest::keyClick(eStart, text[i].toLatin1());
+  }
+  EXPECT_EQ(bar->PositionL(), 10);
+  EXPECT_EQ(lFileTime->text(), "00:00:05.0");
+
+  // The short form waits until the box is left and rewritten in full.
+  Type(eStart, "0:0:3.0");
+  EXPECT_EQ(bar->PositionL(), 10);
+  eEnd->setFocus(Qt::TabFocusReason);
+  EXPECT_EQ(eStart->text(), "00:00:03.0");
+  EXPECT_EQ(bar->PositionL(), 6);
+  EXPECT_TRUE(dialogs.messages.isEmpty());
+
+  // The end box moves the upper thumb, within the total.
+  Type(eEnd, "00:00:08.5");
+  EXPECT_EQ(bar->PositionU(), 17);
+  EXPECT_EQ(lFileTime->text(), "00:00:05.5");
+}
+
+TEST_F(Preview, LeavingATimeBoxChecksItsTime) {
+  Open(Tone("ten.wav", 10.7));
+  // Equal start and end pass.
+  Type(eStart, "00:00:10.0");
+  eEnd->setFocus(Qt::TabFocusReason);
+  EXPECT_TRUE(dialogs.messages.isEmpty());
+  EXPECT_TRUE(eEnd->hasFocus());
+
+  Type(eStart, "00:00:10.5");
+  eEnd->setFocus(Qt::TabFocusReason);
+  EXPECT_EQ(dialogs.messages, QStringList{Texts::kStartAfterEnd});
+  EXPECT_TRUE(eStart->hasFocus());
+  EXPECT_EQ(eStart->text(), "00:00:10.5");
+
+  dialogs.messages.clear();
+  Type(eStart, "5 seconds");
+  eEnd->setFocus(Qt::TabFocusReason);
+  EXPECT_EQ(dialogs.messages, QStringList{Texts::kTimeFormat});
+  EXPECT_TRUE(eStart->hasFocus());
+  EXPECT_EQ(eStart->text(), "5 seconds");
+
+  // Beyond the total: the thumb never moved, leaving is refused all the same.
+  dialogs.messages.clear();
+  Type(eStart, "00:00:00.0");
+  Type(eEnd, "00:00:10.5");
+  EXPECT_EQ(bar->PositionU(), 20);
+  eStart->setFocus(Qt::TabFocusReason);
+  EXPECT_EQ(dialogs.messages, QStringList{Texts::kEndAfterTotal});
+  EXPECT_TRUE(eEnd->hasFocus());
+  EXPECT_EQ(eEnd->text(), "00:00:10.5");
+}
+
+TEST_F(Preview, AWholeFilePreviewRunsTheLineToTheEndAndStops) {
+  Open(Tone("two.wav", 2.2));
+  ASSERT_EQ(bar->Max(), 4);
+  Click("bPlay");
+  EXPECT_TRUE(timer->isActive());
+  EXPECT_EQ(player->Mode(), mpPlaying);
+  EXPECT_FALSE(Enabled("aPlay"));
+  EXPECT_TRUE(Enabled("aPause"));
+  EXPECT_TRUE(Enabled("aStop"));
+  EXPECT_TRUE(Enabled("aMarkStart"));
+  ASSERT_TRUE(WaitUntil([&] { return bar->LinePosition() >= 2; }));
+  ASSERT_TRUE(PreviewEnds());
+  EXPECT_EQ(bar->LinePosition(), 0);
+  EXPECT_EQ(player->Mode(), mpNotReady);
+  EXPECT_TRUE(Enabled("aPlay"));
+  EXPECT_FALSE(Enabled("aStop"));
+}
+
+TEST_F(Preview, PausedSelectionGoesOnAsWholePreviewOrAsSelection) {
+  Open(Tone("four.wav", 4.2));
+  ASSERT_EQ(bar->Max(), 8);
+  bar->SetPositionU(3);
+  Click("bPlaySelection");
+  ASSERT_TRUE(WaitUntil([&] { return bar->LinePosition() >= 1; }));
+  Click("bPause");
+  EXPECT_FALSE(timer->isActive());
+  EXPECT_EQ(player->Mode(), mpPaused);
+  EXPECT_TRUE(Enabled("aStop"));  // the line is not at 0
+  EXPECT_TRUE(Enabled("aPlay"));
+
+  // Play resumes as a whole-file preview: the line passes the end thumb.
+  Click("bPlay");
+  EXPECT_TRUE(timer->isActive());
+  EXPECT_EQ(player->Mode(), mpPlaying);
+  ASSERT_TRUE(WaitUntil([&] { return bar->LinePosition() > 4; }));
+  Click("bStop");
+  EXPECT_EQ(bar->LinePosition(), 0);
+  EXPECT_EQ(player->Mode(), mpNotReady);
+
+  // Play Selection resumes with the stop at the end thumb.
+  Click("bPlaySelection");
+  ASSERT_TRUE(WaitUntil([&] { return bar->LinePosition() >= 1; }));
+  Click("bPause");
+  Click("bPlaySelection");
+  EXPECT_EQ(player->Mode(), mpPlaying);
+  int highest = 0;
+  ASSERT_TRUE(WaitUntil([&] {
+    highest = std::max(highest, bar->LinePosition());
+    return !timer->isActive();
+  }));
+  EXPECT_EQ(highest, 3);
+  EXPECT_EQ(bar->LinePosition(), 0);
+}
+
+TEST_F(Preview, DraggingTheStartThumbPlaysOnFromThere) {
+  Open(Tone("three.wav", 3.2));
+  ASSERT_EQ(bar->Max(), 6);
+  bar->SetPositionU(4);
+  Click("bPlay");
+
+  const QPoint grab = bar->ThumbRectL().center();
+  const int step = bar->TrackLength() / bar->Max();
+  const QPoint drop(grab.x() + 2 * step + step / 4, grab.y());
+  QTest::mousePress(bar, Qt::LeftButton, {}, grab);
+  QMouseEvent move(QEvent::MouseMove, QPointF(drop), bar->mapToGlobal(QPointF(drop)), Qt::NoButton, Qt::LeftButton,
+                   Qt::NoModifier);
+  QApplication::sendEvent(bar, &move);
+  ASSERT_EQ(bar->PositionL(), 2);
+  QTest::mouseRelease(bar, Qt::LeftButton, {}, drop);
+  EXPECT_EQ(bar->LinePosition(), 2);
+  EXPECT_EQ(eStart->text(), "00:00:01.0");
+
+  // The device plays from the start thumb to the end thumb only, while the
+  // line keeps running to the end of the file.
+  ASSERT_TRUE(WaitUntil([&] { return player->Mode() == mpStopped; }));
+  EXPECT_EQ(player->FramesPlayed(), kRate);  // 1.0 s to 2.0 s
+  EXPECT_TRUE(timer->isActive());
+  int highest = 0;
+  ASSERT_TRUE(WaitUntil([&] {
+    highest = std::max(highest, bar->LinePosition());
+    return !timer->isActive();
+  }));
+  EXPECT_EQ(highest, 5);  // the tick that reaches 6 stops the preview and returns the line to 0
+  EXPECT_EQ(bar->LinePosition(), 0);
+}
+
+TEST_F(Preview, MarksTakeThePlaybackLine) {
+  Open(Tone("four.wav", 4.2));
+  Click("bPlay");
+  ASSERT_TRUE(WaitUntil([&] { return bar->LinePosition() >= 2; }));
+  Click("bPause");
+  const int line = bar->LinePosition();
+  Click("bMarkStart");
+  EXPECT_EQ(bar->PositionL(), line);
+  EXPECT_EQ(eStart->text().toStdString(), line == 2 ? "00:00:01.0" : "00:00:01.5");
+  Click("bMarkEnd");  // the end cannot reach the start: one half-second above it
+  EXPECT_EQ(bar->PositionU(), line + 1);
+  EXPECT_EQ(lFileTime->text(), "00:00:00.5");
+  Click("bStop");
+}
+
+TEST_F(Preview, OpeningAnotherFileEndsThePreview) {
+  Open(Tone("four.wav", 4.2));
+  Click("bPlay");
+  ASSERT_TRUE(WaitUntil([&] { return bar->LinePosition() >= 1; }));
+  const std::string other = Tone("ten.wav", 10.7);
+  Open(other);
+  EXPECT_FALSE(timer->isActive());
+  EXPECT_EQ(bar->LinePosition(), 0);
+  EXPECT_EQ(player->Mode(), mpNotReady);
+  EXPECT_EQ(eOpenFile->text().toStdString(), other);
+  EXPECT_EQ(bar->Max(), 20);
+}
+
+/// Without a sound server the device cannot play anything.
+class PreviewWithoutSound : public Preview {
+ protected:
+  void SetUp() override {
+    saved = qgetenv("CLIPWRIGHT_AUDIO_OUTPUT");
+    qputenv("CLIPWRIGHT_AUDIO_OUTPUT", "speakers");
+    MakeWindow();
+  }
+  void TearDown() override { qputenv("CLIPWRIGHT_AUDIO_OUTPUT", saved); }
+  QByteArray saved;
+};
+
+TEST_F(PreviewWithoutSound, OpenFallsBackToTheDecodersLength) {
+  Open(Tone("short.wav", 0.9));
+  EXPECT_EQ(dialogs.messages, QStringList{Texts::kPlaybackUnavailable});
+  EXPECT_EQ(bar->Max(), 2);  // whole seconds from the decoder: 1 s
+  EXPECT_EQ(eEnd->text(), "00:00:01.0");
+  EXPECT_FALSE(Enabled("aPlay"));
+  EXPECT_FALSE(eOpenFile->text().isEmpty());
+}
+
+TEST_F(PreviewWithoutSound, PlayTellsOnceAndTurnsPreviewOff) {
+  Open(Tone("ten.wav", 10.7));  // the shell knows its length: the device is not asked
+  EXPECT_TRUE(dialogs.messages.isEmpty());
+  Click("bPlay");
+  EXPECT_EQ(dialogs.messages, QStringList{Texts::kPlaybackUnavailable});
+  EXPECT_FALSE(timer->isActive());
+  EXPECT_FALSE(Enabled("aPlay"));
+  EXPECT_FALSE(Enabled("aPause"));
+  EXPECT_FALSE(Enabled("aStop"));
+  EXPECT_TRUE(eStart->isEnabled());
+}
+
+}  // namespace
