@@ -381,3 +381,4 @@ TEST_F(PreviewWithoutSound, PlayTellsOnceAndTurnsPreviewOff) {
 }
 
 }  // namespace
+
