@@ -381,4 +381,3 @@ TEST_F(PreviewWithoutSound, PlayTellsOnceAndTurnsPreviewOff) {
 }
 
 }  // namespace
-
