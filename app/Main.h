@@ -85,6 +85,8 @@ class TfrmMain : public QWidget {
   void eEndExit();
   /// Refuses the box's text with a message and keeps the focus in it.
   void RefuseTime(QLineEdit* box, const char* message);
+  /// Goes on with a paused preview; false when none is paused.
+  bool ResumePaused();
   /// Starts the device at the given range; false (with the playback message) when it cannot play.
   bool StartDevice(bool whole, int from, int to);
   /// Turns the preview off after the device failed: the file stays, preview is unavailable.

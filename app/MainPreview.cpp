@@ -130,22 +130,19 @@ void TfrmMain::OpenFailed(const std::exception& error, const std::string& fileNa
 
 void TfrmMain::aPlayExecute() {
   SelectionPlay = false;
-  if (MediaPlayer1->Mode() == mpPaused) {
-    Timer1->start();
-    MediaPlayer1->Resume();
-    return;
-  }
-  StartDevice(true, 0, 0);
+  if (!ResumePaused()) StartDevice(true, 0, 0);
 }
 
 void TfrmMain::aPlaySelectionExecute() {
   SelectionPlay = true;
-  if (MediaPlayer1->Mode() == mpPaused) {
-    Timer1->start();
-    MediaPlayer1->Resume();
-    return;
-  }
-  StartDevice(false, tbAudio->PositionL(), tbAudio->PositionU());
+  if (!ResumePaused()) StartDevice(false, tbAudio->PositionL(), tbAudio->PositionU());
+}
+
+bool TfrmMain::ResumePaused() {
+  if (MediaPlayer1->Mode() != mpPaused) return false;
+  Timer1->start();
+  MediaPlayer1->Resume();
+  return true;
 }
 
 bool TfrmMain::StartDevice(bool whole, int from, int to) {

@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <cstdio>
 #include <memory>
 
 #include "app/Main.h"
@@ -155,6 +156,19 @@ TEST_F(Preview, AFileThatCannotBeReadIsNotKept) {
   EXPECT_TRUE(eOpenFile->text().isEmpty());
   EXPECT_FALSE(Enabled("aPlay"));
   EXPECT_FALSE(bar->isEnabled());
+}
+
+TEST_F(Preview, AFileGoneSinceOpeningIsToldOfOnPlay) {
+  const std::string file = Tone("two.wav", 2.2);
+  Open(file);
+  std::remove(file.c_str());
+  Click("bPlay");
+  ASSERT_EQ(dialogs.messages.size(), 1);
+  EXPECT_NE(dialogs.messages[0], Texts::kPlaybackUnavailable);  // the reason itself
+  EXPECT_FALSE(dialogs.messages[0].isEmpty());
+  EXPECT_FALSE(timer->isActive());
+  EXPECT_EQ(player->Mode(), mpNotReady);
+  EXPECT_FALSE(Enabled("aPlay"));
 }
 
 TEST_F(Preview, AFileTheDeviceCannotPlayIsKeptWithoutPreview) {
