@@ -5,8 +5,10 @@
 
 #include "platform/mci.h"
 #include "tests/support/EventLoop.h"
+#include "tests/support/Mp3Encoder.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TestAudio.h"
+#include "tests/support/WmaEncoder.h"
 
 namespace {
 
@@ -68,6 +70,28 @@ TEST_F(SilentPlayer, SelectionPlaysItsFramesOnceThenTheWholeFile) {
   EXPECT_EQ(player.Mode(), mpPlaying);
   ASSERT_TRUE(SpinUntil([&] { return player.FramesPlayed() > 2000; }));
   player.Stop();
+}
+
+TEST_F(SilentPlayer, CompressedFilesPlayTheirExactLength) {
+  // 1.5 s at 22050 Hz stereo: the MP3 carries its encoder delay and padding,
+  // so its length is exact; WMA's is what its header tells.
+  const std::vector<int16_t> tone = ToneSamples(33075, 2, 22050);
+  const std::string mp3 = dir.File("tone.mp3");
+  WriteBytes(mp3, EncodeMp3(tone, 2, 22050, 64, true));
+  const std::string wma = dir.File("tone.wma");
+  WriteWma(wma, tone, 2, 22050, 64000);
+  for (const std::string& file : {mp3, wma}) {
+    SCOPED_TRACE(file);
+    player.SetFileName(file);
+    player.Open();
+    if (file == mp3) EXPECT_EQ(player.Length(), 1500);
+    else EXPECT_NEAR(static_cast<double>(player.Length()), 1500.0, 100.0);
+    const int64_t frames = player.Length() * 22050 / 1000;
+    player.Play();
+    ASSERT_TRUE(SpinUntil([&] { return player.Mode() == mpStopped; }));
+    EXPECT_NEAR(static_cast<double>(player.FramesPlayed()), static_cast<double>(frames), 22.0);  // within 1 ms
+    player.Close();
+  }
 }
 
 TEST_F(SilentPlayer, OpenFailuresSayWhetherTheFileCannotBePlayed) {
