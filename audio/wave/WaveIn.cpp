@@ -40,6 +40,12 @@ int TWaveIn::FramesPerAdpcmBlock() const {
 bool TWaveIn::AcceptHeader() {
   const WavHeader& h = header_;
   if (!h.found || h.channels == 0 || h.sampleRate == 0) return false;
+  // A file cut short (or a size never filled in) holds less than its header
+  // says: count only the whole frames that are there.
+  const int64_t dataPresent =
+      std::min<int64_t>(h.dataSize, std::max<int64_t>(Stream->Size() - static_cast<int64_t>(h.dataOffset), 0));
+  const int64_t storedFrameBytes = std::max<int64_t>(int64_t{h.channels} * h.bitsPerSample / 8, 1);
+  const int64_t wholeFrames = dataPresent - dataPresent % storedFrameBytes;
   Channels_ = h.channels;
   SampleRate_ = static_cast<int>(std::min<uint32_t>(h.sampleRate, INT32_MAX));
   BitsPerSample_ = h.bitsPerSample;
@@ -49,7 +55,7 @@ bool TWaveIn::AcceptHeader() {
       const int bits = h.bitsPerSample;
       if (bits != 8 && bits != 16 && bits != 24 && bits != 32) return false;
       if (h.channels * bits / 8 > 65535) return false;
-      Size_ = h.dataSize;
+      Size_ = wholeFrames;
       return true;
     }
     case wtIEEEFloat:
@@ -58,7 +64,7 @@ bool TWaveIn::AcceptHeader() {
       if (h.channels * 8 > 65535) return false;
       Float32_ = h.bitsPerSample == 32;
       BitsPerSample_ = 32;
-      Size_ = Float32_ ? h.dataSize : h.dataSize / 2;
+      Size_ = Float32_ ? wholeFrames : wholeFrames / 2;
       return true;
     case wtDVIADPCM:
     case wtMSADPCM: {

@@ -92,6 +92,23 @@ TEST_F(WaveReading, OddChunkWithoutItsPadByte) {
   EXPECT_EQ(AsSamples(ReadAll()), samples);
 }
 
+TEST_F(WaveReading, AFileCutShortCountsOnlyTheFramesItHolds) {
+  const auto samples = Ramp(1001);  // stereo: 500 whole frames and half a frame
+  for (const uint32_t declared : {4000u, 0xFFFFFFFFu}) {
+    SCOPED_TRACE(declared);
+    Bytes bytes = WavBuilder().Format(1, 2, 8000, 4, 16).Build();
+    WavBuilder::Put32(bytes, 0x61746164);  // "data"
+    WavBuilder::Put32(bytes, declared);
+    const Bytes payload = WavBuilder::Samples(samples);
+    bytes.insert(bytes.end(), payload.begin(), payload.end());
+    TWaveIn& in = Open(bytes);
+    EXPECT_EQ(in.TotalSamples(), 500);
+    const auto read = AsSamples(ReadAll());
+    EXPECT_EQ(read.size(), 1000u);
+    EXPECT_EQ(read, std::vector<int16_t>(samples.begin(), samples.begin() + 1000));
+  }
+}
+
 TEST_F(WaveReading, FloatFilesDeliverInt32) {
   std::vector<float> singles = {0.5f, -0.5f, 1.5f, 0.0f};
   Bytes payload(singles.size() * 4);
