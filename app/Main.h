@@ -87,8 +87,8 @@ class TfrmMain : public QWidget {
   void RefuseTime(QLineEdit* box, const char* message);
   /// Goes on with a paused preview; false when none is paused.
   bool ResumePaused();
-  /// Starts the device at the given range; false (with the playback message) when it cannot play.
-  bool StartDevice(bool whole, int from, int to);
+  /// Starts the device on the whole file or on positions from..to; tells when it cannot play.
+  void StartDevice(bool whole, int from, int to);
   /// Turns the preview off after the device failed: the file stays, preview is unavailable.
   void PreviewFailed();
   void ShowSelectionLength();

@@ -145,7 +145,7 @@ bool TfrmMain::ResumePaused() {
   return true;
 }
 
-bool TfrmMain::StartDevice(bool whole, int from, int to) {
+void TfrmMain::StartDevice(bool whole, int from, int to) {
   try {
     MediaPlayer1->Close();
     MediaPlayer1->SetFileName(Text(eOpenFile));
@@ -157,13 +157,11 @@ bool TfrmMain::StartDevice(bool whole, int from, int to) {
       tbAudio->SetLinePosition(from);
     }
     MediaPlayer1->Play();
-    return true;
   } catch (const std::exception& error) {
     PreviewFailed();
     // The file may have gone or changed since it was opened.
     Dialogs::Current().Information(this, Contains(error.what(), "MCI") ? QString(Texts::kPlaybackUnavailable)
                                                                        : QString::fromStdString(error.what()));
-    return false;
   }
 }
 
