@@ -1,7 +1,6 @@
 #include "audio/classes/AuOutput.h"
 
 #include <cmath>
-#include <thread>
 
 #include "audio/classes/AuException.h"
 #include "audio/classes/AuThread.h"
@@ -51,7 +50,7 @@ void TAuOutput::Run() {
 void TAuOutput::Stop(bool Async) {
   Stopped_ = true;
   Thread_->NotifyDone = Async;
-  Thread_->Finished = false;
+  Thread_->SetFinished(false);
   Thread_->StopRequested = true;
   if (Async) return;
   TEventHandler* events = TEventHandler::Instance();
@@ -59,11 +58,13 @@ void TAuOutput::Stop(bool Async) {
     events->BlockEvents(this);
     events->ClearEvents(this);
   }
-  while (!Thread_->Idle && !Thread_->Finished) {
-    std::this_thread::yield();
-    if (MainThread::IsCurrent()) MainThread::RunPending();
+  // Handlers the event thread is delivering meanwhile run here, so that one
+  // waiting for the window thread cannot deadlock with us.
+  MainThread::ServiceUntil([this] { return Thread_->Idle || Thread_->Finished; });
+  if (events) {
+    events->ClearEvents(this);
+    events->UnblockEvents(this);
   }
-  if (events) events->UnblockEvents();
   Thread_->NotifyDone = true;
 }
 

@@ -1,30 +1,41 @@
 #include "audio/classes/AuThread.h"
 
-#include <chrono>
 #include <exception>
 
 #include "audio/classes/AuOutput.h"
 #include "audio/classes/EventHandler.h"
+#include "audio/classes/MainThread.h"
 
 TAuThread::TAuThread(TAuOutput* output) : Output(output), thread_([this] { Execute(); }) {}
 
 TAuThread::~TAuThread() {
-  if (thread_.joinable()) {
-    Terminate();
-    WaitForEnd();
-  }
+  Terminate();
+  WaitForEnd();
+}
+
+void TAuThread::Announce() {
+  changed_.notify_all();
+  MainThread::Wake();
 }
 
 void TAuThread::StartRun() {
-  // A run that just ended may not have reached its idle wait yet. Once it
-  // has, one signal wakes it; signalling more could start a second run.
-  while (!Idle) std::this_thread::yield();
+  std::unique_lock lock(mutex_);
+  // A run that just ended may not have reached its idle wait yet.
+  changed_.wait(lock, [this] { return Idle.load() || Terminated.load(); });
+  if (Terminated) return;
   StopRequested = false;
   Idle = false;
-  Wake.Set();
+  runRequested_ = true;
+  changed_.notify_all();
 }
 
-void TAuThread::Terminate() { Terminated = true; }
+void TAuThread::Terminate() {
+  {
+    std::lock_guard lock(mutex_);
+    Terminated = true;
+  }
+  changed_.notify_all();
+}
 
 void TAuThread::WaitForEnd() {
   if (!thread_.joinable()) return;
@@ -32,30 +43,35 @@ void TAuThread::WaitForEnd() {
     thread_.detach();
     return;
   }
-  // The thread may be about to enter its idle wait; keep waking it until it ends.
-  while (!ended_) {
-    if (Idle) Wake.Set();
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
   thread_.join();
 }
 
-void TAuThread::WaitForRun() {
-  Wake.Reset();
+void TAuThread::SetFinished(bool value) {
+  {
+    std::lock_guard lock(mutex_);
+    Finished = value;
+  }
+  Announce();
+}
+
+bool TAuThread::WaitIdleFor(std::chrono::milliseconds timeout) {
+  std::unique_lock lock(mutex_);
+  return changed_.wait_for(lock, timeout, [this] { return Idle.load(); });
+}
+
+bool TAuThread::WaitForRun() {
+  std::unique_lock lock(mutex_);
   Idle = true;
-  Wake.Wait();
-  // StartRun cleared StopRequested before waking us; clearing it here again
+  Announce();
+  // StartRun clears StopRequested before waking us; clearing it here again
   // would lose a stop requested right after Run.
-  Idle = false;
+  changed_.wait(lock, [this] { return runRequested_ || Terminated.load(); });
+  runRequested_ = false;
+  return !Terminated;
 }
 
 void TAuThread::Execute() {
-  WaitForRun();
-  while (!Terminated) {
-    DoRun();
-    if (!Terminated) WaitForRun();
-  }
-  ended_ = true;
+  while (WaitForRun()) DoRun();
 }
 
 void TAuThread::DoRun() {
@@ -95,5 +111,5 @@ void TAuThread::DoRun() {
     out.Busy_ = false;
   }
   if (events) events->PostDone(&out, out.Thread_);
-  Finished = true;
+  SetFinished(true);
 }

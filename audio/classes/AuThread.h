@@ -1,20 +1,23 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <thread>
-
-#include "audio/classes/AutoResetEvent.h"
 
 class TAuOutput;
 
-/// The worker thread of one output: idle between runs, woken by Wake for each
-/// run, it calls the output's Prepare, DoOutput block after block, then Done.
+/// The worker thread of one output: idle between runs, woken by StartRun for
+/// each run, it calls the output's Prepare, DoOutput block after block, then Done.
 ///
-/// Flags are written by one thread and polled by another.
+/// Flags are written by one thread and polled by another; every change of
+/// Idle or Finished is announced to threads blocked in WaitUntilIdle and to
+/// a window thread waiting in MainThread::ServiceUntil.
 class TAuThread {
  public:
   explicit TAuThread(TAuOutput* output);
-  /// Ends and joins the thread; call Terminate first.
+  /// Ends and joins the thread.
   ~TAuThread();
 
   /// Wakes the thread for one run. The thread counts as not idle from here
@@ -22,11 +25,15 @@ class TAuThread {
   void StartRun();
   /// Asks the thread to end; it leaves at its next idle wait.
   void Terminate();
-  /// Wakes the idle thread until it ends (used on destruction).
+  /// Waits until the thread has ended (call Terminate first). From the
+  /// thread itself it only lets the thread go.
   void WaitForEnd();
+  /// Sets Finished and announces it.
+  void SetFinished(bool value);
+  /// Waits at most `timeout` for the thread to be idle; true when it is.
+  bool WaitIdleFor(std::chrono::milliseconds timeout);
 
   TAuOutput* const Output;  // not owned
-  AutoResetEvent Wake;
   std::atomic<bool> NotifyDone{true};
   std::atomic<bool> Finished{false};
   std::atomic<bool> StopRequested{false};
@@ -35,9 +42,13 @@ class TAuThread {
 
  private:
   void Execute();
-  void WaitForRun();
+  /// Goes idle and waits for StartRun or Terminate; false when terminated.
+  bool WaitForRun();
   void DoRun();
+  void Announce();
 
-  std::atomic<bool> ended_{false};
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  bool runRequested_ = false;  // guarded by mutex_
   std::thread thread_;
 };

@@ -62,12 +62,7 @@ void TEventHandler::Shutdown() {
   terminated_ = true;
   mainEvent_.Set();
   // The thread may be waiting for the window thread to run a handler.
-  if (MainThread::IsCurrent()) {
-    while (!threadEnded_) {
-      MainThread::RunPending();
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-  }
+  if (MainThread::IsCurrent()) MainThread::ServiceUntil([this] { return threadEnded_.load(); });
   thread_.join();
   delete this;
 }
@@ -86,12 +81,13 @@ void TEventHandler::PostEvent(TComponent* Sender, const TNotifyEvent& handler) {
 
 void TEventHandler::BlockEvents(TComponent* Sender) {
   std::lock_guard lock(lock_);
-  blockedSender_ = Sender;
+  ++blocked_[Sender];
 }
 
-void TEventHandler::UnblockEvents() {
+void TEventHandler::UnblockEvents(TComponent* Sender) {
   std::lock_guard lock(lock_);
-  blockedSender_ = nullptr;
+  const auto entry = blocked_.find(Sender);
+  if (entry != blocked_.end() && --entry->second <= 0) blocked_.erase(entry);
 }
 
 void TEventHandler::ClearEvents(TComponent* Sender) {
@@ -108,7 +104,7 @@ void TEventHandler::RemoveQueued(TComponent* Sender) {
 void TEventHandler::Queue(std::unique_ptr<EventRecord> record) {
   {
     std::lock_guard lock(lock_);
-    if (record->Sender != blockedSender_) records_.push_back(std::move(record));
+    if (!blocked_.contains(record->Sender)) records_.push_back(std::move(record));
   }
   mainEvent_.Set();
 }
@@ -131,6 +127,7 @@ void TEventHandler::Execute() {
     mainEvent_.WaitFor(std::chrono::milliseconds(100));
   }
   threadEnded_ = true;
+  MainThread::Wake();
   if (selfDelete_) delete this;
 }
 
@@ -155,8 +152,8 @@ void TEventHandler::Dispatch(EventRecord& record) {
 }
 
 void TEventHandler::DispatchDone(EventRecord& record) {
-  while (!record.workerThread->Idle && !IsCancelled(record) && !terminated_)
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  while (!record.workerThread->WaitIdleFor(std::chrono::milliseconds(10)) && !IsCancelled(record) && !terminated_) {
+  }
   // Progress still queued behind the end of the run is stale.
   RemoveQueued(record.Sender);
   MainThread::Call([&] {

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -40,9 +41,11 @@ class TEventHandler {
   void PostDone(TAuOutput* Sender, const std::shared_ptr<TAuThread>& workerThread);
   void PostEvent(TComponent* Sender, const TNotifyEvent& handler);
 
-  /// New events of Sender are dropped until UnblockEvents.
+  /// New events of Sender are dropped until as many UnblockEvents(Sender)
+  /// calls as BlockEvents(Sender) calls have been made; other senders are
+  /// not affected, so stops nested inside each other keep their blocks.
   void BlockEvents(TComponent* Sender);
-  void UnblockEvents();
+  void UnblockEvents(TComponent* Sender);
   /// Drops every queued event of Sender, and the one being delivered if it
   /// has not reached its handler yet.
   void ClearEvents(TComponent* Sender);
@@ -64,10 +67,10 @@ class TEventHandler {
   void DispatchDone(EventRecord& record);
   bool IsCancelled(const EventRecord& record);
 
-  std::mutex lock_;  // guards records_, current_, blockedSender_
+  std::mutex lock_;  // guards records_, current_, blocked_
   std::deque<std::unique_ptr<EventRecord>> records_;
   EventRecord* current_ = nullptr;
-  TComponent* blockedSender_ = nullptr;
+  std::map<TComponent*, int> blocked_;  // sender -> blocks not yet lifted
   AutoResetEvent mainEvent_;
   std::atomic<bool> terminated_{false};
   std::atomic<bool> threadEnded_{false};

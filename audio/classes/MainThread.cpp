@@ -17,6 +17,7 @@ struct PendingCall {
 
 std::mutex queueMutex;
 std::condition_variable callFinished;
+std::condition_variable queueChanged;  // a call queued, or a Wake()
 std::deque<std::shared_ptr<PendingCall>> queue;
 
 void RunSafely(const std::function<void()>& fn) {
@@ -45,6 +46,7 @@ void Call(const std::function<void()>& fn) {
     std::lock_guard lock(queueMutex);
     queue.push_back(call);
   }
+  queueChanged.notify_all();
   QMetaObject::invokeMethod(QCoreApplication::instance(), [] { RunPending(); }, Qt::QueuedConnection);
   std::unique_lock lock(queueMutex);
   callFinished.wait(lock, [&] { return call->finished; });
@@ -66,6 +68,22 @@ void RunPending() {
     }
     callFinished.notify_all();
   }
+}
+
+void ServiceUntil(const std::function<bool()>& done) {
+  const bool onMain = IsCurrent();
+  for (;;) {
+    if (onMain) RunPending();
+    std::unique_lock lock(queueMutex);
+    queueChanged.wait(lock, [&] { return done() || (onMain && !queue.empty()); });
+    if (done()) return;
+  }
+}
+
+void Wake() {
+  // Taking the lock orders the caller's change before a waiter's check.
+  { std::lock_guard lock(queueMutex); }
+  queueChanged.notify_all();
 }
 
 }  // namespace MainThread

@@ -20,4 +20,12 @@ void Call(const std::function<void()>& fn);
 /// Runs every call that another thread is waiting for. Main thread only.
 void RunPending();
 
+/// Blocks until done() is true, running the calls other threads make in the
+/// meantime when called on the main thread. done() is checked again after
+/// every call and every Wake().
+void ServiceUntil(const std::function<bool()>& done);
+
+/// Tells threads blocked in ServiceUntil that their condition may have changed.
+void Wake();
+
 }  // namespace MainThread

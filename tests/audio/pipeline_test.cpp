@@ -339,6 +339,43 @@ TEST(Pipeline, SyncStopRunsHandlersThatTheWorkerWaitsFor) {
   SpinUntil([&] { return !other.Busy(); });
 }
 
+TEST(Pipeline, NestedSyncStopKeepsTheOuterStopsBlock) {
+  // While the main thread waits in outer.Stop(false), a handler of `inner`
+  // delivered there stops `inner` synchronously, then lets `outer` run to
+  // its end. Nothing of outer's run may arrive after its Stop returns.
+  MemoryInput outerInput(1000);
+  MemoryOutput outer;
+  EventLog outerLog;
+  outerLog.Attach(outer);
+  outer.SetInput(&outerInput);
+  outer.BlocksAllowed = 1;
+  outer.IgnoreStop = true;
+  outer.Run();
+  ASSERT_TRUE(WaitForBlocks(outer, 1));
+  const size_t entriesBeforeStop = outerLog.entries.size();
+
+  MemoryInput innerInput(100);
+  innerInput.AnnouncedSize = -1;
+  MemoryOutput inner;
+  bool innerStopped = false;
+  inner.OnProgress = [&](TComponent*) {
+    if (innerStopped) return;
+    inner.Stop(false);
+    innerStopped = true;
+    outer.BlocksAllowed = INT_MAX;
+  };
+  inner.SetInput(&innerInput);
+  inner.Run();
+  outer.Stop(false);
+
+  EXPECT_TRUE(innerStopped);
+  EXPECT_FALSE(outer.Busy());
+  EXPECT_EQ(outer.written.size(), 2u * outerInput.BlockSize);  // it ran on to the next block meanwhile
+  ASSERT_TRUE(DeliverEverythingPosted());
+  EXPECT_EQ(outerLog.entries.size(), entriesBeforeStop);
+  EXPECT_EQ(outerLog.Count("done"), 0);
+}
+
 TEST(Pipeline, EventThreadLivesWhileOutputsExist) {
   ASSERT_EQ(TEventHandler::Instance(), nullptr);
   {
@@ -389,7 +426,7 @@ TEST(Pipeline, PlainEventsArriveInPostingOrder) {
   order.clear();
   events->BlockEvents(&a);
   events->PostEvent(&a, [&order](TComponent*) { order.push_back(1); });
-  events->UnblockEvents();
+  events->UnblockEvents(&a);
   events->PostEvent(&b, [&order](TComponent*) { order.push_back(2); });
   ASSERT_TRUE(SpinUntil([&] { return order.size() == 1; }));
   EXPECT_EQ(order, (std::vector<int>{2}));
