@@ -83,9 +83,11 @@ int64_t Mp3Info::Samples() const {
 Mp3Info ReadMp3Info(const ReadAt& read, int64_t fileSize) {
   Mp3Info info;
   FrameHeader first;
-  const int64_t start = FindFirstFrame(read, SkipId3v2(read), fileSize, first);
+  info.tagEnd = SkipId3v2(read);
+  const int64_t start = FindFirstFrame(read, info.tagEnd, fileSize, first);
   if (start < 0) return info;
   info.found = true;
+  info.firstFrame = start;
   info.sampleRate = first.sampleRate;
   info.channels = first.channels;
   info.samplesPerFrame = first.samples;
@@ -101,7 +103,9 @@ Mp3Info ReadMp3Info(const ReadAt& read, int64_t fileSize) {
     const uint32_t flags = BigEndian(&frame[xingAt + 4]);
     int at = xingAt + 8;
     if ((flags & 1) && got >= at + 4) info.frames = BigEndian(&frame[at]), at += 4;
-    if (flags & 2) at += 4;   // bytes
+    int64_t streamBytes = -1;  // the frames' bytes, the tag frame included
+    if ((flags & 2) && got >= at + 4) streamBytes = BigEndian(&frame[at]);
+    if (flags & 2) at += 4;
     if (flags & 4) at += 100; // table of contents
     if (flags & 8) at += 4;   // quality
     // The LAME extension: 9-byte version, then at +21 the 12-bit delay and padding.
@@ -111,7 +115,8 @@ Mp3Info ReadMp3Info(const ReadAt& read, int64_t fileSize) {
       info.encoderDelay = (d[0] << 4) | (d[1] >> 4);
       info.encoderPadding = ((d[1] & 0x0F) << 8) | d[2];
     }
-    if (info.frames > 0) {
+    // Trusted only when the bytes it describes are there.
+    if (info.frames > 0 && streamBytes > 0 && start + streamBytes <= fileSize) {
       info.firstBitrate = first.bitrate;
       return info;
     }
@@ -119,21 +124,29 @@ Mp3Info ReadMp3Info(const ReadAt& read, int64_t fileSize) {
     info.hasVbri = true;
     info.vbr = true;
     info.frames = BigEndian(&frame[36 + 14]);
+    const int64_t streamBytes = BigEndian(&frame[36 + 10]);
     info.firstBitrate = first.bitrate;
-    if (info.frames > 0) return info;
+    if (info.frames > 0 && streamBytes > 0 && start + streamBytes <= fileSize) return info;
   }
 
-  // No usable tag: count the frame headers. A tag frame itself carries no audio.
+  // No tag to trust: count the whole frames present. A tag frame carries no audio.
+  const int64_t promised = info.frames;
   int64_t at = info.hasXing ? start + first.length : start;
   info.frames = 0;
   info.firstBitrate = 0;
   uint8_t h[4];
   FrameHeader header;
-  while (at + 4 <= fileSize && read(at, h, 4) == 4 && ParseHeader(h, header) && header.sampleRate == info.sampleRate) {
+  while (at + 4 <= fileSize && read(at, h, 4) == 4 && ParseHeader(h, header) && header.sampleRate == info.sampleRate &&
+         at + header.length <= fileSize) {
     if (info.firstBitrate == 0) info.firstBitrate = header.bitrate;
     else if (header.bitrate != info.firstBitrate) info.vbr = true;
     ++info.frames;
     at += header.length;
+  }
+  if (promised > info.frames) {
+    // Cut short: the end padding the tag names lies in frames that are gone.
+    info.truncated = true;
+    info.encoderPadding = 0;
   }
   return info;
 }

@@ -16,6 +16,9 @@ struct Mp3Info {
   bool hasVbri = false;
   bool vbr = false;          // "Xing", VBRI, or frames of varying bit rate
   int firstBitrate = 0;      // bits per second of the first audio frame
+  int64_t tagEnd = 0;        // first byte after an ID3v2 tag (0 without one)
+  int64_t firstFrame = -1;   // offset of the first frame (the Xing/Info frame if any)
+  bool truncated = false;    // the Xing/Info/VBRI counts describe more than the file holds
   /// Samples a gapless decoder delivers: frames x samples per frame - delay - padding.
   int64_t Samples() const;
 };
@@ -24,6 +27,7 @@ struct Mp3Info {
 using ReadAt = std::function<int64_t(int64_t offset, void* buffer, int64_t count)>;
 
 /// Looks at the frames after an ID3v2 tag at `start`. With an Xing, Info or
-/// VBRI tag the counts come from it; otherwise the frame headers are counted
-/// through the whole file (fast: only headers are read).
+/// VBRI tag whose bytes are all present the counts come from it; otherwise
+/// the whole frame headers are counted through the file (fast: only headers
+/// are read), and a tag that promised more is marked `truncated`.
 Mp3Info ReadMp3Info(const ReadAt& read, int64_t fileSize);

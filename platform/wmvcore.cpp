@@ -72,24 +72,20 @@ class SyncReader : public IWMSyncReader, public IWMHeaderInfo, public std::enabl
     uint64_t size = 0;
     stream_->Stat(&size);
     size_ = static_cast<int64_t>(size) - base_;
-
-    constexpr int kIoBuffer = 64 * 1024;
-    auto* ioBuffer = static_cast<uint8_t*>(av_malloc(kIoBuffer));
-    io_ = avio_alloc_context(ioBuffer, kIoBuffer, 0, this, &SyncReader::ReadPacket, nullptr, &SyncReader::SeekIo);
-    format_ = avformat_alloc_context();
-    if (!io_ || !format_) return Fail();
-    format_->pb = io_;
-    format_->flags |= AVFMT_FLAG_CUSTOM_IO;
-    if (avformat_open_input(&format_, nullptr, nullptr, nullptr) < 0) {
-      format_ = nullptr;  // freed by the failed open
-      return Fail();
+    gapAt_ = gapBytes_ = 0;
+    if (!OpenDemuxer()) return Fail();
+    if (isMp3_) {
+      ReadMp3Header();
+      if (mp3_.found && mp3_.firstFrame > mp3_.tagEnd) {
+        // Junk between the tag and the first frame would make the demuxer
+        // miss the Xing/LAME frame and decode it as audio: leave it out.
+        CloseDemuxer();
+        stream_->Seek(base_, Origin::Begin, &here);
+        gapAt_ = mp3_.tagEnd;
+        gapBytes_ = mp3_.firstFrame - mp3_.tagEnd;
+        if (!OpenDemuxer()) return Fail();
+      }
     }
-    if (avformat_find_stream_info(format_, nullptr) < 0) return Fail();
-    audioIndex_ = av_find_best_stream(format_, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
-    isMp3_ = std::strstr(format_->iformat->name, "mp3") != nullptr;
-    isAsf_ = std::strstr(format_->iformat->name, "asf") != nullptr;
-    if (audioIndex_ >= 0 && !OpenDecoder()) return Fail();
-    if (isMp3_) ReadMp3Header();
     if (isAsf_) {
       // A VBR WMA file says so in its header attributes.
       const AVDictionaryEntry* entry = av_dict_get(format_->metadata, "IsVBR", nullptr, 0);
@@ -97,6 +93,9 @@ class SyncReader : public IWMSyncReader, public IWMHeaderInfo, public std::enabl
              std::strcmp(entry->value, "") != 0;
     }
     if (audioIndex_ >= 0) FindOrigin();
+    // A file cut short holds less than its header or tag tells: count what decodes.
+    countedSamples_ = -1;
+    if (audioIndex_ >= 0 && ((isMp3_ && mp3_.truncated) || (isAsf_ && AsfCutShort()))) countedSamples_ = CountDecodedSamples();
     return S_OK;
   }
 
@@ -192,18 +191,8 @@ class SyncReader : public IWMSyncReader, public IWMHeaderInfo, public std::enabl
   }
 
   int32_t Close() override {
-    swr_free(&resampler_);
-    av_channel_layout_uninit(&inputLayout_);
-    avcodec_free_context(&decoder_);
-    if (format_) avformat_close_input(&format_);
-    if (io_) {
-      av_freep(&io_->buffer);
-      avio_context_free(&io_);
-    }
-    av_frame_free(&frame_);
-    av_packet_free(&packet_);
+    CloseDemuxer();
     stream_.reset();
-    audioIndex_ = -1;
     return S_OK;
   }
 
@@ -233,29 +222,138 @@ class SyncReader : public IWMSyncReader, public IWMHeaderInfo, public std::enabl
   }
 
  private:
+  bool OpenDemuxer() {
+    constexpr int kIoBuffer = 64 * 1024;
+    auto* ioBuffer = static_cast<uint8_t*>(av_malloc(kIoBuffer));
+    io_ = avio_alloc_context(ioBuffer, kIoBuffer, 0, this, &SyncReader::ReadPacket, nullptr, &SyncReader::SeekIo);
+    format_ = avformat_alloc_context();
+    if (!io_ || !format_) return false;
+    format_->pb = io_;
+    format_->flags |= AVFMT_FLAG_CUSTOM_IO;
+    if (avformat_open_input(&format_, nullptr, nullptr, nullptr) < 0) {
+      format_ = nullptr;  // freed by the failed open
+      return false;
+    }
+    if (avformat_find_stream_info(format_, nullptr) < 0) return false;
+    audioIndex_ = av_find_best_stream(format_, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
+    isMp3_ = std::strstr(format_->iformat->name, "mp3") != nullptr;
+    isAsf_ = std::strstr(format_->iformat->name, "asf") != nullptr;
+    return audioIndex_ < 0 || OpenDecoder();
+  }
+
+  void CloseDemuxer() {
+    swr_free(&resampler_);
+    av_channel_layout_uninit(&inputLayout_);
+    avcodec_free_context(&decoder_);
+    if (format_) avformat_close_input(&format_);
+    if (io_) {
+      av_freep(&io_->buffer);
+      avio_context_free(&io_);
+    }
+    av_frame_free(&frame_);
+    av_packet_free(&packet_);
+    audioIndex_ = -1;
+  }
+
+  /// Reads up to `count` bytes at `offset` of the file (not of the demuxer's view).
+  int64_t ReadFileAt(int64_t offset, void* into, int64_t count) {
+    uint64_t reached = 0;
+    if (stream_->Seek(base_ + offset, Origin::Begin, &reached) != S_OK) return 0;
+    int64_t done = 0;
+    while (done < count) {
+      uint32_t read = 0;
+      if (stream_->Read(static_cast<uint8_t*>(into) + done, static_cast<uint32_t>(count - done), &read) != S_OK ||
+          read == 0)
+        break;
+      done += read;
+    }
+    return done;
+  }
+
+  /// An ASF file whose header announces a larger file than there is.
+  bool AsfCutShort() {
+    static constexpr uint8_t kHeaderGuid[16] = {0x30, 0x26, 0xB2, 0x75, 0x8E, 0x66, 0xCF, 0x11,
+                                                0xA6, 0xD9, 0x00, 0xAA, 0x00, 0x62, 0xCE, 0x6C};
+    static constexpr uint8_t kFilePropertiesGuid[16] = {0xA1, 0xDC, 0xAB, 0x8C, 0x47, 0xA9, 0xCF, 0x11,
+                                                        0x8E, 0xE4, 0x00, 0xC0, 0x0C, 0x20, 0x53, 0x65};
+    uint64_t kept = 0;
+    stream_->Seek(0, Origin::Current, &kept);
+    bool cutShort = false;
+    uint8_t head[30];
+    if (ReadFileAt(0, head, 30) == 30 && std::memcmp(head, kHeaderGuid, 16) == 0) {
+      const int64_t headerEnd = std::min<int64_t>(static_cast<int64_t>(LittleEndian64(head + 16)), size_);
+      for (int64_t at = 30; at + 24 <= headerEnd;) {
+        uint8_t object[48];
+        if (ReadFileAt(at, object, 48) < 24) break;
+        const int64_t objectSize = static_cast<int64_t>(LittleEndian64(object + 16));
+        if (objectSize < 24) break;
+        if (std::memcmp(object, kFilePropertiesGuid, 16) == 0) {
+          cutShort = static_cast<int64_t>(LittleEndian64(object + 40)) > size_;
+          break;
+        }
+        at += objectSize;
+      }
+    }
+    stream_->Seek(static_cast<int64_t>(kept), Origin::Begin, &kept);
+    return cutShort;
+  }
+
+  static uint64_t LittleEndian64(const uint8_t* p) {
+    uint64_t value = 0;
+    for (int i = 7; i >= 0; --i) value = (value << 8) | p[i];
+    return value;
+  }
+
+  /// Decodes the whole stream once, as GetNextSample would deliver it, and
+  /// goes back to the start.
+  int64_t CountDecodedSamples() {
+    dropUntil_ = 0;
+    position_ = 0;
+    int64_t total = 0;
+    while (DecodeFrame()) total += frame_->nb_samples - skipInFrame_;
+    av_frame_unref(frame_);
+    SetRange(0, 0);
+    return total;
+  }
+
+  // The demuxer sees the file less the gap of gapBytes_ at gapAt_.
+  int64_t ViewSize() const { return size_ - gapBytes_; }
+  int64_t FileOffset(int64_t view) const { return view < gapAt_ ? view : view + gapBytes_; }
+  int64_t ViewOffset(int64_t file) const { return file < gapAt_ ? file : std::max(file - gapBytes_, gapAt_); }
+
   static int ReadPacket(void* opaque, uint8_t* buffer, int size) {
     auto* self = static_cast<SyncReader*>(opaque);
+    uint64_t here = 0;
+    self->stream_->Seek(0, Origin::Current, &here);
+    const int64_t view = self->ViewOffset(static_cast<int64_t>(here) - self->base_);
+    if (self->FileOffset(view) != static_cast<int64_t>(here) - self->base_)  // inside the gap
+      self->stream_->Seek(self->base_ + self->FileOffset(view), Origin::Begin, &here);
+    // Never read across the gap in one go.
+    int64_t count = size;
+    if (self->gapBytes_ > 0 && view < self->gapAt_) count = std::min<int64_t>(count, self->gapAt_ - view);
     uint32_t read = 0;
-    if (self->stream_->Read(buffer, static_cast<uint32_t>(size), &read) != S_OK || read == 0) return AVERROR_EOF;
+    if (self->stream_->Read(buffer, static_cast<uint32_t>(count), &read) != S_OK || read == 0) return AVERROR_EOF;
+    if (self->gapBytes_ > 0 && view + read == self->gapAt_)
+      self->stream_->Seek(self->base_ + self->FileOffset(self->gapAt_), Origin::Begin, &here);
     return static_cast<int>(read);
   }
 
   static int64_t SeekIo(void* opaque, int64_t offset, int whence) {
     auto* self = static_cast<SyncReader*>(opaque);
-    if (whence & AVSEEK_SIZE) return self->size_;
+    if (whence & AVSEEK_SIZE) return self->ViewSize();
     int64_t target = offset;
     whence &= ~AVSEEK_FORCE;
     if (whence == SEEK_CUR) {
       uint64_t here = 0;
       self->stream_->Seek(0, Origin::Current, &here);
-      target = static_cast<int64_t>(here) - self->base_ + offset;
+      target = self->ViewOffset(static_cast<int64_t>(here) - self->base_) + offset;
     } else if (whence == SEEK_END) {
-      target = self->size_ + offset;
+      target = self->ViewSize() + offset;
     }
     if (target < 0) return -1;
     uint64_t reached = 0;
-    if (self->stream_->Seek(self->base_ + target, Origin::Begin, &reached) != S_OK) return -1;
-    return static_cast<int64_t>(reached) - self->base_;
+    if (self->stream_->Seek(self->base_ + self->FileOffset(target), Origin::Begin, &reached) != S_OK) return -1;
+    return self->ViewOffset(static_cast<int64_t>(reached) - self->base_);
   }
 
   int32_t Fail() {
@@ -282,20 +380,7 @@ class SyncReader : public IWMSyncReader, public IWMHeaderInfo, public std::enabl
   void ReadMp3Header() {
     uint64_t kept = 0;
     stream_->Seek(0, Origin::Current, &kept);
-    const ReadAt readAt = [this](int64_t offset, void* into, int64_t count) -> int64_t {
-      uint64_t reached = 0;
-      if (stream_->Seek(base_ + offset, Origin::Begin, &reached) != S_OK) return 0;
-      int64_t done = 0;
-      while (done < count) {
-        uint32_t read = 0;
-        if (stream_->Read(static_cast<uint8_t*>(into) + done, static_cast<uint32_t>(count - done), &read) != S_OK ||
-            read == 0)
-          break;
-        done += read;
-      }
-      return done;
-    };
-    mp3_ = ReadMp3Info(readAt, size_);
+    mp3_ = ReadMp3Info([this](int64_t offset, void* into, int64_t count) { return ReadFileAt(offset, into, count); }, size_);
     vbr_ = mp3_.vbr;
     stream_->Seek(static_cast<int64_t>(kept), Origin::Begin, &kept);
   }
@@ -448,6 +533,8 @@ class SyncReader : public IWMSyncReader, public IWMHeaderInfo, public std::enabl
 
   int64_t DurationIn100ns() const {
     if (!decoder_) return 0;
+    if (countedSamples_ >= 0)
+      return static_cast<int64_t>(std::llround(static_cast<double>(countedSamples_) * 1e7 / decoder_->sample_rate));
     if (isMp3_ && mp3_.found && mp3_.sampleRate > 0)
       return static_cast<int64_t>(std::llround(static_cast<double>(mp3_.Samples()) * 1e7 / mp3_.sampleRate));
     const AVStream* audio = format_->streams[audioIndex_];
@@ -508,6 +595,9 @@ class SyncReader : public IWMSyncReader, public IWMHeaderInfo, public std::enabl
   std::shared_ptr<IStream> stream_;
   int64_t base_ = 0;
   int64_t size_ = 0;
+  int64_t gapAt_ = 0;      // junk left out of the demuxer's view: where it starts
+  int64_t gapBytes_ = 0;   // and how long it is
+  int64_t countedSamples_ = -1;  // from decoding a file cut short; -1 when the header is trusted
   AVIOContext* io_ = nullptr;
   AVFormatContext* format_ = nullptr;
   AVCodecContext* decoder_ = nullptr;

@@ -9,6 +9,9 @@ TAuStreamedInput::TAuStreamedInput() { Seekable_ = true; }
 void TAuStreamedInput::Account(uint32_t& Bytes, bool shorten) {
   if (Bytes == 0) {
     EndOfData_ = true;
+    // Ending short would pass a damaged or shrunken file off as a whole one.
+    if (!Loop_ && Position_ < Promised_)
+      throw EAuException(SourceName() + " ended early: the file is damaged or changed while it was read");
     return;
   }
   Position_ += Bytes;
@@ -126,6 +129,7 @@ void TAuFileIn::InitInternal() {
   if (FileName_.empty()) throw EAuException("The file name is not assigned");
   Busy_ = true;
   Position_ = 0;
+  Promised_ = 0;
   Open();
   if (!Valid_) {
     // Unrecognised or unreadable: a silent format and no data.
@@ -140,6 +144,7 @@ void TAuFileIn::InitInternal() {
   FrameSize_ = static_cast<uint16_t>(Channels_ * BitsPerSample_ / 8);
   if (FrameSize_ == 0) throw EAuException("The file has no samples to deliver");
   TotalSamples_ = Size_ / FrameSize_;
+  const int64_t held = std::max<int64_t>(TotalSamples_ - AnnouncedExtra_, 0);
   if (StartSample_ > 0) {
     // A range that cannot be reached must not deliver the wrong frames.
     if (!Seek(0)) throw EAuException("Cannot move to the start of the selected range");
@@ -160,6 +165,7 @@ void TAuFileIn::InitInternal() {
       Size_ = TotalSamples_ * FrameSize_;
     }
   }
+  Promised_ = std::min<int64_t>(Size_, std::max<int64_t>(held - std::max<int64_t>(StartSample_, 0), 0) * FrameSize_);
   BufStart_ = 1;
   BufEnd_ = 0;
 }

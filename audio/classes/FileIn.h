@@ -27,10 +27,14 @@ class TAuStreamedInput : public TAuInput {
   bool Loop() const { return Loop_; }
   void SetLoop(bool value) { Loop_ = value; }
 
-  /// Adds the range, end-of-data and looping rules to the delivery.
+  /// Adds the range, end-of-data and looping rules to the delivery. Raises
+  /// when the data ends before the bytes this run promised.
   void GetData(void*& Buffer, uint32_t& Bytes) override;
 
  protected:
+  /// Names the source in messages.
+  virtual std::string SourceName() const { return "The input"; }
+
   /// Positions the source so that the next delivery starts at the absolute
   /// frame SampleNum (or at the start of its block); false when it cannot.
   virtual bool SeekInternal(int64_t& SampleNum) = 0;
@@ -40,6 +44,9 @@ class TAuStreamedInput : public TAuInput {
   int64_t EndSample_ = -1;
   bool Loop_ = false;
   int64_t TotalSamples_ = 0;
+  /// Bytes this run must deliver before its data may end; less than Size when
+  /// an input announces more than it holds on purpose.
+  int64_t Promised_ = 0;
 
  private:
   /// Counts a delivery against Position and Size; shortens it at Size when asked.
@@ -80,6 +87,7 @@ class TAuFileIn : public TAuStreamedInput {
 
   void InitInternal() override;
   void FlushInternal() override;
+  std::string SourceName() const override { return FileName_; }
 
   /// Guards OpenFile and CloseFile.
   std::recursive_mutex FileLock;
@@ -89,6 +97,8 @@ class TAuFileIn : public TAuStreamedInput {
   int BitsPerSample_ = 0;
   int SampleRate_ = 0;
   int Channels_ = 0;
+  /// Frames counted in Size beyond what the file holds (announced on purpose).
+  int64_t AnnouncedExtra_ = 0;
 
  private:
   void Open();

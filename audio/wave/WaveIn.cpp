@@ -74,8 +74,9 @@ bool TWaveIn::AcceptHeader() {
                                     h.coefficients.size() != h.declaredCoefficients))
         return false;
       BitsPerSample_ = 16;
-      // Without a "fact" chunk the count follows from the whole blocks.
-      const int64_t samples = h.hasFact ? h.factSamples : int64_t{h.dataSize} / h.blockAlign * FramesPerAdpcmBlock();
+      // Only whole blocks decode; a "fact" count limits them but promises nothing.
+      const int64_t inBlocks = dataPresent / h.blockAlign * FramesPerAdpcmBlock();
+      const int64_t samples = h.hasFact ? std::min<int64_t>(h.factSamples, inBlocks) : inBlocks;
       Size_ = int64_t{Channels_} * samples * 2;
       return true;
     }

@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <array>
 #include <cmath>
 #include <cstring>
@@ -14,6 +15,7 @@
 namespace {
 
 constexpr int kBlockBytes = 16384;
+constexpr int64_t kMaxWavBytes = 0xFFFFFFFFll;  // the RIFF size counts all but 8 bytes
 constexpr int kAppendWindow = 4096;
 constexpr uint8_t kPcmGuid[16] = {0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x10, 0x00,
                                   0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
@@ -75,7 +77,7 @@ int TWaveOut::SamplesPerBlock(int channels) const {
 }
 
 void TWaveOut::WriteHeader(const uint8_t* bytes, int size) {
-  if (Stream->Write(bytes, size) != size) throw EAuException("Error writing wave file");
+  if (Stream->Write(bytes, size) != size) throw WriteError();
 }
 
 void TWaveOut::Refuse(const char* message) {
@@ -86,6 +88,7 @@ void TWaveOut::Refuse(const char* message) {
 
 void TWaveOut::Prepare() {
   EndOfInput = false;
+  samplesWritten_ = 0;
   appending_ = false;
   headerBytes_ = 0;
   DataSize = 0;
@@ -110,7 +113,11 @@ void TWaveOut::Prepare() {
     appending_ = true;
   }
 
-  DataSize = static_cast<uint32_t>(Input_->Size());
+  const int64_t announced = Input_->Size();
+  const int64_t dataEstimate = WavType_ == wtDVIADPCM ? announced / 4 : announced;
+  if (dataEstimate + (appending_ ? Stream->Size() : 68) > kMaxWavBytes)
+    Refuse("The result would be larger than the 4 GiB a WAV file can hold");
+  DataSize = static_cast<uint32_t>(std::max<int64_t>(announced, 0));
   switch (WavType_) {
     case wtPCM: {
       if (appending_) {
@@ -171,43 +178,39 @@ bool TWaveOut::DoOutput(bool Abort) {
   if (WavType_ == wtPCM || WavType_ == wtExtPCM) {
     void* block = nullptr;
     uint32_t bytes = kBlockBytes;
-    try {
-      Input_->GetData(block, bytes);
-    } catch (...) {
-      return false;
-    }
+    Input_->GetData(block, bytes);
     if (bytes == 0) return false;
+    CheckRoomFor(bytes);
     // A failed data write (a full disk) must not end as a success.
-    if (Stream->Write(block, bytes) != bytes) throw EAuException("Error writing wave file");
+    if (Stream->Write(block, bytes) != bytes) throw WriteError();
     return true;
   }
   // IMA ADPCM: one block per call, zero-padded at the end of the input.
   const int spb = SamplesPerBlock(channels_);
   std::vector<int16_t> samples(static_cast<size_t>(spb) * channels_, 0);
   std::vector<uint8_t> block(BlockSize_);
-  try {
-    const int wanted = static_cast<int>(samples.size() * 2);
-    int filled = 0;
-    while (filled < wanted) {
-      const int got = Input_->CopyData(reinterpret_cast<uint8_t*>(samples.data()) + filled, wanted - filled);
-      if (got == 0) {
-        EndOfInput = true;
-        break;
-      }
-      filled += got;
+  const int wanted = static_cast<int>(samples.size() * 2);
+  int filled = 0;
+  while (filled < wanted) {
+    const int got = Input_->CopyData(reinterpret_cast<uint8_t*>(samples.data()) + filled, wanted - filled);
+    if (got == 0) {
+      EndOfInput = true;
+      break;
     }
-  } catch (...) {
-    return false;
+    filled += got;
   }
+  if (filled == 0) return false;
+  samplesWritten_ += filled / 2 / channels_;
   Adpcm::ImaEncodeBlock(samples.data(), BlockSize_, channels_, encoder_, block.data());
-  if (Stream->Write(block.data(), BlockSize_) != BlockSize_) throw EAuException("Error writing wave file");
-  return true;
+  CheckRoomFor(BlockSize_);
+  if (Stream->Write(block.data(), BlockSize_) != BlockSize_) throw WriteError();
+  return !EndOfInput;
 }
 
 void TWaveOut::Write32At(int64_t offset, uint32_t value) {
   const uint8_t bytes[4] = {uint8_t(value), uint8_t(value >> 8), uint8_t(value >> 16), uint8_t(value >> 24)};
   Stream->Seek(offset, TAuStream::FromBeginning);
-  if (Stream->Write(bytes, 4) != 4) throw EAuException("Error writing wave file");
+  if (Stream->Write(bytes, 4) != 4) throw WriteError();
 }
 
 void TWaveOut::PatchHeader() {
@@ -222,40 +225,31 @@ void TWaveOut::PatchHeader() {
     Write32At(appending_ ? existing_.dataSizeOffset : 56, dataSize);
     const int channels = appending_ ? existing_.channels : channels_;
     const uint32_t blocks = dataSize / BlockSize_;
-    const int64_t factOffset = appending_ ? existing_.factOffset : 48;
-    if (factOffset >= 0) Write32At(factOffset, static_cast<uint32_t>(SamplesPerBlock(channels)) * blocks);
+    if (appending_) {
+      if (existing_.factOffset >= 0) Write32At(existing_.factOffset, static_cast<uint32_t>(SamplesPerBlock(channels)) * blocks);
+    } else {
+      // The real count: the last block is filled up with silence.
+      Write32At(48, static_cast<uint32_t>(samplesWritten_));
+    }
   }
   Write32At(4, size32(fileSize - 8));
 }
 
-void TWaveOut::PadToAnnouncedSize() {
-  if (headerBytes_ == 0) return;
-  const int64_t wanted = headerBytes_ + int64_t{DataSize};
-  const int64_t have = Stream->Size();
-  if (have >= wanted) return;
-  Stream->Seek(0, TAuStream::FromEnd);
-  const std::vector<uint8_t> zeros(static_cast<size_t>(std::min<int64_t>(wanted - have, 1 << 20)), 0);
-  for (int64_t left = wanted - have; left > 0;) {
-    const int64_t n = std::min<int64_t>(left, static_cast<int64_t>(zeros.size()));
-    if (Stream->Write(zeros.data(), n) != n) throw EAuException("Error writing wave file");
-    left -= n;
-  }
+void TWaveOut::CheckRoomFor(int64_t bytes) {
+  // RIFF sizes are 32 bits: a larger file would wrap them into nonsense.
+  if (Stream->Position() + bytes > kMaxWavBytes)
+    throw EAuException("The result would be larger than the 4 GiB a WAV file can hold");
+}
+
+EAuException TWaveOut::WriteError() const {
+  if (errno == ENOSPC) return EAuException("Error writing wave file: the disk is full");
+  return EAuException("Error writing wave file");
 }
 
 void TWaveOut::Done() {
+  // The header tells what was written, never more: a short input is not padded.
   try {
-    if (Stream) {
-      if (Input_->Size() < 0 || appending_ || Stopped()) {
-        PatchHeader();
-      } else if (WavType_ == wtDVIADPCM) {
-        // The block count is known only now; the "fact" count written at the start stays.
-        const int64_t fileSize = Stream->Size();
-        Write32At(56, static_cast<uint32_t>(fileSize - 60));
-        Write32At(4, static_cast<uint32_t>(fileSize - 8));
-      } else {
-        PadToAnnouncedSize();
-      }
-    }
+    if (Stream) PatchHeader();
   } catch (...) {
     Stream.reset();
     Input_->Flush();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include "audio/classes/AuException.h"
 
 #include "audio/classes/FileOut.h"
 #include "audio/wave/Adpcm.h"
@@ -36,7 +37,10 @@ class TWaveOut : public TAuFileOut {
   void Refuse(const char* message);
   void PatchHeader();
   void Write32At(int64_t offset, uint32_t value);
-  void PadToAnnouncedSize();
+  /// Raises when `bytes` more would pass what RIFF sizes can count.
+  void CheckRoomFor(int64_t bytes);
+  /// The failure of a write, naming a full disk.
+  EAuException WriteError() const;
 
   TWavType WavType_ = wtPCM;
   uint16_t BlockSize_ = 512;
@@ -47,6 +51,7 @@ class TWaveOut : public TAuFileOut {
   bool appending_ = false;
   WavHeader existing_;      // the appended file's header
   int channels_ = 0;        // of the data being written
-  uint32_t DataSize = 0;    // announced in a new file's header
+  uint32_t DataSize = 0;    // announced in a new file's header, patched in Done
+  int64_t samplesWritten_ = 0;  // frames encoded into ADPCM blocks
   int headerBytes_ = 0;     // of a new file's header
 };

@@ -5,6 +5,7 @@ void TMP3In::OpenFile() {
   const bool wasOpen = OpenCount > 0;
   TWMIn::OpenFile();
   if (wasOpen || OpenCount == 0) return;
-  TotalSamples_ += SampleRate_ / 3;
+  AnnouncedExtra_ = SampleRate_ / 3;
+  TotalSamples_ += AnnouncedExtra_;
   Size_ += static_cast<int64_t>(BitsPerSample_ / 8) * Channels_ * (SampleRate_ / 3);
 }

@@ -47,6 +47,7 @@ class MemoryInput : public TAuInput {
   uint32_t BlockSize = 64;
   std::string InitError;
   std::string FlushError;
+  std::string DeliveryError;  // GetData fails with this once data is asked for
   std::atomic<int> Flushes{0};
   /// A test can hold the input after a number of deliveries.
   std::atomic<int> DeliveriesAllowed{INT_MAX};
@@ -68,6 +69,7 @@ class MemoryInput : public TAuInput {
   void GetDataInternal(void*& Buffer, uint32_t& Bytes) override {
     while (Delivered >= DeliveriesAllowed) std::this_thread::sleep_for(std::chrono::milliseconds(1));
     ++Delivered;
+    if (!DeliveryError.empty()) throw EAuException(DeliveryError);
     Bytes = static_cast<uint32_t>(std::min<size_t>({Bytes, BlockSize, data.size() - offset_}));
     Buffer = data.data() + offset_;
     offset_ += Bytes;

@@ -89,14 +89,14 @@ TEST_F(WaveWriting, PcmHeaderLayout) {
   EXPECT_EQ(reader.TotalSamples(), 1000);
 }
 
-TEST_F(WaveWriting, ShortInputIsPaddedAndStoppedRunsArePatched) {
+TEST_F(WaveWriting, HeaderTellsWhatWasWrittenNeverMore) {
   StereoFrames input(1000);
-  input.AnnouncedSize = 8000;  // says 2000 frames, delivers 1000
+  input.AnnouncedSize = 8000;  // says 2000 frames, delivers 1000: nothing is invented
   EXPECT_EQ(Write(input), "");
   Bytes bytes = ReadFile(file);
-  ASSERT_EQ(bytes.size(), 44u + 8000u);
-  EXPECT_EQ(U32At(bytes, 40), 8000u);
-  EXPECT_EQ(bytes.back(), 0);
+  ASSERT_EQ(bytes.size(), 44u + 4000u);
+  EXPECT_EQ(U32At(bytes, 40), 4000u);
+  EXPECT_EQ(U32At(bytes, 4), 4036u);
 
   // Unknown size: the header follows the file.
   StereoFrames unknown(500);
@@ -106,6 +106,30 @@ TEST_F(WaveWriting, ShortInputIsPaddedAndStoppedRunsArePatched) {
   ASSERT_EQ(bytes.size(), 2044u);
   EXPECT_EQ(U32At(bytes, 40), 2000u);
   EXPECT_EQ(U32At(bytes, 4), 2036u);
+
+  // ADPCM: the "fact" count is the frames delivered, not the frames announced.
+  output.SetWavType(wtDVIADPCM);
+  StereoFrames adpcm(3000);
+  adpcm.AnnouncedSize = 4 * 9000;
+  EXPECT_EQ(Write(adpcm), "");
+  bytes = ReadFile(file);
+  EXPECT_EQ(U32At(bytes, 48), 3000u);
+  EXPECT_EQ(U32At(bytes, 56), bytes.size() - 60);
+}
+
+TEST_F(WaveWriting, FailingInputFailsTheRun) {
+  StereoFrames input(1000);
+  input.DeliveryError = "the source went away";
+  EXPECT_EQ(Write(input), "the source went away");
+  output.SetWavType(wtDVIADPCM);
+  EXPECT_EQ(Write(input), "the source went away");
+}
+
+TEST_F(WaveWriting, ResultPastFourGibibytesIsRefusedBeforeWriting) {
+  StereoFrames input(1000);
+  input.AnnouncedSize = int64_t{5} << 30;
+  EXPECT_EQ(Write(input), "The result would be larger than the 4 GiB a WAV file can hold");
+  EXPECT_EQ(input.Delivered, 0);
 }
 
 TEST_F(WaveWriting, StoppedRunPatchesBothSizes) {
