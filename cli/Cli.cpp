@@ -11,6 +11,7 @@
 
 #include "app/Global.h"
 #include "app/jobs/AudioFormat.h"
+#include "app/jobs/TargetFile.h"
 #include "app/jobs/TimeRange.h"
 #include "audio/ACS_Classes.h"
 #include "audio/ACS_Tags.h"
@@ -85,31 +86,32 @@ struct Source {
 /// Opens any readable source. MP3 goes through the Windows Media input
 /// without the third of a second TMP3In adds, so every frame counted is real.
 void OpenSource(const std::string& name, Source& source) {
-  std::error_code error;
-  if (!fs::is_regular_file(name, error)) {
+  auto refuse = [&source, &name](std::string reason) {
     source.refusal = kBadSource;
-    source.message = "no such file: " + name;
-    return;
+    // Messages of the file stream name the file already.
+    source.message = reason.find(name) == std::string::npos ? reason + ": " + name : std::move(reason);
+  };
+  std::error_code error;
+  if (!fs::exists(name, error)) return refuse("no such file");
+  try {
+    TAuFileStream probe(name, 32);  // refuses folders, pipes and devices, saying which
+  } catch (const std::exception& e) {
+    return refuse(e.what());
   }
   source.format = FormatOfFile(name);
   switch (source.format) {
     case AudioFormat::Wav: source.input = std::make_unique<TWaveIn>(); break;
     case AudioFormat::Mp3:
     case AudioFormat::Wma: source.input = std::make_unique<TWMIn>(); break;
-    default:
-      source.refusal = kBadSource;
-      source.message = "unsupported file type: " + name;
-      return;
+    default: return refuse("unsupported file type");
   }
   try {
     source.input->SetFileName(name);
-    if (!source.input->Valid() || source.input->TotalSamples() <= 0) {
-      source.refusal = kBadSource;
-      source.message = std::string("not a ") + FormatName(source.format) + " file this program can read: " + name;
-    }
+    if (TWaveIn* wave = source.Wave(); wave && !wave->Valid()) return refuse(wave->WhyUnsupported());
+    if (!source.input->Valid()) return refuse(std::string("not a ") + FormatName(source.format) + " file this program can read");
+    if (source.input->TotalSamples() <= 0) return refuse("the file holds no audio");
   } catch (const std::exception& e) {
-    source.refusal = kBadSource;
-    source.message = std::string(e.what()) + ": " + name;
+    refuse(e.what());
   }
 }
 
@@ -126,24 +128,20 @@ int CheckTarget(const std::string& source, const std::string& target, bool force
 /// Runs the writer into a file beside the target and puts it in place only
 /// when the run succeeded, so a failed run never destroys an existing target.
 int WriteWav(TAuFileIn& input, const std::string& target, bool quiet) {
-  const std::string partial = target + ".clipwright-part";
-  TWaveOut output;
-  output.SetWavType(wtPCM);
-  output.SetBlockSize(512);
-  output.SetCreateNonMsHeaders(false);
-  output.SetFileMode(foRewrite);
-  output.SetFileName(partial);
-  output.SetInput(&input);
-  const std::string failure = RunToEnd(output, !quiet && isatty(STDERR_FILENO));
-  std::error_code error;
-  if (!failure.empty()) {
-    fs::remove(partial, error);
-    return Fail(kRunFailed, failure);
-  }
-  fs::rename(partial, target, error);
-  if (error) {
-    fs::remove(partial, error);
-    return Fail(kRunFailed, "cannot write " + target + ": " + error.message());
+  try {
+    TargetFile file(target);
+    TWaveOut output;
+    output.SetWavType(wtPCM);
+    output.SetBlockSize(512);
+    output.SetCreateNonMsHeaders(false);
+    output.SetFileMode(foRewrite);
+    output.SetFileName(file.TemporaryName());
+    output.SetInput(&input);
+    const std::string failure = RunToEnd(output, !quiet && isatty(STDERR_FILENO));
+    if (!failure.empty()) return Fail(kRunFailed, failure);
+    file.Commit();
+  } catch (const std::exception& e) {
+    return Fail(kRunFailed, e.what());
   }
   return kDone;
 }
@@ -171,7 +169,7 @@ int Info(const Arguments& args) {
         {"title", TagText::Utf16ToUtf8(tags.Title())},   {"artist", TagText::Utf16ToUtf8(tags.Artist())},
         {"album", TagText::Utf16ToUtf8(tags.Album())},   {"genre", TagText::Utf16ToUtf8(tags.Genre())},
         {"year", tags.Year()},                           {"track", tags.Track()},
-        {"comment", TagText::Utf16ToUtf8(tags.Comment())}};
+        {"comment", TagText::Utf16ToUtf8(media->Description().empty() ? tags.Comment() : media->Description())}};
     for (const auto& [key, value] : lines)
       if (!value.empty()) std::printf("%s: %s\n", key, value.c_str());
   }
@@ -188,6 +186,9 @@ int Cut(const Arguments& args) {
   Source source;
   OpenSource(args.files[0], source);
   if (source.refusal != kDone) return Fail(source.refusal, source.message);
+  if (FormatOfFile(args.files[1]) != source.format)
+    return Fail(kUsage, std::string("the target must be a ") + FormatName(source.format) + " file, as the source is: " +
+                            args.files[1]);
   if (source.format != AudioFormat::Wav)
     return Fail(kBadSource, std::string("cutting ") + FormatName(source.format) + " files is not supported yet: " + args.files[0]);
   if (const int refused = CheckTarget(args.files[0], args.files[1], args.force)) return refused;

@@ -582,6 +582,7 @@ class SyncReader : public IWMSyncReader, public IWMHeaderInfo, public std::enabl
     else if (name == u"WM/Track") keys = {"WM/Track", "track", "WM/TrackNumber"};
     else if (name == u"WM/Year") keys = {"WM/Year", "date", "year", "TYER"};
     else if (name == u"Copyright") keys = {"copyright"};
+    else if (name == u"Description") keys = {"comment", "Description"};
     for (const char* key : keys) {
       for (AVDictionary* dictionary :
            {format_->metadata, audioIndex_ >= 0 ? format_->streams[audioIndex_]->metadata : nullptr}) {

@@ -55,7 +55,7 @@ class IWMHeaderInfo {
   /// With `value` null, only `length` (bytes) is told. Names: "Duration"
   /// (QWORD, 100 ns), "Bitrate" (DWORD, bits per second), "IsVBR" (BOOL),
   /// and the texts "Author", "Title", "WM/AlbumTitle", "WM/Genre",
-  /// "WM/Track", "WM/Year", "Copyright" (UTF-16 with a terminating NUL).
+  /// "WM/Track", "WM/Year", "Copyright", "Description" (UTF-16 with a terminating NUL).
   virtual int32_t GetAttributeByName(uint16_t* stream, const std::u16string& name, AttrType* type, uint8_t* value,
                                      uint16_t* length) = 0;
 };

@@ -14,6 +14,14 @@ namespace {
 
 [[noreturn]] void RaiseSystemError(int code) { throw EAuException(std::strerror(code)); }
 
+std::string KindOfFile(mode_t mode) {
+  if (S_ISDIR(mode)) return "a directory";
+  if (S_ISFIFO(mode)) return "a named pipe";
+  if (S_ISCHR(mode) || S_ISBLK(mode)) return "a device";
+  if (S_ISSOCK(mode)) return "a socket";
+  return "not a plain file";
+}
+
 }  // namespace
 
 TAuFileStream::TAuFileStream(const std::string& fileName, uint16_t mode) {
@@ -28,14 +36,17 @@ TAuFileStream::TAuFileStream(const std::string& fileName, uint16_t mode) {
     flags |= access == 0 ? O_RDONLY : access == 1 ? O_WRONLY : O_RDWR;
     exclusive = access != 0 || share <= 1;
   }
-  fd_ = ::open(fileName.c_str(), flags, 0666);
+  // Not blocking: opening a named pipe for reading would wait for a writer.
+  fd_ = ::open(fileName.c_str(), flags | O_NONBLOCK, 0666);
   if (fd_ < 0) RaiseSystemError(errno);
   struct stat info {};
-  if (::fstat(fd_, &info) == 0 && S_ISDIR(info.st_mode)) {
+  if (::fstat(fd_, &info) != 0 || !S_ISREG(info.st_mode)) {
+    const std::string kind = KindOfFile(info.st_mode);
     ::close(fd_);
     fd_ = -1;
-    RaiseSystemError(EISDIR);
+    throw EAuException(fileName + " is " + kind + ", not a file that can be read or written");
   }
+  ::fcntl(fd_, F_SETFL, ::fcntl(fd_, F_GETFL) & ~O_NONBLOCK);
   if (::flock(fd_, (exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB) != 0) {
     const int code = errno;
     ::close(fd_);

@@ -1,7 +1,9 @@
 #include "audio/wave/WavHeader.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
+#include <utility>
 
 namespace {
 
@@ -119,6 +121,21 @@ const char* WavTypeName(TWavType type) {
   static const char* const kNames[] = {"wtUnsupported", "wtPCM",       "wtDVIADPCM", "wtMSADPCM",
                                        "wtACM",         "wtIEEEFloat", "wtExtPCM",   "wtExtIEEEFloat"};
   return type >= wtUnsupported && type <= wtExtIEEEFloat ? kNames[type] : "wtUnsupported";
+}
+
+std::string WavEncodingName(uint16_t formatTag) {
+  // Registered WAVE format tags (RFC 2361).
+  static constexpr std::pair<uint16_t, const char*> kNames[] = {
+      {0x0001, "PCM"},       {0x0002, "Microsoft ADPCM"}, {0x0003, "IEEE float"},  {0x0006, "A-law"},
+      {0x0007, "mu-law"},    {0x0011, "IMA ADPCM"},       {0x0022, "TrueSpeech"},  {0x0031, "GSM 6.10"},
+      {0x0040, "G.721 ADPCM"}, {0x0050, "MPEG audio"},    {0x0055, "MPEG layer 3"}, {0x0064, "G.726 ADPCM"},
+      {0x0065, "G.722 ADPCM"}, {0x0160, "WMA 1"},         {0x0161, "WMA 2"},       {0x0162, "WMA Pro"},
+      {0x0163, "WMA Lossless"}, {0x2000, "AC-3"},         {0x2001, "DTS"},         {0xFFFE, "extensible"}};
+  for (const auto& [tag, name] : kNames)
+    if (tag == formatTag) return name;
+  char number[32];
+  std::snprintf(number, sizeof number, "format 0x%04X", formatTag);
+  return number;
 }
 
 bool SameChunkName(const uint8_t* bytes, const char* name) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "audio/classes/AuStream.h"
@@ -13,6 +14,9 @@ enum TWavType {
 
 /// Names of TWavType values ("wtPCM"...).
 const char* WavTypeName(TWavType type);
+
+/// The name of a WAV format tag ("GSM 6.10"), or its number ("format 0x1234").
+std::string WavEncodingName(uint16_t formatTag);
 
 /// Four bytes match a chunk name when each pair is equal or differs by
 /// exactly 32: letter case is ignored and a space also matches 0x00 or 0x40.

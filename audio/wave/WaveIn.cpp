@@ -30,6 +30,17 @@ TWavType TWaveIn::WavType() {
   return WavType_;
 }
 
+std::string TWaveIn::WhyUnsupported() {
+  std::lock_guard lock(FileLock);
+  OpenFile();
+  if (Valid_) return {};
+  const bool formatRead = header_.format.size() >= 16;
+  if (formatRead && header_.type == wtUnsupported) return "WAV encoding " + WavEncodingName(header_.formatTag) + " is not supported";
+  if (!header_.found) return "not a WAV file, or its header is damaged";
+  return "WAV encoding " + WavEncodingName(header_.formatTag) + " with " + std::to_string(header_.channels) +
+         " channels of " + std::to_string(header_.bitsPerSample) + " bits is not supported";
+}
+
 int TWaveIn::FramesPerAdpcmBlock() const {
   if (WavType_ == wtDVIADPCM) return Adpcm::ImaFramesPerBlock(header_.blockAlign, header_.channels);
   if (WavType_ == wtMSADPCM)

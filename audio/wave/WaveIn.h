@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "audio/classes/FileIn.h"
@@ -19,6 +20,9 @@ class TWaveIn : public TAuFileIn {
 
   /// The kind of the open file (opening it if needed).
   TWavType WavType();
+  /// Why the file cannot be delivered ("WAV encoding GSM 6.10 is not
+  /// supported"), or empty when it can.
+  std::string WhyUnsupported();
 
  protected:
   void OpenFile() override;

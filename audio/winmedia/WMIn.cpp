@@ -66,6 +66,12 @@ bool TWMIn::IsVBR() {
   return ReaderIsVBR(reader_);
 }
 
+std::u16string TWMIn::Description() {
+  std::lock_guard lock(FileLock);
+  OpenFile();
+  return reader_.headerInfo ? ReaderGetString(reader_, u"Description") : std::u16string();
+}
+
 TId3v2Tags& TWMIn::Id3v2Tags() {
   std::lock_guard lock(FileLock);
   OpenFile();

@@ -29,6 +29,8 @@ class TWMIn : public TAuTaggedFileIn {
   /// Bits per second. Raises when the file holds no audio the reader accepts.
   int Bitrate();
   bool IsVBR();
+  /// The file's own comment (ID3 comment, WMA description); empty when none.
+  std::u16string Description();
   /// The file's tags (opening it if needed).
   TId3v2Tags& Id3v2Tags();
 

@@ -1,11 +1,18 @@
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <sys/stat.h>
+
 #include <QProcess>
+#include <QThread>
+#include <algorithm>
+#include <filesystem>
 #include <cstring>
 #include <fstream>
 #include <iterator>
 #include <vector>
 
+#include <taglib/id3v1tag.h>
 #include <taglib/id3v2tag.h>
 #include <taglib/mpegfile.h>
 
@@ -109,8 +116,111 @@ TEST_F(CommandLine, RefusalsAndTheirExitCodes) {
   // A run that fails leaves an existing target as it was.
   r = Cli({"cut", Q(source), Q(dir.File("no/such/folder/x.wav")), "--start", "0", "--end", "1"});
   EXPECT_EQ(r.code, 4);
-  EXPECT_NE(r.err.find("No such file or directory"), std::string::npos);
+  EXPECT_NE(r.err.find("the folder " + dir.File("no/such/folder") + " does not exist"), std::string::npos);
   EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1);
+}
+
+/// The names in the folder, sorted.
+std::vector<std::string> FolderContents(const std::filesystem::path& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+TEST_F(CommandLine, MessagesNameTheFileAndTheCause) {
+  std::filesystem::create_directory(dir.File("folder.wav"));
+  Result r = Cli({"info", Q(dir.File("folder.wav"))});
+  EXPECT_EQ(r.code, 2);
+  EXPECT_NE(r.err.find(dir.File("folder.wav") + " is a directory"), std::string::npos) << r.err;
+
+  // A named pipe is refused at once instead of waiting for a writer.
+  ASSERT_EQ(::mkfifo(dir.File("pipe.wav").c_str(), 0600), 0);
+  r = Cli({"info", Q(dir.File("pipe.wav"))});
+  EXPECT_EQ(r.code, 2);
+  EXPECT_NE(r.err.find("is a named pipe"), std::string::npos) << r.err;
+
+  Bytes gsm(65 * 4, 0);
+  Bytes extra;
+  WavBuilder::Put16(extra, 2);
+  WavBuilder::Put16(extra, 320);
+  WriteBytes(dir.File("gsm.wav"), WavBuilder().Format(0x31, 1, 8000, 65, 0, extra).Chunk("data", gsm).Build());
+  r = Cli({"info", Q(dir.File("gsm.wav"))});
+  EXPECT_EQ(r.code, 2);
+  EXPECT_EQ(r.err, "clipwright-cli: WAV encoding GSM 6.10 is not supported: " + dir.File("gsm.wav") + "\n");
+
+  // The target has the source's format, or nothing is written.
+  r = Cli({"cut", Q(source), Q(dir.File("cut.mp3")), "--start", "0", "--end", "1"});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_FALSE(std::filesystem::exists(dir.File("cut.mp3")));
+}
+
+TEST_F(CommandLine, TemporaryFilesAreOursAlone) {
+  // A user's file that looks like a temporary one is never touched, and a
+  // run leaves nothing behind, whether it succeeds or fails.
+  WriteBytes(dir.File("cut.wav.clipwright-part"), {'m', 'i', 'n', 'e'});
+  const auto before = FolderContents(dir.Path());
+  Result r = Cli({"cut", Q(source), Q(target), "--start", "0", "--end", "1"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  auto expected = before;
+  expected.push_back("cut.wav");
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(FolderContents(dir.Path()), expected);
+  EXPECT_EQ(ReadFile(dir.File("cut.wav.clipwright-part")), (Bytes{'m', 'i', 'n', 'e'}));
+
+  // A legal name of 250 characters still works beside its short temporary name.
+  const std::string longName = dir.File(std::string(246, 'n') + ".wav");
+  r = Cli({"cut", Q(source), Q(longName), "--start", "0", "--end", "1"});
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(ReadFile(longName).size(), 44u + 8000u * 4);
+}
+
+class LongRun : public CommandLine {
+ protected:
+  void SetUp() override {
+    WritePcmWav(source, 48000, 2, 48000 * 60 * 8);  // 8 minutes, 184 MB
+    WriteBytes(target, {'o', 'l', 'd'});
+  }
+
+  /// Starts a cut of the whole source over the existing target and waits
+  /// until its temporary file is there.
+  bool StartCut(QProcess& process) {
+    process.start(CLIPWRIGHT_CLI, {"cut", Q(source), Q(target), "--start", "0", "--end", "600", "--force", "--quiet"});
+    for (int i = 0; i < 20000; ++i) {
+      for (const auto& name : FolderContents(dir.Path()))
+        if (name.rfind(".clipwright-", 0) == 0) return true;
+      QThread::usleep(200);
+    }
+    return false;
+  }
+
+  void ExpectTargetKeptAndNothingLeft() {
+    EXPECT_EQ(ReadFile(target), (Bytes{'o', 'l', 'd'}));
+    EXPECT_EQ(FolderContents(dir.Path()), (std::vector<std::string>{"cut.wav", "numbers.wav"}));
+  }
+};
+
+TEST_F(LongRun, SourceCutShortDuringTheRunFailsItAndKeepsTheTarget) {
+  QProcess process;
+  ASSERT_TRUE(StartCut(process));
+  ::kill(static_cast<pid_t>(process.processId()), SIGSTOP);
+  std::filesystem::resize_file(source, 44 + 48000 * 4);
+  ::kill(static_cast<pid_t>(process.processId()), SIGCONT);
+  ASSERT_TRUE(process.waitForFinished(60000));
+  EXPECT_EQ(process.exitCode(), 4);
+  EXPECT_NE(process.readAllStandardError().toStdString().find(source + " ended early"), std::string::npos);
+  ExpectTargetKeptAndNothingLeft();
+}
+
+TEST_F(LongRun, InterruptRemovesTheTemporaryFile) {
+  for (const int signal : {SIGINT, SIGTERM}) {
+    QProcess process;
+    ASSERT_TRUE(StartCut(process));
+    ::kill(static_cast<pid_t>(process.processId()), signal);
+    ASSERT_TRUE(process.waitForFinished(60000));
+    EXPECT_EQ(process.exitStatus(), QProcess::CrashExit);
+    ExpectTargetKeptAndNothingLeft();
+  }
 }
 
 TEST_F(CommandLine, DecodeWritesPcmOfAnyWav) {
@@ -141,16 +251,28 @@ TEST_F(CommandLine, Mp3AndWmaInfoAndDecode) {
     tagged.ID3v2Tag(true)->setTitle("Song");
     tagged.ID3v2Tag(true)->setArtist("Band");
     tagged.ID3v2Tag(true)->setYear(1999);
+    tagged.ID3v2Tag(true)->setComment("Live");
     ASSERT_TRUE(tagged.save());
   }
   Result r = Cli({"info", Q(mp3)});
   ASSERT_EQ(r.code, 0) << r.err;
   EXPECT_EQ(r.out,
             "format: MP3\nchannels: 2\nsample_rate: 44100\nbits_per_sample: 16\ntotal_samples: 88200\n"
-            "duration: 00:00:02.0\nbitrate: 192000\nvbr: no\ntitle: Song\nartist: Band\nyear: 1999\n");
+            "duration: 00:00:02.0\nbitrate: 192000\nvbr: no\ntitle: Song\nartist: Band\nyear: 1999\ncomment: Live\n");
   r = Cli({"decode", Q(mp3), Q(target), "--quiet"});
   ASSERT_EQ(r.code, 0) << r.err;
   EXPECT_EQ(ReadFile(target).size(), 44u + 88200u * 4);  // every encoded frame, no more
+
+  // An ID3v1 comment alone is shown too.
+  const std::string v1 = dir.File("v1.mp3");
+  WriteBytes(v1, EncodeMp3(tone, 2, 44100, 192, true));
+  {
+    TagLib::MPEG::File tagged(v1.c_str());
+    tagged.ID3v1Tag(true)->setComment("Old style");
+    ASSERT_TRUE(tagged.save(TagLib::MPEG::File::ID3v1));
+  }
+  r = Cli({"info", Q(v1)});
+  EXPECT_NE(r.out.find("comment: Old style\n"), std::string::npos) << r.out;
 
   const std::string wma = dir.File("song.wma");
   WriteWma(wma, tone, 2, 44100, 128000, {{"Author", "Band"}, {"WM/AlbumTitle", "Record"}});

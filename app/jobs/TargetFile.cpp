@@ -1,0 +1,120 @@
+#include "app/jobs/TargetFile.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <array>
+#include <atomic>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <mutex>
+#include <stdexcept>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Temporary names the signal handler removes. Slots hold strings that live
+// until their TargetFile ends; the handler only reads them (unlink is safe
+// in a signal handler).
+constexpr int kSlots = 32;
+std::array<std::atomic<const char*>, kSlots> pending{};
+std::once_flag handlersInstalled;
+
+void RemovePendingAndDie(int signal) {
+  for (auto& slot : pending)
+    if (const char* name = slot.load()) ::unlink(name);
+  ::signal(signal, SIG_DFL);
+  ::raise(signal);
+}
+
+void InstallHandlers() {
+  struct sigaction action {};
+  action.sa_handler = RemovePendingAndDie;
+  sigemptyset(&action.sa_mask);
+  for (const int signal : {SIGINT, SIGTERM}) {
+    struct sigaction previous {};
+    // A program that ignores the signal keeps ignoring it.
+    if (::sigaction(signal, nullptr, &previous) == 0 && previous.sa_handler == SIG_IGN) continue;
+    ::sigaction(signal, &action, nullptr);
+  }
+}
+
+int Register(const char* name) {
+  for (int i = 0; i < kSlots; ++i) {
+    const char* expected = nullptr;
+    if (pending[static_cast<size_t>(i)].compare_exchange_strong(expected, name)) return i;
+  }
+  return -1;  // more live targets than slots: they are still removed on failure, just not on a signal
+}
+
+std::string FolderOf(const std::string& target) {
+  const fs::path folder = fs::path(target).parent_path();
+  return folder.empty() ? std::string(".") : folder.string();
+}
+
+std::string Cause(int code) {
+  switch (code) {
+    case ENOSPC: return "the disk is full";
+    case EDQUOT: return "the disk quota is used up";
+    case EROFS: return "the folder is on a read-only file system";
+    default: return std::strerror(code);
+  }
+}
+
+}  // namespace
+
+TargetFile::TargetFile(const std::string& target) : target_(target) {
+  std::call_once(handlersInstalled, InstallHandlers);
+  const std::string folder = FolderOf(target);
+  std::error_code error;
+  if (!fs::is_directory(folder, error))
+    throw std::runtime_error("the folder " + folder + (fs::exists(folder, error) ? " is not a folder" : " does not exist"));
+  std::string name = folder + "/.clipwright-XXXXXX";
+  const int fd = ::mkostemp(name.data(), O_CLOEXEC);
+  if (fd < 0) throw std::runtime_error("cannot create a file in " + folder + ": " + Cause(errno));
+  ::close(fd);
+  temporary_ = std::move(name);
+  slot_ = Register(temporary_.c_str());
+}
+
+TargetFile::~TargetFile() {
+  if (!committed_) Discard();
+}
+
+void TargetFile::Discard() {
+  if (slot_ >= 0) pending[static_cast<size_t>(slot_)] = nullptr;
+  slot_ = -1;
+  if (!temporary_.empty()) ::unlink(temporary_.c_str());
+  temporary_.clear();
+}
+
+void TargetFile::Commit() {
+  auto fail = [this](int code) {
+    Discard();
+    throw std::runtime_error("cannot write " + target_ + ": " + Cause(code));
+  };
+  const int fd = ::open(temporary_.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) fail(errno);
+  if (::fsync(fd) != 0) {
+    const int code = errno;
+    ::close(fd);
+    fail(code);
+  }
+  ::close(fd);
+  std::error_code error;
+  if (fs::is_directory(target_, error)) fail(EISDIR);
+  if (::rename(temporary_.c_str(), target_.c_str()) != 0) fail(errno);
+  if (slot_ >= 0) pending[static_cast<size_t>(slot_)] = nullptr;
+  slot_ = -1;
+  committed_ = true;
+  // The new name lasts only once the folder is on disk too.
+  const int dir = ::open(FolderOf(target_).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dir >= 0) {
+    ::fsync(dir);
+    ::close(dir);
+  }
+}

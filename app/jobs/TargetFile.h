@@ -1,0 +1,37 @@
+#pragma once
+
+#include <string>
+
+/// A new file that a job writes beside its target and puts in place only
+/// when the job succeeded, so a failed, stopped or interrupted run never
+/// loses the target that was there, nor leaves a stray file behind.
+///
+/// The temporary file gets a short unique name, created exclusively in the
+/// target's folder (a file of the user's is never taken over). SIGINT and
+/// SIGTERM remove the temporary files of every live TargetFile.
+class TargetFile {
+ public:
+  /// Creates the temporary file. Raises std::runtime_error naming the folder
+  /// and the cause when it cannot.
+  explicit TargetFile(const std::string& target);
+  /// Removes the temporary file unless it was committed.
+  ~TargetFile();
+  TargetFile(const TargetFile&) = delete;
+  TargetFile& operator=(const TargetFile&) = delete;
+
+  const std::string& Target() const { return target_; }
+  /// The name the job writes to.
+  const std::string& TemporaryName() const { return temporary_; }
+  /// Flushes the temporary file to disk and renames it over the target.
+  /// Raises std::runtime_error naming the target and the cause; the
+  /// temporary file is then removed and the old target kept.
+  void Commit();
+  /// Removes the temporary file now.
+  void Discard();
+
+ private:
+  std::string target_;
+  std::string temporary_;
+  int slot_ = -1;  // in the list the signal handler cleans up
+  bool committed_ = false;
+};
