@@ -42,7 +42,7 @@ void TfrmMain::ConnectPreview() {
 
   MediaPlayer1 = new TMediaPlayer(this);
   MediaPlayer1->setObjectName("MediaPlayer1");
-  MP3In1 = std::make_unique<TMP3In>();
+  MP3In1 = std::make_unique<Sealed<TMP3In>>();
 
   connect(bOpen, &QPushButton::clicked, this, [this] { bOpenClick(); });
   connect(aPlay, &QAction::triggered, this, [this] { aPlayExecute(); });

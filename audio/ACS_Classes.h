@@ -12,3 +12,4 @@
 #include "audio/classes/FileIn.h"
 #include "audio/classes/FileOut.h"
 #include "audio/classes/FileStream.h"
+#include "audio/classes/Sealed.h"

@@ -1,4 +1,5 @@
 #pragma once
 
 // MP3 decoding.
+#include "audio/classes/Sealed.h"
 #include "audio/winmedia/MP3In.h"

@@ -100,9 +100,9 @@ void OpenSource(const std::string& name, Source& source) {
   }
   source.format = FormatOfFile(name);
   switch (source.format) {
-    case AudioFormat::Wav: source.input = std::make_unique<TWaveIn>(); break;
+    case AudioFormat::Wav: source.input = std::make_unique<Sealed<TWaveIn>>(); break;
     case AudioFormat::Mp3:
-    case AudioFormat::Wma: source.input = std::make_unique<TWMIn>(); break;
+    case AudioFormat::Wma: source.input = std::make_unique<Sealed<TWMIn>>(); break;
     default: return refuse("unsupported file type");
   }
   try {
@@ -130,7 +130,7 @@ int CheckTarget(const std::string& source, const std::string& target, bool force
 int WriteWav(TAuFileIn& input, const std::string& target, bool quiet) {
   try {
     TargetFile file(target);
-    TWaveOut output;
+    Sealed<TWaveOut> output;
     output.SetWavType(wtPCM);
     output.SetBlockSize(512);
     output.SetCreateNonMsHeaders(false);

@@ -6,7 +6,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   WithMemoryFile(data, size, [](const std::string& name) {
     try {
-      TWMIn input;
+      Sealed<TWMIn> input;
       input.SetFileName(name);
       (void)input.IsProtected();
       if (!input.Valid() || input.TotalSamples() <= 0) return;

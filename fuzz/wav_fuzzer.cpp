@@ -6,7 +6,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   WithMemoryFile(data, size, [](const std::string& name) {
     try {
-      TWaveIn input;
+      Sealed<TWaveIn> input;
       input.SetFileName(name);
       if (!input.Valid() || input.TotalSamples() <= 0) return;
       ReadRun(input, input.TotalSamples() / 3, 10000);  // a range in the middle

@@ -50,9 +50,9 @@ void TMediaPlayer::Open() {
   Close();
   std::unique_ptr<TAuFileIn> input;
   switch (FormatOfFile(FileName_)) {
-    case AudioFormat::Wav: input = std::make_unique<TWaveIn>(); break;
+    case AudioFormat::Wav: input = std::make_unique<Sealed<TWaveIn>>(); break;
     case AudioFormat::Mp3:
-    case AudioFormat::Wma: input = std::make_unique<TWMIn>(); break;
+    case AudioFormat::Wma: input = std::make_unique<Sealed<TWMIn>>(); break;
     default: throw EMCIDeviceError("MCI cannot play this kind of file");
   }
   input->SetFileName(FileName_);

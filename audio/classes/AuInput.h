@@ -17,8 +17,8 @@ class TAuOutput;
 class TAuInput : public TComponent {
  public:
   TAuInput();
-  /// Outputs reading from this input are stopped and lose it. A class whose
-  /// data the worker reads must call DetachOutputs() first in its own destructor.
+  /// Create inputs as Sealed<T>, which stops the outputs reading from the
+  /// input and clears their Input before any part of it is destroyed.
   ~TAuInput() override;
 
   // Read side of the stream format.
@@ -65,6 +65,16 @@ class TAuInput : public TComponent {
 
   /// Stops every output that reads from this input and clears its Input.
   void DetachOutputs();
+  /// Called by Sealed before destruction; classes that hold resources a run
+  /// uses (an open file) release them here after calling the base.
+  virtual void EndOfLife() { DetachOutputs(); }
+
+ private:
+  template <class> friend class Sealed;
+  /// Implemented by Sealed only.
+  virtual void SealedComponent() = 0;
+
+ protected:
 
   // Counters are written by the worker thread and read by the window thread.
   std::atomic<int64_t> Position_{0};

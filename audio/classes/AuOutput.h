@@ -24,9 +24,8 @@ using TThreadExceptionEvent = TNotifyEvent;
 class TAuOutput : public TComponent {
  public:
   TAuOutput();
-  /// Stops a running output synchronously (no OnDone) and ends its thread.
-  /// A class whose Prepare/DoOutput/Done use its own members must call
-  /// StopAndJoin() first in its own destructor.
+  /// Create outputs as Sealed<T>, which stops a running output synchronously
+  /// (no OnDone) and ends its thread before any part of it is destroyed.
   ~TAuOutput() override;
 
   TAuInput* Input() const { return Input_; }
@@ -63,10 +62,16 @@ class TAuOutput : public TComponent {
 
   /// Stops and ends the worker thread; safe to call more than once.
   void StopAndJoin();
+  /// Called by Sealed before destruction.
+  virtual void EndOfLife() { StopAndJoin(); }
 
   TAuInput* Input_ = nullptr;
 
  private:
+  template <class> friend class Sealed;
+  /// Implemented by Sealed only.
+  virtual void SealedComponent() = 0;
+
   friend class TAuThread;
   friend class TEventHandler;
 

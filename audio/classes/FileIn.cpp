@@ -119,6 +119,12 @@ bool TAuFileIn::Seek(int64_t SampleNum) {
   return sought;
 }
 
+void TAuFileIn::EndOfLife() {
+  TAuStreamedInput::EndOfLife();
+  std::lock_guard lock(FileLock);
+  CloseFile();
+}
+
 void TAuFileIn::Reset() {
   TAuInput::Reset();
   OpenCount = 0;

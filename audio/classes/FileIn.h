@@ -58,7 +58,6 @@ class TAuStreamedInput : public TAuInput {
 /// Asking the format or length opens the file, which stays open until the
 /// end of a run, Reset, a new FileName or destruction. Each run consumes the
 /// range: StartSample and EndSample return to 0 and -1 afterwards.
-/// Concrete classes must call CloseFile() (after DetachOutputs()) in their destructors.
 class TAuFileIn : public TAuStreamedInput {
  public:
   const std::string& FileName() const { return FileName_; }
@@ -88,6 +87,8 @@ class TAuFileIn : public TAuStreamedInput {
   void InitInternal() override;
   void FlushInternal() override;
   std::string SourceName() const override { return FileName_; }
+  /// Detaches the outputs, then closes the file.
+  void EndOfLife() override;
 
   /// Guards OpenFile and CloseFile.
   std::recursive_mutex FileLock;

@@ -18,12 +18,6 @@ constexpr int kScanWindow = 65535;
 
 TWaveIn::TWaveIn() = default;
 
-TWaveIn::~TWaveIn() {
-  DetachOutputs();
-  std::lock_guard lock(FileLock);
-  CloseFile();
-}
-
 TWavType TWaveIn::WavType() {
   std::lock_guard lock(FileLock);
   OpenFile();

@@ -16,7 +16,6 @@
 class TWaveIn : public TAuFileIn {
  public:
   TWaveIn();
-  ~TWaveIn() override;
 
   /// The kind of the open file (opening it if needed).
   TWavType WavType();

@@ -60,8 +60,6 @@ uint32_t ChannelMask(int channels) {
 
 }  // namespace
 
-TWaveOut::~TWaveOut() { StopAndJoin(); }
-
 void TWaveOut::SetWavType(TWavType value) {
   if (Busy() || (value != wtPCM && value != wtDVIADPCM)) return;
   WavType_ = value;

@@ -13,7 +13,6 @@
 /// existing PCM or IMA ADPCM file of the same format.
 class TWaveOut : public TAuFileOut {
  public:
-  ~TWaveOut() override;
 
   TWavType WavType() const { return WavType_; }
   /// Only wtPCM and wtDVIADPCM, and not during a run.

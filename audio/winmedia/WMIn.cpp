@@ -7,12 +7,6 @@
 #include "audio/classes/FileStream.h"
 #include "audio/tags/TagText.h"
 
-TWMIn::~TWMIn() {
-  DetachOutputs();
-  std::lock_guard lock(FileLock);
-  CloseFile();
-}
-
 int TWMIn::ChannelCode() const {
   switch (OutputChannels_) {
     case cnMaxAvailable: return -1;

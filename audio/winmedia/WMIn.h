@@ -14,7 +14,6 @@ enum TChannelsNumber { cnMaxAvailable, cnMonoOrStereo, cn5dot1, cn7dot1 };
 /// header attributes into Id3v2Tags and CommonTags.
 class TWMIn : public TAuTaggedFileIn {
  public:
-  ~TWMIn() override;
 
   bool HighPrecision() const { return HighPrecision_; }
   /// Ignored during a run or unless OutputChannels is cnMonoOrStereo; reopens an open file.

@@ -19,7 +19,6 @@ class MemoryInput : public TAuInput {
     for (size_t i = 0; i < bytes; ++i) data[i] = static_cast<uint8_t>(i * 7 + seed);
     AnnouncedSize = static_cast<int64_t>(bytes);
   }
-  ~MemoryInput() override { DetachOutputs(); }
 
   int BitsPerSample() override { return Bits; }
   int Channels() override { return ChannelCount; }
@@ -84,7 +83,6 @@ class MemoryInput : public TAuInput {
 /// ends its run when a stop is requested, unless IgnoreStop is set.
 class MemoryOutput : public TAuOutput {
  public:
-  ~MemoryOutput() override { StopAndJoin(); }
 
   std::vector<uint8_t> written;
   std::string PrepareError;

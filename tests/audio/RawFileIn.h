@@ -7,11 +7,6 @@
 /// A file input for headerless 16-bit stereo PCM at 44100 Hz; an empty file is not valid.
 class RawFileIn : public TAuTaggedFileIn {
  public:
-  ~RawFileIn() override {
-    DetachOutputs();
-    CloseFile();
-  }
-
   int opens = 0;
 
  protected:

@@ -43,7 +43,7 @@ class FileInput : public ::testing::Test {
 
   TempDir dir;
   std::string file = dir.File("numbers.raw");
-  RawFileIn input;
+  Sealed<RawFileIn> input;
 };
 
 TEST_F(FileInput, WholeFileByDefault) {
@@ -127,7 +127,7 @@ TEST_F(FileInput, LoopStartsAgainAndNeverEnds) {
 }
 
 TEST_F(FileInput, ErrorsOfInit) {
-  RawFileIn unnamed;
+  Sealed<RawFileIn> unnamed;
   try {
     unnamed.Init();
     FAIL();
@@ -143,7 +143,7 @@ TEST_F(FileInput, ErrorsOfInit) {
   }
   input.Flush();
 
-  RawFileIn missing;
+  Sealed<RawFileIn> missing;
   missing.SetFileName(dir.File("missing.raw"));
   try {
     missing.Init();
@@ -168,11 +168,11 @@ TEST_F(FileInput, SeekMovesWithinTheRun) {
 
 TEST(FileOutput, OnlyAppendingWritersKeepAppendMode) {
   struct NullOut : TAuTaggedFileOut {
-    ~NullOut() override { StopAndJoin(); }
     bool DoOutput(bool) override { return false; }
     void Done() override {}
     void Prepare() override {}
-  } out;
+  };
+  Sealed<NullOut> out;
   out.SetFileMode(foAppend);
   EXPECT_EQ(out.FileMode(), foRewrite);
 

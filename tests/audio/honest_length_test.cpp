@@ -67,7 +67,7 @@ class HonestLengths : public ::testing::Test {
   /// Frames counted before the run and frames delivered by it.
   template <class Input>
   std::pair<int64_t, int64_t> CountAndRead(const std::string& name) {
-    Input input;
+    Sealed<Input> input;
     input.SetFileName(name);
     const int64_t counted = input.TotalSamples();
     const int channels = input.Channels();
@@ -113,7 +113,7 @@ TEST_F(HonestLengths, TruncatedMp3CountsTheFramesPresent) {
     EXPECT_EQ(delivered, counted) << vbr;
 
     // TMP3In announces its third of a second more, but delivers the same.
-    TMP3In mp3;
+    Sealed<TMP3In> mp3;
     mp3.SetFileName(cut);
     EXPECT_EQ(mp3.TotalSamples(), counted + 44100 / 3);
     EXPECT_EQ(ReadRun(mp3), reference);
@@ -140,7 +140,7 @@ TEST_F(HonestLengths, JunkBeforeTheFirstMp3FrameIsLeftOut) {
   std::copy(mp3.begin(), mp3.end(), dirty.begin() + 777);
   WriteBytes(junk, dirty);
 
-  TWMIn a, b;
+  Sealed<TWMIn> a, b;
   a.SetFileName(clean);
   b.SetFileName(junk);
   EXPECT_EQ(b.TotalSamples(), 44100 * 2);
@@ -155,7 +155,7 @@ TEST_F(HonestLengths, JunkBeforeTheFirstMp3FrameIsLeftOut) {
   std::copy_n("ID3\x03", 4, tagged.begin());
   std::copy(dirty.begin(), dirty.end(), tagged.begin() + 10);
   WriteBytes(junk, tagged);
-  TWMIn c;
+  Sealed<TWMIn> c;
   c.SetFileName(junk);
   EXPECT_EQ(c.TotalSamples(), 44100 * 2);
   EXPECT_EQ(ReadRun(c), expected);
@@ -163,7 +163,7 @@ TEST_F(HonestLengths, JunkBeforeTheFirstMp3FrameIsLeftOut) {
 
 TEST_F(HonestLengths, ASourceThatShrinksDuringARunFailsIt) {
   WritePcmWav(file, 44100, 2, 44100 * 4);
-  TWaveIn input;
+  Sealed<TWaveIn> input;
   input.SetFileName(file);
   input.Init();
   std::filesystem::resize_file(file, 44 + 44100 * 4);  // another program cuts it to a second

@@ -8,7 +8,7 @@
 namespace {
 
 TEST(InputBuffer, FillBufferGathersBlocksUntilFullOrEnd) {
-  MemoryInput input(300);
+  Sealed<MemoryInput> input(300);
   input.Init();
   std::vector<uint8_t> dest(1000);
   bool end = false;
@@ -23,7 +23,7 @@ TEST(InputBuffer, FillBufferGathersBlocksUntilFullOrEnd) {
 }
 
 TEST(InputBuffer, CopyDataTakesOneBlock) {
-  MemoryInput input(100);
+  Sealed<MemoryInput> input(100);
   input.Init();
   std::vector<uint8_t> dest(1000);
   EXPECT_EQ(input.CopyData(dest.data(), 1000), 64);
@@ -34,7 +34,7 @@ TEST(InputBuffer, CopyDataTakesOneBlock) {
 }
 
 TEST(InputBuffer, InitFailureBecomesAudioExceptionAndEndOfData) {
-  MemoryInput input(100);
+  Sealed<MemoryInput> input(100);
   input.InitError = "The file name is not assigned";
   try {
     input.Init();
@@ -49,7 +49,7 @@ TEST(InputBuffer, InitFailureBecomesAudioExceptionAndEndOfData) {
 }
 
 TEST(InputBuffer, ResetSwallowsFlushFailures) {
-  MemoryInput input(100);
+  Sealed<MemoryInput> input(100);
   input.Init();
   input.FlushError = "disk gone";
   EXPECT_THROW(input.Flush(), std::runtime_error);

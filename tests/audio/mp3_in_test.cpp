@@ -10,7 +10,9 @@
 #include "audio/ACS_Classes.h"
 #include "tests/audio/InputRun.h"
 #include "audio/ACS_WinMedia.h"
+#include "audio/ACS_Wave.h"
 #include "audio/ACS_smpeg.h"
+#include "tests/support/EventLoop.h"
 #include "tests/support/FfmpegDecode.h"
 #include "tests/support/Mp3Encoder.h"
 #include "tests/support/TempDir.h"
@@ -36,7 +38,7 @@ class Mp3Input : public ::testing::Test {
 
 TEST_F(Mp3Input, LengthsOfATenSecondFile) {
   const std::string file = Make("ten.mp3", 10, 2, 44100);
-  TWMIn wm;
+  Sealed<TWMIn> wm;
   wm.SetFileName(file);
   EXPECT_TRUE(wm.Valid());
   EXPECT_EQ(wm.FileDuration(), 1000u);
@@ -48,7 +50,7 @@ TEST_F(Mp3Input, LengthsOfATenSecondFile) {
   EXPECT_FALSE(wm.IsVBR());
   EXPECT_FALSE(wm.IsProtected());
 
-  TMP3In mp3;
+  Sealed<TMP3In> mp3;
   mp3.SetFileName(file);
   EXPECT_EQ(mp3.TotalSamples(), 455700);
   EXPECT_EQ(mp3.Size(), 1822800);
@@ -57,7 +59,7 @@ TEST_F(Mp3Input, LengthsOfATenSecondFile) {
 TEST_F(Mp3Input, DecodesExactlyTheEncodedSamples) {
   for (const auto& [rate, channels] : {std::pair{44100, 2}, std::pair{32000, 1}, std::pair{48000, 2}}) {
     const std::string file = Make("gapless.mp3", 3, channels, rate);
-    TMP3In input;
+    Sealed<TMP3In> input;
     input.SetFileName(file);
     const auto samples = ReadRun(input);
     EXPECT_EQ(samples.size(), static_cast<size_t>(3 * rate * channels)) << rate;
@@ -66,7 +68,7 @@ TEST_F(Mp3Input, DecodesExactlyTheEncodedSamples) {
 
 TEST_F(Mp3Input, RangesStartAtTheirExactSample) {
   const std::string file = Make("seek.mp3", 5, 2, 44100);
-  TWMIn input;
+  Sealed<TWMIn> input;
   input.SetFileName(file);
   const auto whole = ReadRun(input);
   ASSERT_EQ(whole.size(), 5u * 44100 * 2);
@@ -80,11 +82,11 @@ TEST_F(Mp3Input, RangesStartAtTheirExactSample) {
 
 TEST_F(Mp3Input, HalfOfAnMp3InputIsHalfTheDuration) {
   const std::string file = Make("half.mp3", 10, 2, 44100);
-  TWMIn reference;
+  Sealed<TWMIn> reference;
   reference.SetFileName(file);
   const auto whole = ReadRun(reference);
   // Sample 227850 of the lengthened count maps to 500 hundredths: sample 220500.
-  TMP3In input;
+  Sealed<TMP3In> input;
   input.SetFileName(file);
   const auto part = ReadRun(input, 227850, 227850 + 99);
   ASSERT_EQ(part.size(), 200u);
@@ -92,13 +94,13 @@ TEST_F(Mp3Input, HalfOfAnMp3InputIsHalfTheDuration) {
 }
 
 TEST_F(Mp3Input, VariableBitRateAndMissingTag) {
-  TMP3In vbr;
+  Sealed<TMP3In> vbr;
   vbr.SetFileName(Make("vbr.mp3", 4, 2, 44100, true, true));
   EXPECT_TRUE(vbr.IsVBR());
   EXPECT_EQ(ReadRun(vbr).size(), 4u * 44100 * 2);
 
   // Without the LAME tag the frames are counted; the encoder delay stays in.
-  TWMIn untagged;
+  Sealed<TWMIn> untagged;
   untagged.SetFileName(Make("untagged.mp3", 2, 1, 44100, false));
   EXPECT_FALSE(untagged.IsVBR());
   const auto samples = ReadRun(untagged);
@@ -120,7 +122,7 @@ TEST_F(Mp3Input, TagsComeFromId3v2) {
     tag->setTrack(3);
     ASSERT_TRUE(tagged.save());
   }
-  TMP3In input;
+  Sealed<TMP3In> input;
   input.SetFileName(file);
   EXPECT_EQ(input.Id3v2Tags().Title(), u"Title \u00e9");
   EXPECT_EQ(input.Id3v2Tags().Artist(), u"Artist");
@@ -133,7 +135,7 @@ TEST_F(Mp3Input, TagsComeFromId3v2) {
 }
 
 TEST_F(Mp3Input, ChannelChoices) {
-  TWMIn input;
+  Sealed<TWMIn> input;
   input.SetFileName(Make("layout.mp3", 1, 2, 44100));
   input.SetOutputChannels(cn5dot1);
   EXPECT_TRUE(input.HighPrecision());
@@ -150,7 +152,7 @@ TEST_F(Mp3Input, ChannelChoices) {
 TEST_F(Mp3Input, NonMediaFilesAreNotValid) {
   const std::string file = dir.File("text.mp3");
   WriteBytes(file, std::vector<uint8_t>(5000, 'x'));
-  TMP3In input;
+  Sealed<TMP3In> input;
   input.SetFileName(file);
   EXPECT_FALSE(input.Valid());
   EXPECT_THROW(input.Bitrate(), EAuException);
@@ -166,7 +168,7 @@ TEST_F(Mp3Input, NonMediaFilesAreNotValid) {
     fclose(f);
   }
   WriteBytes(whole, bytes);
-  TMP3In truncated;
+  Sealed<TMP3In> truncated;
   truncated.SetFileName(whole);
   const auto samples = ReadRun(truncated);
   EXPECT_GT(samples.size(), 0u);
@@ -183,7 +185,7 @@ TEST_F(Mp3Input, FramesThatChangeTheirChannelCountFromTheFuzzer) {
   for (const auto& [at, run] : runs) std::copy(run.begin(), run.end(), bytes.begin() + static_cast<long>(at));
   const std::string file = dir.File("fuzzed.mp3");
   WriteBytes(file, bytes);
-  TWMIn input;
+  Sealed<TWMIn> input;
   input.SetFileName(file);
   ASSERT_TRUE(input.Valid());
   const int channels = input.Channels();
@@ -192,6 +194,26 @@ TEST_F(Mp3Input, FramesThatChangeTheirChannelCountFromTheFuzzer) {
   EXPECT_EQ(samples.size() % static_cast<size_t>(channels), 0u);
   EXPECT_LE(static_cast<int64_t>(samples.size()), input.TotalSamples() * channels);
   EXPECT_GT(samples.size(), 0u);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(Mp3Input, DestroyingTheInputDuringARunStopsItsOutputFirst) {
+  auto input = std::make_unique<Sealed<TMP3In>>();
+  input->SetFileName(Make("long.mp3", 20, 2, 44100));
+  Sealed<TWaveOut> output;
+  output.SetFileName(dir.File("out.wav"));
+  output.SetInput(input.get());
+  bool done = false;
+  output.OnDone = [&](TComponent*) { done = true; };
+  output.Run();
+  ASSERT_TRUE(SpinUntil([&] { return input->Position() > 0; }));
+  input.reset();  // while the worker decodes
+  EXPECT_EQ(output.Input(), nullptr);
+  EXPECT_FALSE(output.Busy());
+  EXPECT_FALSE(done);
 }
 
 }  // namespace

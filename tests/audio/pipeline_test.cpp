@@ -46,8 +46,8 @@ struct EventLog {
 /// Events are delivered in posting order: once a run started now has
 /// delivered its OnDone, anything posted before it has been delivered too.
 bool DeliverEverythingPosted() {
-  MemoryInput input(10);
-  MemoryOutput marker;
+  Sealed<MemoryInput> input(10);
+  Sealed<MemoryOutput> marker;
   bool done = false;
   marker.OnDone = [&](TComponent*) { done = true; };
   marker.SetInput(&input);
@@ -60,8 +60,8 @@ bool WaitForBlocks(MemoryOutput& output, int blocks) {
 }
 
 TEST(Pipeline, RunCopiesEverythingAndReportsOnTheMainThread) {
-  MemoryInput input(1000);
-  MemoryOutput output;
+  Sealed<MemoryInput> input(1000);
+  Sealed<MemoryOutput> output;
   EventLog log;
   log.Attach(output);
   output.SetInput(&input);
@@ -82,7 +82,7 @@ TEST(Pipeline, RunCopiesEverythingAndReportsOnTheMainThread) {
 }
 
 TEST(Pipeline, RunRefusesWhileBusyAndWithoutInput) {
-  MemoryOutput output;
+  Sealed<MemoryOutput> output;
   EventLog log;
   log.Attach(output);
   try {
@@ -93,7 +93,7 @@ TEST(Pipeline, RunRefusesWhileBusyAndWithoutInput) {
   }
   EXPECT_FALSE(output.Busy());
 
-  MemoryInput input(1000);
+  Sealed<MemoryInput> input(1000);
   output.SetInput(&input);
   output.BlocksAllowed = 2;
   output.Run();
@@ -114,8 +114,8 @@ TEST(Pipeline, RunRefusesWhileBusyAndWithoutInput) {
 }
 
 TEST(Pipeline, FailingPrepareReportsExceptionThenDone) {
-  MemoryInput input(100);
-  MemoryOutput output;
+  Sealed<MemoryInput> input(100);
+  Sealed<MemoryOutput> output;
   EventLog log;
   log.Attach(output);
   output.SetInput(&input);
@@ -136,9 +136,9 @@ TEST(Pipeline, FailingPrepareReportsExceptionThenDone) {
 }
 
 TEST(Pipeline, FailingInitEndsTheRunWithItsMessage) {
-  MemoryInput input(100);
+  Sealed<MemoryInput> input(100);
   input.InitError = "cannot open";
-  MemoryOutput output;
+  Sealed<MemoryOutput> output;
   EventLog log;
   log.Attach(output);
   output.SetInput(&input);
@@ -151,8 +151,8 @@ TEST(Pipeline, FailingInitEndsTheRunWithItsMessage) {
 
 TEST(Pipeline, FailureWhileFinishingIsReported) {
   // Finishing the destination (say, its last write) can fail after all blocks went well.
-  MemoryInput input(100);
-  MemoryOutput output;
+  Sealed<MemoryInput> input(100);
+  Sealed<MemoryOutput> output;
   EventLog log;
   log.Attach(output);
   output.SetInput(&input);
@@ -165,9 +165,9 @@ TEST(Pipeline, FailureWhileFinishingIsReported) {
 }
 
 TEST(Pipeline, ProgressRoundsHalvesToEven) {
-  MemoryOutput output;
+  Sealed<MemoryOutput> output;
   EXPECT_EQ(output.Progress(), 0);  // no input
-  MemoryInput input(10);
+  Sealed<MemoryInput> input(10);
   output.SetInput(&input);
   const struct {
     int64_t position, size;
@@ -181,9 +181,9 @@ TEST(Pipeline, ProgressRoundsHalvesToEven) {
 }
 
 TEST(Pipeline, UnknownSizePostsProgressOnceAsMinusOne) {
-  MemoryInput input(1000);
+  Sealed<MemoryInput> input(1000);
   input.AnnouncedSize = -1;
-  MemoryOutput output;
+  Sealed<MemoryOutput> output;
   EventLog log;
   log.Attach(output);
   output.SetInput(&input);
@@ -205,8 +205,8 @@ class HeldRun : public ::testing::Test {
     ASSERT_TRUE(WaitForBlocks(output, 3));
   }
 
-  MemoryInput input{1000};
-  MemoryOutput output;
+  Sealed<MemoryInput> input{1000};
+  Sealed<MemoryOutput> output;
   EventLog log;
 };
 
@@ -238,9 +238,9 @@ TEST_F(HeldRun, SyncStopDeliversNothingMore) {
 }
 
 TEST(Pipeline, NewInputRestartsTheRunWithoutOnDoneForTheOldOne) {
-  MemoryInput first(1000, 1);
-  MemoryInput second(300, 2);
-  MemoryOutput output;
+  Sealed<MemoryInput> first(1000, 1);
+  Sealed<MemoryInput> second(300, 2);
+  Sealed<MemoryOutput> output;
   EventLog log;
   log.Attach(output);
   output.SetInput(&first);
@@ -260,10 +260,10 @@ TEST(Pipeline, NewInputRestartsTheRunWithoutOnDoneForTheOldOne) {
 }
 
 TEST(Pipeline, DestroyingARunningOutputStopsItWithoutOnDone) {
-  MemoryInput input(1000);
+  Sealed<MemoryInput> input(1000);
   int doneCount = 0;
   {
-    MemoryOutput output;
+    Sealed<MemoryOutput> output;
     output.OnDone = [&](TComponent*) { ++doneCount; };
     output.SetInput(&input);
     output.BlocksAllowed = 1;
@@ -277,8 +277,8 @@ TEST(Pipeline, DestroyingARunningOutputStopsItWithoutOnDone) {
 }
 
 TEST(Pipeline, OnDoneMayStartTheNextRun) {
-  MemoryInput input(500);
-  MemoryOutput output;
+  Sealed<MemoryInput> input(500);
+  Sealed<MemoryOutput> output;
   output.SetInput(&input);
   int runs = 0;
   std::vector<size_t> sizes;
@@ -293,10 +293,10 @@ TEST(Pipeline, OnDoneMayStartTheNextRun) {
 }
 
 TEST(Pipeline, DestroyedInputIsClearedFromItsOutputs) {
-  MemoryOutput idle;
-  MemoryOutput running;
+  Sealed<MemoryOutput> idle;
+  Sealed<MemoryOutput> running;
   {
-    MemoryInput input(1000);
+    Sealed<MemoryInput> input(1000);
     idle.SetInput(&input);
     running.SetInput(&input);
     running.BlocksAllowed = 1;
@@ -312,15 +312,15 @@ TEST(Pipeline, DestroyedInputIsClearedFromItsOutputs) {
 TEST(Pipeline, SyncStopRunsHandlersThatTheWorkerWaitsFor) {
   // `blocked` cannot finish its block until a handler of `other` has run on
   // the main thread, while the main thread itself waits in Stop.
-  MemoryInput unknownSize(100);
+  Sealed<MemoryInput> unknownSize(100);
   unknownSize.AnnouncedSize = -1;
-  MemoryOutput other;
+  Sealed<MemoryOutput> other;
   std::atomic<bool> handlerRan{false};
   other.OnProgress = [&](TComponent*) { handlerRan = true; };
   other.SetInput(&unknownSize);
 
-  MemoryInput input(1000);
-  MemoryOutput blocked;
+  Sealed<MemoryInput> input(1000);
+  Sealed<MemoryOutput> blocked;
   blocked.SetInput(&input);
   blocked.BlocksAllowed = 1;
   blocked.IgnoreStop = true;
@@ -343,8 +343,8 @@ TEST(Pipeline, NestedSyncStopKeepsTheOuterStopsBlock) {
   // While the main thread waits in outer.Stop(false), a handler of `inner`
   // delivered there stops `inner` synchronously, then lets `outer` run to
   // its end. Nothing of outer's run may arrive after its Stop returns.
-  MemoryInput outerInput(1000);
-  MemoryOutput outer;
+  Sealed<MemoryInput> outerInput(1000);
+  Sealed<MemoryOutput> outer;
   EventLog outerLog;
   outerLog.Attach(outer);
   outer.SetInput(&outerInput);
@@ -354,9 +354,9 @@ TEST(Pipeline, NestedSyncStopKeepsTheOuterStopsBlock) {
   ASSERT_TRUE(WaitForBlocks(outer, 1));
   const size_t entriesBeforeStop = outerLog.entries.size();
 
-  MemoryInput innerInput(100);
+  Sealed<MemoryInput> innerInput(100);
   innerInput.AnnouncedSize = -1;
-  MemoryOutput inner;
+  Sealed<MemoryOutput> inner;
   bool innerStopped = false;
   inner.OnProgress = [&](TComponent*) {
     if (innerStopped) return;
@@ -379,10 +379,10 @@ TEST(Pipeline, NestedSyncStopKeepsTheOuterStopsBlock) {
 TEST(Pipeline, EventThreadLivesWhileOutputsExist) {
   ASSERT_EQ(TEventHandler::Instance(), nullptr);
   {
-    MemoryOutput first;
+    Sealed<MemoryOutput> first;
     EXPECT_NE(TEventHandler::Instance(), nullptr);
     {
-      MemoryOutput second;
+      Sealed<MemoryOutput> second;
     }
     EXPECT_NE(TEventHandler::Instance(), nullptr);
   }
@@ -390,8 +390,8 @@ TEST(Pipeline, EventThreadLivesWhileOutputsExist) {
 }
 
 TEST(Pipeline, OnDoneMayDestroyTheLastOutput) {
-  MemoryInput input(100);
-  auto* output = new MemoryOutput;
+  Sealed<MemoryInput> input(100);
+  auto* output = new Sealed<MemoryOutput>;
   bool destroyed = false;
   output->OnDone = [&](TComponent*) {
     delete output;
@@ -404,7 +404,7 @@ TEST(Pipeline, OnDoneMayDestroyTheLastOutput) {
   EXPECT_EQ(input.Flushes, 1);
 
   // A new output starts a new event thread.
-  MemoryOutput again;
+  Sealed<MemoryOutput> again;
   bool done = false;
   again.OnDone = [&](TComponent*) { done = true; };
   again.SetInput(&input);
@@ -413,7 +413,7 @@ TEST(Pipeline, OnDoneMayDestroyTheLastOutput) {
 }
 
 TEST(Pipeline, PlainEventsArriveInPostingOrder) {
-  MemoryOutput owner;  // keeps the event thread alive
+  Sealed<MemoryOutput> owner;  // keeps the event thread alive
   TEventHandler* events = TEventHandler::Instance();
   ASSERT_NE(events, nullptr);
   std::vector<int> order;

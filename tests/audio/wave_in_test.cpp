@@ -26,7 +26,7 @@ class WaveReading : public ::testing::Test {
   /// Writes the bytes and opens them with a fresh reader.
   TWaveIn& Open(const Bytes& bytes) {
     WriteBytes(file, bytes);
-    input = std::make_unique<TWaveIn>();
+    input = std::make_unique<Sealed<TWaveIn>>();
     input->SetFileName(file);
     return *input;
   }

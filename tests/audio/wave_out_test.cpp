@@ -60,13 +60,13 @@ class WaveWriting : public ::testing::Test {
 
   TempDir dir;
   std::string file = dir.File("out.wav");
-  TWaveOut output;
+  Sealed<TWaveOut> output;
   bool done = false;
   std::string error;
 };
 
 TEST_F(WaveWriting, PcmHeaderLayout) {
-  StereoFrames input(1000);
+  Sealed<StereoFrames> input(1000);
   EXPECT_EQ(Write(input), "");
   const Bytes bytes = ReadFile(file);
   ASSERT_EQ(bytes.size(), 4044u);
@@ -84,13 +84,13 @@ TEST_F(WaveWriting, PcmHeaderLayout) {
   EXPECT_TRUE(std::equal(input.data.begin(), input.data.end(), bytes.begin() + 44));
 
   // Read back by our reader.
-  TWaveIn reader;
+  Sealed<TWaveIn> reader;
   reader.SetFileName(file);
   EXPECT_EQ(reader.TotalSamples(), 1000);
 }
 
 TEST_F(WaveWriting, HeaderTellsWhatWasWrittenNeverMore) {
-  StereoFrames input(1000);
+  Sealed<StereoFrames> input(1000);
   input.AnnouncedSize = 8000;  // says 2000 frames, delivers 1000: nothing is invented
   EXPECT_EQ(Write(input), "");
   Bytes bytes = ReadFile(file);
@@ -99,7 +99,7 @@ TEST_F(WaveWriting, HeaderTellsWhatWasWrittenNeverMore) {
   EXPECT_EQ(U32At(bytes, 4), 4036u);
 
   // Unknown size: the header follows the file.
-  StereoFrames unknown(500);
+  Sealed<StereoFrames> unknown(500);
   unknown.AnnouncedSize = -1;
   EXPECT_EQ(Write(unknown), "");
   bytes = ReadFile(file);
@@ -109,7 +109,7 @@ TEST_F(WaveWriting, HeaderTellsWhatWasWrittenNeverMore) {
 
   // ADPCM: the "fact" count is the frames delivered, not the frames announced.
   output.SetWavType(wtDVIADPCM);
-  StereoFrames adpcm(3000);
+  Sealed<StereoFrames> adpcm(3000);
   adpcm.AnnouncedSize = 4 * 9000;
   EXPECT_EQ(Write(adpcm), "");
   bytes = ReadFile(file);
@@ -118,7 +118,7 @@ TEST_F(WaveWriting, HeaderTellsWhatWasWrittenNeverMore) {
 }
 
 TEST_F(WaveWriting, FailingInputFailsTheRun) {
-  StereoFrames input(1000);
+  Sealed<StereoFrames> input(1000);
   input.DeliveryError = "the source went away";
   EXPECT_EQ(Write(input), "the source went away");
   output.SetWavType(wtDVIADPCM);
@@ -126,14 +126,14 @@ TEST_F(WaveWriting, FailingInputFailsTheRun) {
 }
 
 TEST_F(WaveWriting, ResultPastFourGibibytesIsRefusedBeforeWriting) {
-  StereoFrames input(1000);
+  Sealed<StereoFrames> input(1000);
   input.AnnouncedSize = int64_t{5} << 30;
   EXPECT_EQ(Write(input), "The result would be larger than the 4 GiB a WAV file can hold");
   EXPECT_EQ(input.Delivered, 0);
 }
 
 TEST_F(WaveWriting, StoppedRunPatchesBothSizes) {
-  StereoFrames input(100000);
+  Sealed<StereoFrames> input(100000);
   input.BlockSize = 4000;
   input.DeliveriesAllowed = 10;
   done = false;
@@ -150,7 +150,7 @@ TEST_F(WaveWriting, StoppedRunPatchesBothSizes) {
 }
 
 TEST_F(WaveWriting, ExtensibleHeaderForWideSamples) {
-  StereoFrames input(100, 24);
+  Sealed<StereoFrames> input(100, 24);
   EXPECT_EQ(Write(input), "");
   Bytes bytes = ReadFile(file);
   ASSERT_EQ(bytes.size(), 68u + 600u);
@@ -162,15 +162,15 @@ TEST_F(WaveWriting, ExtensibleHeaderForWideSamples) {
   EXPECT_EQ(U32At(bytes, 40), 3u);
   EXPECT_EQ(bytes[44], 1);
   EXPECT_EQ(U32At(bytes, 64), 600u);
-  TWaveIn reader;
+  Sealed<TWaveIn> reader;
   reader.SetFileName(file);
   EXPECT_EQ(reader.WavType(), wtExtPCM);
 
-  TWaveOut classic;
+  Sealed<TWaveOut> classic;
   classic.SetFileName(dir.File("classic.wav"));
   bool classicDone = false;
   classic.OnDone = [&](TComponent*) { classicDone = true; };
-  StereoFrames again(100, 24);
+  Sealed<StereoFrames> again(100, 24);
   classic.SetInput(&again);
   classic.Run();
   ASSERT_TRUE(SpinUntil([&] { return classicDone; }));
@@ -181,7 +181,7 @@ TEST_F(WaveWriting, ImaAdpcmHeaderAndRoundTrip) {
   output.SetWavType(wtDVIADPCM);
   std::vector<int16_t> samples;
   for (int i = 0; i < 3000; ++i) samples.push_back(static_cast<int16_t>(6000 * std::sin(i * 0.05)));
-  MemoryInput input(0);
+  Sealed<MemoryInput> input(0);
   input.SetSamples(samples);
   EXPECT_EQ(Write(input), "");
   const Bytes bytes = ReadFile(file);
@@ -193,7 +193,7 @@ TEST_F(WaveWriting, ImaAdpcmHeaderAndRoundTrip) {
   EXPECT_EQ((bytes.size() - 60) % 512, 0u);
   EXPECT_EQ(U32At(bytes, 4), bytes.size() - 8);
 
-  TWaveIn reader;
+  Sealed<TWaveIn> reader;
   reader.SetFileName(file);
   EXPECT_EQ(reader.WavType(), wtDVIADPCM);
   EXPECT_EQ(reader.TotalSamples(), 3000);
@@ -213,7 +213,7 @@ TEST_F(WaveWriting, ImaAdpcmHeaderAndRoundTrip) {
   EXPECT_LT(worst, 1200.0);
 
   // Stereo blocks of 512 bytes hold 505 frames.
-  StereoFrames stereo(1000);
+  Sealed<StereoFrames> stereo(1000);
   EXPECT_EQ(Write(stereo), "");
   EXPECT_EQ(U16At(ReadFile(file), 38), 505);
 }
@@ -228,11 +228,11 @@ TEST_F(WaveWriting, SettersIgnoreWhatTheyCannotDo) {
   output.SetBlockSize(1024);
   EXPECT_EQ(output.BlockSize(), 1024);
 
-  MemoryInput eightBit(100);
+  Sealed<MemoryInput> eightBit(100);
   eightBit.Bits = 8;
   output.SetWavType(wtDVIADPCM);
   EXPECT_EQ(Write(eightBit), "Cannot encode 8 bit sound into ADPCM.");
-  TWaveOut unnamed;
+  Sealed<TWaveOut> unnamed;
   bool unnamedDone = false;
   std::string message;
   unnamed.OnThreadException = [&](TComponent*) { message = unnamed.ExceptionMessage(); };
@@ -244,10 +244,10 @@ TEST_F(WaveWriting, SettersIgnoreWhatTheyCannotDo) {
 }
 
 TEST_F(WaveWriting, AppendingRules) {
-  StereoFrames first(100);
+  Sealed<StereoFrames> first(100);
   EXPECT_EQ(Write(first), "");
   output.SetFileMode(foAppend);
-  StereoFrames second(50);
+  Sealed<StereoFrames> second(50);
   EXPECT_EQ(Write(second), "");
   Bytes bytes = ReadFile(file);
   ASSERT_EQ(bytes.size(), 44u + 600u);
@@ -255,28 +255,28 @@ TEST_F(WaveWriting, AppendingRules) {
   EXPECT_EQ(U32At(bytes, 4), 636u);
   EXPECT_TRUE(std::equal(second.data.begin(), second.data.end(), bytes.begin() + 44 + 400));
 
-  MemoryInput mono(100);
+  Sealed<MemoryInput> mono(100);
   EXPECT_EQ(Write(mono), "Cannot append data in different audio format.");
   EXPECT_EQ(ReadFile(file).size(), 644u);  // untouched
 
   // An extensible file cannot be appended to.
-  TWaveOut wide;
+  Sealed<TWaveOut> wide;
   wide.SetCreateNonMsHeaders(false);
   const std::string extFile = dir.File("ext.wav");
   wide.SetFileName(extFile);
   bool wideDone = false;
   wide.OnDone = [&](TComponent*) { wideDone = true; };
-  StereoFrames deep(10, 24);
+  Sealed<StereoFrames> deep(10, 24);
   wide.SetInput(&deep);
   wide.Run();
   ASSERT_TRUE(SpinUntil([&] { return wideDone; }));
   output.SetFileName(extFile);
-  StereoFrames more(10);
+  Sealed<StereoFrames> more(10);
   EXPECT_EQ(Write(more), "Cannot append data to this .wav file.");
 
   // Appending to a missing file makes a new one.
   output.SetFileName(dir.File("new.wav"));
-  StereoFrames fresh(10);
+  Sealed<StereoFrames> fresh(10);
   EXPECT_EQ(Write(fresh), "");
   EXPECT_EQ(ReadFile(dir.File("new.wav")).size(), 84u);
 }
@@ -289,7 +289,7 @@ TEST_F(WaveWriting, WriteFailureIsReported) {
   rlimit small = saved;
   small.rlim_cur = 10000;
   setrlimit(RLIMIT_FSIZE, &small);
-  StereoFrames input(20000);
+  Sealed<StereoFrames> input(20000);
   const std::string message = Write(input);
   setrlimit(RLIMIT_FSIZE, &saved);
   EXPECT_EQ(message, "Error writing wave file");

@@ -28,7 +28,7 @@ TEST_F(WmaInput, FormatLengthAndAttributes) {
   WriteWma(file, Tone(44100 * 4, 2, 44100), 2, 44100, 128000,
            {{"Author", "Artist"}, {"Title", "Title \xc3\xa9"}, {"WM/AlbumTitle", "Album"}, {"WM/Genre", "Jazz"},
             {"WM/Year", "2004"}, {"WM/TrackNumber", "7"}, {"Copyright", "(c) us"}});
-  TWMIn input;
+  Sealed<TWMIn> input;
   input.SetFileName(file);
   ASSERT_TRUE(input.Valid());
   EXPECT_EQ(input.Channels(), 2);
@@ -51,7 +51,7 @@ TEST_F(WmaInput, FormatLengthAndAttributes) {
 
 TEST_F(WmaInput, RangesStartAtTheirExactSample) {
   WriteWma(file, Tone(44100 * 3, 1, 44100), 1, 44100, 64000);
-  TWMIn input;
+  Sealed<TWMIn> input;
   input.SetFileName(file);
   const auto whole = ReadRun(input);
   EXPECT_EQ(whole, DecodeWithFfmpeg(file));  // the same as FFmpeg's own decode
@@ -64,11 +64,11 @@ TEST_F(WmaInput, RangesStartAtTheirExactSample) {
 
 TEST_F(WmaInput, VbrAsTheHeaderSaysIt) {
   WriteWma(file, Tone(4096, 1, 44100), 1, 44100, 64000);
-  TWMIn plain;
+  Sealed<TWMIn> plain;
   plain.SetFileName(file);
   EXPECT_FALSE(plain.IsVBR());
   WriteWma(file, Tone(4096, 1, 44100), 1, 44100, 64000, {{"IsVBR", "1"}});
-  TWMIn vbr;
+  Sealed<TWMIn> vbr;
   vbr.SetFileName(file);
   EXPECT_TRUE(vbr.IsVBR());
 }
@@ -85,7 +85,7 @@ TEST_F(WmaInput, DataAfterThirtyBytesOfJunkIsRead) {
   FILE* f = fopen(file.c_str(), "wb");
   fwrite(bytes.data(), 1, bytes.size(), f);
   fclose(f);
-  TWMIn input;
+  Sealed<TWMIn> input;
   input.SetFileName(file);
   EXPECT_TRUE(input.Valid());
   EXPECT_GT(ReadRun(input).size(), 40000u);
