@@ -10,27 +10,15 @@
 #include <stdexcept>
 #include <vector>
 
+#include "audio/tags/AuTags.h"
 #include "platform/shell.h"
 
 namespace {
 
-/// Reads text as a signed decimal integer (leading blanks and a sign allowed);
-/// anything else, or a value outside 32 bits, gives 0.
+/// Reads text as a signed decimal integer; anything else gives 0.
 int32_t StrToIntDef0(const std::string& text) {
-  size_t i = 0;
-  while (i < text.size() && text[i] == ' ') ++i;
-  bool negative = false;
-  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-  if (i == text.size()) return 0;
-  int64_t value = 0;
-  for (; i < text.size(); ++i) {
-    if (text[i] < '0' || text[i] > '9') return 0;
-    value = value * 10 + (text[i] - '0');
-    if (value > 2147483648LL) return 0;
-  }
-  if (negative) value = -value;
-  if (value > INT32_MAX || value < INT32_MIN) return 0;
-  return static_cast<int32_t>(value);
+  int32_t value = 0;
+  return ParseInt32(text, value) ? value : 0;
 }
 
 bool IsDigits(const std::string& text) {

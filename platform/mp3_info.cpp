@@ -3,6 +3,8 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/ByteOrder.h"
+
 namespace {
 
 struct FrameHeader {
@@ -44,8 +46,6 @@ bool ParseHeader(const uint8_t* h, FrameHeader& out) {
   }
   return out.length > 4;
 }
-
-uint32_t BigEndian(const uint8_t* p) { return (uint32_t(p[0]) << 24) | (p[1] << 16) | (p[2] << 8) | p[3]; }
 
 int64_t SkipId3v2(const ReadAt& read) {
   uint8_t h[10];
@@ -100,11 +100,11 @@ Mp3Info ReadMp3Info(const ReadAt& read, int64_t fileSize) {
   if (got >= xingAt + 8 && (std::memcmp(&frame[xingAt], "Xing", 4) == 0 || std::memcmp(&frame[xingAt], "Info", 4) == 0)) {
     info.hasXing = true;
     info.vbr = std::memcmp(&frame[xingAt], "Xing", 4) == 0;
-    const uint32_t flags = BigEndian(&frame[xingAt + 4]);
+    const uint32_t flags = ByteOrder::Be32(&frame[xingAt + 4]);
     int at = xingAt + 8;
-    if ((flags & 1) && got >= at + 4) info.frames = BigEndian(&frame[at]), at += 4;
+    if ((flags & 1) && got >= at + 4) info.frames = ByteOrder::Be32(&frame[at]), at += 4;
     int64_t streamBytes = -1;  // the frames' bytes, the tag frame included
-    if ((flags & 2) && got >= at + 4) streamBytes = BigEndian(&frame[at]);
+    if ((flags & 2) && got >= at + 4) streamBytes = ByteOrder::Be32(&frame[at]);
     if (flags & 2) at += 4;
     if (flags & 4) at += 100; // table of contents
     if (flags & 8) at += 4;   // quality
@@ -123,8 +123,8 @@ Mp3Info ReadMp3Info(const ReadAt& read, int64_t fileSize) {
   } else if (got >= 4 + 32 + 18 && std::memcmp(&frame[36], "VBRI", 4) == 0) {
     info.hasVbri = true;
     info.vbr = true;
-    info.frames = BigEndian(&frame[36 + 14]);
-    const int64_t streamBytes = BigEndian(&frame[36 + 10]);
+    info.frames = ByteOrder::Be32(&frame[36 + 14]);
+    const int64_t streamBytes = ByteOrder::Be32(&frame[36 + 10]);
     info.firstBitrate = first.bitrate;
     if (info.frames > 0 && streamBytes > 0 && start + streamBytes <= fileSize) return info;
   }

@@ -13,6 +13,8 @@ extern "C" {
 #include <libswresample/swresample.h>
 }
 
+#include "platform/ByteOrder.h"
+#include "platform/Utf.h"
 #include "platform/mp3_info.h"
 
 namespace wm {
@@ -29,34 +31,6 @@ class Buffer : public INSSBuffer {
   }
   std::vector<uint8_t> bytes;
 };
-
-std::u16string Utf8ToUtf16(const char* text) {
-  std::u16string out;
-  for (size_t i = 0; text[i] != 0;) {
-    const auto c = static_cast<unsigned char>(text[i]);
-    uint32_t code = c;
-    int extra = c < 0x80 ? 0 : (c & 0xE0) == 0xC0 ? 1 : (c & 0xF0) == 0xE0 ? 2 : (c & 0xF8) == 0xF0 ? 3 : -1;
-    if (extra < 0) {
-      out.push_back(0xFFFD);
-      ++i;
-      continue;
-    }
-    code = c & (0x7F >> extra);
-    size_t k = 1;
-    for (; k <= static_cast<size_t>(extra) && text[i + k] != 0 && (text[i + k] & 0xC0) == 0x80; ++k)
-      code = (code << 6) | (text[i + k] & 0x3F);
-    if (k != static_cast<size_t>(extra) + 1) code = 0xFFFD;
-    i += k;
-    if (code >= 0x10000) {
-      code -= 0x10000;
-      out.push_back(static_cast<char16_t>(0xD800 + (code >> 10)));
-      out.push_back(static_cast<char16_t>(0xDC00 + (code & 0x3FF)));
-    } else {
-      out.push_back(static_cast<char16_t>(code));
-    }
-  }
-  return out;
-}
 
 class SyncReader : public IWMSyncReader, public IWMHeaderInfo, public std::enable_shared_from_this<SyncReader> {
  public:
@@ -281,14 +255,14 @@ class SyncReader : public IWMSyncReader, public IWMHeaderInfo, public std::enabl
     bool cutShort = false;
     uint8_t head[30];
     if (ReadFileAt(0, head, 30) == 30 && std::memcmp(head, kHeaderGuid, 16) == 0) {
-      const int64_t headerEnd = std::min<int64_t>(static_cast<int64_t>(LittleEndian64(head + 16)), size_);
+      const int64_t headerEnd = std::min<int64_t>(static_cast<int64_t>(ByteOrder::Le64(head + 16)), size_);
       for (int64_t at = 30; at + 24 <= headerEnd;) {
         uint8_t object[48];
         if (ReadFileAt(at, object, 48) < 24) break;
-        const int64_t objectSize = static_cast<int64_t>(LittleEndian64(object + 16));
+        const int64_t objectSize = static_cast<int64_t>(ByteOrder::Le64(object + 16));
         if (objectSize < 24) break;
         if (std::memcmp(object, kFilePropertiesGuid, 16) == 0) {
-          cutShort = static_cast<int64_t>(LittleEndian64(object + 40)) > size_;
+          cutShort = static_cast<int64_t>(ByteOrder::Le64(object + 40)) > size_;
           break;
         }
         at += objectSize;
@@ -296,12 +270,6 @@ class SyncReader : public IWMSyncReader, public IWMHeaderInfo, public std::enabl
     }
     stream_->Seek(static_cast<int64_t>(kept), Origin::Begin, &kept);
     return cutShort;
-  }
-
-  static uint64_t LittleEndian64(const uint8_t* p) {
-    uint64_t value = 0;
-    for (int i = 7; i >= 0; --i) value = (value << 8) | p[i];
-    return value;
   }
 
   /// Decodes the whole stream once, as GetNextSample would deliver it, and
@@ -587,7 +555,7 @@ class SyncReader : public IWMSyncReader, public IWMHeaderInfo, public std::enabl
       for (AVDictionary* dictionary :
            {format_->metadata, audioIndex_ >= 0 ? format_->streams[audioIndex_]->metadata : nullptr}) {
         const AVDictionaryEntry* entry = av_dict_get(dictionary, key, nullptr, 0);
-        if (entry && entry->value && entry->value[0]) return Utf8ToUtf16(entry->value);
+        if (entry && entry->value && entry->value[0]) return Utf::Utf8ToUtf16(entry->value);
       }
     }
     return {};

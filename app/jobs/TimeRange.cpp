@@ -1,33 +1,25 @@
 #include "app/jobs/TimeRange.h"
 
-#include <cctype>
 #include <cmath>
 
 #include "app/Global.h"
+#include "audio/tags/AuTags.h"
 
 std::optional<int64_t> ParseTimeArgument(const std::string& text) {
   if (IsTimeText(text)) return TimeTextToMs(text);
   // Seconds: digits, then optionally a point and one to three digits.
-  size_t i = 0;
-  int64_t whole = 0;
-  while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i]))) {
-    whole = whole * 10 + (text[i++] - '0');
-    if (whole > 100000000) return std::nullopt;
+  const size_t point = text.find('.');
+  const std::string whole = text.substr(0, point);
+  const std::string fraction = point == std::string::npos ? "" : text.substr(point + 1);
+  const auto digitsOnly = [](const std::string& s) { return s.find_first_not_of("0123456789") == std::string::npos; };
+  int32_t seconds = 0, thousandths = 0;
+  if (whole.empty() || whole.size() > 9 || !digitsOnly(whole) || !ParseInt32(whole, seconds)) return std::nullopt;
+  if (point != std::string::npos) {
+    if (fraction.empty() || fraction.size() > 3 || !digitsOnly(fraction) || !ParseInt32(fraction, thousandths))
+      return std::nullopt;
+    for (size_t digits = fraction.size(); digits < 3; ++digits) thousandths *= 10;
   }
-  if (i == 0) return std::nullopt;
-  int64_t fraction = 0;
-  if (i < text.size() && text[i] == '.') {
-    ++i;
-    int digits = 0;
-    while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i])) && digits < 3) {
-      fraction = fraction * 10 + (text[i++] - '0');
-      ++digits;
-    }
-    if (digits == 0) return std::nullopt;
-    while (digits++ < 3) fraction *= 10;
-  }
-  if (i != text.size()) return std::nullopt;
-  return whole * 1000 + fraction;
+  return int64_t{seconds} * 1000 + thousandths;
 }
 
 std::optional<FrameRange> RangeOfTimes(int64_t startMs, int64_t endMs, int sampleRate, int64_t totalSamples) {

@@ -1,7 +1,8 @@
 #include "audio/tags/AuTags.h"
 
 #include <algorithm>
-#include <cctype>
+#include <charconv>
+#include <string_view>
 #include <iterator>
 
 #include "audio/tags/TagText.h"
@@ -25,20 +26,17 @@ bool SmallInteger(const TagVariant& value, int32_t& result) {
 }  // namespace
 
 bool ParseInt32(const std::string& text, int32_t& value) {
-  size_t i = 0;
-  while (i < text.size() && text[i] == ' ') ++i;
-  bool negative = false;
-  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-  if (i == text.size()) return false;
-  int64_t number = 0;
-  for (; i < text.size(); ++i) {
-    if (!std::isdigit(static_cast<unsigned char>(text[i]))) return false;
-    number = number * 10 + (text[i] - '0');
-    if (number > 2147483648LL) return false;
+  std::string_view rest(text);
+  rest.remove_prefix(std::min(rest.find_first_not_of(' '), rest.size()));
+  if (rest.starts_with('+')) {
+    rest.remove_prefix(1);  // from_chars takes only '-'
+    if (rest.starts_with('-')) return false;
   }
-  if (negative) number = -number;
-  if (number > INT32_MAX || number < INT32_MIN) return false;
-  value = static_cast<int32_t>(number);
+  int32_t number = 0;
+  const char* end = rest.data() + rest.size();
+  const auto [stop, error] = std::from_chars(rest.data(), end, number);
+  if (rest.empty() || error != std::errc() || stop != end) return false;
+  value = number;
   return true;
 }
 

@@ -10,6 +10,7 @@
 
 #include "audio/tags/FdIo.h"
 #include "audio/tags/TagText.h"
+#include "platform/ByteOrder.h"
 
 namespace {
 
@@ -40,12 +41,6 @@ bool ReadHeader(int fd, Header& header) {
   return FdIo::Read(fd, bytes, sizeof bytes) == sizeof bytes && ParseHeader(bytes, header);
 }
 
-uint32_t BigEndian(const uint8_t* bytes, int count) {
-  uint32_t value = 0;
-  for (int i = 0; i < count; ++i) value = (value << 8) | bytes[i];
-  return value;
-}
-
 /// Text frames larger than this are not text anyone wrote by hand: they are skipped, not read.
 constexpr uint32_t kLargestTextFrame = 1 << 20;
 
@@ -66,10 +61,6 @@ std::string BytesUntil0(const uint8_t* data, size_t size) {
 
 void PutSyncsafe(uint8_t* out, uint32_t value) {
   for (int i = 3; i >= 0; --i, value >>= 7) out[i] = value & 0x7F;
-}
-
-void PutBigEndian(std::vector<uint8_t>& out, uint32_t value) {
-  for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<uint8_t>(value >> shift));
 }
 
 /// Moves everything in the file `by` bytes further in, from the end backwards.
@@ -129,7 +120,7 @@ bool TId3v2Tags::ReadFromFile(int fd) {
     uint8_t frame[10];
     if (::pread(fd, frame, static_cast<size_t>(headerSize), at) != headerSize) break;
     if (frame[0] < 'A' || frame[0] > 'Z') break;  // padding
-    uint32_t size = BigEndian(frame + idSize, header.version == 2 ? 3 : 4);
+    uint32_t size = ByteOrder::Be(frame + idSize, header.version == 2 ? 3 : 4);
     // ID3v2.4 frame sizes are syncsafe, unless a writer ignored that.
     if (header.version == 4 && (size & 0x80808080u) == 0)
       size = ((size >> 24) << 21) | (((size >> 16) & 0x7F) << 14) | (((size >> 8) & 0x7F) << 7) | (size & 0x7F);
@@ -190,7 +181,7 @@ bool TId3v2Tags::WriteToFile(int fd, bool unicode) {
     }
     if (text.empty()) continue;
     frames.insert(frames.end(), kFields[field].newId, kFields[field].newId + 4);
-    PutBigEndian(frames, static_cast<uint32_t>(text.size() + 1));
+    ByteOrder::AppendBe32(frames, static_cast<uint32_t>(text.size() + 1));
     frames.insert(frames.end(), {0, 0, encoding});
     frames.insert(frames.end(), text.begin(), text.end());
   }

@@ -4,16 +4,13 @@
 #include <cstdio>
 #include <cstring>
 #include <utility>
+#include "platform/ByteOrder.h"
 
 namespace {
 
-constexpr uint8_t kPcmGuid[16] = {0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x10, 0x00,
-                                  0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
-constexpr uint8_t kFloatGuid[16] = {0x03, 0x00, 0x00, 0x00, 0x00, 0x00, 0x10, 0x00,
-                                    0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
 
-uint16_t U16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-uint32_t U32(const uint8_t* p) { return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24); }
+using ByteOrder::Le16;
+using ByteOrder::Le32;
 
 bool PlausibleName(const uint8_t* p) {
   for (int i = 0; i < 4; ++i)
@@ -92,30 +89,35 @@ class Scanner {
 
 void ParseFormat(const std::vector<uint8_t>& f, bool appendScan, WavHeader& header) {
   if (f.size() < 16) return;
-  header.formatTag = U16(&f[0]);
+  header.formatTag = Le16(&f[0]);
   header.type = TypeOfTag(header.formatTag, appendScan);
-  header.channels = U16(&f[2]);
-  header.sampleRate = U32(&f[4]);
-  header.blockAlign = U16(&f[12]);
-  header.bitsPerSample = U16(&f[14]);
+  header.channels = Le16(&f[2]);
+  header.sampleRate = Le32(&f[4]);
+  header.blockAlign = Le16(&f[12]);
+  header.bitsPerSample = Le16(&f[14]);
   if (header.type == wtExtPCM) {
     const uint8_t* guid = f.size() >= 40 ? &f[f.size() - 16] : nullptr;
-    if (guid != nullptr && std::memcmp(guid, kFloatGuid, 16) == 0) header.type = wtExtIEEEFloat;
-    else if (guid == nullptr || std::memcmp(guid, kPcmGuid, 16) != 0) header.type = wtUnsupported;
+    if (guid != nullptr && std::memcmp(guid, kWavFloatGuid, 16) == 0) header.type = wtExtIEEEFloat;
+    else if (guid == nullptr || std::memcmp(guid, kWavPcmGuid, 16) != 0) header.type = wtUnsupported;
   }
   if (header.type == wtDVIADPCM || header.type == wtMSADPCM || header.type == wtACM) {
-    header.samplesPerBlock = f.size() >= 20 ? U16(&f[18]) : 0;
+    header.samplesPerBlock = f.size() >= 20 ? Le16(&f[18]) : 0;
   }
   if (header.type == wtMSADPCM) {
-    header.declaredCoefficients = f.size() >= 22 ? U16(&f[20]) : 0;
+    header.declaredCoefficients = f.size() >= 22 ? Le16(&f[20]) : 0;
     const size_t available = f.size() >= 22 ? (f.size() - 22) / 4 : 0;
     const size_t count = std::min<size_t>({header.declaredCoefficients, available, 32});
     for (size_t i = 0; i < count; ++i)
-      header.coefficients.push_back({static_cast<int16_t>(U16(&f[22 + 4 * i])), static_cast<int16_t>(U16(&f[24 + 4 * i]))});
+      header.coefficients.push_back({static_cast<int16_t>(Le16(&f[22 + 4 * i])), static_cast<int16_t>(Le16(&f[24 + 4 * i]))});
   }
 }
 
 }  // namespace
+
+const uint8_t kWavPcmGuid[16] = {0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x10, 0x00,
+                                 0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
+const uint8_t kWavFloatGuid[16] = {0x03, 0x00, 0x00, 0x00, 0x00, 0x00, 0x10, 0x00,
+                                   0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
 
 const char* WavTypeName(TWavType type) {
   static const char* const kNames[] = {"wtUnsupported", "wtPCM",       "wtDVIADPCM", "wtMSADPCM",
@@ -167,7 +169,7 @@ WavHeader ScanWavHeader(TAuStream& stream, int window, bool appendScan) {
     if (scan.Ended()) return {};
     uint8_t sizeBytes[4];
     if (!scan.Read(sizeBytes, 4)) return {};
-    const uint32_t size = U32(sizeBytes);
+    const uint32_t size = Le32(sizeBytes);
     // In the "fact" state a "data" chunk also ends the wait: some writers leave "fact" out.
     const bool dataNow = (state == Data || state == Fact) && SameChunkName(name, "data");
     if (dataNow) {
@@ -189,7 +191,7 @@ WavHeader ScanWavHeader(TAuStream& stream, int window, bool appendScan) {
       std::vector<uint8_t> payload(std::min<uint32_t>(size, static_cast<uint32_t>(window)));
       if (size > payload.size() || !scan.Read(payload.data(), size)) return {};
       header.hasFact = size >= 4;
-      header.factSamples = size >= 4 ? U32(payload.data()) : 0;
+      header.factSamples = size >= 4 ? Le32(payload.data()) : 0;
       state = Data;
     } else if (!scan.Skip(size)) {
       return {};

@@ -12,6 +12,12 @@ enum TWavType {
   wtUnsupported = 0, wtPCM, wtDVIADPCM, wtMSADPCM, wtACM, wtIEEEFloat, wtExtPCM, wtExtIEEEFloat
 };
 
+/// The GUIDs of integer PCM and IEEE float in an extensible format.
+extern const uint8_t kWavPcmGuid[16];
+extern const uint8_t kWavFloatGuid[16];
+/// How much of a file's start a header scan looks at.
+inline constexpr int kWavScanWindow = 65535;
+
 /// Names of TWavType values ("wtPCM"...).
 const char* WavTypeName(TWavType type);
 

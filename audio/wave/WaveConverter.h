@@ -13,9 +13,11 @@ class TWaveConverter : public TAuMemoryStream {
  public:
   static constexpr uint32_t kFormatSize = 129;
 
+
   TWaveConverter();
 
-  /// Reads the "fmt " chunk into SourceFormat and the "data" payload into this stream.
+  /// Reads the "fmt " chunk into SourceFormat and the "data" payload present
+  /// into this stream, finding them as the WAV reader does.
   void LoadFile(TAuStream& source);
   /// 0 on success, else the compression manager's error.
   int Convert();

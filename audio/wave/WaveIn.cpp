@@ -12,7 +12,6 @@
 namespace {
 
 constexpr int kBufferSize = 16384;
-constexpr int kScanWindow = 65535;
 
 }  // namespace
 
@@ -100,7 +99,7 @@ void TWaveIn::OpenFile() {
   BitsPerSample_ = Channels_ = SampleRate_ = 0;
   skipFrames_ = 0;
   Stream = std::make_unique<TAuFileStream>(FileName_, 32);
-  header_ = ScanWavHeader(*Stream, kScanWindow);
+  header_ = ScanWavHeader(*Stream, kWavScanWindow);
   WavType_ = header_.found ? header_.type : wtUnsupported;
   if (WavType_ == wtACM) {
     if (!OpenConverted()) {
@@ -128,7 +127,7 @@ bool TWaveIn::OpenConverted() {
   if (converter.SaveWav(*converted) != 0) return false;
   fileStream_ = std::move(Stream);
   Stream = std::move(converted);
-  header_ = ScanWavHeader(*Stream, kScanWindow);
+  header_ = ScanWavHeader(*Stream, kWavScanWindow);
   WavType_ = wtPCM;
   const bool accepted = AcceptHeader();
   WavType_ = wtACM;

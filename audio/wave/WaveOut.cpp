@@ -11,14 +11,13 @@
 
 #include "audio/classes/AuException.h"
 #include "audio/classes/FileStream.h"
+#include "platform/ByteOrder.h"
 
 namespace {
 
 constexpr int kBlockBytes = 16384;
 constexpr int64_t kMaxWavBytes = 0xFFFFFFFFll;  // the RIFF size counts all but 8 bytes
 constexpr int kAppendWindow = 4096;
-constexpr uint8_t kPcmGuid[16] = {0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x10, 0x00,
-                                  0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
 
 /// Lays out a header of at most 68 bytes, little-endian.
 class HeaderBuilder {
@@ -70,9 +69,7 @@ void TWaveOut::SetBlockSize(uint16_t value) {
   BlockSize_ = value;
 }
 
-int TWaveOut::SamplesPerBlock(int channels) const {
-  return static_cast<uint16_t>((2 / channels) * (BlockSize_ - 4 * channels) + 1);
-}
+int TWaveOut::SamplesPerBlock(int channels) const { return Adpcm::ImaFramesPerBlock(BlockSize_, channels); }
 
 void TWaveOut::WriteHeader(const uint8_t* bytes, int size) {
   if (Stream->Write(bytes, size) != size) throw WriteError();
@@ -160,7 +157,7 @@ void TWaveOut::Prepare() {
       HeaderBuilder h;
       h.Text("RIFF").U32(DataSize + 60).Text("WAVE").Text("fmt ").U32(40).U16(0xFFFE).U16(channels).U32(rate);
       h.U32(rate * align).U16(align).U16(bits).U16(22).U16(bits).U32(ChannelMask(channels));
-      h.Bytes(kPcmGuid, 16);
+      h.Bytes(kWavPcmGuid, 16);
       h.Text("data").U32(DataSize);
       headerBytes_ = 68;
       WriteHeader(h.data(), h.size());
@@ -206,7 +203,8 @@ bool TWaveOut::DoOutput(bool Abort) {
 }
 
 void TWaveOut::Write32At(int64_t offset, uint32_t value) {
-  const uint8_t bytes[4] = {uint8_t(value), uint8_t(value >> 8), uint8_t(value >> 16), uint8_t(value >> 24)};
+  uint8_t bytes[4];
+  ByteOrder::PutLe32(bytes, value);
   Stream->Seek(offset, TAuStream::FromBeginning);
   if (Stream->Write(bytes, 4) != 4) throw WriteError();
 }
