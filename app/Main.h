@@ -91,6 +91,10 @@ class TfrmMain : public QWidget {
   void StartDevice(bool whole, int from, int to);
   /// Turns the preview off after the device failed: the file stays, preview is unavailable.
   void PreviewFailed();
+  /// What to tell when the device cannot play fileName.
+  static QString PlaybackMessage(const std::exception& error, const std::string& fileName);
+  /// The audio output went away during a preview.
+  void MediaPlayer1DeviceLost();
   void ShowSelectionLength();
 
   QLabel* imgTitle = nullptr;

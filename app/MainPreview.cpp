@@ -26,8 +26,6 @@ namespace {
 
 constexpr int kMsPerPosition = 500;
 
-bool Contains(const char* text, const char* part) { return std::string(text).find(part) != std::string::npos; }
-
 std::string Text(const QLineEdit* box) { return box->text().toStdString(); }
 
 void SetText(QLineEdit* box, const std::string& text) { box->setText(QString::fromStdString(text)); }
@@ -43,6 +41,7 @@ void TfrmMain::ConnectPreview() {
   MediaPlayer1 = new TMediaPlayer(this);
   MediaPlayer1->setObjectName("MediaPlayer1");
   MP3In1 = std::make_unique<Sealed<TMP3In>>();
+  MediaPlayer1->OnDeviceLost = [this] { MediaPlayer1DeviceLost(); };
 
   connect(bOpen, &QPushButton::clicked, this, [this] { bOpenClick(); });
   connect(aPlay, &QAction::triggered, this, [this] { aPlayExecute(); });
@@ -98,17 +97,20 @@ int32_t TfrmMain::FileLengthMs(const std::string& fileName) {
 }
 
 void TfrmMain::SelectWhole(int max) {
-  tbAudio->SetMax(max);
+  // The start thumb first: lowering Max under it would push it below 0.
   tbAudio->SetPositionL(0);
+  tbAudio->SetMax(max);
   tbAudio->SetPositionU(tbAudio->Max());
   SetText(eEnd, PositionToTimeText(tbAudio->PositionU()));
   ShowSelectionLength();
 }
 
 void TfrmMain::OpenFailed(const std::exception& error, const std::string& fileName) {
-  if (Contains(error.what(), "MCI")) {
+  const auto* device = dynamic_cast<const EMCIDeviceError*>(&error);
+  if (device && (device->reason() == EMCIDeviceError::Reason::CannotPlay ||
+                 device->reason() == EMCIDeviceError::Reason::NoOutputDevice)) {
     // The device cannot play it; the decoder may still read it for cutting.
-    Dialogs::Current().Information(this, Texts::kPlaybackUnavailable);
+    Dialogs::Current().Information(this, PlaybackMessage(*device, fileName));
     PlaybackUnavailable = true;
     try {
       MP3In1->SetFileName(fileName);
@@ -159,10 +161,23 @@ void TfrmMain::StartDevice(bool whole, int from, int to) {
     MediaPlayer1->Play();
   } catch (const std::exception& error) {
     PreviewFailed();
-    // The file may have gone or changed since it was opened.
-    Dialogs::Current().Information(this, Contains(error.what(), "MCI") ? QString(Texts::kPlaybackUnavailable)
-                                                                       : QString::fromStdString(error.what()));
+    Dialogs::Current().Information(this, PlaybackMessage(error, Text(eOpenFile)));
   }
+}
+
+QString TfrmMain::PlaybackMessage(const std::exception& error, const std::string& fileName) {
+  const auto* device = dynamic_cast<const EMCIDeviceError*>(&error);
+  if (device && device->reason() == EMCIDeviceError::Reason::NoOutputDevice) return Texts::kNoAudioOutput;
+  if (device && device->reason() == EMCIDeviceError::Reason::CannotPlay) return Texts::kPlaybackUnavailable;
+  // The file may have gone or changed since it was opened.
+  std::string message = error.what();
+  if (message.find(fileName) == std::string::npos) message += ": " + fileName;
+  return QString::fromStdString(message);
+}
+
+void TfrmMain::MediaPlayer1DeviceLost() {
+  PreviewFailed();
+  Dialogs::Current().Information(this, Texts::kNoAudioOutput);
 }
 
 void TfrmMain::PreviewFailed() {
@@ -212,9 +227,10 @@ void TfrmMain::aMarkEndExecute() {
 // --- Enabling rules --------------------------------------------------------
 
 void TfrmMain::UpdateActions() {
-  aPlayUpdate();
-  aPauseUpdate();
+  // Stop first: a button losing the focus as it is disabled hands it to Stop.
   aStopUpdate();
+  aPauseUpdate();
+  aPlayUpdate();
 }
 
 void TfrmMain::aPlayUpdate() {
@@ -260,9 +276,9 @@ void TfrmMain::tbAudioMouseUp(Qt::MouseButton button) {
     MediaPlayer1->SetEndPos(int64_t{tbAudio->PositionU()} * kMsPerPosition);
     tbAudio->SetLinePosition(tbAudio->PositionL());
     MediaPlayer1->Play();
-  } catch (const std::exception&) {
+  } catch (const std::exception& error) {
     PreviewFailed();
-    Dialogs::Current().Information(this, Texts::kPlaybackUnavailable);
+    Dialogs::Current().Information(this, PlaybackMessage(error, Text(eOpenFile)));
   }
 }
 

@@ -25,6 +25,8 @@ inline constexpr char kEndAfterTotal[] = "Please make sure the end time should b
 inline constexpr char kPlaybackUnavailable[] =
     "Failed to play the file. You can try cutting the MP3 file, but playback is unavailable. The file may be faulty "
     "and cutting might also fail.";
+inline constexpr char kNoAudioOutput[] =
+    "No audio output device is available, so the file cannot be previewed. Cutting still works.";
 /// Follows the failure's own message and three blanks.
 inline constexpr char kOpenFileError[] = "Open file error. Please check whether the file is protected.";
 

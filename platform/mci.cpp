@@ -43,7 +43,7 @@ TMediaPlayer::TMediaPlayer(Output output, QObject* parent) : QObject(parent), ou
 TMediaPlayer::~TMediaPlayer() { Close(); }
 
 void TMediaPlayer::RequireOpen() const {
-  if (!input_) throw EMCIDeviceError("No MCI device open");
+  if (!input_) throw EMCIDeviceError(EMCIDeviceError::Reason::NotOpen, "No MCI device open");
 }
 
 void TMediaPlayer::Open() {
@@ -53,26 +53,28 @@ void TMediaPlayer::Open() {
     case AudioFormat::Wav: input = std::make_unique<Sealed<TWaveIn>>(); break;
     case AudioFormat::Mp3:
     case AudioFormat::Wma: input = std::make_unique<Sealed<TWMIn>>(); break;
-    default: throw EMCIDeviceError("MCI cannot play this kind of file");
+    default: throw EMCIDeviceError(EMCIDeviceError::Reason::CannotPlay, "MCI cannot play this kind of file");
   }
   input->SetFileName(FileName_);
   bool playable = false;
   try {
     playable = input->Valid() && input->TotalSamples() > 0 && input->SampleRate() > 0 && input->BitsPerSample() >= 8;
   } catch (const std::exception& e) {
-    throw EMCIDeviceError(e.what());  // the file itself cannot be read
+    throw EMCIDeviceError(EMCIDeviceError::Reason::Unreadable, e.what());
   }
-  if (!playable) throw EMCIDeviceError("MCI cannot play this file");
+  if (!playable) throw EMCIDeviceError(EMCIDeviceError::Reason::CannotPlay, "MCI cannot play this file");
   rate_ = input->SampleRate();
   channels_ = input->Channels();
   if (output_ == Output::Speakers) {
     const QAudioDevice device = QMediaDevices::defaultAudioOutput();
-    if (device.isNull()) throw EMCIDeviceError("MCI found no audio output device");
+    if (device.isNull())
+      throw EMCIDeviceError(EMCIDeviceError::Reason::NoOutputDevice, "MCI found no audio output device");
     QAudioFormat format;
     format.setSampleRate(rate_);
     format.setChannelCount(channels_);
     format.setSampleFormat(QAudioFormat::Int16);
-    if (!device.isFormatSupported(format)) throw EMCIDeviceError("MCI cannot play this audio format");
+    if (!device.isFormatSupported(format))
+      throw EMCIDeviceError(EMCIDeviceError::Reason::CannotPlay, "MCI cannot play this audio format");
     sink_ = new QAudioSink(device, format, this);
     feeder_ = new QTimer(this);
     feeder_->setInterval(kFeedInterval);
@@ -229,6 +231,12 @@ void TMediaPlayer::Decode(int64_t startFrame, int64_t endFrame) {
 
 void TMediaPlayer::FeedSink() {
   if (!sink_ || !sinkDevice_) return;
+  if (sink_->error() == QAudio::FatalError || sink_->error() == QAudio::OpenError) {
+    // The sound server went away: nothing more will be heard.
+    StopWorker();
+    if (OnDeviceLost) OnDeviceLost();
+    return;
+  }
   std::vector<char> chunk;
   bool finished = false;
   {

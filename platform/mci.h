@@ -5,6 +5,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <stdexcept>
@@ -16,11 +17,21 @@ class QIODevice;
 class QTimer;
 class TAuFileIn;
 
-/// A failure of the playback device. Failures that mean "this file cannot be
-/// played" carry "MCI" in their message.
+/// A failure of the playback device; Reason tells callers what kind it is,
+/// the message tells people.
 class EMCIDeviceError : public std::runtime_error {
  public:
-  using std::runtime_error::runtime_error;
+  enum class Reason {
+    NotOpen,         // a call that needs an open device
+    CannotPlay,      // the device cannot play this file (its message carries "MCI")
+    NoOutputDevice,  // there is nothing to play through
+    Unreadable,      // the file itself cannot be read (the reader's message)
+  };
+  EMCIDeviceError(Reason reason, const std::string& message) : std::runtime_error(message), reason_(reason) {}
+  Reason reason() const { return reason_; }
+
+ private:
+  Reason reason_;
 };
 
 enum TMPModes { mpNotReady, mpStopped, mpPlaying, mpRecording, mpSeeking, mpPaused, mpOpen };
@@ -60,6 +71,10 @@ class TMediaPlayer : public QObject {
   /// Continues a paused device, or plays.
   void Resume();
   void Stop();
+
+  /// Called on the window thread when the audio output goes away during
+  /// playback (the sound server ended); playback has stopped by then.
+  std::function<void()> OnDeviceLost;
 
   /// Frames handed to the output since the last Play (for tests).
   int64_t FramesPlayed() const { return framesPlayed_; }

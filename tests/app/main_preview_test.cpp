@@ -164,8 +164,8 @@ TEST_F(Preview, AFileGoneSinceOpeningIsToldOfOnPlay) {
   std::remove(file.c_str());
   Click("bPlay");
   ASSERT_EQ(dialogs.messages.size(), 1);
-  EXPECT_NE(dialogs.messages[0], Texts::kPlaybackUnavailable);  // the reason itself
-  EXPECT_FALSE(dialogs.messages[0].isEmpty());
+  EXPECT_NE(dialogs.messages[0], Texts::kPlaybackUnavailable);  // the reason itself, naming the file
+  EXPECT_TRUE(dialogs.messages[0].contains(QString::fromStdString(file))) << dialogs.messages[0].toStdString();
   EXPECT_FALSE(timer->isActive());
   EXPECT_EQ(player->Mode(), mpNotReady);
   EXPECT_FALSE(Enabled("aPlay"));
@@ -186,6 +186,51 @@ TEST_F(Preview, AFileTheDeviceCannotPlayIsKeptWithoutPreview) {
 
   Open(Tone("good.wav", 2.0));  // the next file can be previewed again
   EXPECT_TRUE(Enabled("aPlay"));
+}
+
+TEST_F(Preview, EveryOpenedFileStartsFromAWholeSelection) {
+  Open(Tone("ten.wav", 10.0));
+  Type(eStart, "00:00:02.0");
+  ASSERT_EQ(bar->PositionL(), 4);
+  const std::string empty = dir.File("empty.wav");
+  WritePcmWav(empty, kRate, 1, 0);
+  Open(empty);
+  EXPECT_EQ(bar->PositionL(), 0);
+  EXPECT_EQ(eStart->text(), "00:00:00.0");
+  Open(Tone("five.wav", 5.0));
+  EXPECT_EQ(bar->PositionL(), 0);
+  EXPECT_EQ(bar->PositionU(), 10);
+  EXPECT_EQ(lFileTime->text(), "00:00:05.0");
+}
+
+TEST_F(Preview, LosingTheAudioOutputEndsThePreviewAndSaysSo) {
+  Open(Tone("four.wav", 4.0));
+  Click("bPlay");
+  ASSERT_TRUE(timer->isActive());
+  ASSERT_TRUE(player->OnDeviceLost);
+  player->Stop();
+  player->OnDeviceLost();  // what the device tells when the sound server ends
+  EXPECT_EQ(dialogs.messages, QStringList{Texts::kNoAudioOutput});
+  EXPECT_FALSE(timer->isActive());
+  EXPECT_EQ(bar->LinePosition(), 0);
+  EXPECT_FALSE(Enabled("aPlay"));
+}
+
+TEST_F(Preview, ThePlayButtonHandsItsFocusToStop) {
+  // A key pressed after clicking Play must not land in a time box.
+  Open(Tone("four.wav", 4.0));
+  GoIdle();
+  auto* play = Child<QPushButton>("bPlay");
+  play->setFocus();
+  QTest::keyClick(play, Qt::Key_Space);
+  GoIdle();
+  ASSERT_TRUE(timer->isActive());
+  EXPECT_EQ(QApplication::focusWidget(), Child<QPushButton>("bStop"));
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);  // Stop works at once
+  GoIdle();
+  EXPECT_FALSE(timer->isActive());
+  EXPECT_EQ(eStart->text(), "00:00:00.0");
+  EXPECT_TRUE(dialogs.messages.isEmpty());
 }
 
 TEST_F(Preview, TypingAFullStartTimeMovesTheThumbAtTheLastCharacter) {
@@ -375,7 +420,7 @@ class PreviewWithoutSound : public Preview {
 
 TEST_F(PreviewWithoutSound, OpenFallsBackToTheDecodersLength) {
   Open(Tone("short.wav", 0.9));
-  EXPECT_EQ(dialogs.messages, QStringList{Texts::kPlaybackUnavailable});
+  EXPECT_EQ(dialogs.messages, QStringList{Texts::kNoAudioOutput});
   EXPECT_EQ(bar->Max(), 2);  // whole seconds from the decoder: 1 s
   EXPECT_EQ(eEnd->text(), "00:00:01.0");
   EXPECT_FALSE(Enabled("aPlay"));
@@ -386,7 +431,7 @@ TEST_F(PreviewWithoutSound, PlayTellsOnceAndTurnsPreviewOff) {
   Open(Tone("ten.wav", 10.7));  // the shell knows its length: the device is not asked
   EXPECT_TRUE(dialogs.messages.isEmpty());
   Click("bPlay");
-  EXPECT_EQ(dialogs.messages, QStringList{Texts::kPlaybackUnavailable});
+  EXPECT_EQ(dialogs.messages, QStringList{Texts::kNoAudioOutput});
   EXPECT_FALSE(timer->isActive());
   EXPECT_FALSE(Enabled("aPlay"));
   EXPECT_FALSE(Enabled("aPause"));

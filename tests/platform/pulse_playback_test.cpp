@@ -9,11 +9,13 @@
 #include <fstream>
 #include <iostream>
 #include <iterator>
+#include <memory>
 #include <vector>
 
 #include "platform/mci.h"
 #include "tests/platform/PulseServer.h"
 #include "tests/support/EventLoop.h"
+#include "tests/support/OwnProcess.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TestAudio.h"
 
@@ -73,11 +75,38 @@ void Wait(int ms) {
   SpinUntil([&] { return clock.elapsed() >= ms; }, ms + 1000);
 }
 
+enum class ServerSetup { RanElsewhere, Skip, Ready };
+
+/// Runs the test in a process of its own, whose sound system connects to a
+/// server of the test's own (it connects once per process). Outside that
+/// process it reports how the test went there.
+ServerSetup OwnServer(std::unique_ptr<PulseServer>& server, std::string& why) {
+  if (qEnvironmentVariableIsEmpty("CLIPWRIGHT_OWN_PROCESS")) {
+    const OwnProcess where = RunInOwnProcess();
+    why = "no sound server of our own (see above)";
+    if (where == OwnProcess::Skipped) return ServerSetup::Skip;
+    EXPECT_EQ(where, OwnProcess::Passed);
+    return ServerSetup::RanElsewhere;
+  }
+  server = std::make_unique<PulseServer>();
+  why = "no sound server of our own: " + server->Failure();
+  if (!server->Started()) return ServerSetup::Skip;
+  // Before the audio system is first used in this process.
+  qputenv("PULSE_SERVER", server->Address().c_str());
+  return ServerSetup::Ready;
+}
+
+#define OWN_SOUND_SERVER(server)                             \
+  std::unique_ptr<PulseServer> server;                       \
+  if (std::string why; true) {                               \
+    const ServerSetup setup = OwnServer(server, why);              \
+    if (setup == ServerSetup::RanElsewhere) return;                \
+    if (setup == ServerSetup::Skip) GTEST_SKIP() << why;           \
+  }
+
 TEST(PulsePlayback, ToneComesOutWholeAndAsLongAsItWasPlayed) {
-  PulseServer server;
-  if (!server.Started()) GTEST_SKIP() << "no sound server of our own: " << server.Failure();
-  // Before the audio system is first used in this process: it connects once.
-  qputenv("PULSE_SERVER", server.Address().c_str());
+  OWN_SOUND_SERVER(own);
+  PulseServer& server = *own;
 
   TempDir dir;
   const std::string tone = dir.File("tone.wav");
@@ -121,6 +150,24 @@ TEST(PulsePlayback, ToneComesOutWholeAndAsLongAsItWasPlayed) {
   // A 440 Hz tone dips below the threshold for well under a millisecond per
   // half-wave; anything longer is a dropout.
   EXPECT_LT(heard.longestGapMs, 2.0);
+}
+
+TEST(PulsePlayback, TheServerGoingAwayStopsThePreviewAndSaysSo) {
+  OWN_SOUND_SERVER(server);
+  TempDir dir;
+  const std::string tone = dir.File("long.wav");
+  WritePcmWav(tone, kRate, 2, 20 * kRate);
+  TMediaPlayer player(TMediaPlayer::Output::Speakers);
+  bool lost = false;
+  player.OnDeviceLost = [&] { lost = true; };
+  player.SetFileName(tone);
+  player.Open();
+  player.Play();
+  Wait(500);
+  ASSERT_EQ(player.Mode(), mpPlaying);
+  server.reset();  // the sound server ends
+  EXPECT_TRUE(SpinUntil([&] { return lost; }, 10000));
+  EXPECT_NE(player.Mode(), mpPlaying);
 }
 
 }  // namespace
