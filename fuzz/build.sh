@@ -11,13 +11,13 @@ out=build-fuzz
 flags=(-std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined -I.)
 mkdir -p "$out/tags-corpus" "$out/wav-corpus"
 
-clang++ "${flags[@]}" fuzz/tags_fuzzer.cpp audio/tags/*.cpp -o "$out/tags_fuzzer"
+clang++ "${flags[@]}" fuzz/tags_fuzzer.cpp audio/tags/*.cpp platform/Utf.cpp -o "$out/tags_fuzzer"
 clang++ "${flags[@]}" $(pkg-config --cflags Qt6Core) -fPIC fuzz/wav_fuzzer.cpp \
-  audio/wave/*.cpp audio/classes/*.cpp audio/tags/*.cpp platform/msacm.cpp \
+  audio/wave/*.cpp audio/classes/*.cpp audio/tags/*.cpp platform/msacm.cpp platform/Utf.cpp \
   $(pkg-config --libs Qt6Core libavcodec libavutil) -o "$out/wav_fuzzer"
 
 clang++ "${flags[@]}" $(pkg-config --cflags Qt6Core) -fPIC fuzz/media_fuzzer.cpp \
-  audio/winmedia/*.cpp audio/classes/*.cpp audio/tags/*.cpp platform/wmvcore.cpp platform/mp3_info.cpp \
+  audio/winmedia/*.cpp audio/classes/*.cpp audio/tags/*.cpp platform/wmvcore.cpp platform/mp3_info.cpp platform/Utf.cpp \
   $(pkg-config --libs Qt6Core libavformat libavcodec libavutil libswresample) -o "$out/media_fuzzer"
 mkdir -p "$out/media-corpus"
 # Seeds: a small ID3v2.3 tag, an ID3v1 record, and WAV headers of several kinds.
