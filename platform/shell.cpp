@@ -45,7 +45,8 @@ std::vector<std::string> DetailsOf(const std::string& fileName) {
 
   std::vector<std::string> columns(kDetailColumns);
   columns[0] = path.filename().string();
-  if (const auto seconds = MediaLengthSeconds(fileName)) {
+  // Only a plain file is probed: reading a named pipe would wait for a writer.
+  if (const auto seconds = fs::is_regular_file(path, error) ? MediaLengthSeconds(fileName) : std::nullopt) {
     char text[32];
     std::snprintf(text, sizeof text, "%02lld:%02lld:%02lld", static_cast<long long>(*seconds / 3600),
                   static_cast<long long>(*seconds / 60 % 60), static_cast<long long>(*seconds % 60));

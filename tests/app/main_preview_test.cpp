@@ -2,6 +2,8 @@
 // through the real widgets, with a silent player and scripted dialogs.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <QAction>
 #include <QApplication>
 #include <QLabel>
@@ -169,6 +171,16 @@ TEST_F(Preview, AFileGoneSinceOpeningIsToldOfOnPlay) {
   EXPECT_FALSE(timer->isActive());
   EXPECT_EQ(player->Mode(), mpNotReady);
   EXPECT_FALSE(Enabled("aPlay"));
+}
+
+TEST_F(Preview, ANamedPipeIsRefusedWithoutWaitingForAWriter) {
+  const std::string pipe = dir.File("pipe.wav");
+  ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+  Open(pipe);  // would block the window forever if it were read
+  ASSERT_EQ(dialogs.messages.size(), 1);
+  EXPECT_TRUE(dialogs.messages[0].contains("is a named pipe")) << dialogs.messages[0].toStdString();
+  EXPECT_TRUE(dialogs.messages[0].endsWith(Texts::kOpenFileError));
+  EXPECT_TRUE(eOpenFile->text().isEmpty());
 }
 
 TEST_F(Preview, AFileTheDeviceCannotPlayIsKeptWithoutPreview) {
