@@ -126,9 +126,15 @@ void TEventHandler::Execute() {
     }
     mainEvent_.WaitFor(std::chrono::milliseconds(100));
   }
+  // A detached thread must not touch anything after freeing itself: the
+  // process may be ending.
+  if (selfDelete_) {
+    threadEnded_ = true;
+    delete this;
+    return;
+  }
   threadEnded_ = true;
   MainThread::Wake();
-  if (selfDelete_) delete this;
 }
 
 bool TEventHandler::IsCancelled(const EventRecord& record) {
