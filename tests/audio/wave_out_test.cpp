@@ -216,6 +216,13 @@ TEST_F(WaveWriting, ImaAdpcmHeaderAndRoundTrip) {
   Sealed<StereoFrames> stereo(1000);
   EXPECT_EQ(Write(stereo), "");
   EXPECT_EQ(U16At(ReadFile(file), 38), 505);
+  // So do blocks of 516: the four bytes left over hold no whole group of eight.
+  output.SetBlockSize(516);
+  EXPECT_EQ(Write(stereo), "");
+  EXPECT_EQ(U16At(ReadFile(file), 38), 505);
+  Sealed<TWaveIn> back;
+  back.SetFileName(file);
+  EXPECT_EQ(back.TotalSamples(), 1000);
 }
 
 TEST_F(WaveWriting, SettersIgnoreWhatTheyCannotDo) {
