@@ -3,17 +3,14 @@
 #include <cstdint>
 #include <string>
 
+#include "audio/lame/Mp3Settings.h"
+
 /// Helpers the windows share: time text, bit rates, the per-user data folder,
 /// a file's play length and the MPEG layer of a file.
 ///
 /// Time text is hh:mm:ss.t; times are signed 32-bit milliseconds; trackbar
 /// positions count half-seconds.
 
-/// The MP3 encoder's bit rates, in this order.
-enum TMP3BitRate {
-  mbrAuto, mbr32, mbr40, mbr48, mbr56, mbr64, mbr80, mbr96,
-  mbr112, mbr128, mbr144, mbr160, mbr192, mbr224, mbr256, mbr320
-};
 
 /// "0" before values below 10: 7 gives "07", 12 gives "12".
 std::string TwoDigits(int32_t value);

@@ -11,9 +11,12 @@
 
 #include "app/Global.h"
 #include "app/jobs/AudioFormat.h"
+#include "app/jobs/SixteenBitInput.h"
+#include "app/jobs/TagCopy.h"
 #include "app/jobs/TargetFile.h"
 #include "app/jobs/TimeRange.h"
 #include "audio/ACS_Classes.h"
+#include "audio/ACS_LAME.h"
 #include "audio/ACS_Tags.h"
 #include "audio/ACS_Wave.h"
 #include "audio/ACS_WinMedia.h"
@@ -31,6 +34,8 @@ constexpr char kUsageText[] =
     "  clipwright-cli info FILE\n"
     "  clipwright-cli cut SOURCE TARGET --start TIME --end TIME [--force] [--quiet]\n"
     "  clipwright-cli decode SOURCE TARGET.wav [--force] [--quiet]\n"
+    "  clipwright-cli encode SOURCE TARGET.mp3 [--bitrate KBPS] [--vbr QUALITY] [--mode stereo|joint|mono]\n"
+    "                        [--force] [--quiet]\n"
     "TIME is hh:mm:ss.t or seconds (12.345).\n";
 
 int Fail(int code, const std::string& message) {
@@ -43,6 +48,7 @@ int Fail(int code, const std::string& message) {
 struct Arguments {
   std::vector<std::string> files;
   std::optional<std::string> start, end;
+  std::optional<std::string> bitrate, vbr, mode;
   bool force = false;
   bool quiet = false;
   std::string error;
@@ -56,12 +62,17 @@ Arguments Parse(int argc, char** argv) {
       args.force = true;
     } else if (word == "--quiet") {
       args.quiet = true;
-    } else if (word == "--start" || word == "--end") {
+    } else if (word == "--start" || word == "--end" || word == "--bitrate" || word == "--vbr" || word == "--mode") {
       if (i + 1 >= argc) {
-        args.error = word + " needs a time";
+        args.error = word + " needs a value";
         return args;
       }
-      (word == "--start" ? args.start : args.end) = argv[++i];
+      std::optional<std::string>& value = word == "--start"     ? args.start
+                                          : word == "--end"     ? args.end
+                                          : word == "--bitrate" ? args.bitrate
+                                          : word == "--vbr"     ? args.vbr
+                                                                : args.mode;
+      value = argv[++i];
     } else if (word.rfind("--", 0) == 0) {
       args.error = "unknown option " + word;
       return args;
@@ -125,25 +136,36 @@ int CheckTarget(const std::string& source, const std::string& target, bool force
   return kDone;
 }
 
-/// Runs the writer into a file beside the target and puts it in place only
-/// when the run succeeded, so a failed run never destroys an existing target.
-int WriteWav(TAuFileIn& input, const std::string& target, bool quiet) {
+/// Runs `output` on `input` into a file beside the target and puts it in
+/// place only when the run succeeded, so a failed run never destroys an
+/// existing target.
+int RunInto(TAuFileOut& output, TAuInput& input, const std::string& source, const std::string& target, bool quiet) {
   try {
     TargetFile file(target);
-    Sealed<TWaveOut> output;
-    output.SetWavType(wtPCM);
-    output.SetBlockSize(512);
-    output.SetCreateNonMsHeaders(false);
-    output.SetFileMode(foRewrite);
     output.SetFileName(file.TemporaryName());
     output.SetInput(&input);
-    const std::string failure = RunToEnd(output, !quiet && isatty(STDERR_FILENO));
-    if (!failure.empty()) return Fail(kRunFailed, failure);
+    std::string failure = RunToEnd(output, !quiet && isatty(STDERR_FILENO));
+    output.SetInput(nullptr);
+    if (!failure.empty()) {
+      // A writer's message says what failed; name the file it wrote.
+      if (failure.find(source) == std::string::npos) failure += ": " + target;
+      return Fail(kRunFailed, failure);
+    }
     file.Commit();
   } catch (const std::exception& e) {
     return Fail(kRunFailed, e.what());
   }
   return kDone;
+}
+
+int WriteWav(TAuFileIn& input, const std::string& target, bool quiet) {
+  const std::string source = input.FileName();
+  Sealed<TWaveOut> output;
+  output.SetWavType(wtPCM);
+  output.SetBlockSize(512);
+  output.SetCreateNonMsHeaders(false);
+  output.SetFileMode(foRewrite);
+  return RunInto(output, input, source, target, quiet);
 }
 
 int Info(const Arguments& args) {
@@ -210,6 +232,63 @@ int Decode(const Arguments& args) {
   return WriteWav(*source.input, args.files[1], args.quiet);
 }
 
+/// The encoder settings of the command line; false with a message when one is wrong.
+bool Mp3Settings(const Arguments& args, int channels, TMP3Out& output, std::string& error) {
+  output.SetBitRate(mbr128);
+  output.SetMode(channels == 1 ? mmMono : mmStereo);
+  if (args.bitrate) {
+    int32_t kbps = 0;
+    const TMP3BitRate rate = ParseInt32(*args.bitrate, kbps) ? BitRateToMP3BitRate(kbps * 1000) : mbrAuto;
+    if (rate == mbrAuto || BitRateKbps(rate) != kbps) {
+      error = "not an MP3 bit rate (32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160, 192, 224, 256, 320): " + *args.bitrate;
+      return false;
+    }
+    output.SetBitRate(rate);
+  }
+  if (args.vbr) {
+    int32_t quality = -1;
+    if (!ParseInt32(*args.vbr, quality) || quality < 0 || quality > 9) {
+      error = "the VBR quality is 0 (best) to 9: " + *args.vbr;
+      return false;
+    }
+    output.SetEnableVBR(true);
+    output.SetVBRQuality(static_cast<TMP3Quality>(quality));
+  }
+  if (args.mode) {
+    if (*args.mode == "stereo") output.SetMode(mmStereo);
+    else if (*args.mode == "joint") output.SetMode(mmJointStereo);
+    else if (*args.mode == "mono") output.SetMode(mmMono);
+    else {
+      error = "the mode is stereo, joint or mono: " + *args.mode;
+      return false;
+    }
+  }
+  return true;
+}
+
+int Encode(const Arguments& args) {
+  if (args.files.size() != 2 || args.start || args.end) return Fail(kUsage, "encode takes a source and a target");
+  if (FormatOfFile(args.files[1]) != AudioFormat::Mp3) return Fail(kUsage, "the target of encode is a .mp3 file");
+  Source source;
+  OpenSource(args.files[0], source);
+  if (source.refusal != kDone) return Fail(source.refusal, source.message);
+  if (const int refused = CheckTarget(args.files[0], args.files[1], args.force)) return refused;
+  TAuFileIn& in = *source.input;
+  if (in.Channels() > 2) return Fail(kBadSource, "MP3 files hold one or two channels, the source has " +
+                                                     std::to_string(in.Channels()) + ": " + args.files[0]);
+  // The encoder takes 16-bit samples: anything else is converted here.
+  Sealed<TSixteenBitInput> sixteen(in);
+  TAuInput& input = in.BitsPerSample() == 16 ? static_cast<TAuInput&>(in) : sixteen;
+  Sealed<TMP3Out> output;
+  std::string error;
+  if (!Mp3Settings(args, in.Channels(), output, error)) return Fail(kUsage, error);
+  if (TWMIn* media = source.Media()) {
+    CopyId3v2Fields(media->Id3v2Tags(), output.Id3v2Tags());
+    FillId3v1Fields(media->Id3v2Tags(), output.Id3v1Tags());
+  }
+  return RunInto(output, input, args.files[0], args.files[1], args.quiet);
+}
+
 }  // namespace
 
 int RunCli(int argc, char** argv) {
@@ -220,5 +299,6 @@ int RunCli(int argc, char** argv) {
   if (command == "info") return Info(args);
   if (command == "cut") return Cut(args);
   if (command == "decode") return Decode(args);
+  if (command == "encode") return Encode(args);
   return Fail(kUsage, "unknown command " + command);
 }

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <array>
@@ -23,6 +24,7 @@ namespace fs = std::filesystem;
 constexpr int kSlots = 32;
 std::array<std::atomic<const char*>, kSlots> pending{};
 std::once_flag handlersInstalled;
+mode_t newFileMode = 0644;  // what a new file gets: 0666 less the umask
 
 void RemovePendingAndDie(int signal) {
   for (auto& slot : pending)
@@ -32,6 +34,9 @@ void RemovePendingAndDie(int signal) {
 }
 
 void InstallHandlers() {
+  const mode_t mask = ::umask(0);
+  ::umask(mask);
+  newFileMode = 0666 & ~mask;
   struct sigaction action {};
   action.sa_handler = RemovePendingAndDie;
   sigemptyset(&action.sa_mask);
@@ -76,6 +81,9 @@ TargetFile::TargetFile(const std::string& target) : target_(target) {
   std::string name = folder + "/.clipwright-XXXXXX";
   const int fd = ::mkostemp(name.data(), O_CLOEXEC);
   if (fd < 0) throw std::runtime_error("cannot create a file in " + folder + ": " + Cause(errno));
+  // The result gets the permissions of the file it replaces, else those of a new file.
+  struct stat old {};
+  ::fchmod(fd, ::stat(target.c_str(), &old) == 0 ? (old.st_mode & 07777) : newFileMode);
   ::close(fd);
   temporary_ = std::move(name);
   slot_ = Register(temporary_.c_str());

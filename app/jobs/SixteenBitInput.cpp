@@ -1,0 +1,37 @@
+#include "app/jobs/SixteenBitInput.h"
+
+#include <cstring>
+
+void TSixteenBitInput::InitInternal() {
+  source_.Init();
+  Busy_ = true;
+  Position_ = 0;
+  sourceBytes_ = source_.BitsPerSample() / 8;
+  FrameSize_ = static_cast<uint16_t>(source_.Channels() * 2);
+  const int64_t size = source_.Size();
+  Size_ = size < 0 || sourceBytes_ <= 0 ? size : size / sourceBytes_ * 2;
+}
+
+void TSixteenBitInput::FlushInternal() {
+  source_.Flush();
+  Busy_ = false;
+}
+
+void TSixteenBitInput::GetDataInternal(void*& Buffer, uint32_t& Bytes) {
+  void* block = nullptr;
+  uint32_t wanted = Bytes / 2 * static_cast<uint32_t>(sourceBytes_);
+  source_.GetData(block, wanted);
+  const size_t samples = wanted / static_cast<uint32_t>(sourceBytes_);
+  buffer_.resize(samples);
+  const auto* in = static_cast<const uint8_t*>(block);
+  for (size_t i = 0; i < samples; ++i) {
+    const uint8_t* s = in + i * static_cast<size_t>(sourceBytes_);
+    switch (sourceBytes_) {
+      case 1: buffer_[i] = static_cast<int16_t>((s[0] - 128) * 256); break;
+      case 2: std::memcpy(&buffer_[i], s, 2); break;
+      default: std::memcpy(&buffer_[i], s + sourceBytes_ - 2, 2); break;  // the upper two bytes
+    }
+  }
+  Buffer = buffer_.data();
+  Bytes = static_cast<uint32_t>(samples * 2);
+}

@@ -1,0 +1,35 @@
+#include "app/jobs/TagCopy.h"
+
+#include "audio/tags/AuTags.h"
+#include "audio/tags/Id3v1Tags.h"
+#include "audio/tags/Id3v2Tags.h"
+#include "audio/tags/TagText.h"
+
+void CopyId3v2Fields(const TId3v2Tags& from, TId3v2Tags& to) {
+  to.SetArtist(from.Artist());
+  to.SetAlbum(from.Album());
+  to.SetGenre(from.Genre());
+  to.SetYear(from.Year());
+  to.SetTrack(from.Track());
+  to.SetTitle(from.Title());
+  to.SetComment(from.Comment());
+  to.SetComposer(from.Composer());
+  to.SetEncoder(from.Encoder());
+  to.SetCopyright(from.Copyright());
+  to.SetLanguage(from.Language());
+  to.SetLink(from.Link());
+}
+
+void FillId3v1Fields(const TId3v2Tags& from, TId3v1Tags& to) {
+  const auto integer = [](const std::string& text) {
+    int32_t value = 0;
+    return ParseInt32(text, value) ? value : 0;
+  };
+  to.SetArtist(TagText::Utf16ToLatin1(from.Artist()));
+  to.SetAlbum(TagText::Utf16ToLatin1(from.Album()));
+  to.SetGenre(TagText::Utf16ToLatin1(from.Genre()));
+  to.SetYear(static_cast<uint16_t>(integer(from.Year())));
+  to.SetTrack(static_cast<uint8_t>(integer(from.Track())));
+  to.SetTitle(TagText::Utf16ToLatin1(from.Title()));
+  to.SetComment(TagText::Utf16ToLatin1(from.Comment()));
+}

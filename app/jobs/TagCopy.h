@@ -1,0 +1,14 @@
+#pragma once
+
+class TId3v1Tags;
+class TId3v2Tags;
+
+/// Copies a source's tags to an output, as every job does: the twelve ID3v2
+/// fields in the order Artist, Album, Genre, Year, Track, Title, Comment,
+/// Composer, Encoder, Copyright, Language, Link.
+void CopyId3v2Fields(const TId3v2Tags& from, TId3v2Tags& to);
+
+/// Fills an MP3 output's ID3v1 fields from a source's ID3v2 tags: Artist,
+/// Album, Genre as ISO-8859-1 text, Year and Track as integers (0 when not a
+/// number), Title and Comment as ISO-8859-1 text.
+void FillId3v1Fields(const TId3v2Tags& from, TId3v1Tags& to);

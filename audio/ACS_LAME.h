@@ -1,0 +1,6 @@
+#pragma once
+
+// MP3 encoding through the LAME encoder, with ID3v1 and ID3v2 tags.
+#include "audio/classes/Sealed.h"
+#include "audio/lame/MP3Out.h"
+#include "audio/lame/Mp3Settings.h"

@@ -1,0 +1,197 @@
+#include "audio/lame/MP3Out.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "audio/classes/AuException.h"
+#include "audio/classes/FileStream.h"
+#include "audio/lame/TagLibC.h"
+#include "audio/tags/AuTags.h"
+#include "platform/Utf.h"
+
+namespace {
+
+constexpr int32_t kAllBits = -1;  // a Blade "true" with every bit set
+
+bool LoadLameLibrary() { return lame_enc::Load(); }
+
+}  // namespace
+
+int BitRateKbps(TMP3BitRate rate) {
+  static constexpr int kKbps[] = {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160, 192, 224, 256, 320};
+  return rate >= mbrAuto && rate <= mbr320 ? kKbps[rate] : 128;
+}
+
+TMP3Out::TMP3Out() {
+  LoadLameLibrary();
+  TagLibC::Load();
+}
+
+void TMP3Out::FillConfig() {
+  BE_CONFIG& c = EncoderConfig_;
+  std::memset(&c, 0, sizeof c);
+  c.dwConfig = BE_CONFIG_LAME;
+  c.dwStructVersion = 1;
+  c.dwStructSize = sizeof(BE_CONFIG);
+  c.dwSampleRate = static_cast<uint32_t>(Input_->SampleRate());
+  c.dwReSampleRate = 0;
+  c.nMode = Input_->Channels() == 1 ? BE_MP3_MODE_MONO : (Mode_ == mmDual ? BE_MP3_MODE_STEREO : Mode_);
+  c.dwBitrate = static_cast<uint32_t>(BitRateKbps(BitRate_));
+  c.dwMaxBitrate = static_cast<uint32_t>(BitRateKbps(MaximumBitrate_));
+  c.bPrivate = 0;
+  c.bCRC = CRC_;
+  c.bOriginal = Original_;
+  // The Xing/LAME frame carries the encoder delay and padding that a gapless
+  // decoder removes: constant bit rates need it as much as variable ones.
+  c.bWriteVBRHeader = 1;
+  c.bEnableVBR = EnableVBR_;
+  c.nVBRQuality = EnableVBR_ ? VBRQuality_ : 0;
+  c.dwVbrAbr_bps = static_cast<uint32_t>(BitRateKbps(AverageBitrate_));
+  c.nVbrMethod = c.dwVbrAbr_bps != 0 ? VBR_METHOD_ABR : VBR_METHOD_NEW;
+  c.bNoRes = EnableBitReservoir_ ? 0 : kAllBits;
+  c.bStrictIso = StrictISO_ ? kAllBits : 0;
+}
+
+void TMP3Out::Prepare() {
+  if (!LoadLameLibrary()) throw EAuException("lame_enc.dll library could not be loaded.");
+  if (FileName_.empty()) throw EAuException("File name is not assigned.");
+  // The encoder takes 16-bit samples only; anything else would come out as noise.
+  if (Input_->BitsPerSample() != 16)
+    throw EAuException("MP3 encoding needs 16-bit samples; the input delivers " +
+                       std::to_string(Input_->BitsPerSample()) + "-bit samples");
+  if (Input_->Channels() < 1 || Input_->Channels() > 2)
+    throw EAuException("MP3 encoding takes one or two channels; the input has " + std::to_string(Input_->Channels()));
+  Stream = std::make_unique<TAuFileStream>(FileName_, TAuFileStream::kCreate);
+  Input_->Init();
+  inputFlushed_ = false;
+  FillConfig();
+  uint32_t samplesPerChunk = 0, outputSize = 0;
+  const BE_ERR result = beInitStream(&EncoderConfig_, &samplesPerChunk, &outputSize, &encoder_);
+  if (result != BE_ERR_SUCCESSFUL) {
+    encoder_ = 0;
+    Stream.reset();
+    Input_->Flush();
+    inputFlushed_ = true;
+    throw EAuException("LAME Error: " + std::to_string(result));
+  }
+  inBuffer_.assign(static_cast<size_t>(Input_->Channels()) * samplesPerChunk, 0);
+  outBuffer_.assign(outputSize, 0);
+}
+
+void TMP3Out::WriteOut(const uint8_t* bytes, uint32_t count) {
+  if (count > 0 && Stream->Write(bytes, count) != count) throw EAuException("Error writing down mp3 file");
+}
+
+bool TMP3Out::DoOutput(bool Abort) {
+  if (!CanOutput()) return true;
+  if (Abort) return false;
+  bool ended = false;
+  const int read = Input_->FillBuffer(inBuffer_.data(), static_cast<int>(inBuffer_.size()), ended);
+  if (read <= 0) return false;
+  uint32_t samples = static_cast<uint32_t>(read / 2);
+  auto* pcm = reinterpret_cast<int16_t*>(inBuffer_.data());
+  if (EncoderConfig_.nMode == BE_MP3_MODE_MONO && Input_->Channels() == 2) {
+    // A mono file of a stereo input: the encoder takes one channel, so mix them.
+    samples /= 2;
+    for (uint32_t i = 0; i < samples; ++i) pcm[i] = static_cast<int16_t>((pcm[2 * i] + pcm[2 * i + 1]) / 2);
+  }
+  uint32_t produced = 0;
+  const BE_ERR result = beEncodeChunk(encoder_, samples,
+                                      pcm, outBuffer_.data(), &produced);
+  if (result != BE_ERR_SUCCESSFUL) throw EAuException("LAME Error: " + std::to_string(result));
+  WriteOut(outBuffer_.data(), produced);
+  return !ended;
+}
+
+std::vector<uint8_t> TMP3Out::Id3v1Record() {
+  std::vector<uint8_t> record(128, 0);
+  std::memcpy(record.data(), "TAG", 3);
+  const auto put = [&record](size_t at, const std::string& text, size_t width) {
+    std::memcpy(record.data() + at, text.data(), std::min(text.size(), width));
+  };
+  TId3v1Tags& tags = Id3v1Tags();
+  put(3, tags.Title(), 30);
+  put(33, tags.Artist(), 30);
+  put(63, tags.Album(), 30);
+  const std::string year = tags.Year() != 0 ? std::to_string(tags.Year()) : std::string();
+  if (year.size() == 4) put(93, year, 4);
+  put(97, tags.Comment(), 30);
+  return record;
+}
+
+void TMP3Out::WriteId3v2Tag() {
+  const TagLibC::Api* taglib = TagLibC::Load();
+  if (taglib == nullptr) return;  // without TagLib the ID3v1 record is all there is
+  taglib->id3v2_set_default_text_encoding(TagLib_ID3v2_UTF16);
+  // Opened as MPEG explicitly: the name may not end in ".mp3" (a temporary file).
+  TagLib_File* file = taglib->file_new_type(FileName_.c_str(), TagLib_File_MPEG);
+  if (file == nullptr) throw EAuException("Failed to write tags");
+  TagLib_Tag* tag = taglib->file_tag(file);
+  if (!taglib->file_is_valid(file) || tag == nullptr) {
+    taglib->file_free(file);
+    throw EAuException("Failed to write tags");
+  }
+  TId3v2Tags& tags = Id3v2Tags();
+  taglib->tag_set_title(tag, Utf::Utf16ToUtf8(tags.Title()).c_str());
+  taglib->tag_set_artist(tag, Utf::Utf16ToUtf8(tags.Artist()).c_str());
+  taglib->tag_set_album(tag, Utf::Utf16ToUtf8(tags.Album()).c_str());
+  taglib->tag_set_genre(tag, Utf::Utf16ToUtf8(tags.Genre()).c_str());
+  int32_t number = 0;
+  if (!tags.Year().empty() && ParseInt32(tags.Year(), number)) taglib->tag_set_year(tag, static_cast<unsigned>(number));
+  if (!tags.Track().empty() && ParseInt32(tags.Track(), number)) taglib->tag_set_track(tag, static_cast<unsigned>(number));
+  const bool saved = taglib->file_save(file) != 0;
+  taglib->file_free(file);
+  if (!saved) throw EAuException("Failed to save tags");
+}
+
+void TMP3Out::Release() {
+  Stream.reset();
+  if (encoder_ != 0) beCloseStream(encoder_);
+  encoder_ = 0;
+  inBuffer_ = {};
+  outBuffer_ = {};
+  if (!inputFlushed_) {
+    inputFlushed_ = true;
+    Input_->Flush();
+  }
+}
+
+void TMP3Out::PlaceId3v1Record() {
+  // TagLib rewrites or drops the ID3v1 record as it sees fit; the file ends
+  // with ours, built from Id3v1Tags, whatever it did.
+  TAuFileStream file(FileName_, 2);
+  const std::vector<uint8_t> record = Id3v1Record();
+  uint8_t last[3] = {};
+  const int64_t size = file.Size();
+  const bool hasRecord = size >= 128 && file.Seek(size - 128, TAuStream::FromBeginning) >= 0 && file.Read(last, 3) == 3 &&
+                         std::memcmp(last, "TAG", 3) == 0;
+  file.Seek(hasRecord ? size - 128 : size, TAuStream::FromBeginning);
+  if (file.Write(record.data(), 128) != 128) throw EAuException("Error writing down mp3 file");
+}
+
+void TMP3Out::Done() {
+  // A run that already failed only releases what it holds; the job throws its file away.
+  if (!ExceptionMessage().empty() || encoder_ == 0) {
+    Release();
+    return;
+  }
+  try {
+    uint32_t produced = 0;
+    const BE_ERR result = beDeinitStream(encoder_, outBuffer_.data(), &produced);
+    if (result != BE_ERR_SUCCESSFUL) throw EAuException("LAME Error: " + std::to_string(result));
+    WriteOut(outBuffer_.data(), produced);
+    Stream.reset();
+    beCloseStream(encoder_);
+    encoder_ = 0;
+    if (EncoderConfig_.bWriteVBRHeader != 0 && beWriteVBRHeader(FileName_.c_str()) != BE_ERR_SUCCESSFUL)
+      throw EAuException("Error writing down mp3 file");
+    inBuffer_ = {};
+    outBuffer_ = {};
+    WriteId3v2Tag();
+    PlaceId3v1Record();
+  } catch (...) {
+    Release();
+    throw;
+  }
+  Release();
+}

@@ -1,0 +1,80 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "audio/classes/FileOut.h"
+#include "audio/lame/Mp3Settings.h"
+#include "platform/lame_enc.h"
+
+/// Encodes the 16-bit PCM its Input delivers into an MP3 file through the
+/// Blade-style LAME interface. The file ends with a 128-byte ID3v1 record
+/// built from Id3v1Tags, starts with a Xing/LAME frame (so decoders return
+/// exactly the samples encoded) and, when TagLib's C library is there, gets
+/// an ID3v2 tag with the title, artist, album, genre, year and track of
+/// Id3v2Tags. The file is always created anew.
+class TMP3Out : public TAuTaggedFileOut {
+ public:
+  TMP3Out();
+
+  TMP3BitRate BitRate() const { return BitRate_; }
+  void SetBitRate(TMP3BitRate value) { if (!Busy()) BitRate_ = value; }
+  TMP3BitRate MaximumBitrate() const { return MaximumBitrate_; }
+  void SetMaximumBitrate(TMP3BitRate value) { if (!Busy()) MaximumBitrate_ = value; }
+  TMP3BitRate AverageBitrate() const { return AverageBitrate_; }
+  void SetAverageBitrate(TMP3BitRate value) { if (!Busy()) AverageBitrate_ = value; }
+  TMP3Mode Mode() const { return Mode_; }
+  void SetMode(TMP3Mode value) { if (!Busy()) Mode_ = value; }
+  bool CRC() const { return CRC_; }
+  void SetCRC(bool value) { if (!Busy()) CRC_ = value; }
+  /// Kept, but the encoder is not told (the copyright bit stays clear).
+  bool Copyright() const { return Copyright_; }
+  void SetCopyright(bool value) { if (!Busy()) Copyright_ = value; }
+  bool Original() const { return Original_; }
+  void SetOriginal(bool value) { if (!Busy()) Original_ = value; }
+  bool EnableVBR() const { return EnableVBR_; }
+  void SetEnableVBR(bool value) { if (!Busy()) EnableVBR_ = value; }
+  TMP3Quality VBRQuality() const { return VBRQuality_; }
+  void SetVBRQuality(TMP3Quality value) { if (!Busy()) VBRQuality_ = value; }
+  bool EnableBitReservoir() const { return EnableBitReservoir_; }
+  void SetEnableBitReservoir(bool value) { if (!Busy()) EnableBitReservoir_ = value; }
+  bool StrictISO() const { return StrictISO_; }
+  void SetStrictISO(bool value) { if (!Busy()) StrictISO_ = value; }
+
+  /// The configuration the last run gave the encoder.
+  const BE_CONFIG& EncoderConfig() const { return EncoderConfig_; }
+
+ protected:
+  void Prepare() override;
+  bool DoOutput(bool Abort) override;
+  void Done() override;
+
+ private:
+  void FillConfig();
+  void WriteOut(const uint8_t* bytes, uint32_t count);
+  /// The 128-byte ID3v1 record of Id3v1Tags (track and genre left 0).
+  std::vector<uint8_t> Id3v1Record();
+  void WriteId3v2Tag();
+  /// Puts the ID3v1 record at the end of the closed file, over one that is there.
+  void PlaceId3v1Record();
+  /// Ends the encoder stream and closes the file, whatever state they are in.
+  void Release();
+
+  TMP3BitRate BitRate_ = mbr128;
+  TMP3BitRate MaximumBitrate_ = mbrAuto;
+  TMP3BitRate AverageBitrate_ = mbrAuto;
+  TMP3Mode Mode_ = mmStereo;
+  bool CRC_ = false;
+  bool Copyright_ = false;
+  bool Original_ = true;
+  bool EnableVBR_ = false;
+  TMP3Quality VBRQuality_ = mp3ql0;
+  bool EnableBitReservoir_ = false;
+  bool StrictISO_ = false;
+
+  BE_CONFIG EncoderConfig_{};
+  HBE_STREAM encoder_ = 0;
+  std::vector<uint8_t> inBuffer_;
+  std::vector<uint8_t> outBuffer_;
+  bool inputFlushed_ = true;
+};

@@ -1,0 +1,16 @@
+#pragma once
+
+/// The MP3 encoder's bit rates, in this order.
+enum TMP3BitRate {
+  mbrAuto, mbr32, mbr40, mbr48, mbr56, mbr64, mbr80, mbr96,
+  mbr112, mbr128, mbr144, mbr160, mbr192, mbr224, mbr256, mbr320
+};
+
+/// Channel modes, in this order.
+enum TMP3Mode { mmStereo, mmJointStereo, mmDual, mmMono };
+
+/// VBR qualities, best first.
+enum TMP3Quality { mp3ql0, mp3ql1, mp3ql2, mp3ql3, mp3ql4, mp3ql5, mp3ql6, mp3ql7, mp3ql8, mp3ql9 };
+
+/// Kilobits per second of a bit rate: 0 for mbrAuto, 128 for anything unknown.
+int BitRateKbps(TMP3BitRate rate);
