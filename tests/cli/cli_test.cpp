@@ -175,6 +175,49 @@ TEST_F(CommandLine, TemporaryFilesAreOursAlone) {
   EXPECT_EQ(ReadFile(longName).size(), 44u + 8000u * 4);
 }
 
+TEST_F(CommandLine, EncodeWritesMp3WithTheSourcesTags) {
+  // A tagged MP3 re-encoded: every sample back, the tags carried over.
+  const auto tone = ToneSamples(44100 * 2 + 100, 2, 44100);
+  const std::string song = dir.File("song.mp3");
+  WriteBytes(song, EncodeMp3(tone, 2, 44100, 192, true));
+  {
+    TagLib::MPEG::File tagged(song.c_str());
+    tagged.ID3v2Tag(true)->setTitle("Song");
+    tagged.ID3v2Tag(true)->setArtist("Band");
+    ASSERT_TRUE(tagged.save());
+  }
+  const std::string again = dir.File("again.mp3");
+  Result r = Cli({"encode", Q(song), Q(again), "--bitrate", "160", "--quiet"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  r = Cli({"info", Q(again)});
+  EXPECT_NE(r.out.find("total_samples: 88300\n"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("bitrate: 160000\n"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("title: Song\nartist: Band\n"), std::string::npos) << r.out;
+  const Bytes bytes = ReadFile(again);
+  EXPECT_EQ(std::string(bytes.end() - 125, bytes.end() - 121), "Song");  // the ID3v1 record
+
+  // A 24-bit WAV is converted to 16 bits for the encoder; mono stays mono.
+  Bytes wide;
+  for (int i = 0; i < 8000; ++i) {
+    const int32_t s = static_cast<int32_t>(4000000 * std::sin(i * 0.1));
+    wide.insert(wide.end(), {uint8_t(s), uint8_t(s >> 8), uint8_t(s >> 16)});
+  }
+  WriteBytes(dir.File("wide.wav"), WavBuilder().Format(1, 1, 8000, 3, 24).Chunk("data", wide).Build());
+  r = Cli({"encode", Q(dir.File("wide.wav")), Q(dir.File("wide.mp3")), "--vbr", "2"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  r = Cli({"info", Q(dir.File("wide.mp3"))});
+  EXPECT_NE(r.out.find("channels: 1\n"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("total_samples: 8000\n"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("vbr: yes\n"), std::string::npos) << r.out;
+
+  EXPECT_EQ(Cli({"encode", Q(source), Q(dir.File("x.wav"))}).code, 1);
+  EXPECT_EQ(Cli({"encode", Q(source), Q(dir.File("x.mp3")), "--bitrate", "100"}).code, 1);
+  EXPECT_EQ(Cli({"encode", Q(source), Q(dir.File("x.mp3")), "--vbr", "10"}).code, 1);
+  EXPECT_EQ(Cli({"encode", Q(source), Q(dir.File("x.mp3")), "--mode", "quad"}).code, 1);
+  EXPECT_FALSE(std::filesystem::exists(dir.File("x.mp3")));
+  EXPECT_EQ(Cli({"encode", Q(source), Q(again)}).code, 3);
+}
+
 class LongRun : public CommandLine {
  protected:
   void SetUp() override {
