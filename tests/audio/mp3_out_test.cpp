@@ -235,6 +235,31 @@ TEST_F(Mp3Writing, RefusesWhatItCannotEncodeBeforeCreatingTheFile) {
   EXPECT_EQ(Write(*good), "File name is not assigned.");
 }
 
+TEST(BladeEncoder, ResultsAreTheBladeErrorNumbers) {
+  BE_CONFIG config{};
+  config.dwConfig = 7;  // no such configuration kind
+  config.dwSampleRate = 44100;
+  uint32_t samples = 0, bufferSize = 0;
+  HBE_STREAM stream = 0;
+  EXPECT_EQ(beInitStream(&config, &samples, &bufferSize, &stream), BE_ERR_INVALID_FORMAT);
+  EXPECT_EQ(beCloseStream(12345), BE_ERR_INVALID_HANDLE);
+  EXPECT_EQ(beWriteVBRHeader("nothing-was-closed.mp3"), BE_ERR_INVALID_HANDLE);
+
+  config.dwConfig = BE_CONFIG_LAME;
+  config.nMode = BE_MP3_MODE_STEREO;
+  config.dwBitrate = 128;
+  ASSERT_EQ(beInitStream(&config, &samples, &bufferSize, &stream), BE_ERR_SUCCESSFUL);
+  EXPECT_EQ(samples, 2304u);  // one frame of stereo samples per chunk
+  std::vector<int16_t> pcm(samples, 0);
+  std::vector<uint8_t> out(bufferSize);
+  uint32_t produced = 0;
+  EXPECT_EQ(beEncodeChunk(stream, samples * 2, pcm.data(), out.data(), &produced), BE_ERR_BUFFER_TOO_SMALL);
+  EXPECT_EQ(beEncodeChunk(stream, samples, pcm.data(), out.data(), &produced), BE_ERR_SUCCESSFUL);
+  EXPECT_EQ(beDeinitStream(stream, out.data(), &produced), BE_ERR_SUCCESSFUL);
+  EXPECT_EQ(beCloseStream(stream), BE_ERR_SUCCESSFUL);
+  EXPECT_EQ(beCloseStream(stream), BE_ERR_INVALID_HANDLE);
+}
+
 TEST_F(Mp3Writing, WriteFailureIsReported) {
   signal(SIGXFSZ, SIG_IGN);
   rlimit saved{};
