@@ -84,8 +84,17 @@ struct Stream {
 std::mutex streamsMutex;
 std::set<Stream*> streams;  // guarded by streamsMutex
 
-/// The stream whose Xing/LAME frame beWriteVBRHeader writes next.
-thread_local lame_t closedWithTag = nullptr;
+/// The stream whose Xing/LAME frame beWriteVBRHeader writes next; one that
+/// never gets written is freed with the next one, or when its thread ends.
+struct PendingTag {
+  lame_t flags = nullptr;
+  ~PendingTag() { Set(nullptr); }
+  void Set(lame_t next) {
+    if (flags != nullptr) lame.lame_close(flags);
+    flags = next;
+  }
+};
+thread_local PendingTag closedWithTag;
 
 Stream* Find(HBE_STREAM handle) {
   std::lock_guard lock(streamsMutex);
@@ -209,10 +218,11 @@ BE_ERR beCloseStream(HBE_STREAM handle) {
     std::lock_guard lock(streamsMutex);
     streams.erase(stream);
   }
-  if (closedWithTag != nullptr) lame.lame_close(closedWithTag);
-  closedWithTag = nullptr;
-  if (stream->writeTag) closedWithTag = stream->flags;
-  else lame.lame_close(stream->flags);
+  if (stream->writeTag) {
+    closedWithTag.Set(stream->flags);
+  } else {
+    lame.lame_close(stream->flags);
+  }
   delete stream;
   return BE_ERR_SUCCESSFUL;
 }
@@ -241,10 +251,9 @@ BE_ERR WriteTagFrame(lame_t flags, const char* fileName) {
 }  // namespace
 
 BE_ERR beWriteVBRHeader(const char* fileName) {
-  if (closedWithTag == nullptr || fileName == nullptr) return BE_ERR_INVALID_HANDLE;
-  const BE_ERR result = WriteTagFrame(closedWithTag, fileName);
-  lame.lame_close(closedWithTag);
-  closedWithTag = nullptr;
+  if (closedWithTag.flags == nullptr || fileName == nullptr) return BE_ERR_INVALID_HANDLE;
+  const BE_ERR result = WriteTagFrame(closedWithTag.flags, fileName);
+  closedWithTag.Set(nullptr);
   return result;
 }
 
