@@ -273,6 +273,23 @@ TEST_F(Mp3Writing, WriteFailureIsReported) {
   EXPECT_EQ(message, "Error writing down mp3 file");
 }
 
+TEST_F(Mp3Writing, FailureWhileFinishingIsReported) {
+  // Everything fits but the ID3v1 record, which is written last.
+  auto input = Tone(3000, 2, 44100);
+  ASSERT_EQ(Write(*input), "");
+  const auto whole = static_cast<rlim_t>(ReadFile(file).size());
+  signal(SIGXFSZ, SIG_IGN);
+  rlimit saved{};
+  getrlimit(RLIMIT_FSIZE, &saved);
+  rlimit small = saved;
+  small.rlim_cur = whole - 100;
+  setrlimit(RLIMIT_FSIZE, &small);
+  const std::string message = Write(*input);
+  setrlimit(RLIMIT_FSIZE, &saved);
+  EXPECT_EQ(message, "Error writing down mp3 file");
+  EXPECT_TRUE(done);
+}
+
 TEST_F(Mp3Writing, WithoutTheEncoderLibraryNothingIsCreated) {
   QProcessEnvironment missing;
   missing.insert("CLIPWRIGHT_LAME_LIBRARY", "/nonexistent/libmp3lame.so.0");
