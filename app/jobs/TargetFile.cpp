@@ -29,8 +29,10 @@ mode_t newFileMode = 0644;  // what a new file gets: 0666 less the umask
 void RemovePendingAndDie(int signal) {
   for (auto& slot : pending)
     if (const char* name = slot.load()) ::unlink(name);
-  ::signal(signal, SIG_DFL);
+  // The handler was reset on entry and the signal is not blocked here, so
+  // this ends the process as the signal would have; _exit if it returns.
   ::raise(signal);
+  ::_exit(128 + signal);
 }
 
 void InstallHandlers() {
@@ -39,6 +41,7 @@ void InstallHandlers() {
   newFileMode = 0666 & ~mask;
   struct sigaction action {};
   action.sa_handler = RemovePendingAndDie;
+  action.sa_flags = SA_RESETHAND | SA_NODEFER;
   sigemptyset(&action.sa_mask);
   for (const int signal : {SIGINT, SIGTERM}) {
     struct sigaction previous {};
