@@ -1,0 +1,62 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "audio/classes/FileOut.h"
+#include "audio/winmedia/WmaWriter.h"
+
+/// Encodes the PCM its Input delivers into a WMA file through the Windows
+/// Media writer. The format is a codec's format given by CodecIndex and
+/// FormatIndex, or, with CodecIndex -1, the one nearest DesiredBitrate (or
+/// VBRQuality with VBR, or a lossless one) for the input's layout. Id3v2Tags
+/// become header attributes.
+class TWMAOut : public TAuTaggedFileOut {
+ public:
+  TWMAOut();
+
+  uint32_t DesiredBitrate() const { return DesiredBitrate_; }
+  void SetDesiredBitrate(uint32_t value) { if (!Busy()) DesiredBitrate_ = value; }
+  bool Lossless() const { return Lossless_; }
+  void SetLossless(bool value) { if (!Busy()) Lossless_ = value; }
+  bool VBR() const { return VBR_; }
+  void SetVBR(bool value) { if (!Busy()) VBR_ = value; }
+  uint8_t VBRQuality() const { return VBRQuality_; }
+  void SetVBRQuality(uint8_t value) { if (!Busy()) VBRQuality_ = value; }
+  /// -1: choose the format from DesiredBitrate, VBR and Lossless.
+  int32_t CodecIndex() const { return CodecIndex_; }
+  void SetCodecIndex(int32_t value) { if (!Busy()) CodecIndex_ = value; }
+  int32_t FormatIndex() const { return FormatIndex_; }
+  void SetFormatIndex(int32_t value) { if (!Busy()) FormatIndex_ = value; }
+
+  /// The installed audio codecs, in codec order.
+  const std::vector<std::u16string>& Codecs() const { return Codecs_; }
+  /// The codec's format descriptions (its VBR ones with VBR or Lossless).
+  const std::vector<std::u16string>& GetFormatList(int32_t codec);
+  int GetFormatCount(int32_t codec) { return static_cast<int>(GetFormatList(codec).size()); }
+
+ protected:
+  void Prepare() override;
+  bool DoOutput(bool Abort) override;
+  void Done() override;
+
+ private:
+  void SetAttributes();
+
+  uint32_t DesiredBitrate_ = 0;
+  bool Lossless_ = false;
+  bool VBR_ = false;
+  uint8_t VBRQuality_ = 0;
+  int32_t CodecIndex_ = -1;
+  int32_t FormatIndex_ = 0;
+  std::vector<std::u16string> Codecs_;
+  std::vector<std::u16string> formatList_;
+
+  wma_writer writer_;
+  std::vector<uint8_t> buffer_;
+  bool endOfInput_ = false;
+  std::atomic<bool> error_{false};  // set by the writer's error callback
+  bool inputFlushed_ = true;
+};

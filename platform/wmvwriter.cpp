@@ -1,0 +1,513 @@
+#include "platform/wmvwriter.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+#include <mutex>
+#include <vector>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/audio_fifo.h>
+#include <libavutil/channel_layout.h>
+#include <libavutil/log.h>
+#include <libswresample/swresample.h>
+}
+
+#include "platform/Utf.h"
+
+namespace wm {
+namespace {
+
+/// One format a codec offers.
+struct CodecFormat {
+  int channels = 0;
+  int rate = 0;
+  int bitrate = 0;  // bits per second
+};
+
+struct Codec {
+  std::u16string name;
+  AVCodecID id;
+  std::vector<CodecFormat> formats;  // bit rate high to low
+};
+
+/// Whether the encoder opens with this format: what it accepts is what it offers.
+bool Encodes(const AVCodec* encoder, const CodecFormat& format) {
+  AVCodecContext* context = avcodec_alloc_context3(encoder);
+  if (context == nullptr) return false;
+  context->sample_fmt = AV_SAMPLE_FMT_FLTP;
+  context->sample_rate = format.rate;
+  av_channel_layout_default(&context->ch_layout, format.channels);
+  context->bit_rate = format.bitrate;
+  const bool opened = avcodec_open2(context, encoder, nullptr) == 0;
+  avcodec_free_context(&context);
+  return opened;
+}
+
+const std::vector<Codec>& Codecs() {
+  static std::vector<Codec> codecs;
+  static std::once_flag listed;
+  std::call_once(listed, [] {
+    av_log_set_level(AV_LOG_QUIET);
+    const std::pair<const char16_t*, AVCodecID> kinds[] = {{u"Windows Media Audio 2 (wmav2)", AV_CODEC_ID_WMAV2},
+                                                           {u"Windows Media Audio 1 (wmav1)", AV_CODEC_ID_WMAV1}};
+    for (const auto& [name, id] : kinds) {
+      const AVCodec* encoder = avcodec_find_encoder(id);
+      if (encoder == nullptr) continue;
+      Codec codec{name, id, {}};
+      for (int kbps : {320, 256, 192, 160, 128, 112, 96, 80, 64, 56, 48, 40, 32, 24, 20, 16, 12, 10, 8})
+        // Of equal bit rates the most common rate first: the format search keeps
+        // the first of them that fits.
+        for (int rate : {44100, 48000, 32000, 22050, 16000, 11025, 8000})
+          for (int channels : {2, 1})
+            if (const CodecFormat format{channels, rate, kbps * 1000}; Encodes(encoder, format))
+              codec.formats.push_back(format);
+      codecs.push_back(std::move(codec));
+    }
+  });
+  return codecs;
+}
+
+std::u16string Description(const CodecFormat& f) {
+  char text[64];
+  std::snprintf(text, sizeof text, "%d kbps, %2d kHz, %s CBR", f.bitrate / 1000, f.rate / 1000,
+                f.channels == 1 ? "mono" : "stereo");
+  return Utf::Utf8ToUtf16(text);
+}
+
+/// Copies `text` with its NUL into `out` of `*length` characters, or tells the length.
+int32_t TextOut(const std::u16string& text, char16_t* out, uint32_t* length) {
+  if (length == nullptr) return E_FAIL;
+  const auto needed = static_cast<uint32_t>(text.size() + 1);
+  if (out == nullptr) {
+    *length = needed;
+    return S_OK;
+  }
+  if (*length < needed) return E_FAIL;
+  std::copy(text.begin(), text.end(), out);
+  out[text.size()] = u'\0';
+  *length = needed;
+  return S_OK;
+}
+
+MediaType PcmType(int channels, int rate, int bits) {
+  MediaType type;
+  type.major = MajorType::Audio;
+  type.isWaveFormatEx = true;
+  type.format.formatTag = WAVE_FORMAT_PCM;
+  type.format.channels = static_cast<uint16_t>(channels);
+  type.format.samplesPerSec = static_cast<uint32_t>(rate);
+  type.format.bitsPerSample = static_cast<uint16_t>(bits);
+  type.format.blockAlign = static_cast<uint16_t>(channels * bits / 8);
+  type.format.avgBytesPerSec = type.format.samplesPerSec * type.format.blockAlign;
+  return type;
+}
+
+class StreamConfig : public IWMStreamConfig {
+ public:
+  StreamConfig(size_t codec, const CodecFormat& format) : codec(codec), format(format) {}
+
+  int32_t GetBitrate(uint32_t* bitrate) override {
+    if (bitrate == nullptr) return E_FAIL;
+    *bitrate = static_cast<uint32_t>(format.bitrate);
+    return S_OK;
+  }
+  int32_t GetMediaType(MediaType* type, bool* lossless) override {
+    if (type == nullptr) return E_FAIL;
+    *type = PcmType(format.channels, format.rate, 16);
+    type->format.formatTag = Codecs()[codec].id == AV_CODEC_ID_WMAV2 ? 0x0161 : 0x0160;
+    type->format.avgBytesPerSec = static_cast<uint32_t>(format.bitrate / 8);
+    if (lossless) *lossless = false;
+    return S_OK;
+  }
+  int32_t SetStreamNumber(uint16_t value) override {
+    number = value;
+    return value >= 1 && value <= 63 ? S_OK : E_FAIL;
+  }
+  int32_t SetStreamName(const std::u16string& value) override {
+    name = value;
+    return S_OK;
+  }
+  int32_t SetConnectionName(const std::u16string& value) override {
+    connection = value;
+    return S_OK;
+  }
+  int32_t GetProperty(const std::u16string&, AttrType*, uint8_t*, uint16_t*) override {
+    return ASF_E_NOTFOUND;  // only VBR formats have "_VBRQUALITY", and there are none
+  }
+
+  const size_t codec;
+  const CodecFormat format;
+  uint16_t number = 0;
+  std::u16string name, connection;
+};
+
+class Profile : public IWMProfile {
+ public:
+  int32_t AddStream(const std::shared_ptr<IWMStreamConfig>& config) override {
+    auto stream = std::dynamic_pointer_cast<StreamConfig>(config);
+    if (!stream || stream->number == 0 || !streams.empty()) return E_FAIL;  // one audio stream
+    streams.push_back(stream);
+    return S_OK;
+  }
+  std::vector<std::shared_ptr<StreamConfig>> streams;
+};
+
+class ProfileManager : public IWMProfileManager {
+ public:
+  int32_t CreateEmptyProfile(uint32_t version, std::shared_ptr<IWMProfile>* profile) override {
+    if (profile == nullptr || version < WMT_VER_9_0) return E_FAIL;
+    *profile = std::make_shared<Profile>();
+    return S_OK;
+  }
+  int32_t GetCodecInfoCount(MajorType type, uint32_t* count) override {
+    if (count == nullptr) return E_FAIL;
+    *count = type == MajorType::Audio ? static_cast<uint32_t>(Codecs().size()) : 0;
+    return S_OK;
+  }
+  int32_t GetCodecName(MajorType type, uint32_t codec, char16_t* name, uint32_t* length) override {
+    if (!Valid(type, codec)) return E_FAIL;
+    return TextOut(Codecs()[codec].name, name, length);
+  }
+  int32_t GetCodecFormatCount(MajorType type, uint32_t codec, uint32_t* count) override {
+    if (!Valid(type, codec) || count == nullptr) return E_FAIL;
+    *count = static_cast<uint32_t>(Codecs()[codec].formats.size());
+    return S_OK;
+  }
+  int32_t GetCodecFormat(MajorType type, uint32_t codec, uint32_t format,
+                         std::shared_ptr<IWMStreamConfig>* config) override {
+    if (!Valid(type, codec) || config == nullptr || format >= Codecs()[codec].formats.size()) return E_FAIL;
+    *config = std::make_shared<StreamConfig>(codec, Codecs()[codec].formats[format]);
+    return S_OK;
+  }
+  int32_t GetCodecFormatDesc(MajorType type, uint32_t codec, uint32_t format, std::shared_ptr<IWMStreamConfig>* config,
+                             char16_t* description, uint32_t* length) override {
+    if (!Valid(type, codec) || format >= Codecs()[codec].formats.size()) return E_FAIL;
+    const CodecFormat& f = Codecs()[codec].formats[format];
+    if (config != nullptr) *config = std::make_shared<StreamConfig>(codec, f);
+    return TextOut(Description(f), description, length);
+  }
+  int32_t SetCodecEnumerationSetting(MajorType type, uint32_t codec, const std::u16string&, AttrType, const uint8_t*,
+                                     uint32_t) override {
+    // No codec here encodes with a variable bit rate or losslessly.
+    (void)type;
+    (void)codec;
+    return E_FAIL;
+  }
+
+ private:
+  static bool Valid(MajorType type, uint32_t codec) { return type == MajorType::Audio && codec < Codecs().size(); }
+};
+
+class WriterBuffer : public IWMWriterBuffer {
+ public:
+  explicit WriterBuffer(uint32_t size) : bytes(size) {}
+  int32_t GetBufferAndLength(uint8_t** buffer, uint32_t* length) override {
+    *buffer = bytes.data();
+    *length = length_;
+    return S_OK;
+  }
+  int32_t GetBuffer(uint8_t** buffer) override {
+    *buffer = bytes.data();
+    return S_OK;
+  }
+  int32_t SetLength(uint32_t length) override {
+    if (length > bytes.size()) return E_FAIL;
+    length_ = length;
+    return S_OK;
+  }
+  std::vector<uint8_t> bytes;
+
+ private:
+  uint32_t length_ = 0;
+};
+
+class FileSink : public IWMWriterFileSink {
+ public:
+  int32_t Open(const std::u16string& name) override {
+    fileName = Utf::Utf16ToUtf8(name);
+    // Made now, so that a folder that is not there fails here and not later.
+    FILE* file = std::fopen(fileName.c_str(), "wb");
+    if (file == nullptr) return E_FAIL;
+    std::fclose(file);
+    return S_OK;
+  }
+  int32_t Advise(const std::shared_ptr<IWMStatusCallback>& callback, void* context) override {
+    callback_ = callback;
+    context_ = context;
+    return S_OK;
+  }
+  void Report(int32_t status, int32_t result) {
+    if (callback_) callback_->OnStatus(status, result, AttrType::Dword, nullptr, context_);
+  }
+  std::string fileName;
+
+ private:
+  std::shared_ptr<IWMStatusCallback> callback_;
+  void* context_ = nullptr;
+};
+
+/// Encodes PCM into an ASF file. The encoder's first frame only primes the
+/// decoder, so one frame of silence goes first: a decoder that drops that
+/// frame starts exactly at the first sample written. At the end the last
+/// partial frame and one more are filled with silence, so that every sample
+/// written is decoded.
+class Writer : public IWMWriter {
+ public:
+  ~Writer() override { Release(); }
+
+  int32_t SetProfile(const std::shared_ptr<IWMProfile>& profile) override {
+    auto own = std::dynamic_pointer_cast<Profile>(profile);
+    if (!own || own->streams.empty() || writing_) return E_FAIL;
+    stream_ = own->streams.front();
+    input_ = PcmType(stream_->format.channels, stream_->format.rate, 16);
+    return S_OK;
+  }
+  int32_t GetInputCount(uint32_t* count) override {
+    if (count == nullptr) return E_FAIL;
+    *count = stream_ ? 1 : 0;
+    return S_OK;
+  }
+  int32_t GetInputProps(uint32_t input, MediaType* type) override {
+    if (!stream_ || input != 0 || type == nullptr) return E_FAIL;
+    *type = input_;
+    return S_OK;
+  }
+  int32_t SetInputProps(uint32_t input, const MediaType& type) override {
+    const WaveFormatEx& f = type.format;
+    const bool pcm = type.major == MajorType::Audio && type.isWaveFormatEx && f.formatTag == WAVE_FORMAT_PCM &&
+                     f.channels >= 1 && f.channels <= 8 && f.samplesPerSec > 0 &&
+                     (f.bitsPerSample == 8 || f.bitsPerSample == 16 || f.bitsPerSample == 24 || f.bitsPerSample == 32);
+    if (!stream_ || input != 0 || !pcm || writing_) return E_FAIL;
+    input_ = type;
+    return S_OK;
+  }
+  int32_t AllocateSample(uint32_t length, std::shared_ptr<IWMWriterBuffer>* sample) override {
+    if (sample == nullptr) return E_FAIL;
+    *sample = std::make_shared<WriterBuffer>(length);
+    return S_OK;
+  }
+  int32_t SetAttribute(uint16_t stream, const std::u16string& name, AttrType type, const uint8_t* value,
+                       uint16_t length) override {
+    if (stream != 0 || type != AttrType::String || writing_ || (value == nullptr && length > 0)) return E_FAIL;
+    std::u16string text(length / 2, u'\0');
+    if (length > 0) std::memcpy(text.data(), value, text.size() * 2);
+    while (!text.empty() && text.back() == u'\0') text.pop_back();
+    // The content description's fields go by the muxer's names; the rest as they are.
+    std::string key = Utf::Utf16ToUtf8(name);
+    if (key == "Title" || key == "Author" || key == "Copyright" || key == "Description")
+      std::transform(key.begin(), key.end(), key.begin(), [](unsigned char c) { return std::tolower(c); });
+    attributes_.emplace_back(key, Utf::Utf16ToUtf8(text));
+    return S_OK;
+  }
+  int32_t AddSink(const std::shared_ptr<IWMWriterSink>& sink) override {
+    auto file = std::dynamic_pointer_cast<FileSink>(sink);
+    if (!file || writing_) return E_FAIL;
+    sink_ = file;
+    return S_OK;
+  }
+  int32_t RemoveSink(const std::shared_ptr<IWMWriterSink>& sink) override {
+    if (!sink_ || sink != std::static_pointer_cast<IWMWriterSink>(sink_)) return E_FAIL;
+    sink_.reset();
+    return S_OK;
+  }
+
+  int32_t BeginWriting() override {
+    if (!stream_ || !sink_ || sink_->fileName.empty() || writing_) return E_FAIL;
+    if (!OpenEncoding()) {
+      Release();
+      return E_FAIL;
+    }
+    writing_ = true;
+    return S_OK;
+  }
+
+  int32_t WriteSample(uint32_t input, uint64_t, uint32_t, const std::shared_ptr<IWMWriterBuffer>& sample) override {
+    if (!writing_ || input != 0 || !sample) return E_FAIL;
+    uint8_t* bytes = nullptr;
+    uint32_t length = 0;
+    sample->GetBufferAndLength(&bytes, &length);
+    const int frames = static_cast<int>(length / input_.format.blockAlign);
+    if (frames == 0) return S_OK;  // nothing to add: the clock and the muxer stay as they are
+    if (!Convert(bytes, frames) || !EncodeWhole()) return Fail();
+    return S_OK;
+  }
+
+  int32_t EndWriting() override {
+    if (!writing_) return E_FAIL;
+    writing_ = false;
+    bool ok = Convert(nullptr, 0);  // what the resampler still holds
+    // Silence to the end of the last frame, and one frame more for the decoder.
+    const int frameSize = encoder_->frame_size;
+    const int partial = av_audio_fifo_size(fifo_) % frameSize;
+    ok = ok && AddSilence((partial == 0 ? 0 : frameSize - partial) + frameSize) && EncodeWhole();
+    ok = ok && Encode(nullptr) && av_write_trailer(format_) == 0;
+    ok = ok && avio_closep(&format_->pb) == 0;
+    Release();
+    if (!ok) sink_->Report(WMT_ERROR, E_FAIL);
+    return ok ? S_OK : E_FAIL;
+  }
+
+ private:
+  bool OpenEncoding() {
+    const CodecFormat& f = stream_->format;
+    const AVCodec* codec = avcodec_find_encoder(Codecs()[stream_->codec].id);
+    if (codec == nullptr) return false;
+    if (avformat_alloc_output_context2(&format_, nullptr, "asf", nullptr) < 0) return false;
+    for (const auto& [name, value] : attributes_) av_dict_set(&format_->metadata, name.c_str(), value.c_str(), 0);
+    AVStream* stream = avformat_new_stream(format_, nullptr);
+    encoder_ = avcodec_alloc_context3(codec);
+    frame_ = av_frame_alloc();
+    packet_ = av_packet_alloc();
+    if (stream == nullptr || encoder_ == nullptr || frame_ == nullptr || packet_ == nullptr) return false;
+    encoder_->sample_fmt = AV_SAMPLE_FMT_FLTP;
+    encoder_->sample_rate = f.rate;
+    av_channel_layout_default(&encoder_->ch_layout, f.channels);
+    encoder_->bit_rate = f.bitrate;
+    encoder_->time_base = AVRational{1, f.rate};
+    if (format_->oformat->flags & AVFMT_GLOBALHEADER) encoder_->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+    if (avcodec_open2(encoder_, codec, nullptr) < 0) return false;
+    if (avcodec_parameters_from_context(stream->codecpar, encoder_) < 0) return false;
+    stream->time_base = encoder_->time_base;
+    streamIndex_ = stream->index;
+
+    const WaveFormatEx& in = input_.format;
+    AVChannelLayout inLayout;
+    av_channel_layout_default(&inLayout, in.channels);
+    const AVSampleFormat inFormat = in.bitsPerSample == 8    ? AV_SAMPLE_FMT_U8
+                                    : in.bitsPerSample == 16 ? AV_SAMPLE_FMT_S16
+                                                             : AV_SAMPLE_FMT_S32;  // 24-bit is widened first
+    if (swr_alloc_set_opts2(&resampler_, &encoder_->ch_layout, AV_SAMPLE_FMT_FLTP, f.rate, &inLayout, inFormat,
+                            static_cast<int>(in.samplesPerSec), 0, nullptr) < 0 ||
+        swr_init(resampler_) < 0)
+      return false;
+    fifo_ = av_audio_fifo_alloc(AV_SAMPLE_FMT_FLTP, f.channels, encoder_->frame_size * 4);
+    if (fifo_ == nullptr) return false;
+    if (avio_open(&format_->pb, sink_->fileName.c_str(), AVIO_FLAG_WRITE) < 0) return false;
+    if (avformat_write_header(format_, nullptr) < 0) return false;
+    return AddSilence(encoder_->frame_size);
+  }
+
+  bool AddSilence(int frames) {
+    if (frames <= 0) return true;
+    std::vector<std::vector<float>> planes(static_cast<size_t>(encoder_->ch_layout.nb_channels),
+                                           std::vector<float>(static_cast<size_t>(frames), 0.0f));
+    std::vector<void*> pointers;
+    for (auto& plane : planes) pointers.push_back(plane.data());
+    return av_audio_fifo_write(fifo_, pointers.data(), frames) == frames;
+  }
+
+  /// Resamples `frames` frames of input PCM (null: the resampler's rest) into the FIFO.
+  bool Convert(const uint8_t* bytes, int frames) {
+    const WaveFormatEx& in = input_.format;
+    const uint8_t* source = bytes;
+    if (bytes != nullptr && in.bitsPerSample == 24) {
+      // Packed 24-bit to 32-bit: the resampler has no packed 24-bit format.
+      widened_.resize(static_cast<size_t>(frames) * in.channels * 4);
+      for (size_t i = 0; i < static_cast<size_t>(frames) * in.channels; ++i) {
+        widened_[i * 4] = 0;
+        std::memcpy(&widened_[i * 4 + 1], bytes + i * 3, 3);
+      }
+      source = widened_.data();
+    }
+    const int room = swr_get_out_samples(resampler_, frames);
+    if (room <= 0) return room == 0;
+    if (av_audio_fifo_realloc(fifo_, av_audio_fifo_size(fifo_) + room) < 0) return false;
+    std::vector<std::vector<float>> planes(static_cast<size_t>(encoder_->ch_layout.nb_channels),
+                                           std::vector<float>(static_cast<size_t>(room)));
+    std::vector<uint8_t*> out;
+    for (auto& plane : planes) out.push_back(reinterpret_cast<uint8_t*>(plane.data()));
+    const uint8_t* inPlanes[1] = {source};
+    const int made = swr_convert(resampler_, out.data(), room, source ? inPlanes : nullptr, source ? frames : 0);
+    if (made < 0) return false;
+    std::vector<void*> pointers(out.begin(), out.end());
+    return av_audio_fifo_write(fifo_, pointers.data(), made) == made;
+  }
+
+  /// Encodes every whole frame the FIFO holds.
+  bool EncodeWhole() {
+    const int frameSize = encoder_->frame_size;
+    while (av_audio_fifo_size(fifo_) >= frameSize) {
+      av_frame_unref(frame_);
+      frame_->nb_samples = frameSize;
+      frame_->format = encoder_->sample_fmt;
+      frame_->sample_rate = encoder_->sample_rate;
+      av_channel_layout_copy(&frame_->ch_layout, &encoder_->ch_layout);
+      if (av_frame_get_buffer(frame_, 0) < 0) return false;
+      if (av_audio_fifo_read(fifo_, reinterpret_cast<void**>(frame_->extended_data), frameSize) != frameSize) return false;
+      frame_->pts = samplesEncoded_;
+      samplesEncoded_ += frameSize;
+      if (!Encode(frame_)) return false;
+    }
+    return true;
+  }
+
+  bool Encode(AVFrame* frame) {
+    if (avcodec_send_frame(encoder_, frame) < 0) return false;
+    for (;;) {
+      const int received = avcodec_receive_packet(encoder_, packet_);
+      if (received == AVERROR(EAGAIN) || received == AVERROR_EOF) return true;
+      if (received < 0) return false;
+      av_packet_rescale_ts(packet_, encoder_->time_base, format_->streams[streamIndex_]->time_base);
+      packet_->stream_index = streamIndex_;
+      if (av_interleaved_write_frame(format_, packet_) < 0) return false;
+    }
+  }
+
+  int32_t Fail() {
+    sink_->Report(WMT_ERROR, E_FAIL);
+    return E_FAIL;
+  }
+
+  void Release() {
+    if (format_ != nullptr && format_->pb != nullptr) avio_closep(&format_->pb);
+    avformat_free_context(format_);
+    format_ = nullptr;
+    avcodec_free_context(&encoder_);
+    swr_free(&resampler_);
+    if (fifo_ != nullptr) av_audio_fifo_free(fifo_);
+    fifo_ = nullptr;
+    av_frame_free(&frame_);
+    av_packet_free(&packet_);
+    writing_ = false;
+  }
+
+  std::shared_ptr<StreamConfig> stream_;
+  std::shared_ptr<FileSink> sink_;
+  MediaType input_;
+  std::vector<std::pair<std::string, std::string>> attributes_;
+  bool writing_ = false;
+  AVFormatContext* format_ = nullptr;
+  AVCodecContext* encoder_ = nullptr;
+  SwrContext* resampler_ = nullptr;
+  AVAudioFifo* fifo_ = nullptr;
+  AVFrame* frame_ = nullptr;
+  AVPacket* packet_ = nullptr;
+  int streamIndex_ = 0;
+  int64_t samplesEncoded_ = 0;
+  std::vector<uint8_t> widened_;
+};
+
+}  // namespace
+
+int32_t WMCreateWriter(void*, std::shared_ptr<IWMWriter>* writer) {
+  if (writer == nullptr) return E_FAIL;
+  *writer = std::make_shared<Writer>();
+  return S_OK;
+}
+
+int32_t WMCreateWriterFileSink(std::shared_ptr<IWMWriterFileSink>* sink) {
+  if (sink == nullptr) return E_FAIL;
+  *sink = std::make_shared<FileSink>();
+  return S_OK;
+}
+
+int32_t WMCreateProfileManager(std::shared_ptr<IWMProfileManager>* manager) {
+  if (manager == nullptr) return E_FAIL;
+  *manager = std::make_shared<ProfileManager>();
+  return S_OK;
+}
+
+}  // namespace wm
