@@ -1,52 +1,5 @@
 #!/usr/bin/env bash
-# Encodes a generated 60-minute 44.1 kHz stereo WAV at 128 kbps with
-# clipwright-cli encode and with FFmpeg's libmp3lame, in turns; prints both
-# times, their ratio and the encoder's peak memory.
+# 60 minutes of 44.1 kHz stereo into MP3 at 128 kbps, against FFmpeg's libmp3lame.
 # Goal: at most 1.0x FFmpeg, peak RSS under 50 MB.
-#   bench/encode_mp3.sh [minutes]     (after scripts/build.sh; needs ffmpeg,
-#                                      which only this benchmark uses:
-#                                      apt-get install ffmpeg)
-set -euo pipefail
-cd "$(dirname "$0")/.."
-cli=build/cli/clipwright-cli
-minutes="${1:-60}"
-[ -x "$cli" ] || { echo "build first: scripts/build.sh"; exit 1; }
-command -v ffmpeg > /dev/null || { echo "ffmpeg is needed for the comparison: apt-get install ffmpeg"; exit 1; }
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-
-python3 - "$work/long.wav" "$minutes" <<'PY'
-import math, struct, sys
-rate, minutes = 44100, int(sys.argv[2])
-frames = rate * 60 * minutes
-# A second of two tones and some noise-like detail, so the encoder has work.
-block = b"".join(struct.pack("<hh", int(9000 * math.sin(i * 0.0627) + 2000 * math.sin(i * 1.37)),
-                                    int(7000 * math.sin(i * 0.0231) + 1500 * math.sin(i * 2.11)))
-                 for i in range(rate))
-data_bytes = frames * 4
-with open(sys.argv[1], "wb") as f:
-    f.write(b"RIFF" + struct.pack("<I", 36 + data_bytes) + b"WAVEfmt " +
-            struct.pack("<IHHIIHH", 16, 1, 2, rate, rate * 4, 4, 16) + b"data" + struct.pack("<I", data_bytes))
-    for _ in range(60 * minutes):
-        f.write(block)
-PY
-
-measure() {  # prints "seconds kilobytes"
-  /usr/bin/time -f "%e %M" -o "$work/time" "$@" > /dev/null 2>&1
-  cat "$work/time"
-}
-sync
-ours_s=999; theirs_s=999; ours_kb=0
-for _ in 1 2 3; do
-  read -r s kb < <(measure "$cli" encode "$work/long.wav" "$work/ours.mp3" --bitrate 128 --force --quiet)
-  ours_s=$(python3 -c "print(min($ours_s, $s))")
-  ours_kb=$(( kb > ours_kb ? kb : ours_kb ))
-  read -r s kb < <(measure ffmpeg -nostdin -loglevel error -y -i "$work/long.wav" -c:a libmp3lame -b:a 128k "$work/theirs.mp3")
-  theirs_s=$(python3 -c "print(min($theirs_s, $s))")
-done
-python3 - "$theirs_s" "$ours_s" "$ours_kb" <<'PY'
-import sys
-theirs, ours, kb = float(sys.argv[1]), float(sys.argv[2]), int(sys.argv[3])
-print(f"ffmpeg {theirs:.2f} s, clipwright-cli {ours:.2f} s, ratio {ours / max(theirs, 0.01):.2f} (goal <= 1.0), "
-      f"peak RSS {kb / 1024:.1f} MB (goal < 50)")
-PY
+#   bench/encode_mp3.sh [minutes]     (after scripts/build.sh; needs ffmpeg)
+exec "$(dirname "$0")/encode_vs_ffmpeg.sh" mp3 libmp3lame "${1:-60}"

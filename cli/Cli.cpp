@@ -36,6 +36,7 @@ constexpr char kUsageText[] =
     "  clipwright-cli decode SOURCE TARGET.wav [--force] [--quiet]\n"
     "  clipwright-cli encode SOURCE TARGET.mp3 [--bitrate KBPS] [--vbr QUALITY] [--mode stereo|joint|mono]\n"
     "                        [--force] [--quiet]\n"
+    "  clipwright-cli encode SOURCE TARGET.wma [--bitrate KBPS] [--force] [--quiet]\n"
     "TIME is hh:mm:ss.t or seconds (12.345).\n";
 
 int Fail(int code, const std::string& message) {
@@ -268,23 +269,37 @@ bool Mp3Settings(const Arguments& args, int channels, TMP3Out& output, std::stri
 
 int Encode(const Arguments& args) {
   if (args.files.size() != 2 || args.start || args.end) return Fail(kUsage, "encode takes a source and a target");
-  if (FormatOfFile(args.files[1]) != AudioFormat::Mp3) return Fail(kUsage, "the target of encode is a .mp3 file");
+  const AudioFormat target = FormatOfFile(args.files[1]);
+  if (target != AudioFormat::Mp3 && target != AudioFormat::Wma)
+    return Fail(kUsage, "the target of encode is a .mp3 or .wma file");
+  if (target == AudioFormat::Wma && (args.vbr || args.mode))
+    return Fail(kUsage, "WMA files are written at a constant bit rate in the source's channels: --vbr and --mode are for MP3");
   Source source;
   OpenSource(args.files[0], source);
   if (source.refusal != kDone) return Fail(source.refusal, source.message);
   if (const int refused = CheckTarget(args.files[0], args.files[1], args.force)) return refused;
   TAuFileIn& in = *source.input;
-  if (in.Channels() > 2) return Fail(kBadSource, "MP3 files hold one or two channels, the source has " +
+  if (in.Channels() > 2) return Fail(kBadSource, std::string(FormatName(target)) + " files hold one or two channels, the source has " +
                                                      std::to_string(in.Channels()) + ": " + args.files[0]);
-  // The encoder takes 16-bit samples: anything else is converted here.
+  // The encoders take 16-bit samples: anything else is converted here.
   Sealed<TSixteenBitInput> sixteen(in);
   TAuInput& input = in.BitsPerSample() == 16 ? static_cast<TAuInput&>(in) : sixteen;
+  const TWMIn* media = source.Media();
+  if (target == AudioFormat::Wma) {
+    Sealed<TWMAOut> output;
+    int32_t kbps = 128;
+    if (args.bitrate && (!ParseInt32(*args.bitrate, kbps) || kbps < 1 || kbps > 2000))
+      return Fail(kUsage, "not a bit rate in kbps: " + *args.bitrate);
+    output.SetDesiredBitrate(static_cast<uint32_t>(kbps) * 1000);
+    if (media) CopyId3v2Fields(source.Media()->Id3v2Tags(), output.Id3v2Tags());
+    return RunInto(output, input, args.files[0], args.files[1], args.quiet);
+  }
   Sealed<TMP3Out> output;
   std::string error;
   if (!Mp3Settings(args, in.Channels(), output, error)) return Fail(kUsage, error);
-  if (TWMIn* media = source.Media()) {
-    CopyId3v2Fields(media->Id3v2Tags(), output.Id3v2Tags());
-    FillId3v1Fields(media->Id3v2Tags(), output.Id3v1Tags());
+  if (media) {
+    CopyId3v2Fields(source.Media()->Id3v2Tags(), output.Id3v2Tags());
+    FillId3v1Fields(source.Media()->Id3v2Tags(), output.Id3v1Tags());
   }
   return RunInto(output, input, args.files[0], args.files[1], args.quiet);
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -16,6 +17,7 @@ extern "C" {
 #include "platform/ByteOrder.h"
 #include "platform/Utf.h"
 #include "platform/mp3_info.h"
+#include "platform/wmvwriter.h"
 
 namespace wm {
 namespace {
@@ -503,6 +505,8 @@ class SyncReader : public IWMSyncReader, public IWMHeaderInfo, public std::enabl
     if (!decoder_) return 0;
     if (countedSamples_ >= 0)
       return static_cast<int64_t>(std::llround(static_cast<double>(countedSamples_) * 1e7 / decoder_->sample_rate));
+    if (const int64_t written = WrittenSampleCount(); written > 0)
+      return static_cast<int64_t>(std::llround(static_cast<double>(written) * 1e7 / decoder_->sample_rate));
     if (isMp3_ && mp3_.found && mp3_.sampleRate > 0)
       return static_cast<int64_t>(std::llround(static_cast<double>(mp3_.Samples()) * 1e7 / mp3_.sampleRate));
     const AVStream* audio = format_->streams[audioIndex_];
@@ -518,6 +522,13 @@ class SyncReader : public IWMSyncReader, public IWMHeaderInfo, public std::enabl
       return av_rescale_q(audio->duration, audio->time_base, AVRational{1, 10000000});
     }
     return format_->duration > 0 ? format_->duration * 10 : 0;
+  }
+
+  /// The frame count our writer records in a WMA file it made; 0 when absent.
+  int64_t WrittenSampleCount() const {
+    if (!isAsf_) return 0;
+    const AVDictionaryEntry* entry = av_dict_get(format_->metadata, kSampleCountAttribute, nullptr, 0);
+    return entry != nullptr && entry->value != nullptr ? std::strtoll(entry->value, nullptr, 10) : 0;
   }
 
   int64_t Bitrate() const {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 #include <cstring>
 #include <mutex>
 #include <vector>
@@ -254,6 +255,12 @@ class FileSink : public IWMWriterFileSink {
 /// frame starts exactly at the first sample written. At the end the last
 /// partial frame and one more are filled with silence, so that every sample
 /// written is decoded.
+std::string SampleCountText(int64_t frames) {
+  char text[24];
+  std::snprintf(text, sizeof text, "%020lld", static_cast<long long>(frames));
+  return text;
+}
+
 class Writer : public IWMWriter {
  public:
   ~Writer() override { Release(); }
@@ -331,6 +338,8 @@ class Writer : public IWMWriter {
     sample->GetBufferAndLength(&bytes, &length);
     const int frames = static_cast<int>(length / input_.format.blockAlign);
     if (frames == 0) return S_OK;  // nothing to add: the clock and the muxer stay as they are
+    inputFrames_ += frames;
+    framesWritten_ = av_rescale(inputFrames_, encoder_->sample_rate, input_.format.samplesPerSec);
     if (!Convert(bytes, frames) || !EncodeWhole()) return Fail();
     return S_OK;
   }
@@ -343,7 +352,9 @@ class Writer : public IWMWriter {
     const int frameSize = encoder_->frame_size;
     const int partial = av_audio_fifo_size(fifo_) % frameSize;
     ok = ok && AddSilence((partial == 0 ? 0 : frameSize - partial) + frameSize) && EncodeWhole();
-    ok = ok && Encode(nullptr) && av_write_trailer(format_) == 0;
+    ok = ok && Encode(nullptr);
+    if (ok) av_dict_set(&format_->metadata, kSampleCountAttribute, SampleCountText(framesWritten_).c_str(), 0);
+    ok = ok && av_write_trailer(format_) == 0;
     ok = ok && avio_closep(&format_->pb) == 0;
     Release();
     if (!ok) sink_->Report(WMT_ERROR, E_FAIL);
@@ -357,6 +368,8 @@ class Writer : public IWMWriter {
     if (codec == nullptr) return false;
     if (avformat_alloc_output_context2(&format_, nullptr, "asf", nullptr) < 0) return false;
     for (const auto& [name, value] : attributes_) av_dict_set(&format_->metadata, name.c_str(), value.c_str(), 0);
+    // Filled in at the end, when the muxer writes the header again: the same width keeps its size.
+    av_dict_set(&format_->metadata, kSampleCountAttribute, SampleCountText(0).c_str(), 0);
     AVStream* stream = avformat_new_stream(format_, nullptr);
     encoder_ = avcodec_alloc_context3(codec);
     frame_ = av_frame_alloc();
@@ -487,6 +500,8 @@ class Writer : public IWMWriter {
   AVPacket* packet_ = nullptr;
   int streamIndex_ = 0;
   int64_t samplesEncoded_ = 0;
+  int64_t inputFrames_ = 0;    // frames given to WriteSample
+  int64_t framesWritten_ = 0;  // the same at the encoder's rate
   std::vector<uint8_t> widened_;
 };
 

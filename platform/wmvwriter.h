@@ -13,6 +13,10 @@
 namespace wm {
 
 inline constexpr uint32_t WMT_VER_9_0 = 0x00090000;
+/// The header attribute in which the writer records how many frames were
+/// written (decoders deliver whole codec frames, so a few more); the reader
+/// stand-in counts that many. Other readers ignore it.
+inline constexpr char kSampleCountAttribute[] = "ClipwrightSampleCount";
 /// Status values a writer reports through IWMStatusCallback.
 inline constexpr int32_t WMT_ERROR = 0;
 inline constexpr int32_t WMT_CLIENT_CONNECT = 37;

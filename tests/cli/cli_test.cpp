@@ -210,6 +210,17 @@ TEST_F(CommandLine, EncodeWritesMp3WithTheSourcesTags) {
   EXPECT_NE(r.out.find("total_samples: 8000\n"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("vbr: yes\n"), std::string::npos) << r.out;
 
+  // WMA: the nearest format to the bit rate asked for, the tags carried over.
+  const std::string wma = dir.File("song.wma");
+  r = Cli({"encode", Q(song), Q(wma), "--bitrate", "96", "--quiet"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  r = Cli({"info", Q(wma)});
+  EXPECT_NE(r.out.find("format: WMA\n"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("total_samples: 88300\n"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("bitrate: 96000\n"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("title: Song\nartist: Band\n"), std::string::npos) << r.out;
+  EXPECT_EQ(Cli({"encode", Q(song), Q(dir.File("v.wma")), "--vbr", "1"}).code, 1);
+
   EXPECT_EQ(Cli({"encode", Q(source), Q(dir.File("x.wav"))}).code, 1);
   EXPECT_EQ(Cli({"encode", Q(source), Q(dir.File("x.mp3")), "--bitrate", "100"}).code, 1);
   EXPECT_EQ(Cli({"encode", Q(source), Q(dir.File("x.mp3")), "--vbr", "10"}).code, 1);
