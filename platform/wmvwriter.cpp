@@ -17,6 +17,7 @@ extern "C" {
 }
 
 #include "platform/Utf.h"
+#include "platform/wmvnetsink.h"
 
 namespace wm {
 namespace {
@@ -310,19 +311,21 @@ class Writer : public IWMWriter {
     return S_OK;
   }
   int32_t AddSink(const std::shared_ptr<IWMWriterSink>& sink) override {
-    auto file = std::dynamic_pointer_cast<FileSink>(sink);
-    if (!file || writing_) return E_FAIL;
-    sink_ = file;
-    return S_OK;
+    if (writing_ || sink_ || network_) return E_FAIL;  // one sink
+    sink_ = std::dynamic_pointer_cast<FileSink>(sink);
+    network_ = std::dynamic_pointer_cast<NetworkSink>(sink);
+    return sink_ || network_ ? S_OK : E_FAIL;
   }
   int32_t RemoveSink(const std::shared_ptr<IWMWriterSink>& sink) override {
-    if (!sink_ || sink != std::static_pointer_cast<IWMWriterSink>(sink_)) return E_FAIL;
-    sink_.reset();
+    if (writing_) return E_FAIL;
+    if (sink_ && sink == std::static_pointer_cast<IWMWriterSink>(sink_)) sink_.reset();
+    else if (network_ && sink == std::static_pointer_cast<IWMWriterSink>(network_)) network_.reset();
+    else return E_FAIL;
     return S_OK;
   }
 
   int32_t BeginWriting() override {
-    if (!stream_ || !sink_ || sink_->fileName.empty() || writing_) return E_FAIL;
+    if (!stream_ || writing_ || (!network_ && (!sink_ || sink_->fileName.empty()))) return E_FAIL;
     if (!OpenEncoding()) {
       Release();
       return E_FAIL;
@@ -355,9 +358,10 @@ class Writer : public IWMWriter {
     ok = ok && Encode(nullptr);
     if (ok) av_dict_set(&format_->metadata, kSampleCountAttribute, SampleCountText(framesWritten_).c_str(), 0);
     ok = ok && av_write_trailer(format_) == 0;
-    ok = ok && avio_closep(&format_->pb) == 0;
+    if (network_) ok = ok && SendToClients();
+    else ok = ok && avio_closep(&format_->pb) == 0;
     Release();
-    if (!ok) sink_->Report(WMT_ERROR, E_FAIL);
+    if (!ok) Report(WMT_ERROR);
     return ok ? S_OK : E_FAIL;
   }
 
@@ -366,6 +370,7 @@ class Writer : public IWMWriter {
     const CodecFormat& f = stream_->format;
     const AVCodec* codec = avcodec_find_encoder(Codecs()[stream_->codec].id);
     if (codec == nullptr) return false;
+    // Listeners get a plain ASF stream that is never gone back over (no seeking IO).
     if (avformat_alloc_output_context2(&format_, nullptr, "asf", nullptr) < 0) return false;
     for (const auto& [name, value] : attributes_) av_dict_set(&format_->metadata, name.c_str(), value.c_str(), 0);
     // Filled in at the end, when the muxer writes the header again: the same width keeps its size.
@@ -398,8 +403,21 @@ class Writer : public IWMWriter {
       return false;
     fifo_ = av_audio_fifo_alloc(AV_SAMPLE_FMT_FLTP, f.channels, encoder_->frame_size * 4);
     if (fifo_ == nullptr) return false;
-    if (avio_open(&format_->pb, sink_->fileName.c_str(), AVIO_FLAG_WRITE) < 0) return false;
+    if (network_) {
+      constexpr int kIoBuffer = 4096;
+      auto* buffer = static_cast<uint8_t*>(av_malloc(kIoBuffer));
+      format_->pb = avio_alloc_context(buffer, kIoBuffer, 1, this, nullptr, &Writer::CollectBytes, nullptr);
+      if (format_->pb == nullptr) return false;
+      format_->flags |= AVFMT_FLAG_CUSTOM_IO;
+    } else if (avio_open(&format_->pb, sink_->fileName.c_str(), AVIO_FLAG_WRITE) < 0) {
+      return false;
+    }
     if (avformat_write_header(format_, nullptr) < 0) return false;
+    if (network_) {
+      avio_flush(format_->pb);
+      network_->SetHeader(std::move(collected_), static_cast<uint32_t>(f.bitrate / 8));
+      collected_.clear();
+    }
     return AddSilence(encoder_->frame_size);
   }
 
@@ -466,16 +484,42 @@ class Writer : public IWMWriter {
       av_packet_rescale_ts(packet_, encoder_->time_base, format_->streams[streamIndex_]->time_base);
       packet_->stream_index = streamIndex_;
       if (av_interleaved_write_frame(format_, packet_) < 0) return false;
+      if (network_ && !SendToClients()) return false;
     }
   }
 
+  /// The muxer's output for listeners: collected, then handed over in whole packets.
+  static int CollectBytes(void* opaque, uint8_t* bytes, int size) {  // FFmpeg 5.1 passes it non-const
+    auto* self = static_cast<Writer*>(opaque);
+    self->collected_.insert(self->collected_.end(), bytes, bytes + size);
+    return size;
+  }
+
+  bool SendToClients() {
+    avio_flush(format_->pb);
+    if (!collected_.empty()) network_->Deliver(collected_);
+    collected_.clear();
+    return true;
+  }
+
+  void Report(int32_t status) {
+    if (sink_) sink_->Report(status, E_FAIL);
+  }
+
   int32_t Fail() {
-    sink_->Report(WMT_ERROR, E_FAIL);
+    Report(WMT_ERROR);
     return E_FAIL;
   }
 
   void Release() {
-    if (format_ != nullptr && format_->pb != nullptr) avio_closep(&format_->pb);
+    if (format_ != nullptr && format_->pb != nullptr) {
+      if (network_) {
+        av_freep(&format_->pb->buffer);
+        avio_context_free(&format_->pb);
+      } else {
+        avio_closep(&format_->pb);
+      }
+    }
     avformat_free_context(format_);
     format_ = nullptr;
     avcodec_free_context(&encoder_);
@@ -489,6 +533,8 @@ class Writer : public IWMWriter {
 
   std::shared_ptr<StreamConfig> stream_;
   std::shared_ptr<FileSink> sink_;
+  std::shared_ptr<NetworkSink> network_;
+  std::vector<uint8_t> collected_;  // muxer output not yet handed to the listeners
   MediaType input_;
   std::vector<std::pair<std::string, std::string>> attributes_;
   bool writing_ = false;

@@ -88,6 +88,23 @@ class IWMWriterFileSink : public IWMWriterSink {
   virtual int32_t Advise(const std::shared_ptr<IWMStatusCallback>& callback, void* context) = 0;
 };
 
+/// Serves what the writer produces to HTTP clients: each client that sends a
+/// GET gets the ASF header and the stream from then on.
+class IWMWriterNetworkSink : public IWMWriterSink {
+ public:
+  /// Only HTTP (0) is known.
+  virtual int32_t SetNetworkProtocol(int32_t protocol) = 0;
+  /// Starts listening on `port` of every IPv4 interface (0: a free port, see GetHostURL).
+  virtual int32_t Open(uint32_t* port) = 0;
+  /// 0: no limit.
+  virtual int32_t SetMaximumClients(uint32_t clients) = 0;
+  /// "http://<host>:<port>/" of the open sink.
+  virtual int32_t GetHostURL(std::string* url) = 0;
+  virtual int32_t Close() = 0;
+  /// Status callbacks (client connected 37, disconnected 38, errors).
+  virtual int32_t Advise(const std::shared_ptr<IWMStatusCallback>& callback, void* context) = 0;
+};
+
 class IWMWriter {
  public:
   virtual ~IWMWriter() = default;
@@ -110,6 +127,7 @@ class IWMWriter {
 
 int32_t WMCreateWriter(void* certificate, std::shared_ptr<IWMWriter>* writer);
 int32_t WMCreateWriterFileSink(std::shared_ptr<IWMWriterFileSink>* sink);
+int32_t WMCreateWriterNetworkSink(std::shared_ptr<IWMWriterNetworkSink>* sink);
 int32_t WMCreateProfileManager(std::shared_ptr<IWMProfileManager>* manager);
 
 }  // namespace wm

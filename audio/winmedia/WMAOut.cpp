@@ -3,6 +3,7 @@
 #include <stdexcept>
 
 #include "audio/classes/AuException.h"
+#include "audio/classes/EventHandler.h"
 #include "audio/tags/TagText.h"
 
 TWMAOut::TWMAOut() : Codecs_(ListCodecs()) {}
@@ -31,12 +32,26 @@ void TWMAOut::SetAttributes() {
     if (!text.empty()) SetWriterAttribute(writer_, name, text);
 }
 
-void TWMAOut::Prepare() {
-  if (FileName_.empty()) throw EAuException("File name is not assigned.");
+void TWMAOut::InitInput() {
   Input_->Init();
   inputFlushed_ = false;
-  OpenFileWriter(writer_, TagText::Utf8ToUtf16(FileName_), this, [this](TComponent*) { error_ = true; });
+}
+
+std::function<void(TComponent*)> TWMAOut::ErrorProcedure() {
+  return [this](TComponent*) { error_ = true; };
+}
+
+void TWMAOut::OpenWriter() {
+  if (FileName_.empty()) throw EAuException("File name is not assigned.");
+  InitInput();
+  OpenFileWriter(writer_, TagText::Utf8ToUtf16(FileName_), this, ErrorProcedure());
   if (!writer_.initialised) throw std::runtime_error("Cannot create file");
+}
+
+bool TWMAOut::CloseWriter() { return CloseFileWriter(writer_); }
+
+void TWMAOut::Prepare() {
+  OpenWriter();
   const int channels = Input_->Channels(), bits = Input_->BitsPerSample(), rate = Input_->SampleRate();
   if (CodecIndex_ >= 0)
     SetWriterFormatByIndex(writer_, channels, bits, rate, VBR_ || Lossless_, static_cast<uint32_t>(CodecIndex_),
@@ -68,8 +83,24 @@ void TWMAOut::Done() {
   }
   const bool failedBefore = !ExceptionMessage().empty();
   const bool wasOpen = writer_.initialised;
-  const bool closed = CloseFileWriter(writer_);
+  const bool closed = CloseWriter();
   buffer_ = {};
   // Finishing the file (the encoder's last frames, the index) can fail too.
   if (wasOpen && !closed && !failedBefore) throw EAuException("Windows Media output error");
 }
+
+void TWMStreamedOut::OpenWriter() {
+  InitInput();
+  uint32_t port = Port_;
+  const auto post = [this](TStreamedAudioEvent& handler) {
+    if (TEventHandler* events = TEventHandler::Instance(); events && handler) events->PostEvent(this, handler);
+  };
+  OpenNetworkWriter(
+      writer_, port, MaxClients_, ErrorProcedure(),
+      [this, post](TComponent*) { post(OnClientDisconnected); }, [this, post](TComponent*) { post(OnClientConnected); },
+      this);
+  if (!writer_.initialised) throw std::runtime_error("Cannot create file");
+  Port_ = port;
+}
+
+bool TWMStreamedOut::CloseWriter() { return CloseNetworkWriter(writer_); }

@@ -41,6 +41,17 @@ class TWMAOut : public TAuTaggedFileOut {
   void Prepare() override;
   bool DoOutput(bool Abort) override;
   void Done() override;
+  /// Opens the writer on its sink; raises "Cannot create file" when it cannot.
+  virtual void OpenWriter();
+  /// Ends writing; false when the destination could not be finished.
+  virtual bool CloseWriter();
+
+  /// Starts the input's run.
+  void InitInput();
+  /// The writer's error procedure: the next DoOutput fails.
+  std::function<void(TComponent*)> ErrorProcedure();
+
+  wma_writer writer_;
 
  private:
   void SetAttributes();
@@ -54,9 +65,34 @@ class TWMAOut : public TAuTaggedFileOut {
   std::vector<std::u16string> Codecs_;
   std::vector<std::u16string> formatList_;
 
-  wma_writer writer_;
   std::vector<uint8_t> buffer_;
   bool endOfInput_ = false;
   std::atomic<bool> error_{false};  // set by the writer's error callback
   bool inputFlushed_ = true;
+};
+
+using TStreamedAudioEvent = TNotifyEvent;
+
+/// TWMAOut serving the stream over HTTP instead of writing a file: every
+/// client that connects to Port (all IPv4 interfaces; 0 takes a free port
+/// and sets Port to it) gets the ASF stream from then on, at most MaxClients
+/// of them at once (0: no limit). OnClientConnected and OnClientDisconnected
+/// arrive on the window thread.
+class TWMStreamedOut : public TWMAOut {
+ public:
+  uint32_t Port() const { return Port_; }
+  void SetPort(uint32_t value) { if (!Busy()) Port_ = value; }
+  uint32_t MaxClients() const { return MaxClients_; }
+  void SetMaxClients(uint32_t value) { if (!Busy()) MaxClients_ = value; }
+
+  TStreamedAudioEvent OnClientConnected;
+  TStreamedAudioEvent OnClientDisconnected;
+
+ protected:
+  void OpenWriter() override;
+  bool CloseWriter() override;
+
+ private:
+  std::atomic<uint32_t> Port_{0};
+  uint32_t MaxClients_ = 0;
 };

@@ -23,6 +23,20 @@ class TWMErrorCallback : public wm::IWMStatusCallback {
   wma_writer& w_;
 };
 
+/// Turns client statuses of a network sink into the record's procedures.
+class TWMStatusCallback : public wm::IWMStatusCallback {
+ public:
+  explicit TWMStatusCallback(wma_writer& w) : w_(w) {}
+  int32_t OnStatus(int32_t status, int32_t, wm::AttrType, const uint8_t*, void*) override {
+    if (status == wm::WMT_CLIENT_CONNECT && w_.onClientConnected) w_.onClientConnected(w_.owner);
+    if (status == wm::WMT_CLIENT_DISCONNECT && w_.onClientDisconnected) w_.onClientDisconnected(w_.owner);
+    return wm::S_OK;
+  }
+
+ private:
+  wma_writer& w_;
+};
+
 int32_t Difference(uint32_t a, uint32_t b) { return std::abs(static_cast<int32_t>(a) - static_cast<int32_t>(b)); }
 
 /// Puts `config` in a new profile on the writer and the PCM layout on its input.
@@ -95,6 +109,33 @@ void OpenFileWriter(wma_writer& w, const std::u16string& fileName, TComponent* o
   }
   w.errorCallback = std::make_shared<TWMErrorCallback>(w);
   w.fileSink->Advise(w.errorCallback, nullptr);
+  w.initialised = true;
+}
+
+void OpenNetworkWriter(wma_writer& w, uint32_t& port, uint32_t maxClients, std::function<void(TComponent*)> onError,
+                       std::function<void(TComponent*)> onDisconnected, std::function<void(TComponent*)> onConnected,
+                       TComponent* owner) {
+  w = wma_writer{};
+  w.owner = owner;
+  w.onError = std::move(onError);
+  w.onClientDisconnected = std::move(onDisconnected);
+  w.onClientConnected = std::move(onConnected);
+  if (wm::WMCreateWriterNetworkSink(&w.networkSink) != wm::S_OK) return;
+  if (wm::WMCreateWriter(nullptr, &w.writer) != wm::S_OK) {
+    w.networkSink.reset();
+    return;
+  }
+  w.networkSink->SetNetworkProtocol(0);
+  const auto release = [&w] {
+    w.networkSink->Close();
+    w.networkSink.reset();
+    w.writer.reset();
+  };
+  if (w.networkSink->Open(&port) != wm::S_OK) return release();
+  if (maxClients != 0) w.networkSink->SetMaximumClients(maxClients);
+  if (w.writer->AddSink(w.networkSink) != wm::S_OK) return release();
+  w.statusCallback = std::make_shared<TWMStatusCallback>(w);
+  w.networkSink->Advise(w.statusCallback, nullptr);
   w.initialised = true;
 }
 
@@ -221,6 +262,20 @@ bool CloseFileWriter(wma_writer& w) {
   const bool ended = w.writer && w.writer->EndWriting() == wm::S_OK;
   w.fileSink.reset();
   w.writer.reset();
+  w.errorCallback.reset();
+  w.initialised = false;
+  return ended;
+}
+
+bool CloseNetworkWriter(wma_writer& w) {
+  const bool ended = w.writer && w.writer->EndWriting() == wm::S_OK;
+  if (w.networkSink) {
+    w.networkSink->Close();
+    if (w.writer) w.writer->RemoveSink(w.networkSink);
+  }
+  w.networkSink.reset();
+  w.writer.reset();
+  w.statusCallback.reset();
   w.errorCallback.reset();
   w.initialised = false;
   return ended;

@@ -19,14 +19,24 @@ struct wma_writer {
   uint64_t sampleTime = 0;      // 100 ns units
   bool initialised = false;
   std::shared_ptr<wm::IWMWriterFileSink> fileSink;
-  std::shared_ptr<wm::IWMStatusCallback> errorCallback;
-  /// Called (on the writer's thread) for the error status values 0, 9, 26 and 30.
+  std::shared_ptr<wm::IWMWriterNetworkSink> networkSink;
+  std::shared_ptr<wm::IWMStatusCallback> statusCallback;  // network
+  std::shared_ptr<wm::IWMStatusCallback> errorCallback;   // file
+  /// Called on the writer's threads: the error status values 0, 9, 26 and 30,
+  /// a client connected (37) or disconnected (38).
   std::function<void(TComponent*)> onError;
+  std::function<void(TComponent*)> onClientConnected;
+  std::function<void(TComponent*)> onClientDisconnected;
 };
 
 /// Opens the writer on a file sink; success leaves `initialised` set.
 void OpenFileWriter(wma_writer& w, const std::u16string& fileName, TComponent* owner,
                     std::function<void(TComponent*)> onError);
+/// Opens the writer on a network sink listening on `port` (0: a free one,
+/// written back); success leaves `initialised` set.
+void OpenNetworkWriter(wma_writer& w, uint32_t& port, uint32_t maxClients, std::function<void(TComponent*)> onError,
+                       std::function<void(TComponent*)> onDisconnected, std::function<void(TComponent*)> onConnected,
+                       TComponent* owner);
 /// The installed audio codecs' names, in codec order.
 std::vector<std::u16string> ListCodecs();
 /// The format descriptions of a codec (VBR formats with `vbr`); empty for an unknown codec.
@@ -46,3 +56,5 @@ void BeginWriter(wma_writer& w);
 void WriteData(wma_writer& w, const void* data, uint32_t length);
 /// Ends writing; false when the file could not be finished.
 bool CloseFileWriter(wma_writer& w);
+/// Ends writing and closes the network sink; false when the stream could not be finished.
+bool CloseNetworkWriter(wma_writer& w);

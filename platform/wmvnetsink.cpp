@@ -1,0 +1,274 @@
+#include "platform/wmvnetsink.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+
+namespace wm {
+namespace {
+
+constexpr size_t kLargestRequest = 8192;
+constexpr int64_t kRequestTimeoutMs = 5000;
+constexpr char kAccepted[] =
+    "HTTP/1.0 200 OK\r\nContent-Type: application/vnd.ms-asf\r\nCache-Control: no-cache\r\nConnection: close\r\n\r\n";
+constexpr char kBusy[] = "HTTP/1.0 503 Service Unavailable\r\nContent-Length: 0\r\nConnection: close\r\n\r\n";
+constexpr char kBadRequest[] = "HTTP/1.0 400 Bad Request\r\nContent-Length: 0\r\nConnection: close\r\n\r\n";
+
+int64_t NowMs() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+void SetNonBlocking(int fd) { ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK); }
+
+/// Best effort: a refused client gets a word, if it listens.
+void SendAndClose(int fd, const char* text) {
+  (void)::send(fd, text, std::strlen(text), MSG_NOSIGNAL);
+  ::close(fd);
+}
+
+}  // namespace
+
+NetworkSink::~NetworkSink() { Close(); }
+
+int32_t NetworkSink::Open(uint32_t* port) {
+  if (port == nullptr) return E_FAIL;
+  std::lock_guard lock(mutex_);
+  if (listener_ >= 0) return E_FAIL;
+  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) return E_FAIL;
+  const int yes = 1;
+  ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_ANY);
+  address.sin_port = htons(static_cast<uint16_t>(*port));
+  socklen_t length = sizeof address;
+  int pipe[2];
+  if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || ::listen(fd, 16) != 0 ||
+      ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0 || ::pipe2(pipe, O_CLOEXEC | O_NONBLOCK) != 0) {
+    ::close(fd);
+    return E_FAIL;
+  }
+  SetNonBlocking(fd);
+  listener_ = fd;
+  wakeRead_ = pipe[0];
+  wakeWrite_ = pipe[1];
+  port_ = ntohs(address.sin_port);
+  *port = port_;
+  stopping_ = false;
+  thread_ = std::thread([this] { Serve(); });
+  return S_OK;
+}
+
+int32_t NetworkSink::SetMaximumClients(uint32_t clients) {
+  std::lock_guard lock(mutex_);
+  maxClients_ = clients;
+  return S_OK;
+}
+
+int32_t NetworkSink::GetHostURL(std::string* url) {
+  std::lock_guard lock(mutex_);
+  if (url == nullptr || listener_ < 0) return E_FAIL;
+  *url = "http://127.0.0.1:" + std::to_string(port_) + "/";
+  return S_OK;
+}
+
+int32_t NetworkSink::Advise(const std::shared_ptr<IWMStatusCallback>& callback, void* context) {
+  std::lock_guard lock(mutex_);
+  callback_ = callback;
+  context_ = context;
+  return S_OK;
+}
+
+int32_t NetworkSink::Close() {
+  {
+    std::lock_guard lock(mutex_);
+    if (listener_ < 0) return S_OK;
+    stopping_ = true;
+  }
+  Wake();
+  if (thread_.joinable()) thread_.join();
+  std::lock_guard lock(mutex_);
+  for (Client& client : clients_) ::close(client.fd);
+  clients_.clear();
+  ::close(listener_);
+  ::close(wakeRead_);
+  ::close(wakeWrite_);
+  listener_ = wakeRead_ = wakeWrite_ = -1;
+  header_.clear();
+  return S_OK;
+}
+
+void NetworkSink::SetHeader(std::vector<uint8_t> header, uint32_t bytesPerSecond) {
+  {
+    std::lock_guard lock(mutex_);
+    header_ = std::move(header);
+    // About four seconds of the stream: more queued means the client stopped reading.
+    dropAfterBytes_ = std::max<size_t>(size_t{bytesPerSecond} * 4, 64 * 1024) + header_.size();
+  }
+  Wake();
+}
+
+void NetworkSink::Deliver(const std::vector<uint8_t>& packets) {
+  int dropped = 0;
+  {
+    std::lock_guard lock(mutex_);
+    for (size_t i = clients_.size(); i-- > 0;) {
+      Client& client = clients_[i];
+      if (!client.streaming) continue;
+      client.queue.insert(client.queue.end(), packets.begin(), packets.end());
+      if (client.queue.size() > dropAfterBytes_) {
+        Drop(i);
+        ++dropped;
+      }
+    }
+  }
+  for (int i = 0; i < dropped; ++i) Report(WMT_CLIENT_DISCONNECT);
+  Wake();
+}
+
+void NetworkSink::Wake() {
+  std::lock_guard lock(mutex_);
+  if (wakeWrite_ >= 0) (void)!::write(wakeWrite_, "w", 1);
+}
+
+void NetworkSink::Report(int32_t status) {
+  std::shared_ptr<IWMStatusCallback> callback;
+  void* context = nullptr;
+  {
+    std::lock_guard lock(mutex_);
+    callback = callback_;
+    context = context_;
+  }
+  if (callback) callback->OnStatus(status, S_OK, AttrType::Dword, nullptr, context);
+}
+
+void NetworkSink::Drop(size_t index) {
+  ::close(clients_[index].fd);
+  clients_.erase(clients_.begin() + static_cast<std::ptrdiff_t>(index));
+}
+
+bool NetworkSink::ReadRequest(Client& client) {
+  char bytes[2048];
+  for (;;) {
+    const ssize_t got = ::recv(client.fd, bytes, sizeof bytes, 0);
+    if (got == 0) return false;
+    if (got < 0) return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR;
+    client.request.append(bytes, static_cast<size_t>(got));
+    if (client.request.size() > kLargestRequest) return false;
+  }
+}
+
+bool NetworkSink::SendQueued(Client& client) {
+  while (!client.queue.empty()) {
+    std::vector<uint8_t> chunk(client.queue.begin(),
+                               client.queue.begin() + static_cast<std::ptrdiff_t>(std::min<size_t>(client.queue.size(), 65536)));
+    const ssize_t sent = ::send(client.fd, chunk.data(), chunk.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+    if (sent < 0) return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR;
+    client.queue.erase(client.queue.begin(), client.queue.begin() + sent);
+  }
+  return true;
+}
+
+void NetworkSink::Accept() {
+  for (;;) {
+    const int fd = ::accept4(listener_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+    if (fd < 0) return;
+    // A small send buffer keeps what a stalled client holds up in our queue,
+    // where it is noticed, instead of in the kernel.
+    const int sendBuffer = 64 * 1024;
+    ::setsockopt(fd, SOL_SOCKET, SO_SNDBUF, &sendBuffer, sizeof sendBuffer);
+    Client client;
+    client.fd = fd;
+    client.acceptedAtMs = NowMs();
+    clients_.push_back(std::move(client));
+  }
+}
+
+void NetworkSink::Serve() {
+  for (;;) {
+    std::vector<pollfd> fds;
+    {
+      std::lock_guard lock(mutex_);
+      if (stopping_) return;
+      fds.push_back({wakeRead_, POLLIN, 0});
+      fds.push_back({listener_, POLLIN, 0});
+      for (const Client& client : clients_)
+        fds.push_back({client.fd, static_cast<short>(POLLIN | (client.streaming && !client.queue.empty() ? POLLOUT : 0)), 0});
+    }
+    ::poll(fds.data(), fds.size(), 250);
+    int connected = 0, disconnected = 0;
+    {
+      std::lock_guard lock(mutex_);
+      if (stopping_) return;
+      char drain[64];
+      while (::read(wakeRead_, drain, sizeof drain) > 0) {
+      }
+      // The clients polled are the first ones of the list; later ones were accepted since.
+      const size_t polled = fds.size() - 2;
+      if (fds[1].revents & POLLIN) Accept();
+      const int64_t now = NowMs();
+      size_t streaming = static_cast<size_t>(std::count_if(clients_.begin(), clients_.end(), [](const Client& c) { return c.streaming; }));
+      for (size_t i = std::min(polled, clients_.size()); i-- > 0;) {
+        Client& client = clients_[i];
+        const short events = fds[i + 2].revents;
+        if (!client.streaming) {
+          if ((events & (POLLIN | POLLHUP | POLLERR)) && !ReadRequest(client)) {
+            Drop(i);
+            continue;
+          }
+          const size_t end = client.request.find("\r\n\r\n");
+          if (end == std::string::npos) {
+            if (now - client.acceptedAtMs > kRequestTimeoutMs) Drop(i);
+            continue;
+          }
+          if (client.request.rfind("GET ", 0) != 0) {
+            SendAndClose(client.fd, kBadRequest);
+            clients_.erase(clients_.begin() + static_cast<std::ptrdiff_t>(i));
+            continue;
+          }
+          if (maxClients_ != 0 && streaming >= maxClients_) {
+            SendAndClose(client.fd, kBusy);
+            clients_.erase(clients_.begin() + static_cast<std::ptrdiff_t>(i));
+            continue;
+          }
+          if (header_.empty()) continue;  // answered once the stream has begun
+          client.streaming = true;
+          ++streaming;
+          client.queue.insert(client.queue.end(), kAccepted, kAccepted + std::strlen(kAccepted));
+          client.queue.insert(client.queue.end(), header_.begin(), header_.end());
+          ++connected;
+        } else if (events & (POLLIN | POLLHUP | POLLERR)) {
+          char ignored[512];
+          const ssize_t got = ::recv(client.fd, ignored, sizeof ignored, MSG_DONTWAIT);
+          if (got == 0 || (got < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)) {
+            Drop(i);
+            ++disconnected;
+            continue;
+          }
+        }
+        if (client.streaming && !SendQueued(client)) {
+          Drop(i);
+          ++disconnected;
+        }
+      }
+    }
+    for (int i = 0; i < connected; ++i) Report(WMT_CLIENT_CONNECT);
+    for (int i = 0; i < disconnected; ++i) Report(WMT_CLIENT_DISCONNECT);
+  }
+}
+
+int32_t WMCreateWriterNetworkSink(std::shared_ptr<IWMWriterNetworkSink>* sink) {
+  if (sink == nullptr) return E_FAIL;
+  *sink = std::make_shared<NetworkSink>();
+  return S_OK;
+}
+
+}  // namespace wm
