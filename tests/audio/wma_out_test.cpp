@@ -196,6 +196,18 @@ TEST_F(WmaWriting, DecodesBackAlignedAndNeverShort) {
   }
 }
 
+TEST_F(WmaWriting, AnInputEndingOnABufferBoundaryEndsCleanly) {
+  // 44.1 kHz stereo fills the 14,112-byte buffer with 3,528 frames: the last
+  // call then hands the writer an empty sample.
+  auto input = Tone(3528 * 3, 2, 44100);
+  output.SetDesiredBitrate(128);
+  ASSERT_EQ(Write(*input), "");
+  Sealed<TWMIn> back;
+  back.SetFileName(file);
+  EXPECT_EQ(back.TotalSamples(), 3528 * 3);
+  EXPECT_EQ(ReadRun(back).size(), 3528u * 3 * 2);
+}
+
 TEST_F(WmaWriting, TagsBecomeAttributesThatReadersFind) {
   output.Id3v2Tags().SetArtist(u"Band \u00e9");
   output.Id3v2Tags().SetTitle(u"Song");
