@@ -16,6 +16,10 @@ namespace {
 
 constexpr size_t kLargestRequest = 8192;
 constexpr int64_t kRequestTimeoutMs = 5000;
+/// A client that takes nothing for this long has stopped reading.
+constexpr int64_t kStalledMs = 4000;
+/// Past this much queued for one client, it is dropped however it reads.
+constexpr size_t kLargestQueue = 64 << 20;
 constexpr char kAccepted[] =
     "HTTP/1.0 200 OK\r\nContent-Type: application/vnd.ms-asf\r\nCache-Control: no-cache\r\nConnection: close\r\n\r\n";
 constexpr char kBusy[] = "HTTP/1.0 503 Service Unavailable\r\nContent-Length: 0\r\nConnection: close\r\n\r\n";
@@ -35,7 +39,13 @@ void SendAndClose(int fd, const char* text) {
 
 }  // namespace
 
-NetworkSink::~NetworkSink() { Close(); }
+NetworkSink::~NetworkSink() {
+  {
+    std::lock_guard lock(mutex_);
+    stopping_ = true;
+  }
+  Close();
+}
 
 int32_t NetworkSink::Open(uint32_t* port) {
   if (port == nullptr) return E_FAIL;
@@ -91,7 +101,7 @@ int32_t NetworkSink::Close() {
   {
     std::lock_guard lock(mutex_);
     if (listener_ < 0) return S_OK;
-    stopping_ = true;
+    closing_ = true;  // the clients get what is queued for them first
   }
   Wake();
   if (thread_.joinable()) thread_.join();
@@ -103,15 +113,14 @@ int32_t NetworkSink::Close() {
   ::close(wakeWrite_);
   listener_ = wakeRead_ = wakeWrite_ = -1;
   header_.clear();
+  closing_ = false;
   return S_OK;
 }
 
-void NetworkSink::SetHeader(std::vector<uint8_t> header, uint32_t bytesPerSecond) {
+void NetworkSink::SetHeader(std::vector<uint8_t> header) {
   {
     std::lock_guard lock(mutex_);
     header_ = std::move(header);
-    // About four seconds of the stream: more queued means the client stopped reading.
-    dropAfterBytes_ = std::max<size_t>(size_t{bytesPerSecond} * 4, 64 * 1024) + header_.size();
   }
   Wake();
 }
@@ -124,7 +133,7 @@ void NetworkSink::Deliver(const std::vector<uint8_t>& packets) {
       Client& client = clients_[i];
       if (!client.streaming) continue;
       client.queue.insert(client.queue.end(), packets.begin(), packets.end());
-      if (client.queue.size() > dropAfterBytes_) {
+      if (client.queue.size() > kLargestQueue) {
         Drop(i);
         ++dropped;
       }
@@ -173,6 +182,7 @@ bool NetworkSink::SendQueued(Client& client) {
     const ssize_t sent = ::send(client.fd, chunk.data(), chunk.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
     if (sent < 0) return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR;
     client.queue.erase(client.queue.begin(), client.queue.begin() + sent);
+    client.progressMs = NowMs();
   }
   return true;
 }
@@ -213,14 +223,14 @@ void NetworkSink::Serve() {
       }
       // The clients polled are the first ones of the list; later ones were accepted since.
       const size_t polled = fds.size() - 2;
-      if (fds[1].revents & POLLIN) Accept();
+      if ((fds[1].revents & POLLIN) && !closing_) Accept();
       const int64_t now = NowMs();
       size_t streaming = static_cast<size_t>(std::count_if(clients_.begin(), clients_.end(), [](const Client& c) { return c.streaming; }));
       for (size_t i = std::min(polled, clients_.size()); i-- > 0;) {
         Client& client = clients_[i];
         const short events = fds[i + 2].revents;
         if (!client.streaming) {
-          if ((events & (POLLIN | POLLHUP | POLLERR)) && !ReadRequest(client)) {
+          if (closing_ || ((events & (POLLIN | POLLHUP | POLLERR)) && !ReadRequest(client))) {
             Drop(i);
             continue;
           }
@@ -241,6 +251,7 @@ void NetworkSink::Serve() {
           }
           if (header_.empty()) continue;  // answered once the stream has begun
           client.streaming = true;
+          client.progressMs = now;
           ++streaming;
           client.queue.insert(client.queue.end(), kAccepted, kAccepted + std::strlen(kAccepted));
           client.queue.insert(client.queue.end(), header_.begin(), header_.end());
@@ -254,14 +265,26 @@ void NetworkSink::Serve() {
             continue;
           }
         }
-        if (client.streaming && !SendQueued(client)) {
+        if (client.streaming && (!SendQueued(client) || (client.queue.empty() ? false : now - client.progressMs > kStalledMs))) {
           Drop(i);
           ++disconnected;
+          continue;
+        }
+        if (client.queue.empty()) client.progressMs = now;
+      }
+      if (closing_) {
+        // The stream has ended: done once every client has had all of it.
+        const bool drained = std::all_of(clients_.begin(), clients_.end(), [](const Client& c) { return c.queue.empty(); });
+        if (drained) {
+          disconnected += static_cast<int>(clients_.size());
+          for (size_t i = clients_.size(); i-- > 0;) Drop(i);
         }
       }
     }
     for (int i = 0; i < connected; ++i) Report(WMT_CLIENT_CONNECT);
     for (int i = 0; i < disconnected; ++i) Report(WMT_CLIENT_DISCONNECT);
+    std::lock_guard lock(mutex_);
+    if (closing_ && clients_.empty()) return;
   }
 }
 

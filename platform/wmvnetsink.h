@@ -15,8 +15,9 @@ namespace wm {
 
 /// The HTTP server behind IWMWriterNetworkSink. One thread accepts clients,
 /// reads their requests and sends each its queue; the writer only appends
-/// to the queues. A client whose queue grows past a few seconds of the
-/// stream is dropped, so a client that stops reading never stalls encoding.
+/// to the queues, so a client that stops reading never stalls encoding. A
+/// client that has taken nothing for four seconds is dropped. Close lets
+/// every client receive the end of the stream before it returns.
 class NetworkSink : public IWMWriterNetworkSink {
  public:
   ~NetworkSink() override;
@@ -29,7 +30,7 @@ class NetworkSink : public IWMWriterNetworkSink {
   int32_t Advise(const std::shared_ptr<IWMStatusCallback>& callback, void* context) override;
 
   /// The writer's side: the stream's header, then whole packets.
-  void SetHeader(std::vector<uint8_t> header, uint32_t bytesPerSecond);
+  void SetHeader(std::vector<uint8_t> header);
   void Deliver(const std::vector<uint8_t>& packets);
 
  private:
@@ -38,6 +39,7 @@ class NetworkSink : public IWMWriterNetworkSink {
     std::string request;       // read so far
     bool streaming = false;    // the request was answered
     int64_t acceptedAtMs = 0;
+    int64_t progressMs = 0;    // the last time it took bytes, or had none waiting
     std::deque<uint8_t> queue;
   };
 
@@ -56,8 +58,8 @@ class NetworkSink : public IWMWriterNetworkSink {
   int wakeRead_ = -1, wakeWrite_ = -1;
   uint32_t port_ = 0;
   uint32_t maxClients_ = 0;
-  size_t dropAfterBytes_ = 1 << 20;
-  bool stopping_ = false;
+  bool stopping_ = false;  // end now (destruction)
+  bool closing_ = false;   // end once the clients have what is queued for them
   std::vector<uint8_t> header_;
   std::vector<Client> clients_;
   std::shared_ptr<IWMStatusCallback> callback_;

@@ -415,7 +415,7 @@ class Writer : public IWMWriter {
     if (avformat_write_header(format_, nullptr) < 0) return false;
     if (network_) {
       avio_flush(format_->pb);
-      network_->SetHeader(std::move(collected_), static_cast<uint32_t>(f.bitrate / 8));
+      network_->SetHeader(std::move(collected_));
       collected_.clear();
     }
     return AddSilence(encoder_->frame_size);

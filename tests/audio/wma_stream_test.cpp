@@ -119,11 +119,10 @@ TEST(WmaStream, ClientsReceiveAndDecodeTheStream) {
   EXPECT_EQ(connected, 3);
 
   input.DeliveriesAllowed = INT_MAX;
-  // The stalled client falls seconds behind and is dropped; the listener goes on.
-  ASSERT_TRUE(SpinUntil([&] { return disconnected == 1; }, 30000));
-  EXPECT_FALSE(listener.Ended());
+  // The stalled client takes nothing for four seconds and is dropped; the others go on.
   ASSERT_TRUE(SpinUntil([&] { return done; }, 60000));
   EXPECT_EQ(error, "");
+  EXPECT_EQ(disconnected, 3);  // the stalled one dropped, the others at the end of the stream
   ASSERT_TRUE(SpinUntil([&] { return listener.Ended(); }));
 
   EXPECT_NE(listener.Head().find("200"), std::string::npos);
