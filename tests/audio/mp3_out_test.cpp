@@ -21,6 +21,7 @@
 #include "audio/ACS_WinMedia.h"
 #include "tests/audio/InputRun.h"
 #include "tests/audio/MemoryComponents.h"
+#include "tests/audio/WriterTest.h"
 #include "tests/support/EventLoop.h"
 #include "tests/support/OwnProcess.h"
 #include "tests/support/TempDir.h"
@@ -37,41 +38,7 @@ Bytes ReadFile(const std::string& name) {
 
 uint32_t U32At(const uint8_t* p) { return p[0] | (p[1] << 8) | (p[2] << 16) | (uint32_t(p[3]) << 24); }
 
-class Mp3Writing : public ::testing::Test {
- protected:
-  void SetUp() override {
-    output.SetFileName(file);
-    output.OnDone = [this](TComponent*) { done = true; };
-    output.OnThreadException = [this](TComponent*) { error = output.ExceptionMessage(); };
-  }
-
-  /// One run of the writer over `input`; the error message, empty when none.
-  std::string Write(TAuInput& input) {
-    done = false;
-    error.clear();
-    output.SetInput(&input);
-    output.Run();
-    EXPECT_TRUE(SpinUntil([this] { return done; }, 60000));
-    output.SetInput(nullptr);
-    return error;
-  }
-
-  /// A tone of `frames` frames as the input.
-  std::unique_ptr<Sealed<MemoryInput>> Tone(int frames, int channels, int rate) {
-    auto input = std::make_unique<Sealed<MemoryInput>>(0);
-    input->SetSamples(ToneSamples(frames, channels, rate, 440.0, 110.0));
-    input->ChannelCount = channels;
-    input->Rate = rate;
-    input->BlockSize = 3000;
-    return input;
-  }
-
-  TempDir dir;
-  std::string file = dir.File("out.mp3");
-  Sealed<TMP3Out> output;
-  bool done = false;
-  std::string error;
-};
+using Mp3Writing = WriterTest<TMP3Out>;
 
 TEST_F(Mp3Writing, ConfigurationFromTheProperties) {
   const auto bytes = [this] { return reinterpret_cast<const uint8_t*>(&output.EncoderConfig()); };

@@ -11,6 +11,7 @@
 
 #include "audio/ACS_Wave.h"
 #include "tests/audio/MemoryComponents.h"
+#include "tests/audio/WriterTest.h"
 #include "tests/support/EventLoop.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TestAudio.h"
@@ -38,31 +39,12 @@ class StereoFrames : public MemoryInput {
   }
 };
 
-class WaveWriting : public ::testing::Test {
+class WaveWriting : public WriterTest<TWaveOut> {
  protected:
   void SetUp() override {
-    output.SetFileName(file);
+    WriterTest::SetUp();
     output.SetCreateNonMsHeaders(false);
-    output.OnDone = [this](TComponent*) { done = true; };
-    output.OnThreadException = [this](TComponent*) { error = output.ExceptionMessage(); };
   }
-
-  /// One run of the writer over `input`; the error message, empty when none.
-  std::string Write(MemoryInput& input) {
-    done = false;
-    error.clear();
-    output.SetInput(&input);
-    output.Run();
-    EXPECT_TRUE(SpinUntil([this] { return done; }));
-    output.SetInput(nullptr);
-    return error;
-  }
-
-  TempDir dir;
-  std::string file = dir.File("out.wav");
-  Sealed<TWaveOut> output;
-  bool done = false;
-  std::string error;
 };
 
 TEST_F(WaveWriting, PcmHeaderLayout) {

@@ -16,6 +16,7 @@ extern "C" {
 #include "audio/ACS_WinMedia.h"
 #include "tests/audio/InputRun.h"
 #include "tests/audio/MemoryComponents.h"
+#include "tests/audio/WriterTest.h"
 #include "tests/support/EventLoop.h"
 #include "tests/support/FfmpegDecode.h"
 #include "tests/support/TempDir.h"
@@ -116,39 +117,7 @@ TEST(WmaFormatSearch, FormatListsOfTheEncoders) {
   EXPECT_TRUE(ListCodecFormats(7, false).empty());
 }
 
-class WmaWriting : public ::testing::Test {
- protected:
-  void SetUp() override {
-    output.SetFileName(file);
-    output.OnDone = [this](TComponent*) { done = true; };
-    output.OnThreadException = [this](TComponent*) { error = output.ExceptionMessage(); };
-  }
-
-  std::string Write(TAuInput& input) {
-    done = false;
-    error.clear();
-    output.SetInput(&input);
-    output.Run();
-    EXPECT_TRUE(SpinUntil([this] { return done; }, 60000));
-    output.SetInput(nullptr);
-    return error;
-  }
-
-  std::unique_ptr<Sealed<MemoryInput>> Tone(int frames, int channels, int rate) {
-    auto input = std::make_unique<Sealed<MemoryInput>>(0);
-    input->SetSamples(ToneSamples(frames, channels, rate, 440.0, 110.0));
-    input->ChannelCount = channels;
-    input->Rate = rate;
-    input->BlockSize = 3000;
-    return input;
-  }
-
-  TempDir dir;
-  std::string file = dir.File("out.wma");
-  Sealed<TWMAOut> output;
-  bool done = false;
-  std::string error;
-};
+using WmaWriting = WriterTest<TWMAOut>;
 
 /// The lag (frames, -300..300) at which `decoded` best matches `original` (channel 0).
 int BestLag(const std::vector<int16_t>& original, const std::vector<int16_t>& decoded, int channels) {
