@@ -165,6 +165,22 @@ TEST_F(WmaWriting, DecodesBackAlignedAndNeverShort) {
   }
 }
 
+TEST_F(WmaWriting, EveryListedFormatEncodes) {
+  for (const int32_t codec : {0, 1}) {
+    const auto formats = ListCodecFormats(static_cast<uint32_t>(codec), false);
+    for (size_t index = 0; index < formats.size(); ++index) {
+      auto input = Tone(3000, formats[index].find(u"mono") != std::u16string::npos ? 1 : 2, 44100);
+      output.SetCodecIndex(codec);
+      output.SetFormatIndex(static_cast<int32_t>(index));
+      ASSERT_EQ(Write(*input), "") << codec << ": " << std::string(formats[index].begin(), formats[index].end());
+      Sealed<TWMIn> back;
+      back.SetFileName(file);
+      EXPECT_EQ(back.TotalSamples(), static_cast<int64_t>(3000.0 * back.SampleRate() / 44100 + 0.5))
+          << std::string(formats[index].begin(), formats[index].end());
+    }
+  }
+}
+
 TEST_F(WmaWriting, AnInputEndingOnABufferBoundaryEndsCleanly) {
   // 44.1 kHz stereo fills the 14,112-byte buffer with 3,528 frames: the last
   // call then hands the writer an empty sample.
