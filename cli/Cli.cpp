@@ -11,6 +11,7 @@
 
 #include "app/Global.h"
 #include "app/jobs/AudioFormat.h"
+#include "app/jobs/CutJob.h"
 #include "app/jobs/SixteenBitInput.h"
 #include "app/jobs/TagCopy.h"
 #include "app/jobs/TargetFile.h"
@@ -137,26 +138,30 @@ int CheckTarget(const std::string& source, const std::string& target, bool force
   return kDone;
 }
 
-/// Runs `output` on `input` into a file beside the target and puts it in
-/// place only when the run succeeded, so a failed run never destroys an
-/// existing target.
+/// Runs a prepared output into `file` and puts it in place only when the run
+/// succeeded, so a failed run never destroys an existing target.
+int RunPrepared(TAuFileOut& output, TargetFile& file, const std::string& source, bool quiet) {
+  std::string failure = RunToEnd(output, !quiet && isatty(STDERR_FILENO));
+  output.SetInput(nullptr);
+  if (!failure.empty()) {
+    // A writer's message says what failed; name the file it wrote.
+    if (failure.find(source) == std::string::npos) failure += ": " + file.Target();
+    return Fail(kRunFailed, failure);
+  }
+  file.Commit();
+  return kDone;
+}
+
+/// Runs `output` on `input` into a file beside the target, see RunPrepared.
 int RunInto(TAuFileOut& output, TAuInput& input, const std::string& source, const std::string& target, bool quiet) {
   try {
     TargetFile file(target);
     output.SetFileName(file.TemporaryName());
     output.SetInput(&input);
-    std::string failure = RunToEnd(output, !quiet && isatty(STDERR_FILENO));
-    output.SetInput(nullptr);
-    if (!failure.empty()) {
-      // A writer's message says what failed; name the file it wrote.
-      if (failure.find(source) == std::string::npos) failure += ": " + target;
-      return Fail(kRunFailed, failure);
-    }
-    file.Commit();
+    return RunPrepared(output, file, source, quiet);
   } catch (const std::exception& e) {
     return Fail(kRunFailed, e.what());
   }
-  return kDone;
 }
 
 int WriteWav(TAuFileIn& input, const std::string& target, bool quiet) {
@@ -206,21 +211,31 @@ int Cut(const Arguments& args) {
   const auto endMs = ParseTimeArgument(*args.end);
   if (!startMs) return Fail(kUsage, "not a time: " + *args.start);
   if (!endMs) return Fail(kUsage, "not a time: " + *args.end);
+  const std::string& sourceName = args.files[0];
+  const std::string& targetName = args.files[1];
   Source source;
-  OpenSource(args.files[0], source);
+  OpenSource(sourceName, source);
   if (source.refusal != kDone) return Fail(source.refusal, source.message);
-  if (FormatOfFile(args.files[1]) != source.format)
+  if (FormatOfFile(targetName) != source.format)
     return Fail(kUsage, std::string("the target must be a ") + FormatName(source.format) + " file, as the source is: " +
-                            args.files[1]);
-  if (source.format != AudioFormat::Wav)
-    return Fail(kBadSource, std::string("cutting ") + FormatName(source.format) + " files is not supported yet: " + args.files[0]);
-  if (const int refused = CheckTarget(args.files[0], args.files[1], args.force)) return refused;
-  TAuFileIn& in = *source.input;
-  const auto range = RangeOfTimes(*startMs, *endMs, in.SampleRate(), in.TotalSamples());
-  if (!range) return Fail(kUsage, "the start must come before the end and lie within the file");
-  in.SetStartSample(range->startSample);
-  in.SetEndSample(range->endSample);
-  return WriteWav(in, args.files[1], args.quiet);
+                            targetName);
+  if (const int refused = CheckTarget(sourceName, targetName, args.force)) return refused;
+  source.input.reset();  // the cut reads it with its own components
+
+  // The same components, settings and tag copying as the window's Start Cut.
+  CutPair cut = NewCutPair(source.format);
+  try {
+    const int rate = InputRate(source.format, *cut.input, sourceName);
+    const auto range = RangeOfTimes(*startMs, *endMs, rate, cut.input->TotalSamples());
+    if (!range) return Fail(kUsage, "the start must come before the end and lie within the file");
+    TargetFile file(targetName);
+    PrepareCut(source.format, *cut.input, *cut.output, sourceName, *range, file.TemporaryName());
+    return RunPrepared(*cut.output, file, sourceName, args.quiet);
+  } catch (const CutRefused& e) {
+    return Fail(kBadSource, e.what());
+  } catch (const std::exception& e) {
+    return Fail(kRunFailed, e.what());
+  }
 }
 
 int Decode(const Arguments& args) {

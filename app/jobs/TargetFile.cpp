@@ -81,15 +81,22 @@ TargetFile::TargetFile(const std::string& target) : target_(target) {
   std::error_code error;
   if (!fs::is_directory(folder, error))
     throw std::runtime_error("the folder " + folder + (fs::exists(folder, error) ? " is not a folder" : " does not exist"));
-  std::string name = folder + "/.clipwright-XXXXXX";
-  const int fd = ::mkostemp(name.data(), O_CLOEXEC);
-  if (fd < 0) throw std::runtime_error("cannot create a file in " + folder + ": " + Cause(errno));
+  // Listed for the signal handler before the file exists, so that no moment
+  // is left in which an interrupt would leave it behind.
+  temporary_ = folder + "/.clipwright-XXXXXX";
+  slot_ = Register(temporary_.c_str());
+  const int fd = ::mkostemp(temporary_.data(), O_CLOEXEC);
+  if (fd < 0) {
+    const int code = errno;
+    if (slot_ >= 0) pending[static_cast<size_t>(slot_)] = nullptr;
+    slot_ = -1;
+    temporary_.clear();
+    throw std::runtime_error("cannot create a file in " + folder + ": " + Cause(code));
+  }
   // The result gets the permissions of the file it replaces, else those of a new file.
   struct stat old {};
   ::fchmod(fd, ::stat(target.c_str(), &old) == 0 ? (old.st_mode & 07777) : newFileMode);
   ::close(fd);
-  temporary_ = std::move(name);
-  slot_ = Register(temporary_.c_str());
 }
 
 TargetFile::~TargetFile() {

@@ -1,0 +1,62 @@
+#pragma once
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+
+#include "app/jobs/AudioFormat.h"
+#include "app/jobs/TimeRange.h"
+
+#include <memory>
+
+class TAuFileIn;
+class TAuFileOut;
+class TMP3In;
+class TMP3Out;
+class TWaveIn;
+class TWaveOut;
+class TWMIn;
+class TWMAOut;
+
+/// The components a cut uses, with the settings every cut starts from: WAV
+/// cuts are plain PCM (wider samples with the extensible header); MP3 at
+/// 128 kbps mono until a cut sets them from the source.
+std::unique_ptr<TMP3In> NewCutMp3In();
+std::unique_ptr<TMP3Out> NewCutMp3Out();
+std::unique_ptr<TWaveIn> NewCutWaveIn();
+std::unique_ptr<TWaveOut> NewCutWaveOut();
+std::unique_ptr<TWMIn> NewCutWmIn();
+std::unique_ptr<TWMAOut> NewCutWmaOut();
+
+/// One format's pair, for a single cut (the tool).
+struct CutPair {
+  std::unique_ptr<TAuFileIn> input;
+  std::unique_ptr<TAuFileOut> output;  // declared last: it stops before the input goes
+};
+/// Empty for a format that cannot be cut.
+CutPair NewCutPair(AudioFormat format);
+
+/// Why a cut cannot start; its message is for the user.
+class CutRefused : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+/// The frames a trackbar selection covers, each position being half a
+/// second: [PositionL x 500 ms, PositionU x 500 ms), a thumb at Max meaning
+/// the end of the file. What the time boxes show is what is saved.
+FrameRange RangeOfPositions(int positionL, int positionU, int max, int sampleRate);
+
+/// Prepares a cut of `source` into the file `outputName`: the input reads
+/// [range) of it, the output gets the settings and tags of the source's
+/// format, and the output's Input is the input. `input` and `output` must be
+/// the format's components (TMP3In/TMP3Out, TWaveIn/TWaveOut, TWMIn/TWMAOut).
+/// `range` is given by the caller from the input's rate (see InputRate).
+/// Raises CutRefused when the source cannot be cut.
+void PrepareCut(AudioFormat format, TAuFileIn& input, TAuFileOut& output, const std::string& source,
+                const FrameRange& range, const std::string& outputName);
+
+/// Opens `source` in the input and tells its sample rate; raises CutRefused
+/// when the source cannot be read ("This is not a standard MP3 file..." for
+/// an MP3 file the decoder cannot read).
+int InputRate(AudioFormat format, TAuFileIn& input, const std::string& source);
