@@ -19,6 +19,10 @@
 #include "app/Links.h"
 #include "app/Segmo.h"
 #include "app/Texts.h"
+#include "app/jobs/TargetFile.h"
+#include "audio/ACS_LAME.h"
+#include "audio/ACS_Wave.h"
+#include "audio/ACS_WinMedia.h"
 #include "audio/ACS_smpeg.h"
 #include "controls/Tracker2.h"
 #include "platform/shell.h"
@@ -87,6 +91,7 @@ TfrmMain::TfrmMain(QWidget* parent) : QWidget(parent) {
   CreatePreviewGroup();
   CreateCutGroup();
   CreateWindowButtons();
+  ConnectCut();
   ConnectPreview();
   FormCreate();
 
@@ -94,7 +99,7 @@ TfrmMain::TfrmMain(QWidget* parent) : QWidget(parent) {
     move(screen->availableGeometry().center() - rect().center());
 }
 
-TfrmMain::~TfrmMain() = default;
+TfrmMain::~TfrmMain() = default;  // outputs stop their runs, then the cut's temporary file goes
 
 void TfrmMain::CreateBanner() {
   imgTitle = Place(new QLabel(this), "imgTitle", QRect(0, 0, kClientWidth, 50));

@@ -14,7 +14,15 @@ class QLineEdit;
 class QMenu;
 class QPushButton;
 class QTimer;
+class TAuFileIn;
+class TAuFileOut;
 class TMP3In;
+class TMP3Out;
+class TWaveIn;
+class TWaveOut;
+class TWMIn;
+class TWMAOut;
+class TargetFile;
 class TMediaPlayer;
 class TTrackBar2;
 
@@ -97,6 +105,17 @@ class TfrmMain : public QWidget {
   void MediaPlayer1DeviceLost();
   void ShowSelectionLength();
 
+  // Saving the selection (MainCut.cpp).
+  void ConnectCut();
+  void bStartCutClick();
+  /// Starts the cut of the source into the chosen target; false with a message when it cannot.
+  bool StartCut(const std::string& source, const std::string& target);
+  void MP3Out1Progress();
+  void WMAOut1Progress();
+  void WaveOut1Progress();
+  void ShowCutProgress(int percent);
+  void MP3Out1Done();
+
   QLabel* imgTitle = nullptr;
   ClickLabel* Image1 = nullptr;
   ClickLabel* lTitle = nullptr;
@@ -128,7 +147,18 @@ class TfrmMain : public QWidget {
 
   QTimer* Timer1 = nullptr;
   TMediaPlayer* MediaPlayer1 = nullptr;
+
+  // The file a cut writes: destroyed after the outputs below, which stop
+  // their runs first, so that closing the window mid-cut removes it.
+  std::unique_ptr<TargetFile> cutTarget_;
+  /// The message of the exception that ended the running cut.
+  std::string cutFailure_;
   std::unique_ptr<TMP3In> MP3In1;
+  std::unique_ptr<TWaveIn> WaveIn1;
+  std::unique_ptr<TWMIn> WMIn1;
+  std::unique_ptr<TMP3Out> MP3Out1;
+  std::unique_ptr<TWaveOut> WaveOut1;
+  std::unique_ptr<TWMAOut> WMAOut1;
 
   /// The current preview stops at the end thumb.
   bool SelectionPlay = false;

@@ -40,7 +40,6 @@ void TfrmMain::ConnectPreview() {
 
   MediaPlayer1 = new TMediaPlayer(this);
   MediaPlayer1->setObjectName("MediaPlayer1");
-  MP3In1 = std::make_unique<Sealed<TMP3In>>();
   MediaPlayer1->OnDeviceLost = [this] { MediaPlayer1DeviceLost(); };
 
   connect(bOpen, &QPushButton::clicked, this, [this] { bOpenClick(); });

@@ -27,6 +27,13 @@ inline constexpr char kPlaybackUnavailable[] =
     "and cutting might also fail.";
 inline constexpr char kNoAudioOutput[] =
     "No audio output device is available, so the file cannot be previewed. Cutting still works.";
+inline constexpr char kOpenFirst[] = "Please open a sound file fristly.";
+inline constexpr char kSaveCutTitle[] = "Save the cut file";
+/// Follows the target's name.
+inline constexpr char kAskOverwrite[] = " has existed,overite it?";
+inline constexpr char kCutting[] = " - Cutting ... ";
+inline constexpr char kSaveOverSource[] =
+    "The cut cannot be saved over the file it is cut from. Please choose another name.";
 /// Follows the failure's own message and three blanks.
 inline constexpr char kOpenFileError[] = "Open file error. Please check whether the file is protected.";
 

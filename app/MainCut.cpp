@@ -1,0 +1,128 @@
+// The main window's Start Cut: saves the selected range as a new file of the
+// source's format, through the cut job the command-line tool runs too.
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QPushButton>
+#include <filesystem>
+
+#include "app/Dialogs.h"
+#include "app/Main.h"
+#include "app/Texts.h"
+#include "app/jobs/CutJob.h"
+#include "app/jobs/TargetFile.h"
+#include "audio/ACS_LAME.h"
+#include "audio/ACS_Wave.h"
+#include "audio/ACS_WinMedia.h"
+#include "audio/ACS_smpeg.h"
+#include "controls/Tracker2.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+bool SameFile(const std::string& a, const std::string& b) {
+  std::error_code error;
+  return fs::exists(a, error) && fs::exists(b, error) && fs::equivalent(a, b, error);
+}
+
+}  // namespace
+
+void TfrmMain::ConnectCut() {
+  MP3In1 = NewCutMp3In();
+  WaveIn1 = NewCutWaveIn();
+  WMIn1 = NewCutWmIn();
+  MP3Out1 = NewCutMp3Out();
+  WaveOut1 = NewCutWaveOut();
+  WMAOut1 = NewCutWmaOut();
+  MP3Out1->SetInput(MP3In1.get());
+  WaveOut1->SetInput(WaveIn1.get());
+  WMAOut1->SetInput(WMIn1.get());
+  MP3Out1->OnProgress = [this](TComponent*) { MP3Out1Progress(); };
+  WMAOut1->OnProgress = [this](TComponent*) { WMAOut1Progress(); };
+  WaveOut1->OnProgress = [this](TComponent*) { WaveOut1Progress(); };
+  for (TAuOutput* output : {static_cast<TAuOutput*>(MP3Out1.get()), static_cast<TAuOutput*>(WaveOut1.get()),
+                            static_cast<TAuOutput*>(WMAOut1.get())}) {
+    output->OnDone = [this](TComponent*) { MP3Out1Done(); };
+    output->OnThreadException = [this, output](TComponent*) { cutFailure_ = output->ExceptionMessage(); };
+  }
+  connect(bStartCut, &QPushButton::clicked, this, [this] { bStartCutClick(); });
+}
+
+void TfrmMain::bStartCutClick() {
+  const std::string source = eOpenFile->text().toStdString();
+  std::error_code error;
+  if (source.empty() || !fs::exists(source, error)) {
+    Dialogs::Current().Information(this, Texts::kOpenFirst);
+    tbAudio->update();
+    return;
+  }
+  const QFileInfo info(QString::fromStdString(source));
+  const QString ext = info.suffix().isEmpty() ? QString() : "." + info.suffix();  // its letter case kept
+  const QString chosen = Dialogs::Current().SaveFileName(this, Texts::kSaveCutTitle, "Sound Files|*" + ext,
+                                                         ext.mid(1, 3), "cut_" + info.fileName());
+  if (chosen.isEmpty()) return;
+  const std::string target = chosen.toStdString();
+  if (SameFile(source, target)) {
+    Dialogs::Current().Information(this, Texts::kSaveOverSource);
+    return;
+  }
+  if (fs::exists(target, error) && !Dialogs::Current().AskYesNo(this, chosen + Texts::kAskOverwrite)) {
+    tbAudio->update();
+    return;
+  }
+  bStartCut->setEnabled(false);
+  if (!StartCut(source, target)) bStartCut->setEnabled(true);
+}
+
+bool TfrmMain::StartCut(const std::string& source, const std::string& target) {
+  const AudioFormat format = FormatOfFile(source);
+  TAuFileIn* input = nullptr;
+  TAuFileOut* output = nullptr;
+  switch (format) {
+    case AudioFormat::Mp3: input = MP3In1.get(), output = MP3Out1.get(); break;
+    case AudioFormat::Wav: input = WaveIn1.get(), output = WaveOut1.get(); break;
+    case AudioFormat::Wma: input = WMIn1.get(), output = WMAOut1.get(); break;
+    default:
+      Dialogs::Current().Information(this, "Only MP3, WAV and WMA files can be cut: " + QString::fromStdString(source));
+      return false;
+  }
+  try {
+    const int rate = InputRate(format, *input, source);
+    const FrameRange range = RangeOfPositions(tbAudio->PositionL(), tbAudio->PositionU(), tbAudio->Max(), rate);
+    cutTarget_ = std::make_unique<TargetFile>(target);
+    PrepareCut(format, *input, *output, source, range, cutTarget_->TemporaryName());
+    cutFailure_.clear();
+    output->Run();
+    return true;
+  } catch (const std::exception& e) {
+    cutTarget_.reset();
+    input->Reset();
+    Dialogs::Current().Information(this, QString::fromStdString(e.what()));
+    return false;
+  }
+}
+
+void TfrmMain::ShowCutProgress(int percent) {
+  setWindowTitle(QString(Texts::kProgramTitle) + Texts::kCutting + QString::number(percent) + "%");
+}
+
+void TfrmMain::MP3Out1Progress() { ShowCutProgress(MP3Out1->Progress()); }
+void TfrmMain::WMAOut1Progress() { ShowCutProgress(WMAOut1->Progress()); }
+void TfrmMain::WaveOut1Progress() { ShowCutProgress(WaveOut1->Progress()); }
+
+void TfrmMain::MP3Out1Done() {
+  setWindowTitle(Texts::kProgramTitle);
+  bStartCut->setEnabled(true);
+  std::unique_ptr<TargetFile> file = std::move(cutTarget_);
+  std::string failure = cutFailure_;
+  cutFailure_.clear();
+  if (file && failure.empty()) {
+    try {
+      file->Commit();
+    } catch (const std::exception& e) {
+      failure = e.what();
+    }
+  }
+  // A failed run leaves the old target as it was; its temporary file goes with `file`.
+  if (!failure.empty()) Dialogs::Current().Information(this, QString::fromStdString(failure));
+}

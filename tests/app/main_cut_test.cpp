@@ -1,0 +1,206 @@
+// Start Cut in the main window, through the real widgets with scripted dialogs.
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/resource.h>
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "app/Main.h"
+#include "app/Texts.h"
+#include "audio/ACS_Wave.h"
+#include "audio/ACS_WinMedia.h"
+#include "controls/Tracker2.h"
+#include "tests/support/EventLoop.h"
+#include "tests/support/FakeDialogs.h"
+#include "tests/support/Mp3Encoder.h"
+#include "tests/support/TempDir.h"
+#include "tests/support/TestAudio.h"
+#include "tests/support/WavBuilder.h"
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+Bytes ReadFile(const std::string& name) {
+  std::ifstream file(name, std::ios::binary);
+  return Bytes(std::istreambuf_iterator<char>(file), {});
+}
+
+/// Keeps every caption the window shows.
+class CaptionLog : public QObject {
+ public:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::WindowTitleChange) captions << static_cast<QWidget*>(watched)->windowTitle();
+    return false;
+  }
+  QStringList captions;
+};
+
+class StartCut : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    window.installEventFilter(&log);
+    bar = window.findChild<TTrackBar2*>("tbAudio");
+    button = window.findChild<QPushButton*>("bStartCut");
+  }
+
+  void Open(const std::string& file) {
+    dialogs.openAnswer = QString::fromStdString(file);
+    QTest::mouseClick(window.findChild<QPushButton*>("bOpen"), Qt::LeftButton);
+  }
+
+  /// Clicks Start Cut, saving to `target`, and waits until the button is back.
+  void Cut(const std::string& target) {
+    dialogs.saveAnswer = QString::fromStdString(target);
+    QTest::mouseClick(button, Qt::LeftButton);
+    EXPECT_TRUE(WaitUntil([&] { return button->isEnabled(); }, 60000));
+  }
+
+  /// 16-bit mono at 8000 Hz where frame n holds n % 30000.
+  std::string Numbered(const char* name, int frames) {
+    std::vector<int16_t> samples(static_cast<size_t>(frames));
+    for (int n = 0; n < frames; ++n) samples[static_cast<size_t>(n)] = static_cast<int16_t>(n % 30000);
+    const std::string file = dir.File(name);
+    WriteBytes(file, WavBuilder().Format(1, 1, 8000, 2, 16).Chunk("data", WavBuilder::Samples(samples)).Build());
+    return file;
+  }
+
+  static std::vector<int16_t> SamplesOf(const std::string& wav) {
+    const Bytes bytes = ReadFile(wav);
+    std::vector<int16_t> samples((bytes.size() - 44) / 2);
+    std::memcpy(samples.data(), bytes.data() + 44, samples.size() * 2);
+    return samples;
+  }
+
+  TempDir dir;
+  FakeDialogs dialogs;
+  TfrmMain window;
+  CaptionLog log;
+  TTrackBar2* bar = nullptr;
+  QPushButton* button = nullptr;
+};
+
+TEST_F(StartCut, TheThumbsSaveExactlyWhatTheBoxesShow) {
+  const std::string source = Numbered("ten.wav", 85600);  // 10.7 s: Max 20 (whole seconds)
+  Open(source);
+  ASSERT_EQ(bar->Max(), 20);
+  bar->SetPositionL(10);
+  bar->SetPositionU(18);
+  const std::string target = dir.File("part.wav");
+  Cut(target);
+  auto samples = SamplesOf(target);
+  ASSERT_EQ(samples.size(), 32000u);  // [5.0 s, 9.0 s)
+  EXPECT_EQ(samples.front(), 40000 % 30000);
+  EXPECT_EQ(samples.back(), 71999 % 30000);
+  EXPECT_TRUE(dialogs.messages.isEmpty()) << dialogs.messages.join("|").toStdString();
+
+  // The end thumb at Max saves to the last sample; the caption showed the progress.
+  bar->SetPositionU(20);  // Max: the end of the file, 10.7 s
+  dialogs.answerYes = true;
+  Cut(target);
+  samples = SamplesOf(target);
+  ASSERT_EQ(samples.size(), 45600u);
+  EXPECT_EQ(samples.back(), 85599 % 30000);
+  EXPECT_EQ(dialogs.messages, QStringList{QString::fromStdString(target) + Texts::kAskOverwrite});
+  EXPECT_EQ(window.windowTitle(), Texts::kProgramTitle);
+  ASSERT_FALSE(log.captions.isEmpty());
+  EXPECT_TRUE(log.captions.contains("Vorlun Clipwright - Cutting ... 0%") ||
+              log.captions.filter(QRegularExpression("^Vorlun Clipwright - Cutting \\.\\.\\. [0-9]+%$")).size() > 0)
+      << log.captions.join("|").toStdString();
+}
+
+TEST_F(StartCut, DialogRefusalsAndTheSourceItself) {
+  QTest::mouseClick(button, Qt::LeftButton);
+  EXPECT_EQ(dialogs.messages, QStringList{Texts::kOpenFirst});
+
+  const std::string song = dir.File("Song.MP3");
+  WriteBytes(song, EncodeMp3(ToneSamples(44100, 2, 44100), 2, 44100, 192, true));
+  Open(song);
+  dialogs.messages.clear();
+  dialogs.saveAnswer.clear();  // cancelled
+  QTest::mouseClick(button, Qt::LeftButton);
+  EXPECT_EQ(dialogs.lastFilter, "Sound Files|*.MP3");
+  EXPECT_EQ(dialogs.lastSuffix, "MP3");
+  EXPECT_EQ(dialogs.lastProposed, "cut_Song.MP3");
+  EXPECT_EQ(dialogs.lastTitle, Texts::kSaveCutTitle);
+  EXPECT_TRUE(button->isEnabled());
+
+  // No to the overwrite question starts nothing.
+  const std::string kept = dir.File("kept.MP3");
+  WriteBytes(kept, {'k', 'e', 'e', 'p'});
+  dialogs.answerYes = false;
+  Cut(kept);
+  EXPECT_EQ(ReadFile(kept), (Bytes{'k', 'e', 'e', 'p'}));
+
+  // The source itself, by another name, is refused before anything is written.
+  std::filesystem::create_hard_link(song, dir.File("same.mp3"));
+  dialogs.messages.clear();
+  const auto before = ReadFile(song);
+  Cut(dir.File("same.mp3"));
+  EXPECT_EQ(dialogs.messages, QStringList{Texts::kSaveOverSource});
+  EXPECT_EQ(ReadFile(song), before);
+}
+
+TEST_F(StartCut, EachFormatKeepsItsKind) {
+  // MP3: the source's bit rate and channels.
+  for (const int channels : {2, 1}) {
+    const std::string song = dir.File("song" + std::to_string(channels) + ".mp3");
+    WriteBytes(song, EncodeMp3(ToneSamples(44100 * 2, channels, 44100), channels, 44100, 192, true));
+    Open(song);
+    const std::string target = dir.File("cut" + std::to_string(channels) + ".mp3");
+    Cut(target);
+    Sealed<TWMIn> back;
+    back.SetFileName(target);
+    EXPECT_EQ(back.Bitrate(), 192000) << channels;
+    EXPECT_EQ(back.Channels(), channels);
+    EXPECT_EQ(back.TotalSamples(), 44100 * 2);  // the whole file, exactly
+  }
+  // An IMA ADPCM source is saved as plain PCM.
+  const auto tone = ToneSamples(1017 * 8, 1, 8000);
+  Bytes data(512 * 8);
+  Adpcm::ImaChannel state;
+  for (int b = 0; b < 8; ++b) Adpcm::ImaEncodeBlock(tone.data() + 1017 * b, 512, 1, &state, data.data() + 512 * b);
+  Bytes extra, fact;
+  WavBuilder::Put16(extra, 2);
+  WavBuilder::Put16(extra, 1017);
+  WavBuilder::Put32(fact, 1017 * 8);
+  const std::string adpcm = dir.File("ima.wav");
+  WriteBytes(adpcm, WavBuilder().Format(17, 1, 8000, 512, 4, extra).Chunk("fact", fact).Chunk("data", data).Build());
+  Open(adpcm);
+  Cut(dir.File("pcm.wav"));
+  Sealed<TWaveIn> back;
+  back.SetFileName(dir.File("pcm.wav"));
+  EXPECT_EQ(back.WavType(), wtPCM);
+  EXPECT_EQ(back.TotalSamples(), 1017 * 8);
+}
+
+TEST_F(StartCut, AFailedRunSaysSoAndKeepsTheOldTarget) {
+  Open(Numbered("long.wav", 8000 * 20));
+  const std::string target = dir.File("old.wav");
+  WriteBytes(target, {'o', 'l', 'd'});
+  signal(SIGXFSZ, SIG_IGN);
+  rlimit saved{};
+  getrlimit(RLIMIT_FSIZE, &saved);
+  rlimit small = saved;
+  small.rlim_cur = 20000;
+  setrlimit(RLIMIT_FSIZE, &small);
+  Cut(target);
+  setrlimit(RLIMIT_FSIZE, &saved);
+  ASSERT_EQ(dialogs.messages.size(), 2);  // the overwrite question, then the failure
+  EXPECT_TRUE(dialogs.messages[1].startsWith("Error writing wave file")) << dialogs.messages[1].toStdString();
+  EXPECT_EQ(ReadFile(target), (Bytes{'o', 'l', 'd'}));
+  for (const auto& entry : std::filesystem::directory_iterator(dir.Path()))
+    EXPECT_NE(entry.path().filename().string().rfind(".clipwright-", 0), 0u) << entry.path();
+  EXPECT_EQ(window.windowTitle(), Texts::kProgramTitle);
+}
+
+}  // namespace
