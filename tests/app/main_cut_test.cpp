@@ -203,4 +203,21 @@ TEST_F(StartCut, AFailedRunSaysSoAndKeepsTheOldTarget) {
   EXPECT_EQ(window.windowTitle(), Texts::kProgramTitle);
 }
 
+TEST(StartCutClosing, ClosingTheWindowMidCutRemovesTheTemporaryFile) {
+  TempDir dir;
+  FakeDialogs dialogs;
+  const std::string song = dir.File("long.mp3");
+  WriteBytes(song, EncodeMp3(ToneSamples(44100 * 40, 2, 44100), 2, 44100, 128, true));
+  auto window = std::make_unique<TfrmMain>();
+  window->show();
+  dialogs.openAnswer = QString::fromStdString(song);
+  QTest::mouseClick(window->findChild<QPushButton*>("bOpen"), Qt::LeftButton);
+  dialogs.saveAnswer = QString::fromStdString(dir.File("cut.mp3"));
+  QTest::mouseClick(window->findChild<QPushButton*>("bStartCut"), Qt::LeftButton);
+  ASSERT_FALSE(window->findChild<QPushButton*>("bStartCut")->isEnabled());  // running
+  window.reset();
+  for (const auto& entry : std::filesystem::directory_iterator(dir.Path()))
+    EXPECT_EQ(entry.path().filename().string(), "long.mp3");
+}
+
 }  // namespace

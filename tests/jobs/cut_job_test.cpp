@@ -1,0 +1,77 @@
+// The cut job's own rules: thumbs to frames, tag copying, the MP3 settings.
+#include <gtest/gtest.h>
+
+#include "app/jobs/CutJob.h"
+#include "app/jobs/TagCopy.h"
+#include "audio/ACS_LAME.h"
+#include "audio/ACS_Tags.h"
+#include "audio/ACS_smpeg.h"
+#include "tests/support/Mp3Encoder.h"
+#include "tests/support/TempDir.h"
+#include "tests/support/TestAudio.h"
+
+namespace {
+
+TEST(CutJob, ThumbsMapToTheirExactTimes) {
+  const FrameRange range = RangeOfPositions(10, 18, 21, 8000);
+  EXPECT_EQ(range.startSample, 40000);  // 5.0 s
+  EXPECT_EQ(range.endSample, 71999);    // up to 9.0 s
+  EXPECT_EQ(RangeOfPositions(0, 21, 21, 44100).endSample, -1);  // Max: the end of the file
+  EXPECT_EQ(RangeOfPositions(0, 0, 0, 44100).endSample, -1);    // a file under half a second
+  EXPECT_EQ(RangeOfPositions(1, 3, 21, 44100).startSample, 22050);
+}
+
+TEST(CutJob, Id3v1FieldsFromId3v2) {
+  TId3v2Tags from;
+  from.SetArtist(u"Art\u00e9 \u65e5");
+  from.SetYear("2004");
+  from.SetTrack("3/12");
+  from.SetTitle(u"Title");
+  from.SetGenre(u"Jazz");
+  TId3v1Tags to;
+  FillId3v1Fields(from, to);
+  EXPECT_EQ(to.Artist(), "Art\xe9 ?");
+  EXPECT_EQ(to.Year(), 2004);
+  EXPECT_EQ(to.Track(), 0);  // "3/12" is not a number
+  EXPECT_EQ(to.Title(), "Title");
+  EXPECT_EQ(to.Genre(), "Jazz");
+  from.SetYear("abc");
+  from.SetTrack("7");
+  FillId3v1Fields(from, to);
+  EXPECT_EQ(to.Year(), 0);
+  EXPECT_EQ(to.Track(), 7);
+
+  TId3v2Tags copy;
+  from.SetLink(u"http://example.org");
+  CopyId3v2Fields(from, copy);
+  EXPECT_EQ(copy.Artist(), from.Artist());
+  EXPECT_EQ(copy.Link(), u"http://example.org");
+  EXPECT_EQ(copy.Track(), "7");
+}
+
+TEST(CutJob, Mp3SettingsComeFromTheSource) {
+  TempDir dir;
+  const std::string vbr = dir.File("vbr.mp3");
+  WriteBytes(vbr, EncodeMp3(ToneSamples(44100 * 2, 1, 44100), 1, 44100, 128, true, true));
+  auto input = NewCutMp3In();
+  auto output = NewCutMp3Out();
+  output->SetMode(mmStereo);
+  PrepareCut(AudioFormat::Mp3, *input, *output, vbr, FrameRange{}, dir.File("out.mp3"));
+  EXPECT_EQ(output->BitRate(), mbr128);  // the average of a VBR file is no standard rate
+  EXPECT_TRUE(output->EnableVBR());
+  EXPECT_EQ(output->Mode(), mmMono);
+  EXPECT_EQ(output->Input(), input.get());
+  output->SetInput(nullptr);
+
+  const std::string junk = dir.File("junk.mp3");
+  WriteBytes(junk, std::vector<uint8_t>(5000, 'z'));
+  try {
+    PrepareCut(AudioFormat::Mp3, *input, *output, junk, FrameRange{}, dir.File("out.mp3"));
+    FAIL() << "a file without MPEG frames was prepared";
+  } catch (const CutRefused& e) {
+    EXPECT_STREQ(e.what(),
+                 "This is not a standard MP3 file. Please use Vorlun Quorvex to convert it into a standard MP3 file.");
+  }
+}
+
+}  // namespace
