@@ -3,9 +3,6 @@
 #include <pwd.h>
 #include <unistd.h>
 
-#include <QDesktopServices>
-#include <QString>
-#include <QUrl>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -14,8 +11,6 @@
 #include "platform/media_probe.h"
 
 namespace Shell {
-
-void OpenUrl(const std::string& url) { QDesktopServices::openUrl(QUrl(QString::fromStdString(url))); }
 
 std::string AppDataFolder() {
   std::string folder;

@@ -13,6 +13,7 @@ constexpr int kDetailColumns = 37;
 constexpr int kLengthColumn = 27;
 
 /// Opens a web page with the desktop's browser; a failure is ignored.
+/// (In platform_desktop: it needs Qt Gui.)
 void OpenUrl(const std::string& url);
 
 /// The XDG data home ($XDG_DATA_HOME or ~/.local/share), ending in '/'.

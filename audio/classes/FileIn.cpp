@@ -1,5 +1,6 @@
 #include "audio/classes/FileIn.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "audio/classes/AuException.h"
@@ -50,6 +51,19 @@ void TAuStreamedInput::GetData(void*& Buffer, uint32_t& Bytes) {
     GetDataInternal(Buffer, Bytes);
     Account(Bytes, false);
   }
+}
+
+int64_t TAuStreamedInput::DeliverTo(int fd, int64_t Bytes) {
+  std::lock_guard lock(DataLock);
+  if (Loop_) return -1;
+  if (EndOfData_) return 0;
+  if (Size_ > 0) Bytes = std::min<int64_t>(Bytes, Size_ - Position_);
+  Bytes -= Bytes % std::max<int64_t>(FrameSize_, 1);
+  const int64_t moved = Bytes > 0 ? CopyInternal(fd, Bytes) : 0;
+  if (moved < 0) return -1;
+  uint32_t counted = static_cast<uint32_t>(moved);
+  Account(counted, false);
+  return moved;
 }
 
 void TAuFileIn::SetFileName(const std::string& value) {

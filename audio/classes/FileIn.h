@@ -30,10 +30,18 @@ class TAuStreamedInput : public TAuInput {
   /// Adds the range, end-of-data and looping rules to the delivery. Raises
   /// when the data ends before the bytes this run promised.
   void GetData(void*& Buffer, uint32_t& Bytes) override;
+  /// Like GetData, but the next bytes (at most `Bytes`) go straight from the
+  /// source file into the file `fd` at its position, for inputs that deliver
+  /// their file's bytes unchanged. Returns the bytes moved (0 at the end), or
+  /// -1 when this input cannot move them so; then nothing was moved.
+  int64_t DeliverTo(int fd, int64_t Bytes);
 
  protected:
   /// Names the source in messages.
   virtual std::string SourceName() const { return "The input"; }
+  /// Moves up to `Bytes` of the source's next bytes into `fd` (see DeliverTo);
+  /// -1 when the input cannot.
+  virtual int64_t CopyInternal(int, int64_t) { return -1; }
 
   /// Positions the source so that the next delivery starts at the absolute
   /// frame SampleNum (or at the start of its block); false when it cannot.

@@ -1,6 +1,9 @@
 #include "audio/wave/WaveIn.h"
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 
 #include "audio/classes/AuException.h"
@@ -211,6 +214,30 @@ void TWaveIn::GetDataInternal(void*& Buffer, uint32_t& Bytes) {
   Bytes = std::min<uint32_t>(Bytes, static_cast<uint32_t>(BufEnd_ - BufStart_ + 1));
   Buffer = buffer_.data() + (BufStart_ - 1);
   BufStart_ += static_cast<int32_t>(Bytes);
+}
+
+int64_t TWaveIn::CopyInternal(int fd, int64_t Bytes) {
+  auto* file = dynamic_cast<TAuFileStream*>(Stream.get());
+  const bool plain = (WavType_ == wtPCM || WavType_ == wtExtPCM) && Valid_ && Busy_;
+  if (file == nullptr || !plain || BufStart_ <= BufEnd_ || skipFrames_ != 0) return -1;
+  loff_t from = file->Position();
+  const ssize_t moved = ::copy_file_range(file->Handle(), &from, fd, nullptr, static_cast<size_t>(Bytes), 0);
+  if (moved < 0) {
+    // Not between these files (another file system, an old kernel): the caller reads and writes instead.
+    if (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP || errno == EBADF) return -1;
+    // The writing side's failures read as the writer's own.
+    if (errno == ENOSPC) throw EAuException("Error writing wave file: the disk is full");
+    if (errno == EFBIG || errno == EDQUOT) throw EAuException(std::string("Error writing wave file: ") + std::strerror(errno));
+    throw EAuException(std::string("Error copying ") + FileName_ + ": " + std::strerror(errno));
+  }
+  // Only whole frames count; the piece of one at a cut-short end is taken back.
+  const int64_t partial = moved % FrameSize_;
+  if (partial != 0) {
+    const off_t end = ::lseek(fd, -partial, SEEK_CUR);
+    if (end < 0 || ::ftruncate(fd, end) != 0) throw EAuException(std::string("Error writing: ") + std::strerror(errno));
+  }
+  file->Seek(from - partial, TAuStream::FromBeginning);
+  return moved - partial;
 }
 
 bool TWaveIn::SeekInternal(int64_t& SampleNum) {

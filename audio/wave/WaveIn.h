@@ -28,6 +28,8 @@ class TWaveIn : public TAuFileIn {
   void CloseFile() override;
   void GetDataInternal(void*& Buffer, uint32_t& Bytes) override;
   bool SeekInternal(int64_t& SampleNum) override;
+  /// Integer PCM goes from file to file in the kernel.
+  int64_t CopyInternal(int fd, int64_t Bytes) override;
 
  private:
   /// Checks the parsed header and fills the delivered format; false when unsupported.
