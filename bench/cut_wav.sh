@@ -12,19 +12,7 @@ cli=build/cli/clipwright-cli
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-python3 - "$work/long.wav" <<'PY'
-import math, struct, sys
-rate, minutes = 44100, 60
-frames = rate * 60 * minutes
-block = b"".join(struct.pack("<hh", int(9000 * math.sin(i * 0.0627)), int(7000 * math.sin(i * 0.0231)))
-                 for i in range(rate))
-data_bytes = frames * 4
-with open(sys.argv[1], "wb") as f:
-    f.write(b"RIFF" + struct.pack("<I", 36 + data_bytes) + b"WAVEfmt " +
-            struct.pack("<IHHIIHH", 16, 1, 2, rate, rate * 4, 4, 16) + b"data" + struct.pack("<I", data_bytes))
-    for _ in range(60 * minutes):
-        f.write(block)
-PY
+python3 bench/tone_wav.py "$work/long.wav" 60
 
 bytes=$((44100 * 60 * 40 * 4 + 44))
 measure() {  # prints "seconds kilobytes"

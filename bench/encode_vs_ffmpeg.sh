@@ -14,21 +14,7 @@ command -v ffmpeg > /dev/null || { echo "ffmpeg is needed for the comparison: ap
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-python3 - "$work/long.wav" "$minutes" <<'PY'
-import math, struct, sys
-rate, minutes = 44100, int(sys.argv[2])
-frames = rate * 60 * minutes
-# A second of two tones and some noise-like detail, so the encoder has work.
-block = b"".join(struct.pack("<hh", int(9000 * math.sin(i * 0.0627) + 2000 * math.sin(i * 1.37)),
-                                    int(7000 * math.sin(i * 0.0231) + 1500 * math.sin(i * 2.11)))
-                 for i in range(rate))
-data_bytes = frames * 4
-with open(sys.argv[1], "wb") as f:
-    f.write(b"RIFF" + struct.pack("<I", 36 + data_bytes) + b"WAVEfmt " +
-            struct.pack("<IHHIIHH", 16, 1, 2, rate, rate * 4, 4, 16) + b"data" + struct.pack("<I", data_bytes))
-    for _ in range(60 * minutes):
-        f.write(block)
-PY
+python3 bench/tone_wav.py "$work/long.wav" "$minutes"
 
 measure() {  # prints "seconds kilobytes"
   /usr/bin/time -f "%e %M" -o "$work/time" "$@" > /dev/null 2>&1

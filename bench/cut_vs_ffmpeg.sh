@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# Cuts minutes 10 to 50 out of a generated 60-minute 44.1 kHz stereo file
+# (128 kbps) with clipwright-cli cut and with the same re-encoding by FFmpeg,
+# in turns; prints both times (best of three), their ratio and the cutter's
+# peak memory. Used by cut_mp3.sh and cut_wma.sh.
+#   bench/cut_vs_ffmpeg.sh EXT FFMPEG_CODEC
+# Needs ffmpeg, which only the benchmarks use: apt-get install ffmpeg
+set -euo pipefail
+cd "$(dirname "$0")/.."
+ext="$1"; codec="$2"
+cli=build/cli/clipwright-cli
+[ -x "$cli" ] || { echo "build first: scripts/build.sh"; exit 1; }
+command -v ffmpeg > /dev/null || { echo "ffmpeg is needed for the comparison: apt-get install ffmpeg"; exit 1; }
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+python3 bench/tone_wav.py "$work/long.wav" 60
+"$cli" encode "$work/long.wav" "$work/source.$ext" --bitrate 128 --quiet
+rm "$work/long.wav"
+
+measure() {  # prints "seconds kilobytes"
+  /usr/bin/time -f "%e %M" -o "$work/time" "$@" > /dev/null 2>&1
+  cat "$work/time"
+}
+sync
+ours_s=999; theirs_s=999; ours_kb=0
+for _ in 1 2 3; do
+  read -r s kb < <(measure "$cli" cut "$work/source.$ext" "$work/ours.$ext" --start 600 --end 3000 --force --quiet)
+  ours_s=$(python3 -c "print(min($ours_s, $s))")
+  ours_kb=$(( kb > ours_kb ? kb : ours_kb ))
+  read -r s kb < <(measure ffmpeg -nostdin -loglevel error -y -ss 600 -to 3000 -i "$work/source.$ext" -c:a "$codec" -b:a 128k "$work/theirs.$ext")
+  theirs_s=$(python3 -c "print(min($theirs_s, $s))")
+done
+python3 - "$theirs_s" "$ours_s" "$ours_kb" <<'PY'
+import sys
+theirs, ours, kb = float(sys.argv[1]), float(sys.argv[2]), int(sys.argv[3])
+print(f"ffmpeg {theirs:.2f} s, clipwright-cli cut {ours:.2f} s, ratio {ours / max(theirs, 0.01):.2f} (goal <= 1.0), "
+      f"peak RSS {kb / 1024:.1f} MB")
+PY
