@@ -384,18 +384,7 @@ class SyncReader : public IWMSyncReader, public IWMHeaderInfo, public std::enabl
     return grid > 0 ? (sample + grid / 2) / grid * grid : sample;
   }
 
-  MediaType Format(int channels, int bits) const {
-    MediaType type;
-    type.major = MajorType::Audio;
-    type.isWaveFormatEx = true;
-    type.format.formatTag = WAVE_FORMAT_PCM;
-    type.format.channels = static_cast<uint16_t>(channels);
-    type.format.samplesPerSec = static_cast<uint32_t>(decoder_->sample_rate);
-    type.format.bitsPerSample = static_cast<uint16_t>(bits);
-    type.format.blockAlign = static_cast<uint16_t>(channels * bits / 8);
-    type.format.avgBytesPerSec = type.format.samplesPerSec * type.format.blockAlign;
-    return type;
-  }
+  MediaType Format(int channels, int bits) const { return PcmMediaType(channels, decoder_->sample_rate, bits); }
 
   /// The source layout first, then mono, stereo, 5.1 and 7.1; 24 and 32 bits when discrete.
   std::vector<MediaType> Formats() const {
@@ -607,6 +596,19 @@ class SyncReader : public IWMSyncReader, public IWMHeaderInfo, public std::enabl
 };
 
 }  // namespace
+
+MediaType PcmMediaType(int channels, int rate, int bits) {
+  MediaType type;
+  type.major = MajorType::Audio;
+  type.isWaveFormatEx = true;
+  type.format.formatTag = WAVE_FORMAT_PCM;
+  type.format.channels = static_cast<uint16_t>(channels);
+  type.format.samplesPerSec = static_cast<uint32_t>(rate);
+  type.format.bitsPerSample = static_cast<uint16_t>(bits);
+  type.format.blockAlign = static_cast<uint16_t>(channels * bits / 8);
+  type.format.avgBytesPerSec = type.format.samplesPerSec * type.format.blockAlign;
+  return type;
+}
 
 void LoadWMLibrary() { loaded = true; }
 void UnloadWMLibrary() { loaded = false; }

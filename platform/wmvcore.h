@@ -39,6 +39,9 @@ struct MediaType {
   WaveFormatEx format{};
 };
 
+/// An audio media type of interleaved integer PCM.
+MediaType PcmMediaType(int channels, int rate, int bits);
+
 enum class AttrType { Dword, Qword, String, Bool };
 
 /// One decoded block of PCM.

@@ -94,19 +94,6 @@ int32_t TextOut(const std::u16string& text, char16_t* out, uint32_t* length) {
   return S_OK;
 }
 
-MediaType PcmType(int channels, int rate, int bits) {
-  MediaType type;
-  type.major = MajorType::Audio;
-  type.isWaveFormatEx = true;
-  type.format.formatTag = WAVE_FORMAT_PCM;
-  type.format.channels = static_cast<uint16_t>(channels);
-  type.format.samplesPerSec = static_cast<uint32_t>(rate);
-  type.format.bitsPerSample = static_cast<uint16_t>(bits);
-  type.format.blockAlign = static_cast<uint16_t>(channels * bits / 8);
-  type.format.avgBytesPerSec = type.format.samplesPerSec * type.format.blockAlign;
-  return type;
-}
-
 class StreamConfig : public IWMStreamConfig {
  public:
   StreamConfig(size_t codec, const CodecFormat& format) : codec(codec), format(format) {}
@@ -118,7 +105,7 @@ class StreamConfig : public IWMStreamConfig {
   }
   int32_t GetMediaType(MediaType* type, bool* lossless) override {
     if (type == nullptr) return E_FAIL;
-    *type = PcmType(format.channels, format.rate, 16);
+    *type = PcmMediaType(format.channels, format.rate, 16);
     type->format.formatTag = Codecs()[codec].id == AV_CODEC_ID_WMAV2 ? 0x0161 : 0x0160;
     type->format.avgBytesPerSec = static_cast<uint32_t>(format.bitrate / 8);
     if (lossless) *lossless = false;
@@ -270,7 +257,7 @@ class Writer : public IWMWriter {
     auto own = std::dynamic_pointer_cast<Profile>(profile);
     if (!own || own->streams.empty() || writing_) return E_FAIL;
     stream_ = own->streams.front();
-    input_ = PcmType(stream_->format.channels, stream_->format.rate, 16);
+    input_ = PcmMediaType(stream_->format.channels, stream_->format.rate, 16);
     return S_OK;
   }
   int32_t GetInputCount(uint32_t* count) override {

@@ -56,12 +56,7 @@ void BuildProfile(wma_writer& w, wm::IWMProfileManager& manager, const std::shar
     if (w.writer->GetInputProps(i, &type) != wm::S_OK || type.major != wm::MajorType::Audio || !type.isWaveFormatEx)
       continue;
     w.inputNumber = i;
-    type.format.formatTag = WAVE_FORMAT_PCM;
-    type.format.channels = static_cast<uint16_t>(channels);
-    type.format.samplesPerSec = static_cast<uint32_t>(rate);
-    type.format.bitsPerSample = static_cast<uint16_t>(bits);
-    type.format.blockAlign = static_cast<uint16_t>(bits * channels / 8);
-    type.format.avgBytesPerSec = type.format.blockAlign * type.format.samplesPerSec;
+    type.format = wm::PcmMediaType(channels, rate, bits).format;  // PCM of the input's layout
     w.bytesPerSecond = type.format.avgBytesPerSec;
     w.writer->SetInputProps(i, type);
     break;
