@@ -469,7 +469,8 @@ class SyncReader : public IWMSyncReader, public IWMHeaderInfo, public std::enabl
     }
     const int samples = frame_->nb_samples - skipInFrame_;
     const int bytesPerSample = bits == 16 ? 2 : 4;
-    std::vector<uint8_t> converted(static_cast<size_t>(samples + 32) * channels * bytesPerSample);
+    std::vector<uint8_t>& converted = converted_;  // kept from frame to frame
+    converted.resize(std::max(converted.size(), static_cast<size_t>(samples + 32) * channels * bytesPerSample));
     uint8_t* outPlanes[1] = {converted.data()};
     // Skipped samples are left out by pointing past them in every plane.
     const int planes = av_sample_fmt_is_planar(static_cast<AVSampleFormat>(frame_->format)) ? frame_->ch_layout.nb_channels : 1;
@@ -593,6 +594,7 @@ class SyncReader : public IWMSyncReader, public IWMHeaderInfo, public std::enabl
   int64_t originSamples_ = 0;  // WMA: sample of the first decoded frame on the stream's clock
   int frameSamples_ = 0;       // WMA: samples per codec frame
   int skipInFrame_ = 0;
+  std::vector<uint8_t> converted_;  // the resampler's output
 };
 
 }  // namespace

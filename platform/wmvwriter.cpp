@@ -433,27 +433,30 @@ class Writer : public IWMWriter {
     const int room = swr_get_out_samples(resampler_, frames);
     if (room <= 0) return room == 0;
     if (av_audio_fifo_realloc(fifo_, av_audio_fifo_size(fifo_) + room) < 0) return false;
-    std::vector<std::vector<float>> planes(static_cast<size_t>(encoder_->ch_layout.nb_channels),
-                                           std::vector<float>(static_cast<size_t>(room)));
-    std::vector<uint8_t*> out;
-    for (auto& plane : planes) out.push_back(reinterpret_cast<uint8_t*>(plane.data()));
+    // One buffer kept from call to call, a plane per channel.
+    const auto channels = static_cast<size_t>(encoder_->ch_layout.nb_channels);
+    converted_.resize(std::max(converted_.size(), channels * static_cast<size_t>(room)));
+    uint8_t* out[8];
+    for (size_t c = 0; c < channels; ++c) out[c] = reinterpret_cast<uint8_t*>(converted_.data() + c * static_cast<size_t>(room));
     const uint8_t* inPlanes[1] = {source};
-    const int made = swr_convert(resampler_, out.data(), room, source ? inPlanes : nullptr, source ? frames : 0);
+    const int made = swr_convert(resampler_, out, room, source ? inPlanes : nullptr, source ? frames : 0);
     if (made < 0) return false;
-    std::vector<void*> pointers(out.begin(), out.end());
-    return av_audio_fifo_write(fifo_, pointers.data(), made) == made;
+    return av_audio_fifo_write(fifo_, reinterpret_cast<void**>(out), made) == made;
   }
 
   /// Encodes every whole frame the FIFO holds.
   bool EncodeWhole() {
     const int frameSize = encoder_->frame_size;
     while (av_audio_fifo_size(fifo_) >= frameSize) {
-      av_frame_unref(frame_);
-      frame_->nb_samples = frameSize;
-      frame_->format = encoder_->sample_fmt;
-      frame_->sample_rate = encoder_->sample_rate;
-      av_channel_layout_copy(&frame_->ch_layout, &encoder_->ch_layout);
-      if (av_frame_get_buffer(frame_, 0) < 0) return false;
+      if (frame_->buf[0] == nullptr) {
+        frame_->nb_samples = frameSize;
+        frame_->format = encoder_->sample_fmt;
+        frame_->sample_rate = encoder_->sample_rate;
+        av_channel_layout_copy(&frame_->ch_layout, &encoder_->ch_layout);
+        if (av_frame_get_buffer(frame_, 0) < 0) return false;
+      }
+      // The buffer is used again unless the encoder still holds it.
+      if (av_frame_make_writable(frame_) < 0) return false;
       if (av_audio_fifo_read(fifo_, reinterpret_cast<void**>(frame_->extended_data), frameSize) != frameSize) return false;
       frame_->pts = samplesEncoded_;
       samplesEncoded_ += frameSize;
@@ -536,6 +539,7 @@ class Writer : public IWMWriter {
   int64_t inputFrames_ = 0;    // frames given to WriteSample
   int64_t framesWritten_ = 0;  // the same at the encoder's rate
   std::vector<uint8_t> widened_;
+  std::vector<float> converted_;  // the resampler's output, planar
 };
 
 }  // namespace
