@@ -1,9 +1,6 @@
 // Start Cut in the main window, through the real widgets with scripted dialogs.
 #include <gtest/gtest.h>
 
-#include <signal.h>
-#include <sys/resource.h>
-
 #include <QApplication>
 #include <QLineEdit>
 #include <QPushButton>
@@ -18,6 +15,7 @@
 #include "audio/ACS_WinMedia.h"
 #include "controls/Tracker2.h"
 #include "tests/support/EventLoop.h"
+#include "tests/support/FileSizeLimit.h"
 #include "tests/support/FakeDialogs.h"
 #include "tests/support/Mp3Encoder.h"
 #include "tests/support/TempDir.h"
@@ -187,14 +185,10 @@ TEST_F(StartCut, AFailedRunSaysSoAndKeepsTheOldTarget) {
   Open(Numbered("long.wav", 8000 * 20));
   const std::string target = dir.File("old.wav");
   WriteBytes(target, {'o', 'l', 'd'});
-  signal(SIGXFSZ, SIG_IGN);
-  rlimit saved{};
-  getrlimit(RLIMIT_FSIZE, &saved);
-  rlimit small = saved;
-  small.rlim_cur = 20000;
-  setrlimit(RLIMIT_FSIZE, &small);
-  Cut(target);
-  setrlimit(RLIMIT_FSIZE, &saved);
+  {
+    const FileSizeLimit limit(20000);
+    Cut(target);
+  }
   ASSERT_EQ(dialogs.messages.size(), 2);  // the overwrite question, then the failure
   EXPECT_TRUE(dialogs.messages[1].startsWith("Error writing wave file")) << dialogs.messages[1].toStdString();
   EXPECT_EQ(ReadFile(target), (Bytes{'o', 'l', 'd'}));

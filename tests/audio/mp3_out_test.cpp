@@ -3,8 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
-#include <signal.h>
-#include <sys/resource.h>
 #include <unistd.h>
 
 #include <cmath>
@@ -22,7 +20,9 @@
 #include "tests/audio/InputRun.h"
 #include "tests/audio/MemoryComponents.h"
 #include "tests/audio/WriterTest.h"
+#include "tests/support/Alignment.h"
 #include "tests/support/EventLoop.h"
+#include "tests/support/FileSizeLimit.h"
 #include "tests/support/OwnProcess.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TestAudio.h"
@@ -141,22 +141,6 @@ TEST_F(Mp3Writing, Id3v2TagWithTextBeyondLatin1) {
   EXPECT_EQ(ours.Track(), "5");
 }
 
-/// The lag (in frames, -50..50) at which `decoded` best matches `original` (channel 0).
-int BestLag(const std::vector<int16_t>& original, const std::vector<int16_t>& decoded, int channels) {
-  int best = 0;
-  double bestScore = -1e300;
-  const size_t frames = std::min(original.size(), decoded.size()) / static_cast<size_t>(channels);
-  for (int lag = -50; lag <= 50; ++lag) {
-    double score = 0;
-    for (size_t i = 2000; i + 2000 < frames; i += 3) {
-      const auto j = static_cast<size_t>(static_cast<int64_t>(i) + lag);
-      score += double(original[i * channels]) * decoded[j * channels];
-    }
-    if (score > bestScore) bestScore = score, best = lag;
-  }
-  return best;
-}
-
 TEST_F(Mp3Writing, DecodesBackToExactlyTheSamplesEncoded) {
   for (const int rate : {32000, 44100, 48000}) {
     for (const int channels : {1, 2}) {
@@ -173,7 +157,7 @@ TEST_F(Mp3Writing, DecodesBackToExactlyTheSamplesEncoded) {
         const auto decoded = ReadRun(back);
         EXPECT_EQ(decoded.size(), static_cast<size_t>(frames * channels)) << where;
         const auto original = ToneSamples(frames, channels, rate, 440.0, 110.0);
-        EXPECT_EQ(BestLag(original, decoded, channels), 0) << where;
+        EXPECT_EQ(BestLag(original, 0, decoded, channels, 50, 2000), 0) << where;
       }
     }
   }
@@ -228,15 +212,12 @@ TEST(BladeEncoder, ResultsAreTheBladeErrorNumbers) {
 }
 
 TEST_F(Mp3Writing, WriteFailureIsReported) {
-  signal(SIGXFSZ, SIG_IGN);
-  rlimit saved{};
-  getrlimit(RLIMIT_FSIZE, &saved);
-  rlimit small = saved;
-  small.rlim_cur = 10000;
-  setrlimit(RLIMIT_FSIZE, &small);
-  auto input = Tone(44100 * 5, 2, 44100);
-  const std::string message = Write(*input);
-  setrlimit(RLIMIT_FSIZE, &saved);
+  std::string message;
+  {
+    const FileSizeLimit limit(10000);
+    auto input = Tone(44100 * 5, 2, 44100);
+    message = Write(*input);
+  }
   EXPECT_EQ(message, "Error writing down mp3 file");
 }
 
@@ -245,14 +226,11 @@ TEST_F(Mp3Writing, FailureWhileFinishingIsReported) {
   auto input = Tone(3000, 2, 44100);
   ASSERT_EQ(Write(*input), "");
   const auto whole = static_cast<rlim_t>(ReadFile(file).size());
-  signal(SIGXFSZ, SIG_IGN);
-  rlimit saved{};
-  getrlimit(RLIMIT_FSIZE, &saved);
-  rlimit small = saved;
-  small.rlim_cur = whole - 100;
-  setrlimit(RLIMIT_FSIZE, &small);
-  const std::string message = Write(*input);
-  setrlimit(RLIMIT_FSIZE, &saved);
+  std::string message;
+  {
+    const FileSizeLimit limit(whole - 100);
+    message = Write(*input);
+  }
   EXPECT_EQ(message, "Error writing down mp3 file");
   EXPECT_TRUE(done);
 }

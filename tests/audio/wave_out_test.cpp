@@ -1,8 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <signal.h>
-#include <sys/resource.h>
-
 #include <cmath>
 #include <cstring>
 #include <fstream>
@@ -13,6 +10,7 @@
 #include "tests/audio/MemoryComponents.h"
 #include "tests/audio/WriterTest.h"
 #include "tests/support/EventLoop.h"
+#include "tests/support/FileSizeLimit.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TestAudio.h"
 
@@ -272,15 +270,12 @@ TEST_F(WaveWriting, AppendingRules) {
 
 TEST_F(WaveWriting, WriteFailureIsReported) {
   // A file size limit makes data writes fail as a full disk would.
-  signal(SIGXFSZ, SIG_IGN);
-  rlimit saved{};
-  getrlimit(RLIMIT_FSIZE, &saved);
-  rlimit small = saved;
-  small.rlim_cur = 10000;
-  setrlimit(RLIMIT_FSIZE, &small);
   Sealed<StereoFrames> input(20000);
-  const std::string message = Write(input);
-  setrlimit(RLIMIT_FSIZE, &saved);
+  std::string message;
+  {
+    const FileSizeLimit limit(10000);
+    message = Write(input);
+  }
   EXPECT_EQ(message, "Error writing wave file");
 }
 

@@ -17,6 +17,7 @@ extern "C" {
 #include "tests/audio/InputRun.h"
 #include "tests/audio/MemoryComponents.h"
 #include "tests/audio/WriterTest.h"
+#include "tests/support/Alignment.h"
 #include "tests/support/EventLoop.h"
 #include "tests/support/FfmpegDecode.h"
 #include "tests/support/TempDir.h"
@@ -119,21 +120,6 @@ TEST(WmaFormatSearch, FormatListsOfTheEncoders) {
 
 using WmaWriting = WriterTest<TWMAOut>;
 
-/// The lag (frames, -300..300) at which `decoded` best matches `original` (channel 0).
-int BestLag(const std::vector<int16_t>& original, const std::vector<int16_t>& decoded, int channels) {
-  int best = 0;
-  double bestScore = -1e300;
-  const size_t frames = std::min(original.size(), decoded.size()) / static_cast<size_t>(channels);
-  for (int lag = -300; lag <= 300; ++lag) {
-    double score = 0;
-    for (size_t i = 3000; i + 3000 < frames; i += 7) {
-      const auto j = static_cast<size_t>(static_cast<int64_t>(i) + lag);
-      score += double(original[i * channels]) * decoded[j * channels];
-    }
-    if (score > bestScore) bestScore = score, best = lag;
-  }
-  return best;
-}
 
 TEST_F(WmaWriting, DecodesBackAlignedAndNeverShort) {
   for (const int rate : {22050, 44100, 48000}) {
@@ -160,7 +146,7 @@ TEST_F(WmaWriting, DecodesBackAlignedAndNeverShort) {
       EXPECT_EQ(decoded.size(), static_cast<size_t>(frames * channels)) << where;
       // Readers that ignore the count get every sample, and a little silence after.
       EXPECT_GE(DecodeWithFfmpeg(file).size(), static_cast<size_t>(frames * channels)) << where;
-      EXPECT_EQ(BestLag(ToneSamples(frames, channels, rate, 440.0, 110.0), decoded, channels), 0) << where;
+      EXPECT_EQ(BestLag(ToneSamples(frames, channels, rate, 440.0, 110.0), 0, decoded, channels, 300), 0) << where;
     }
   }
 }

@@ -18,6 +18,7 @@
 
 #include <cmath>
 
+#include "tests/support/Alignment.h"
 #include "tests/support/Mp3Encoder.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TestAudio.h"
@@ -229,21 +230,6 @@ TEST_F(CommandLine, EncodeWritesMp3WithTheSourcesTags) {
   EXPECT_EQ(Cli({"encode", Q(source), Q(again)}).code, 3);
 }
 
-/// The lag (frames, -100..100) at which `part` best matches `whole` from
-/// frame `from` on (channel 0 of stereo).
-int LagIn(const std::vector<int16_t>& whole, size_t from, const std::vector<int16_t>& part) {
-  int best = 0;
-  double bestScore = -1e300;
-  for (int lag = -100; lag <= 100; ++lag) {
-    double score = 0;
-    for (size_t i = 3000; i + 3000 < part.size() / 2; i += 5) {
-      const auto j = static_cast<size_t>(static_cast<int64_t>(from + i) + lag);
-      score += double(part[i * 2]) * whole[j * 2];
-    }
-    if (score > bestScore) bestScore = score, best = lag;
-  }
-  return best;
-}
 
 TEST_F(CommandLine, CutMp3AndWmaKeepExactlyTheRange) {
   const auto tone = ToneSamples(44100 * 3, 2, 44100);
@@ -274,7 +260,7 @@ TEST_F(CommandLine, CutMp3AndWmaKeepExactlyTheRange) {
     const Bytes all = ReadFile(back);
     std::vector<int16_t> whole((all.size() - 44) / 2);
     std::memcpy(whole.data(), all.data() + 44, whole.size() * 2);
-    EXPECT_EQ(LagIn(whole, 22050, part), 0) << source;
+    EXPECT_EQ(BestLag(whole, 22050, part, 2, 100), 0) << source;
   }
 }
 
