@@ -9,16 +9,11 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 cli=build/cli/clipwright-cli
 [ -x "$cli" ] || { echo "build first: scripts/build.sh"; exit 1; }
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+. bench/common.sh
 
 python3 bench/tone_wav.py "$work/long.wav" 60
 
 bytes=$((44100 * 60 * 40 * 4 + 44))
-measure() {  # prints "seconds kilobytes"
-  /usr/bin/time -f "%e %M" -o "$work/time" "$@" > /dev/null
-  cat "$work/time"
-}
 # Let the generated file reach the disk, then take the best of three of each,
 # alternating, so that write-back of one run does not slow the other.
 sync

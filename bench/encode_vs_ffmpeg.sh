@@ -11,15 +11,10 @@ cli=build/cli/clipwright-cli
 ext="$1"; codec="$2"; minutes="${3:-60}"
 [ -x "$cli" ] || { echo "build first: scripts/build.sh"; exit 1; }
 command -v ffmpeg > /dev/null || { echo "ffmpeg is needed for the comparison: apt-get install ffmpeg"; exit 1; }
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+. bench/common.sh
 
 python3 bench/tone_wav.py "$work/long.wav" "$minutes"
 
-measure() {  # prints "seconds kilobytes"
-  /usr/bin/time -f "%e %M" -o "$work/time" "$@" > /dev/null 2>&1
-  cat "$work/time"
-}
 sync
 ours_s=999; theirs_s=999; ours_kb=0
 for _ in 1 2 3; do
