@@ -86,7 +86,8 @@ int InputRate(AudioFormat format, TAuFileIn& input, const std::string& source) {
 
 void PrepareCut(AudioFormat format, TAuFileIn& input, TAuFileOut& output, const std::string& source,
                 const FrameRange& range, const std::string& outputName) {
-  InputRate(format, input, source);
+  // Opened by InputRate already: opening it again would count it again.
+  if (input.FileName() != source) InputRate(format, input, source);
   input.SetStartSample(range.startSample);
   input.SetEndSample(range.endSample);
   output.SetFileName(outputName);

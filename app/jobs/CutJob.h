@@ -51,7 +51,8 @@ FrameRange RangeOfPositions(int positionL, int positionU, int max, int sampleRat
 /// [range) of it, the output gets the settings and tags of the source's
 /// format, and the output's Input is the input. `input` and `output` must be
 /// the format's components (TMP3In/TMP3Out, TWaveIn/TWaveOut, TWMIn/TWMAOut).
-/// `range` is given by the caller from the input's rate (see InputRate).
+/// `range` is given by the caller from the input's rate (see InputRate,
+/// which opens the source; a source opened so is not opened again).
 /// Raises CutRefused when the source cannot be cut.
 void PrepareCut(AudioFormat format, TAuFileIn& input, TAuFileOut& output, const std::string& source,
                 const FrameRange& range, const std::string& outputName);
