@@ -5,10 +5,7 @@
 #include <cstring>
 #include <vector>
 
-extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavutil/log.h>
-}
+#include "Ffmpeg.h"
 
 struct AcmStream {
   WaveFormatEx source{};
@@ -47,16 +44,16 @@ void AppendFrame(const AVFrame* frame, int channels, std::vector<int16_t>& out) 
 
 /// Decodes a whole layer 3 payload; false when the decoder cannot be had.
 bool DecodeLayer3(const uint8_t* data, uint32_t size, int channels, std::vector<int16_t>& out) {
-  av_log_set_level(AV_LOG_QUIET);
-  const AVCodec* codec = avcodec_find_decoder(AV_CODEC_ID_MP3);
+  Ffmpeg().av_log_set_level(AV_LOG_QUIET);
+  const AVCodec* codec = Ffmpeg().avcodec_find_decoder(AV_CODEC_ID_MP3);
   if (codec == nullptr) return false;
-  AVCodecParserContext* parser = av_parser_init(codec->id);
-  AVCodecContext* context = avcodec_alloc_context3(codec);
-  AVPacket* packet = av_packet_alloc();
-  AVFrame* frame = av_frame_alloc();
-  bool ok = parser && context && packet && frame && avcodec_open2(context, codec, nullptr) == 0;
+  AVCodecParserContext* parser = Ffmpeg().av_parser_init(codec->id);
+  AVCodecContext* context = Ffmpeg().avcodec_alloc_context3(codec);
+  AVPacket* packet = Ffmpeg().av_packet_alloc();
+  AVFrame* frame = Ffmpeg().av_frame_alloc();
+  bool ok = parser && context && packet && frame && Ffmpeg().avcodec_open2(context, codec, nullptr) == 0;
   auto drain = [&] {
-    while (avcodec_receive_frame(context, frame) == 0) AppendFrame(frame, channels, out);
+    while (Ffmpeg().avcodec_receive_frame(context, frame) == 0) AppendFrame(frame, channels, out);
   };
   // The parser reads a little past what it is given, so the input gets zero padding.
   std::vector<uint8_t> padded(data, data + size);
@@ -64,24 +61,24 @@ bool DecodeLayer3(const uint8_t* data, uint32_t size, int channels, std::vector<
   const uint8_t* at = padded.data();
   int left = static_cast<int>(size);
   while (ok && left > 0) {
-    const int used = av_parser_parse2(parser, context, &packet->data, &packet->size, at, left, AV_NOPTS_VALUE,
+    const int used = Ffmpeg().av_parser_parse2(parser, context, &packet->data, &packet->size, at, left, AV_NOPTS_VALUE,
                                       AV_NOPTS_VALUE, 0);
     if (used < 0) break;
     at += used;
     left -= used;
-    if (packet->size > 0 && avcodec_send_packet(context, packet) == 0) drain();
+    if (packet->size > 0 && Ffmpeg().avcodec_send_packet(context, packet) == 0) drain();
     if (used == 0 && packet->size == 0) break;
   }
   if (ok) {
-    av_parser_parse2(parser, context, &packet->data, &packet->size, nullptr, 0, AV_NOPTS_VALUE, AV_NOPTS_VALUE, 0);
-    if (packet->size > 0 && avcodec_send_packet(context, packet) == 0) drain();
-    avcodec_send_packet(context, nullptr);
+    Ffmpeg().av_parser_parse2(parser, context, &packet->data, &packet->size, nullptr, 0, AV_NOPTS_VALUE, AV_NOPTS_VALUE, 0);
+    if (packet->size > 0 && Ffmpeg().avcodec_send_packet(context, packet) == 0) drain();
+    Ffmpeg().avcodec_send_packet(context, nullptr);
     drain();
   }
-  av_frame_free(&frame);
-  av_packet_free(&packet);
-  avcodec_free_context(&context);
-  if (parser) av_parser_close(parser);
+  Ffmpeg().av_frame_free(&frame);
+  Ffmpeg().av_packet_free(&packet);
+  Ffmpeg().avcodec_free_context(&context);
+  if (parser) Ffmpeg().av_parser_close(parser);
   return ok;
 }
 
@@ -121,7 +118,7 @@ int acmStreamOpen(HACMSTREAM* stream, void*, const WaveFormatEx* source, const W
   if (stream == nullptr) return MMSYSERR_INVALPARAM;
   *stream = nullptr;
   if (!IsLayer3ToPcm(source, dest)) return ACMERR_NOTPOSSIBLE;
-  if (avcodec_find_decoder(AV_CODEC_ID_MP3) == nullptr) return ACMERR_NOTPOSSIBLE;
+  if (Ffmpeg().avcodec_find_decoder(AV_CODEC_ID_MP3) == nullptr) return ACMERR_NOTPOSSIBLE;
   *stream = new AcmStream{*source, *dest, nullptr, 0, {}};
   if ((*stream)->dest.avgBytesPerSec == 0)
     (*stream)->dest.avgBytesPerSec = (*stream)->dest.samplesPerSec * 2u * (*stream)->dest.channels;

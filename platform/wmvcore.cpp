@@ -6,13 +6,7 @@
 #include <cstring>
 #include <vector>
 
-extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavformat/avformat.h>
-#include <libavutil/channel_layout.h>
-#include <libavutil/log.h>
-#include <libswresample/swresample.h>
-}
+#include "Ffmpeg.h"
 
 #include "platform/ByteOrder.h"
 #include "platform/Utf.h"
@@ -40,7 +34,7 @@ class SyncReader : public IWMSyncReader, public IWMHeaderInfo, public std::enabl
 
   int32_t OpenStream(std::shared_ptr<IStream> stream) override {
     Close();
-    av_log_set_level(AV_LOG_QUIET);
+    Ffmpeg().av_log_set_level(AV_LOG_QUIET);
     stream_ = std::move(stream);
     uint64_t here = 0;
     if (!stream_ || stream_->Seek(0, Origin::Current, &here) != S_OK) return E_FAIL;
@@ -64,7 +58,7 @@ class SyncReader : public IWMSyncReader, public IWMHeaderInfo, public std::enabl
     }
     if (isAsf_) {
       // A VBR WMA file says so in its header attributes.
-      const AVDictionaryEntry* entry = av_dict_get(format_->metadata, "IsVBR", nullptr, 0);
+      const AVDictionaryEntry* entry = Ffmpeg().av_dict_get(format_->metadata, "IsVBR", nullptr, 0);
       vbr_ = entry != nullptr && entry->value != nullptr && std::strcmp(entry->value, "0") != 0 &&
              std::strcmp(entry->value, "") != 0;
     }
@@ -121,7 +115,7 @@ class SyncReader : public IWMSyncReader, public IWMHeaderInfo, public std::enabl
     });
     if (!offered) return E_FAIL;
     target_ = type;
-    swr_free(&resampler_);
+    Ffmpeg().swr_free(&resampler_);
     return S_OK;
   }
 
@@ -153,12 +147,12 @@ class SyncReader : public IWMSyncReader, public IWMHeaderInfo, public std::enabl
     const int64_t preroll = isMp3_ ? 9216 : 2048;
     const int64_t from = target <= 0 ? 0 : std::max<int64_t>(0, target - preroll);
     const int64_t timestamp =
-        from == 0 ? 0 : origin_ + av_rescale_q(from + originSamples_, AVRational{1, rate}, audio->time_base);
-    if (av_seek_frame(format_, audioIndex_, timestamp, AVSEEK_FLAG_BACKWARD) < 0 &&
-        av_seek_frame(format_, audioIndex_, timestamp, AVSEEK_FLAG_BACKWARD | AVSEEK_FLAG_ANY) < 0)
+        from == 0 ? 0 : origin_ + Ffmpeg().av_rescale_q(from + originSamples_, AVRational{1, rate}, audio->time_base);
+    if (Ffmpeg().av_seek_frame(format_, audioIndex_, timestamp, AVSEEK_FLAG_BACKWARD) < 0 &&
+        Ffmpeg().av_seek_frame(format_, audioIndex_, timestamp, AVSEEK_FLAG_BACKWARD | AVSEEK_FLAG_ANY) < 0)
       return E_FAIL;
-    avcodec_flush_buffers(decoder_);
-    swr_free(&resampler_);
+    Ffmpeg().avcodec_flush_buffers(decoder_);
+    Ffmpeg().swr_free(&resampler_);
     draining_ = false;
     ended_ = false;
     dropUntil_ = target;
@@ -200,34 +194,34 @@ class SyncReader : public IWMSyncReader, public IWMHeaderInfo, public std::enabl
  private:
   bool OpenDemuxer() {
     constexpr int kIoBuffer = 64 * 1024;
-    auto* ioBuffer = static_cast<uint8_t*>(av_malloc(kIoBuffer));
-    io_ = avio_alloc_context(ioBuffer, kIoBuffer, 0, this, &SyncReader::ReadPacket, nullptr, &SyncReader::SeekIo);
-    format_ = avformat_alloc_context();
+    auto* ioBuffer = static_cast<uint8_t*>(Ffmpeg().av_malloc(kIoBuffer));
+    io_ = Ffmpeg().avio_alloc_context(ioBuffer, kIoBuffer, 0, this, &SyncReader::ReadPacket, nullptr, &SyncReader::SeekIo);
+    format_ = Ffmpeg().avformat_alloc_context();
     if (!io_ || !format_) return false;
     format_->pb = io_;
     format_->flags |= AVFMT_FLAG_CUSTOM_IO;
-    if (avformat_open_input(&format_, nullptr, nullptr, nullptr) < 0) {
+    if (Ffmpeg().avformat_open_input(&format_, nullptr, nullptr, nullptr) < 0) {
       format_ = nullptr;  // freed by the failed open
       return false;
     }
-    if (avformat_find_stream_info(format_, nullptr) < 0) return false;
-    audioIndex_ = av_find_best_stream(format_, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
+    if (Ffmpeg().avformat_find_stream_info(format_, nullptr) < 0) return false;
+    audioIndex_ = Ffmpeg().av_find_best_stream(format_, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
     isMp3_ = std::strstr(format_->iformat->name, "mp3") != nullptr;
     isAsf_ = std::strstr(format_->iformat->name, "asf") != nullptr;
     return audioIndex_ < 0 || OpenDecoder();
   }
 
   void CloseDemuxer() {
-    swr_free(&resampler_);
-    av_channel_layout_uninit(&inputLayout_);
-    avcodec_free_context(&decoder_);
-    if (format_) avformat_close_input(&format_);
+    Ffmpeg().swr_free(&resampler_);
+    Ffmpeg().av_channel_layout_uninit(&inputLayout_);
+    Ffmpeg().avcodec_free_context(&decoder_);
+    if (format_) Ffmpeg().avformat_close_input(&format_);
     if (io_) {
-      av_freep(&io_->buffer);
-      avio_context_free(&io_);
+      Ffmpeg().av_freep(&io_->buffer);
+      Ffmpeg().avio_context_free(&io_);
     }
-    av_frame_free(&frame_);
-    av_packet_free(&packet_);
+    Ffmpeg().av_frame_free(&frame_);
+    Ffmpeg().av_packet_free(&packet_);
     audioIndex_ = -1;
   }
 
@@ -281,7 +275,7 @@ class SyncReader : public IWMSyncReader, public IWMHeaderInfo, public std::enabl
     position_ = 0;
     int64_t total = 0;
     while (DecodeFrame()) total += frame_->nb_samples - skipInFrame_;
-    av_frame_unref(frame_);
+    Ffmpeg().av_frame_unref(frame_);
     SetRange(0, 0);
     return total;
   }
@@ -335,13 +329,13 @@ class SyncReader : public IWMSyncReader, public IWMHeaderInfo, public std::enabl
 
   bool OpenDecoder() {
     const AVCodecParameters* parameters = format_->streams[audioIndex_]->codecpar;
-    const AVCodec* codec = avcodec_find_decoder(parameters->codec_id);
+    const AVCodec* codec = Ffmpeg().avcodec_find_decoder(parameters->codec_id);
     if (!codec) return false;
-    decoder_ = avcodec_alloc_context3(codec);
-    if (!decoder_ || avcodec_parameters_to_context(decoder_, parameters) < 0 || avcodec_open2(decoder_, codec, nullptr) < 0)
+    decoder_ = Ffmpeg().avcodec_alloc_context3(codec);
+    if (!decoder_ || Ffmpeg().avcodec_parameters_to_context(decoder_, parameters) < 0 || Ffmpeg().avcodec_open2(decoder_, codec, nullptr) < 0)
       return false;
-    frame_ = av_frame_alloc();
-    packet_ = av_packet_alloc();
+    frame_ = Ffmpeg().av_frame_alloc();
+    packet_ = Ffmpeg().av_packet_alloc();
     sourceChannels_ = decoder_->ch_layout.nb_channels;
     if (sourceChannels_ <= 0 || decoder_->sample_rate <= 0) return false;
     return frame_ && packet_;
@@ -369,9 +363,9 @@ class SyncReader : public IWMSyncReader, public IWMHeaderInfo, public std::enabl
       frameSamples_ = decoder_->frame_size > 0 ? decoder_->frame_size : frame_->nb_samples;
       if (frame_->best_effort_timestamp != AV_NOPTS_VALUE) originSamples_ = GridSample(frame_->best_effort_timestamp);
     }
-    av_frame_unref(frame_);
-    av_seek_frame(format_, audioIndex_, 0, AVSEEK_FLAG_BACKWARD);
-    avcodec_flush_buffers(decoder_);
+    Ffmpeg().av_frame_unref(frame_);
+    Ffmpeg().av_seek_frame(format_, audioIndex_, 0, AVSEEK_FLAG_BACKWARD);
+    Ffmpeg().avcodec_flush_buffers(decoder_);
     draining_ = false;
     ended_ = false;
     position_ = 0;
@@ -379,7 +373,7 @@ class SyncReader : public IWMSyncReader, public IWMHeaderInfo, public std::enabl
 
   /// A WMA timestamp (milliseconds) as the sample where its codec frame starts.
   int64_t GridSample(int64_t pts) const {
-    const int64_t sample = av_rescale_q(pts, format_->streams[audioIndex_]->time_base, AVRational{1, decoder_->sample_rate});
+    const int64_t sample = Ffmpeg().av_rescale_q(pts, format_->streams[audioIndex_]->time_base, AVRational{1, decoder_->sample_rate});
     const int grid = frameSamples_;
     return grid > 0 ? (sample + grid / 2) / grid * grid : sample;
   }
@@ -402,7 +396,7 @@ class SyncReader : public IWMSyncReader, public IWMHeaderInfo, public std::enabl
   /// Decodes the next frame into frame_, dropping what lies before a range start.
   bool DecodeFrame() {
     for (;;) {
-      const int received = avcodec_receive_frame(decoder_, frame_);
+      const int received = Ffmpeg().avcodec_receive_frame(decoder_, frame_);
       if (received == 0) {
         if (AcceptFrame()) return true;
         continue;
@@ -414,15 +408,15 @@ class SyncReader : public IWMSyncReader, public IWMHeaderInfo, public std::enabl
       }
       // Feed the decoder one more packet of our stream.
       for (;;) {
-        const int read = av_read_frame(format_, packet_);
+        const int read = Ffmpeg().av_read_frame(format_, packet_);
         if (read < 0) {
-          avcodec_send_packet(decoder_, nullptr);
+          Ffmpeg().avcodec_send_packet(decoder_, nullptr);
           draining_ = true;
           break;
         }
         const bool ours = packet_->stream_index == audioIndex_;
-        if (ours) avcodec_send_packet(decoder_, packet_);  // a damaged packet is skipped
-        av_packet_unref(packet_);
+        if (ours) Ffmpeg().avcodec_send_packet(decoder_, packet_);  // a damaged packet is skipped
+        Ffmpeg().av_packet_unref(packet_);
         if (ours) break;
       }
     }
@@ -436,7 +430,7 @@ class SyncReader : public IWMSyncReader, public IWMHeaderInfo, public std::enabl
       AVStream* audio = format_->streams[audioIndex_];
       if (pts == AV_NOPTS_VALUE) position_ = dropUntil_;
       else if (isAsf_) position_ = GridSample(pts) - originSamples_;  // millisecond stamps, whole frames
-      else position_ = av_rescale_q(pts - origin_, audio->time_base, AVRational{1, rate});
+      else position_ = Ffmpeg().av_rescale_q(pts - origin_, audio->time_base, AVRational{1, rate});
     }
     const int64_t start = position_;
     position_ += frame_->nb_samples;
@@ -450,20 +444,20 @@ class SyncReader : public IWMSyncReader, public IWMHeaderInfo, public std::enabl
     const int bits = target_.format.bitsPerSample;
     // A damaged stream can change its layout or rate from one frame to the next.
     const bool sameInput = resampler_ && inputFormat_ == frame_->format && inputRate_ == frame_->sample_rate &&
-                           av_channel_layout_compare(&inputLayout_, &frame_->ch_layout) == 0;
+                           Ffmpeg().av_channel_layout_compare(&inputLayout_, &frame_->ch_layout) == 0;
     if (!sameInput) {
-      swr_free(&resampler_);
+      Ffmpeg().swr_free(&resampler_);
       inputFormat_ = frame_->format;
       inputRate_ = frame_->sample_rate;
-      av_channel_layout_uninit(&inputLayout_);
-      av_channel_layout_copy(&inputLayout_, &frame_->ch_layout);
+      Ffmpeg().av_channel_layout_uninit(&inputLayout_);
+      Ffmpeg().av_channel_layout_copy(&inputLayout_, &frame_->ch_layout);
       AVChannelLayout layout;
-      av_channel_layout_default(&layout, channels);
+      Ffmpeg().av_channel_layout_default(&layout, channels);
       const AVSampleFormat format = bits == 16 ? AV_SAMPLE_FMT_S16 : AV_SAMPLE_FMT_S32;
-      if (swr_alloc_set_opts2(&resampler_, &layout, format, decoder_->sample_rate, &frame_->ch_layout,
+      if (Ffmpeg().swr_alloc_set_opts2(&resampler_, &layout, format, decoder_->sample_rate, &frame_->ch_layout,
                               static_cast<AVSampleFormat>(frame_->format), frame_->sample_rate, 0, nullptr) < 0 ||
-          swr_init(resampler_) < 0) {
-        swr_free(&resampler_);
+          Ffmpeg().swr_init(resampler_) < 0) {
+        Ffmpeg().swr_free(&resampler_);
         return;
       }
     }
@@ -473,12 +467,12 @@ class SyncReader : public IWMSyncReader, public IWMHeaderInfo, public std::enabl
     converted.resize(std::max(converted.size(), static_cast<size_t>(samples + 32) * channels * bytesPerSample));
     uint8_t* outPlanes[1] = {converted.data()};
     // Skipped samples are left out by pointing past them in every plane.
-    const int planes = av_sample_fmt_is_planar(static_cast<AVSampleFormat>(frame_->format)) ? frame_->ch_layout.nb_channels : 1;
-    const int sourceBytes = av_get_bytes_per_sample(static_cast<AVSampleFormat>(frame_->format));
+    const int planes = Ffmpeg().av_sample_fmt_is_planar(static_cast<AVSampleFormat>(frame_->format)) ? frame_->ch_layout.nb_channels : 1;
+    const int sourceBytes = Ffmpeg().av_get_bytes_per_sample(static_cast<AVSampleFormat>(frame_->format));
     const int offset = skipInFrame_ * sourceBytes * (planes == 1 ? frame_->ch_layout.nb_channels : 1);
     std::vector<const uint8_t*> inPlanes(static_cast<size_t>(planes));
     for (int p = 0; p < planes; ++p) inPlanes[static_cast<size_t>(p)] = frame_->extended_data[p] + offset;
-    const int made = swr_convert(resampler_, outPlanes, samples + 32, inPlanes.data(), samples);
+    const int made = Ffmpeg().swr_convert(resampler_, outPlanes, samples + 32, inPlanes.data(), samples);
     if (made <= 0) return;
     if (bits == 24) {
       // 32-bit samples to packed 24-bit: keep the upper three bytes.
@@ -505,11 +499,11 @@ class SyncReader : public IWMSyncReader, public IWMHeaderInfo, public std::enabl
       const int frame = frameSamples_;
       if (isAsf_ && frame > 0) {
         // Millisecond stamps, whole codec frames, the first of them eaten by the decoder.
-        const int64_t samples = av_rescale_q(audio->duration, audio->time_base, AVRational{1, rate});
+        const int64_t samples = Ffmpeg().av_rescale_q(audio->duration, audio->time_base, AVRational{1, rate});
         const int64_t frames = std::max<int64_t>(0, (samples + frame / 2) / frame - 1);
         return static_cast<int64_t>(std::llround(static_cast<double>(frames * frame) * 1e7 / rate));
       }
-      return av_rescale_q(audio->duration, audio->time_base, AVRational{1, 10000000});
+      return Ffmpeg().av_rescale_q(audio->duration, audio->time_base, AVRational{1, 10000000});
     }
     return format_->duration > 0 ? format_->duration * 10 : 0;
   }
@@ -517,7 +511,7 @@ class SyncReader : public IWMSyncReader, public IWMHeaderInfo, public std::enabl
   /// The frame count our writer records in a WMA file it made; 0 when absent.
   int64_t WrittenSampleCount() const {
     if (!isAsf_) return 0;
-    const AVDictionaryEntry* entry = av_dict_get(format_->metadata, kSampleCountAttribute, nullptr, 0);
+    const AVDictionaryEntry* entry = Ffmpeg().av_dict_get(format_->metadata, kSampleCountAttribute, nullptr, 0);
     return entry != nullptr && entry->value != nullptr ? std::strtoll(entry->value, nullptr, 10) : 0;
   }
 
@@ -555,7 +549,7 @@ class SyncReader : public IWMSyncReader, public IWMHeaderInfo, public std::enabl
     for (const char* key : keys) {
       for (AVDictionary* dictionary :
            {format_->metadata, audioIndex_ >= 0 ? format_->streams[audioIndex_]->metadata : nullptr}) {
-        const AVDictionaryEntry* entry = av_dict_get(dictionary, key, nullptr, 0);
+        const AVDictionaryEntry* entry = Ffmpeg().av_dict_get(dictionary, key, nullptr, 0);
         if (entry && entry->value && entry->value[0]) return Utf::Utf8ToUtf16(entry->value);
       }
     }

@@ -7,14 +7,7 @@
 #include <mutex>
 #include <vector>
 
-extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavformat/avformat.h>
-#include <libavutil/audio_fifo.h>
-#include <libavutil/channel_layout.h>
-#include <libavutil/log.h>
-#include <libswresample/swresample.h>
-}
+#include "Ffmpeg.h"
 
 #include "platform/Utf.h"
 #include "platform/wmvnetsink.h"
@@ -37,14 +30,14 @@ struct Codec {
 
 /// Whether the encoder opens with this format: what it accepts is what it offers.
 bool Encodes(const AVCodec* encoder, const CodecFormat& format) {
-  AVCodecContext* context = avcodec_alloc_context3(encoder);
+  AVCodecContext* context = Ffmpeg().avcodec_alloc_context3(encoder);
   if (context == nullptr) return false;
   context->sample_fmt = AV_SAMPLE_FMT_FLTP;
   context->sample_rate = format.rate;
-  av_channel_layout_default(&context->ch_layout, format.channels);
+  Ffmpeg().av_channel_layout_default(&context->ch_layout, format.channels);
   context->bit_rate = format.bitrate;
-  const bool opened = avcodec_open2(context, encoder, nullptr) == 0;
-  avcodec_free_context(&context);
+  const bool opened = Ffmpeg().avcodec_open2(context, encoder, nullptr) == 0;
+  Ffmpeg().avcodec_free_context(&context);
   return opened;
 }
 
@@ -52,11 +45,11 @@ const std::vector<Codec>& Codecs() {
   static std::vector<Codec> codecs;
   static std::once_flag listed;
   std::call_once(listed, [] {
-    av_log_set_level(AV_LOG_QUIET);
+    Ffmpeg().av_log_set_level(AV_LOG_QUIET);
     const std::pair<const char16_t*, AVCodecID> kinds[] = {{u"Windows Media Audio 2 (wmav2)", AV_CODEC_ID_WMAV2},
                                                            {u"Windows Media Audio 1 (wmav1)", AV_CODEC_ID_WMAV1}};
     for (const auto& [name, id] : kinds) {
-      const AVCodec* encoder = avcodec_find_encoder(id);
+      const AVCodec* encoder = Ffmpeg().avcodec_find_encoder(id);
       if (encoder == nullptr) continue;
       Codec codec{name, id, {}};
       for (int kbps : {320, 256, 192, 160, 128, 112, 96, 80, 64, 56, 48, 40, 32, 24, 20, 16, 12, 10, 8})
@@ -329,7 +322,7 @@ class Writer : public IWMWriter {
     const int frames = static_cast<int>(length / input_.format.blockAlign);
     if (frames == 0) return S_OK;  // nothing to add: the clock and the muxer stay as they are
     inputFrames_ += frames;
-    framesWritten_ = av_rescale(inputFrames_, encoder_->sample_rate, input_.format.samplesPerSec);
+    framesWritten_ = Ffmpeg().av_rescale(inputFrames_, encoder_->sample_rate, input_.format.samplesPerSec);
     if (!Convert(bytes, frames) || !EncodeWhole()) return Fail();
     return S_OK;
   }
@@ -340,13 +333,13 @@ class Writer : public IWMWriter {
     bool ok = Convert(nullptr, 0);  // what the resampler still holds
     // Silence to the end of the last frame, and one frame more for the decoder.
     const int frameSize = encoder_->frame_size;
-    const int partial = av_audio_fifo_size(fifo_) % frameSize;
+    const int partial = Ffmpeg().av_audio_fifo_size(fifo_) % frameSize;
     ok = ok && AddSilence((partial == 0 ? 0 : frameSize - partial) + frameSize) && EncodeWhole();
     ok = ok && Encode(nullptr);
-    if (ok) av_dict_set(&format_->metadata, kSampleCountAttribute, SampleCountText(framesWritten_).c_str(), 0);
-    ok = ok && av_write_trailer(format_) == 0;
+    if (ok) Ffmpeg().av_dict_set(&format_->metadata, kSampleCountAttribute, SampleCountText(framesWritten_).c_str(), 0);
+    ok = ok && Ffmpeg().av_write_trailer(format_) == 0;
     if (network_) ok = ok && SendToClients();
-    else ok = ok && avio_closep(&format_->pb) == 0;
+    else ok = ok && Ffmpeg().avio_closep(&format_->pb) == 0;
     Release();
     if (!ok) Report(WMT_ERROR);
     return ok ? S_OK : E_FAIL;
@@ -355,53 +348,53 @@ class Writer : public IWMWriter {
  private:
   bool OpenEncoding() {
     const CodecFormat& f = stream_->format;
-    const AVCodec* codec = avcodec_find_encoder(Codecs()[stream_->codec].id);
+    const AVCodec* codec = Ffmpeg().avcodec_find_encoder(Codecs()[stream_->codec].id);
     if (codec == nullptr) return false;
     // Listeners get a plain ASF stream that is never gone back over (no seeking IO).
-    if (avformat_alloc_output_context2(&format_, nullptr, "asf", nullptr) < 0) return false;
-    for (const auto& [name, value] : attributes_) av_dict_set(&format_->metadata, name.c_str(), value.c_str(), 0);
+    if (Ffmpeg().avformat_alloc_output_context2(&format_, nullptr, "asf", nullptr) < 0) return false;
+    for (const auto& [name, value] : attributes_) Ffmpeg().av_dict_set(&format_->metadata, name.c_str(), value.c_str(), 0);
     // Filled in at the end, when the muxer writes the header again: the same width keeps its size.
-    av_dict_set(&format_->metadata, kSampleCountAttribute, SampleCountText(0).c_str(), 0);
-    AVStream* stream = avformat_new_stream(format_, nullptr);
-    encoder_ = avcodec_alloc_context3(codec);
-    frame_ = av_frame_alloc();
-    packet_ = av_packet_alloc();
+    Ffmpeg().av_dict_set(&format_->metadata, kSampleCountAttribute, SampleCountText(0).c_str(), 0);
+    AVStream* stream = Ffmpeg().avformat_new_stream(format_, nullptr);
+    encoder_ = Ffmpeg().avcodec_alloc_context3(codec);
+    frame_ = Ffmpeg().av_frame_alloc();
+    packet_ = Ffmpeg().av_packet_alloc();
     if (stream == nullptr || encoder_ == nullptr || frame_ == nullptr || packet_ == nullptr) return false;
     encoder_->sample_fmt = AV_SAMPLE_FMT_FLTP;
     encoder_->sample_rate = f.rate;
-    av_channel_layout_default(&encoder_->ch_layout, f.channels);
+    Ffmpeg().av_channel_layout_default(&encoder_->ch_layout, f.channels);
     encoder_->bit_rate = f.bitrate;
     encoder_->time_base = AVRational{1, f.rate};
     if (format_->oformat->flags & AVFMT_GLOBALHEADER) encoder_->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
-    if (avcodec_open2(encoder_, codec, nullptr) < 0) return false;
-    if (avcodec_parameters_from_context(stream->codecpar, encoder_) < 0) return false;
+    if (Ffmpeg().avcodec_open2(encoder_, codec, nullptr) < 0) return false;
+    if (Ffmpeg().avcodec_parameters_from_context(stream->codecpar, encoder_) < 0) return false;
     stream->time_base = encoder_->time_base;
     streamIndex_ = stream->index;
 
     const WaveFormatEx& in = input_.format;
     AVChannelLayout inLayout;
-    av_channel_layout_default(&inLayout, in.channels);
+    Ffmpeg().av_channel_layout_default(&inLayout, in.channels);
     const AVSampleFormat inFormat = in.bitsPerSample == 8    ? AV_SAMPLE_FMT_U8
                                     : in.bitsPerSample == 16 ? AV_SAMPLE_FMT_S16
                                                              : AV_SAMPLE_FMT_S32;  // 24-bit is widened first
-    if (swr_alloc_set_opts2(&resampler_, &encoder_->ch_layout, AV_SAMPLE_FMT_FLTP, f.rate, &inLayout, inFormat,
+    if (Ffmpeg().swr_alloc_set_opts2(&resampler_, &encoder_->ch_layout, AV_SAMPLE_FMT_FLTP, f.rate, &inLayout, inFormat,
                             static_cast<int>(in.samplesPerSec), 0, nullptr) < 0 ||
-        swr_init(resampler_) < 0)
+        Ffmpeg().swr_init(resampler_) < 0)
       return false;
-    fifo_ = av_audio_fifo_alloc(AV_SAMPLE_FMT_FLTP, f.channels, encoder_->frame_size * 4);
+    fifo_ = Ffmpeg().av_audio_fifo_alloc(AV_SAMPLE_FMT_FLTP, f.channels, encoder_->frame_size * 4);
     if (fifo_ == nullptr) return false;
     if (network_) {
       constexpr int kIoBuffer = 4096;
-      auto* buffer = static_cast<uint8_t*>(av_malloc(kIoBuffer));
-      format_->pb = avio_alloc_context(buffer, kIoBuffer, 1, this, nullptr, &Writer::CollectBytes, nullptr);
+      auto* buffer = static_cast<uint8_t*>(Ffmpeg().av_malloc(kIoBuffer));
+      format_->pb = Ffmpeg().avio_alloc_context(buffer, kIoBuffer, 1, this, nullptr, &Writer::CollectBytes, nullptr);
       if (format_->pb == nullptr) return false;
       format_->flags |= AVFMT_FLAG_CUSTOM_IO;
-    } else if (avio_open(&format_->pb, sink_->fileName.c_str(), AVIO_FLAG_WRITE) < 0) {
+    } else if (Ffmpeg().avio_open(&format_->pb, sink_->fileName.c_str(), AVIO_FLAG_WRITE) < 0) {
       return false;
     }
-    if (avformat_write_header(format_, nullptr) < 0) return false;
+    if (Ffmpeg().avformat_write_header(format_, nullptr) < 0) return false;
     if (network_) {
-      avio_flush(format_->pb);
+      Ffmpeg().avio_flush(format_->pb);
       network_->SetHeader(std::move(collected_));
       collected_.clear();
     }
@@ -414,7 +407,7 @@ class Writer : public IWMWriter {
                                            std::vector<float>(static_cast<size_t>(frames), 0.0f));
     std::vector<void*> pointers;
     for (auto& plane : planes) pointers.push_back(plane.data());
-    return av_audio_fifo_write(fifo_, pointers.data(), frames) == frames;
+    return Ffmpeg().av_audio_fifo_write(fifo_, pointers.data(), frames) == frames;
   }
 
   /// Resamples `frames` frames of input PCM (null: the resampler's rest) into the FIFO.
@@ -430,34 +423,34 @@ class Writer : public IWMWriter {
       }
       source = widened_.data();
     }
-    const int room = swr_get_out_samples(resampler_, frames);
+    const int room = Ffmpeg().swr_get_out_samples(resampler_, frames);
     if (room <= 0) return room == 0;
-    if (av_audio_fifo_realloc(fifo_, av_audio_fifo_size(fifo_) + room) < 0) return false;
+    if (Ffmpeg().av_audio_fifo_realloc(fifo_, Ffmpeg().av_audio_fifo_size(fifo_) + room) < 0) return false;
     // One buffer kept from call to call, a plane per channel.
     const auto channels = static_cast<size_t>(encoder_->ch_layout.nb_channels);
     converted_.resize(std::max(converted_.size(), channels * static_cast<size_t>(room)));
     uint8_t* out[8];
     for (size_t c = 0; c < channels; ++c) out[c] = reinterpret_cast<uint8_t*>(converted_.data() + c * static_cast<size_t>(room));
     const uint8_t* inPlanes[1] = {source};
-    const int made = swr_convert(resampler_, out, room, source ? inPlanes : nullptr, source ? frames : 0);
+    const int made = Ffmpeg().swr_convert(resampler_, out, room, source ? inPlanes : nullptr, source ? frames : 0);
     if (made < 0) return false;
-    return av_audio_fifo_write(fifo_, reinterpret_cast<void**>(out), made) == made;
+    return Ffmpeg().av_audio_fifo_write(fifo_, reinterpret_cast<void**>(out), made) == made;
   }
 
   /// Encodes every whole frame the FIFO holds.
   bool EncodeWhole() {
     const int frameSize = encoder_->frame_size;
-    while (av_audio_fifo_size(fifo_) >= frameSize) {
+    while (Ffmpeg().av_audio_fifo_size(fifo_) >= frameSize) {
       if (frame_->buf[0] == nullptr) {
         frame_->nb_samples = frameSize;
         frame_->format = encoder_->sample_fmt;
         frame_->sample_rate = encoder_->sample_rate;
-        av_channel_layout_copy(&frame_->ch_layout, &encoder_->ch_layout);
-        if (av_frame_get_buffer(frame_, 0) < 0) return false;
+        Ffmpeg().av_channel_layout_copy(&frame_->ch_layout, &encoder_->ch_layout);
+        if (Ffmpeg().av_frame_get_buffer(frame_, 0) < 0) return false;
       }
       // The buffer is used again unless the encoder still holds it.
-      if (av_frame_make_writable(frame_) < 0) return false;
-      if (av_audio_fifo_read(fifo_, reinterpret_cast<void**>(frame_->extended_data), frameSize) != frameSize) return false;
+      if (Ffmpeg().av_frame_make_writable(frame_) < 0) return false;
+      if (Ffmpeg().av_audio_fifo_read(fifo_, reinterpret_cast<void**>(frame_->extended_data), frameSize) != frameSize) return false;
       frame_->pts = samplesEncoded_;
       samplesEncoded_ += frameSize;
       if (!Encode(frame_)) return false;
@@ -466,14 +459,14 @@ class Writer : public IWMWriter {
   }
 
   bool Encode(AVFrame* frame) {
-    if (avcodec_send_frame(encoder_, frame) < 0) return false;
+    if (Ffmpeg().avcodec_send_frame(encoder_, frame) < 0) return false;
     for (;;) {
-      const int received = avcodec_receive_packet(encoder_, packet_);
+      const int received = Ffmpeg().avcodec_receive_packet(encoder_, packet_);
       if (received == AVERROR(EAGAIN) || received == AVERROR_EOF) return true;
       if (received < 0) return false;
-      av_packet_rescale_ts(packet_, encoder_->time_base, format_->streams[streamIndex_]->time_base);
+      Ffmpeg().av_packet_rescale_ts(packet_, encoder_->time_base, format_->streams[streamIndex_]->time_base);
       packet_->stream_index = streamIndex_;
-      if (av_interleaved_write_frame(format_, packet_) < 0) return false;
+      if (Ffmpeg().av_interleaved_write_frame(format_, packet_) < 0) return false;
       if (network_ && !SendToClients()) return false;
     }
   }
@@ -486,7 +479,7 @@ class Writer : public IWMWriter {
   }
 
   bool SendToClients() {
-    avio_flush(format_->pb);
+    Ffmpeg().avio_flush(format_->pb);
     if (!collected_.empty()) network_->Deliver(collected_);
     collected_.clear();
     return true;
@@ -504,20 +497,20 @@ class Writer : public IWMWriter {
   void Release() {
     if (format_ != nullptr && format_->pb != nullptr) {
       if (network_) {
-        av_freep(&format_->pb->buffer);
-        avio_context_free(&format_->pb);
+        Ffmpeg().av_freep(&format_->pb->buffer);
+        Ffmpeg().avio_context_free(&format_->pb);
       } else {
-        avio_closep(&format_->pb);
+        Ffmpeg().avio_closep(&format_->pb);
       }
     }
-    avformat_free_context(format_);
+    Ffmpeg().avformat_free_context(format_);
     format_ = nullptr;
-    avcodec_free_context(&encoder_);
-    swr_free(&resampler_);
-    if (fifo_ != nullptr) av_audio_fifo_free(fifo_);
+    Ffmpeg().avcodec_free_context(&encoder_);
+    Ffmpeg().swr_free(&resampler_);
+    if (fifo_ != nullptr) Ffmpeg().av_audio_fifo_free(fifo_);
     fifo_ = nullptr;
-    av_frame_free(&frame_);
-    av_packet_free(&packet_);
+    Ffmpeg().av_frame_free(&frame_);
+    Ffmpeg().av_packet_free(&packet_);
     writing_ = false;
   }
 

@@ -54,7 +54,9 @@ TAuFileStream::TAuFileStream(const std::string& fileName, uint16_t mode) {
     if (code == EWOULDBLOCK) throw EAuException("The file is in use and cannot be opened: " + fileName);
     RaiseSystemError(code);
   }
-  if (mode == kCreate && ::ftruncate(fd_, 0) != 0) {
+  // An empty file is left alone: ext4 flushes a truncated file on close, which
+  // would cost a large result its whole write-back before the run could end.
+  if (mode == kCreate && info.st_size != 0 && ::ftruncate(fd_, 0) != 0) {
     const int code = errno;
     ::close(fd_);
     fd_ = -1;

@@ -44,6 +44,7 @@ class TWaveIn : public TAuFileIn {
   int64_t HeaderSize_ = 0;
   bool Float32_ = false;
   std::vector<uint8_t> buffer_;     // the decode buffer, BufStart_/BufEnd_ 1-based
+  std::vector<uint8_t> copyBuffer_; // for CopyInternal
   std::vector<uint8_t> block_;      // one ADPCM block as read
   int64_t skipFrames_ = 0;          // frames of the next block before the wanted one
   std::unique_ptr<TAuStream> fileStream_;  // set aside while Stream holds converted data

@@ -16,7 +16,7 @@
 namespace {
 
 constexpr int kBlockBytes = 16384;
-constexpr int64_t kCopyBytes = 32 << 20;  // per block moved in the kernel (about 3 minutes of CD audio)
+constexpr int64_t kCopyBytes = 32 << 20;  // per block the input copies itself (about 3 minutes of CD audio)
 constexpr int64_t kMaxWavBytes = 0xFFFFFFFFll;  // the RIFF size counts all but 8 bytes
 constexpr int kAppendWindow = 4096;
 
@@ -85,7 +85,7 @@ void TWaveOut::Refuse(const char* message) {
 void TWaveOut::Prepare() {
   EndOfInput = false;
   samplesWritten_ = 0;
-  copyInKernel_ = false;
+  copyDirect_ = false;
   appending_ = false;
   headerBytes_ = 0;
   DataSize = 0;
@@ -99,7 +99,7 @@ void TWaveOut::Prepare() {
   const int channels = Input_->Channels();
   const int bits = Input_->BitsPerSample();
   const int rate = Input_->SampleRate();
-  copyInKernel_ = dynamic_cast<TAuStreamedInput*>(Input_) != nullptr && dynamic_cast<TAuFileStream*>(Stream.get()) != nullptr;
+  copyDirect_ = dynamic_cast<TAuStreamedInput*>(Input_) != nullptr && dynamic_cast<TAuFileStream*>(Stream.get()) != nullptr;
   channels_ = channels;
   if ((channels > 2 || bits > 16) && !CreateNonMsHeaders_) WavType_ = wtExtPCM;
 
@@ -174,13 +174,13 @@ void TWaveOut::Prepare() {
 bool TWaveOut::DoOutput(bool Abort) {
   if (Abort || EndOfInput || !Stream) return false;
   if (WavType_ == wtPCM || WavType_ == wtExtPCM) {
-    if (copyInKernel_) {
-      // The same PCM on both sides: the kernel moves it from file to file.
+    if (copyDirect_) {
+      // The same PCM on both sides: the input copies its bytes into our file.
       CheckRoomFor(kCopyBytes);
       const int64_t moved = static_cast<TAuStreamedInput*>(Input_)->DeliverTo(
           static_cast<TAuFileStream*>(Stream.get())->Handle(), kCopyBytes);
       if (moved >= 0) return moved > 0;
-      copyInKernel_ = false;  // not between these files: read and write instead
+      copyDirect_ = false;  // this input cannot: take its blocks instead
     }
     void* block = nullptr;
     uint32_t bytes = kBlockBytes;

@@ -53,6 +53,6 @@ class TWaveOut : public TAuFileOut {
   int channels_ = 0;        // of the data being written
   uint32_t DataSize = 0;    // announced in a new file's header, patched in Done
   int64_t samplesWritten_ = 0;  // frames encoded into ADPCM blocks
-  bool copyInKernel_ = false;   // the input may move its bytes into our file itself
+  bool copyDirect_ = false;   // the input may copy its bytes into our file itself
   int headerBytes_ = 0;     // of a new file's header
 };

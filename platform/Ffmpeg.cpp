@@ -1,0 +1,50 @@
+#include "Ffmpeg.h"
+
+#include <dlfcn.h>
+
+#include <stdexcept>
+#include <string>
+
+namespace {
+
+#define CLIPWRIGHT_STRING(x) #x
+#define CLIPWRIGHT_SONAME(library, major) "lib" library ".so." CLIPWRIGHT_STRING(major)
+
+// The shared objects of the versions compiled against, in dependency order.
+constexpr const char* kLibraries[] = {
+    CLIPWRIGHT_SONAME("avutil", LIBAVUTIL_VERSION_MAJOR),
+    CLIPWRIGHT_SONAME("swresample", LIBSWRESAMPLE_VERSION_MAJOR),
+    CLIPWRIGHT_SONAME("avcodec", LIBAVCODEC_VERSION_MAJOR),
+    CLIPWRIGHT_SONAME("avformat", LIBAVFORMAT_VERSION_MAJOR),
+};
+constexpr int kLibraryCount = sizeof kLibraries / sizeof kLibraries[0];
+
+void* Find(void* const (&handles)[kLibraryCount], const char* name) {
+  for (void* handle : handles)
+    if (void* symbol = dlsym(handle, name)) return symbol;
+  throw std::runtime_error(std::string("FFmpeg function ") + name + " is missing from the installed libraries");
+}
+
+FfmpegApi Load() {
+  void* handles[kLibraryCount] = {};
+  for (int i = 0; i < kLibraryCount; ++i) {
+    // Kept loaded for the life of the process.
+    handles[i] = dlopen(kLibraries[i], RTLD_NOW | RTLD_GLOBAL);
+    if (!handles[i])
+      throw std::runtime_error(std::string("FFmpeg library ") + kLibraries[i] + " cannot be loaded: " + dlerror());
+  }
+  FfmpegApi api;
+#define CLIPWRIGHT_FFMPEG_RESOLVE(name) \
+  api.name = reinterpret_cast<decltype(api.name)>(Find(handles, #name));
+  CLIPWRIGHT_FFMPEG_FUNCTIONS(CLIPWRIGHT_FFMPEG_RESOLVE)
+#undef CLIPWRIGHT_FFMPEG_RESOLVE
+  return api;
+}
+
+}  // namespace
+
+const FfmpegApi& Ffmpeg() {
+  // A failed load throws out of the initialiser, so the next call tries again.
+  static const FfmpegApi api = Load();
+  return api;
+}
