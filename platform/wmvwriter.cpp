@@ -9,6 +9,7 @@
 
 #include "Ffmpeg.h"
 
+#include "platform/BlockWorker.h"
 #include "platform/Utf.h"
 #include "platform/wmvnetsink.h"
 
@@ -310,6 +311,11 @@ class Writer : public IWMWriter {
       Release();
       return E_FAIL;
     }
+    // Encoding runs beside the caller, which meanwhile decodes the next block.
+    const uint32_t frameBytes = input_.format.blockAlign;
+    encoding_ = std::make_unique<BlockWorker>([this, frameBytes](const uint8_t* bytes, size_t length) {
+      return Convert(bytes, static_cast<int>(length / frameBytes)) && EncodeWhole();
+    });
     writing_ = true;
     return S_OK;
   }
@@ -323,14 +329,15 @@ class Writer : public IWMWriter {
     if (frames == 0) return S_OK;  // nothing to add: the clock and the muxer stay as they are
     inputFrames_ += frames;
     framesWritten_ = Ffmpeg().av_rescale(inputFrames_, encoder_->sample_rate, input_.format.samplesPerSec);
-    if (!Convert(bytes, frames) || !EncodeWhole()) return Fail();
+    if (!encoding_->Submit(bytes, static_cast<size_t>(frames) * input_.format.blockAlign)) return Fail();
     return S_OK;
   }
 
   int32_t EndWriting() override {
     if (!writing_) return E_FAIL;
     writing_ = false;
-    bool ok = Convert(nullptr, 0);  // what the resampler still holds
+    bool ok = encoding_->Finish();
+    ok = ok && Convert(nullptr, 0);  // what the resampler still holds
     // Silence to the end of the last frame, and one frame more for the decoder.
     const int frameSize = encoder_->frame_size;
     const int partial = Ffmpeg().av_audio_fifo_size(fifo_) % frameSize;
@@ -495,6 +502,7 @@ class Writer : public IWMWriter {
   }
 
   void Release() {
+    encoding_.reset();
     if (format_ != nullptr && format_->pb != nullptr) {
       if (network_) {
         Ffmpeg().av_freep(&format_->pb->buffer);
@@ -533,6 +541,7 @@ class Writer : public IWMWriter {
   int64_t framesWritten_ = 0;  // the same at the encoder's rate
   std::vector<uint8_t> widened_;
   std::vector<float> converted_;  // the resampler's output, planar
+  std::unique_ptr<BlockWorker> encoding_;
 };
 
 }  // namespace
