@@ -13,7 +13,7 @@
 /// Submit and Finish say false.
 class BlockWorker {
  public:
-  using Work = std::function<bool(const uint8_t* bytes, size_t length)>;
+  using Work = std::function<bool(uint8_t* bytes, size_t length)>;  // the worker's own copy
   explicit BlockWorker(Work work, size_t depth = 4);
   ~BlockWorker();
   BlockWorker(const BlockWorker&) = delete;

@@ -313,7 +313,7 @@ class Writer : public IWMWriter {
     }
     // Encoding runs beside the caller, which meanwhile decodes the next block.
     const uint32_t frameBytes = input_.format.blockAlign;
-    encoding_ = std::make_unique<BlockWorker>([this, frameBytes](const uint8_t* bytes, size_t length) {
+    encoding_ = std::make_unique<BlockWorker>([this, frameBytes](uint8_t* bytes, size_t length) {
       return Convert(bytes, static_cast<int>(length / frameBytes)) && EncodeWhole();
     });
     writing_ = true;

@@ -76,6 +76,29 @@ void TMP3Out::Prepare() {
   }
   inBuffer_.assign(static_cast<size_t>(Input_->Channels()) * samplesPerChunk, 0);
   outBuffer_.assign(outputSize, 0);
+  // LAME runs beside the input, which meanwhile decodes the next chunk.
+  encodingError_ = nullptr;
+  encoding_ = std::make_unique<BlockWorker>([this](uint8_t* bytes, size_t length) {
+    try {
+      Encode(reinterpret_cast<int16_t*>(bytes), static_cast<uint32_t>(length / 2));
+      return true;
+    } catch (...) {
+      encodingError_ = std::current_exception();
+      return false;
+    }
+  });
+}
+
+void TMP3Out::Encode(int16_t* pcm, uint32_t samples) {
+  uint32_t produced = 0;
+  const BE_ERR result = beEncodeChunk(encoder_, samples, pcm, outBuffer_.data(), &produced);
+  if (result != BE_ERR_SUCCESSFUL) throw EAuException("LAME Error: " + std::to_string(result));
+  WriteOut(outBuffer_.data(), produced);
+}
+
+void TMP3Out::FinishEncoding() {
+  const bool ok = encoding_->Finish();
+  if (!ok) std::rethrow_exception(encodingError_);
 }
 
 void TMP3Out::WriteOut(const uint8_t* bytes, uint32_t count) {
@@ -95,11 +118,7 @@ bool TMP3Out::DoOutput(bool Abort) {
     samples /= 2;
     for (uint32_t i = 0; i < samples; ++i) pcm[i] = static_cast<int16_t>((pcm[2 * i] + pcm[2 * i + 1]) / 2);
   }
-  uint32_t produced = 0;
-  const BE_ERR result = beEncodeChunk(encoder_, samples,
-                                      pcm, outBuffer_.data(), &produced);
-  if (result != BE_ERR_SUCCESSFUL) throw EAuException("LAME Error: " + std::to_string(result));
-  WriteOut(outBuffer_.data(), produced);
+  if (!encoding_->Submit(reinterpret_cast<uint8_t*>(pcm), samples * 2)) FinishEncoding();
   return !ended;
 }
 
@@ -145,6 +164,7 @@ void TMP3Out::WriteId3v2Tag() {
 }
 
 void TMP3Out::Release() {
+  encoding_.reset();  // first: it writes to Stream
   Stream.reset();
   if (encoder_ != 0) beCloseStream(encoder_);
   encoder_ = 0;
@@ -176,6 +196,7 @@ void TMP3Out::Done() {
     return;
   }
   try {
+    FinishEncoding();
     uint32_t produced = 0;
     const BE_ERR result = beDeinitStream(encoder_, outBuffer_.data(), &produced);
     if (result != BE_ERR_SUCCESSFUL) throw EAuException("LAME Error: " + std::to_string(result));

@@ -1,10 +1,13 @@
 #pragma once
 
 #include <cstdint>
+#include <exception>
+#include <memory>
 #include <vector>
 
 #include "audio/classes/FileOut.h"
 #include "audio/lame/Mp3Settings.h"
+#include "platform/BlockWorker.h"
 #include "platform/lame_enc.h"
 
 /// Encodes the 16-bit PCM its Input delivers into an MP3 file through the
@@ -57,6 +60,10 @@ class TMP3Out : public TAuTaggedFileOut {
   void WriteId3v2Tag();
   /// Puts the ID3v1 record at the end of the closed file, over one that is there.
   void PlaceId3v1Record();
+  /// Encodes `samples` 16-bit values and writes what LAME gives back.
+  void Encode(int16_t* pcm, uint32_t samples);
+  /// Waits for the queued chunks; raises what stopped their encoding.
+  void FinishEncoding();
   /// Ends the encoder stream and closes the file, whatever state they are in.
   void Release();
 
@@ -77,4 +84,6 @@ class TMP3Out : public TAuTaggedFileOut {
   std::vector<uint8_t> inBuffer_;
   std::vector<uint8_t> outBuffer_;
   bool inputFlushed_ = true;
+  std::unique_ptr<BlockWorker> encoding_;  // beEncodeChunk and the file writes, on a thread of their own
+  std::exception_ptr encodingError_;       // why encoding_ failed
 };

@@ -10,7 +10,7 @@ namespace {
 
 TEST(BlockWorker, DoesEveryBlockInOrderBeforeFinishReturns) {
   std::vector<uint8_t> seen;
-  BlockWorker worker([&seen](const uint8_t* bytes, size_t length) {
+  BlockWorker worker([&seen](uint8_t* bytes, size_t length) {
     seen.insert(seen.end(), bytes, bytes + length);
     return true;
   }, 2);
@@ -28,7 +28,7 @@ TEST(BlockWorker, DoesEveryBlockInOrderBeforeFinishReturns) {
 
 TEST(BlockWorker, AFailureDropsTheRestAndIsReported) {
   std::atomic<int> calls{0};
-  BlockWorker worker([&calls](const uint8_t*, size_t) { return ++calls < 3; }, 1);
+  BlockWorker worker([&calls](uint8_t*, size_t) { return ++calls < 3; }, 1);
   const uint8_t byte = 1;
   bool accepted = true;
   int submitted = 0;
@@ -43,7 +43,7 @@ TEST(BlockWorker, AFailureDropsTheRestAndIsReported) {
 }
 
 TEST(BlockWorker, FinishWithNothingQueuedSucceeds) {
-  BlockWorker worker([](const uint8_t*, size_t) { return false; });
+  BlockWorker worker([](uint8_t*, size_t) { return false; });
   EXPECT_TRUE(worker.Finish());
   EXPECT_TRUE(worker.Finish());
 }
