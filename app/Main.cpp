@@ -19,6 +19,7 @@
 #include "app/Links.h"
 #include "app/Segmo.h"
 #include "app/Texts.h"
+#include "app/Widgets.h"
 #include "app/jobs/TargetFile.h"
 #include "audio/ACS_LAME.h"
 #include "audio/ACS_Wave.h"
@@ -28,17 +29,6 @@
 #include "platform/shell.h"
 
 namespace {
-
-template <typename Widget>
-Widget* Place(Widget* widget, const char* name, QRect geometry) {
-  widget->setObjectName(name);
-  widget->setGeometry(geometry);
-  return widget;
-}
-
-QPushButton* MakeButton(QWidget* parent, const char* name, const QString& caption, QRect geometry) {
-  return Place(new QPushButton(caption, parent), name, geometry);
-}
 
 /// A button that shows an action's caption and enabled state and triggers it.
 /// Qt would hand the focus of a button being disabled to the next control in

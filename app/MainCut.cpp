@@ -28,12 +28,12 @@ bool SameFile(const std::string& a, const std::string& b) {
 }  // namespace
 
 void TfrmMain::ConnectCut() {
-  MP3In1 = NewCutMp3In();
-  WaveIn1 = NewCutWaveIn();
-  WMIn1 = NewCutWmIn();
-  MP3Out1 = NewCutMp3Out();
-  WaveOut1 = NewCutWaveOut();
-  WMAOut1 = NewCutWmaOut();
+  MP3In1 = NewMp3In();
+  WaveIn1 = NewWaveIn();
+  WMIn1 = NewWmIn();
+  MP3Out1 = NewMp3Out();
+  WaveOut1 = NewWaveOut();
+  WMAOut1 = NewWmaOut();
   MP3Out1->SetInput(MP3In1.get());
   WaveOut1->SetInput(WaveIn1.get());
   WMAOut1->SetInput(WMIn1.get());

@@ -34,6 +34,9 @@ inline constexpr char kAskOverwrite[] = " has existed,overite it?";
 inline constexpr char kCutting[] = " - Cutting ... ";
 inline constexpr char kSaveOverSource[] =
     "The cut cannot be saved over the file it is cut from. Please choose another name.";
+inline constexpr char kProcessing[] = " - Processing ... ";
+inline constexpr char kSaveOverInput[] =
+    "The result cannot be saved over one of the files it is made from. Please choose another name.";
 /// Follows the failure's own message and three blanks.
 inline constexpr char kOpenFileError[] = "Open file error. Please check whether the file is protected.";
 

@@ -12,6 +12,7 @@
 #include "app/Global.h"
 #include "app/jobs/AudioFormat.h"
 #include "app/jobs/CutJob.h"
+#include "app/jobs/JoinJob.h"
 #include "app/jobs/SixteenBitInput.h"
 #include "app/jobs/TagCopy.h"
 #include "app/jobs/TargetFile.h"
@@ -38,6 +39,8 @@ constexpr char kUsageText[] =
     "  clipwright-cli encode SOURCE TARGET.mp3 [--bitrate KBPS] [--vbr QUALITY] [--mode stereo|joint|mono]\n"
     "                        [--force] [--quiet]\n"
     "  clipwright-cli encode SOURCE TARGET.wma [--bitrate KBPS] [--force] [--quiet]\n"
+    "  clipwright-cli join FILE1 FILE2 TARGET [--force] [--quiet]\n"
+    "  clipwright-cli mix FILE1 FILE2 TARGET [--force] [--quiet]\n"
     "TIME is hh:mm:ss.t or seconds (12.345).\n";
 
 int Fail(int code, const std::string& message) {
@@ -231,7 +234,7 @@ int Cut(const Arguments& args) {
     TargetFile file(targetName);
     PrepareCut(source.format, *cut.input, *cut.output, sourceName, *range, file.TemporaryName());
     return RunPrepared(*cut.output, file, sourceName, args.quiet);
-  } catch (const CutRefused& e) {
+  } catch (const JobRefused& e) {
     return Fail(kBadSource, e.what());
   } catch (const std::exception& e) {
     return Fail(kRunFailed, e.what());
@@ -319,6 +322,37 @@ int Encode(const Arguments& args) {
   return RunInto(output, input, args.files[0], args.files[1], args.quiet);
 }
 
+/// join: FILE2 after FILE1; mix: both at once. The window's Joiner & Mixer job.
+int Join(const Arguments& args, TAudioMixerMode mode) {
+  const char* command = mode == amConcatenate ? "join" : "mix";
+  if (args.files.size() != 3 || args.start || args.end || args.bitrate || args.vbr || args.mode)
+    return Fail(kUsage, std::string(command) + " takes two files and a target");
+  const std::string& file1 = args.files[0];
+  const std::string& file2 = args.files[1];
+  const std::string& targetName = args.files[2];
+  if (const std::string refusal = CheckJoinFiles(file1, file2); !refusal.empty()) return Fail(kUsage, refusal);
+  const AudioFormat format = FormatOfFile(file1);
+  if (format == AudioFormat::Unknown) return Fail(kUsage, "only MP3, WAV and WMA files can be joined or mixed: " + file1);
+  if (FormatOfFile(targetName) != format)
+    return Fail(kUsage, std::string("the target must be a ") + FormatName(format) + " file, as the two files are: " +
+                            targetName);
+  if (const int refused = CheckTarget(file1, targetName, args.force)) return refused;
+  if (const int refused = CheckTarget(file2, targetName, true)) return refused;
+  // The same components, settings and tag copying as the window's.
+  JoinSet set = NewJoinSet(format);
+  try {
+    InputRate(format, *set.input1, file1);
+    InputRate(format, *set.input2, file2);
+    TargetFile file(targetName);
+    PrepareJoin(format, mode, *set.mixer, *set.input1, *set.input2, *set.output, file.TemporaryName());
+    return RunPrepared(*set.output, file, file1, args.quiet);
+  } catch (const JobRefused& e) {
+    return Fail(kBadSource, e.what());
+  } catch (const std::exception& e) {
+    return Fail(kRunFailed, e.what());
+  }
+}
+
 }  // namespace
 
 int RunCli(int argc, char** argv) {
@@ -330,5 +364,7 @@ int RunCli(int argc, char** argv) {
   if (command == "cut") return Cut(args);
   if (command == "decode") return Decode(args);
   if (command == "encode") return Encode(args);
+  if (command == "join") return Join(args, amConcatenate);
+  if (command == "mix") return Join(args, amMix);
   return Fail(kUsage, "unknown command " + command);
 }

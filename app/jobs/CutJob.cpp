@@ -20,38 +20,11 @@ int64_t FrameOfPosition(int position, int sampleRate) {
 
 }  // namespace
 
-std::unique_ptr<TMP3In> NewCutMp3In() { return std::make_unique<Sealed<TMP3In>>(); }
-std::unique_ptr<TWaveIn> NewCutWaveIn() { return std::make_unique<Sealed<TWaveIn>>(); }
-std::unique_ptr<TWMIn> NewCutWmIn() { return std::make_unique<Sealed<TWMIn>>(); }
-
-std::unique_ptr<TMP3Out> NewCutMp3Out() {
-  auto out = std::make_unique<Sealed<TMP3Out>>();
-  out->SetBitRate(mbr128);
-  out->SetMode(mmMono);
-  out->SetEnableBitReservoir(false);
-  out->SetStrictISO(false);
-  out->SetVBRQuality(mp3ql0);
-  out->SetAverageBitrate(mbrAuto);
-  out->SetMaximumBitrate(mbrAuto);
-  return out;
-}
-
-std::unique_ptr<TWaveOut> NewCutWaveOut() {
-  auto out = std::make_unique<Sealed<TWaveOut>>();
-  out->SetWavType(wtPCM);
-  out->SetBlockSize(512);
-  out->SetCreateNonMsHeaders(false);
-  out->SetFileMode(foRewrite);
-  return out;
-}
-
-std::unique_ptr<TWMAOut> NewCutWmaOut() { return std::make_unique<Sealed<TWMAOut>>(); }
-
 CutPair NewCutPair(AudioFormat format) {
   switch (format) {
-    case AudioFormat::Mp3: return {NewCutMp3In(), NewCutMp3Out()};
-    case AudioFormat::Wav: return {NewCutWaveIn(), NewCutWaveOut()};
-    case AudioFormat::Wma: return {NewCutWmIn(), NewCutWmaOut()};
+    case AudioFormat::Mp3: return {NewMp3In(), NewMp3Out()};
+    case AudioFormat::Wav: return {NewWaveIn(), NewWaveOut()};
+    case AudioFormat::Wma: return {NewWmIn(), NewWmaOut()};
     default: return {};
   }
 }
@@ -66,21 +39,31 @@ FrameRange RangeOfPositions(int positionL, int positionU, int max, int sampleRat
 int InputRate(AudioFormat format, TAuFileIn& input, const std::string& source) {
   try {
     input.SetFileName(source);
+  } catch (const std::exception& e) {
+    const std::string message = e.what();
+    throw JobRefused(message.find(source) == std::string::npos ? message + ": " + source : message);
+  }
+  CheckSource(format, input);
+  return input.SampleRate();
+}
+
+void CheckSource(AudioFormat format, TAuFileIn& input) {
+  const std::string source = input.FileName();
+  try {
     if (!input.Valid() || input.TotalSamples() <= 0) {
       if (format == AudioFormat::Mp3) {
         // Layer III frames the decoder cannot read would only give an empty file.
-        if (GetMpegLayer(source) == 3) throw CutRefused("The MP3 file cannot be decoded: " + source);
-        throw CutRefused(kNotStandardMp3);
+        if (GetMpegLayer(source) == 3) throw JobRefused("The MP3 file cannot be decoded: " + source);
+        throw JobRefused(kNotStandardMp3);
       }
-      if (auto* wave = dynamic_cast<TWaveIn*>(&input)) throw CutRefused(wave->WhyUnsupported() + ": " + source);
-      throw CutRefused(std::string("not a ") + FormatName(format) + " file this program can read: " + source);
+      if (auto* wave = dynamic_cast<TWaveIn*>(&input)) throw JobRefused(wave->WhyUnsupported() + ": " + source);
+      throw JobRefused(std::string("not a ") + FormatName(format) + " file this program can read: " + source);
     }
-    return input.SampleRate();
-  } catch (const CutRefused&) {
+  } catch (const JobRefused&) {
     throw;
   } catch (const std::exception& e) {
     const std::string message = e.what();
-    throw CutRefused(message.find(source) == std::string::npos ? message + ": " + source : message);
+    throw JobRefused(message.find(source) == std::string::npos ? message + ": " + source : message);
   }
 }
 
@@ -93,15 +76,7 @@ void PrepareCut(AudioFormat format, TAuFileIn& input, TAuFileOut& output, const 
   output.SetFileName(outputName);
   switch (format) {
     case AudioFormat::Mp3: {
-      auto& in = dynamic_cast<TWMIn&>(input);
-      auto& out = dynamic_cast<TMP3Out&>(output);
-      CopyId3v2Fields(in.Id3v2Tags(), out.Id3v2Tags());
-      FillId3v1Fields(in.Id3v2Tags(), out.Id3v1Tags());
-      out.SetBitRate(BitRateToMP3BitRate(in.Bitrate()));
-      if (in.Channels() == 1) out.SetMode(mmMono);
-      if (in.Channels() == 2) out.SetMode(mmStereo);
-      out.SetEnableVBR(in.IsVBR());
-      out.SetCopyright(in.IsProtected());
+      CopyMp3Settings(dynamic_cast<TWMIn&>(input), dynamic_cast<TMP3Out&>(output));
       break;
     }
     case AudioFormat::Wma: {
@@ -114,7 +89,7 @@ void PrepareCut(AudioFormat format, TAuFileIn& input, TAuFileOut& output, const 
     case AudioFormat::Wav:
       break;
     default:
-      throw CutRefused("only MP3, WAV and WMA files can be cut: " + source);
+      throw JobRefused("only MP3, WAV and WMA files can be cut: " + source);
   }
   output.SetInput(&input);
 }

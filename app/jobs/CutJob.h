@@ -5,6 +5,7 @@
 #include <string>
 
 #include "app/jobs/AudioFormat.h"
+#include "app/jobs/Components.h"
 #include "app/jobs/TimeRange.h"
 
 #include <memory>
@@ -18,16 +19,6 @@ class TWaveOut;
 class TWMIn;
 class TWMAOut;
 
-/// The components a cut uses, with the settings every cut starts from: WAV
-/// cuts are plain PCM (wider samples with the extensible header); MP3 at
-/// 128 kbps mono until a cut sets them from the source.
-std::unique_ptr<TMP3In> NewCutMp3In();
-std::unique_ptr<TMP3Out> NewCutMp3Out();
-std::unique_ptr<TWaveIn> NewCutWaveIn();
-std::unique_ptr<TWaveOut> NewCutWaveOut();
-std::unique_ptr<TWMIn> NewCutWmIn();
-std::unique_ptr<TWMAOut> NewCutWmaOut();
-
 /// One format's pair, for a single cut (the tool).
 struct CutPair {
   std::unique_ptr<TAuFileIn> input;
@@ -35,12 +26,6 @@ struct CutPair {
 };
 /// Empty for a format that cannot be cut.
 CutPair NewCutPair(AudioFormat format);
-
-/// Why a cut cannot start; its message is for the user.
-class CutRefused : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
 
 /// The frames a trackbar selection covers, each position being half a
 /// second: [PositionL x 500 ms, PositionU x 500 ms), a thumb at Max meaning
@@ -53,11 +38,15 @@ FrameRange RangeOfPositions(int positionL, int positionU, int max, int sampleRat
 /// the format's components (TMP3In/TMP3Out, TWaveIn/TWaveOut, TWMIn/TWMAOut).
 /// `range` is given by the caller from the input's rate (see InputRate,
 /// which opens the source; a source opened so is not opened again).
-/// Raises CutRefused when the source cannot be cut.
+/// Raises JobRefused when the source cannot be cut.
 void PrepareCut(AudioFormat format, TAuFileIn& input, TAuFileOut& output, const std::string& source,
                 const FrameRange& range, const std::string& outputName);
 
-/// Opens `source` in the input and tells its sample rate; raises CutRefused
+/// Opens `source` in the input and tells its sample rate; raises JobRefused
 /// when the source cannot be read ("This is not a standard MP3 file..." for
 /// an MP3 file the decoder cannot read).
 int InputRate(AudioFormat format, TAuFileIn& input, const std::string& source);
+
+/// Raises JobRefused, naming the file, unless the input (its file name set)
+/// can be read and holds audio.
+void CheckSource(AudioFormat format, TAuFileIn& input);

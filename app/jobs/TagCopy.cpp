@@ -4,6 +4,9 @@
 #include "audio/tags/Id3v1Tags.h"
 #include "audio/tags/Id3v2Tags.h"
 #include "audio/tags/TagText.h"
+#include "app/Global.h"
+#include "audio/ACS_LAME.h"
+#include "audio/ACS_WinMedia.h"
 
 void CopyId3v2Fields(const TId3v2Tags& from, TId3v2Tags& to) {
   to.SetArtist(from.Artist());
@@ -32,4 +35,14 @@ void FillId3v1Fields(const TId3v2Tags& from, TId3v1Tags& to) {
   to.SetTrack(static_cast<uint8_t>(integer(from.Track())));
   to.SetTitle(TagText::Utf16ToLatin1(from.Title()));
   to.SetComment(TagText::Utf16ToLatin1(from.Comment()));
+}
+
+void CopyMp3Settings(TWMIn& source, TMP3Out& output) {
+  CopyId3v2Fields(source.Id3v2Tags(), output.Id3v2Tags());
+  FillId3v1Fields(source.Id3v2Tags(), output.Id3v1Tags());
+  output.SetBitRate(BitRateToMP3BitRate(source.Bitrate()));
+  if (source.Channels() == 1) output.SetMode(mmMono);
+  if (source.Channels() == 2) output.SetMode(mmStereo);
+  output.SetEnableVBR(source.IsVBR());
+  output.SetCopyright(source.IsProtected());
 }

@@ -1,6 +1,8 @@
 #pragma once
 
 class TId3v1Tags;
+class TMP3Out;
+class TWMIn;
 class TId3v2Tags;
 
 /// Copies a source's tags to an output, as every job does: the twelve ID3v2
@@ -12,3 +14,8 @@ void CopyId3v2Fields(const TId3v2Tags& from, TId3v2Tags& to);
 /// Album, Genre as ISO-8859-1 text, Year and Track as integers (0 when not a
 /// number), Title and Comment as ISO-8859-1 text.
 void FillId3v1Fields(const TId3v2Tags& from, TId3v1Tags& to);
+
+/// Gives an MP3 output a compressed source's tags (both kinds) and encoder
+/// settings: its bit rate as the nearest standard one, mono or stereo as the
+/// source, VBR when the source is, copyright when the source is protected.
+void CopyMp3Settings(TWMIn& source, TMP3Out& output);

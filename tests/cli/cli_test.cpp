@@ -19,6 +19,7 @@
 #include <cmath>
 
 #include "audio/wave/Adpcm.h"
+#include "tests/cli/CliRun.h"
 #include "tests/support/Alignment.h"
 #include "tests/support/Mp3Encoder.h"
 #include "tests/support/TempDir.h"
@@ -29,24 +30,6 @@
 namespace {
 
 using Bytes = std::vector<uint8_t>;
-
-struct Result {
-  int code;
-  std::string out;
-  std::string err;
-};
-
-Result Cli(const QStringList& arguments) {
-  QProcess process;
-  process.start(CLIPWRIGHT_CLI, arguments);
-  process.waitForFinished(60000);
-  return {process.exitCode(), process.readAllStandardOutput().toStdString(), process.readAllStandardError().toStdString()};
-}
-
-Bytes ReadFile(const std::string& name) {
-  std::ifstream file(name, std::ios::binary);
-  return Bytes(std::istreambuf_iterator<char>(file), {});
-}
 
 /// 16-bit stereo at 8000 Hz where frame n holds n (left) and -n (right).
 Bytes NumberedWav(int frames) {

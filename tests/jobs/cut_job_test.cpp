@@ -53,8 +53,8 @@ TEST(CutJob, Mp3SettingsComeFromTheSource) {
   TempDir dir;
   const std::string vbr = dir.File("vbr.mp3");
   WriteBytes(vbr, EncodeMp3(ToneSamples(44100 * 2, 1, 44100), 1, 44100, 128, true, true));
-  auto input = NewCutMp3In();
-  auto output = NewCutMp3Out();
+  auto input = NewMp3In();
+  auto output = NewMp3Out();
   output->SetMode(mmStereo);
   PrepareCut(AudioFormat::Mp3, *input, *output, vbr, FrameRange{}, dir.File("out.mp3"));
   EXPECT_EQ(output->BitRate(), mbr128);  // the average of a VBR file is no standard rate
@@ -68,7 +68,7 @@ TEST(CutJob, Mp3SettingsComeFromTheSource) {
   try {
     PrepareCut(AudioFormat::Mp3, *input, *output, junk, FrameRange{}, dir.File("out.mp3"));
     FAIL() << "a file without MPEG frames was prepared";
-  } catch (const CutRefused& e) {
+  } catch (const JobRefused& e) {
     EXPECT_STREQ(e.what(),
                  "This is not a standard MP3 file. Please use Vorlun Quorvex to convert it into a standard MP3 file.");
   }
