@@ -14,6 +14,7 @@
 #include "audio/ACS_Wave.h"
 #include "audio/ACS_WinMedia.h"
 #include "controls/Tracker2.h"
+#include "tests/support/CaptionLog.h"
 #include "tests/support/EventLoop.h"
 #include "tests/support/FileSizeLimit.h"
 #include "tests/support/FakeDialogs.h"
@@ -30,16 +31,6 @@ Bytes ReadFile(const std::string& name) {
   std::ifstream file(name, std::ios::binary);
   return Bytes(std::istreambuf_iterator<char>(file), {});
 }
-
-/// Keeps every caption the window shows.
-class CaptionLog : public QObject {
- public:
-  bool eventFilter(QObject* watched, QEvent* event) override {
-    if (event->type() == QEvent::WindowTitleChange) captions << static_cast<QWidget*>(watched)->windowTitle();
-    return false;
-  }
-  QStringList captions;
-};
 
 class StartCut : public ::testing::Test {
  protected:

@@ -1,0 +1,210 @@
+// The Joiner & Mixer window, through its real widgets with scripted dialogs.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QRegularExpression>
+#include <QTest>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "app/Joiner.h"
+#include "app/Texts.h"
+#include "tests/support/CaptionLog.h"
+#include "tests/support/EventLoop.h"
+#include "tests/support/FakeDialogs.h"
+#include "tests/support/FileSizeLimit.h"
+#include "tests/support/Mp3Encoder.h"
+#include "tests/support/TempDir.h"
+#include "tests/support/TestAudio.h"
+#include "tests/support/WavBuilder.h"
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+Bytes ReadFile(const std::string& name) {
+  std::ifstream file(name, std::ios::binary);
+  return Bytes(std::istreambuf_iterator<char>(file), {});
+}
+
+bool HasTemporaryFiles(const std::string& folder) {
+  for (const auto& entry : std::filesystem::directory_iterator(folder))
+    if (entry.path().filename().string().rfind(".clipwright-", 0) == 0) return true;
+  return false;
+}
+
+class Joiner : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    window.installEventFilter(&log);
+    start = window.findChild<QPushButton*>("bStart");
+  }
+
+  void Choose(const char* button, const std::string& file) {
+    dialogs.openAnswer = QString::fromStdString(file);
+    QTest::mouseClick(window.findChild<QPushButton*>(button), Qt::LeftButton);
+  }
+
+  /// Clicks Start, saving to `target`, and waits until Start is back.
+  void Start(const std::string& target) {
+    dialogs.saveAnswer = QString::fromStdString(target);
+    QTest::mouseClick(start, Qt::LeftButton);
+    EXPECT_TRUE(WaitUntil([&] { return start->isEnabled(); }, 60000));
+  }
+
+  /// 16-bit mono at 8000 Hz: `frames` frames counting up from `first`.
+  std::string Counting(const char* name, int frames, int first) {
+    std::vector<int16_t> samples(static_cast<size_t>(frames));
+    for (int n = 0; n < frames; ++n) samples[static_cast<size_t>(n)] = static_cast<int16_t>((first + n) % 30000);
+    const std::string file = dir.File(name);
+    WriteBytes(file, WavBuilder().Format(1, 1, 8000, 2, 16).Chunk("data", WavBuilder::Samples(samples)).Build());
+    return file;
+  }
+
+  TempDir dir;
+  FakeDialogs dialogs;
+  TfrmJoiner window{nullptr};
+  CaptionLog log;
+  QPushButton* start = nullptr;
+};
+
+TEST_F(Joiner, LaysOutTheFormsControls) {
+  EXPECT_EQ(window.size(), QSize(520, 176));
+  EXPECT_EQ(window.windowTitle(), "Joiner & Mixer");
+  for (const char* name : {"eFile1", "eFile2"}) EXPECT_TRUE(window.findChild<QLineEdit*>(name)->isReadOnly()) << name;
+  for (const char* name : {"bOpen1", "bOpen2"}) EXPECT_EQ(window.findChild<QPushButton*>(name)->text(), "&Open File");
+  EXPECT_EQ(start->text(), "&Start");
+  EXPECT_EQ(window.findChild<QPushButton*>("suiButton2")->text(), "&Close");
+  EXPECT_TRUE(window.findChild<QRadioButton*>("rbJoiner")->isChecked());
+  EXPECT_EQ(window.findChild<QRadioButton*>("rbMixer")->text(), "Mixer");
+}
+
+TEST_F(Joiner, ChecksTheFilesBeforeAskingForATarget) {
+  QTest::mouseClick(start, Qt::LeftButton);
+  EXPECT_EQ(dialogs.messages, QStringList{"Please select the input file!"});
+  Choose("bOpen1", Counting("a.wav", 100, 0));
+  EXPECT_EQ(dialogs.lastFilter, Texts::kSoundFilter);
+  const std::string mp3 = dir.File("b.MP3");
+  WriteBytes(mp3, EncodeMp3(ToneSamples(8000, 1, 8000), 1, 8000, 32, true));
+  Choose("bOpen2", mp3);
+  dialogs.messages.clear();
+  QTest::mouseClick(start, Qt::LeftButton);
+  EXPECT_EQ(dialogs.messages, QStringList{"Please select the same format file!"});
+  EXPECT_TRUE(dialogs.lastTitle.isNull() && dialogs.lastSuffix.isEmpty());  // no save dialog
+
+  // ".mp3" and ".MP3" are one format: the save dialog is the MP3 one.
+  const std::string lower = dir.File("c.mp3");
+  WriteBytes(lower, EncodeMp3(ToneSamples(8000, 1, 8000), 1, 8000, 32, true));
+  Choose("bOpen1", lower);
+  dialogs.messages.clear();
+  dialogs.saveAnswer.clear();  // cancelled
+  QTest::mouseClick(start, Qt::LeftButton);
+  EXPECT_TRUE(dialogs.messages.isEmpty());
+  EXPECT_EQ(dialogs.lastFilter, "Sound Files(*.mp3)|*.mp3");
+  EXPECT_EQ(dialogs.lastSuffix, "mp3");
+}
+
+TEST_F(Joiner, JoinsAndMixesWithProgressInTheCaption) {
+  Choose("bOpen1", Counting("a.wav", 80000, 0));
+  Choose("bOpen2", Counting("b.wav", 40000, 100));
+  const std::string target = dir.File("ab.wav");
+  Start(target);
+  EXPECT_TRUE(dialogs.messages.isEmpty()) << dialogs.messages.join("|").toStdString();
+  const Bytes bytes = ReadFile(target);
+  ASSERT_EQ(bytes.size(), 44u + 2 * 120000);
+  std::vector<int16_t> samples(120000);
+  std::memcpy(samples.data(), bytes.data() + 44, bytes.size() - 44);
+  EXPECT_EQ(samples[79999], 79999 % 30000);
+  EXPECT_EQ(samples[80000], 100);  // the second file follows at once, unchanged
+  EXPECT_EQ(samples.back(), (100 + 39999) % 30000);
+  EXPECT_EQ(window.windowTitle(), "Joiner & Mixer");
+  EXPECT_GT(log.captions.filter(QRegularExpression("^Joiner & Mixer - Processing \\.\\.\\. [0-9]+%$")).size(), 0)
+      << log.captions.join("|").toStdString();
+
+  // Mixer: the longer file's length; the existing target is asked about.
+  QTest::mouseClick(window.findChild<QRadioButton*>("rbMixer"), Qt::LeftButton, {}, QPoint(8, 12));
+  dialogs.answerYes = true;
+  Start(target);
+  EXPECT_EQ(dialogs.messages, QStringList{QString::fromStdString(target) + Texts::kAskOverwrite});
+  EXPECT_EQ(ReadFile(target).size(), 44u + 2 * 80000);
+}
+
+TEST_F(Joiner, NoToTheOverwriteQuestionAndInputsAsTargetStartNothing) {
+  const std::string first = Counting("a.wav", 1000, 0);
+  Choose("bOpen1", first);
+  Choose("bOpen2", Counting("b.wav", 1000, 5));
+  const std::string target = dir.File("old.wav");
+  WriteBytes(target, {'o', 'l', 'd'});
+  dialogs.answerYes = false;
+  Start(target);
+  EXPECT_EQ(ReadFile(target), (Bytes{'o', 'l', 'd'}));
+  EXPECT_EQ(dialogs.messages.size(), 1);
+
+  dialogs.messages.clear();
+  std::filesystem::create_symlink(first, dir.File("link.wav"));
+  const Bytes before = ReadFile(first);
+  Start(dir.File("link.wav"));
+  EXPECT_EQ(dialogs.messages, QStringList{Texts::kSaveOverInput});
+  EXPECT_EQ(ReadFile(first), before);
+}
+
+TEST_F(Joiner, AFailedRunSaysSoAndKeepsTheOldTarget) {
+  Choose("bOpen1", Counting("a.wav", 80000, 0));
+  Choose("bOpen2", Counting("b.wav", 80000, 0));
+  const std::string target = dir.File("old.wav");
+  WriteBytes(target, {'o', 'l', 'd'});
+  {
+    const FileSizeLimit limit(20000);
+    Start(target);
+  }
+  ASSERT_EQ(dialogs.messages.size(), 2);  // the overwrite question, then the failure
+  EXPECT_TRUE(dialogs.messages[1].startsWith("Error writing wave file")) << dialogs.messages[1].toStdString();
+  EXPECT_EQ(ReadFile(target), (Bytes{'o', 'l', 'd'}));
+  EXPECT_FALSE(HasTemporaryFiles(dir.Path()));
+  EXPECT_EQ(window.windowTitle(), "Joiner & Mixer");
+  EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+
+  // A file that cannot be read: a message, and the window idle again.
+  const std::string junk = dir.File("junk.wav");
+  WriteBytes(junk, Bytes(100, 'x'));
+  Choose("bOpen2", junk);
+  dialogs.messages.clear();
+  Start(dir.File("new.wav"));
+  ASSERT_EQ(dialogs.messages.size(), 1);
+  EXPECT_NE(dialogs.messages[0].toStdString().find("junk.wav"), std::string::npos) << dialogs.messages[0].toStdString();
+  EXPECT_FALSE(std::filesystem::exists(dir.File("new.wav")));
+  EXPECT_TRUE(start->isEnabled());
+}
+
+TEST(JoinerClosing, ClosingTheWindowMidRunStopsItAndRemovesTheTemporaryFile) {
+  TempDir dir;
+  FakeDialogs dialogs;
+  const std::string a = dir.File("a.wav"), b = dir.File("b.wav"), target = dir.File("long.wav");
+  WritePcmWav(a, 44100, 2, 44100 * 120);
+  WritePcmWav(b, 44100, 2, 44100 * 120);
+  {
+    TfrmJoiner window(nullptr);
+    window.show();
+    dialogs.openAnswer = QString::fromStdString(a);
+    QTest::mouseClick(window.findChild<QPushButton*>("bOpen1"), Qt::LeftButton);
+    dialogs.openAnswer = QString::fromStdString(b);
+    QTest::mouseClick(window.findChild<QPushButton*>("bOpen2"), Qt::LeftButton);
+    QTest::mouseClick(window.findChild<QRadioButton*>("rbMixer"), Qt::LeftButton, {}, QPoint(8, 12));
+    dialogs.saveAnswer = QString::fromStdString(target);
+    QTest::mouseClick(window.findChild<QPushButton*>("bStart"), Qt::LeftButton);
+    EXPECT_FALSE(window.findChild<QPushButton*>("bStart")->isEnabled());
+    QTest::mouseClick(window.findChild<QPushButton*>("suiButton2"), Qt::LeftButton);
+  }
+  EXPECT_FALSE(std::filesystem::exists(target));
+  EXPECT_FALSE(HasTemporaryFiles(dir.Path()));
+  EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+}  // namespace
