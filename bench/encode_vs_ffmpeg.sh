@@ -6,7 +6,6 @@
 # Needs ffmpeg, which only the benchmarks use: apt-get install ffmpeg
 set -euo pipefail
 cd "$(dirname "$0")/.."
-cd "$(dirname "$0")/.."
 cli=build/cli/clipwright-cli
 ext="$1"; codec="$2"; minutes="${3:-60}"
 [ -x "$cli" ] || { echo "build first: scripts/build.sh"; exit 1; }
