@@ -137,7 +137,9 @@ void TWMIn::GetDataInternal(void*& Buffer, uint32_t& Bytes) {
 
 bool TWMIn::SeekInternal(int64_t& SampleNum) {
   if (!Busy_ || TotalSamples_ <= 0) return false;
-  const double hundredths = static_cast<double>(reader_.duration) / 1e5;
-  ReaderSeek(reader_, static_cast<double>(SampleNum) / static_cast<double>(TotalSamples_) * hundredths);
+  // By the sample rate, not as a share of TotalSamples: TMP3In counts a third
+  // of a second more than the file holds, which would move every seek early.
+  if (SampleRate_ <= 0) return false;
+  ReaderSeek(reader_, static_cast<double>(SampleNum) * 100.0 / SampleRate_);
   return true;
 }

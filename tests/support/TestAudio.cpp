@@ -15,6 +15,18 @@ std::vector<int16_t> ToneSamples(int frames, int channels, int sampleRate, doubl
   return out;
 }
 
+std::vector<int16_t> ChirpSamples(int frames, int channels, int sampleRate) {
+  std::vector<int16_t> out;
+  out.reserve(static_cast<size_t>(frames) * channels);
+  const double seconds = static_cast<double>(frames) / sampleRate;
+  for (int i = 0; i < frames; ++i) {
+    const double t = static_cast<double>(i) / sampleRate;
+    const double phase = 2 * M_PI * (200 * t + 900 * t * t / seconds);  // 200 Hz rising to 2 kHz
+    for (int c = 0; c < channels; ++c) out.push_back(static_cast<int16_t>((9000 - 2000 * c) * std::sin(phase + c)));
+  }
+  return out;
+}
+
 void WritePcmWav(const std::string& fileName, int sampleRate, int channels, int64_t frames) {
   std::vector<int16_t> samples;
   samples.reserve(static_cast<size_t>(frames * channels));

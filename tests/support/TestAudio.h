@@ -8,6 +8,9 @@
 /// `step` in channel 1 and so on, so channels can be told apart.
 std::vector<int16_t> ToneSamples(int frames, int channels, int sampleRate, double hz = 440.0, double step = 110.0);
 
+/// A sweep from 200 Hz to 2 kHz over the whole length: unlike a steady tone
+/// it matches itself at one lag only, so alignment checks can tell.
+std::vector<int16_t> ChirpSamples(int frames, int channels, int sampleRate);
 /// Writes a canonical 16-bit PCM WAV file of a sine tone.
 void WritePcmWav(const std::string& fileName, int sampleRate, int channels, int64_t frames);
 
