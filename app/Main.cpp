@@ -30,40 +30,6 @@
 
 namespace {
 
-/// A button that shows an action's caption and enabled state and triggers it.
-/// Qt would hand the focus of a button being disabled to the next control in
-/// the tab order, a time box, where a key press would then erase the time.
-/// Stop takes it while a preview runs, Open otherwise.
-void MoveFocusToSafety(QWidget* leaving) {
-  for (const char* name : {"bStop", "bOpen"}) {
-    auto* refuge = leaving->window()->findChild<QPushButton*>(name);
-    if (refuge && refuge != leaving && refuge->isEnabled()) {
-      refuge->setFocus(Qt::OtherFocusReason);
-      return;
-    }
-  }
-}
-
-QPushButton* MakeActionButton(QWidget* parent, const char* name, QAction* action, QRect geometry) {
-  QPushButton* button = MakeButton(parent, name, action->text(), geometry);
-  auto follow = [button, action] {
-    button->setText(action->text());
-    if (!action->isEnabled() && button->hasFocus()) MoveFocusToSafety(button);
-    button->setEnabled(action->isEnabled());
-  };
-  follow();
-  QObject::connect(action, &QAction::changed, button, follow);
-  QObject::connect(button, &QPushButton::clicked, action, &QAction::trigger);
-  return button;
-}
-
-QAction* MakeAction(QObject* parent, const char* name, const QString& caption, bool enabled) {
-  auto* action = new QAction(caption, parent);
-  action->setObjectName(name);
-  action->setEnabled(enabled);
-  return action;
-}
-
 void OpenPage(const char* url) { Shell::OpenUrl(url); }
 
 }  // namespace

@@ -4,6 +4,8 @@
 #include <QRect>
 #include <QString>
 
+class QAction;
+
 /// Names a child widget after its component and puts it where the layout says.
 template <typename Widget>
 Widget* Place(Widget* widget, const char* name, QRect geometry) {
@@ -15,3 +17,12 @@ Widget* Place(Widget* widget, const char* name, QRect geometry) {
 inline QPushButton* MakeButton(QWidget* parent, const char* name, const QString& caption, QRect geometry) {
   return Place(new QPushButton(caption, parent), name, geometry);
 }
+
+/// A button that shows an action's caption and enabled state and triggers it.
+/// A button disabled while it has the focus hands it to the window's Stop
+/// button (bStop) if enabled, else to its Open button (bOpen): Qt would hand
+/// it to the next control in the tab order, a time box, where a key press
+/// would then erase the time.
+QPushButton* MakeActionButton(QWidget* parent, const char* name, QAction* action, QRect geometry);
+
+QAction* MakeAction(QObject* parent, const char* name, const QString& caption, bool enabled);

@@ -2,6 +2,8 @@
 
 #include <unistd.h>
 
+#include <QEventLoop>
+
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -13,6 +15,7 @@
 #include "app/jobs/AudioFormat.h"
 #include "app/jobs/CutJob.h"
 #include "app/jobs/JoinJob.h"
+#include "app/jobs/SegmentJob.h"
 #include "app/jobs/SixteenBitInput.h"
 #include "app/jobs/TagCopy.h"
 #include "app/jobs/TargetFile.h"
@@ -41,6 +44,7 @@ constexpr char kUsageText[] =
     "  clipwright-cli encode SOURCE TARGET.wma [--bitrate KBPS] [--force] [--quiet]\n"
     "  clipwright-cli join FILE1 FILE2 TARGET [--force] [--quiet]\n"
     "  clipwright-cli mix FILE1 FILE2 TARGET [--force] [--quiet]\n"
+    "  clipwright-cli remove SOURCE TARGET --range START-END [--range START-END ...] [--force] [--quiet]\n"
     "TIME is hh:mm:ss.t or seconds (12.345).\n";
 
 int Fail(int code, const std::string& message) {
@@ -54,6 +58,7 @@ struct Arguments {
   std::vector<std::string> files;
   std::optional<std::string> start, end;
   std::optional<std::string> bitrate, vbr, mode;
+  std::vector<std::string> ranges;
   bool force = false;
   bool quiet = false;
   std::string error;
@@ -78,6 +83,12 @@ Arguments Parse(int argc, char** argv) {
                                           : word == "--vbr"     ? args.vbr
                                                                 : args.mode;
       value = argv[++i];
+    } else if (word == "--range") {
+      if (i + 1 >= argc) {
+        args.error = word + " needs a value";
+        return args;
+      }
+      args.ranges.push_back(argv[++i]);
     } else if (word.rfind("--", 0) == 0) {
       args.error = "unknown option " + word;
       return args;
@@ -353,6 +364,66 @@ int Join(const Arguments& args, TAudioMixerMode mode) {
   }
 }
 
+/// The total time the Segment Cut window shows for a file: the length in
+/// whole seconds the desktop reports, else the decoder's own.
+int64_t ShownTotalMs(const std::string& name, TAuFileIn& input) {
+  const std::string duration = GetFileDurationText(name);
+  if (duration != "00:00:00") return TimeTextToMs(duration);
+  return input.SampleRate() > 0 ? input.TotalSamples() * 1000 / input.SampleRate() : 0;
+}
+
+/// remove: the Segment Cut window's job, with the ranges as its list rows.
+int Remove(const Arguments& args) {
+  if (args.files.size() != 2 || args.start || args.end || args.bitrate || args.vbr || args.mode)
+    return Fail(kUsage, "remove takes a source and a target");
+  if (args.ranges.empty()) return Fail(kUsage, "remove needs at least one --range START-END");
+  const std::string& sourceName = args.files[0];
+  const std::string& targetName = args.files[1];
+  std::vector<RemovedRange> rows;
+  for (const std::string& range : args.ranges) {
+    const size_t dash = range.find('-');
+    const auto start = dash == std::string::npos ? std::nullopt : ParseTimeArgument(range.substr(0, dash));
+    const auto end = dash == std::string::npos ? std::nullopt : ParseTimeArgument(range.substr(dash + 1));
+    if (!start || !end) return Fail(kUsage, "not a range START-END of two times: " + range);
+    rows.push_back({*start, *end});
+  }
+  Source source;
+  OpenSource(sourceName, source);
+  if (source.refusal != kDone) return Fail(source.refusal, source.message);
+  if (FormatOfFile(targetName) != source.format)
+    return Fail(kUsage, std::string("the target must be a ") + FormatName(source.format) + " file, as the source is: " +
+                            targetName);
+  const int64_t totalMs = ShownTotalMs(sourceName, *source.input);
+  source.input.reset();  // the job reads it with its own components
+  for (const RemovedRange& row : rows)
+    if (const std::string refusal = CheckNewRow(row, totalMs); !refusal.empty()) return Fail(kUsage, refusal);
+  if (const std::string refusal = CheckRows(rows, totalMs); !refusal.empty()) return Fail(kUsage, refusal);
+  if (const int refused = CheckTarget(sourceName, targetName, args.force)) return refused;
+
+  SegmentComponents components;
+  SegmentJob job(components);
+  QEventLoop loop;
+  bool finished = false;
+  std::string failure;
+  job.OnFinished = [&](const std::string& why) {
+    failure = why;
+    finished = true;
+    loop.quit();
+  };
+  const bool progress = !args.quiet && isatty(STDERR_FILENO);
+  if (progress) job.OnStep = [](const std::string& step) { std::fprintf(stderr, "\r%s   ", step.c_str() + 3); };
+  try {
+    job.Start(sourceName, rows, totalMs, targetName, fs::temp_directory_path().string() + "/");
+  } catch (const JobRefused& e) {
+    return Fail(kBadSource, e.what());
+  } catch (const std::exception& e) {
+    return Fail(kRunFailed, e.what());
+  }
+  if (!finished) loop.exec();
+  if (progress) std::fprintf(stderr, "\n");
+  return failure.empty() ? kDone : Fail(kRunFailed, failure);
+}
+
 }  // namespace
 
 int RunCli(int argc, char** argv) {
@@ -366,5 +437,6 @@ int RunCli(int argc, char** argv) {
   if (command == "encode") return Encode(args);
   if (command == "join") return Join(args, amConcatenate);
   if (command == "mix") return Join(args, amMix);
+  if (command == "remove") return Remove(args);
   return Fail(kUsage, "unknown command " + command);
 }

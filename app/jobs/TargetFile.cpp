@@ -110,6 +110,17 @@ void TargetFile::Discard() {
   temporary_.clear();
 }
 
+bool TargetFile::TakeOver(const std::string& file) {
+  struct stat own {};
+  if (::stat(temporary_.c_str(), &own) != 0) throw std::runtime_error("cannot write " + target_ + ": " + Cause(errno));
+  if (::rename(file.c_str(), temporary_.c_str()) != 0) {
+    if (errno == EXDEV) return false;
+    throw std::runtime_error("cannot write " + target_ + ": " + Cause(errno));
+  }
+  ::chmod(temporary_.c_str(), own.st_mode & 07777);
+  return true;
+}
+
 void TargetFile::Commit() {
   auto fail = [this](int code) {
     Discard();

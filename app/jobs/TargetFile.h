@@ -26,6 +26,11 @@ class TargetFile {
   /// Raises std::runtime_error naming the target and the cause; the
   /// temporary file is then removed and the old target kept.
   void Commit();
+  /// Moves `file` into the place of the temporary file, with the temporary
+  /// file's permissions, so that a job can finish a file it already has.
+  /// False, and nothing changed, when `file` is on another file system.
+  /// Raises std::runtime_error for any other failure.
+  bool TakeOver(const std::string& file);
   /// Removes the temporary file now.
   void Discard();
 

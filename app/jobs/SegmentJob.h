@@ -1,0 +1,99 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/jobs/AudioFormat.h"
+#include "app/jobs/SegmentPlan.h"
+
+class TAudioMixer;
+class TAuFileIn;
+class TAuFileOut;
+class TAuOutput;
+class TMP3In;
+class TMP3Out;
+class TWaveIn;
+class TWaveOut;
+class TWMIn;
+class TWMAOut;
+class TargetFile;
+
+/// The components of a segment cut, with the settings every job starts from.
+struct SegmentComponents {
+  SegmentComponents();
+  ~SegmentComponents();
+  std::unique_ptr<TWaveIn> WaveIn1, WaveIn2;
+  std::unique_ptr<TMP3In> MP3In1;
+  std::unique_ptr<TWMIn> WMIn1;
+  std::unique_ptr<TAudioMixer> AudioMixer1;
+  // Outputs last: they stop before the mixer and the inputs go.
+  std::unique_ptr<TWaveOut> WaveOut1;
+  std::unique_ptr<TMP3Out> MP3Out1;
+  std::unique_ptr<TWMAOut> WMAOut1;
+};
+
+/// Removes ranges from a file and saves what remains, as a chain of steps,
+/// one run of one output each: every kept piece is cut into a file of its
+/// own, then the pieces are joined two at a time, left to right, the last
+/// join writing the target. The pieces and the joins between them are 16-bit
+/// (or the source's own) PCM WAV files in a folder of the job's own; only the
+/// step that writes the target encodes to the source's format, with the
+/// source's tags and encoder settings. Joins of PCM pieces append the next
+/// piece to the file so far instead of copying both.
+///
+/// The steps run on the outputs' threads; their OnDone events (on the main
+/// thread) start the next step. The job sets the outputs' OnDone and
+/// OnThreadException while it runs.
+class SegmentJob {
+ public:
+  explicit SegmentJob(SegmentComponents& components);
+  /// Stops a running step; the job's folder and the unfinished target go.
+  ~SegmentJob();
+  SegmentJob(const SegmentJob&) = delete;
+  SegmentJob& operator=(const SegmentJob&) = delete;
+
+  /// Caption text of each step as it starts: " - Cutting ... 1/4", " - Joining ... 1/4".
+  std::function<void(const std::string& step)> OnStep;
+  /// The job has ended: empty when the target was written, else why not.
+  std::function<void(const std::string& failure)> OnFinished;
+
+  /// Checks the rows against `totalMs` (the total time as shown), plans the
+  /// pieces and starts the first step. The job's folder is made inside
+  /// `workFolder`. Raises JobRefused (nothing started, nothing written).
+  void Start(const std::string& source, const std::vector<RemovedRange>& rows, int64_t totalMs,
+             const std::string& target, const std::string& workFolder);
+  bool Running() const { return running_; }
+  /// The number of kept pieces of the job (N of the captions).
+  int PieceCount() const { return static_cast<int>(pieces_.size()); }
+
+ private:
+  void StartStep();
+  void CutPiece(int piece);
+  void JoinPair(int step);
+  /// Writes `first` followed by `second` into `output` with the format's
+  /// output (the target) or the PCM writer (an intermediate file).
+  void Join(const std::string& first, const std::string& second, const std::string& output, bool toTarget);
+  /// Starts `output` on `input` and keeps it as the running step.
+  void RunStep(TAuOutput& output);
+  /// The OnDone of every output: the step ended.
+  void WaveOut1Done(TAuOutput& output);
+  void Finish(const std::string& failure);
+  /// The format's output, set up to write the target with the source's settings.
+  TAuFileOut& TargetOutput();
+  std::string Piece(const char* kind, int n) const;
+
+  SegmentComponents& c_;
+  AudioFormat format_ = AudioFormat::Unknown;
+  TAuFileIn* source_ = nullptr;  // the source format's input
+  std::vector<FrameRange> pieces_;
+  std::string folder_;           // the job's own, with a trailing slash
+  std::unique_ptr<TargetFile> target_;
+  bool appendable_ = false;      // the pieces are plain PCM: a join can append
+  bool cutting_ = true;          // CuttingPhase
+  int step_ = 0;                 // StepCount: steps finished in this phase
+  TAuOutput* running_output_ = nullptr;
+  std::string failure_;
+  bool running_ = false;
+};
