@@ -1,9 +1,295 @@
 #include "app/Segmo.h"
 
+#include <QAbstractEventDispatcher>
+#include <QAction>
+#include <QApplication>
+#include <QFileInfo>
+#include <QFocusEvent>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTableWidget>
+#include <filesystem>
+#include <limits>
+
+#include "app/Dialogs.h"
+#include "app/Global.h"
 #include "app/Texts.h"
+#include "app/Widgets.h"
+#include "app/jobs/Components.h"
+#include "app/jobs/SegmentJob.h"
+#include "platform/mci.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string Text(const QLineEdit* box) { return box->text().toStdString(); }
+
+bool SameFile(const std::string& a, const std::string& b) {
+  std::error_code error;
+  return fs::exists(a, error) && fs::exists(b, error) && fs::equivalent(a, b, error);
+}
+
+}  // namespace
 
 TfrmSegmo::TfrmSegmo(QWidget* parent) : QDialog(parent) {
   setObjectName("frmSegmo");
   setWindowTitle(Texts::kSegmoCaption);
   setFixedSize(kClientWidth, kClientHeight);
+  CreateControls();
+  MediaPlayer1 = new TMediaPlayer(this);
+  components_ = std::make_unique<SegmentComponents>();
+  job_ = std::make_unique<SegmentJob>(*components_);
+  job_->OnStep = [this](const std::string& step) { ShowStep(step); };
+  job_->OnFinished = [this](const std::string& failure) { JobFinished(failure); };
+  FormCreate();
+  connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, this,
+          [this] { UpdateActions(); });
+}
+
+TfrmSegmo::~TfrmSegmo() {
+  // A job still running stops with the window; nobody is left to tell.
+  job_->OnFinished = nullptr;
+  job_.reset();
+  if (waitCursor_) QApplication::restoreOverrideCursor();
+}
+
+void TfrmSegmo::CreateControls() {
+  eOpenFile = Place(new QLineEdit(this), "eOpenFile", QRect(8, 12, 304, 25));
+  eOpenFile->setReadOnly(true);
+  bOpen = MakeButton(this, "bOpen", "&Open File", QRect(319, 11, 100, 27));
+  connect(bOpen, &QPushButton::clicked, this, [this] { bOpenClick(); });
+
+  auto* group = Place(new QGroupBox(Texts::kEnterTimes, this), "gbTimes", QRect(8, 46, 411, 96));
+  group->setStyleSheet("QGroupBox { color: red; font-weight: bold; }");
+  Place(new QLabel("Start Time: ", group), "lStart", QRect(10, 28, 70, 21));
+  eStart = Place(new QLineEdit(Texts::kInitialTime, group), "eStart", QRect(80, 26, 90, 23));
+  Place(new QLabel("---", group), "lDash", QRect(176, 28, 20, 21));
+  Place(new QLabel("End Time: ", group), "lEnd", QRect(200, 28, 64, 21));
+  eEnd = Place(new QLineEdit(Texts::kInitialTime, group), "eEnd", QRect(264, 26, 90, 23));
+  for (QLineEdit* box : {eStart, eEnd}) {
+    box->setMaxLength(10);
+    box->setStyleSheet("font-weight: normal;");
+    box->installEventFilter(this);
+  }
+  eStart->setToolTip("Start Time");
+  eEnd->setToolTip("End Time");
+  Place(new QLabel("Total File Time: ", group), "lTotal", QRect(10, 62, 100, 21));
+  lFileTime = Place(new QLabel(Texts::kInitialTime, group), "lFileTime", QRect(112, 62, 90, 21));
+  bAdd = MakeButton(group, "bAdd", "&Add to List", QRect(300, 58, 100, 27));
+  connect(bAdd, &QPushButton::clicked, this, [this] { bAddClick(); });
+
+  lvMain = Place(new QTableWidget(0, 2, this), "lvMain", QRect(8, 150, 300, 206));
+  lvMain->setHorizontalHeaderLabels({"Cut Start", "Cut End"});
+  lvMain->setColumnWidth(0, 120);
+  lvMain->setColumnWidth(1, 120);
+  lvMain->verticalHeader()->hide();
+  lvMain->setShowGrid(true);
+  lvMain->setSelectionBehavior(QAbstractItemView::SelectRows);
+  lvMain->setSelectionMode(QAbstractItemView::SingleSelection);
+  lvMain->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  lvMain->setToolTip("Cut them and join the reserved data");
+
+  aMoveUp = MakeAction(this, "aMoveUp", "&Up", false);
+  aMoveDown = MakeAction(this, "aMoveDown", "&Down", false);
+  aRemove = MakeAction(this, "aRemove", "&Remove", false);
+  aStartCut = MakeAction(this, "aStartCut", "&Start Now", false);
+  connect(aMoveUp, &QAction::triggered, this, [this] { aMoveUpExecute(); });
+  connect(aMoveDown, &QAction::triggered, this, [this] { aMoveDownExecute(); });
+  connect(aRemove, &QAction::triggered, this, [this] { aRemoveExecute(); });
+  connect(aStartCut, &QAction::triggered, this, [this] { aStartCutExecute(); });
+  MakeActionButton(this, "bUP", aMoveUp, QRect(319, 150, 100, 27));
+  MakeActionButton(this, "bDown", aMoveDown, QRect(319, 184, 100, 27));
+  MakeActionButton(this, "suiButton3", aRemove, QRect(319, 218, 100, 27));
+  bRemoveAll = MakeButton(this, "bRemoveAll", "Remove &All", QRect(319, 252, 100, 27));
+  connect(bRemoveAll, &QPushButton::clicked, this, [this] { bRemoveAllClick(); });
+  bStart = MakeActionButton(this, "bStart", aStartCut, QRect(319, 295, 100, 27));
+  bClose = MakeButton(this, "bClose", "&Close", QRect(319, 329, 100, 27));
+  connect(bClose, &QPushButton::clicked, this, &QDialog::close);
+}
+
+void TfrmSegmo::FormCreate() {
+  BaseCaption = windowTitle();
+  WorkFolder = GetAppDataFolder() + "Vorlun/Clipwright/";
+  std::error_code error;
+  fs::create_directories(WorkFolder, error);
+  if (!fs::is_directory(WorkFolder, error)) WorkFolder = QCoreApplication::applicationDirPath().toStdString() + "/";
+}
+
+// --- The file and its length ------------------------------------------------
+
+void TfrmSegmo::bOpenClick() {
+  const QString chosen = Dialogs::Current().OpenFileName(this, QString(), Texts::kSoundFilter);
+  if (chosen.isEmpty()) return;
+  const std::string fileName = chosen.toStdString();
+  try {
+    eOpenFile->setText(chosen);
+    FileDurationMs = FileLengthMs(fileName);
+    lFileTime->setText(QString::fromStdString(MsToTimeText(FileDurationMs)));
+  } catch (const std::exception&) {
+    Dialogs::Current().Information(this, Texts::kOpenFileError);
+    eOpenFile->clear();
+  }
+}
+
+int32_t TfrmSegmo::FileLengthMs(const std::string& fileName) {
+  const std::string duration = GetFileDurationText(fileName);
+  if (duration != "00:00:00") return TimeTextToMs(duration);
+  MediaPlayer1->SetFileName(fileName);
+  MediaPlayer1->Open();
+  const int64_t length = MediaPlayer1->Length();
+  MediaPlayer1->Close();
+  return static_cast<int32_t>(std::min<int64_t>(length, std::numeric_limits<int32_t>::max()));
+}
+
+// --- Time boxes and the list -------------------------------------------------
+
+bool TfrmSegmo::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::FocusOut && !refocusing_ && (watched == eStart || watched == eEnd)) {
+    // Another window coming up (a message box, a menu) is not leaving the box.
+    const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+    if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason) {
+      if (watched == eStart) eStartExit();
+      else eEndExit();
+    }
+  }
+  return QDialog::eventFilter(watched, event);
+}
+
+void TfrmSegmo::eStartExit() {
+  if (IsTimeText(Text(eStart))) return;
+  Dialogs::Current().Information(this, Texts::kTimeFormat);
+  refocusing_ = true;
+  eStart->setFocus();
+  refocusing_ = false;
+}
+
+void TfrmSegmo::eEndExit() {
+  if (IsTimeText(Text(eEnd))) return;
+  Dialogs::Current().Information(this, Texts::kTimeFormat);
+  refocusing_ = true;
+  eEnd->setFocus();
+  refocusing_ = false;
+}
+
+void TfrmSegmo::bAddClick() {
+  const RemovedRange row{TimeTextToMs(Text(eStart)), TimeTextToMs(Text(eEnd))};
+  const std::string refusal = CheckNewRow(row, TimeTextToMs(lFileTime->text().toStdString()));
+  if (!refusal.empty()) {
+    Dialogs::Current().Information(this, QString::fromStdString(refusal));
+    return;
+  }
+  // The same start text again adds nothing, silently.
+  for (int i = 0; i < lvMain->rowCount(); ++i)
+    if (lvMain->item(i, 0)->text().toUpper() == eStart->text().toUpper()) return;
+  const int at = lvMain->rowCount();
+  lvMain->insertRow(at);
+  lvMain->setItem(at, 0, new QTableWidgetItem(eStart->text()));
+  lvMain->setItem(at, 1, new QTableWidgetItem(eEnd->text()));
+  lvMain->selectRow(at);
+}
+
+void TfrmSegmo::SwapRows(int from, int to) {
+  for (int column = 0; column < 2; ++column) {
+    const QString text = lvMain->item(from, column)->text();
+    lvMain->item(from, column)->setText(lvMain->item(to, column)->text());
+    lvMain->item(to, column)->setText(text);
+  }
+  lvMain->selectRow(to);
+}
+
+void TfrmSegmo::aMoveUpExecute() {
+  const int i = lvMain->currentRow();
+  if (i <= 0) return;
+  SwapRows(i, i - 1);
+}
+
+void TfrmSegmo::aMoveDownExecute() {
+  const int i = lvMain->currentRow();
+  if (i < 0 || i + 1 >= lvMain->rowCount()) return;
+  SwapRows(i, i + 1);
+}
+
+void TfrmSegmo::aRemoveExecute() {
+  const int i = lvMain->currentRow();
+  if (i < 0) return;
+  lvMain->removeRow(i);
+  if (i < lvMain->rowCount()) lvMain->selectRow(i);
+  else if (lvMain->rowCount() > 0) lvMain->selectRow(0);
+}
+
+void TfrmSegmo::bRemoveAllClick() { lvMain->setRowCount(0); }
+
+void TfrmSegmo::UpdateActions() {
+  const int i = lvMain->currentRow();
+  const int rows = lvMain->rowCount();
+  aMoveUp->setEnabled(lvMain->isVisible() && i > 0);
+  aMoveDown->setEnabled(lvMain->isVisible() && i >= 0 && i < rows - 1);
+  aRemove->setEnabled(i != -1);
+  aStartCut->setEnabled(rows > 0 && !eOpenFile->text().isEmpty() && !job_->Running());
+}
+
+std::vector<RemovedRange> TfrmSegmo::Rows() const {
+  std::vector<RemovedRange> rows;
+  for (int i = 0; i < lvMain->rowCount(); ++i)
+    rows.push_back({TimeTextToMs(lvMain->item(i, 0)->text().toStdString()),
+                    TimeTextToMs(lvMain->item(i, 1)->text().toStdString())});
+  return rows;
+}
+
+// --- The job -------------------------------------------------------------------
+
+void TfrmSegmo::aStartCutExecute() {
+  const std::string source = Text(eOpenFile);
+  std::error_code error;
+  if (source.empty() || !fs::exists(source, error)) {
+    Dialogs::Current().Information(this, Texts::kOpenFirst);
+    return;
+  }
+  const std::vector<RemovedRange> rows = Rows();
+  const int64_t totalMs = TimeTextToMs(lFileTime->text().toStdString());
+  if (const std::string refusal = CheckRows(rows, totalMs); !refusal.empty()) {
+    Dialogs::Current().Information(this, QString::fromStdString(refusal));
+    return;
+  }
+  const QString ext = QFileInfo(eOpenFile->text()).suffix().toLower();
+  if (ext != "wav" && ext != "mp3" && ext != "wma") {
+    Dialogs::Current().Information(this, "Only MP3, WAV and WMA files can be cut: " + eOpenFile->text());
+    return;
+  }
+  const QString chosen =
+      Dialogs::Current().SaveFileName(this, QString(), "Sound Files(*." + ext + ")|*." + ext, ext, QString());
+  if (chosen.isEmpty()) return;
+  const std::string target = chosen.toStdString();
+  if (SameFile(source, target)) {
+    Dialogs::Current().Information(this, Texts::kSaveOverSource);
+    return;
+  }
+  if (fs::exists(target, error) && !Dialogs::Current().AskYesNo(this, chosen + Texts::kAskOverwrite)) return;
+
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  waitCursor_ = true;
+  aStartCut->setEnabled(false);
+  try {
+    job_->Start(source, rows, totalMs, target, WorkFolder);
+  } catch (const std::exception& e) {
+    ShowIdle();
+    Dialogs::Current().Information(this, QString::fromStdString(e.what()));
+  }
+}
+
+void TfrmSegmo::ShowStep(const std::string& step) { setWindowTitle(BaseCaption + QString::fromStdString(step)); }
+
+void TfrmSegmo::ShowIdle() {
+  setWindowTitle(BaseCaption);
+  UpdateActions();
+  if (waitCursor_) QApplication::restoreOverrideCursor();
+  waitCursor_ = false;
+}
+
+void TfrmSegmo::JobFinished(const std::string& failure) {
+  ShowIdle();
+  if (!failure.empty()) Dialogs::Current().Information(this, QString::fromStdString(failure));
 }

@@ -1,12 +1,82 @@
 #pragma once
 
 #include <QDialog>
+#include <memory>
+#include <string>
+#include <vector>
 
-/// The Segment Cut window, which removes a list of ranges from one file and rejoins the rest.
+#include "app/jobs/SegmentPlan.h"
+
+class QAction;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTableWidget;
+struct SegmentComponents;
+class SegmentJob;
+class TMediaPlayer;
+
+/// The Segment Cut window: a list of ranges to remove from one file; Start
+/// Now saves what remains as one new file of the file's format.
 class TfrmSegmo : public QDialog {
  public:
   static constexpr int kClientWidth = 427;
   static constexpr int kClientHeight = 364;
 
   explicit TfrmSegmo(QWidget* parent);
+  ~TfrmSegmo() override;
+
+ protected:
+  /// Watches the time boxes lose the focus.
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void CreateControls();
+  void FormCreate();
+  void bOpenClick();
+  /// Length of the file in ms: the shell's duration, else the playback device's.
+  int32_t FileLengthMs(const std::string& fileName);
+  void eStartExit();
+  void eEndExit();
+  void bAddClick();
+  void aMoveUpExecute();
+  void aMoveDownExecute();
+  void aRemoveExecute();
+  void bRemoveAllClick();
+  void aStartCutExecute();
+  /// The enabling rules, run whenever the application goes idle.
+  void UpdateActions();
+  /// Exchanges the texts of two rows and selects the second.
+  void SwapRows(int from, int to);
+  /// The rows as ranges in milliseconds.
+  std::vector<RemovedRange> Rows() const;
+  void ShowStep(const std::string& step);
+  void JobFinished(const std::string& failure);
+  /// Back to idle: caption, Start Now, cursor.
+  void ShowIdle();
+
+  QString BaseCaption;
+  std::string WorkFolder;
+  int32_t FileDurationMs = 0;
+
+  QLineEdit* eOpenFile = nullptr;
+  QPushButton* bOpen = nullptr;
+  QLineEdit* eStart = nullptr;
+  QLineEdit* eEnd = nullptr;
+  QLabel* lFileTime = nullptr;
+  QPushButton* bAdd = nullptr;
+  QTableWidget* lvMain = nullptr;
+  QAction* aMoveUp = nullptr;
+  QAction* aMoveDown = nullptr;
+  QAction* aRemove = nullptr;
+  QAction* aStartCut = nullptr;
+  QPushButton* bStart = nullptr;
+  QPushButton* bRemoveAll = nullptr;
+  QPushButton* bClose = nullptr;
+  TMediaPlayer* MediaPlayer1 = nullptr;
+  bool refocusing_ = false;
+  bool waitCursor_ = false;
+
+  std::unique_ptr<SegmentComponents> components_;
+  std::unique_ptr<SegmentJob> job_;  // after the components: it stops before they go
 };

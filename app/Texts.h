@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/jobs/SegmentPlan.h"
+
 // Every text the windows show, kept together.
 namespace Texts {
 
@@ -20,8 +22,11 @@ inline constexpr char kInitialTime[] = "00:00:00.0";
 inline constexpr char kSoundFilter[] = "Sound Files(*.wav;*.mp3;*.wma)|*.wav;*.mp3;*.wma";
 
 inline constexpr char kTimeFormat[] = "Please make sure the time format is 00:00:00.0";
-inline constexpr char kStartAfterEnd[] = "Please make sure the start time should be smaller than the end time";
-inline constexpr char kEndAfterTotal[] = "Please make sure the end time should be smaller than the total time";
+// The range checks' texts are the jobs' own (the tool says them too).
+inline constexpr const char* kStartAfterEnd = ::kStartAfterEnd;
+inline constexpr const char* kEndAfterTotal = ::kEndAfterTotal;
+inline constexpr const char* kSameStartEnd = ::kSameStartEnd;
+inline constexpr const char* kListOutOfOrder = ::kListOutOfOrder;
 inline constexpr char kPlaybackUnavailable[] =
     "Failed to play the file. You can try cutting the MP3 file, but playback is unavailable. The file may be faulty "
     "and cutting might also fail.";
@@ -35,6 +40,7 @@ inline constexpr char kCutting[] = " - Cutting ... ";
 inline constexpr char kSaveOverSource[] =
     "The cut cannot be saved over the file it is cut from. Please choose another name.";
 inline constexpr char kProcessing[] = " - Processing ... ";
+inline constexpr char kEnterTimes[] = "Please enter the time to be cut";
 inline constexpr char kSaveOverInput[] =
     "The result cannot be saved over one of the files it is made from. Please choose another name.";
 /// Follows the failure's own message and three blanks.

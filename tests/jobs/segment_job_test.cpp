@@ -1,0 +1,113 @@
+// Segment Cut's job, run through the command-line tool (the window's job code).
+#include <gtest/gtest.h>
+
+#include <QProcessEnvironment>
+#include <filesystem>
+
+#include "app/jobs/SegmentPlan.h"
+#include "tests/cli/CliRun.h"
+#include "tests/support/Alignment.h"
+#include "tests/support/FileSizeLimit.h"
+#include "tests/support/Mp3Encoder.h"
+#include "tests/support/TempDir.h"
+#include "tests/support/TestAudio.h"
+#include "tests/support/WavBuilder.h"
+#include "tests/support/WmaEncoder.h"
+
+namespace {
+
+QString Q(const std::string& s) { return QString::fromStdString(s); }
+
+class RemoveRanges : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::filesystem::create_directory(work);
+    qputenv("TMPDIR", QByteArray::fromStdString(work));  // where the tool keeps its pieces
+  }
+  void TearDown() override { qunsetenv("TMPDIR"); }
+
+  bool WorkIsEmpty() const { return std::filesystem::is_empty(work); }
+
+  /// 16-bit mono at 8000 Hz where frame n holds n % 30000.
+  std::string Numbered(const char* name, int frames) {
+    std::vector<int16_t> samples(static_cast<size_t>(frames));
+    for (int n = 0; n < frames; ++n) samples[static_cast<size_t>(n)] = static_cast<int16_t>(n % 30000);
+    const std::string file = dir.File(name);
+    WriteBytes(file, WavBuilder().Format(1, 1, 8000, 2, 16).Chunk("data", WavBuilder::Samples(samples)).Build());
+    return file;
+  }
+
+  TempDir dir;
+  std::string work = dir.File("work");
+};
+
+TEST_F(RemoveRanges, AWavLosesExactlyTheWidenedRanges) {
+  const std::string source = Numbered("numbers.wav", 8000 * 20), target = dir.File("kept.wav");
+  // Four pieces: [0, 1.9 s), [3.1 s, 5.9 s), [8.1 s, 9.9 s), [12.1 s, end).
+  const Result r = Cli({"remove", Q(source), Q(target), "--range", "2-3", "--range", "00:00:06.0-00:00:08.0",
+                        "--range", "10-12", "--quiet"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  std::vector<int16_t> expected;
+  for (const auto& [from, to] : {std::pair{0, 15200}, {24800, 47200}, {64800, 79200}, {96800, 160000}})
+    for (int n = from; n < to; ++n) expected.push_back(static_cast<int16_t>(n % 30000));
+  EXPECT_EQ(WavSamples(target), expected);
+  EXPECT_TRUE(WorkIsEmpty());
+}
+
+TEST_F(RemoveRanges, Mp3AndWmaKeepExactLengthsAndLineUp) {
+  const auto sweep = ChirpSamples(44100 * 6, 2, 44100);
+  const std::string mp3 = dir.File("song.MP3"), wma = dir.File("song.wma");
+  WriteBytes(mp3, EncodeMp3(sweep, 2, 44100, 192, true));
+  WriteWma(wma, sweep, 2, 44100, 128000);
+  for (const std::string& source : {mp3, wma}) {
+    const std::string ext = source.substr(source.size() - 4);
+    const std::string target = dir.File("kept" + ext), decoded = dir.File("decoded.wav"), whole = dir.File("whole.wav");
+    Result r = Cli({"remove", Q(source), Q(target), "--range", "1-2", "--range", "3.5-4", "--quiet"});
+    ASSERT_EQ(r.code, 0) << source << r.err;
+    ASSERT_EQ(Cli({"decode", Q(target), Q(decoded), "--force", "--quiet"}).code, 0);
+    ASSERT_EQ(Cli({"decode", Q(source), Q(whole), "--force", "--quiet"}).code, 0);
+    const auto kept = WavSamples(decoded), all = WavSamples(whole);
+    const size_t frames = all.size() / 2;
+    // Pieces [0, 0.9 s), [2.1 s, 3.4 s), [4.1 s, end): their lengths add up exactly.
+    const size_t a = 39690, b = 149940 - 92610, c = frames - 180810;
+    ASSERT_EQ(kept.size() / 2, a + b + c) << source;
+    // Each piece lines up with the source where it came from.
+    const auto piece = [&kept](size_t from, size_t count) {
+      return std::vector<int16_t>(kept.begin() + static_cast<std::ptrdiff_t>(2 * from),
+                                  kept.begin() + static_cast<std::ptrdiff_t>(2 * (from + count)));
+    };
+    EXPECT_EQ(BestLag(all, 0, piece(0, a), 2, 2000, 2000), 0) << source;
+    EXPECT_EQ(BestLag(all, 92610, piece(a, b), 2, 2000, 2000), 0) << source;
+    EXPECT_EQ(BestLag(all, 180810, piece(a + b, c), 2, 2000, 2000), 0) << source;
+  }
+  EXPECT_TRUE(WorkIsEmpty());
+}
+
+TEST_F(RemoveRanges, RefusalsAndFailures) {
+  const std::string source = Numbered("numbers.wav", 8000 * 20), target = dir.File("kept.wav");
+  Result r = Cli({"remove", Q(source), Q(target), "--range", "6-8", "--range", "2-3"});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_NE(r.err.find(kListOutOfOrder), std::string::npos) << r.err;
+  r = Cli({"remove", Q(source), Q(target), "--range", "0-20"});
+  EXPECT_EQ(r.code, 2);
+  EXPECT_NE(r.err.find(kNothingRemains), std::string::npos) << r.err;
+  r = Cli({"remove", Q(source), Q(target), "--range", "2-25"});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_NE(r.err.find(kEndAfterTotal), std::string::npos) << r.err;
+  r = Cli({"remove", Q(source), Q(source), "--range", "2-3", "--force"});
+  EXPECT_EQ(r.code, 3);
+  EXPECT_FALSE(std::filesystem::exists(target));
+
+  // A step that fails (the disk fills up) ends the job; the old target stays.
+  WriteBytes(target, {'o', 'l', 'd'});
+  {
+    const FileSizeLimit limit(100000);  // the tool inherits it
+    r = Cli({"remove", Q(source), Q(target), "--range", "2-3", "--range", "6-8", "--force", "--quiet"});
+  }
+  EXPECT_EQ(r.code, 4);
+  EXPECT_NE(r.err.find("Error writing wave file"), std::string::npos) << r.err;
+  EXPECT_EQ(ReadFile(target), (std::vector<uint8_t>{'o', 'l', 'd'}));
+  EXPECT_TRUE(WorkIsEmpty());
+}
+
+}  // namespace

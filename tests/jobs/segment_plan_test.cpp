@@ -1,0 +1,56 @@
+// Segment Cut's plan: the boundary list, the piece count and the frames.
+#include <gtest/gtest.h>
+
+#include "app/jobs/SegmentPlan.h"
+
+namespace {
+
+TEST(SegmentPlan, TheWorkedExampleHasFourPieces) {
+  // Three rows, the first not at the start, the last ending well before the end.
+  const std::vector<RemovedRange> rows = {{10000, 20000}, {30000, 40000}, {50000, 60000}};
+  const int64_t total = 200000;
+  EXPECT_EQ(BuildBoundaries(rows, total),
+            (std::vector<int64_t>{0, 9900, 20100, 29900, 40100, 49900, 60100, 200000}));
+  EXPECT_EQ(CountPieces(rows, total), 4);
+}
+
+TEST(SegmentPlan, ARowAtTheStartOrReachingTheLastSecond) {
+  // From 00:00:00.0: no piece before it.
+  EXPECT_EQ(BuildBoundaries({{0, 5000}}, 200000), (std::vector<int64_t>{5100, 200000}));
+  EXPECT_EQ(CountPieces({{0, 5000}}, 200000), 1);
+  // Ending in the total time's second drops the tail, even with a fraction left.
+  EXPECT_EQ(BuildBoundaries({{10000, 200300}}, 200500), (std::vector<int64_t>{0, 9900}));
+  EXPECT_EQ(CountPieces({{10000, 200300}}, 200500), 1);
+  // The whole file: nothing remains.
+  EXPECT_EQ(BuildBoundaries({{0, 200500}}, 200500), (std::vector<int64_t>{200600}));
+  EXPECT_EQ(CountPieces({{0, 200500}}, 200500), 0);
+  EXPECT_TRUE(PiecesOfBoundaries({200600}, 200500, 44100, 8842050).empty());
+}
+
+TEST(SegmentPlan, PiecesMapToExactFramesAndEmptyOnesAreLeftOut) {
+  // A 10.7 s file at 8 kHz whose total time shows as 10 s.
+  const int64_t frames = 85600;
+  const auto boundaries = BuildBoundaries({{100, 2000}, {2200, 5000}}, 10000);
+  // 00:00:00.1 gives a first piece [0, 0); 200 ms between ranges leaves [2100, 2100).
+  EXPECT_EQ(boundaries, (std::vector<int64_t>{0, 0, 2100, 2100, 5100, 10000}));
+  const auto pieces = PiecesOfBoundaries(boundaries, 10000, 8000, frames);
+  ASSERT_EQ(pieces.size(), 1u);
+  EXPECT_EQ(pieces[0].startSample, 40800);  // 5.1 s exactly
+  EXPECT_EQ(pieces[0].endSample, -1);       // the total time's end is the file's end: all 10.7 s
+  const auto inner = PiecesOfBoundaries({1234, 5678}, 10000, 44100, 10 * 44100);
+  ASSERT_EQ(inner.size(), 1u);
+  EXPECT_EQ(inner[0].startSample, 54419);     // round(1234 x 44.1) = round(54419.4)
+  EXPECT_EQ(inner[0].endSample, 250400 - 1);  // round(5678 x 44.1) = 250399.8
+}
+
+TEST(SegmentPlan, RowChecks) {
+  EXPECT_EQ(CheckNewRow({5000, 5000}, 10000), kSameStartEnd);
+  EXPECT_EQ(CheckNewRow({6000, 5000}, 10000), kStartAfterEnd);
+  EXPECT_EQ(CheckNewRow({1000, 10100}, 10000), kEndAfterTotal);
+  EXPECT_EQ(CheckNewRow({1000, 10000}, 10000), "");  // an end at the total time passes
+  EXPECT_EQ(CheckRows({{1000, 2000}, {2000, 3000}}, 10000), "");  // touching rows are in order
+  EXPECT_EQ(CheckRows({{3000, 4000}, {1000, 2000}}, 10000), kListOutOfOrder);
+  EXPECT_EQ(CheckRows({{1000, 2000}, {3000, 12000}}, 10000), kEndAfterTotal);  // made for a longer file
+}
+
+}  // namespace
