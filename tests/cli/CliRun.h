@@ -2,12 +2,9 @@
 
 #include <QProcess>
 #include <QStringList>
-#include <cstdint>
-#include <cstring>
-#include <fstream>
-#include <iterator>
 #include <string>
-#include <vector>
+
+#include "tests/support/FileBytes.h"
 
 /// What a run of clipwright-cli gave back.
 struct Result {
@@ -21,17 +18,4 @@ inline Result Cli(const QStringList& arguments) {
   process.start(CLIPWRIGHT_CLI, arguments);
   process.waitForFinished(60000);
   return {process.exitCode(), process.readAllStandardOutput().toStdString(), process.readAllStandardError().toStdString()};
-}
-
-inline std::vector<uint8_t> ReadFile(const std::string& name) {
-  std::ifstream file(name, std::ios::binary);
-  return std::vector<uint8_t>(std::istreambuf_iterator<char>(file), {});
-}
-
-/// The samples of a canonical 16-bit WAV file (44-byte header).
-inline std::vector<int16_t> WavSamples(const std::string& name) {
-  const std::vector<uint8_t> bytes = ReadFile(name);
-  std::vector<int16_t> samples(bytes.size() < 44 ? 0 : (bytes.size() - 44) / 2);
-  if (!samples.empty()) std::memcpy(samples.data(), bytes.data() + 44, samples.size() * 2);
-  return samples;
 }

@@ -1,0 +1,276 @@
+// The Segment Cut window, through its real widgets with scripted dialogs.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTest>
+#include <filesystem>
+
+#include "app/Segmo.h"
+#include "app/Texts.h"
+#include "tests/support/FileBytes.h"
+#include "tests/support/CaptionLog.h"
+#include "tests/support/EventLoop.h"
+#include "tests/support/FakeDialogs.h"
+#include "tests/support/FileSizeLimit.h"
+#include "tests/support/TempDir.h"
+#include "tests/support/TestAudio.h"
+#include "tests/support/WavBuilder.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+/// Keeps XDG_DATA_HOME pointing into a test folder while it lives.
+class DataHome {
+ public:
+  explicit DataHome(const std::string& folder) : saved_(qgetenv("XDG_DATA_HOME")), had_(qEnvironmentVariableIsSet("XDG_DATA_HOME")) {
+    qputenv("XDG_DATA_HOME", QByteArray::fromStdString(folder));
+  }
+  ~DataHome() {
+    if (had_) qputenv("XDG_DATA_HOME", saved_);
+    else qunsetenv("XDG_DATA_HOME");
+  }
+
+ private:
+  QByteArray saved_;
+  bool had_;
+};
+
+class SegmentCut : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    window.installEventFilter(&log);
+    list = window.findChild<QTableWidget*>("lvMain");
+    start = window.findChild<QLineEdit*>("eStart");
+    end = window.findChild<QLineEdit*>("eEnd");
+    GoIdle();
+  }
+
+  /// 16-bit mono at 8000 Hz where frame n holds n % 30000.
+  std::string Numbered(const char* name, int frames) {
+    std::vector<int16_t> samples(static_cast<size_t>(frames));
+    for (int n = 0; n < frames; ++n) samples[static_cast<size_t>(n)] = static_cast<int16_t>(n % 30000);
+    const std::string file = dir.File(name);
+    WriteBytes(file, WavBuilder().Format(1, 1, 8000, 2, 16).Chunk("data", WavBuilder::Samples(samples)).Build());
+    return file;
+  }
+
+  void Open(const std::string& file) {
+    dialogs.openAnswer = QString::fromStdString(file);
+    QTest::mouseClick(window.findChild<QPushButton*>("bOpen"), Qt::LeftButton);
+  }
+
+  void Add(const QString& from, const QString& to) {
+    start->setText(from);
+    end->setText(to);
+    QTest::mouseClick(window.findChild<QPushButton*>("bAdd"), Qt::LeftButton);
+    GoIdle();
+  }
+
+  QAction* Action(const char* name) { return window.findChild<QAction*>(name); }
+  QString Cell(int row, int column) { return list->item(row, column)->text(); }
+
+  /// Start Now, saving to `target`; waits until the job has ended.
+  void StartNow(const std::string& target) {
+    dialogs.saveAnswer = QString::fromStdString(target);
+    GoIdle();
+    ASSERT_TRUE(Action("aStartCut")->isEnabled());
+    Action("aStartCut")->trigger();
+    EXPECT_TRUE(WaitUntil([&] { return window.windowTitle() == "Segment Cut" && Action("aStartCut")->isEnabled(); }, 60000));
+  }
+
+  bool WorkFolderIsEmpty() {
+    const std::string folder = dir.File("data/Vorlun/Clipwright");
+    return !fs::exists(folder) || fs::is_empty(folder);
+  }
+
+  TempDir dir;
+  DataHome home{dir.File("data")};
+  FakeDialogs dialogs;
+  TfrmSegmo window{nullptr};
+  CaptionLog log;
+  QTableWidget* list = nullptr;
+  QLineEdit* start = nullptr;
+  QLineEdit* end = nullptr;
+};
+
+TEST_F(SegmentCut, LayoutAndTheTotalTime) {
+  EXPECT_EQ(window.size(), QSize(427, 364));
+  EXPECT_EQ(list->horizontalHeaderItem(0)->text(), "Cut Start");
+  EXPECT_EQ(list->horizontalHeaderItem(1)->text(), "Cut End");
+  EXPECT_EQ(list->columnWidth(0), 120);
+  EXPECT_EQ(start->maxLength(), 10);
+  EXPECT_FALSE(Action("aStartCut")->isEnabled());
+  Open(Numbered("ten.wav", 85600));  // 10.7 s: the shell says 10 s
+  EXPECT_EQ(window.findChild<QLabel*>("lFileTime")->text(), "00:00:10.0");
+  Open(dir.File("missing.wav"));
+  EXPECT_EQ(dialogs.messages, QStringList{Texts::kOpenFileError});
+  EXPECT_TRUE(window.findChild<QLineEdit*>("eOpenFile")->text().isEmpty());
+  EXPECT_EQ(window.findChild<QLabel*>("lFileTime")->text(), "00:00:10.0");
+}
+
+TEST_F(SegmentCut, AddingRowsAndItsChecks) {
+  Add("00:00:01.0", "00:00:02.0");  // no file yet: the total time is 0
+  EXPECT_EQ(dialogs.messages, QStringList{Texts::kEndAfterTotal});
+  Open(Numbered("long.wav", 8000 * 201 + 4000));  // 00:03:21: the total time
+  dialogs.messages.clear();
+  Add("00:00:05.0", "00:00:05.0");
+  Add("00:00:06.0", "00:00:05.0");
+  Add("00:00:05.0", "00:03:21.1");
+  EXPECT_EQ(dialogs.messages, (QStringList{Texts::kSameStartEnd, Texts::kStartAfterEnd, Texts::kEndAfterTotal}));
+  dialogs.messages.clear();
+  Add("00:00:05.0", "00:03:21.0");  // an end at the total time passes
+  ASSERT_EQ(list->rowCount(), 1);
+  // The same start text again adds nothing and says nothing, whatever its end.
+  Add("00:00:05.0", "00:00:09.0");
+  EXPECT_EQ(list->rowCount(), 1);
+  // A one-digit hour is another text (added), though the same time.
+  Add("0:00:05.0", "00:00:09.0");
+  EXPECT_EQ(list->rowCount(), 2);
+  EXPECT_TRUE(dialogs.messages.isEmpty());
+  EXPECT_EQ(list->currentRow(), 1);  // the new row is selected
+  EXPECT_EQ(Cell(1, 0), "0:00:05.0");
+
+  // A time of the wrong shape is refused on leaving the box.
+  start->setFocus();
+  start->setText("5 seconds");
+  window.findChild<QPushButton*>("bOpen")->setFocus();
+  EXPECT_EQ(dialogs.messages, QStringList{Texts::kTimeFormat});
+  EXPECT_TRUE(start->hasFocus());
+}
+
+TEST_F(SegmentCut, MovingAndRemovingRows) {
+  Open(Numbered("long.wav", 8000 * 60));
+  Add("00:00:01.0", "00:00:02.0");
+  Add("00:00:03.0", "00:00:04.0");
+  Add("00:00:05.0", "00:00:06.0");
+  list->selectRow(0);
+  GoIdle();
+  EXPECT_FALSE(Action("aMoveUp")->isEnabled());  // the first row cannot go up
+  EXPECT_TRUE(Action("aMoveDown")->isEnabled());
+  Action("aMoveDown")->trigger();
+  EXPECT_EQ(Cell(1, 0), "00:00:01.0");
+  EXPECT_EQ(Cell(0, 1), "00:00:04.0");
+  EXPECT_EQ(list->currentRow(), 1);
+  list->selectRow(2);
+  GoIdle();
+  EXPECT_FALSE(Action("aMoveDown")->isEnabled());  // nor the last one down
+  Action("aMoveUp")->trigger();
+  EXPECT_EQ(Cell(1, 0), "00:00:05.0");
+  // Removing the last row selects the first.
+  list->selectRow(2);
+  Action("aRemove")->trigger();
+  EXPECT_EQ(list->rowCount(), 2);
+  EXPECT_EQ(list->currentRow(), 0);
+  QTest::mouseClick(window.findChild<QPushButton*>("bRemoveAll"), Qt::LeftButton);
+  GoIdle();
+  EXPECT_EQ(list->rowCount(), 0);
+  EXPECT_FALSE(Action("aRemove")->isEnabled());
+  EXPECT_FALSE(Action("aStartCut")->isEnabled());
+}
+
+TEST_F(SegmentCut, StartNowRemovesTheRangesWithCaptionsInOrder) {
+  const std::string source = Numbered("numbers.wav", 8000 * 20);
+  Open(source);
+  Add("00:00:02.0", "00:00:03.0");
+  Add("00:00:06.0", "00:00:08.0");
+  Add("00:00:10.0", "00:00:12.0");
+  const std::string target = dir.File("kept.wav");
+  StartNow(target);
+  EXPECT_TRUE(dialogs.messages.isEmpty()) << dialogs.messages.join("|").toStdString();
+  EXPECT_EQ(dialogs.lastFilter, "Sound Files(*.wav)|*.wav");
+  std::vector<int16_t> expected;
+  for (const auto& [from, to] : {std::pair{0, 15200}, {24800, 47200}, {64800, 79200}, {96800, 160000}})
+    for (int n = from; n < to; ++n) expected.push_back(static_cast<int16_t>(n % 30000));
+  EXPECT_EQ(WavSamples(target), expected);
+  EXPECT_EQ(log.captions, (QStringList{"Segment Cut - Cutting ... 1/4", "Segment Cut - Cutting ... 2/4",
+                                       "Segment Cut - Cutting ... 3/4", "Segment Cut - Cutting ... 4/4",
+                                       "Segment Cut - Joining ... 1/4", "Segment Cut - Joining ... 2/4",
+                                       "Segment Cut - Joining ... 3/4", "Segment Cut"}));
+  EXPECT_TRUE(WorkFolderIsEmpty());
+  EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+TEST_F(SegmentCut, RefusalsAtStartAndAFailingStep) {
+  const std::string source = Numbered("numbers.wav", 8000 * 20);
+  Open(source);
+  Add("00:00:06.0", "00:00:08.0");
+  Add("00:00:02.0", "00:00:03.0");
+  Action("aStartCut")->trigger();
+  EXPECT_EQ(dialogs.messages, QStringList{Texts::kListOutOfOrder});
+  QTest::mouseClick(window.findChild<QPushButton*>("bRemoveAll"), Qt::LeftButton);
+
+  // Rows made for a longer file are checked against the new one at the start.
+  Open(Numbered("long.wav", 8000 * 40));
+  Add("00:00:02.0", "00:00:30.0");
+  Open(source);
+  dialogs.messages.clear();
+  dialogs.saveAnswer = QString::fromStdString(dir.File("never.wav"));
+  GoIdle();
+  Action("aStartCut")->trigger();
+  EXPECT_EQ(dialogs.messages, QStringList{Texts::kEndAfterTotal});
+  QTest::mouseClick(window.findChild<QPushButton*>("bRemoveAll"), Qt::LeftButton);
+
+  // The whole file: nothing remains, nothing starts.
+  Add("00:00:00.0", "00:00:20.0");
+  dialogs.messages.clear();
+  GoIdle();
+  Action("aStartCut")->trigger();
+  EXPECT_EQ(dialogs.messages, QStringList{kNothingRemains});
+  EXPECT_FALSE(fs::exists(dir.File("never.wav")));
+  QTest::mouseClick(window.findChild<QPushButton*>("bRemoveAll"), Qt::LeftButton);
+
+  // A step that fails ends the job with its message; the old target stays.
+  Add("00:00:02.0", "00:00:03.0");
+  Add("00:00:06.0", "00:00:08.0");
+  const std::string target = dir.File("old.wav");
+  WriteBytes(target, {'o', 'l', 'd'});
+  dialogs.messages.clear();
+  {
+    const FileSizeLimit limit(100000);
+    StartNow(target);
+  }
+  ASSERT_EQ(dialogs.messages.size(), 2);  // the overwrite question, then the failure
+  EXPECT_TRUE(dialogs.messages[1].startsWith("Error writing wave file")) << dialogs.messages[1].toStdString();
+  EXPECT_EQ(ReadFile(target), (std::vector<uint8_t>{'o', 'l', 'd'}));
+  EXPECT_TRUE(WorkFolderIsEmpty());
+}
+
+TEST(SegmentCutClosing, ClosingTheWindowMidJobLeavesNothingBehind) {
+  TempDir dir;
+  DataHome home(dir.File("data"));
+  FakeDialogs dialogs;
+  const std::string source = dir.File("long.wav"), target = dir.File("kept.wav");
+  WritePcmWav(source, 44100, 2, 44100 * 200);
+  {
+    TfrmSegmo window(nullptr);
+    window.show();
+    dialogs.openAnswer = QString::fromStdString(source);
+    QTest::mouseClick(window.findChild<QPushButton*>("bOpen"), Qt::LeftButton);
+    for (const auto& [from, to] : {std::pair{"00:00:10.0", "00:00:20.0"}, {"00:01:00.0", "00:01:10.0"}}) {
+      window.findChild<QLineEdit*>("eStart")->setText(from);
+      window.findChild<QLineEdit*>("eEnd")->setText(to);
+      QTest::mouseClick(window.findChild<QPushButton*>("bAdd"), Qt::LeftButton);
+    }
+    GoIdle();
+    dialogs.saveAnswer = QString::fromStdString(target);
+    window.findChild<QAction*>("aStartCut")->trigger();
+    EXPECT_NE(window.windowTitle(), "Segment Cut");  // running
+    QTest::mouseClick(window.findChild<QPushButton*>("bClose"), Qt::LeftButton);
+  }
+  EXPECT_FALSE(fs::exists(target));
+  const std::string work = dir.File("data/Vorlun/Clipwright");
+  EXPECT_TRUE(!fs::exists(work) || fs::is_empty(work));
+  for (const auto& entry : fs::directory_iterator(dir.Path()))
+    EXPECT_NE(entry.path().filename().string().rfind(".clipwright-", 0), 0u) << entry.path();
+  EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+}  // namespace
