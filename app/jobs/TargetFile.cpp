@@ -1,6 +1,7 @@
 #include "app/jobs/TargetFile.h"
 
 #include <fcntl.h>
+#include <stdio.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -113,9 +114,20 @@ void TargetFile::Discard() {
 bool TargetFile::TakeOver(const std::string& file) {
   struct stat own {};
   if (::stat(temporary_.c_str(), &own) != 0) throw std::runtime_error("cannot write " + target_ + ": " + Cause(errno));
-  if (::rename(file.c_str(), temporary_.c_str()) != 0) {
-    if (errno == EXDEV) return false;
-    throw std::runtime_error("cannot write " + target_ + ": " + Cause(errno));
+  // Not renamed over the empty temporary file: ext4 writes back a file that
+  // replaces another at once, which would cost the whole file's write-back
+  // here. The name is free for a moment; NOREPLACE keeps whatever took it.
+  ::unlink(temporary_.c_str());
+  if (::renameat2(AT_FDCWD, file.c_str(), AT_FDCWD, temporary_.c_str(), RENAME_NOREPLACE) != 0) {
+    const int code = errno;
+    if (code == EXDEV) {
+      // Back as it was: an empty temporary file of ours for the caller to write.
+      const int fd = ::open(temporary_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, own.st_mode & 07777);
+      if (fd < 0) throw std::runtime_error("cannot write " + target_ + ": " + Cause(errno));
+      ::close(fd);
+      return false;
+    }
+    throw std::runtime_error("cannot write " + target_ + ": " + Cause(code));
   }
   ::chmod(temporary_.c_str(), own.st_mode & 07777);
   return true;
