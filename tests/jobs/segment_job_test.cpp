@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <QProcessEnvironment>
+#include <unistd.h>
+
 #include <filesystem>
 
 #include "app/jobs/SegmentPlan.h"
@@ -51,6 +53,39 @@ TEST_F(RemoveRanges, AWavLosesExactlyTheWidenedRanges) {
   for (const auto& [from, to] : {std::pair{0, 15200}, {24800, 47200}, {64800, 79200}, {96800, 160000}})
     for (int n = from; n < to; ++n) expected.push_back(static_cast<int16_t>(n % 30000));
   EXPECT_EQ(WavSamples(target), expected);
+  EXPECT_TRUE(WorkIsEmpty());
+}
+
+TEST_F(RemoveRanges, WidePcmAndATargetOnAnotherFileSystemAreJoinedByCopying) {
+  // 24-bit stereo: pieces that are not plain 16-bit PCM are joined through the mixer.
+  WavBuilder::Bytes data;
+  for (int n = 0; n < 8000 * 6; ++n)
+    for (int c = 0; c < 2; ++c) {
+      const int32_t value = (n * 256 + c) - 4000000;
+      for (int b = 0; b < 3; ++b) data.push_back(static_cast<uint8_t>(value >> (8 * b)));
+    }
+  const std::string wide = dir.File("wide.wav"), target = dir.File("wide_kept.wav");
+  WriteBytes(wide, WavBuilder().Format(1, 2, 8000, 6, 24).Chunk("data", data).Build());
+  Result r = Cli({"remove", Q(wide), Q(target), "--range", "1-2", "--range", "3-4", "--quiet"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  const auto bytes = ReadFile(target);
+  WavBuilder::Bytes expected;
+  for (const auto& [from, to] : {std::pair{0, 7200}, {16800, 23200}, {32800, 48000}})
+    expected.insert(expected.end(), data.begin() + from * 6, data.begin() + to * 6);
+  ASSERT_GT(bytes.size(), expected.size());
+  EXPECT_TRUE(std::equal(expected.begin(), expected.end(), bytes.end() - static_cast<std::ptrdiff_t>(expected.size())));
+
+  // A target on another file system than the pieces: the last join copies.
+  const std::string shm = "/dev/shm";
+  std::error_code error;
+  if (!std::filesystem::is_directory(shm, error)) GTEST_SKIP() << "no /dev/shm";
+  const std::string source = Numbered("numbers.wav", 8000 * 10);
+  const std::string here = dir.File("here.wav"), there = shm + "/clipwright-test-" + std::to_string(::getpid()) + ".wav";
+  ASSERT_EQ(Cli({"remove", Q(source), Q(here), "--range", "2-3", "--range", "5-6", "--quiet"}).code, 0);
+  r = Cli({"remove", Q(source), Q(there), "--range", "2-3", "--range", "5-6", "--quiet"});
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(ReadFile(there), ReadFile(here));
+  std::filesystem::remove(there, error);
   EXPECT_TRUE(WorkIsEmpty());
 }
 
