@@ -24,11 +24,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-bool SameFile(const std::string& a, const std::string& b) {
-  std::error_code error;
-  return fs::exists(a, error) && fs::exists(b, error) && fs::equivalent(a, b, error);
-}
-
 }  // namespace
 
 TfrmJoiner::TfrmJoiner(QWidget* parent) : QDialog(parent) {
@@ -134,7 +129,7 @@ void TfrmJoiner::bStartClick() {
                                                          QString());
   if (chosen.isEmpty()) return;
   const std::string target = chosen.toStdString();
-  if (SameFile(file1, target) || SameFile(file2, target)) {
+  if (IsSameFile(file1, target) || IsSameFile(file2, target)) {
     Dialogs::Current().Information(this, Texts::kSaveOverInput);
     return;
   }

@@ -20,11 +20,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-bool SameFile(const std::string& a, const std::string& b) {
-  std::error_code error;
-  return fs::exists(a, error) && fs::exists(b, error) && fs::equivalent(a, b, error);
-}
-
 }  // namespace
 
 void TfrmMain::ConnectCut() {
@@ -62,7 +57,7 @@ void TfrmMain::bStartCutClick() {
                                                          ext.mid(1, 3), "cut_" + info.fileName());
   if (chosen.isEmpty()) return;
   const std::string target = chosen.toStdString();
-  if (SameFile(source, target)) {
+  if (IsSameFile(source, target)) {
     Dialogs::Current().Information(this, Texts::kSaveOverSource);
     return;
   }

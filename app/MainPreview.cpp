@@ -18,6 +18,7 @@
 #include "app/Global.h"
 #include "app/Main.h"
 #include "app/Texts.h"
+#include "app/Widgets.h"
 #include "audio/ACS_smpeg.h"
 #include "controls/Tracker2.h"
 #include "platform/mci.h"
@@ -296,13 +297,9 @@ void TfrmMain::eEndChange() {
 }
 
 bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
-  if (event->type() == QEvent::FocusOut && !refocusing_ && (watched == eStart || watched == eEnd)) {
-    // Another window coming up (a message box, a menu) is not leaving the box.
-    const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
-    if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason) {
-      if (watched == eStart) eStartExit();
-      else eEndExit();
-    }
+  if (!refocusing_ && (watched == eStart || watched == eEnd) && IsLeftByUser(event)) {
+    if (watched == eStart) eStartExit();
+    else eEndExit();
   }
   return QWidget::eventFilter(watched, event);
 }

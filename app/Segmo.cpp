@@ -19,6 +19,7 @@
 #include "app/Widgets.h"
 #include "app/jobs/Components.h"
 #include "app/jobs/SegmentJob.h"
+#include "app/jobs/TargetFile.h"
 #include "platform/mci.h"
 
 namespace {
@@ -26,11 +27,6 @@ namespace {
 namespace fs = std::filesystem;
 
 std::string Text(const QLineEdit* box) { return box->text().toStdString(); }
-
-bool SameFile(const std::string& a, const std::string& b) {
-  std::error_code error;
-  return fs::exists(a, error) && fs::exists(b, error) && fs::equivalent(a, b, error);
-}
 
 }  // namespace
 
@@ -147,30 +143,21 @@ int32_t TfrmSegmo::FileLengthMs(const std::string& fileName) {
 // --- Time boxes and the list -------------------------------------------------
 
 bool TfrmSegmo::eventFilter(QObject* watched, QEvent* event) {
-  if (event->type() == QEvent::FocusOut && !refocusing_ && (watched == eStart || watched == eEnd)) {
-    // Another window coming up (a message box, a menu) is not leaving the box.
-    const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
-    if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason) {
-      if (watched == eStart) eStartExit();
-      else eEndExit();
-    }
+  if (!refocusing_ && (watched == eStart || watched == eEnd) && IsLeftByUser(event)) {
+    if (watched == eStart) eStartExit();
+    else eEndExit();
   }
   return QDialog::eventFilter(watched, event);
 }
 
-void TfrmSegmo::eStartExit() {
-  if (IsTimeText(Text(eStart))) return;
-  Dialogs::Current().Information(this, Texts::kTimeFormat);
-  refocusing_ = true;
-  eStart->setFocus();
-  refocusing_ = false;
-}
+void TfrmSegmo::eStartExit() { CheckTimeBox(eStart); }
+void TfrmSegmo::eEndExit() { CheckTimeBox(eEnd); }
 
-void TfrmSegmo::eEndExit() {
-  if (IsTimeText(Text(eEnd))) return;
+void TfrmSegmo::CheckTimeBox(QLineEdit* box) {
+  if (IsTimeText(Text(box))) return;
   Dialogs::Current().Information(this, Texts::kTimeFormat);
   refocusing_ = true;
-  eEnd->setFocus();
+  box->setFocus();
   refocusing_ = false;
 }
 
@@ -263,7 +250,7 @@ void TfrmSegmo::aStartCutExecute() {
       Dialogs::Current().SaveFileName(this, QString(), "Sound Files(*." + ext + ")|*." + ext, ext, QString());
   if (chosen.isEmpty()) return;
   const std::string target = chosen.toStdString();
-  if (SameFile(source, target)) {
+  if (IsSameFile(source, target)) {
     Dialogs::Current().Information(this, Texts::kSaveOverSource);
     return;
   }

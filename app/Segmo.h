@@ -38,6 +38,8 @@ class TfrmSegmo : public QDialog {
   int32_t FileLengthMs(const std::string& fileName);
   void eStartExit();
   void eEndExit();
+  /// Refuses a time of the wrong shape and keeps the focus in the box.
+  void CheckTimeBox(QLineEdit* box);
   void bAddClick();
   void aMoveUpExecute();
   void aMoveDownExecute();

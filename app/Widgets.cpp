@@ -1,6 +1,7 @@
 #include "app/Widgets.h"
 
 #include <QAction>
+#include <QFocusEvent>
 
 namespace {
 
@@ -27,6 +28,12 @@ QPushButton* MakeActionButton(QWidget* parent, const char* name, QAction* action
   QObject::connect(action, &QAction::changed, button, follow);
   QObject::connect(button, &QPushButton::clicked, action, &QAction::trigger);
   return button;
+}
+
+bool IsLeftByUser(const QEvent* event) {
+  if (event->type() != QEvent::FocusOut) return false;
+  const Qt::FocusReason reason = static_cast<const QFocusEvent*>(event)->reason();
+  return reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason;
 }
 
 QAction* MakeAction(QObject* parent, const char* name, const QString& caption, bool enabled) {

@@ -25,4 +25,8 @@ inline QPushButton* MakeButton(QWidget* parent, const char* name, const QString&
 /// would then erase the time.
 QPushButton* MakeActionButton(QWidget* parent, const char* name, QAction* action, QRect geometry);
 
+/// True for a focus-out event of the user leaving the control; not for
+/// another window coming up (a message box, a menu).
+bool IsLeftByUser(const QEvent* event);
+
 QAction* MakeAction(QObject* parent, const char* name, const QString& caption, bool enabled);

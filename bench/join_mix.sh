@@ -17,16 +17,6 @@ python3 bench/tone_wav.py "$work/b.wav" 10
 "$cli" encode "$work/b.wav" "$work/b.mp3" --bitrate 128 --quiet
 sync
 
-# best_of_three COMMAND...: the shortest wall time of three runs.
-best_of_three() {
-  local best=999 s kb
-  for _ in 1 2 3; do
-    read -r s kb < <(measure "$@")
-    best=$(python3 -c "print(min($best, $s))")
-  done
-  echo "$best"
-}
-
 for ext in wav mp3; do
   codec=(); [ "$ext" = mp3 ] && codec=(-c:a libmp3lame -b:a 128k)
   for job in join mix; do

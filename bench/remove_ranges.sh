@@ -30,15 +30,6 @@ done
 for i in "${!pieces[@]}"; do filter+="[p$i]"; done
 filter+="concat=n=${#pieces[@]}:v=0:a=1"
 
-best_of_three() {
-  local best=999 s kb
-  for _ in 1 2 3; do
-    read -r s kb < <(measure "$@")
-    best=$(python3 -c "print(min($best, $s))")
-  done
-  echo "$best"
-}
-
 ours=$(best_of_three "$cli" remove "$work/long.mp3" "$work/ours.mp3" "${ranges[@]}" --force --quiet)
 theirs=$(best_of_three ffmpeg -nostdin -loglevel error -y -i "$work/long.mp3" -filter_complex "$filter" \
   -c:a libmp3lame -b:a 128k "$work/theirs.mp3")

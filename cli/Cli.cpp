@@ -142,6 +142,12 @@ void OpenSource(const std::string& name, Source& source) {
   }
 }
 
+/// Refuses a target of another format than the source's.
+int CheckTargetFormat(AudioFormat format, const std::string& target) {
+  if (FormatOfFile(target) == format) return kDone;
+  return Fail(kUsage, std::string("the target must be a ") + FormatName(format) + " file, as the source is: " + target);
+}
+
 /// Refuses a target that exists (unless forced) or that is the source itself.
 int CheckTarget(const std::string& source, const std::string& target, bool force) {
   std::error_code error;
@@ -230,9 +236,7 @@ int Cut(const Arguments& args) {
   Source source;
   OpenSource(sourceName, source);
   if (source.refusal != kDone) return Fail(source.refusal, source.message);
-  if (FormatOfFile(targetName) != source.format)
-    return Fail(kUsage, std::string("the target must be a ") + FormatName(source.format) + " file, as the source is: " +
-                            targetName);
+  if (const int refused = CheckTargetFormat(source.format, targetName)) return refused;
   if (const int refused = CheckTarget(sourceName, targetName, args.force)) return refused;
   source.input.reset();  // the cut reads it with its own components
 
@@ -390,9 +394,7 @@ int Remove(const Arguments& args) {
   Source source;
   OpenSource(sourceName, source);
   if (source.refusal != kDone) return Fail(source.refusal, source.message);
-  if (FormatOfFile(targetName) != source.format)
-    return Fail(kUsage, std::string("the target must be a ") + FormatName(source.format) + " file, as the source is: " +
-                            targetName);
+  if (const int refused = CheckTargetFormat(source.format, targetName)) return refused;
   const int64_t totalMs = ShownTotalMs(sourceName, *source.input);
   source.input.reset();  // the job reads it with its own components
   for (const RemovedRange& row : rows)

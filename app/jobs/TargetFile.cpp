@@ -76,6 +76,11 @@ std::string Cause(int code) {
 
 }  // namespace
 
+bool IsSameFile(const std::string& a, const std::string& b) {
+  std::error_code error;
+  return fs::exists(a, error) && fs::exists(b, error) && fs::equivalent(a, b, error);
+}
+
 TargetFile::TargetFile(const std::string& target) : target_(target) {
   std::call_once(handlersInstalled, InstallHandlers);
   const std::string folder = FolderOf(target);

@@ -2,6 +2,9 @@
 
 #include <string>
 
+/// True when both names exist and are one file (by any name or link).
+bool IsSameFile(const std::string& a, const std::string& b);
+
 /// A new file that a job writes beside its target and puts in place only
 /// when the job succeeded, so a failed, stopped or interrupted run never
 /// loses the target that was there, nor leaves a stray file behind.

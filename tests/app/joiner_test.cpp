@@ -59,13 +59,8 @@ class Joiner : public ::testing::Test {
     EXPECT_TRUE(WaitUntil([&] { return start->isEnabled(); }, 60000));
   }
 
-  /// 16-bit mono at 8000 Hz: `frames` frames counting up from `first`.
   std::string Counting(const char* name, int frames, int first) {
-    std::vector<int16_t> samples(static_cast<size_t>(frames));
-    for (int n = 0; n < frames; ++n) samples[static_cast<size_t>(n)] = static_cast<int16_t>((first + n) % 30000);
-    const std::string file = dir.File(name);
-    WriteBytes(file, WavBuilder().Format(1, 1, 8000, 2, 16).Chunk("data", WavBuilder::Samples(samples)).Build());
-    return file;
+    return WriteNumberedWav(dir.File(name), frames, first);
   }
 
   TempDir dir;

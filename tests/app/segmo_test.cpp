@@ -53,14 +53,7 @@ class SegmentCut : public ::testing::Test {
     GoIdle();
   }
 
-  /// 16-bit mono at 8000 Hz where frame n holds n % 30000.
-  std::string Numbered(const char* name, int frames) {
-    std::vector<int16_t> samples(static_cast<size_t>(frames));
-    for (int n = 0; n < frames; ++n) samples[static_cast<size_t>(n)] = static_cast<int16_t>(n % 30000);
-    const std::string file = dir.File(name);
-    WriteBytes(file, WavBuilder().Format(1, 1, 8000, 2, 16).Chunk("data", WavBuilder::Samples(samples)).Build());
-    return file;
-  }
+  std::string Numbered(const char* name, int frames) { return WriteNumberedWav(dir.File(name), frames); }
 
   void Open(const std::string& file) {
     dialogs.openAnswer = QString::fromStdString(file);

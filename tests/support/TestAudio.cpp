@@ -27,6 +27,13 @@ std::vector<int16_t> ChirpSamples(int frames, int channels, int sampleRate) {
   return out;
 }
 
+std::string WriteNumberedWav(const std::string& fileName, int frames, int first) {
+  std::vector<int16_t> samples(static_cast<size_t>(frames));
+  for (int n = 0; n < frames; ++n) samples[static_cast<size_t>(n)] = static_cast<int16_t>((first + n) % 30000);
+  WriteBytes(fileName, WavBuilder().Format(1, 1, 8000, 2, 16).Chunk("data", WavBuilder::Samples(samples)).Build());
+  return fileName;
+}
+
 void WritePcmWav(const std::string& fileName, int sampleRate, int channels, int64_t frames) {
   std::vector<int16_t> samples;
   samples.reserve(static_cast<size_t>(frames * channels));

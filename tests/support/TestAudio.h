@@ -14,5 +14,8 @@ std::vector<int16_t> ChirpSamples(int frames, int channels, int sampleRate);
 /// Writes a canonical 16-bit PCM WAV file of a sine tone.
 void WritePcmWav(const std::string& fileName, int sampleRate, int channels, int64_t frames);
 
+/// Writes 16-bit mono at 8000 Hz where frame n holds (first + n) % 30000, so
+/// that every frame tells where it came from; returns the file name.
+std::string WriteNumberedWav(const std::string& fileName, int frames, int first = 0);
 /// Writes bytes to a file, replacing it.
 void WriteBytes(const std::string& fileName, const std::vector<uint8_t>& bytes);
