@@ -186,17 +186,9 @@ void TfrmJoiner::ShowIdle() {
 
 void TfrmJoiner::WaveOut1Done() {
   ShowIdle();
-  std::unique_ptr<TargetFile> file = std::move(target_);
-  std::string failure = std::move(failure_);
+  const std::string failure = FinishTarget(std::move(target_), std::move(failure_));
   failure_.clear();
-  if (file && failure.empty()) {
-    try {
-      file->Commit();
-    } catch (const std::exception& e) {
-      failure = e.what();
-    }
-  }
-  // A failed run leaves the old target as it was; its temporary file goes with `file`.
+  // A failed run leaves the old target as it was.
   if (!failure.empty()) Dialogs::Current().Information(this, QString::fromStdString(failure));
 }
 

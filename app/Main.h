@@ -67,8 +67,6 @@ class TfrmMain : public QWidget {
   // Opening a file, preview and range selection (MainPreview.cpp).
   void ConnectPreview();
   void bOpenClick();
-  /// Length of the file in ms: the shell's duration, else the playback device's.
-  int32_t FileLengthMs(const std::string& fileName);
   /// The whole file selected: Max in half-seconds, both thumbs at the ends.
   void SelectWhole(int max);
   void OpenFailed(const std::exception& error, const std::string& fileName);

@@ -108,16 +108,8 @@ void TfrmMain::WaveOut1Progress() { ShowCutProgress(WaveOut1->Progress()); }
 void TfrmMain::MP3Out1Done() {
   setWindowTitle(Texts::kProgramTitle);
   bStartCut->setEnabled(true);
-  std::unique_ptr<TargetFile> file = std::move(cutTarget_);
-  std::string failure = cutFailure_;
+  const std::string failure = FinishTarget(std::move(cutTarget_), std::move(cutFailure_));
   cutFailure_.clear();
-  if (file && failure.empty()) {
-    try {
-      file->Commit();
-    } catch (const std::exception& e) {
-      failure = e.what();
-    }
-  }
-  // A failed run leaves the old target as it was; its temporary file goes with `file`.
+  // A failed run leaves the old target as it was.
   if (!failure.empty()) Dialogs::Current().Information(this, QString::fromStdString(failure));
 }

@@ -15,6 +15,7 @@
 #include <limits>
 
 #include "app/Dialogs.h"
+#include "app/FileLength.h"
 #include "app/Global.h"
 #include "app/Main.h"
 #include "app/Texts.h"
@@ -80,20 +81,10 @@ void TfrmMain::bOpenClick() {
   PlaybackUnavailable = false;
   eOpenFile->setText(chosen);
   try {
-    SelectWhole(FileLengthMs(fileName) / kMsPerPosition);
+    SelectWhole(FileLengthMs(fileName, *MediaPlayer1) / kMsPerPosition);
   } catch (const std::exception& error) {
     OpenFailed(error, fileName);
   }
-}
-
-int32_t TfrmMain::FileLengthMs(const std::string& fileName) {
-  const std::string duration = GetFileDurationText(fileName);
-  if (duration != "00:00:00") return TimeTextToMs(duration);
-  MediaPlayer1->SetFileName(fileName);
-  MediaPlayer1->Open();
-  const int64_t length = MediaPlayer1->Length();
-  MediaPlayer1->Close();
-  return static_cast<int32_t>(std::min<int64_t>(length, std::numeric_limits<int32_t>::max()));
 }
 
 void TfrmMain::SelectWhole(int max) {

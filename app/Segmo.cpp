@@ -14,6 +14,7 @@
 #include <limits>
 
 #include "app/Dialogs.h"
+#include "app/FileLength.h"
 #include "app/Global.h"
 #include "app/Texts.h"
 #include "app/Widgets.h"
@@ -122,22 +123,12 @@ void TfrmSegmo::bOpenClick() {
   const std::string fileName = chosen.toStdString();
   try {
     eOpenFile->setText(chosen);
-    FileDurationMs = FileLengthMs(fileName);
+    FileDurationMs = FileLengthMs(fileName, *MediaPlayer1);
     lFileTime->setText(QString::fromStdString(MsToTimeText(FileDurationMs)));
   } catch (const std::exception&) {
     Dialogs::Current().Information(this, Texts::kOpenFileError);
     eOpenFile->clear();
   }
-}
-
-int32_t TfrmSegmo::FileLengthMs(const std::string& fileName) {
-  const std::string duration = GetFileDurationText(fileName);
-  if (duration != "00:00:00") return TimeTextToMs(duration);
-  MediaPlayer1->SetFileName(fileName);
-  MediaPlayer1->Open();
-  const int64_t length = MediaPlayer1->Length();
-  MediaPlayer1->Close();
-  return static_cast<int32_t>(std::min<int64_t>(length, std::numeric_limits<int32_t>::max()));
 }
 
 // --- Time boxes and the list -------------------------------------------------

@@ -34,8 +34,6 @@ class TfrmSegmo : public QDialog {
   void CreateControls();
   void FormCreate();
   void bOpenClick();
-  /// Length of the file in ms: the shell's duration, else the playback device's.
-  int32_t FileLengthMs(const std::string& fileName);
   void eStartExit();
   void eEndExit();
   /// Refuses a time of the wrong shape and keeps the focus in the box.

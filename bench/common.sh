@@ -2,6 +2,16 @@
 # `measure COMMAND...`, which runs it and prints "seconds kilobytes" (wall
 # time and peak memory); `best_of_three COMMAND...`, the shortest wall time
 # of three runs.
+# Run from the top folder, after scripts/build.sh. `need_ffmpeg` stops a
+# script that compares with FFmpeg when it is not installed.
+cd "$(dirname "${BASH_SOURCE[0]}")/.."
+cli=build/cli/clipwright-cli
+[ -x "$cli" ] || { echo "build first: scripts/build.sh"; exit 1; }
+
+need_ffmpeg() {
+  command -v ffmpeg > /dev/null || { echo "ffmpeg is needed for the comparison: apt-get install ffmpeg"; exit 1; }
+}
+
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 

@@ -6,12 +6,9 @@
 #   bench/cut_vs_ffmpeg.sh EXT FFMPEG_CODEC
 # Needs ffmpeg, which only the benchmarks use: apt-get install ffmpeg
 set -euo pipefail
-cd "$(dirname "$0")/.."
 ext="$1"; codec="$2"
-cli=build/cli/clipwright-cli
-[ -x "$cli" ] || { echo "build first: scripts/build.sh"; exit 1; }
-command -v ffmpeg > /dev/null || { echo "ffmpeg is needed for the comparison: apt-get install ffmpeg"; exit 1; }
-. bench/common.sh
+. "$(dirname "$0")/common.sh"
+need_ffmpeg
 python3 bench/tone_wav.py "$work/long.wav" 60
 "$cli" encode "$work/long.wav" "$work/source.$ext" --bitrate 128 --quiet
 rm "$work/long.wav"

@@ -8,10 +8,7 @@
 # Goal: at most 1.0x dd, faster than ffmpeg -c copy, peak RSS under 30 MB.
 #   bench/cut_wav.sh            (after scripts/build.sh)
 set -euo pipefail
-cd "$(dirname "$0")/.."
-cli=build/cli/clipwright-cli
-[ -x "$cli" ] || { echo "build first: scripts/build.sh"; exit 1; }
-. bench/common.sh
+. "$(dirname "$0")/common.sh"
 
 python3 bench/tone_wav.py "$work/long.wav" 60
 

@@ -5,12 +5,9 @@
 #   bench/encode_vs_ffmpeg.sh EXT FFMPEG_CODEC [minutes]
 # Needs ffmpeg, which only the benchmarks use: apt-get install ffmpeg
 set -euo pipefail
-cd "$(dirname "$0")/.."
-cli=build/cli/clipwright-cli
 ext="$1"; codec="$2"; minutes="${3:-60}"
-[ -x "$cli" ] || { echo "build first: scripts/build.sh"; exit 1; }
-command -v ffmpeg > /dev/null || { echo "ffmpeg is needed for the comparison: apt-get install ffmpeg"; exit 1; }
-. bench/common.sh
+. "$(dirname "$0")/common.sh"
+need_ffmpeg
 
 python3 bench/tone_wav.py "$work/long.wav" "$minutes"
 

@@ -5,11 +5,8 @@
 # times of each and their ratios.   Goal: at most 1.0x FFmpeg for each.
 #   bench/join_mix.sh   (after scripts/build.sh; needs ffmpeg)
 set -euo pipefail
-cd "$(dirname "$0")/.."
-cli=build/cli/clipwright-cli
-[ -x "$cli" ] || { echo "build first: scripts/build.sh"; exit 1; }
-command -v ffmpeg > /dev/null || { echo "ffmpeg is needed for the comparison: apt-get install ffmpeg"; exit 1; }
-. bench/common.sh
+. "$(dirname "$0")/common.sh"
+need_ffmpeg
 
 python3 bench/tone_wav.py "$work/a.wav" 10
 python3 bench/tone_wav.py "$work/b.wav" 10

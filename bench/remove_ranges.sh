@@ -7,11 +7,8 @@
 # Goal: at most 1.2x FFmpeg for MP3, at most 3x the copy for WAV.
 #   bench/remove_ranges.sh   (after scripts/build.sh; needs ffmpeg)
 set -euo pipefail
-cd "$(dirname "$0")/.."
-cli=build/cli/clipwright-cli
-[ -x "$cli" ] || { echo "build first: scripts/build.sh"; exit 1; }
-command -v ffmpeg > /dev/null || { echo "ffmpeg is needed for the comparison: apt-get install ffmpeg"; exit 1; }
-. bench/common.sh
+. "$(dirname "$0")/common.sh"
+need_ffmpeg
 
 python3 bench/tone_wav.py "$work/long.wav" 60
 "$cli" encode "$work/long.wav" "$work/long.mp3" --bitrate 128 --quiet

@@ -164,3 +164,14 @@ void TargetFile::Commit() {
     ::close(dir);
   }
 }
+
+std::string FinishTarget(std::unique_ptr<TargetFile> file, std::string failure) {
+  if (file && failure.empty()) {
+    try {
+      file->Commit();
+    } catch (const std::exception& e) {
+      failure = e.what();
+    }
+  }
+  return failure;  // a failed run's temporary file goes with `file`
+}

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <memory>
 #include <string>
 
 /// True when both names exist and are one file (by any name or link).
@@ -43,3 +44,9 @@ class TargetFile {
   int slot_ = -1;  // in the list the signal handler cleans up
   bool committed_ = false;
 };
+
+/// Ends a run that wrote `file`: puts the file in place when the run
+/// succeeded (`failure` empty), else lets it go. Returns what the user is to
+/// be told: the run's failure, or why the file could not be put in place;
+/// empty when it is in place.
+std::string FinishTarget(std::unique_ptr<TargetFile> file, std::string failure);
