@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include <cstdlib>
 #include <stdexcept>
 
@@ -94,14 +96,23 @@ TEST(BitRate, MapsStandardRatesAndFallsBack) {
 }
 
 TEST(AppDataFolder, IsTheXdgDataHomeWithATrailingSlash) {
-  const char* saved = std::getenv("XDG_DATA_HOME");
-  const std::string restore = saved ? saved : "";
+  // Both variables are put back as they were, for the tests that follow.
+  const auto save = [](const char* name) {
+    const char* value = std::getenv(name);
+    return value ? std::optional<std::string>(value) : std::nullopt;
+  };
+  const auto restore = [](const char* name, const std::optional<std::string>& value) {
+    if (value) setenv(name, value->c_str(), 1);
+    else unsetenv(name);
+  };
+  const auto dataHome = save("XDG_DATA_HOME"), home = save("HOME");
   setenv("XDG_DATA_HOME", "/tmp/xdg-data", 1);
   EXPECT_EQ(GetAppDataFolder(), "/tmp/xdg-data/");
   setenv("XDG_DATA_HOME", "relative/ignored", 1);
   setenv("HOME", "/home/someone", 1);
   EXPECT_EQ(GetAppDataFolder(), "/home/someone/.local/share/");
-  if (saved) setenv("XDG_DATA_HOME", restore.c_str(), 1); else unsetenv("XDG_DATA_HOME");
+  restore("XDG_DATA_HOME", dataHome);
+  restore("HOME", home);
 }
 
 TEST(FileDuration, ComesFromTheMediaLengthInWholeSeconds) {

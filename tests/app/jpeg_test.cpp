@@ -64,7 +64,10 @@ TEST(Jpeg, RejectsDamagedData) {
   EXPECT_TRUE(DecodeJpeg(good.left(20)).isNull());
   QByteArray scrambled = good;
   for (qsizetype i = 0; i < 40; ++i) scrambled[i * 3 + 2] = static_cast<char>(i * 37);
-  EXPECT_TRUE(DecodeJpeg(scrambled).isNull() || DecodeJpeg(scrambled).size() != QSize(0, 0));
+  // A damaged header is refused; damage the decoder gets through never
+  // yields a picture of other dimensions than the stream declares.
+  const QImage image = DecodeJpeg(scrambled);
+  EXPECT_TRUE(image.isNull() || image.size() == QSize(64, 64)) << image.width() << "x" << image.height();
 }
 
 TEST(Jpeg, ProgramPicturesAreEmbedded) {

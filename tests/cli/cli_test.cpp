@@ -21,6 +21,7 @@
 #include "audio/wave/Adpcm.h"
 #include "tests/cli/CliRun.h"
 #include "tests/support/Alignment.h"
+#include "tests/support/FileSizeLimit.h"
 #include "tests/support/Mp3Encoder.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TestAudio.h"
@@ -98,11 +99,20 @@ TEST_F(CommandLine, RefusalsAndTheirExitCodes) {
   EXPECT_EQ(r.code, 3);
   EXPECT_EQ(ReadFile(source).size(), 44u + 96000u);
 
-  // A run that fails leaves an existing target as it was.
+  // A missing folder is named.
   r = Cli({"cut", Q(source), Q(dir.File("no/such/folder/x.wav")), "--start", "0", "--end", "1"});
   EXPECT_EQ(r.code, 4);
   EXPECT_NE(r.err.find("the folder " + dir.File("no/such/folder") + " does not exist"), std::string::npos);
   EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1);
+
+  // A run that fails (the disk fills up) leaves an existing target as it was.
+  {
+    const FileSizeLimit limit(20000);  // the tool inherits it
+    r = Cli({"cut", Q(source), Q(target), "--start", "0", "--end", "2.5", "--force"});
+  }
+  EXPECT_EQ(r.code, 4);
+  EXPECT_NE(r.err.find("Error writing wave file"), std::string::npos) << r.err;
+  EXPECT_EQ(ReadFile(target), (Bytes{'k', 'e', 'e', 'p'}));
 }
 
 /// The names in the folder, sorted.
