@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Version.h"
 #include "app/jobs/SegmentPlan.h"
 
 // Every text the windows show, kept together.
@@ -11,7 +12,7 @@ inline constexpr char kSubtitle[] = "Cut MP3, WAV, WMA files into pieces";
 inline constexpr char kCheckForUpdates[] = "Check for updates...";
 inline constexpr char kMakerAddress[] = "www.example.org";
 
-inline constexpr char kAboutVersion[] = "Version: 3.1   Build 20260605";
+inline constexpr char kAboutVersion[] = "Version: " CLIPWRIGHT_VERSION "   Build " CLIPWRIGHT_BUILD;
 inline constexpr char kAboutDonate1[] = "If you like it, please feel free to donate, any donations";
 inline constexpr char kAboutDonate2[] = "large or small are greatly appreciated.";
 

@@ -26,6 +26,8 @@
 #include "audio/ACS_Wave.h"
 #include "audio/ACS_WinMedia.h"
 #include "audio/tags/TagText.h"
+#include "Version.h"
+#include "cli/Arguments.h"
 #include "cli/RunOutput.h"
 
 namespace {
@@ -45,58 +47,14 @@ constexpr char kUsageText[] =
     "  clipwright-cli join FILE1 FILE2 TARGET [--force] [--quiet]\n"
     "  clipwright-cli mix FILE1 FILE2 TARGET [--force] [--quiet]\n"
     "  clipwright-cli remove SOURCE TARGET --range START-END [--range START-END ...] [--force] [--quiet]\n"
-    "TIME is hh:mm:ss.t or seconds (12.345).\n";
+    "  clipwright-cli --help | --version\n"
+    "TIME is hh:mm:ss.t or seconds (12.345). Options take their value as --start TIME or --start=TIME.\n"
+    "Exit codes: 0 done, 1 usage, 2 source unreadable, 3 target refused, 4 the run failed.\n";
 
 int Fail(int code, const std::string& message) {
   std::fprintf(stderr, "clipwright-cli: %s\n", message.c_str());
   if (code == kUsage) std::fputs(kUsageText, stderr);
   return code;
-}
-
-/// The command line after the command word.
-struct Arguments {
-  std::vector<std::string> files;
-  std::optional<std::string> start, end;
-  std::optional<std::string> bitrate, vbr, mode;
-  std::vector<std::string> ranges;
-  bool force = false;
-  bool quiet = false;
-  std::string error;
-};
-
-Arguments Parse(int argc, char** argv) {
-  Arguments args;
-  for (int i = 2; i < argc; ++i) {
-    const std::string word = argv[i];
-    if (word == "--force") {
-      args.force = true;
-    } else if (word == "--quiet") {
-      args.quiet = true;
-    } else if (word == "--start" || word == "--end" || word == "--bitrate" || word == "--vbr" || word == "--mode") {
-      if (i + 1 >= argc) {
-        args.error = word + " needs a value";
-        return args;
-      }
-      std::optional<std::string>& value = word == "--start"     ? args.start
-                                          : word == "--end"     ? args.end
-                                          : word == "--bitrate" ? args.bitrate
-                                          : word == "--vbr"     ? args.vbr
-                                                                : args.mode;
-      value = argv[++i];
-    } else if (word == "--range") {
-      if (i + 1 >= argc) {
-        args.error = word + " needs a value";
-        return args;
-      }
-      args.ranges.push_back(argv[++i]);
-    } else if (word.rfind("--", 0) == 0) {
-      args.error = "unknown option " + word;
-      return args;
-    } else {
-      args.files.push_back(word);
-    }
-  }
-  return args;
 }
 
 /// An opened source, or the exit code and message why not.
@@ -429,10 +387,18 @@ int Remove(const Arguments& args) {
 }  // namespace
 
 int RunCli(int argc, char** argv) {
-  if (argc < 2) return Fail(kUsage, "no command");
-  const std::string command = argv[1];
-  const Arguments args = Parse(argc, argv);
+  const Arguments args = ParseArguments(argc, argv);
   if (!args.error.empty()) return Fail(kUsage, args.error);
+  if (args.help) {
+    std::fputs(kUsageText, stdout);
+    return kDone;
+  }
+  if (args.version) {
+    std::printf("clipwright-cli %s (build %s)\n", CLIPWRIGHT_VERSION, CLIPWRIGHT_BUILD);
+    return kDone;
+  }
+  const std::string& command = args.command;
+  if (command.empty()) return Fail(kUsage, "no command");
   if (command == "info") return Info(args);
   if (command == "cut") return Cut(args);
   if (command == "decode") return Decode(args);

@@ -18,6 +18,7 @@
 
 #include <cmath>
 
+#include "Version.h"
 #include "audio/wave/Adpcm.h"
 #include "tests/cli/CliRun.h"
 #include "tests/support/Alignment.h"
@@ -413,6 +414,31 @@ TEST_F(CommandLine, Mp3AndWmaInfoAndDecode) {
   r = Cli({"info", Q(dir.File("fake.mp3"))});
   EXPECT_EQ(r.code, 2);
   EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(CommandLine, ConventionsOfTheTool) {
+  Result r = Cli({"--help"});
+  EXPECT_EQ(r.code, 0);
+  EXPECT_NE(r.out.find("clipwright-cli cut SOURCE TARGET"), std::string::npos) << r.out;
+  EXPECT_TRUE(r.err.empty());
+  r = Cli({"--version"});
+  EXPECT_EQ(r.code, 0);
+  EXPECT_EQ(r.out, std::string("clipwright-cli ") + CLIPWRIGHT_VERSION + " (build " + CLIPWRIGHT_BUILD + ")\n");
+  // --start=TIME as well as --start TIME, options before the files too.
+  r = Cli({"cut", "--start=0.5", "--end", "00:00:01.0", Q(source), Q(target), "--quiet"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(ReadFile(target).size(), 44u + 4000u * 4);
+  r = Cli({"cut", Q(source), Q(target), "--start"});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_TRUE(r.out.empty());
+  EXPECT_NE(r.err.find("usage:"), std::string::npos);  // errors and usage on stderr
+  r = Cli({"info", Q(source), "--frobnicate"});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_NE(r.err.find("frobnicate"), std::string::npos) << r.err;
 }
 
 }  // namespace

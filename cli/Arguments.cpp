@@ -1,0 +1,45 @@
+#include "cli/Arguments.h"
+
+#include <QCommandLineParser>
+#include <QFile>
+#include <QStringList>
+
+namespace {
+
+std::string FileName(const QString& text) { return QFile::encodeName(text).toStdString(); }
+
+}  // namespace
+
+Arguments ParseArguments(int argc, char** argv) {
+  QCommandLineParser parser;
+  const QCommandLineOption start("start", "", "TIME"), end("end", "", "TIME"), bitrate("bitrate", "", "KBPS"),
+      vbr("vbr", "", "QUALITY"), mode("mode", "", "MODE"), range("range", "", "START-END"), force("force", ""),
+      quiet("quiet", ""), help(QStringList{"h", "help"}, ""), version("version", "");
+  parser.addOptions({start, end, bitrate, vbr, mode, range, force, quiet, help, version});
+  QStringList words;
+  for (int i = 0; i < argc; ++i) words << QFile::decodeName(argv[i]);
+
+  Arguments args;
+  if (!parser.parse(words)) {
+    args.error = parser.errorText().toStdString();
+    return args;
+  }
+  args.help = parser.isSet(help);
+  args.version = parser.isSet(version);
+  QStringList positional = parser.positionalArguments();
+  if (!positional.isEmpty()) args.command = positional.takeFirst().toStdString();
+  for (const QString& file : positional) args.files.push_back(FileName(file));
+  const auto value = [&parser](const QCommandLineOption& option) -> std::optional<std::string> {
+    if (!parser.isSet(option)) return std::nullopt;
+    return parser.value(option).toStdString();  // the last one given counts
+  };
+  args.start = value(start);
+  args.end = value(end);
+  args.bitrate = value(bitrate);
+  args.vbr = value(vbr);
+  args.mode = value(mode);
+  for (const QString& text : parser.values(range)) args.ranges.push_back(text.toStdString());
+  args.force = parser.isSet(force);
+  args.quiet = parser.isSet(quiet);
+  return args;
+}

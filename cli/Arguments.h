@@ -1,0 +1,23 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+/// A parsed command line: the command word, its files and options. Options
+/// take their value as `--start TIME` or `--start=TIME`, before or after the
+/// files; `--` ends the options.
+struct Arguments {
+  std::string command;
+  std::vector<std::string> files;
+  std::optional<std::string> start, end;
+  std::optional<std::string> bitrate, vbr, mode;
+  std::vector<std::string> ranges;
+  bool force = false;
+  bool quiet = false;
+  bool help = false;
+  bool version = false;
+  std::string error;  // why the line could not be read; the rest is then unset
+};
+
+Arguments ParseArguments(int argc, char** argv);
