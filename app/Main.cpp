@@ -184,11 +184,12 @@ void TfrmMain::FormShow() {
   }
 }
 
-void TfrmMain::WMWakeUp() {
+void TfrmMain::WMWakeUp(const QString& file) {
   show();
   if (isMinimized()) setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
   raise();
   activateWindow();
+  if (!file.isEmpty()) OpenFile(file);
 }
 
 void TfrmMain::ShowSecondary(QDialog& window) {

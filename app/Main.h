@@ -41,8 +41,11 @@ class TfrmMain : public QWidget {
   explicit TfrmMain(QWidget* parent = nullptr);
   ~TfrmMain() override;
 
-  /// The wake-up message of a second start: show, restore and bring to the front.
-  void WMWakeUp();
+  /// The wake-up message of a second start: show, restore and bring to the
+  /// front; then open `file` unless it is empty.
+  void WMWakeUp(const QString& file = QString());
+  /// Opens a file as "Open File" does after its dialog.
+  void OpenFile(const QString& file);
 
  protected:
   void showEvent(QShowEvent* event) override;

@@ -73,7 +73,10 @@ void TfrmMain::ConnectPreview() {
 
 void TfrmMain::bOpenClick() {
   const QString chosen = Dialogs::Current().OpenFileName(this, "Open", Texts::kSoundFilter);
-  if (chosen.isEmpty()) return;
+  if (!chosen.isEmpty()) OpenFile(chosen);
+}
+
+void TfrmMain::OpenFile(const QString& chosen) {
   // A preview of the previous file ends here.
   if (Timer1->isActive() || MediaPlayer1->Mode() != mpNotReady) aStopExecute();
 

@@ -1,4 +1,6 @@
 #include <QApplication>
+#include <QCommandLineParser>
+#include <QFileInfo>
 
 #include "app/Main.h"
 #include "app/SingleInstance.h"
@@ -7,12 +9,23 @@
 int main(int argc, char* argv[]) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(Texts::kProgramTitle);
+  QApplication::setApplicationVersion(CLIPWRIGHT_VERSION);
+
+  // `clipwright FILE` opens the file, here or in the copy already running.
+  QCommandLineParser parser;
+  parser.addHelpOption();
+  parser.addVersionOption();
+  parser.addPositionalArgument("file", "An MP3, WAV or WMA file to open.", "[file]");
+  parser.process(app);
+  const QStringList files = parser.positionalArguments();
+  const QString file = files.isEmpty() ? QString() : QFileInfo(files.first()).absoluteFilePath();
 
   SingleInstance instance(SingleInstance::SocketName(Texts::kWindowClassName));
-  if (instance.NotifyRunning()) return 0;
+  if (instance.NotifyRunning(file)) return 0;
 
   TfrmMain frmMain;
-  instance.Listen([&frmMain] { frmMain.WMWakeUp(); });
+  instance.Listen([&frmMain](const QString& sent) { frmMain.WMWakeUp(sent); });
   frmMain.show();
+  if (!file.isEmpty()) frmMain.OpenFile(file);
   return QApplication::exec();
 }

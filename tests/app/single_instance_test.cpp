@@ -7,9 +7,15 @@
 #include <QProcessEnvironment>
 #include <cstring>
 
+#include <QLabel>
+#include <QLineEdit>
+
+#include "Version.h"
+#include "app/Main.h"
 #include "app/SingleInstance.h"
 #include "tests/support/EventLoop.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/TestAudio.h"
 
 namespace {
 
@@ -19,13 +25,22 @@ TEST(SingleInstanceRule, SecondStartWakesTheFirst) {
   SingleInstance first(name);
   EXPECT_FALSE(first.NotifyRunning());
   int wakeUps = 0;
-  ASSERT_TRUE(first.Listen([&] { ++wakeUps; }));
+  QStringList files;
+  ASSERT_TRUE(first.Listen([&](const QString& file) {
+    ++wakeUps;
+    files << file;
+  }));
 
   SingleInstance second(name);
   EXPECT_TRUE(second.NotifyRunning());
   EXPECT_TRUE(SpinUntil([&] { return wakeUps == 1; }));
   EXPECT_TRUE(second.NotifyRunning());
   EXPECT_TRUE(SpinUntil([&] { return wakeUps == 2; }));
+  // A start with a file hands the file over, whatever its name holds.
+  const QString odd = QString::fromStdString(dir.File("two\nlines #1 %20 \u00e9.mp3"));
+  EXPECT_TRUE(second.NotifyRunning(odd));
+  EXPECT_TRUE(SpinUntil([&] { return wakeUps == 3; }));
+  EXPECT_EQ(files, (QStringList{QString(), QString(), odd}));
 }
 
 TEST(SingleInstanceRule, StaleSocketOfACrashedCopyIsReplaced) {
@@ -42,7 +57,7 @@ TEST(SingleInstanceRule, StaleSocketOfACrashedCopyIsReplaced) {
   SingleInstance next(QString::fromStdString(path));
   EXPECT_FALSE(next.NotifyRunning());
   int wakeUps = 0;
-  ASSERT_TRUE(next.Listen([&] { ++wakeUps; }));
+  ASSERT_TRUE(next.Listen([&](const QString&) { ++wakeUps; }));
   EXPECT_TRUE(SingleInstance(QString::fromStdString(path)).NotifyRunning());
   EXPECT_TRUE(SpinUntil([&] { return wakeUps == 1; }));
 }
@@ -71,6 +86,58 @@ TEST(SingleInstanceRule, SecondProgramExitsAndFirstKeepsRunning) {
   first.terminate();
   if (!first.waitForFinished(10000)) first.kill();
   first.waitForFinished(10000);
+}
+
+TEST(SingleInstanceRule, AFileGivenToASecondStartOpensInTheFirstWindow) {
+  TempDir runtime;
+  const std::string song = runtime.File("song.wav");
+  WritePcmWav(song, 8000, 1, 8000 * 3);
+  const QString socket = QString::fromStdString(runtime.File("window"));
+  SingleInstance instance(socket);
+  TfrmMain window;
+  ASSERT_TRUE(instance.Listen([&window](const QString& file) { window.WMWakeUp(file); }));
+
+  // What `clipwright song.wav` does when a window is running.
+  EXPECT_TRUE(SingleInstance(socket).NotifyRunning(QString::fromStdString(song)));
+  auto* box = window.findChild<QLineEdit*>("eOpenFile");
+  ASSERT_TRUE(SpinUntil([&] { return !box->text().isEmpty(); }));
+  EXPECT_EQ(box->text().toStdString(), song);
+  EXPECT_TRUE(window.isVisible());
+  EXPECT_EQ(window.findChild<QLabel*>("lFileTime")->text(), "00:00:03.0");
+}
+
+TEST(SingleInstanceRule, ASecondStartWithAFileHandsItOverAndExits) {
+  TempDir runtime;
+  const std::string song = runtime.File("song.wav");
+  WritePcmWav(song, 8000, 1, 8000 * 3);
+  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+  environment.insert("XDG_RUNTIME_DIR", QString::fromStdString(runtime.Path().string()));
+  environment.insert("QT_QPA_PLATFORM", "offscreen");
+  environment.insert("CLIPWRIGHT_AUDIO_OUTPUT", "silent");
+  QProcess first;
+  first.setProcessEnvironment(environment);
+  first.start(CLIPWRIGHT_BINARY, {});
+  ASSERT_TRUE(first.waitForStarted());
+  const std::string socket = runtime.File("Vorlun Clipwright Made by Vorlun Software");
+  ASSERT_TRUE(SpinUntil([&] { return access(socket.c_str(), F_OK) == 0; }));
+
+  // A second start with the file hands it over and exits at once.
+  QProcess second;
+  second.setProcessEnvironment(environment);
+  second.start(CLIPWRIGHT_BINARY, {QString::fromStdString(song)});
+  ASSERT_TRUE(second.waitForFinished(20000));
+  EXPECT_EQ(second.exitCode(), 0);
+  EXPECT_EQ(first.state(), QProcess::Running);
+  first.terminate();
+  if (!first.waitForFinished(10000)) first.kill();
+  first.waitForFinished(10000);
+
+  // --version answers without a window.
+  QProcess version;
+  version.setProcessEnvironment(environment);
+  version.start(CLIPWRIGHT_BINARY, {"--version"});
+  ASSERT_TRUE(version.waitForFinished(20000));
+  EXPECT_NE(version.readAllStandardOutput().indexOf(CLIPWRIGHT_VERSION), -1);
 }
 
 }  // namespace
