@@ -87,6 +87,13 @@ void TfrmMain::CreateBanner() {
 
   iUpdate = Place(new QLabel(this), "iUpdate", QRect(0, 18, 16, 16));
   iUpdate->setPixmap(QPixmap::fromImage(LoadJpeg(":/pictures/update.jpg")));
+
+  // The texts sit on a dark plate: over the bright waves of the artwork they
+  // were hard to read.
+  for (QLabel* text : {static_cast<QLabel*>(lTitle), lSubtitle, static_cast<QLabel*>(lUpdate)}) {
+    text->setStyleSheet("background-color: rgba(10, 30, 60, 170); border-radius: 3px; padding: 0px 3px;");
+    text->adjustSize();
+  }
 }
 
 void TfrmMain::CreateFileGroup() {
