@@ -13,6 +13,8 @@ packages=(
   libmp3lame-dev libtag1-dev libtagc0-dev libjpeg62-turbo-dev
   # a sound server of the tests' own, to hear what the player plays
   pulseaudio pulseaudio-utils
+  # checking the installed desktop entry and AppStream description
+  desktop-file-utils appstream
 )
 
 if [ "$(id -u)" -ne 0 ]; then

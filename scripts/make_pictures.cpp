@@ -2,6 +2,9 @@
 // given on the command line. Run by hand when a picture changes:
 //   g++ -std=c++20 -fPIC make_pictures.cpp $(pkg-config --cflags --libs Qt6Gui) -o /tmp/make_pictures
 //   QT_QPA_PLATFORM=offscreen /tmp/make_pictures ../app/resources/pictures
+// With --icons FOLDER NAME it draws the desktop icon at the usual sizes instead,
+// as FOLDER/<size>x<size>/apps/NAME.png (the build does this).
+#include <QDir>
 #include <QGuiApplication>
 #include <QImage>
 #include <QLinearGradient>
@@ -80,10 +83,21 @@ QImage DonateButton() {
   return image;
 }
 
+/// The icon of the desktop entry, PNG at each size a desktop looks for.
+bool DesktopIcons(const QString& folder, const QString& name) {
+  bool ok = true;
+  for (const int size : {16, 24, 32, 48, 64, 128, 256}) {
+    const QString dir = QString("%1/%2x%2/apps").arg(folder).arg(size);
+    ok = QDir().mkpath(dir) && Icon(size).save(dir + "/" + name + ".png", "PNG") && ok;
+  }
+  return ok;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   QGuiApplication app(argc, argv);
+  if (argc > 3 && QString(argv[1]) == "--icons") return DesktopIcons(argv[2], argv[3]) ? 0 : 1;
   const QString folder = argc > 1 ? argv[1] : ".";
   bool ok = Banner().save(folder + "/banner.jpg", "JPG", 90);
   ok = Icon(40).save(folder + "/icon.jpg", "JPG", 92) && ok;
