@@ -4,7 +4,7 @@
 #include <limits>
 
 #include "app/Global.h"
-#include "platform/mci.h"
+#include "audio/device/MediaPlayer.h"
 
 int32_t FileLengthMs(const std::string& fileName, TMediaPlayer& player) {
   const std::string duration = GetFileDurationText(fileName);

@@ -22,7 +22,7 @@
 #include "app/Widgets.h"
 #include "audio/ACS_smpeg.h"
 #include "controls/Tracker2.h"
-#include "platform/mci.h"
+#include "audio/device/MediaPlayer.h"
 
 namespace {
 

@@ -21,7 +21,7 @@
 #include "app/jobs/Components.h"
 #include "app/jobs/SegmentJob.h"
 #include "app/jobs/TargetFile.h"
-#include "platform/mci.h"
+#include "audio/device/MediaPlayer.h"
 
 namespace {
 

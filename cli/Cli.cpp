@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "app/Global.h"
-#include "app/jobs/AudioFormat.h"
+#include "audio/AudioFormat.h"
 #include "app/jobs/CutJob.h"
 #include "app/jobs/JoinJob.h"
 #include "app/jobs/SegmentJob.h"

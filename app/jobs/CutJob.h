@@ -4,7 +4,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "app/jobs/AudioFormat.h"
+#include "audio/AudioFormat.h"
 #include "app/jobs/Components.h"
 #include "app/jobs/TimeRange.h"
 

@@ -3,7 +3,7 @@
 #include <memory>
 #include <string>
 
-#include "app/jobs/AudioFormat.h"
+#include "audio/AudioFormat.h"
 #include "app/jobs/Components.h"
 #include "audio/ACS_AudioMix.h"
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/jobs/AudioFormat.h"
+#include "audio/AudioFormat.h"
 #include "app/jobs/SegmentPlan.h"
 
 class TAudioMixer;

@@ -17,7 +17,7 @@
 #include "app/Main.h"
 #include "app/Texts.h"
 #include "controls/Tracker2.h"
-#include "platform/mci.h"
+#include "audio/device/MediaPlayer.h"
 #include "tests/support/EventLoop.h"
 #include "tests/support/FakeDialogs.h"
 #include "tests/support/TempDir.h"

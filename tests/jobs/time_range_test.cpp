@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "app/jobs/AudioFormat.h"
+#include "audio/AudioFormat.h"
 #include "app/jobs/TimeRange.h"
 
 namespace {

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "platform/mci.h"
+#include "audio/device/MediaPlayer.h"
 #include "tests/support/OwnProcess.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TestAudio.h"

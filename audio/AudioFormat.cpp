@@ -1,4 +1,4 @@
-#include "app/jobs/AudioFormat.h"
+#include "audio/AudioFormat.h"
 
 #include <algorithm>
 #include <cctype>

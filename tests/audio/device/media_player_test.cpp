@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/mci.h"
+#include "audio/device/MediaPlayer.h"
 #include "tests/support/EventLoop.h"
 #include "tests/support/Mp3Encoder.h"
 #include "tests/support/TempDir.h"

@@ -1,21 +1,16 @@
 #pragma once
 
 #include <QObject>
-#include <atomic>
-#include <condition_variable>
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <stdexcept>
 #include <string>
-#include <thread>
 
-class QAudioSink;
-class QIODevice;
-class QTimer;
+#include "platform/AudioSink.h"
+
 class TAuFileIn;
+class TPlaybackOut;
 
 /// A failure of the playback device; Reason tells callers what kind it is,
 /// the message tells people.
@@ -37,13 +32,14 @@ class EMCIDeviceError : public std::runtime_error {
 enum TMPModes { mpNotReady, mpStopped, mpPlaying, mpRecording, mpSeeking, mpPaused, mpOpen };
 
 /// The preview player: plays the file named by FileName, or a part of it, in
-/// milliseconds. It decodes with the engine's own inputs on a thread of its
-/// own and plays through Qt Multimedia, or silently at real-time speed.
+/// milliseconds. It is a small pipeline of the engine's own: the file's input
+/// feeds a TPlaybackOut, whose worker thread decodes into an audio sink (the
+/// speakers, or silence at real-time speed).
 ///
 /// Create and use it on the window thread.
 class TMediaPlayer : public QObject {
  public:
-  enum class Output { Speakers, Silent };
+  using Output = AudioSink::Kind;
 
   /// Silent when CLIPWRIGHT_AUDIO_OUTPUT is "silent", else the speakers.
   explicit TMediaPlayer(QObject* parent = nullptr);
@@ -77,35 +73,20 @@ class TMediaPlayer : public QObject {
   std::function<void()> OnDeviceLost;
 
   /// Frames handed to the output since the last Play (for tests).
-  int64_t FramesPlayed() const { return framesPlayed_; }
+  int64_t FramesPlayed() const;
 
  private:
   void RequireOpen() const;
-  void StopWorker();
-  void Decode(int64_t startFrame, int64_t endFrame);
-  void FeedSink();
-  bool WaitWhilePaused(std::unique_lock<std::mutex>& lock);
+  void StopPlaying();
 
   Output output_;
   std::string FileName_;
-  std::unique_ptr<TAuFileIn> input_;
   int rate_ = 0;
-  int channels_ = 0;
   int64_t length_ = 0;  // ms, told at Open
   int64_t StartPos_ = -1;
   int64_t EndPos_ = -1;
-
-  std::thread worker_;
-  mutable std::mutex mutex_;               // guards the fields below it
-  std::condition_variable changed_;
   bool paused_ = false;
-  bool stopRequested_ = false;
-  bool decoding_ = false;                  // the worker still has data to give
-  std::deque<uint8_t> pending_;            // decoded, not yet in the sink (speakers)
-  std::atomic<bool> playing_{false};
-  std::atomic<int64_t> framesPlayed_{0};
-
-  QAudioSink* sink_ = nullptr;             // speakers only
-  QIODevice* sinkDevice_ = nullptr;
-  QTimer* feeder_ = nullptr;
+  std::unique_ptr<AudioSink> sink_;
+  std::unique_ptr<TAuFileIn> input_;
+  std::unique_ptr<TPlaybackOut> playback_;  // last: it stops before its input and sink go
 };

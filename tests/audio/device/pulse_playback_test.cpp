@@ -12,8 +12,8 @@
 #include <memory>
 #include <vector>
 
-#include "platform/mci.h"
-#include "tests/platform/PulseServer.h"
+#include "audio/device/MediaPlayer.h"
+#include "tests/audio/device/PulseServer.h"
 #include "tests/support/EventLoop.h"
 #include "tests/support/OwnProcess.h"
 #include "tests/support/TempDir.h"

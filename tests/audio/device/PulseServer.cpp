@@ -1,4 +1,4 @@
-#include "tests/platform/PulseServer.h"
+#include "tests/audio/device/PulseServer.h"
 
 #include <QElapsedTimer>
 #include <QThread>
