@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <limits>
 
-#include "app/Global.h"
+#include "app/jobs/Global.h"
 #include "audio/device/MediaPlayer.h"
 
 int32_t FileLengthMs(const std::string& fileName, TMediaPlayer& player) {

@@ -16,7 +16,7 @@
 
 #include "app/Dialogs.h"
 #include "app/FileLength.h"
-#include "app/Global.h"
+#include "app/jobs/Global.h"
 #include "app/Main.h"
 #include "app/Texts.h"
 #include "app/Widgets.h"

@@ -8,7 +8,7 @@
 #include <fstream>
 #include <vector>
 
-#include "app/Global.h"
+#include "app/jobs/Global.h"
 
 namespace {
 

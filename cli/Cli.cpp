@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "app/Global.h"
+#include "app/jobs/Global.h"
 #include "audio/AudioFormat.h"
 #include "app/jobs/CutJob.h"
 #include "app/jobs/JoinJob.h"

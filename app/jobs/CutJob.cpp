@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "app/Global.h"
+#include "app/jobs/Global.h"
 #include "app/jobs/TagCopy.h"
 #include "audio/ACS_LAME.h"
 #include "audio/ACS_Wave.h"

@@ -4,7 +4,7 @@
 #include "audio/tags/Id3v1Tags.h"
 #include "audio/tags/Id3v2Tags.h"
 #include "audio/tags/TagText.h"
-#include "app/Global.h"
+#include "app/jobs/Global.h"
 #include "audio/ACS_LAME.h"
 #include "audio/ACS_WinMedia.h"
 

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "app/Global.h"
+#include "app/jobs/Global.h"
 #include "audio/tags/AuTags.h"
 
 std::optional<int64_t> ParseTimeArgument(const std::string& text) {

@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <stdexcept>
 
-#include "app/Global.h"
+#include "app/jobs/Global.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TestAudio.h"
 

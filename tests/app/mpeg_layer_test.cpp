@@ -3,7 +3,7 @@
 #include <random>
 #include <vector>
 
-#include "app/Global.h"
+#include "app/jobs/Global.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TestAudio.h"
 

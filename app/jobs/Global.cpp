@@ -1,4 +1,4 @@
-#include "app/Global.h"
+#include "app/jobs/Global.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
