@@ -11,6 +11,7 @@
 #include "platform/ByteOrder.h"
 #include "platform/Utf.h"
 #include "platform/mp3_info.h"
+#include "platform/wmvsource.h"
 #include "platform/wmvwriter.h"
 
 namespace wm {
@@ -35,14 +36,7 @@ class SyncReader : public IWMSyncReader, public IWMHeaderInfo, public std::enabl
   int32_t OpenStream(std::shared_ptr<IStream> stream) override {
     Close();
     Ffmpeg().av_log_set_level(AV_LOG_QUIET);
-    stream_ = std::move(stream);
-    uint64_t here = 0;
-    if (!stream_ || stream_->Seek(0, Origin::Current, &here) != S_OK) return E_FAIL;
-    base_ = static_cast<int64_t>(here);
-    uint64_t size = 0;
-    stream_->Stat(&size);
-    size_ = static_cast<int64_t>(size) - base_;
-    gapAt_ = gapBytes_ = 0;
+    if (!file_.Attach(std::move(stream))) return E_FAIL;
     if (!OpenDemuxer()) return Fail();
     if (isMp3_) {
       ReadMp3Header();
@@ -50,9 +44,8 @@ class SyncReader : public IWMSyncReader, public IWMHeaderInfo, public std::enabl
         // Junk between the tag and the first frame would make the demuxer
         // miss the Xing/LAME frame and decode it as audio: leave it out.
         CloseDemuxer();
-        stream_->Seek(base_, Origin::Begin, &here);
-        gapAt_ = mp3_.tagEnd;
-        gapBytes_ = mp3_.firstFrame - mp3_.tagEnd;
+        file_.Rewind();
+        file_.SetGap(mp3_.tagEnd, mp3_.firstFrame - mp3_.tagEnd);
         if (!OpenDemuxer()) return Fail();
       }
     }
@@ -65,7 +58,7 @@ class SyncReader : public IWMSyncReader, public IWMHeaderInfo, public std::enabl
     if (audioIndex_ >= 0) FindOrigin();
     // A file cut short holds less than its header or tag tells: count what decodes.
     countedSamples_ = -1;
-    if (audioIndex_ >= 0 && ((isMp3_ && mp3_.truncated) || (isAsf_ && AsfCutShort()))) countedSamples_ = CountDecodedSamples();
+    if (audioIndex_ >= 0 && ((isMp3_ && mp3_.truncated) || (isAsf_ && file_.AsfCutShort()))) countedSamples_ = CountDecodedSamples();
     return S_OK;
   }
 
@@ -162,7 +155,7 @@ class SyncReader : public IWMSyncReader, public IWMHeaderInfo, public std::enabl
 
   int32_t Close() override {
     CloseDemuxer();
-    stream_.reset();
+    file_.Detach();
     return S_OK;
   }
 
@@ -195,7 +188,7 @@ class SyncReader : public IWMSyncReader, public IWMHeaderInfo, public std::enabl
   bool OpenDemuxer() {
     constexpr int kIoBuffer = 64 * 1024;
     auto* ioBuffer = static_cast<uint8_t*>(Ffmpeg().av_malloc(kIoBuffer));
-    io_ = Ffmpeg().avio_alloc_context(ioBuffer, kIoBuffer, 0, this, &SyncReader::ReadPacket, nullptr, &SyncReader::SeekIo);
+    io_ = Ffmpeg().avio_alloc_context(ioBuffer, kIoBuffer, 0, &file_, &SourceFile::ReadPacket, nullptr, &SourceFile::Seek);
     format_ = Ffmpeg().avformat_alloc_context();
     if (!io_ || !format_) return false;
     format_->pb = io_;
@@ -225,49 +218,6 @@ class SyncReader : public IWMSyncReader, public IWMHeaderInfo, public std::enabl
     audioIndex_ = -1;
   }
 
-  /// Reads up to `count` bytes at `offset` of the file (not of the demuxer's view).
-  int64_t ReadFileAt(int64_t offset, void* into, int64_t count) {
-    uint64_t reached = 0;
-    if (stream_->Seek(base_ + offset, Origin::Begin, &reached) != S_OK) return 0;
-    int64_t done = 0;
-    while (done < count) {
-      uint32_t read = 0;
-      if (stream_->Read(static_cast<uint8_t*>(into) + done, static_cast<uint32_t>(count - done), &read) != S_OK ||
-          read == 0)
-        break;
-      done += read;
-    }
-    return done;
-  }
-
-  /// An ASF file whose header announces a larger file than there is.
-  bool AsfCutShort() {
-    static constexpr uint8_t kHeaderGuid[16] = {0x30, 0x26, 0xB2, 0x75, 0x8E, 0x66, 0xCF, 0x11,
-                                                0xA6, 0xD9, 0x00, 0xAA, 0x00, 0x62, 0xCE, 0x6C};
-    static constexpr uint8_t kFilePropertiesGuid[16] = {0xA1, 0xDC, 0xAB, 0x8C, 0x47, 0xA9, 0xCF, 0x11,
-                                                        0x8E, 0xE4, 0x00, 0xC0, 0x0C, 0x20, 0x53, 0x65};
-    uint64_t kept = 0;
-    stream_->Seek(0, Origin::Current, &kept);
-    bool cutShort = false;
-    uint8_t head[30];
-    if (ReadFileAt(0, head, 30) == 30 && std::memcmp(head, kHeaderGuid, 16) == 0) {
-      const int64_t headerEnd = std::min<int64_t>(static_cast<int64_t>(ByteOrder::Le64(head + 16)), size_);
-      for (int64_t at = 30; at + 24 <= headerEnd;) {
-        uint8_t object[48];
-        if (ReadFileAt(at, object, 48) < 24) break;
-        const int64_t objectSize = static_cast<int64_t>(ByteOrder::Le64(object + 16));
-        if (objectSize < 24) break;
-        if (std::memcmp(object, kFilePropertiesGuid, 16) == 0) {
-          cutShort = static_cast<int64_t>(ByteOrder::Le64(object + 40)) > size_;
-          break;
-        }
-        at += objectSize;
-      }
-    }
-    stream_->Seek(static_cast<int64_t>(kept), Origin::Begin, &kept);
-    return cutShort;
-  }
-
   /// Decodes the whole stream once, as GetNextSample would deliver it, and
   /// goes back to the start.
   int64_t CountDecodedSamples() {
@@ -278,46 +228,6 @@ class SyncReader : public IWMSyncReader, public IWMHeaderInfo, public std::enabl
     Ffmpeg().av_frame_unref(frame_);
     SetRange(0, 0);
     return total;
-  }
-
-  // The demuxer sees the file less the gap of gapBytes_ at gapAt_.
-  int64_t ViewSize() const { return size_ - gapBytes_; }
-  int64_t FileOffset(int64_t view) const { return view < gapAt_ ? view : view + gapBytes_; }
-  int64_t ViewOffset(int64_t file) const { return file < gapAt_ ? file : std::max(file - gapBytes_, gapAt_); }
-
-  static int ReadPacket(void* opaque, uint8_t* buffer, int size) {
-    auto* self = static_cast<SyncReader*>(opaque);
-    uint64_t here = 0;
-    self->stream_->Seek(0, Origin::Current, &here);
-    const int64_t view = self->ViewOffset(static_cast<int64_t>(here) - self->base_);
-    if (self->FileOffset(view) != static_cast<int64_t>(here) - self->base_)  // inside the gap
-      self->stream_->Seek(self->base_ + self->FileOffset(view), Origin::Begin, &here);
-    // Never read across the gap in one go.
-    int64_t count = size;
-    if (self->gapBytes_ > 0 && view < self->gapAt_) count = std::min<int64_t>(count, self->gapAt_ - view);
-    uint32_t read = 0;
-    if (self->stream_->Read(buffer, static_cast<uint32_t>(count), &read) != S_OK || read == 0) return AVERROR_EOF;
-    if (self->gapBytes_ > 0 && view + read == self->gapAt_)
-      self->stream_->Seek(self->base_ + self->FileOffset(self->gapAt_), Origin::Begin, &here);
-    return static_cast<int>(read);
-  }
-
-  static int64_t SeekIo(void* opaque, int64_t offset, int whence) {
-    auto* self = static_cast<SyncReader*>(opaque);
-    if (whence & AVSEEK_SIZE) return self->ViewSize();
-    int64_t target = offset;
-    whence &= ~AVSEEK_FORCE;
-    if (whence == SEEK_CUR) {
-      uint64_t here = 0;
-      self->stream_->Seek(0, Origin::Current, &here);
-      target = self->ViewOffset(static_cast<int64_t>(here) - self->base_) + offset;
-    } else if (whence == SEEK_END) {
-      target = self->ViewSize() + offset;
-    }
-    if (target < 0) return -1;
-    uint64_t reached = 0;
-    if (self->stream_->Seek(self->base_ + self->FileOffset(target), Origin::Begin, &reached) != S_OK) return -1;
-    return self->ViewOffset(static_cast<int64_t>(reached) - self->base_);
   }
 
   int32_t Fail() {
@@ -342,11 +252,9 @@ class SyncReader : public IWMSyncReader, public IWMHeaderInfo, public std::enabl
   }
 
   void ReadMp3Header() {
-    uint64_t kept = 0;
-    stream_->Seek(0, Origin::Current, &kept);
-    mp3_ = ReadMp3Info([this](int64_t offset, void* into, int64_t count) { return ReadFileAt(offset, into, count); }, size_);
+    mp3_ = ReadMp3Info([this](int64_t offset, void* into, int64_t count) { return file_.ReadAt(offset, into, count); },
+                       file_.Size());
     vbr_ = mp3_.vbr;
-    stream_->Seek(static_cast<int64_t>(kept), Origin::Begin, &kept);
   }
 
   /// Where sample 0 of what the reader delivers lies on the stream's clock:
@@ -556,11 +464,7 @@ class SyncReader : public IWMSyncReader, public IWMHeaderInfo, public std::enabl
     return {};
   }
 
-  std::shared_ptr<IStream> stream_;
-  int64_t base_ = 0;
-  int64_t size_ = 0;
-  int64_t gapAt_ = 0;      // junk left out of the demuxer's view: where it starts
-  int64_t gapBytes_ = 0;   // and how long it is
+  SourceFile file_;
   int64_t countedSamples_ = -1;  // from decoding a file cut short; -1 when the header is trusted
   AVIOContext* io_ = nullptr;
   AVFormatContext* format_ = nullptr;
