@@ -11,6 +11,8 @@
 #include "platform/ByteOrder.h"
 #include "platform/Utf.h"
 #include "platform/mp3_info.h"
+#include "platform/wmvattributes.h"
+#include "platform/wmvconvert.h"
 #include "platform/wmvsource.h"
 #include "platform/wmvwriter.h"
 
@@ -108,7 +110,7 @@ class SyncReader : public IWMSyncReader, public IWMHeaderInfo, public std::enabl
     });
     if (!offered) return E_FAIL;
     target_ = type;
-    Ffmpeg().swr_free(&resampler_);
+    converter_.Reset();
     return S_OK;
   }
 
@@ -125,7 +127,8 @@ class SyncReader : public IWMSyncReader, public IWMHeaderInfo, public std::enabl
     auto buffer = std::make_shared<Buffer>();
     while (buffer->bytes.empty()) {
       if (!DecodeFrame()) return NS_E_NO_MORE_SAMPLES;
-      Convert(buffer->bytes);
+      converter_.Append(frame_, skipInFrame_, target_.format.channels, target_.format.bitsPerSample, decoder_->sample_rate,
+                        buffer->bytes);
     }
     *sample = buffer;
     return S_OK;
@@ -145,7 +148,7 @@ class SyncReader : public IWMSyncReader, public IWMHeaderInfo, public std::enabl
         Ffmpeg().av_seek_frame(format_, audioIndex_, timestamp, AVSEEK_FLAG_BACKWARD | AVSEEK_FLAG_ANY) < 0)
       return E_FAIL;
     Ffmpeg().avcodec_flush_buffers(decoder_);
-    Ffmpeg().swr_free(&resampler_);
+    converter_.Reset();
     draining_ = false;
     ended_ = false;
     dropUntil_ = target;
@@ -167,21 +170,10 @@ class SyncReader : public IWMSyncReader, public IWMHeaderInfo, public std::enabl
   int32_t GetAttributeByName(uint16_t*, const std::u16string& name, AttrType* type, uint8_t* value,
                              uint16_t* length) override {
     if (!format_ || length == nullptr) return E_FAIL;
-    if (name == u"Duration") return Number(AttrType::Qword, DurationIn100ns(), 8, type, value, length);
-    if (name == u"Bitrate") return Number(AttrType::Dword, Bitrate(), 4, type, value, length);
-    if (name == u"IsVBR") return Number(AttrType::Bool, vbr_ ? 1 : 0, 4, type, value, length);
-    const std::u16string text = Tag(name);
-    if (text.empty()) return ASF_E_NOTFOUND;
-    const auto bytes = static_cast<uint16_t>(std::min<size_t>((text.size() + 1) * 2, 65534));
-    if (type) *type = AttrType::String;
-    if (value == nullptr) {
-      *length = bytes;
-      return S_OK;
-    }
-    if (*length < bytes) return E_FAIL;
-    std::memcpy(value, text.c_str(), bytes);
-    *length = bytes;
-    return S_OK;
+    if (name == u"Duration") return NumberAttribute(AttrType::Qword, DurationIn100ns(), 8, type, value, length);
+    if (name == u"Bitrate") return NumberAttribute(AttrType::Dword, Bitrate(), 4, type, value, length);
+    if (name == u"IsVBR") return NumberAttribute(AttrType::Bool, vbr_ ? 1 : 0, 4, type, value, length);
+    return TextAttribute(MetadataText(format_, audioIndex_, name), type, value, length);
   }
 
  private:
@@ -205,8 +197,7 @@ class SyncReader : public IWMSyncReader, public IWMHeaderInfo, public std::enabl
   }
 
   void CloseDemuxer() {
-    Ffmpeg().swr_free(&resampler_);
-    Ffmpeg().av_channel_layout_uninit(&inputLayout_);
+    converter_.Reset();
     Ffmpeg().avcodec_free_context(&decoder_);
     if (format_) Ffmpeg().avformat_close_input(&format_);
     if (io_) {
@@ -346,53 +337,6 @@ class SyncReader : public IWMSyncReader, public IWMHeaderInfo, public std::enabl
     return skipInFrame_ < frame_->nb_samples;
   }
 
-  /// Appends frame_ (less the skipped start) in the output format.
-  void Convert(std::vector<uint8_t>& out) {
-    const int channels = target_.format.channels;
-    const int bits = target_.format.bitsPerSample;
-    // A damaged stream can change its layout or rate from one frame to the next.
-    const bool sameInput = resampler_ && inputFormat_ == frame_->format && inputRate_ == frame_->sample_rate &&
-                           Ffmpeg().av_channel_layout_compare(&inputLayout_, &frame_->ch_layout) == 0;
-    if (!sameInput) {
-      Ffmpeg().swr_free(&resampler_);
-      inputFormat_ = frame_->format;
-      inputRate_ = frame_->sample_rate;
-      Ffmpeg().av_channel_layout_uninit(&inputLayout_);
-      Ffmpeg().av_channel_layout_copy(&inputLayout_, &frame_->ch_layout);
-      AVChannelLayout layout;
-      Ffmpeg().av_channel_layout_default(&layout, channels);
-      const AVSampleFormat format = bits == 16 ? AV_SAMPLE_FMT_S16 : AV_SAMPLE_FMT_S32;
-      if (Ffmpeg().swr_alloc_set_opts2(&resampler_, &layout, format, decoder_->sample_rate, &frame_->ch_layout,
-                              static_cast<AVSampleFormat>(frame_->format), frame_->sample_rate, 0, nullptr) < 0 ||
-          Ffmpeg().swr_init(resampler_) < 0) {
-        Ffmpeg().swr_free(&resampler_);
-        return;
-      }
-    }
-    const int samples = frame_->nb_samples - skipInFrame_;
-    const int bytesPerSample = bits == 16 ? 2 : 4;
-    std::vector<uint8_t>& converted = converted_;  // kept from frame to frame
-    converted.resize(std::max(converted.size(), static_cast<size_t>(samples + 32) * channels * bytesPerSample));
-    uint8_t* outPlanes[1] = {converted.data()};
-    // Skipped samples are left out by pointing past them in every plane.
-    const int planes = Ffmpeg().av_sample_fmt_is_planar(static_cast<AVSampleFormat>(frame_->format)) ? frame_->ch_layout.nb_channels : 1;
-    const int sourceBytes = Ffmpeg().av_get_bytes_per_sample(static_cast<AVSampleFormat>(frame_->format));
-    const int offset = skipInFrame_ * sourceBytes * (planes == 1 ? frame_->ch_layout.nb_channels : 1);
-    std::vector<const uint8_t*> inPlanes(static_cast<size_t>(planes));
-    for (int p = 0; p < planes; ++p) inPlanes[static_cast<size_t>(p)] = frame_->extended_data[p] + offset;
-    const int made = Ffmpeg().swr_convert(resampler_, outPlanes, samples + 32, inPlanes.data(), samples);
-    if (made <= 0) return;
-    if (bits == 24) {
-      // 32-bit samples to packed 24-bit: keep the upper three bytes.
-      const size_t values = static_cast<size_t>(made) * channels;
-      const size_t at = out.size();
-      out.resize(at + values * 3);
-      for (size_t i = 0; i < values; ++i) std::memcpy(&out[at + i * 3], &converted[i * 4 + 1], 3);
-    } else {
-      out.insert(out.end(), converted.begin(), converted.begin() + static_cast<ptrdiff_t>(made) * channels * bytesPerSample);
-    }
-  }
-
   int64_t DurationIn100ns() const {
     if (!decoder_) return 0;
     if (countedSamples_ >= 0)
@@ -431,45 +375,12 @@ class SyncReader : public IWMSyncReader, public IWMHeaderInfo, public std::enabl
     return std::clamp<int64_t>(rate, 0, INT32_MAX);
   }
 
-  static int32_t Number(AttrType kind, int64_t number, uint16_t bytes, AttrType* type, uint8_t* value, uint16_t* length) {
-    if (type) *type = kind;
-    if (value == nullptr) {
-      *length = bytes;
-      return S_OK;
-    }
-    if (*length < bytes) return E_FAIL;
-    std::memcpy(value, &number, bytes);  // little-endian: the low bytes first
-    *length = bytes;
-    return S_OK;
-  }
-
-  /// A text attribute from the container's metadata (ID3 for MP3, ASF for WMA).
-  std::u16string Tag(const std::u16string& name) const {
-    std::vector<const char*> keys;
-    if (name == u"Author") keys = {"artist", "Author"};
-    else if (name == u"Title") keys = {"title"};
-    else if (name == u"WM/AlbumTitle") keys = {"album", "WM/AlbumTitle"};
-    else if (name == u"WM/Genre") keys = {"genre", "WM/Genre"};
-    else if (name == u"WM/Track") keys = {"WM/Track", "track", "WM/TrackNumber"};
-    else if (name == u"WM/Year") keys = {"WM/Year", "date", "year", "TYER"};
-    else if (name == u"Copyright") keys = {"copyright"};
-    else if (name == u"Description") keys = {"comment", "Description"};
-    for (const char* key : keys) {
-      for (AVDictionary* dictionary :
-           {format_->metadata, audioIndex_ >= 0 ? format_->streams[audioIndex_]->metadata : nullptr}) {
-        const AVDictionaryEntry* entry = Ffmpeg().av_dict_get(dictionary, key, nullptr, 0);
-        if (entry && entry->value && entry->value[0]) return Utf::Utf8ToUtf16(entry->value);
-      }
-    }
-    return {};
-  }
-
   SourceFile file_;
   int64_t countedSamples_ = -1;  // from decoding a file cut short; -1 when the header is trusted
   AVIOContext* io_ = nullptr;
   AVFormatContext* format_ = nullptr;
   AVCodecContext* decoder_ = nullptr;
-  SwrContext* resampler_ = nullptr;
+  FrameConverter converter_;
   AVFrame* frame_ = nullptr;
   AVPacket* packet_ = nullptr;
   int audioIndex_ = -1;
@@ -485,14 +396,10 @@ class SyncReader : public IWMSyncReader, public IWMHeaderInfo, public std::enabl
   bool ended_ = false;
   int64_t dropUntil_ = 0;
   int64_t position_ = 0;  // sample index of the next decoded frame; -1 unknown
-  int inputFormat_ = -1;       // what the resampler was made for
-  int inputRate_ = 0;
-  AVChannelLayout inputLayout_{};
   int64_t origin_ = 0;         // stream timestamp of sample 0
   int64_t originSamples_ = 0;  // WMA: sample of the first decoded frame on the stream's clock
   int frameSamples_ = 0;       // WMA: samples per codec frame
   int skipInFrame_ = 0;
-  std::vector<uint8_t> converted_;  // the resampler's output
 };
 
 }  // namespace
