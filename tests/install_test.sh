@@ -29,4 +29,8 @@ if command -v appstreamcli > /dev/null; then
   appstreamcli validate --no-net "$prefix/share/metainfo/org.example.Clipwright.metainfo.xml" > /dev/null || fail "metainfo"
 fi
 "$prefix/bin/clipwright-cli" --version | grep -q "^clipwright-cli " || fail "--version"
+# The tool needs QtCore at most: no Qt Gui, no Qt Multimedia, no FFmpeg at start.
+if ldd "$prefix/bin/clipwright-cli" | grep -E -q 'libQt6(Gui|Widgets|Multimedia)|libav(codec|format)'; then
+  fail "clipwright-cli links more than QtCore: $(ldd "$prefix/bin/clipwright-cli" | grep -E -o 'libQt6[A-Za-z]+|libav[a-z]+' | sort -u | tr '\n' ' ')"
+fi
 echo "installed and valid"
