@@ -4,19 +4,12 @@
 #include <memory>
 #include <string>
 
+#include "audio/Forward.h"
+
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
 class QGroupBox;
-class TAudioMixer;
-class TAuFileIn;
-class TAuFileOut;
-class TMP3In;
-class TMP3Out;
-class TWaveIn;
-class TWaveOut;
-class TWMIn;
-class TWMAOut;
 class TargetFile;
 
 /// The Joiner & Mixer window: writes two files of one format as one file of

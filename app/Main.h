@@ -6,6 +6,8 @@
 #include <memory>
 #include <string>
 
+#include "audio/Forward.h"
+
 class ClickLabel;
 class QAction;
 class QDialog;
@@ -14,16 +16,7 @@ class QLineEdit;
 class QMenu;
 class QPushButton;
 class QTimer;
-class TAuFileIn;
-class TAuFileOut;
-class TMP3In;
-class TMP3Out;
-class TWaveIn;
-class TWaveOut;
-class TWMIn;
-class TWMAOut;
 class TargetFile;
-class TMediaPlayer;
 class TTrackBar2;
 
 /// The main cutter window: banner with links, the file box, the range

@@ -3,13 +3,7 @@
 #include <memory>
 #include <stdexcept>
 
-class TAudioMixer;
-class TMP3In;
-class TMP3Out;
-class TWaveIn;
-class TWaveOut;
-class TWMIn;
-class TWMAOut;
+#include "audio/Forward.h"
 
 /// The components the jobs use, with the settings every job starts from:
 /// WAV results are plain PCM (wider samples with the extensible header); MP3

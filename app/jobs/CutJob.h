@@ -10,14 +10,7 @@
 
 #include <memory>
 
-class TAuFileIn;
-class TAuFileOut;
-class TMP3In;
-class TMP3Out;
-class TWaveIn;
-class TWaveOut;
-class TWMIn;
-class TWMAOut;
+#include "audio/Forward.h"
 
 /// One format's pair, for a single cut (the tool).
 struct CutPair {

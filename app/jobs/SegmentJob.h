@@ -7,17 +7,8 @@
 
 #include "audio/AudioFormat.h"
 #include "app/jobs/SegmentPlan.h"
+#include "audio/Forward.h"
 
-class TAudioMixer;
-class TAuFileIn;
-class TAuFileOut;
-class TAuOutput;
-class TMP3In;
-class TMP3Out;
-class TWaveIn;
-class TWaveOut;
-class TWMIn;
-class TWMAOut;
 class TargetFile;
 
 /// The components of a segment cut, with the settings every job starts from.

@@ -62,26 +62,39 @@ TEST(SingleInstanceRule, StaleSocketOfACrashedCopyIsReplaced) {
   EXPECT_TRUE(SpinUntil([&] { return wakeUps == 1; }));
 }
 
-TEST(SingleInstanceRule, SecondProgramExitsAndFirstKeepsRunning) {
+TEST(SingleInstanceRule, SecondProgramsExitAndTheFirstKeepsRunning) {
   TempDir runtime;
+  const std::string song = runtime.File("song.wav");
+  WritePcmWav(song, 8000, 1, 8000 * 3);
   QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
   environment.insert("XDG_RUNTIME_DIR", QString::fromStdString(runtime.Path().string()));
   environment.insert("QT_QPA_PLATFORM", "offscreen");
+  environment.insert("CLIPWRIGHT_AUDIO_OUTPUT", "silent");
+  const auto run = [&environment](QProcess& process, const QStringList& arguments) {
+    process.setProcessEnvironment(environment);
+    process.start(CLIPWRIGHT_BINARY, arguments);
+  };
 
   QProcess first;
-  first.setProcessEnvironment(environment);
-  first.start(CLIPWRIGHT_BINARY, {});
+  run(first, {});
   ASSERT_TRUE(first.waitForStarted());
   const std::string socket = runtime.File("Vorlun Clipwright Made by Vorlun Software");
   ASSERT_TRUE(SpinUntil([&] { return access(socket.c_str(), F_OK) == 0; }));
 
-  QProcess second;
-  second.setProcessEnvironment(environment);
-  second.start(CLIPWRIGHT_BINARY, {});
-  ASSERT_TRUE(second.waitForFinished(20000));
-  EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
-  EXPECT_EQ(second.exitCode(), 0);
-  EXPECT_EQ(first.state(), QProcess::Running);
+  // A second start, with or without a file, hands over and exits at once.
+  for (const QStringList& arguments : {QStringList{}, QStringList{QString::fromStdString(song)}}) {
+    QProcess second;
+    run(second, arguments);
+    ASSERT_TRUE(second.waitForFinished(20000));
+    EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(second.exitCode(), 0);
+    EXPECT_EQ(first.state(), QProcess::Running);
+  }
+  // --version answers without a window.
+  QProcess version;
+  run(version, {"--version"});
+  ASSERT_TRUE(version.waitForFinished(20000));
+  EXPECT_NE(version.readAllStandardOutput().indexOf(CLIPWRIGHT_VERSION), -1);
 
   first.terminate();
   if (!first.waitForFinished(10000)) first.kill();
@@ -104,40 +117,6 @@ TEST(SingleInstanceRule, AFileGivenToASecondStartOpensInTheFirstWindow) {
   EXPECT_EQ(box->text().toStdString(), song);
   EXPECT_TRUE(window.isVisible());
   EXPECT_EQ(window.findChild<QLabel*>("lFileTime")->text(), "00:00:03.0");
-}
-
-TEST(SingleInstanceRule, ASecondStartWithAFileHandsItOverAndExits) {
-  TempDir runtime;
-  const std::string song = runtime.File("song.wav");
-  WritePcmWav(song, 8000, 1, 8000 * 3);
-  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-  environment.insert("XDG_RUNTIME_DIR", QString::fromStdString(runtime.Path().string()));
-  environment.insert("QT_QPA_PLATFORM", "offscreen");
-  environment.insert("CLIPWRIGHT_AUDIO_OUTPUT", "silent");
-  QProcess first;
-  first.setProcessEnvironment(environment);
-  first.start(CLIPWRIGHT_BINARY, {});
-  ASSERT_TRUE(first.waitForStarted());
-  const std::string socket = runtime.File("Vorlun Clipwright Made by Vorlun Software");
-  ASSERT_TRUE(SpinUntil([&] { return access(socket.c_str(), F_OK) == 0; }));
-
-  // A second start with the file hands it over and exits at once.
-  QProcess second;
-  second.setProcessEnvironment(environment);
-  second.start(CLIPWRIGHT_BINARY, {QString::fromStdString(song)});
-  ASSERT_TRUE(second.waitForFinished(20000));
-  EXPECT_EQ(second.exitCode(), 0);
-  EXPECT_EQ(first.state(), QProcess::Running);
-  first.terminate();
-  if (!first.waitForFinished(10000)) first.kill();
-  first.waitForFinished(10000);
-
-  // --version answers without a window.
-  QProcess version;
-  version.setProcessEnvironment(environment);
-  version.start(CLIPWRIGHT_BINARY, {"--version"});
-  ASSERT_TRUE(version.waitForFinished(20000));
-  EXPECT_NE(version.readAllStandardOutput().indexOf(CLIPWRIGHT_VERSION), -1);
 }
 
 }  // namespace
