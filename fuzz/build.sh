@@ -13,12 +13,13 @@ mkdir -p "$out/tags-corpus" "$out/wav-corpus"
 
 clang++ "${flags[@]}" fuzz/tags_fuzzer.cpp audio/tags/*.cpp platform/Utf.cpp -o "$out/tags_fuzzer"
 clang++ "${flags[@]}" $(pkg-config --cflags Qt6Core) -fPIC fuzz/wav_fuzzer.cpp \
-  audio/wave/*.cpp audio/classes/*.cpp audio/tags/*.cpp platform/msacm.cpp platform/Utf.cpp \
-  $(pkg-config --libs Qt6Core libavcodec libavutil) -o "$out/wav_fuzzer"
+  audio/wave/*.cpp audio/classes/*.cpp audio/tags/*.cpp platform/msacm.cpp platform/Ffmpeg.cpp platform/Utf.cpp \
+  $(pkg-config --libs Qt6Core) -ldl -o "$out/wav_fuzzer"
 
 clang++ "${flags[@]}" $(pkg-config --cflags Qt6Core) -fPIC fuzz/media_fuzzer.cpp \
-  audio/winmedia/*.cpp audio/classes/*.cpp audio/tags/*.cpp platform/wmvcore.cpp platform/mp3_info.cpp platform/Utf.cpp \
-  $(pkg-config --libs Qt6Core libavformat libavcodec libavutil libswresample) -o "$out/media_fuzzer"
+  audio/winmedia/*.cpp audio/classes/*.cpp audio/tags/*.cpp platform/wmv*.cpp platform/mp3_info.cpp \
+  platform/msacm.cpp platform/Ffmpeg.cpp platform/BlockWorker.cpp platform/Utf.cpp \
+  $(pkg-config --libs Qt6Core) -ldl -o "$out/media_fuzzer"
 mkdir -p "$out/media-corpus"
 # Seeds: a small ID3v2.3 tag, an ID3v1 record, and WAV headers of several kinds.
 printf 'ID3\x03\x00\x00\x00\x00\x00\x15TIT2\x00\x00\x00\x03\x00\x00\x00ab' > "$out/tags-corpus/v23"
