@@ -90,27 +90,13 @@ TfrmJoiner::~TfrmJoiner() {
 
 void TfrmJoiner::FormCreate() { BaseCaption = windowTitle(); }
 
-void TfrmJoiner::bOpen1Click() { ChooseFile(eFile1, *WaveIn1, *MP3In1, *WMIn1); }
-void TfrmJoiner::bOpen2Click() { ChooseFile(eFile2, *WaveIn2, *MP3In2, *WMIn2); }
+void TfrmJoiner::bOpen1Click() { ChooseFile(eFile1); }
+void TfrmJoiner::bOpen2Click() { ChooseFile(eFile2); }
 
-void TfrmJoiner::ChooseFile(QLineEdit* box, TWaveIn& wave, TMP3In& mp3, TWMIn& media) {
+void TfrmJoiner::ChooseFile(QLineEdit* box) {
   const QString chosen = Dialogs::Current().OpenFileName(this, QString(), Texts::kSoundFilter);
-  if (chosen.isEmpty()) return;
-  box->setText(chosen);
-  const std::string name = chosen.toStdString();
-  TAuFileIn* input = nullptr;
-  switch (FormatOfFile(name)) {
-    case AudioFormat::Wav: input = &wave; break;
-    case AudioFormat::Mp3: input = &mp3; break;
-    case AudioFormat::Wma: input = &media; break;
-    default: return;
-  }
-  try {
-    input->SetFileName(name);
-  } catch (const std::exception& e) {
-    box->clear();
-    Dialogs::Current().Information(this, QString::fromStdString(e.what()));
-  }
+  // The inputs take their files when a run starts: one may be running now.
+  if (!chosen.isEmpty()) box->setText(chosen);
 }
 
 void TfrmJoiner::bStartClick() {
@@ -157,6 +143,7 @@ bool TfrmJoiner::StartRun(const std::string& target) {
       return false;  // refused before the save dialog
   }
   try {
+    for (auto [input, box] : {std::pair{input1, eFile1}, std::pair{input2, eFile2}}) input->SetFileName(box->text().toStdString());
     target_ = std::make_unique<TargetFile>(target);
     PrepareJoin(format, mode, *AudioMixer1, *input1, *input2, *output, target_->TemporaryName());
     failure_.clear();

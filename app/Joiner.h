@@ -26,8 +26,8 @@ class TfrmJoiner : public QDialog {
   void FormCreate();
   void bOpen1Click();
   void bOpen2Click();
-  /// Shows the open dialog and gives the chosen file to the input of its format.
-  void ChooseFile(QLineEdit* box, TWaveIn& wave, TMP3In& mp3, TWMIn& media);
+  /// Shows the open dialog and puts the chosen file's name in `box`.
+  void ChooseFile(QLineEdit* box);
   void bStartClick();
   /// Sets up and starts the run into `target`; false with a message when it cannot.
   bool StartRun(const std::string& target);

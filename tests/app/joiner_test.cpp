@@ -178,6 +178,21 @@ TEST_F(Joiner, AFailedRunSaysSoAndKeepsTheOldTarget) {
   EXPECT_TRUE(start->isEnabled());
 }
 
+TEST_F(Joiner, ChoosingAFileDuringARunLeavesTheRunAlone) {
+  const std::string a = dir.File("a.wav"), b = dir.File("b.wav");
+  WritePcmWav(a, 44100, 2, 44100 * 60);
+  WritePcmWav(b, 44100, 2, 44100 * 30);
+  Choose("bOpen1", a);
+  Choose("bOpen2", b);
+  const std::string target = dir.File("ab.wav");
+  dialogs.saveAnswer = QString::fromStdString(target);
+  QTest::mouseClick(start, Qt::LeftButton);
+  Choose("bOpen1", Counting("other.wav", 100, 0));  // while the run reads a.wav
+  EXPECT_TRUE(WaitUntil([&] { return start->isEnabled(); }, 60000));
+  EXPECT_TRUE(dialogs.messages.isEmpty()) << dialogs.messages.join("|").toStdString();
+  EXPECT_EQ(ReadFile(target).size(), 44u + 4u * 44100 * 90);
+}
+
 TEST(JoinerClosing, ClosingTheWindowMidRunStopsItAndRemovesTheTemporaryFile) {
   TempDir dir;
   FakeDialogs dialogs;
