@@ -28,3 +28,22 @@ best_of_three() {
   done
   echo "$best"
 }
+
+# compare_in_turns WHAT -- OURS... -- THEIRS...: runs both three times, in
+# turns, and prints the best times, their ratio and our peak memory.
+compare_in_turns() {
+  local what="$1"; shift 2
+  local ours=() theirs=()
+  while [ "$1" != "--" ]; do ours+=("$1"); shift; done
+  shift
+  theirs=("$@")
+  local ours_s=999 theirs_s=999 ours_kb=0 s kb
+  for _ in 1 2 3; do
+    read -r s kb < <(measure "${ours[@]}")
+    ours_s=$(python3 -c "print(min($ours_s, $s))")
+    ours_kb=$(( kb > ours_kb ? kb : ours_kb ))
+    read -r s kb < <(measure "${theirs[@]}")
+    theirs_s=$(python3 -c "print(min($theirs_s, $s))")
+  done
+  python3 -c "print(f'ffmpeg {$theirs_s:.2f} s, clipwright-cli $what {$ours_s:.2f} s, ratio {$ours_s / max($theirs_s, 0.01):.2f} (goal <= 1.0), peak RSS {$ours_kb / 1024:.1f} MB')"
+}
