@@ -13,12 +13,12 @@ mkdir -p "$out/tags-corpus" "$out/wav-corpus"
 
 clang++ "${flags[@]}" fuzz/tags_fuzzer.cpp audio/tags/*.cpp platform/Utf.cpp -o "$out/tags_fuzzer"
 clang++ "${flags[@]}" $(pkg-config --cflags Qt6Core) -fPIC fuzz/wav_fuzzer.cpp \
-  audio/wave/*.cpp audio/classes/*.cpp audio/tags/*.cpp platform/msacm.cpp platform/Ffmpeg.cpp platform/Utf.cpp \
+  audio/wave/*.cpp audio/classes/*.cpp audio/tags/*.cpp platform/msacm.cpp platform/Ffmpeg.cpp platform/SharedLibrary.cpp platform/Utf.cpp \
   $(pkg-config --libs Qt6Core) -ldl -o "$out/wav_fuzzer"
 
 clang++ "${flags[@]}" $(pkg-config --cflags Qt6Core) -fPIC fuzz/media_fuzzer.cpp \
   audio/winmedia/*.cpp audio/classes/*.cpp audio/tags/*.cpp platform/wmv*.cpp platform/mp3_info.cpp \
-  platform/msacm.cpp platform/Ffmpeg.cpp platform/BlockWorker.cpp platform/Utf.cpp \
+  platform/msacm.cpp platform/Ffmpeg.cpp platform/SharedLibrary.cpp platform/BlockWorker.cpp platform/Utf.cpp \
   $(pkg-config --libs Qt6Core) -ldl -o "$out/media_fuzzer"
 mkdir -p "$out/media-corpus"
 # Seeds: a small ID3v2.3 tag, an ID3v1 record, and WAV headers of several kinds.

@@ -1,6 +1,5 @@
 #include "Ffmpeg.h"
-
-#include <dlfcn.h>
+#include "platform/SharedLibrary.h"
 
 #include <stdexcept>
 #include <string>
@@ -19,9 +18,10 @@ constexpr const char* kLibraries[] = {
 };
 constexpr int kLibraryCount = sizeof kLibraries / sizeof kLibraries[0];
 
-void* Find(void* const (&handles)[kLibraryCount], const char* name) {
+template <typename Pointer>
+void Resolve(void* const (&handles)[kLibraryCount], Pointer& pointer, const char* name) {
   for (void* handle : handles)
-    if (void* symbol = dlsym(handle, name)) return symbol;
+    if (ResolveSymbol(handle, pointer, name)) return;
   throw std::runtime_error(std::string("FFmpeg function ") + name + " is missing from the installed libraries");
 }
 
@@ -29,13 +29,12 @@ FfmpegApi Load() {
   void* handles[kLibraryCount] = {};
   for (int i = 0; i < kLibraryCount; ++i) {
     // Kept loaded for the life of the process.
-    handles[i] = dlopen(kLibraries[i], RTLD_NOW | RTLD_GLOBAL);
+    handles[i] = LoadSharedLibrary(kLibraries[i], nullptr, RTLD_NOW | RTLD_GLOBAL);
     if (!handles[i])
       throw std::runtime_error(std::string("FFmpeg library ") + kLibraries[i] + " cannot be loaded: " + dlerror());
   }
   FfmpegApi api;
-#define CLIPWRIGHT_FFMPEG_RESOLVE(name) \
-  api.name = reinterpret_cast<decltype(api.name)>(Find(handles, #name));
+#define CLIPWRIGHT_FFMPEG_RESOLVE(name) Resolve(handles, api.name, #name);
   CLIPWRIGHT_FFMPEG_FUNCTIONS(CLIPWRIGHT_FFMPEG_RESOLVE)
 #undef CLIPWRIGHT_FFMPEG_RESOLVE
   return api;

@@ -1,6 +1,5 @@
 #include "platform/lame_enc.h"
 
-#include <dlfcn.h>
 #include <lame/lame.h>
 
 #include <cstdio>
@@ -9,6 +8,8 @@
 #include <mutex>
 #include <set>
 #include <vector>
+
+#include "platform/SharedLibrary.h"
 
 namespace {
 
@@ -49,14 +50,10 @@ bool loaded = false;
 std::once_flag loading;
 
 void LoadOnce() {
-  const char* name = std::getenv("CLIPWRIGHT_LAME_LIBRARY");
-  void* library = ::dlopen(name != nullptr && name[0] != '\0' ? name : "libmp3lame.so.0", RTLD_NOW | RTLD_LOCAL);
+  void* library = LoadSharedLibrary("libmp3lame.so.0", "CLIPWRIGHT_LAME_LIBRARY");
   if (library == nullptr) return;
   bool all = true;
-  auto resolve = [&](auto& pointer, const char* symbol) {
-    pointer = reinterpret_cast<std::remove_reference_t<decltype(pointer)>>(::dlsym(library, symbol));
-    all = all && pointer != nullptr;
-  };
+  auto resolve = [&](auto& pointer, const char* symbol) { all = ResolveSymbol(library, pointer, symbol) && all; };
 #define RESOLVE(name) resolve(lame.name, #name);
   RESOLVE(lame_init) RESOLVE(lame_close) RESOLVE(lame_set_in_samplerate) RESOLVE(lame_set_out_samplerate)
   RESOLVE(lame_set_num_channels) RESOLVE(lame_set_mode) RESOLVE(lame_set_brate) RESOLVE(lame_set_VBR)

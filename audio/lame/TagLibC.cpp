@@ -1,10 +1,8 @@
 #include "audio/lame/TagLibC.h"
 
-#include <dlfcn.h>
-
-#include <cstdlib>
 #include <mutex>
-#include <type_traits>
+
+#include "platform/SharedLibrary.h"
 
 namespace TagLibC {
 namespace {
@@ -14,14 +12,10 @@ bool loaded = false;
 std::once_flag loading;
 
 void LoadOnce() {
-  const char* name = std::getenv("CLIPWRIGHT_TAGLIB_LIBRARY");
-  void* library = ::dlopen(name != nullptr && name[0] != '\0' ? name : "libtag_c.so.0", RTLD_NOW | RTLD_LOCAL);
+  void* library = LoadSharedLibrary("libtag_c.so.0", "CLIPWRIGHT_TAGLIB_LIBRARY");
   if (library == nullptr) return;
   bool all = true;
-  auto resolve = [&](auto& pointer, const char* symbol) {
-    pointer = reinterpret_cast<std::remove_reference_t<decltype(pointer)>>(::dlsym(library, symbol));
-    all = all && pointer != nullptr;
-  };
+  auto resolve = [&](auto& pointer, const char* symbol) { all = ResolveSymbol(library, pointer, symbol) && all; };
   resolve(api.id3v2_set_default_text_encoding, "taglib_id3v2_set_default_text_encoding");
   resolve(api.file_new_type, "taglib_file_new_type");
   resolve(api.file_tag, "taglib_file_tag");
