@@ -3,6 +3,27 @@
 #include <cstdint>
 #include <functional>
 
+/// One MPEG audio frame header (ISO/IEC 11172-3 and 13818-3, MPEG 2.5 as
+/// commonly extended). Free-format frames (bit rate index 0) are not parsed.
+struct Mp3FrameHeader {
+  int version = 0;  // 1, 2 or 25 (2.5)
+  int layer = 0;
+  int bitrateIndex = 0;
+  int bitrate = 0;  // bits per second
+  int sampleRate = 0;
+  int channels = 0;
+  int length = 0;   // bytes
+  int samples = 0;  // per frame
+  bool crc = false; // a 16-bit check follows the header
+  /// Bytes of Layer III side information after the header (and its check).
+  int SideInfoSize() const { return version == 1 ? (channels == 1 ? 17 : 32) : (channels == 1 ? 9 : 17); }
+};
+
+/// Parses the four header bytes at `h`; false when they are not a frame header.
+bool ParseMp3FrameHeader(const uint8_t* h, Mp3FrameHeader& out);
+/// Frame length in bytes of a header with `bitrateIndex` instead of its own, unpadded.
+int Mp3FrameLength(const Mp3FrameHeader& like, int bitrateIndex);
+
 /// What the frame headers of an MP3 file tell without decoding it.
 struct Mp3Info {
   bool found = false;        // at least one frame header
@@ -10,6 +31,8 @@ struct Mp3Info {
   int channels = 0;
   int samplesPerFrame = 0;
   int64_t frames = 0;        // audio frames (an Xing/Info frame not counted)
+  bool lameTag = false;      // a LAME extension whose delay and padding decoders trust
+  int64_t lameOffset = -1;   // where that extension starts in the file
   int encoderDelay = 0;      // from a LAME tag
   int encoderPadding = 0;
   bool hasXing = false;      // "Xing" (VBR) or "Info" (CBR) tag

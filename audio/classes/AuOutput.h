@@ -39,7 +39,7 @@ class TAuOutput : public TComponent {
   /// this run is delivered any more.
   void Stop(bool Async = true);
   /// Percentage of the input delivered, -1 when its size is unknown.
-  int Progress() const;
+  virtual int Progress() const;
 
   bool Busy() const { return Busy_; }
   bool Stopped() const { return Stopped_; }

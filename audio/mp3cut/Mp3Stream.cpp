@@ -1,0 +1,156 @@
+#include "audio/mp3cut/Mp3Stream.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "platform/ByteOrder.h"
+
+namespace {
+
+/// Sequential reads of a file through a buffer of 1 MiB, for walking its frames.
+class BlockReader {
+ public:
+  BlockReader(int fd, int64_t size) : fd_(fd), size_(size), block_(1 << 20) {}
+
+  /// `count` bytes at `offset` (count <= 64 KiB), or nullptr past the end of the file.
+  const uint8_t* At(int64_t offset, int count) {
+    if (offset < 0 || offset + count > size_) return nullptr;
+    if (offset < start_ || offset + count > start_ + filled_) {
+      start_ = offset;
+      filled_ = 0;
+      while (filled_ < static_cast<int64_t>(block_.size()) && start_ + filled_ < size_) {
+        const ssize_t got = pread(fd_, block_.data() + filled_, block_.size() - filled_, start_ + filled_);
+        if (got <= 0) break;
+        filled_ += got;
+      }
+      if (offset + count > start_ + filled_) return nullptr;
+    }
+    return block_.data() + (offset - start_);
+  }
+
+ private:
+  int fd_;
+  int64_t size_;
+  std::vector<uint8_t> block_;
+  int64_t start_ = 0, filled_ = 0;
+};
+
+/// True for a frame sync with the free-format bit rate index.
+bool IsFreeFormat(const uint8_t* h) { return h[0] == 0xFF && (h[1] & 0xE0) == 0xE0 && (h[2] >> 4) == 0; }
+
+/// Where the tags at the end of the file begin: ID3v1, APEv2 and Lyrics3 v2, in any order.
+int64_t StartOfEndTags(BlockReader& in, int64_t fileSize, int64_t floor) {
+  int64_t end = fileSize;
+  for (bool found = true; found;) {
+    found = false;
+    if (const uint8_t* p = in.At(end - 128, 3); end - 128 >= floor && p && std::memcmp(p, "TAG", 3) == 0) {
+      end -= 128;
+      found = true;
+    }
+    if (const uint8_t* p = in.At(end - 32, 32); end - 32 >= floor && p && std::memcmp(p, "APETAGEX", 8) == 0) {
+      const int64_t size = ByteOrder::Le32(p + 12) + ((ByteOrder::Le32(p + 20) & 0x80000000u) ? 32 : 0);
+      if (size >= 32 && end - size >= floor) {
+        end -= size;
+        found = true;
+      }
+    }
+    if (const uint8_t* p = in.At(end - 15, 15); end - 15 >= floor && p && std::memcmp(p + 6, "LYRICS200", 9) == 0) {
+      int64_t size = 0;
+      for (int i = 0; i < 6 && p[i] >= '0' && p[i] <= '9'; ++i) size = size * 10 + (p[i] - '0');
+      if (size > 0 && end - 15 - size >= floor) {
+        end -= size + 15;
+        found = true;
+      }
+    }
+  }
+  return end;
+}
+
+std::string At(int64_t offset) { return " at byte " + std::to_string(offset); }
+
+}  // namespace
+
+int64_t Mp3Stream::GaplessSamples() const {
+  const int64_t raw = static_cast<int64_t>(frames.size()) * first.samples;
+  const int64_t end = lameTag ? std::min(raw, raw - padding + 529) : raw;
+  return std::max<int64_t>(0, end - SkippedAtStart());
+}
+
+Mp3Stream ScanMp3Stream(int fd, int64_t fileSize) {
+  const Mp3Info info = ReadMp3Info(
+      [fd](int64_t offset, void* into, int64_t count) -> int64_t {
+        int64_t done = 0;
+        while (done < count) {
+          const ssize_t got = pread(fd, static_cast<uint8_t*>(into) + done, count - done, offset + done);
+          if (got <= 0) break;
+          done += got;
+        }
+        return done;
+      },
+      fileSize);
+  BlockReader in(fd, fileSize);
+  Mp3Stream stream;
+  stream.fileSize = fileSize;
+  stream.tagEnd = info.tagEnd;
+  if (!info.found) {
+    for (int64_t at = info.tagEnd; at + 4 <= fileSize && at < info.tagEnd + 4096; ++at)
+      if (const uint8_t* h = in.At(at, 4); h && IsFreeFormat(h))
+        throw Mp3StreamRefused("free-format MP3 streams cannot be cut without re-encoding");
+    throw Mp3StreamRefused("no MPEG audio frames found");
+  }
+  if (info.truncated) throw Mp3StreamRefused("the file holds fewer frames than its info frame counts: it was cut short");
+
+  int64_t at = info.firstFrame;
+  if (info.hasXing || info.hasVbri) {
+    Mp3FrameHeader header;
+    ParseMp3FrameHeader(in.At(at, 4), header);
+    stream.infoFrame = at;
+    stream.vbrTag = info.vbr;
+    at += header.length;
+  }
+  if (info.lameTag) {
+    const uint8_t* extension = in.At(info.lameOffset, 36);
+    if (!extension) throw Mp3StreamRefused("the info frame is cut short");
+    stream.lameTag = true;
+    stream.delay = info.encoderDelay;
+    stream.padding = info.encoderPadding;
+    std::copy(extension, extension + 36, stream.lameExtension.begin());
+  }
+
+  const int64_t tagsStart = StartOfEndTags(in, fileSize, at);
+  while (at < tagsStart) {
+    const uint8_t* h = in.At(at, 4);
+    Mp3FrameHeader header;
+    if (!h || !ParseMp3FrameHeader(h, header)) {
+      if (h && IsFreeFormat(h)) throw Mp3StreamRefused("free-format MP3 streams cannot be cut without re-encoding");
+      throw Mp3StreamRefused("the MP3 stream is damaged" + At(at) + ": neither a frame nor a tag");
+    }
+    if (stream.frames.empty()) stream.first = header;
+    const Mp3FrameHeader& first = stream.first;
+    if (header.layer != 3) throw Mp3StreamRefused("only MPEG Layer III frames can be copied, this is Layer " +
+                                                  std::to_string(header.layer) + At(at));
+    if (header.version != first.version || header.sampleRate != first.sampleRate || header.channels != first.channels)
+      throw Mp3StreamRefused("the sample rate or channels of the MP3 stream change" + At(at));
+    if (at + header.length > tagsStart) throw Mp3StreamRefused("the last MP3 frame is cut short" + At(at));
+    Mp3Frame frame;
+    frame.offset = at;
+    frame.length = header.length;
+    frame.bitrateIndex = header.bitrateIndex;
+    const int sideInfoAt = 4 + (header.crc ? 2 : 0);
+    frame.regionOffset = sideInfoAt + header.SideInfoSize();
+    if (frame.regionOffset > frame.length) throw Mp3StreamRefused("the MP3 stream is damaged" + At(at));
+    const uint8_t* side = in.At(at + sideInfoAt, 2);
+    frame.mainDataBegin = header.version == 1 ? (side[0] << 1) | (side[1] >> 7) : side[0];
+    stream.frames.push_back(frame);
+    at += header.length;
+  }
+  if (stream.frames.empty()) throw Mp3StreamRefused("the MP3 file holds no audio frames");
+  // The decoders trust the info frame's count for where the audio ends.
+  if (stream.infoFrame >= 0 && info.frames != static_cast<int64_t>(stream.frames.size()))
+    throw Mp3StreamRefused("the info frame counts " + std::to_string(info.frames) + " frames, the stream holds " +
+                           std::to_string(stream.frames.size()));
+  stream.trailer = tagsStart;
+  return stream;
+}

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "platform/mp3_info.h"
+
+/// One Layer III frame of a file, with what copying it exactly needs.
+struct Mp3Frame {
+  int64_t offset = 0;
+  int length = 0;
+  int bitrateIndex = 0;
+  /// Bytes of main data this frame takes from the frames before it (its bit
+  /// reservoir), and the bytes of its own main data region.
+  int mainDataBegin = 0;
+  int regionOffset = 0;  // from the frame's start: header, check, side information
+};
+
+/// Why a stream cannot be cut by copying its frames.
+class Mp3StreamRefused : public std::runtime_error {
+  using std::runtime_error::runtime_error;
+};
+
+/// An MP3 file seen as the parts a frame-copying cut keeps: the ID3v2 tag,
+/// the audio frames, the tags after them, and what its Xing/Info/VBRI frame
+/// tells decoders.
+struct Mp3Stream {
+  Mp3FrameHeader first;          // of the first audio frame
+  int64_t fileSize = 0;
+  int64_t tagEnd = 0;            // the ID3v2 tag is [0, tagEnd)
+  int64_t infoFrame = -1;        // offset of an Xing/Info/VBRI frame, -1 without
+  bool vbrTag = false;           // that frame says "Xing" or is VBRI
+  bool lameTag = false;          // it carries a LAME extension decoders trust
+  int delay = 0, padding = 0;    // its encoder delay and padding
+  std::array<uint8_t, 36> lameExtension{};  // as found, when lameTag
+  std::vector<Mp3Frame> frames;
+  int64_t trailer = 0;           // the tags after the frames are [trailer, fileSize)
+
+  /// What a gapless decoder drops before sample 0: the delay the LAME tag
+  /// gives plus the decoder's own 529 samples; nothing without a LAME tag.
+  int64_t SkippedAtStart() const { return lameTag ? delay + 529 : 0; }
+  /// Frames of audio a gapless decoder delivers.
+  int64_t GaplessSamples() const;
+};
+
+/// Reads the frame layout of an MP3 file. Raises Mp3StreamRefused, naming
+/// the reason, for anything a frame copy could not reproduce exactly: no
+/// Layer III frames, free-format frames, a change of sample rate or channel
+/// count, bytes that are neither frames nor tags, a last frame cut short, or
+/// an info frame that counts other frames than the file holds.
+Mp3Stream ScanMp3Stream(int fd, int64_t fileSize);
