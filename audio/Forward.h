@@ -9,6 +9,7 @@ class TAuInput;
 class TAuOutput;
 class TMP3In;
 class TMP3Out;
+class TMP3LosslessOut;
 class TMediaPlayer;
 class TWaveIn;
 class TWaveOut;

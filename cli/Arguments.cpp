@@ -13,9 +13,9 @@ std::string FileName(const QString& text) { return QFile::encodeName(text).toStd
 Arguments ParseArguments(int argc, char** argv) {
   QCommandLineParser parser;
   const QCommandLineOption start("start", "", "TIME"), end("end", "", "TIME"), bitrate("bitrate", "", "KBPS"),
-      vbr("vbr", "", "QUALITY"), mode("mode", "", "MODE"), range("range", "", "START-END"), force("force", ""),
+      vbr("vbr", "", "QUALITY"), mode("mode", "", "MODE"), range("range", "", "START-END"), lossless("lossless", ""), force("force", ""),
       quiet("quiet", ""), help(QStringList{"h", "help"}, ""), version("version", "");
-  parser.addOptions({start, end, bitrate, vbr, mode, range, force, quiet, help, version});
+  parser.addOptions({start, end, bitrate, vbr, mode, range, lossless, force, quiet, help, version});
   QStringList words;
   for (int i = 0; i < argc; ++i) words << QFile::decodeName(argv[i]);
 
@@ -39,6 +39,7 @@ Arguments ParseArguments(int argc, char** argv) {
   args.vbr = value(vbr);
   args.mode = value(mode);
   for (const QString& text : parser.values(range)) args.ranges.push_back(text.toStdString());
+  args.lossless = parser.isSet(lossless);
   args.force = parser.isSet(force);
   args.quiet = parser.isSet(quiet);
   return args;

@@ -13,6 +13,7 @@ struct Arguments {
   std::optional<std::string> start, end;
   std::optional<std::string> bitrate, vbr, mode;
   std::vector<std::string> ranges;
+  bool lossless = false;
   bool force = false;
   bool quiet = false;
   bool help = false;

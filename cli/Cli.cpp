@@ -39,16 +39,17 @@ enum ExitCode { kDone = 0, kUsage = 1, kBadSource = 2, kTargetRefused = 3, kRunF
 constexpr char kUsageText[] =
     "usage:\n"
     "  clipwright-cli info FILE\n"
-    "  clipwright-cli cut SOURCE TARGET --start TIME --end TIME [--force] [--quiet]\n"
+    "  clipwright-cli cut SOURCE TARGET --start TIME --end TIME [--lossless] [--force] [--quiet]\n"
     "  clipwright-cli decode SOURCE TARGET.wav [--force] [--quiet]\n"
     "  clipwright-cli encode SOURCE TARGET.mp3 [--bitrate KBPS] [--vbr QUALITY] [--mode stereo|joint|mono]\n"
     "                        [--force] [--quiet]\n"
     "  clipwright-cli encode SOURCE TARGET.wma [--bitrate KBPS] [--force] [--quiet]\n"
     "  clipwright-cli join FILE1 FILE2 TARGET [--force] [--quiet]\n"
     "  clipwright-cli mix FILE1 FILE2 TARGET [--force] [--quiet]\n"
-    "  clipwright-cli remove SOURCE TARGET --range START-END [--range START-END ...] [--force] [--quiet]\n"
+    "  clipwright-cli remove SOURCE TARGET --range START-END [--range START-END ...] [--lossless] [--force] [--quiet]\n"
     "  clipwright-cli --help | --version\n"
     "TIME is hh:mm:ss.t or seconds (12.345). Options take their value as --start TIME or --start=TIME.\n"
+    "--lossless (MP3 only) copies the source's frames instead of re-encoding them, exact to the sample.\n"
     "Exit codes: 0 done, 1 usage, 2 source unreadable, 3 target refused, 4 the run failed.\n";
 
 int Fail(int code, const std::string& message) {
@@ -153,7 +154,7 @@ int WriteWav(TAuFileIn& input, const std::string& target, bool quiet) {
 }
 
 int Info(const Arguments& args) {
-  if (args.files.size() != 1 || args.start || args.end) return Fail(kUsage, "info takes one file");
+  if (args.files.size() != 1 || args.start || args.end || args.lossless) return Fail(kUsage, "info takes one file");
   Source source;
   OpenSource(args.files[0], source);
   if (source.refusal != kDone) return Fail(source.refusal, source.message);
@@ -195,17 +196,20 @@ int Cut(const Arguments& args) {
   OpenSource(sourceName, source);
   if (source.refusal != kDone) return Fail(source.refusal, source.message);
   if (const int refused = CheckTargetFormat(source.format, targetName)) return refused;
+  if (args.lossless && source.format != AudioFormat::Mp3)
+    return Fail(kUsage, "--lossless cuts MP3 files only: " + sourceName);
   if (const int refused = CheckTarget(sourceName, targetName, args.force)) return refused;
   source.input.reset();  // the cut reads it with its own components
 
   // The same components, settings and tag copying as the window's Start Cut.
-  CutPair cut = NewCutPair(source.format);
+  CutPair cut = args.lossless ? NewLosslessCutPair() : NewCutPair(source.format);
   try {
     const int rate = InputRate(source.format, *cut.input, sourceName);
     const auto range = RangeOfTimes(*startMs, *endMs, rate, cut.input->TotalSamples());
     if (!range) return Fail(kUsage, "the start must come before the end and lie within the file");
     TargetFile file(targetName);
-    PrepareCut(source.format, *cut.input, *cut.output, sourceName, *range, file.TemporaryName());
+    if (args.lossless) PrepareLosslessCut(*cut.input, *cut.output, sourceName, *range, file.TemporaryName());
+    else PrepareCut(source.format, *cut.input, *cut.output, sourceName, *range, file.TemporaryName());
     return RunPrepared(*cut.output, file, sourceName, args.quiet);
   } catch (const JobRefused& e) {
     return Fail(kBadSource, e.what());
@@ -215,7 +219,8 @@ int Cut(const Arguments& args) {
 }
 
 int Decode(const Arguments& args) {
-  if (args.files.size() != 2 || args.start || args.end) return Fail(kUsage, "decode takes a source and a target");
+  if (args.files.size() != 2 || args.start || args.end || args.lossless)
+    return Fail(kUsage, "decode takes a source and a target");
   if (FormatOfFile(args.files[1]) != AudioFormat::Wav) return Fail(kUsage, "the target of decode is a .wav file");
   Source source;
   OpenSource(args.files[0], source);
@@ -259,7 +264,8 @@ bool Mp3Settings(const Arguments& args, int channels, TMP3Out& output, std::stri
 }
 
 int Encode(const Arguments& args) {
-  if (args.files.size() != 2 || args.start || args.end) return Fail(kUsage, "encode takes a source and a target");
+  if (args.files.size() != 2 || args.start || args.end || args.lossless)
+    return Fail(kUsage, "encode takes a source and a target");
   const AudioFormat target = FormatOfFile(args.files[1]);
   if (target != AudioFormat::Mp3 && target != AudioFormat::Wma)
     return Fail(kUsage, "the target of encode is a .mp3 or .wma file");
@@ -298,7 +304,7 @@ int Encode(const Arguments& args) {
 /// join: FILE2 after FILE1; mix: both at once. The window's Joiner & Mixer job.
 int Join(const Arguments& args, TAudioMixerMode mode) {
   const char* command = mode == amConcatenate ? "join" : "mix";
-  if (args.files.size() != 3 || args.start || args.end || args.bitrate || args.vbr || args.mode)
+  if (args.files.size() != 3 || args.start || args.end || args.bitrate || args.vbr || args.mode || args.lossless)
     return Fail(kUsage, std::string(command) + " takes two files and a target");
   const std::string& file1 = args.files[0];
   const std::string& file2 = args.files[1];
@@ -334,6 +340,32 @@ int64_t ShownTotalMs(const std::string& name, TAuFileIn& input) {
   return input.SampleRate() > 0 ? input.TotalSamples() * 1000 / input.SampleRate() : 0;
 }
 
+/// remove --lossless: the one piece that remains, copied frame by frame.
+/// Pieces cannot be joined so: an MP3 stream can tell a decoder to drop
+/// samples at its start and end only, so a join would not be exact.
+int RemoveLossless(const std::string& sourceName, const std::string& targetName, const std::vector<RemovedRange>& rows,
+                   int64_t totalMs, bool quiet) {
+  CutPair cut = NewLosslessCutPair();
+  try {
+    const int rate = InputRate(AudioFormat::Mp3, *cut.input, sourceName);
+    const std::vector<FrameRange> pieces =
+        PiecesOfBoundaries(BuildBoundaries(rows, totalMs), totalMs, rate, cut.input->TotalSamples());
+    if (pieces.empty()) return Fail(kUsage, kNothingRemains);
+    if (pieces.size() > 1)
+      return Fail(kRunFailed, "--lossless keeps one piece only: " + std::to_string(pieces.size()) +
+                                  " pieces would remain, and an MP3 stream cannot tell a decoder to drop samples where "
+                                  "two pieces meet, so the joins would not be exact. Remove ranges at the start and "
+                                  "end only, or leave out --lossless to re-encode: " + sourceName);
+    TargetFile file(targetName);
+    PrepareLosslessCut(*cut.input, *cut.output, sourceName, pieces.front(), file.TemporaryName());
+    return RunPrepared(*cut.output, file, sourceName, quiet);
+  } catch (const JobRefused& e) {
+    return Fail(kBadSource, e.what());
+  } catch (const std::exception& e) {
+    return Fail(kRunFailed, e.what());
+  }
+}
+
 /// remove: the Segment Cut window's job, with the ranges as its list rows.
 int Remove(const Arguments& args) {
   if (args.files.size() != 2 || args.start || args.end || args.bitrate || args.vbr || args.mode)
@@ -358,7 +390,10 @@ int Remove(const Arguments& args) {
   for (const RemovedRange& row : rows)
     if (const std::string refusal = CheckNewRow(row, totalMs); !refusal.empty()) return Fail(kUsage, refusal);
   if (const std::string refusal = CheckRows(rows, totalMs); !refusal.empty()) return Fail(kUsage, refusal);
+  if (args.lossless && source.format != AudioFormat::Mp3)
+    return Fail(kUsage, "--lossless cuts MP3 files only: " + sourceName);
   if (const int refused = CheckTarget(sourceName, targetName, args.force)) return refused;
+  if (args.lossless) return RemoveLossless(sourceName, targetName, rows, totalMs, args.quiet);
 
   SegmentComponents components;
   SegmentJob job(components);

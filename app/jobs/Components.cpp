@@ -5,10 +5,13 @@
 #include "audio/ACS_Wave.h"
 #include "audio/ACS_WinMedia.h"
 #include "audio/ACS_smpeg.h"
+#include "audio/mp3cut/MP3LosslessOut.h"
 
 std::unique_ptr<TMP3In> NewMp3In() { return std::make_unique<Sealed<TMP3In>>(); }
 std::unique_ptr<TWaveIn> NewWaveIn() { return std::make_unique<Sealed<TWaveIn>>(); }
 std::unique_ptr<TWMIn> NewWmIn() { return std::make_unique<Sealed<TWMIn>>(); }
+
+std::unique_ptr<TMP3LosslessOut> NewMp3LosslessOut() { return std::make_unique<Sealed<TMP3LosslessOut>>(); }
 
 std::unique_ptr<TMP3Out> NewMp3Out() {
   auto out = std::make_unique<Sealed<TMP3Out>>();

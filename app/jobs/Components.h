@@ -10,6 +10,8 @@
 /// at 128 kbps mono, constant bit rate, until a job sets them from its source.
 std::unique_ptr<TMP3In> NewMp3In();
 std::unique_ptr<TMP3Out> NewMp3Out();
+/// Writes a range of an MP3 file by copying its frames, without re-encoding.
+std::unique_ptr<TMP3LosslessOut> NewMp3LosslessOut();
 std::unique_ptr<TWaveIn> NewWaveIn();
 std::unique_ptr<TWaveOut> NewWaveOut();
 std::unique_ptr<TWMIn> NewWmIn();

@@ -8,6 +8,7 @@
 #include "audio/ACS_Wave.h"
 #include "audio/ACS_WinMedia.h"
 #include "audio/ACS_smpeg.h"
+#include "audio/mp3cut/MP3LosslessOut.h"
 
 namespace {
 
@@ -27,6 +28,17 @@ CutPair NewCutPair(AudioFormat format) {
     case AudioFormat::Wma: return {NewWmIn(), NewWmaOut()};
     default: return {};
   }
+}
+
+CutPair NewLosslessCutPair() { return {NewMp3In(), NewMp3LosslessOut()}; }
+
+void PrepareLosslessCut(TAuFileIn& input, TAuFileOut& output, const std::string& source, const FrameRange& range,
+                        const std::string& outputName) {
+  if (input.FileName() != source) InputRate(AudioFormat::Mp3, input, source);
+  input.SetStartSample(range.startSample);
+  input.SetEndSample(range.endSample);
+  output.SetFileName(outputName);
+  output.SetInput(&input);
 }
 
 FrameRange RangeOfPositions(int positionL, int positionU, int max, int sampleRate) {

@@ -19,6 +19,8 @@ struct CutPair {
 };
 /// Empty for a format that cannot be cut.
 CutPair NewCutPair(AudioFormat format);
+/// The pair of a lossless MP3 cut: the MP3 input and the frame-copying output.
+CutPair NewLosslessCutPair();
 
 /// The frames a trackbar selection covers, each position being half a
 /// second: [PositionL x 500 ms, PositionU x 500 ms), a thumb at Max meaning
@@ -34,6 +36,12 @@ FrameRange RangeOfPositions(int positionL, int positionU, int max, int sampleRat
 /// Raises JobRefused when the source cannot be cut.
 void PrepareCut(AudioFormat format, TAuFileIn& input, TAuFileOut& output, const std::string& source,
                 const FrameRange& range, const std::string& outputName);
+
+/// Prepares a cut of the MP3 file `source` that copies its frames instead of
+/// re-encoding them (see TMP3LosslessOut): the input names the range, the
+/// output writes `outputName`. The tags are carried over as they are.
+void PrepareLosslessCut(TAuFileIn& input, TAuFileOut& output, const std::string& source, const FrameRange& range,
+                        const std::string& outputName);
 
 /// Opens `source` in the input and tells its sample rate; raises JobRefused
 /// when the source cannot be read ("This is not a standard MP3 file..." for
