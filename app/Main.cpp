@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCursor>
+#include <QCheckBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -24,6 +25,7 @@
 #include "audio/ACS_LAME.h"
 #include "audio/ACS_Wave.h"
 #include "audio/ACS_WinMedia.h"
+#include "audio/mp3cut/MP3LosslessOut.h"
 #include "audio/ACS_smpeg.h"
 #include "controls/Tracker2.h"
 #include "platform/shell.h"
@@ -115,7 +117,7 @@ void TfrmMain::CreateFileGroup() {
 }
 
 void TfrmMain::CreatePreviewGroup() {
-  auto* group = Place(new QGroupBox(this), "gbPreview", QRect(6, 152, 244, 112));
+  auto* group = Place(new QGroupBox(this), "gbPreview", QRect(6, 152, 244, 136));
   aPlay = MakeAction(this, "aPlay", "&Play", true);
   aPause = MakeAction(this, "aPause", "P&ause", false);
   aStop = MakeAction(this, "aStop", "&Stop", false);
@@ -132,7 +134,7 @@ void TfrmMain::CreatePreviewGroup() {
 }
 
 void TfrmMain::CreateCutGroup() {
-  auto* group = Place(new QGroupBox(this), "gbCut", QRect(256, 152, 251, 112));
+  auto* group = Place(new QGroupBox(this), "gbCut", QRect(256, 152, 251, 136));
   Label1 = Place(new QLabel("Splitted File Size: ", group), "Label1", QRect(12, 12, 120, 20));
   lFileTime = Place(new QLabel(Texts::kInitialTime, group), "lFileTime", QRect(132, 12, 100, 20));
 
@@ -144,19 +146,23 @@ void TfrmMain::CreateCutGroup() {
   eEnd->setMaxLength(10);
   eEnd->setToolTip("End Time");
 
-  bStartCut = MakeButton(group, "bStartCut", "Start &Cut", QRect(70, 76, 110, 27));
+  // Off by default; for MP3 sources only (see ConnectCut).
+  cbKeepQuality = Place(new QCheckBox("&Keep MP3 quality (no re-encoding)", group), "cbKeepQuality", QRect(12, 74, 232, 20));
+  cbKeepQuality->setToolTip("Copy the MP3 frames of the selection, exact to the sample, instead of encoding it again");
+  cbKeepQuality->setEnabled(false);
+  bStartCut = MakeButton(group, "bStartCut", "Start &Cut", QRect(70, 100, 110, 27));
 }
 
 void TfrmMain::CreateWindowButtons() {
-  bSegmo = MakeButton(this, "bSegmo", "&Segment Cut", QRect(189, 276, 100, 27));
+  bSegmo = MakeButton(this, "bSegmo", "&Segment Cut", QRect(189, 300, 100, 27));
   bSegmo->setToolTip("Cut off many useless data segment just one time");
   connect(bSegmo, &QPushButton::clicked, this, [this] { bSegmoClick(); });
 
-  bJoiner = MakeButton(this, "bJoiner", "&Joiner && Mixer", QRect(297, 276, 100, 27));
+  bJoiner = MakeButton(this, "bJoiner", "&Joiner && Mixer", QRect(297, 300, 100, 27));
   bJoiner->setToolTip("Merge or mix two audio files");
   connect(bJoiner, &QPushButton::clicked, this, [this] { bJoinerClick(); });
 
-  bAbout = MakeButton(this, "bAbout", "Mo&re", QRect(405, 276, 100, 27));
+  bAbout = MakeButton(this, "bAbout", "Mo&re", QRect(405, 300, 100, 27));
   connect(bAbout, &QPushButton::clicked, this, [this] { bAboutClick(); });
 
   pmAbout = new QMenu(this);

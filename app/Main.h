@@ -10,6 +10,7 @@
 
 class ClickLabel;
 class QAction;
+class QCheckBox;
 class QDialog;
 class QLabel;
 class QLineEdit;
@@ -27,7 +28,7 @@ class TTrackBar2;
 class TfrmMain : public QWidget {
  public:
   static constexpr int kClientWidth = 513;
-  static constexpr int kClientHeight = 313;
+  static constexpr int kClientHeight = 337;
   /// Where the range trackbar sits.
   static constexpr QRect kTrackBarRect{8, 98, 496, 50};
 
@@ -105,6 +106,7 @@ class TfrmMain : public QWidget {
   /// Starts the cut of the source into the chosen target; false with a message when it cannot.
   bool StartCut(const std::string& source, const std::string& target);
   void MP3Out1Progress();
+  void MP3Copy1Progress();
   void WMAOut1Progress();
   void WaveOut1Progress();
   void ShowCutProgress(int percent);
@@ -133,6 +135,7 @@ class TfrmMain : public QWidget {
   QLabel* Label1 = nullptr;
   QLabel* lFileTime = nullptr;
   QPushButton* bStartCut = nullptr;
+  QCheckBox* cbKeepQuality = nullptr;
 
   QPushButton* bSegmo = nullptr;
   QPushButton* bJoiner = nullptr;
@@ -153,6 +156,8 @@ class TfrmMain : public QWidget {
   std::unique_ptr<TMP3Out> MP3Out1;
   std::unique_ptr<TWaveOut> WaveOut1;
   std::unique_ptr<TWMAOut> WMAOut1;
+  /// Writes an MP3 cut by copying the source's frames, when cbKeepQuality is ticked.
+  std::unique_ptr<TMP3LosslessOut> MP3Copy1;
 
   /// The current preview stops at the end thumb.
   bool SelectionPlay = false;

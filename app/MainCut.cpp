@@ -1,5 +1,6 @@
 // The main window's Start Cut: saves the selected range as a new file of the
 // source's format, through the cut job the command-line tool runs too.
+#include <QCheckBox>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QPushButton>
@@ -14,6 +15,7 @@
 #include "audio/ACS_Wave.h"
 #include "audio/ACS_WinMedia.h"
 #include "audio/ACS_smpeg.h"
+#include "audio/mp3cut/MP3LosslessOut.h"
 #include "controls/Tracker2.h"
 
 namespace {
@@ -29,18 +31,24 @@ void TfrmMain::ConnectCut() {
   MP3Out1 = NewMp3Out();
   WaveOut1 = NewWaveOut();
   WMAOut1 = NewWmaOut();
+  MP3Copy1 = NewMp3LosslessOut();
   MP3Out1->SetInput(MP3In1.get());
   WaveOut1->SetInput(WaveIn1.get());
   WMAOut1->SetInput(WMIn1.get());
   MP3Out1->OnProgress = [this](TComponent*) { MP3Out1Progress(); };
   WMAOut1->OnProgress = [this](TComponent*) { WMAOut1Progress(); };
   WaveOut1->OnProgress = [this](TComponent*) { WaveOut1Progress(); };
+  MP3Copy1->OnProgress = [this](TComponent*) { MP3Copy1Progress(); };
   for (TAuOutput* output : {static_cast<TAuOutput*>(MP3Out1.get()), static_cast<TAuOutput*>(WaveOut1.get()),
-                            static_cast<TAuOutput*>(WMAOut1.get())}) {
+                            static_cast<TAuOutput*>(WMAOut1.get()), static_cast<TAuOutput*>(MP3Copy1.get())}) {
     output->OnDone = [this](TComponent*) { MP3Out1Done(); };
     output->OnThreadException = [this, output](TComponent*) { cutFailure_ = output->ExceptionMessage(); };
   }
   connect(bStartCut, &QPushButton::clicked, this, [this] { bStartCutClick(); });
+  // Frames can be copied from MP3 files only.
+  connect(eOpenFile, &QLineEdit::textChanged, this, [this](const QString& file) {
+    cbKeepQuality->setEnabled(FormatOfFile(file.toStdString()) == AudioFormat::Mp3);
+  });
 }
 
 void TfrmMain::bStartCutClick() {
@@ -81,11 +89,14 @@ bool TfrmMain::StartCut(const std::string& source, const std::string& target) {
       Dialogs::Current().Information(this, "Only MP3, WAV and WMA files can be cut: " + QString::fromStdString(source));
       return false;
   }
+  const bool lossless = format == AudioFormat::Mp3 && cbKeepQuality->isEnabled() && cbKeepQuality->isChecked();
+  if (lossless) output = MP3Copy1.get();
   try {
     const int rate = InputRate(format, *input, source);
     const FrameRange range = RangeOfPositions(tbAudio->PositionL(), tbAudio->PositionU(), tbAudio->Max(), rate);
     cutTarget_ = std::make_unique<TargetFile>(target);
-    PrepareCut(format, *input, *output, source, range, cutTarget_->TemporaryName());
+    if (lossless) PrepareLosslessCut(*input, *output, source, range, cutTarget_->TemporaryName());
+    else PrepareCut(format, *input, *output, source, range, cutTarget_->TemporaryName());
     cutFailure_.clear();
     output->Run();
     return true;
@@ -102,6 +113,7 @@ void TfrmMain::ShowCutProgress(int percent) {
 }
 
 void TfrmMain::MP3Out1Progress() { ShowCutProgress(MP3Out1->Progress()); }
+void TfrmMain::MP3Copy1Progress() { ShowCutProgress(MP3Copy1->Progress()); }
 void TfrmMain::WMAOut1Progress() { ShowCutProgress(WMAOut1->Progress()); }
 void TfrmMain::WaveOut1Progress() { ShowCutProgress(WaveOut1->Progress()); }
 

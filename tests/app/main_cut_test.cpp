@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -18,6 +19,7 @@
 #include "tests/support/EventLoop.h"
 #include "tests/support/FileSizeLimit.h"
 #include "tests/support/FakeDialogs.h"
+#include "tests/support/FfmpegDecode.h"
 #include "tests/support/Mp3Encoder.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TestAudio.h"
@@ -196,6 +198,51 @@ TEST(StartCutClosing, ClosingTheWindowMidCutRemovesTheTemporaryFile) {
   window.reset();
   for (const auto& entry : std::filesystem::directory_iterator(dir.Path()))
     EXPECT_EQ(entry.path().filename().string(), "long.mp3");
+}
+
+TEST_F(StartCut, KeepMp3QualityCopiesTheFramesOfTheSelection) {
+  auto* keep = window.findChild<QCheckBox*>("cbKeepQuality");
+  ASSERT_NE(keep, nullptr);
+  EXPECT_EQ(keep->text().remove('&'), "Keep MP3 quality (no re-encoding)");
+  EXPECT_FALSE(keep->isChecked());
+  EXPECT_FALSE(keep->isEnabled());  // no file yet
+  EXPECT_FALSE(keep->geometry().intersects(button->geometry()));
+  EXPECT_EQ(keep->parentWidget(), button->parentWidget());
+
+  Open(Numbered("numbers.wav", 8000));
+  EXPECT_FALSE(keep->isEnabled());  // WAV frames are not MP3 frames
+  const std::string song = dir.File("song.mp3");
+  WriteBytes(song, EncodeMp3(ChirpSamples(44100 * 4, 2, 44100), 2, 44100, 128, true));
+  Open(song);
+  ASSERT_TRUE(keep->isEnabled());
+  EXPECT_FALSE(keep->isChecked());
+  QTest::mouseClick(keep, Qt::LeftButton);
+  ASSERT_TRUE(keep->isChecked());
+
+  bar->SetPositionL(2);  // [1.0 s, 3.0 s)
+  bar->SetPositionU(6);
+  const std::string target = dir.File("part.mp3");
+  Cut(target);
+  EXPECT_TRUE(dialogs.messages.isEmpty()) << dialogs.messages.join("|").toStdString();
+  const std::vector<int16_t> whole = DecodeWithFfmpeg(song);
+  const std::vector<int16_t> cut = DecodeWithFfmpeg(target);
+  EXPECT_TRUE(cut == std::vector<int16_t>(whole.begin() + 44100 * 2, whole.begin() + 132300 * 2));
+  EXPECT_EQ(window.windowTitle(), Texts::kProgramTitle);
+
+  // A stream that cannot be copied exactly: the message says why, nothing is written.
+  Bytes damaged = ReadFile(song);
+  damaged.insert(damaged.begin() + 20000, 400, 0x55);
+  const std::string bad = dir.File("bad.mp3");
+  WriteBytes(bad, damaged);
+  Open(bad);
+  ASSERT_TRUE(keep->isChecked() && keep->isEnabled());
+  dialogs.messages.clear();
+  Cut(dir.File("bad_part.mp3"));
+  ASSERT_EQ(dialogs.messages.size(), 1);
+  EXPECT_TRUE(dialogs.messages[0].contains("damaged at byte")) << dialogs.messages[0].toStdString();
+  EXPECT_FALSE(std::filesystem::exists(dir.File("bad_part.mp3")));
+  const auto files = std::filesystem::directory_iterator(dir.Path());
+  EXPECT_EQ(std::distance(begin(files), end(files)), 4);  // numbers, song, part, bad: no stray file
 }
 
 }  // namespace

@@ -59,7 +59,7 @@ class MainWindow : public ::testing::Test {
 
 TEST_F(MainWindow, IsAFixedWindowWithTheProgramTitle) {
   EXPECT_EQ(window.windowTitle(), "Vorlun Clipwright");
-  EXPECT_EQ(window.size(), QSize(513, 313));
+  EXPECT_EQ(window.size(), QSize(513, 337));
   EXPECT_EQ(window.minimumSize(), window.maximumSize());
   EXPECT_TRUE(window.windowFlags() & Qt::WindowMinimizeButtonHint);
   EXPECT_FALSE(window.windowFlags() & Qt::WindowMaximizeButtonHint);
@@ -192,7 +192,7 @@ TEST_F(MainWindow, AboutBoxShowsTitleVersionAndLinks) {
     dialog.show();
     EXPECT_EQ(dialog.windowTitle(), "About Vorlun Clipwright");
     EXPECT_EQ(dialog.size(), QSize(360, 255));
-    EXPECT_EQ(dialog.geometry().topLeft(), window.geometry().topLeft() + QPoint((513 - 360) / 2, (313 - 255) / 2));
+    EXPECT_EQ(dialog.geometry().topLeft(), window.geometry().topLeft() + QPoint((513 - 360) / 2, (337 - 255) / 2));
     EXPECT_EQ(dialog.findChild<QLabel*>("Label1")->text(), "Vorlun Clipwright");
     EXPECT_EQ(dialog.findChild<QLabel*>("lVersion")->text(), "Version: 3.1   Build 20260605");
     EXPECT_EQ(dialog.findChild<QLabel*>("lDonate1")->text(),
