@@ -13,6 +13,8 @@ packages=(
   libmp3lame-dev libtag1-dev libtagc0-dev libjpeg62-turbo-dev
   # a sound server of the tests' own, to hear what the player plays
   pulseaudio pulseaudio-utils
+  # a second decoder that honours the LAME tag, to check lossless MP3 cuts
+  mpg123
   # checking the installed desktop entry and AppStream description
   desktop-file-utils appstream
 )
