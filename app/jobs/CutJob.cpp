@@ -34,7 +34,8 @@ CutPair NewLosslessCutPair() { return {NewMp3In(), NewMp3LosslessOut()}; }
 
 void PrepareLosslessCut(TAuFileIn& input, TAuFileOut& output, const std::string& source, const FrameRange& range,
                         const std::string& outputName) {
-  if (input.FileName() != source) InputRate(AudioFormat::Mp3, input, source);
+  // The output reads the file's frames itself: the input only names the range.
+  if (input.FileName() != source) input.SetFileName(source);
   input.SetStartSample(range.startSample);
   input.SetEndSample(range.endSample);
   output.SetFileName(outputName);

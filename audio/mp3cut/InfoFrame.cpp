@@ -35,16 +35,27 @@ int IndexForRoom(const Mp3FrameHeader& like, int bytes, int preferred) {
 }  // namespace
 
 uint16_t LameCrc16(const uint8_t* data, size_t size, uint16_t crc) {
-  static const auto table = [] {
-    std::array<uint16_t, 256> t{};
+  // Eight tables, so that eight bytes are taken at a time (slicing by 8):
+  // a whole stream's check costs little beside copying it.
+  static const auto tables = [] {
+    std::array<std::array<uint16_t, 256>, 8> t{};
     for (int i = 0; i < 256; ++i) {
       uint16_t value = static_cast<uint16_t>(i);
       for (int bit = 0; bit < 8; ++bit) value = (value & 1) ? static_cast<uint16_t>((value >> 1) ^ 0xA001) : value >> 1;
-      t[i] = value;
+      t[0][i] = value;
     }
+    for (int k = 1; k < 8; ++k)
+      for (int i = 0; i < 256; ++i) t[k][i] = static_cast<uint16_t>((t[k - 1][i] >> 8) ^ t[0][t[k - 1][i] & 0xFF]);
     return t;
   }();
-  for (size_t i = 0; i < size; ++i) crc = static_cast<uint16_t>((crc >> 8) ^ table[(crc ^ data[i]) & 0xFF]);
+  size_t i = 0;
+  for (; i + 8 <= size; i += 8) {
+    const uint8_t* p = data + i;
+    crc = static_cast<uint16_t>(tables[7][(crc ^ p[0]) & 0xFF] ^ tables[6][((crc >> 8) ^ p[1]) & 0xFF] ^
+                                tables[5][p[2]] ^ tables[4][p[3]] ^ tables[3][p[4]] ^ tables[2][p[5]] ^
+                                tables[1][p[6]] ^ tables[0][p[7]]);
+  }
+  for (; i < size; ++i) crc = static_cast<uint16_t>((crc >> 8) ^ tables[0][(crc ^ data[i]) & 0xFF]);
   return crc;
 }
 

@@ -43,7 +43,7 @@ void TMP3LosslessOut::Prepare() {
     const int64_t end = input->EndSample() < 0 ? total : std::min(input->EndSample() + 1, total);
     plan_ = PlanLosslessCut(stream_, start, end);
   } catch (const Mp3StreamRefused& e) {
-    throw EAuException(std::string("Cannot cut without re-encoding: ") + e.what() + ": " + sourceName);
+    throw EAuException(LosslessRefusal(e.what(), sourceName));
   }
   const Mp3Frame& first = stream_.frames[static_cast<size_t>(plan_.firstFrame)];
   const Mp3Frame& last = stream_.frames[static_cast<size_t>(plan_.lastFrame)];

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "audio/classes/FileStream.h"
 #include "platform/ByteOrder.h"
 
 namespace {
@@ -153,4 +154,13 @@ Mp3Stream ScanMp3Stream(int fd, int64_t fileSize) {
                            std::to_string(stream.frames.size()));
   stream.trailer = tagsStart;
   return stream;
+}
+
+Mp3Stream ScanMp3File(const std::string& fileName) {
+  TAuFileStream file(fileName, 32);
+  return ScanMp3Stream(file.Handle(), file.Size());
+}
+
+std::string LosslessRefusal(const std::string& reason, const std::string& fileName) {
+  return "Cannot cut without re-encoding: " + reason + ": " + fileName;
 }

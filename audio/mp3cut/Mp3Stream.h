@@ -52,3 +52,8 @@ struct Mp3Stream {
 /// count, bytes that are neither frames nor tags, a last frame cut short, or
 /// an info frame that counts other frames than the file holds.
 Mp3Stream ScanMp3Stream(int fd, int64_t fileSize);
+/// The same for a file by name; a file that cannot be opened raises EAuException.
+Mp3Stream ScanMp3File(const std::string& fileName);
+
+/// The message for a stream that cannot be cut by copying its frames.
+std::string LosslessRefusal(const std::string& reason, const std::string& fileName);

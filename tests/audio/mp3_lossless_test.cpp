@@ -107,7 +107,9 @@ TEST_F(Mp3LosslessTest, CopiesExactlyTheSamplesOfTheRange) {
       }
     }
     // At 32 kbps in MPEG 1 the reservoir spans more frames than the delay field can skip.
-    if (s.kbps == 32 && s.rate == 44100) EXPECT_GT(carried, 0);
+    if (s.kbps == 32 && s.rate == 44100) {
+      EXPECT_GT(carried, 0);
+    }
   }
 }
 
