@@ -379,7 +379,7 @@ int RemoveLossless(const std::string& sourceName, const std::string& targetName,
     const int rate = InputRate(AudioFormat::Mp3, *cut.input, sourceName);
     const std::vector<FrameRange> pieces =
         PiecesOfBoundaries(BuildBoundaries(rows, totalMs), totalMs, rate, cut.input->TotalSamples());
-    if (pieces.empty()) return Fail(kUsage, kNothingRemains);
+    if (pieces.empty()) return Fail(kBadSource, kNothingRemains);
     if (pieces.size() > 1)
       return Fail(kRunFailed, "--lossless keeps one piece only: " + std::to_string(pieces.size()) +
                                   " pieces would remain, and an MP3 stream cannot tell a decoder to drop samples where "
