@@ -174,6 +174,35 @@ TEST_F(Mp3LosslessTest, OurReaderAndFfmpegReadTheInfoFrame) {
   EXPECT_EQ(LameCrc16(bytes.data(), crcAt), (bytes[crcAt] << 8) | bytes[crcAt + 1]);
 }
 
+TEST_F(Mp3LosslessTest, ASourceWithAVbriFrameIsCutExactly) {
+  // LAME's info frame turned into a VBRI frame (always 32 bytes after the header).
+  std::vector<uint8_t> bytes = EncodeMp3(ChirpSamples(44100 * 2, 2, 44100), 2, 44100, 128, true, true);
+  Mp3FrameHeader header;
+  ASSERT_TRUE(ParseMp3FrameHeader(bytes.data(), header));
+  uint32_t frames = 0;
+  for (size_t at = static_cast<size_t>(header.length); at + 4 <= bytes.size(); ++frames) {
+    Mp3FrameHeader next;
+    ASSERT_TRUE(ParseMp3FrameHeader(&bytes[at], next));
+    at += static_cast<size_t>(next.length);
+  }
+  std::fill(bytes.begin() + 4, bytes.begin() + header.length, 0);
+  const auto put32 = [&](size_t at, uint32_t v) {
+    for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<uint8_t>(v >> (24 - 8 * i));
+  };
+  std::memcpy(&bytes[36], "VBRI", 4);
+  bytes[41] = 1;  // version
+  put32(46, static_cast<uint32_t>(bytes.size()));
+  put32(50, frames);
+  const std::string source = dir.File("vbri.mp3");
+  WriteBytes(source, bytes);
+  const std::vector<int16_t> whole = DecodeWithFfmpeg(source);
+  ASSERT_EQ(whole.size(), static_cast<size_t>(frames) * 1152 * 2);  // no delay told: every sample
+  for (const auto& [start, end] : {std::pair<int64_t, int64_t>{600, 40000}, {5000, frames * 1152}}) {
+    ASSERT_EQ(Cut(source, start, end), "");
+    EXPECT_TRUE(DecodeWithFfmpeg(file) == Slice(whole, 2, start, end)) << start;
+  }
+}
+
 TEST_F(Mp3LosslessTest, CarriesTheTagsOverByteForByte) {
   const std::string plain = Make({"plain", 2, 44100, 128, true, false}, 44100 * 2);
   // An ID3v2.3 tag with a title and padding, then the frames, an APEv2 tag and an ID3v1 tag.
