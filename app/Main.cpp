@@ -147,7 +147,8 @@ void TfrmMain::CreateCutGroup() {
   eEnd->setToolTip("End Time");
 
   // Off by default; for MP3 sources only (see ConnectCut).
-  cbKeepQuality = Place(new QCheckBox("&Keep MP3 quality (no re-encoding)", group), "cbKeepQuality", QRect(12, 74, 232, 20));
+  cbKeepQuality =
+      Place(new QCheckBox("&Keep MP3 quality (no re-encoding)", group), "cbKeepQuality", QRect(12, 74, 232, 20));
   cbKeepQuality->setToolTip("Copy the MP3 frames of the selection, exact to the sample, instead of encoding it again");
   cbKeepQuality->setEnabled(false);
   bStartCut = MakeButton(group, "bStartCut", "Start &Cut", QRect(70, 100, 110, 27));
