@@ -24,13 +24,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
           const LosslessPlan plan = PlanLosslessCut(stream, start, end);
           const auto frames = static_cast<int64_t>(stream.frames.size());
           if (plan.firstFrame < 0 || plan.firstFrame > plan.lastFrame || plan.lastFrame >= frames) abort();
-          if (plan.lameTag && (plan.delay < 0 || plan.delay > 4095 || plan.padding < 529 || plan.padding > 4095)) abort();
-          if (plan.carriedBytes < 0 || plan.carriedBytes > 511) abort();
+          if (plan.delay < 0 || plan.delay > 4095 || plan.padding < 529 || plan.padding > 4095) abort();
+          if (plan.carriedBytes < 0 || plan.carriedBytes > 511 || (plan.carriedBytes > 0 && !plan.silentFrame)) abort();
           const uint8_t header[4] = {0xFF, 0xFB, 0x90, 0x44};
           Mp3FrameHeader like = stream.first;
           (void)MakeCarrierFrame(like, header, std::vector<uint8_t>(static_cast<size_t>(plan.carriedBytes), 1));
           InfoFrameFields fields;
-          fields.lameTag = plan.lameTag;
           fields.delay = plan.delay;
           fields.padding = plan.padding;
           (void)MakeInfoFrame(like, header, fields);

@@ -62,14 +62,13 @@ uint16_t LameCrc16(const uint8_t* data, size_t size, uint16_t crc) {
 std::vector<uint8_t> MakeInfoFrame(const Mp3FrameHeader& like, const uint8_t likeHeader[4], const InfoFrameFields& fields) {
   const int xingAt = 4 + like.SideInfoSize();
   std::vector<uint8_t> frame =
-      EmptyFrame(like, likeHeader, IndexForRoom(like, kXingBytes + (fields.lameTag ? kLameBytes : 0), like.bitrateIndex));
+      EmptyFrame(like, likeHeader, IndexForRoom(like, kXingBytes + kLameBytes, like.bitrateIndex));
   uint8_t* x = frame.data() + xingAt;
   std::memcpy(x, fields.vbr ? "Xing" : "Info", 4);
   PutBe32(x + 4, 0x0F);  // frames, bytes, table of contents and quality follow
   PutBe32(x + 8, fields.frames);
   PutBe32(x + 12, fields.bytes);
   std::copy(fields.toc.begin(), fields.toc.end(), x + 16);
-  if (!fields.lameTag) return frame;
 
   uint8_t* l = x + kXingBytes;
   if (fields.hasSource) {

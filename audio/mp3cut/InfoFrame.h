@@ -15,7 +15,6 @@ struct InfoFrameFields {
   uint32_t frames = 0;       // audio frames after the info frame
   uint32_t bytes = 0;        // the info frame and the audio frames
   std::array<uint8_t, 100> toc{};  // byte positions of each hundredth of the time, in 256ths
-  bool lameTag = true;       // add the LAME extension with the delay and padding
   /// The source's LAME extension (36 bytes) when it had one, else zeros: its
   /// encoder name and settings are carried over, its loudness figures are not.
   std::array<uint8_t, 36> source{};

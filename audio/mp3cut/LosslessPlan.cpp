@@ -46,21 +46,18 @@ LosslessPlan PlanLosslessCut(const Mp3Stream& stream, int64_t start, int64_t end
   while (delay < 0 && plan.firstFrame > 0) --plan.firstFrame, delay += spf;
 
   if (delay < 0) {
-    // Without a LAME tag a source's decode starts with the decoder's delay,
-    // and a tagged copy always drops at least that much.
-    if (start != 0 || rawEnd != (plan.lastFrame + 1) * spf)
-      throw Mp3StreamRefused("the range starts within the first " + std::to_string(kDecoderDelay) +
-                             " samples of a stream without a LAME tag, where no decoder can be told to start, "
-                             "unless the copy runs to the end of a frame");
-    plan.lameTag = false;
-    return plan;
-  }
-  if (delay > kLargestField) {
+    // A file without a LAME tag is decoded from its first sample, and a copy
+    // with one always drops the decoder's delay: a silent frame in front
+    // takes it, and decodes to a state as clean as the file's start.
+    plan.silentFrame = true;
+    delay += spf;
+  } else if (delay > kLargestField) {
     // Only the reservoir bytes of the lead-in frames are needed: one silent
     // frame carries them, which keeps the lead-in within the delay field.
     if (missing > 0)
       throw Mp3StreamRefused("the MP3 stream is damaged: a frame refers to data before the start of the stream");
     plan.firstFrame = exactFrom;
+    plan.silentFrame = true;
     plan.carriedBytes = static_cast<int>(-reach);
     delay = rawStart - exactFrom * spf + spf - kDecoderDelay;
   }

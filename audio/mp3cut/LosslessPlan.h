@@ -14,16 +14,19 @@
 /// and the encoder delay tells the decoder to drop what comes before it.
 /// When those lead-in frames would be more than the delay field can tell
 /// (4095 samples), they are replaced by one silent frame that carries the
-/// reservoir bytes the kept frames need.
+/// reservoir bytes the kept frames need. A silent frame also goes first when
+/// the range starts within the decoder delay of a file without a LAME tag:
+/// it leaves the decoder as fresh as the file's start did, and gives the
+/// decoder's delay something to drop.
 struct LosslessPlan {
   int64_t firstFrame = 0;  // the source frames [firstFrame, lastFrame] are copied
   int64_t lastFrame = 0;
-  int carriedBytes = 0;    // > 0: a silent frame with this much reservoir goes first
-  bool lameTag = true;     // false: the copy starts where the untagged source does
-  int delay = 0;           // the new encoder delay and padding
+  bool silentFrame = false;  // a silent frame goes before them,
+  int carriedBytes = 0;      // ending with this many reservoir bytes
+  int delay = 0;             // the new encoder delay and padding
   int padding = 0;
 
-  int64_t AudioFrames() const { return lastFrame - firstFrame + 1 + (carriedBytes > 0 ? 1 : 0); }
+  int64_t AudioFrames() const { return lastFrame - firstFrame + 1 + (silentFrame ? 1 : 0); }
 };
 
 /// Plans the cut of the samples [start, end) of the stream's gapless decode.

@@ -55,7 +55,7 @@ void TMP3LosslessOut::Prepare() {
 
   carrier_.clear();
   lengths_.clear();
-  if (plan_.carriedBytes > 0) {
+  if (plan_.silentFrame) {
     carrier_ = MakeCarrierFrame(stream_.first, firstHeader_, CarriedReservoir());
     lengths_.push_back(static_cast<int>(carrier_.size()));
   }
@@ -93,7 +93,6 @@ std::vector<uint8_t> TMP3LosslessOut::InfoFrame(uint16_t musicCrc) const {
                                              stream_.frames.begin() + plan_.lastFrame + 1,
                                              [&](const Mp3Frame& f) { return f.bitrateIndex != firstIndex; });
   fields.frames = static_cast<uint32_t>(lengths_.size());
-  fields.lameTag = plan_.lameTag;
   const std::vector<uint8_t> sizing = MakeInfoFrame(stream_.first, firstHeader_, fields);
   const uint32_t infoBytes = static_cast<uint32_t>(sizing.size());
   fields.bytes = infoBytes;
