@@ -15,7 +15,7 @@ class BlockReader {
  public:
   BlockReader(int fd, int64_t size) : fd_(fd), size_(size), block_(1 << 20) {}
 
-  /// `count` bytes at `offset` (count <= 64 KiB), or nullptr past the end of the file.
+  /// `count` bytes at `offset` (count <= 1 MiB), or nullptr past the end of the file.
   const uint8_t* At(int64_t offset, int count) {
     if (offset < 0 || offset + count > size_) return nullptr;
     if (offset < start_ || offset + count > start_ + filled_) {
@@ -80,18 +80,18 @@ int64_t Mp3Stream::GaplessSamples() const {
 }
 
 Mp3Stream ScanMp3Stream(int fd, int64_t fileSize) {
+  // One buffered reader for the header look and the frame walk, so that a
+  // file without a usable info frame is not read header by header twice.
+  BlockReader in(fd, fileSize);
   const Mp3Info info = ReadMp3Info(
-      [fd](int64_t offset, void* into, int64_t count) -> int64_t {
-        int64_t done = 0;
-        while (done < count) {
-          const ssize_t got = pread(fd, static_cast<uint8_t*>(into) + done, count - done, offset + done);
-          if (got <= 0) break;
-          done += got;
-        }
-        return done;
+      [&in, fileSize](int64_t offset, void* into, int64_t count) -> int64_t {
+        const int64_t available = std::min(count, fileSize - offset);
+        const uint8_t* bytes = available > 0 ? in.At(offset, static_cast<int>(available)) : nullptr;
+        if (bytes == nullptr) return 0;
+        std::memcpy(into, bytes, static_cast<size_t>(available));
+        return available;
       },
       fileSize);
-  BlockReader in(fd, fileSize);
   Mp3Stream stream;
   stream.fileSize = fileSize;
   stream.tagEnd = info.tagEnd;
