@@ -138,22 +138,27 @@ class SyncReader : public IWMSyncReader, public IWMHeaderInfo, public std::enabl
     if (!decoder_) return E_FAIL;
     const int rate = decoder_->sample_rate;
     const int64_t target = static_cast<int64_t>(std::llround(static_cast<double>(start) * rate / 1e7));
-    AVStream* audio = format_->streams[audioIndex_];
-    // From the very start, so that the gapless trim of the first frames applies again.
-    const int64_t preroll = isMp3_ ? 9216 : 2048;
-    const int64_t from = target <= 0 ? 0 : std::max<int64_t>(0, target - preroll);
-    const int64_t timestamp =
-        from == 0 ? 0 : origin_ + Ffmpeg().av_rescale_q(from + originSamples_, AVRational{1, rate}, audio->time_base);
-    if (Ffmpeg().av_seek_frame(format_, audioIndex_, timestamp, AVSEEK_FLAG_BACKWARD) < 0 &&
-        Ffmpeg().av_seek_frame(format_, audioIndex_, timestamp, AVSEEK_FLAG_BACKWARD | AVSEEK_FLAG_ANY) < 0)
-      return E_FAIL;
-    Ffmpeg().avcodec_flush_buffers(decoder_);
-    converter_.Reset();
-    draining_ = false;
-    ended_ = false;
-    dropUntil_ = target;
-    position_ = from == 0 ? 0 : -1;  // unknown until the first frame tells
-    return S_OK;
+    // A seek may land after the timestamp asked for (an ASF packet whose
+    // first frame starts later, an estimated MP3 position): the frame it
+    // lands on is checked, and the seek goes further back until that frame
+    // starts at or before the target. From the very start, the gapless trim
+    // of the first frames applies again.
+    int64_t preroll = isMp3_ ? 9216 : 2048;
+    for (;;) {
+      const int64_t from = target <= 0 ? 0 : std::max<int64_t>(0, target - preroll);
+      if (!SeekDemuxer(from)) return E_FAIL;
+      dropUntil_ = target;
+      if (from == 0) return S_OK;
+      if (ReceiveFrame()) {
+        const int64_t first = FrameStart();
+        if (first <= target) {
+          position_ = first;
+          pendingFrame_ = true;
+          return S_OK;
+        }
+      }
+      preroll *= 4;
+    }
   }
 
   int32_t Close() override {
@@ -263,11 +268,7 @@ class SyncReader : public IWMSyncReader, public IWMHeaderInfo, public std::enabl
       if (frame_->best_effort_timestamp != AV_NOPTS_VALUE) originSamples_ = GridSample(frame_->best_effort_timestamp);
     }
     Ffmpeg().av_frame_unref(frame_);
-    Ffmpeg().av_seek_frame(format_, audioIndex_, 0, AVSEEK_FLAG_BACKWARD);
-    Ffmpeg().avcodec_flush_buffers(decoder_);
-    draining_ = false;
-    ended_ = false;
-    position_ = 0;
+    SeekDemuxer(0);
   }
 
   /// A WMA timestamp (milliseconds) as the sample where its codec frame starts.
@@ -292,14 +293,40 @@ class SyncReader : public IWMSyncReader, public IWMHeaderInfo, public std::enabl
     return formats;
   }
 
+  /// Moves the demuxer to `from` (a sample of what the reader delivers) or
+  /// before it and forgets everything decoded so far.
+  bool SeekDemuxer(int64_t from) {
+    AVStream* audio = format_->streams[audioIndex_];
+    const int64_t timestamp =
+        from == 0 ? 0
+                  : origin_ + Ffmpeg().av_rescale_q(from + originSamples_, AVRational{1, decoder_->sample_rate},
+                                                    audio->time_base);
+    if (Ffmpeg().av_seek_frame(format_, audioIndex_, timestamp, AVSEEK_FLAG_BACKWARD) < 0 &&
+        Ffmpeg().av_seek_frame(format_, audioIndex_, timestamp, AVSEEK_FLAG_BACKWARD | AVSEEK_FLAG_ANY) < 0)
+      return false;
+    Ffmpeg().avcodec_flush_buffers(decoder_);
+    converter_.Reset();
+    draining_ = false;
+    ended_ = false;
+    pendingFrame_ = false;
+    position_ = from == 0 ? 0 : -1;  // unknown until the first frame tells
+    return true;
+  }
+
   /// Decodes the next frame into frame_, dropping what lies before a range start.
   bool DecodeFrame() {
     for (;;) {
+      if (pendingFrame_) pendingFrame_ = false;
+      else if (!ReceiveFrame()) return false;
+      if (AcceptFrame()) return true;
+    }
+  }
+
+  /// Decodes the next frame into frame_ as it comes.
+  bool ReceiveFrame() {
+    for (;;) {
       const int received = Ffmpeg().avcodec_receive_frame(decoder_, frame_);
-      if (received == 0) {
-        if (AcceptFrame()) return true;
-        continue;
-      }
+      if (received == 0) return true;
       if (received == AVERROR_EOF || ended_) return false;
       if (draining_) {
         ended_ = true;
@@ -321,18 +348,21 @@ class SyncReader : public IWMSyncReader, public IWMHeaderInfo, public std::enabl
     }
   }
 
+  /// The sample where frame_ starts: counted on from the previous frame, or,
+  /// after a seek, told by the frame's timestamp.
+  int64_t FrameStart() const {
+    if (position_ >= 0) return position_;
+    const int64_t pts = frame_->best_effort_timestamp;
+    if (pts == AV_NOPTS_VALUE) return dropUntil_;
+    if (isAsf_) return GridSample(pts) - originSamples_;  // millisecond stamps, whole frames
+    AVStream* audio = format_->streams[audioIndex_];
+    return Ffmpeg().av_rescale_q(pts - origin_, audio->time_base, AVRational{1, decoder_->sample_rate});
+  }
+
   /// Trims the frame to the samples at or after dropUntil_; false when none are left.
   bool AcceptFrame() {
-    const int rate = decoder_->sample_rate;
-    if (position_ < 0) {
-      const int64_t pts = frame_->best_effort_timestamp;
-      AVStream* audio = format_->streams[audioIndex_];
-      if (pts == AV_NOPTS_VALUE) position_ = dropUntil_;
-      else if (isAsf_) position_ = GridSample(pts) - originSamples_;  // millisecond stamps, whole frames
-      else position_ = Ffmpeg().av_rescale_q(pts - origin_, audio->time_base, AVRational{1, rate});
-    }
-    const int64_t start = position_;
-    position_ += frame_->nb_samples;
+    const int64_t start = FrameStart();
+    position_ = start + frame_->nb_samples;
     skipInFrame_ = static_cast<int>(std::clamp<int64_t>(dropUntil_ - start, 0, frame_->nb_samples));
     return skipInFrame_ < frame_->nb_samples;
   }
@@ -400,6 +430,7 @@ class SyncReader : public IWMSyncReader, public IWMHeaderInfo, public std::enabl
   int64_t originSamples_ = 0;  // WMA: sample of the first decoded frame on the stream's clock
   int frameSamples_ = 0;       // WMA: samples per codec frame
   int skipInFrame_ = 0;
+  bool pendingFrame_ = false;  // frame_ was decoded by a seek and not yet delivered
 };
 
 }  // namespace
