@@ -2,6 +2,7 @@
 
 #include <QRect>
 #include <QWidget>
+#include <cstdint>
 #include <exception>
 #include <memory>
 #include <string>
@@ -82,23 +83,32 @@ class TfrmMain : public QWidget {
   void tbAudioChange();
   void tbAudioMouseDown(Qt::MouseButton button);
   void tbAudioMouseUp(Qt::MouseButton button);
+  // The selection (MainSelection.cpp).
+  /// The selection becomes [startMs, endMs): the thumbs follow, the boxes
+  /// show it (but `typing`, which keeps the user's characters) and the
+  /// length label its length.
+  void SetSelection(int32_t startMs, int32_t endMs, const QLineEdit* typing = nullptr);
+  /// The end time of the end thumb at Max: the whole file.
+  int32_t WholeMs() const;
   void eStartChange();
   void eEndChange();
-  void eStartExit();
-  void eEndExit();
-  /// Refuses the box's text with a message and keeps the focus in it.
-  void RefuseTime(QLineEdit* box, const char* message);
+  /// Take the box's time into the selection; false when it was refused.
+  bool eStartExit();
+  bool eEndExit();
+  /// Takes what the boxes show that is not yet taken; false when a box refused it.
+  bool CommitTimeBoxes();
+  /// Shows the message, gives the box its accepted time back and the focus; false.
+  bool RefuseTime(QLineEdit* box, const char* message);
   /// Goes on with a paused preview; false when none is paused.
   bool ResumePaused();
   /// Starts the device on the whole file or on positions from..to; tells when it cannot play.
-  void StartDevice(bool whole, int from, int to);
+  void StartDevice(bool whole, int32_t fromMs, int32_t toMs);
   /// Turns the preview off after the device failed: the file stays, preview is unavailable.
   void PreviewFailed();
   /// What to tell when the device cannot play fileName.
   static QString PlaybackMessage(const std::exception& error, const std::string& fileName);
   /// The audio output went away during a preview.
   void MediaPlayer1DeviceLost();
-  void ShowSelectionLength();
 
   // Saving the selection (MainCut.cpp).
   void ConnectCut();
@@ -167,4 +177,13 @@ class TfrmMain : public QWidget {
   bool PlaybackUnavailable = false;
   /// A time box is being given the focus back: focus changes meanwhile are ours.
   bool refocusing_ = false;
+  /// The selection: what the time boxes show and Start Cut saves. An end at
+  /// WholeMs() means the end of the file.
+  int32_t selStartMs_ = 0;
+  int32_t selEndMs_ = 0;
+  /// The thumb positions the selection last set; a thumb elsewhere was moved by the user.
+  int thumbL_ = 0;
+  int thumbU_ = 0;
+  /// The thumbs or boxes are being set from the selection.
+  bool settingThumbs_ = false;
 };

@@ -55,8 +55,16 @@ void TfrmMain::bStartCutClick() {
   const std::string source = eOpenFile->text().toStdString();
   std::error_code error;
   if (source.empty() || !fs::exists(source, error)) {
-    Dialogs::Current().Information(this, Texts::kOpenFirst);
+    Dialogs::Current().Information(this, source.empty() ? QString(Texts::kOpenFirst)
+                                                        : Texts::kFileGone + eOpenFile->text());
     tbAudio->update();
+    return;
+  }
+  // What is saved is what the boxes show: a time still being typed is taken
+  // (or refused) first.
+  if (!CommitTimeBoxes()) return;
+  if (selStartMs_ == selEndMs_) {
+    Dialogs::Current().Information(this, Texts::kEmptySelection);
     return;
   }
   const QFileInfo info(QString::fromStdString(source));
@@ -93,7 +101,7 @@ bool TfrmMain::StartCut(const std::string& source, const std::string& target) {
   if (lossless) output = MP3Copy1.get();
   try {
     const int rate = InputRate(format, *input, source);
-    const FrameRange range = RangeOfPositions(tbAudio->PositionL(), tbAudio->PositionU(), tbAudio->Max(), rate);
+    const FrameRange range = RangeOfSelection(selStartMs_, selEndMs_, WholeMs(), rate);
     cutTarget_ = std::make_unique<TargetFile>(target);
     if (lossless) PrepareLosslessCut(*input, *output, source, range, cutTarget_->TemporaryName());
     else PrepareCut(format, *input, *output, source, range, cutTarget_->TemporaryName());

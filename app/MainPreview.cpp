@@ -30,8 +30,6 @@ constexpr int kMsPerPosition = 500;
 
 std::string Text(const QLineEdit* box) { return box->text().toStdString(); }
 
-void SetText(QLineEdit* box, const std::string& text) { box->setText(QString::fromStdString(text)); }
-
 }  // namespace
 
 void TfrmMain::ConnectPreview() {
@@ -90,15 +88,6 @@ void TfrmMain::OpenFile(const QString& chosen) {
   }
 }
 
-void TfrmMain::SelectWhole(int max) {
-  // The start thumb first: lowering Max under it would push it below 0.
-  tbAudio->SetPositionL(0);
-  tbAudio->SetMax(max);
-  tbAudio->SetPositionU(tbAudio->Max());
-  SetText(eEnd, PositionToTimeText(tbAudio->PositionU()));
-  ShowSelectionLength();
-}
-
 void TfrmMain::OpenFailed(const std::exception& error, const std::string& fileName) {
   const auto* device = dynamic_cast<const EMCIDeviceError*>(&error);
   if (device && (device->reason() == EMCIDeviceError::Reason::CannotPlay ||
@@ -131,7 +120,7 @@ void TfrmMain::aPlayExecute() {
 
 void TfrmMain::aPlaySelectionExecute() {
   SelectionPlay = true;
-  if (!ResumePaused()) StartDevice(false, tbAudio->PositionL(), tbAudio->PositionU());
+  if (!ResumePaused()) StartDevice(false, selStartMs_, selEndMs_);
 }
 
 bool TfrmMain::ResumePaused() {
@@ -141,16 +130,16 @@ bool TfrmMain::ResumePaused() {
   return true;
 }
 
-void TfrmMain::StartDevice(bool whole, int from, int to) {
+void TfrmMain::StartDevice(bool whole, int32_t fromMs, int32_t toMs) {
   try {
     MediaPlayer1->Close();
     MediaPlayer1->SetFileName(Text(eOpenFile));
     Timer1->start();
     MediaPlayer1->Open();
     if (!whole) {
-      MediaPlayer1->SetStartPos(int64_t{from} * kMsPerPosition);
-      MediaPlayer1->SetEndPos(int64_t{to} * kMsPerPosition);
-      tbAudio->SetLinePosition(from);
+      MediaPlayer1->SetStartPos(fromMs);
+      MediaPlayer1->SetEndPos(toMs);
+      tbAudio->SetLinePosition(fromMs / kMsPerPosition);
     }
     MediaPlayer1->Play();
   } catch (const std::exception& error) {
@@ -198,24 +187,12 @@ void TfrmMain::aStopExecute() {
 }
 
 void TfrmMain::Timer1Timer() {
-  if (SelectionPlay && tbAudio->LinePosition() >= tbAudio->PositionU()) {
+  if (SelectionPlay && tbAudio->LinePosition() * kMsPerPosition >= selEndMs_) {
     aStopExecute();
     return;
   }
   tbAudio->SetLinePosition(tbAudio->LinePosition() + 1);
   if (tbAudio->LinePosition() >= tbAudio->Max() && aStop->isEnabled()) aStopExecute();
-}
-
-void TfrmMain::aMarkStartExecute() {
-  tbAudio->SetPositionL(tbAudio->LinePosition());
-  SetText(eStart, PositionToTimeText(tbAudio->PositionL()));
-  ShowSelectionLength();
-}
-
-void TfrmMain::aMarkEndExecute() {
-  tbAudio->SetPositionU(tbAudio->LinePosition());
-  SetText(eEnd, PositionToTimeText(tbAudio->PositionU()));
-  ShowSelectionLength();
 }
 
 // --- Enabling rules --------------------------------------------------------
@@ -246,17 +223,7 @@ void TfrmMain::aStopUpdate() {
   aMarkEnd->setEnabled(previewing);
 }
 
-// --- The selection ---------------------------------------------------------
-
-void TfrmMain::ShowSelectionLength() {
-  lFileTime->setText(QString::fromStdString(PositionToTimeText(tbAudio->PositionU() - tbAudio->PositionL())));
-}
-
-void TfrmMain::tbAudioChange() {
-  SetText(eStart, PositionToTimeText(tbAudio->PositionL()));
-  SetText(eEnd, PositionToTimeText(tbAudio->PositionU()));
-  ShowSelectionLength();
-}
+// --- Dragging during a preview ----------------------------------------------
 
 void TfrmMain::tbAudioMouseDown(Qt::MouseButton button) {
   if (button == Qt::LeftButton) DownPositionL = tbAudio->PositionL();
@@ -266,57 +233,12 @@ void TfrmMain::tbAudioMouseUp(Qt::MouseButton button) {
   if (button != Qt::LeftButton || tbAudio->PositionL() == DownPositionL || !Timer1->isActive()) return;
   // The start thumb moved during a preview: play on from the new start.
   try {
-    MediaPlayer1->SetStartPos(int64_t{tbAudio->PositionL()} * kMsPerPosition);
-    MediaPlayer1->SetEndPos(int64_t{tbAudio->PositionU()} * kMsPerPosition);
-    tbAudio->SetLinePosition(tbAudio->PositionL());
+    MediaPlayer1->SetStartPos(selStartMs_);
+    MediaPlayer1->SetEndPos(selEndMs_);
+    tbAudio->SetLinePosition(selStartMs_ / kMsPerPosition);
     MediaPlayer1->Play();
   } catch (const std::exception& error) {
     PreviewFailed();
     Dialogs::Current().Information(this, PlaybackMessage(error, Text(eOpenFile)));
   }
-}
-
-void TfrmMain::eStartChange() {
-  const std::string text = Text(eStart);
-  if (!IsTimeText(text) || !IsFullTimeText(text)) return;
-  const int32_t start = TimeTextToMs(text);
-  if (start < TimeTextToMs(Text(eEnd))) tbAudio->SetPositionL(start / kMsPerPosition);
-}
-
-void TfrmMain::eEndChange() {
-  const std::string text = Text(eEnd);
-  if (!IsTimeText(text) || !IsFullTimeText(text)) return;
-  const int32_t end = TimeTextToMs(text);
-  if (int64_t{end} <= int64_t{tbAudio->Max()} * kMsPerPosition) tbAudio->SetPositionU(end / kMsPerPosition);
-}
-
-bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
-  if (!refocusing_ && (watched == eStart || watched == eEnd) && IsLeftByUser(event)) {
-    if (watched == eStart) eStartExit();
-    else eEndExit();
-  }
-  return QWidget::eventFilter(watched, event);
-}
-
-void TfrmMain::RefuseTime(QLineEdit* box, const char* message) {
-  Dialogs::Current().Information(this, message);
-  tbAudio->update();
-  refocusing_ = true;
-  box->setFocus();
-  refocusing_ = false;
-}
-
-void TfrmMain::eStartExit() {
-  const std::string text = Text(eStart);
-  if (!IsTimeText(text)) return RefuseTime(eStart, Texts::kTimeFormat);
-  if (TimeTextToMs(text) > TimeTextToMs(Text(eEnd))) return RefuseTime(eStart, Texts::kStartAfterEnd);
-  SetText(eStart, NormalizeTimeText(text));
-}
-
-void TfrmMain::eEndExit() {
-  const std::string text = Text(eEnd);
-  if (!IsTimeText(text)) return RefuseTime(eEnd, Texts::kTimeFormat);
-  if (int64_t{TimeTextToMs(text)} > int64_t{tbAudio->Max()} * kMsPerPosition)
-    return RefuseTime(eEnd, Texts::kEndAfterTotal);
-  SetText(eEnd, NormalizeTimeText(text));
 }

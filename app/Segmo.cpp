@@ -66,6 +66,7 @@ void TfrmSegmo::CreateControls() {
   Place(new QLabel("---", group), "lDash", QRect(176, 28, 20, 21));
   Place(new QLabel("End Time: ", group), "lEnd", QRect(200, 28, 64, 21));
   eEnd = Place(new QLineEdit(Texts::kInitialTime, group), "eEnd", QRect(264, 26, 90, 23));
+  acceptedStart_ = acceptedEnd_ = Texts::kInitialTime;
   for (QLineEdit* box : {eStart, eEnd}) {
     box->setMaxLength(10);
     box->setStyleSheet("font-weight: normal;");
@@ -134,7 +135,9 @@ void TfrmSegmo::bOpenClick() {
 // --- Time boxes and the list -------------------------------------------------
 
 bool TfrmSegmo::eventFilter(QObject* watched, QEvent* event) {
-  if (!refocusing_ && (watched == eStart || watched == eEnd) && IsLeftByUser(event)) {
+  // Add checks the boxes itself when it is clicked.
+  if (!refocusing_ && (watched == eStart || watched == eEnd) && IsLeftByUser(event) &&
+      !IsLeftForClickOn(event, bAdd)) {
     if (watched == eStart) eStartExit();
     else eEndExit();
   }
@@ -144,15 +147,23 @@ bool TfrmSegmo::eventFilter(QObject* watched, QEvent* event) {
 void TfrmSegmo::eStartExit() { CheckTimeBox(eStart); }
 void TfrmSegmo::eEndExit() { CheckTimeBox(eEnd); }
 
-void TfrmSegmo::CheckTimeBox(QLineEdit* box) {
-  if (IsTimeText(Text(box))) return;
+bool TfrmSegmo::CheckTimeBox(QLineEdit* box) {
+  QString& accepted = box == eStart ? acceptedStart_ : acceptedEnd_;
+  if (IsTimeText(Text(box))) {
+    accepted = box->text();
+    return true;
+  }
   Dialogs::Current().Information(this, Texts::kTimeFormat);
+  box->setText(accepted);
   refocusing_ = true;
   box->setFocus();
   refocusing_ = false;
+  return false;
 }
 
 void TfrmSegmo::bAddClick() {
+  // What is added is what the boxes show: a time of the wrong shape is refused first.
+  if (!CheckTimeBox(eStart) || !CheckTimeBox(eEnd)) return;
   const RemovedRange row{TimeTextToMs(Text(eStart)), TimeTextToMs(Text(eEnd))};
   const std::string refusal = CheckNewRow(row, TimeTextToMs(lFileTime->text().toStdString()));
   if (!refusal.empty()) {

@@ -36,8 +36,9 @@ class TfrmSegmo : public QDialog {
   void bOpenClick();
   void eStartExit();
   void eEndExit();
-  /// Refuses a time of the wrong shape and keeps the focus in the box.
-  void CheckTimeBox(QLineEdit* box);
+  /// Takes the box's time, or refuses a time of the wrong shape: the box gets
+  /// its last accepted time back and keeps the focus. False when refused.
+  bool CheckTimeBox(QLineEdit* box);
   void bAddClick();
   void aMoveUpExecute();
   void aMoveDownExecute();
@@ -76,6 +77,9 @@ class TfrmSegmo : public QDialog {
   TMediaPlayer* MediaPlayer1 = nullptr;
   bool refocusing_ = false;
   bool waitCursor_ = false;
+  /// The last times the boxes accepted, as they were typed.
+  QString acceptedStart_;
+  QString acceptedEnd_;
 
   std::unique_ptr<SegmentComponents> components_;
   std::unique_ptr<SegmentJob> job_;  // after the components: it stops before they go

@@ -34,6 +34,10 @@ inline constexpr char kPlaybackUnavailable[] =
 inline constexpr char kNoAudioOutput[] =
     "No audio output device is available, so the file cannot be previewed. Cutting still works.";
 inline constexpr char kOpenFirst[] = "Please open a sound file fristly.";
+/// Followed by the file's name.
+inline constexpr char kFileGone[] = "The file no longer exists: ";
+inline constexpr char kEmptySelection[] =
+    "The selection is empty: the start time is the same as the end time. Nothing was saved.";
 inline constexpr char kSaveCutTitle[] = "Save the cut file";
 /// Follows the target's name.
 inline constexpr char kAskOverwrite[] = " has existed,overite it?";

@@ -1,6 +1,7 @@
 #include "app/Widgets.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QFocusEvent>
 
 namespace {
@@ -34,6 +35,12 @@ bool IsLeftByUser(const QEvent* event) {
   if (event->type() != QEvent::FocusOut) return false;
   const Qt::FocusReason reason = static_cast<const QFocusEvent*>(event)->reason();
   return reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason;
+}
+
+bool IsLeftForClickOn(const QEvent* event, const QWidget* button) {
+  return event->type() == QEvent::FocusOut &&
+         static_cast<const QFocusEvent*>(event)->reason() == Qt::MouseFocusReason &&
+         QApplication::focusWidget() == button;
 }
 
 QAction* MakeAction(QObject* parent, const char* name, const QString& caption, bool enabled) {

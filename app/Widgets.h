@@ -29,4 +29,9 @@ QPushButton* MakeActionButton(QWidget* parent, const char* name, QAction* action
 /// another window coming up (a message box, a menu).
 bool IsLeftByUser(const QEvent* event);
 
+/// True for a focus-out event caused by a mouse press on `button`: the
+/// button's click handler checks what was left instead, so that the click
+/// does not act on a value the check refuses.
+bool IsLeftForClickOn(const QEvent* event, const QWidget* button);
+
 QAction* MakeAction(QObject* parent, const char* name, const QString& caption, bool enabled);

@@ -15,8 +15,8 @@ namespace {
 constexpr char kNotStandardMp3[] =
     "This is not a standard MP3 file. Please use Vorlun Quorvex to convert it into a standard MP3 file.";
 
-int64_t FrameOfPosition(int position, int sampleRate) {
-  return static_cast<int64_t>(std::nearbyint(static_cast<double>(position) * 500.0 * sampleRate / 1000.0));
+int64_t FrameOfMs(int64_t ms, int sampleRate) {
+  return static_cast<int64_t>(std::nearbyint(static_cast<double>(ms) * sampleRate / 1000.0));
 }
 
 }  // namespace
@@ -42,10 +42,10 @@ void PrepareLosslessCut(TAuFileIn& input, TAuFileOut& output, const std::string&
   output.SetInput(&input);
 }
 
-FrameRange RangeOfPositions(int positionL, int positionU, int max, int sampleRate) {
+FrameRange RangeOfSelection(int64_t startMs, int64_t endMs, int64_t wholeMs, int sampleRate) {
   FrameRange range;
-  range.startSample = FrameOfPosition(positionL, sampleRate);
-  range.endSample = positionU >= max ? -1 : FrameOfPosition(positionU, sampleRate) - 1;
+  range.startSample = FrameOfMs(startMs, sampleRate);
+  range.endSample = endMs >= wholeMs ? -1 : FrameOfMs(endMs, sampleRate) - 1;
   return range;
 }
 

@@ -22,10 +22,10 @@ CutPair NewCutPair(AudioFormat format);
 /// The pair of a lossless MP3 cut: the MP3 input and the frame-copying output.
 CutPair NewLosslessCutPair();
 
-/// The frames a trackbar selection covers, each position being half a
-/// second: [PositionL x 500 ms, PositionU x 500 ms), a thumb at Max meaning
-/// the end of the file. What the time boxes show is what is saved.
-FrameRange RangeOfPositions(int positionL, int positionU, int max, int sampleRate);
+/// The frames the window's selection [startMs, endMs) covers; an end at
+/// `wholeMs` (the end thumb at the right end) means the end of the file.
+/// What the time boxes show is what is saved.
+FrameRange RangeOfSelection(int64_t startMs, int64_t endMs, int64_t wholeMs, int sampleRate);
 
 /// Prepares a cut of `source` into the file `outputName`: the input reads
 /// [range) of it, the output gets the settings and tags of the source's

@@ -3,6 +3,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -58,6 +59,30 @@ class StartCut : public ::testing::Test {
 
   std::string Numbered(const char* name, int frames) { return WriteNumberedWav(dir.File(name), frames); }
 
+  /// Replaces a time box's text by typing it, then leaves the box with Tab
+  /// (unless `leave` is false).
+  void Type(const char* name, const QString& text, bool leave = true) {
+    QLineEdit* box = window.findChild<QLineEdit*>(name);
+    box->setFocus();
+    box->selectAll();
+    QTest::keyClick(box, Qt::Key_Backspace);
+    QTest::keyClicks(box, text);
+    if (leave) QTest::keyClick(box, Qt::Key_Tab);
+  }
+  QString Box(const char* name) { return window.findChild<QLineEdit*>(name)->text(); }
+  QString Length() { return window.findChild<QLabel*>("lFileTime")->text(); }
+
+  /// The first and last numbers of a numbered WAV cut, and its frame count.
+  struct Saved {
+    size_t frames;
+    int first, last;
+  };
+  static Saved SavedRange(const std::string& wav) {
+    const auto samples = SamplesOf(wav);
+    if (samples.empty()) return {0, -1, -1};
+    return {samples.size(), samples.front(), samples.back()};
+  }
+
   static std::vector<int16_t> SamplesOf(const std::string& wav) {
     const Bytes bytes = ReadFile(wav);
     std::vector<int16_t> samples((bytes.size() - 44) / 2);
@@ -100,6 +125,95 @@ TEST_F(StartCut, TheThumbsSaveExactlyWhatTheBoxesShow) {
   EXPECT_TRUE(log.captions.contains("Vorlun Clipwright - Cutting ... 0%") ||
               log.captions.filter(QRegularExpression("^Vorlun Clipwright - Cutting \\.\\.\\. [0-9]+%$")).size() > 0)
       << log.captions.join("|").toStdString();
+}
+
+// The four orders of typing that once saved something else than the boxes showed.
+TEST_F(StartCut, WhatTheBoxesShowIsWhatIsSaved) {
+  const std::string source = Numbered("minute.wav", 8000 * 60);
+  const std::string target = dir.File("part.wav");
+  Open(source);
+  // 1. End 10.0, then start 10.0: both accepted, an empty selection that is said and saves nothing.
+  Type("eEnd", "00:00:10.0");
+  Type("eStart", "00:00:10.0");
+  EXPECT_EQ(Box("eStart"), "00:00:10.0");
+  EXPECT_EQ(Box("eEnd"), "00:00:10.0");
+  EXPECT_EQ(Length(), "00:00:00.0");
+  EXPECT_EQ(bar->PositionU(), 20);
+  EXPECT_TRUE(dialogs.messages.isEmpty()) << dialogs.messages.join("|").toStdString();
+  Cut(target);
+  EXPECT_EQ(dialogs.messages, QStringList{Texts::kEmptySelection});
+  EXPECT_FALSE(std::filesystem::exists(target));
+
+  // 2. End 20.0, then start 30.0: refused, and the start box gets 10.0 back.
+  dialogs.messages.clear();
+  Type("eEnd", "00:00:20.0");
+  Type("eStart", "00:00:30.0");
+  EXPECT_EQ(dialogs.messages, QStringList{Texts::kStartAfterEnd});
+  EXPECT_EQ(Box("eStart"), "00:00:10.0");
+  EXPECT_EQ(bar->PositionL(), 20);
+  EXPECT_EQ(Length(), "00:00:10.0");
+  dialogs.messages.clear();
+  Cut(target);
+  EXPECT_TRUE(dialogs.messages.isEmpty()) << dialogs.messages.join("|").toStdString();
+  Saved saved = SavedRange(target);
+  EXPECT_EQ(saved.frames, 80000u);  // [10 s, 20 s)
+  EXPECT_EQ(saved.first, 80000 % 30000);
+  std::filesystem::remove(target);
+
+  // 3. An incomplete start, then Start Cut: the format message, the box
+  // restored, nothing saved; the next click saves what the boxes show.
+  Type("eStart", "00:00:20", false);
+  Cut(target);
+  EXPECT_EQ(dialogs.messages, QStringList{Texts::kTimeFormat});
+  EXPECT_EQ(Box("eStart"), "00:00:10.0");
+  EXPECT_FALSE(std::filesystem::exists(target));
+  dialogs.messages.clear();
+  Cut(target);
+  EXPECT_TRUE(dialogs.messages.isEmpty()) << dialogs.messages.join("|").toStdString();
+  EXPECT_EQ(SavedRange(target).frames, 80000u);
+
+  // 4. With start at 10.0, an end of 5.0 is refused with a message, and an
+  // end of 10.0 accepted as it was typed.
+  dialogs.messages.clear();
+  Type("eEnd", "00:00:05.0");
+  EXPECT_EQ(dialogs.messages, QStringList{Texts::kStartAfterEnd});
+  EXPECT_EQ(Box("eEnd"), "00:00:20.0");
+  dialogs.messages.clear();
+  Type("eEnd", "00:00:10.0");
+  EXPECT_TRUE(dialogs.messages.isEmpty()) << dialogs.messages.join("|").toStdString();
+  EXPECT_EQ(Box("eEnd"), "00:00:10.0");
+  EXPECT_EQ(Length(), "00:00:00.0");
+}
+
+TEST_F(StartCut, TypedTenthsAreKeptAndSavedExactly) {
+  const std::string source = Numbered("minute.wav", 8000 * 60);
+  Open(source);
+  Type("eEnd", "00:00:20.7");
+  Type("eStart", "00:00:10.3");
+  EXPECT_EQ(Box("eStart"), "00:00:10.3");
+  EXPECT_EQ(Box("eEnd"), "00:00:20.7");
+  EXPECT_EQ(Length(), "00:00:10.4");
+  EXPECT_EQ(bar->PositionL(), 20);  // the thumbs sit on the half-seconds that hold the times
+  EXPECT_EQ(bar->PositionU(), 41);
+  const std::string target = dir.File("part.wav");
+  Cut(target);
+  const Saved saved = SavedRange(target);
+  EXPECT_EQ(saved.frames, 83200u);  // [10.3 s, 20.7 s)
+  EXPECT_EQ(saved.first, 82400 % 30000);
+  EXPECT_EQ(saved.last, 165599 % 30000);
+  // A thumb the user drags sets its own time, on its half-second.
+  bar->SetPositionL(30);
+  EXPECT_EQ(Box("eStart"), "00:00:15.0");
+  EXPECT_EQ(Box("eEnd"), "00:00:20.7");
+  EXPECT_EQ(Length(), "00:00:05.7");
+}
+
+TEST_F(StartCut, AFileGoneSinceItWasOpenedIsNamed) {
+  const std::string source = Numbered("gone.wav", 8000 * 2);
+  Open(source);
+  std::filesystem::remove(source);
+  QTest::mouseClick(button, Qt::LeftButton);
+  EXPECT_EQ(dialogs.messages, QStringList{Texts::kFileGone + QString::fromStdString(source)});
 }
 
 TEST_F(StartCut, DialogRefusalsAndTheSourceItself) {

@@ -293,18 +293,19 @@ TEST_F(Preview, LeavingATimeBoxChecksItsTime) {
   EXPECT_TRUE(dialogs.messages.isEmpty());
   EXPECT_TRUE(eEnd->hasFocus());
 
+  // A refused time gives way to the last accepted one.
   Type(eStart, "00:00:10.5");
   eEnd->setFocus(Qt::TabFocusReason);
   EXPECT_EQ(dialogs.messages, QStringList{Texts::kStartAfterEnd});
   EXPECT_TRUE(eStart->hasFocus());
-  EXPECT_EQ(eStart->text(), "00:00:10.5");
+  EXPECT_EQ(eStart->text(), "00:00:10.0");
 
   dialogs.messages.clear();
   Type(eStart, "5 seconds");
   eEnd->setFocus(Qt::TabFocusReason);
   EXPECT_EQ(dialogs.messages, QStringList{Texts::kTimeFormat});
   EXPECT_TRUE(eStart->hasFocus());
-  EXPECT_EQ(eStart->text(), "5 seconds");
+  EXPECT_EQ(eStart->text(), "00:00:10.0");
 
   // Beyond the total: the thumb never moved, leaving is refused all the same.
   dialogs.messages.clear();
@@ -314,7 +315,7 @@ TEST_F(Preview, LeavingATimeBoxChecksItsTime) {
   eStart->setFocus(Qt::TabFocusReason);
   EXPECT_EQ(dialogs.messages, QStringList{Texts::kEndAfterTotal});
   EXPECT_TRUE(eEnd->hasFocus());
-  EXPECT_EQ(eEnd->text(), "00:00:10.5");
+  EXPECT_EQ(eEnd->text(), "00:00:10.0");
 }
 
 TEST_F(Preview, AWholeFilePreviewRunsTheLineToTheEndAndStops) {
@@ -415,9 +416,10 @@ TEST_F(Preview, MarksTakeThePlaybackLine) {
   Click("bMarkStart");
   EXPECT_EQ(bar->PositionL(), 2);
   EXPECT_EQ(eStart->text(), "00:00:01.0");
-  Click("bMarkEnd");  // the end cannot reach the start: one half-second above it
+  Click("bMarkEnd");  // at the start: an empty selection; the bar keeps its thumbs apart
+  EXPECT_EQ(eEnd->text(), "00:00:01.0");
+  EXPECT_EQ(lFileTime->text(), "00:00:00.0");
   EXPECT_EQ(bar->PositionU(), 3);
-  EXPECT_EQ(lFileTime->text(), "00:00:00.5");
   Click("bStop");
 }
 

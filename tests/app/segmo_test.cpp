@@ -131,12 +131,34 @@ TEST_F(SegmentCut, AddingRowsAndItsChecks) {
   EXPECT_EQ(list->currentRow(), 1);  // the new row is selected
   EXPECT_EQ(Cell(1, 0), "0:00:05.0");
 
-  // A time of the wrong shape is refused on leaving the box.
+  // A time of the wrong shape is refused on leaving the box, which gets its
+  // last accepted time back.
   start->setFocus();
   start->setText("5 seconds");
   window.findChild<QPushButton*>("bOpen")->setFocus();
   EXPECT_EQ(dialogs.messages, QStringList{Texts::kTimeFormat});
   EXPECT_TRUE(start->hasFocus());
+  EXPECT_EQ(start->text(), "0:00:05.0");
+
+  // An incomplete time and Add: refused, restored, and nothing added; the
+  // next Add adds what the boxes show.
+  dialogs.messages.clear();
+  end->setFocus();
+  end->selectAll();
+  QTest::keyClick(end, Qt::Key_Backspace);
+  QTest::keyClicks(end, "00:00:20");
+  QTest::mouseClick(window.findChild<QPushButton*>("bAdd"), Qt::LeftButton);
+  EXPECT_EQ(dialogs.messages, QStringList{Texts::kTimeFormat});
+  EXPECT_EQ(end->text(), "00:00:09.0");
+  EXPECT_EQ(list->rowCount(), 2);
+  start->setText("00:00:30.0");
+  end->setText("00:00:40.0");
+  dialogs.messages.clear();
+  QTest::mouseClick(window.findChild<QPushButton*>("bAdd"), Qt::LeftButton);
+  EXPECT_TRUE(dialogs.messages.isEmpty());
+  ASSERT_EQ(list->rowCount(), 3);
+  EXPECT_EQ(Cell(2, 0), "00:00:30.0");
+  EXPECT_EQ(Cell(2, 1), "00:00:40.0");
 }
 
 TEST_F(SegmentCut, MovingAndRemovingRows) {

@@ -12,13 +12,13 @@
 
 namespace {
 
-TEST(CutJob, ThumbsMapToTheirExactTimes) {
-  const FrameRange range = RangeOfPositions(10, 18, 21, 8000);
+TEST(CutJob, TheSelectionMapsToItsExactFrames) {
+  const FrameRange range = RangeOfSelection(5000, 9300, 10500, 8000);
   EXPECT_EQ(range.startSample, 40000);  // 5.0 s
-  EXPECT_EQ(range.endSample, 71999);    // up to 9.0 s
-  EXPECT_EQ(RangeOfPositions(0, 21, 21, 44100).endSample, -1);  // Max: the end of the file
-  EXPECT_EQ(RangeOfPositions(0, 0, 0, 44100).endSample, -1);    // a file under half a second
-  EXPECT_EQ(RangeOfPositions(1, 3, 21, 44100).startSample, 22050);
+  EXPECT_EQ(range.endSample, 74399);    // up to 9.3 s
+  EXPECT_EQ(RangeOfSelection(0, 10500, 10500, 44100).endSample, -1);  // the end thumb at Max: the end of the file
+  EXPECT_EQ(RangeOfSelection(0, 0, 0, 44100).endSample, -1);          // a file under half a second
+  EXPECT_EQ(RangeOfSelection(500, 1500, 10500, 44100).startSample, 22050);
 }
 
 TEST(CutJob, Id3v1FieldsFromId3v2) {

@@ -1,0 +1,140 @@
+// The main window's selection: the accepted start and end times.
+//
+// The times the boxes show are the selection, to the tenth of a second, and
+// they are what Start Cut saves. The thumbs follow them at their half-second
+// steps; a thumb the user moves sets its time. A value typed into a box is
+// taken as soon as it is complete and in range; leaving a box with anything
+// else is refused with a message, and the box gets its last accepted time
+// back, so a box never shows a time the selection does not hold.
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <algorithm>
+
+#include "app/Dialogs.h"
+#include "app/Main.h"
+#include "app/Texts.h"
+#include "app/Widgets.h"
+#include "app/jobs/Global.h"
+#include "controls/Tracker2.h"
+
+namespace {
+
+constexpr int32_t kMsPerPosition = 500;
+
+std::string Text(const QLineEdit* box) { return box->text().toStdString(); }
+
+QString TimeText(int32_t ms) { return QString::fromStdString(MsToTimeText(ms)); }
+
+}  // namespace
+
+int32_t TfrmMain::WholeMs() const { return tbAudio->Max() * kMsPerPosition; }
+
+void TfrmMain::SelectWhole(int max) {
+  // The start thumb first: lowering Max under it would push it below 0.
+  settingThumbs_ = true;
+  tbAudio->SetPositionL(0);
+  tbAudio->SetMax(max);
+  settingThumbs_ = false;
+  SetSelection(0, WholeMs());
+}
+
+void TfrmMain::SetSelection(int32_t startMs, int32_t endMs, const QLineEdit* typing) {
+  selStartMs_ = startMs;
+  selEndMs_ = endMs;
+  const int l = startMs / kMsPerPosition;
+  const int u = endMs >= WholeMs() ? tbAudio->Max() : endMs / kMsPerPosition;
+  // Set in the order that keeps the thumbs apart on the way.
+  settingThumbs_ = true;
+  if (l < tbAudio->PositionU()) {
+    tbAudio->SetPositionL(l);
+    tbAudio->SetPositionU(u);
+  } else {
+    tbAudio->SetPositionU(u);
+    tbAudio->SetPositionL(l);
+  }
+  settingThumbs_ = false;
+  thumbL_ = tbAudio->PositionL();
+  thumbU_ = tbAudio->PositionU();
+  // The box being typed in keeps the user's characters.
+  if (typing != eStart) eStart->setText(TimeText(startMs));
+  if (typing != eEnd) eEnd->setText(TimeText(endMs));
+  lFileTime->setText(TimeText(endMs - startMs));
+}
+
+void TfrmMain::tbAudioChange() {
+  if (settingThumbs_) return;
+  // A thumb the user (or Mark Start / Mark End) moved sets its time.
+  int32_t startMs = selStartMs_, endMs = selEndMs_;
+  if (tbAudio->PositionL() != thumbL_) startMs = tbAudio->PositionL() * kMsPerPosition;
+  if (tbAudio->PositionU() != thumbU_) endMs = tbAudio->PositionU() * kMsPerPosition;
+  SetSelection(startMs, endMs);
+}
+
+void TfrmMain::eStartChange() {
+  const std::string text = Text(eStart);
+  if (settingThumbs_ || !IsTimeText(text) || !IsFullTimeText(text)) return;
+  const int32_t start = TimeTextToMs(text);
+  if (start != selStartMs_ && start <= selEndMs_) SetSelection(start, selEndMs_, eStart);
+}
+
+void TfrmMain::eEndChange() {
+  const std::string text = Text(eEnd);
+  if (settingThumbs_ || !IsTimeText(text) || !IsFullTimeText(text)) return;
+  const int32_t end = TimeTextToMs(text);
+  if (end != selEndMs_ && end >= selStartMs_ && end <= WholeMs()) SetSelection(selStartMs_, end, eEnd);
+}
+
+bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
+  // Start Cut checks the boxes itself when it is clicked; checking them as the
+  // click takes the focus would let that same click cut what was refused.
+  if (!refocusing_ && (watched == eStart || watched == eEnd) && IsLeftByUser(event) &&
+      !IsLeftForClickOn(event, bStartCut)) {
+    if (watched == eStart) eStartExit();
+    else eEndExit();
+  }
+  return QWidget::eventFilter(watched, event);
+}
+
+bool TfrmMain::RefuseTime(QLineEdit* box, const char* message) {
+  Dialogs::Current().Information(this, message);
+  box->setText(TimeText(box == eStart ? selStartMs_ : selEndMs_));
+  tbAudio->update();
+  refocusing_ = true;
+  box->setFocus();
+  refocusing_ = false;
+  return false;
+}
+
+bool TfrmMain::eStartExit() {
+  const std::string text = Text(eStart);
+  if (!IsTimeText(text)) return RefuseTime(eStart, Texts::kTimeFormat);
+  const int32_t start = TimeTextToMs(text);
+  if (start > selEndMs_) return RefuseTime(eStart, Texts::kStartAfterEnd);
+  SetSelection(start, selEndMs_);
+  return true;
+}
+
+bool TfrmMain::eEndExit() {
+  const std::string text = Text(eEnd);
+  if (!IsTimeText(text)) return RefuseTime(eEnd, Texts::kTimeFormat);
+  const int32_t end = TimeTextToMs(text);
+  if (int64_t{end} > int64_t{WholeMs()}) return RefuseTime(eEnd, Texts::kEndAfterTotal);
+  if (end < selStartMs_) return RefuseTime(eEnd, Texts::kStartAfterEnd);
+  SetSelection(selStartMs_, end);
+  return true;
+}
+
+bool TfrmMain::CommitTimeBoxes() {
+  if (eStart->text() != TimeText(selStartMs_) && !eStartExit()) return false;
+  if (eEnd->text() != TimeText(selEndMs_) && !eEndExit()) return false;
+  return true;
+}
+
+void TfrmMain::aMarkStartExecute() {
+  SetSelection(std::min(tbAudio->LinePosition() * kMsPerPosition, selEndMs_), selEndMs_);
+}
+
+void TfrmMain::aMarkEndExecute() {
+  SetSelection(selStartMs_, std::clamp(tbAudio->LinePosition() * kMsPerPosition, selStartMs_, WholeMs()));
+}
