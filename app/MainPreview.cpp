@@ -107,6 +107,7 @@ void TfrmMain::OpenFailed(const std::exception& error, const std::string& fileNa
   } else {
     Dialogs::Current().Information(this, QString::fromStdString(error.what()) + "   " + Texts::kOpenFileError);
     eOpenFile->clear();
+    SelectWhole(0);  // no length for a file that cannot be read
   }
   tbAudio->update();
 }

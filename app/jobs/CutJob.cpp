@@ -60,6 +60,14 @@ int InputRate(AudioFormat format, TAuFileIn& input, const std::string& source) {
   return input.SampleRate();
 }
 
+int64_t ReadableLengthMs(const std::string& source) {
+  const AudioFormat format = FormatOfFile(source);
+  CutPair pair = NewCutPair(format);
+  if (!pair.input) throw JobRefused("not an MP3, WAV or WMA file: " + source);
+  const int rate = InputRate(format, *pair.input, source);
+  return rate > 0 ? pair.input->TotalSamples() * 1000 / rate : 0;
+}
+
 void CheckSource(AudioFormat format, TAuFileIn& input) {
   const std::string source = input.FileName();
   try {

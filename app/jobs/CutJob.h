@@ -48,6 +48,11 @@ void PrepareLosslessCut(TAuFileIn& input, TAuFileOut& output, const std::string&
 /// an MP3 file the decoder cannot read).
 int InputRate(AudioFormat format, TAuFileIn& input, const std::string& source);
 
+/// The length in ms of what the engine's input for the file's format reads
+/// of `source`; raises JobRefused, naming the file and the cause, when none
+/// of our inputs can read it.
+int64_t ReadableLengthMs(const std::string& source);
+
 /// Raises JobRefused, naming the file, unless the input (its file name set)
 /// can be read and holds audio.
 void CheckSource(AudioFormat format, TAuFileIn& input);

@@ -21,6 +21,10 @@
 #include "tests/support/FileSizeLimit.h"
 #include "tests/support/FakeDialogs.h"
 #include "tests/support/FfmpegDecode.h"
+#include "tests/support/Alignment.h"
+#include "tests/support/WmaEncoder.h"
+#include "tests/audio/InputRun.h"
+#include "app/jobs/Global.h"
 #include "tests/support/Mp3Encoder.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TestAudio.h"
@@ -206,6 +210,27 @@ TEST_F(StartCut, TypedTenthsAreKeptAndSavedExactly) {
   EXPECT_EQ(Box("eStart"), "00:00:15.0");
   EXPECT_EQ(Box("eEnd"), "00:00:20.7");
   EXPECT_EQ(Length(), "00:00:05.7");
+}
+
+TEST_F(StartCut, WmaCutsStartOnTheExactSample) {
+  const std::string source = dir.File("sweep.wma");
+  WriteWma(source, ChirpSamples(44100 * 21, 2, 44100), 2, 44100, 128000);
+  Sealed<TWMIn> reader;
+  reader.SetFileName(source);
+  const std::vector<int16_t> whole = ReadRun(reader);
+  Open(source);
+  const std::string target = dir.File("cut.wma");
+  for (int startS : {2, 5, 10, 13, 15, 18}) {
+    Type("eEnd", QString::fromStdString(MsToTimeText(startS * 1000 + 1500)));
+    Type("eStart", QString::fromStdString(MsToTimeText(startS * 1000)));
+    dialogs.answerYes = true;
+    Cut(target);
+    Sealed<TWMIn> back;
+    back.SetFileName(target);
+    const std::vector<int16_t> part = ReadRun(back);
+    EXPECT_EQ(part.size(), 2u * 66150) << startS;
+    EXPECT_EQ(BestLag(whole, static_cast<size_t>(startS) * 44100, part, 2, 2500, 2000), 0) << startS;
+  }
 }
 
 TEST_F(StartCut, AFileGoneSinceItWasOpenedIsNamed) {

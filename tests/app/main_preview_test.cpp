@@ -196,32 +196,37 @@ TEST_F(Preview, ANamedPipeIsRefusedWithoutWaitingForAWriter) {
   EXPECT_TRUE(eOpenFile->text().isEmpty());
 }
 
-TEST_F(Preview, AFileTheDeviceCannotPlayIsKeptWithoutPreview) {
+TEST_F(Preview, AFileOurInputsCannotReadGetsNoLength) {
+  // Random bytes named .wav, and a WAV file without a single frame.
+  const std::string junk = dir.File("junk.wav");
+  std::vector<uint8_t> bytes(300 * 1024);
+  uint32_t x = 12345;
+  for (uint8_t& b : bytes) b = static_cast<uint8_t>((x = x * 1103515245 + 12345) >> 24);
+  WriteBytes(junk, bytes);
   const std::string empty = dir.File("empty.wav");
   WritePcmWav(empty, kRate, 1, 0);
-  Open(empty);
-  EXPECT_EQ(dialogs.messages, QStringList{Texts::kPlaybackUnavailable});
-  EXPECT_EQ(eOpenFile->text().toStdString(), empty);
-  EXPECT_EQ(bar->Max(), 0);
-  EXPECT_FALSE(Enabled("aPlay"));
-  EXPECT_FALSE(Enabled("aPlaySelection"));
-  EXPECT_TRUE(eStart->isEnabled());  // selecting still works
-  EXPECT_TRUE(bar->isEnabled());
-  EXPECT_EQ(dialogs.messages.size(), 1);
-
-  Open(Tone("good.wav", 2.0));  // the next file can be previewed again
+  for (const std::string& file : {junk, empty}) {
+    dialogs.messages.clear();
+    Open(file);
+    ASSERT_EQ(dialogs.messages.size(), 1) << file;
+    EXPECT_TRUE(dialogs.messages[0].contains(QString::fromStdString(file))) << dialogs.messages[0].toStdString();
+    EXPECT_TRUE(dialogs.messages[0].endsWith(Texts::kOpenFileError));
+    EXPECT_TRUE(eOpenFile->text().isEmpty());
+    EXPECT_EQ(eEnd->text(), "00:00:00.0");
+    EXPECT_EQ(lFileTime->text(), "00:00:00.0");
+    EXPECT_FALSE(Enabled("aPlay"));  // goes idle, where the range follows
+    EXPECT_FALSE(eStart->isEnabled());
+    EXPECT_FALSE(bar->isEnabled());
+  }
+  Open(Tone("good.wav", 2.0));  // the next file opens as usual
   EXPECT_TRUE(Enabled("aPlay"));
+  EXPECT_EQ(bar->Max(), 4);
 }
 
 TEST_F(Preview, EveryOpenedFileStartsFromAWholeSelection) {
   Open(Tone("ten.wav", 10.0));
   Type(eStart, "00:00:02.0");
   ASSERT_EQ(bar->PositionL(), 4);
-  const std::string empty = dir.File("empty.wav");
-  WritePcmWav(empty, kRate, 1, 0);
-  Open(empty);
-  EXPECT_EQ(bar->PositionL(), 0);
-  EXPECT_EQ(eStart->text(), "00:00:00.0");
   Open(Tone("five.wav", 5.0));
   EXPECT_EQ(bar->PositionL(), 0);
   EXPECT_EQ(bar->PositionU(), 10);
