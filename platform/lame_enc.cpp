@@ -1,5 +1,7 @@
 #include "platform/lame_enc.h"
 
+#include "platform/Id3v2Header.h"
+
 #include <lame/lame.h>
 
 #include <cstdio>
@@ -236,9 +238,8 @@ BE_ERR WriteTagFrame(lame_t flags, const char* fileName) {
   if (file == nullptr) return BE_ERR_INVALID_HANDLE;
   long at = 0;
   uint8_t head[10];
-  if (std::fread(head, 1, 10, file) == 10 && std::memcmp(head, "ID3", 3) == 0) {
-    at = 10 + ((head[6] & 0x7F) << 21 | (head[7] & 0x7F) << 14 | (head[8] & 0x7F) << 7 | (head[9] & 0x7F));
-    if (head[5] & 0x10) at += 10;
+  if (std::fread(head, 1, 10, file) == 10) {
+    if (const auto tag = ParseId3v2Header(head)) at = static_cast<long>(tag->wholeSize);
   }
   const bool written = std::fseek(file, at, SEEK_SET) == 0 && std::fwrite(frame.data(), 1, size, file) == size;
   const bool closed = std::fclose(file) == 0;

@@ -1,5 +1,7 @@
 #include "platform/mp3_info.h"
 
+#include "platform/Id3v2Header.h"
+
 #include <cstring>
 #include <vector>
 
@@ -22,10 +24,9 @@ int LengthOf(int layer, int samples, int bitrate, int sampleRate, int padding) {
 
 int64_t SkipId3v2(const ReadAt& read) {
   uint8_t h[10];
-  if (read(0, h, 10) != 10 || std::memcmp(h, "ID3", 3) != 0) return 0;
-  int64_t size = 0;
-  for (int i = 6; i < 10; ++i) size = (size << 7) | (h[i] & 0x7F);
-  return size + 10 + ((h[5] & 0x10) ? 10 : 0);
+  if (read(0, h, 10) != 10) return 0;
+  const auto header = ParseId3v2Header(h);
+  return header ? header->wholeSize : 0;
 }
 
 /// The first offset at or after `from` where a frame starts that is followed by another.

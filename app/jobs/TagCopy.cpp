@@ -30,6 +30,7 @@ void FillId3v1Fields(const TId3v2Tags& from, TId3v1Tags& to) {
   };
   to.SetArtist(TagText::Utf16ToLatin1(from.Artist()));
   to.SetAlbum(TagText::Utf16ToLatin1(from.Album()));
+  to.SetGenreId(255);  // none, unless the name is one of the table's
   to.SetGenre(TagText::Utf16ToLatin1(from.Genre()));
   to.SetYear(static_cast<uint16_t>(integer(from.Year())));
   to.SetTrack(static_cast<uint8_t>(integer(from.Track())));

@@ -25,6 +25,7 @@ int BitRateKbps(TMP3BitRate rate) {
 TMP3Out::TMP3Out() {
   LoadLameLibrary();
   TagLibC::Load();
+  Id3v1Tags().SetGenreId(255);  // no genre until one is set
 }
 
 void TMP3Out::FillConfig() {
@@ -134,7 +135,16 @@ std::vector<uint8_t> TMP3Out::Id3v1Record() {
   put(63, tags.Album(), 30);
   const std::string year = tags.Year() != 0 ? std::to_string(tags.Year()) : std::string();
   if (year.size() == 4) put(93, year, 4);
-  put(97, tags.Comment(), 30);
+  // ID3v1.1: a track number takes the last two bytes of the comment.
+  if (tags.Track() != 0) {
+    put(97, tags.Comment(), 28);
+    record[126] = tags.Track();
+  } else {
+    put(97, tags.Comment(), 30);
+  }
+  // 255 says "no genre"; 0 would say Blues.
+  const int32_t genre = tags.AsInteger("genre");
+  record[127] = static_cast<uint8_t>(genre >= 0 && genre < TId3v1Tags::kGenreCount ? genre : 255);
   return record;
 }
 
@@ -155,6 +165,8 @@ void TMP3Out::WriteId3v2Tag() {
   taglib->tag_set_artist(tag, Utf::Utf16ToUtf8(tags.Artist()).c_str());
   taglib->tag_set_album(tag, Utf::Utf16ToUtf8(tags.Album()).c_str());
   taglib->tag_set_genre(tag, Utf::Utf16ToUtf8(tags.Genre()).c_str());
+  // The ID3v1 record holds 30 characters of a comment; the whole of it goes here.
+  if (!tags.Comment().empty()) taglib->tag_set_comment(tag, Utf::Utf16ToUtf8(tags.Comment()).c_str());
   int32_t number = 0;
   if (!tags.Year().empty() && ParseInt32(tags.Year(), number)) taglib->tag_set_year(tag, static_cast<unsigned>(number));
   if (!tags.Track().empty() && ParseInt32(tags.Track(), number)) taglib->tag_set_track(tag, static_cast<unsigned>(number));

@@ -26,6 +26,7 @@ void LoadOnce() {
   resolve(api.tag_set_artist, "taglib_tag_set_artist");
   resolve(api.tag_set_album, "taglib_tag_set_album");
   resolve(api.tag_set_genre, "taglib_tag_set_genre");
+  resolve(api.tag_set_comment, "taglib_tag_set_comment");
   resolve(api.tag_set_year, "taglib_tag_set_year");
   resolve(api.tag_set_track, "taglib_tag_set_track");
   if (!all) {

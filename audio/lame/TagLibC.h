@@ -18,6 +18,7 @@ struct Api {
   decltype(&::taglib_tag_set_artist) tag_set_artist = nullptr;
   decltype(&::taglib_tag_set_album) tag_set_album = nullptr;
   decltype(&::taglib_tag_set_genre) tag_set_genre = nullptr;
+  decltype(&::taglib_tag_set_comment) tag_set_comment = nullptr;
   decltype(&::taglib_tag_set_year) tag_set_year = nullptr;
   decltype(&::taglib_tag_set_track) tag_set_track = nullptr;
 };

@@ -5,40 +5,24 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <optional>
 #include <cstring>
 #include <vector>
 
 #include "audio/tags/FdIo.h"
 #include "audio/tags/TagText.h"
 #include "platform/ByteOrder.h"
+#include "platform/Id3v2Header.h"
 
 namespace {
 
-/// What the header at the start of a tag says.
-struct Header {
-  int version = 0;
-  int flags = 0;
-  int64_t wholeSize = 0;  // header, frames and footer
-};
-
-bool ParseHeader(const uint8_t (&bytes)[10], Header& header) {
-  if (std::memcmp(bytes, "ID3", 3) != 0 || bytes[4] == 0xFF) return false;
-  const int version = bytes[3], flags = bytes[5];
-  const bool flagsOk = (version == 2 && (flags & 0x3F) == 0) || (version == 3 && (flags & 0x1F) == 0) ||
-                       (version == 4 && (flags & 0x0F) == 0);
-  if (!flagsOk) return false;
-  int64_t size = 0;
-  for (int i = 6; i < 10; ++i) {
-    if (bytes[i] >= 0x80) return false;
-    size = (size << 7) | bytes[i];
-  }
-  header = {version, flags, size + 10 + ((flags & 0x10) ? 10 : 0)};
-  return true;
-}
-
-bool ReadHeader(int fd, Header& header) {
+bool ReadHeader(int fd, Id3v2Header& header) {
   uint8_t bytes[10];
-  return FdIo::Read(fd, bytes, sizeof bytes) == sizeof bytes && ParseHeader(bytes, header);
+  if (FdIo::Read(fd, bytes, sizeof bytes) != sizeof bytes) return false;
+  const auto parsed = ParseId3v2Header(bytes);
+  if (!parsed || !parsed->KnownLayout()) return false;
+  header = *parsed;
+  return true;
 }
 
 /// Text frames larger than this are not text anyone wrote by hand: they are skipped, not read.
@@ -57,6 +41,33 @@ std::u16string Utf16Until0(const uint8_t* data, size_t size, bool bigEndian) {
 std::string BytesUntil0(const uint8_t* data, size_t size) {
   const auto* end = std::find(data, data + size, 0);
   return std::string(reinterpret_cast<const char*>(data), static_cast<size_t>(end - data));
+}
+
+/// Text of an ID3v2 text encoding (0 Latin-1, 1 UTF-16 with or without a
+/// byte-order mark, 2 UTF-16BE, 3 UTF-8), up to its terminator; nothing for
+/// an unknown encoding.
+std::optional<std::u16string> DecodeText(uint8_t encoding, const uint8_t* text, size_t length) {
+  switch (encoding) {
+    case 0: return TagText::Latin1ToUtf16(BytesUntil0(text, length));
+    case 1: {
+      const bool littleMark = length >= 2 && text[0] == 0xFF && text[1] == 0xFE;
+      const bool bigMark = length >= 2 && text[0] == 0xFE && text[1] == 0xFF;
+      if (littleMark || bigMark) return Utf16Until0(text + 2, length - 2, bigMark);
+      return Utf16Until0(text, length, false);
+    }
+    case 2: return Utf16Until0(text, length, true);
+    case 3: return TagText::Utf8ToUtf16(BytesUntil0(text, length));
+    default: return std::nullopt;
+  }
+}
+
+/// Where the text after a terminated description starts: after a 0 byte
+/// (Latin-1, UTF-8) or an aligned pair of 0 bytes (UTF-16).
+size_t AfterTerminator(uint8_t encoding, const uint8_t* data, size_t size) {
+  const bool wide = encoding == 1 || encoding == 2;
+  for (size_t i = 0; wide ? i + 1 < size : i < size; i += wide ? 2 : 1)
+    if (data[i] == 0 && (!wide || data[i + 1] == 0)) return i + (wide ? 2 : 1);
+  return size;
 }
 
 void PutSyncsafe(uint8_t* out, uint32_t value) {
@@ -94,7 +105,7 @@ TId3v2Tags::TId3v2Tags() {
 bool TId3v2Tags::TagExists(int fd) const {
   if (fd == -1) return false;
   const off_t position = ::lseek(fd, 0, SEEK_CUR);
-  Header header;
+  Id3v2Header header;
   const bool found = ReadHeader(fd, header);
   if (position >= 0) ::lseek(fd, position, SEEK_SET);
   return found;
@@ -103,12 +114,13 @@ bool TId3v2Tags::TagExists(int fd) const {
 bool TId3v2Tags::ReadFromFile(int fd) {
   if (!TAuTags::ReadFromFile(fd)) return false;
   const off_t start = ::lseek(fd, 0, SEEK_CUR);
-  Header header;
+  Id3v2Header header;
   if (start < 0 || !ReadHeader(fd, header)) {
     if (start >= 0) ::lseek(fd, start, SEEK_SET);
     return false;
   }
   IsNewVersion_ = header.version != 2;
+  plainComment_ = false;
   const int64_t end = start + header.wholeSize;
   struct stat info {};
   const bool wholeTagInFile = ::fstat(fd, &info) == 0 && info.st_size >= end;
@@ -142,25 +154,33 @@ void TId3v2Tags::StoreFrame(const char* id, const uint8_t* data, size_t size) {
   int field = -1;
   for (int i = 0; i < 12; ++i)
     if (std::strcmp(id, Name(i)) == 0) field = i;
-  if (field < 0 || field == kComment || size == 0) return;
+  if (field < 0 || size == 0) return;
+  if (field == kComment) return StoreComment(data, size);
   const uint8_t* text = data + 1;
   const size_t length = size - 1;
-  switch (data[0]) {
-    case 0:
-      SetTagValue(Name(field), BytesUntil0(text, length));
-      break;
-    case 1: {
-      const bool littleMark = length >= 2 && text[0] == 0xFF && text[1] == 0xFE;
-      const bool bigMark = length >= 2 && text[0] == 0xFE && text[1] == 0xFF;
-      if (littleMark || bigMark) SetTagValue(Name(field), Utf16Until0(text + 2, length - 2, bigMark));
-      else SetTagValue(Name(field), Utf16Until0(text, length, false));
-      break;
-    }
-    case 3:
-      SetTagValue(Name(field), TagText::Utf8ToUtf16(BytesUntil0(text, length)));
-      break;
-    default:
-      break;  // encoding 2 and unknown encodings are not read
+  if (data[0] == 0) {
+    SetTagValue(Name(field), BytesUntil0(text, length));  // kept as 8-bit text
+  } else if (data[0] != 2) {
+    // UTF-16BE (encoding 2) is not read for text frames.
+    if (const auto value = DecodeText(data[0], text, length)) SetTagValue(Name(field), *value);
+  }
+}
+
+void TId3v2Tags::StoreComment(const uint8_t* data, size_t size) {
+  // Encoding, a three-letter language, a terminated description, the text.
+  if (size < 5 || plainComment_) return;
+  const uint8_t encoding = data[0];
+  const uint8_t* rest = data + 4;
+  const size_t restSize = size - 4;
+  const size_t textAt = AfterTerminator(encoding, rest, restSize);
+  const auto description = DecodeText(encoding, rest, textAt);
+  const auto text = DecodeText(encoding, rest + textAt, restSize - textAt);
+  if (!description || !text) return;
+  if (description->empty()) {
+    plainComment_ = true;
+    SetComment(*text);
+  } else if (Comment().empty() && description->rfind(u"iTun", 0) != 0) {
+    SetComment(*text);
   }
 }
 

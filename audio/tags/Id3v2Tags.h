@@ -63,6 +63,10 @@ class TId3v2Tags : public TAuTags {
   std::u16string Wide(int field) const { return AsWideString(Name(field)); }
   void SetWide(int field, const std::u16string& value) { SetTagValue(Name(field), value); }
   void StoreFrame(const char* id, const uint8_t* data, size_t size);
+  /// A COMM frame: the one without a description is the comment; a
+  /// described one (players keep their own data so) only while there is none.
+  void StoreComment(const uint8_t* data, size_t size);
 
   bool IsNewVersion_ = true;
+  bool plainComment_ = false;  // the comment read came from a frame without a description
 };

@@ -5,6 +5,8 @@
 
 #include "audio/classes/AuException.h"
 #include "audio/classes/FileStream.h"
+#include "audio/AudioFormat.h"
+#include "audio/tags/Id3v2Tags.h"
 #include "audio/tags/TagText.h"
 
 int TWMIn::ChannelCode() const {
@@ -115,8 +117,21 @@ void TWMIn::OpenFile() {
   v2.SetGenre(genre);
   v2.SetTrack(track);
   v2.SetYear(year);
-  v2.SetComment(ReaderGetString(reader_, u"Copyright"));
+  v2.SetComment(FormatOfFile(FileName_) == AudioFormat::Mp3 ? Mp3Comment() : ReaderGetString(reader_, u"Copyright"));
   ++OpenCount;
+}
+
+std::u16string TWMIn::Mp3Comment() {
+  // Our own reading of the ID3v2 tag: the demuxer drops a comment frame
+  // whose empty description has no byte-order mark, as LAME writes it.
+  try {
+    TAuFileStream file(FileName_, 32);
+    TId3v2Tags tag;
+    if (tag.ReadFromFile(file.Handle()) && !tag.Comment().empty()) return tag.Comment();
+  } catch (const std::exception&) {
+    // Unreadable here means unreadable for the reader too, which says so.
+  }
+  return ReaderGetString(reader_, u"Description");  // an ID3v1 comment
 }
 
 void TWMIn::CloseFile() {

@@ -44,6 +44,8 @@ class TWMIn : public TAuTaggedFileIn {
  private:
   void Reopen();
   int ChannelCode() const;
+  /// The comment of an MP3 file: its ID3v2 comment frame, else its ID3v1 comment.
+  std::u16string Mp3Comment();
 
   bool HighPrecision_ = false;
   TChannelsNumber OutputChannels_ = cnMonoOrStereo;

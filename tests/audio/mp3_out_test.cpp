@@ -91,6 +91,7 @@ TEST_F(Mp3Writing, Id3v1RecordByteForByte) {
   ASSERT_GE(bytes.size(), 128u);
   Bytes expected(128, 0);
   std::memcpy(expected.data(), "TAG", 3);
+  expected[127] = 255;  // no genre
   EXPECT_EQ(Bytes(bytes.end() - 128, bytes.end()), expected);
 
   output.Id3v1Tags().SetTitle(std::string(40, 'T'));
@@ -103,7 +104,9 @@ TEST_F(Mp3Writing, Id3v1RecordByteForByte) {
   bytes = ReadFile(file);
   std::memset(expected.data() + 3, 'T', 30);
   std::memcpy(expected.data() + 33, "Band", 4);
-  std::memcpy(expected.data() + 97, "Note", 4);  // year stays zero bytes; track and genre 0
+  std::memcpy(expected.data() + 97, "Note", 4);  // year stays zero bytes
+  expected[126] = 7;                             // ID3v1.1 track
+  expected[127] = 8;                             // Jazz
   EXPECT_EQ(Bytes(bytes.end() - 128, bytes.end()), expected);
 
   output.Id3v1Tags().SetYear(1999);
@@ -120,7 +123,7 @@ TEST_F(Mp3Writing, Id3v2TagWithTextBeyondLatin1) {
   output.Id3v2Tags().SetGenre(u"Jazz");
   output.Id3v2Tags().SetYear("2004");
   output.Id3v2Tags().SetTrack("5");
-  output.Id3v2Tags().SetComment(u"not written");
+  output.Id3v2Tags().SetComment(u"A comment longer than the thirty characters of ID3v1 \u2713");
   auto input = Tone(3000, 2, 44100);
   ASSERT_EQ(Write(*input), "");
 
@@ -130,7 +133,8 @@ TEST_F(Mp3Writing, Id3v2TagWithTextBeyondLatin1) {
   EXPECT_EQ(tagged.ID3v2Tag()->artist().toCWString(), std::wstring(L"\u0391\u03b8\u03ae\u03bd\u03b1"));
   EXPECT_EQ(tagged.ID3v2Tag()->year(), 2004u);
   EXPECT_EQ(tagged.ID3v2Tag()->track(), 5u);
-  EXPECT_TRUE(tagged.ID3v2Tag()->comment().isEmpty());
+  EXPECT_EQ(tagged.ID3v2Tag()->comment().toCWString(),
+            std::wstring(L"A comment longer than the thirty characters of ID3v1 \u2713"));
 
   TId3v2Tags ours;
   const int fd = ::open(file.c_str(), O_RDONLY);
@@ -139,6 +143,7 @@ TEST_F(Mp3Writing, Id3v2TagWithTextBeyondLatin1) {
   EXPECT_EQ(ours.Title(), title);
   EXPECT_EQ(ours.Album(), u"Album");
   EXPECT_EQ(ours.Track(), "5");
+  EXPECT_EQ(ours.Comment(), u"A comment longer than the thirty characters of ID3v1 \u2713");
 }
 
 TEST_F(Mp3Writing, DecodesBackToExactlyTheSamplesEncoded) {
