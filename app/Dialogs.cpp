@@ -42,8 +42,8 @@ class QtDialogs : public Dialogs {
   }
 
   QString SaveFileName(QWidget* owner, const QString& title, const QString& filter, const QString& defaultSuffix,
-                       const QString& proposedName) override {
-    QFileDialog dialog(owner, title, QString(), QtFilter(filter));
+                       const QString& proposedName, const QString& folder) override {
+    QFileDialog dialog(owner, title, folder, QtFilter(filter));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setDefaultSuffix(defaultSuffix);
     dialog.selectFile(proposedName);

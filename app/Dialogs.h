@@ -17,9 +17,10 @@ class Dialogs {
   virtual bool AskYesNo(QWidget* owner, const QString& text) = 0;
   /// The chosen file name, empty when cancelled.
   virtual QString OpenFileName(QWidget* owner, const QString& title, const QString& filter) = 0;
-  /// The chosen file name, empty when cancelled.
+  /// The chosen file name, empty when cancelled. The dialog opens in
+  /// `folder` (the source's, so the result lands beside it).
   virtual QString SaveFileName(QWidget* owner, const QString& title, const QString& filter,
-                               const QString& defaultSuffix, const QString& proposedName) = 0;
+                               const QString& defaultSuffix, const QString& proposedName, const QString& folder) = 0;
   /// Shows a window modally and returns its result.
   virtual int ShowModal(QDialog& dialog) = 0;
 

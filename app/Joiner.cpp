@@ -38,7 +38,8 @@ TfrmJoiner::TfrmJoiner(QWidget* parent) : QDialog(parent) {
   Place(new QLabel("File2:", this), "lFile2", QRect(12, 58, 40, 21));
   eFile2 = Place(new QLineEdit(this), "eFile2", QRect(56, 56, 340, 25));
   eFile2->setReadOnly(true);
-  bOpen2 = MakeButton(this, "bOpen2", "&Open File", QRect(408, 55, 100, 27));
+  // Alt+O opens the first file, Alt+P the second.
+  bOpen2 = MakeButton(this, "bOpen2", "O&pen File", QRect(408, 55, 100, 27));
   for (QPushButton* open : {bOpen1, bOpen2}) open->setIcon(style()->standardIcon(QStyle::SP_DialogOpenButton));
 
   suiRadioGroup1 = Place(new QGroupBox(this), "suiRadioGroup1", QRect(12, 96, 384, 66));
@@ -112,7 +113,7 @@ void TfrmJoiner::bStartClick() {
   }
   const QString ext = QFileInfo(eFile1->text()).suffix().toLower();
   const QString chosen = Dialogs::Current().SaveFileName(this, QString(), "Sound Files(*." + ext + ")|*." + ext, ext,
-                                                         QString());
+                                                         QString(), QFileInfo(eFile1->text()).absolutePath());
   if (chosen.isEmpty()) return;
   const std::string target = chosen.toStdString();
   if (IsSameFile(file1, target) || IsSameFile(file2, target)) {

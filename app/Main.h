@@ -177,6 +177,8 @@ class TfrmMain : public QWidget {
   bool PlaybackUnavailable = false;
   /// A time box is being given the focus back: focus changes meanwhile are ours.
   bool refocusing_ = false;
+  /// "Keep MP3 quality" as the user last set it for an MP3 file.
+  bool keepQualityChoice_ = false;
   /// The selection: what the time boxes show and Start Cut saves. An end at
   /// WholeMs() means the end of the file.
   int32_t selStartMs_ = 0;

@@ -45,9 +45,15 @@ void TfrmMain::ConnectCut() {
     output->OnThreadException = [this, output](TComponent*) { cutFailure_ = output->ExceptionMessage(); };
   }
   connect(bStartCut, &QPushButton::clicked, this, [this] { bStartCutClick(); });
-  // Frames can be copied from MP3 files only.
+  // Frames can be copied from MP3 files only. For other files the box shows
+  // unticked; the user's choice comes back with the next MP3 file.
+  connect(cbKeepQuality, &QCheckBox::toggled, this, [this](bool checked) {
+    if (cbKeepQuality->isEnabled()) keepQualityChoice_ = checked;
+  });
   connect(eOpenFile, &QLineEdit::textChanged, this, [this](const QString& file) {
-    cbKeepQuality->setEnabled(FormatOfFile(file.toStdString()) == AudioFormat::Mp3);
+    const bool mp3 = FormatOfFile(file.toStdString()) == AudioFormat::Mp3;
+    cbKeepQuality->setEnabled(mp3);
+    cbKeepQuality->setChecked(mp3 && keepQualityChoice_);
   });
 }
 
@@ -70,7 +76,7 @@ void TfrmMain::bStartCutClick() {
   const QFileInfo info(QString::fromStdString(source));
   const QString ext = info.suffix().isEmpty() ? QString() : "." + info.suffix();  // its letter case kept
   const QString chosen = Dialogs::Current().SaveFileName(this, Texts::kSaveCutTitle, "Sound Files|*" + ext,
-                                                         ext.mid(1, 3), "cut_" + info.fileName());
+                                                         ext.mid(1, 3), "cut_" + info.fileName(), info.absolutePath());
   if (chosen.isEmpty()) return;
   const std::string target = chosen.toStdString();
   if (IsSameFile(source, target)) {

@@ -249,7 +249,8 @@ void TfrmSegmo::aStartCutExecute() {
     return;
   }
   const QString chosen =
-      Dialogs::Current().SaveFileName(this, QString(), "Sound Files(*." + ext + ")|*." + ext, ext, QString());
+      Dialogs::Current().SaveFileName(this, QString(), "Sound Files(*." + ext + ")|*." + ext, ext, QString(),
+                                      QFileInfo(eOpenFile->text()).absolutePath());
   if (chosen.isEmpty()) return;
   const std::string target = chosen.toStdString();
   if (IsSameFile(source, target)) {

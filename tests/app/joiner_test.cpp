@@ -74,11 +74,30 @@ TEST_F(Joiner, LaysOutTheFormsControls) {
   EXPECT_EQ(window.size(), QSize(520, 176));
   EXPECT_EQ(window.windowTitle(), "Joiner & Mixer");
   for (const char* name : {"eFile1", "eFile2"}) EXPECT_TRUE(window.findChild<QLineEdit*>(name)->isReadOnly()) << name;
-  for (const char* name : {"bOpen1", "bOpen2"}) EXPECT_EQ(window.findChild<QPushButton*>(name)->text(), "&Open File");
+  // The same caption, each with its own accelerator.
+  EXPECT_EQ(window.findChild<QPushButton*>("bOpen1")->text(), "&Open File");
+  EXPECT_EQ(window.findChild<QPushButton*>("bOpen2")->text(), "O&pen File");
   EXPECT_EQ(start->text(), "&Start");
   EXPECT_EQ(window.findChild<QPushButton*>("suiButton2")->text(), "&Close");
   EXPECT_TRUE(window.findChild<QRadioButton*>("rbJoiner")->isChecked());
   EXPECT_EQ(window.findChild<QRadioButton*>("rbMixer")->text(), "Mixer");
+}
+
+TEST_F(Joiner, EachOpenButtonHasItsOwnKey) {
+  window.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+  const std::string first = Counting("a.wav", 100, 0), second = Counting("b.wav", 100, 0);
+  auto* file1 = window.findChild<QLineEdit*>("eFile1");
+  auto* file2 = window.findChild<QLineEdit*>("eFile2");
+  // Through the shortcut map; a mnemonic clicks its button a moment later.
+  dialogs.openAnswer = QString::fromStdString(first);
+  QTest::keyClick(window.windowHandle(), Qt::Key_O, Qt::AltModifier);
+  ASSERT_TRUE(WaitUntil([&] { return !file1->text().isEmpty(); }, 5000));
+  dialogs.openAnswer = QString::fromStdString(second);
+  QTest::keyClick(window.windowHandle(), Qt::Key_P, Qt::AltModifier);
+  ASSERT_TRUE(WaitUntil([&] { return !file2->text().isEmpty(); }, 5000));
+  EXPECT_EQ(file1->text().toStdString(), first);
+  EXPECT_EQ(file2->text().toStdString(), second);
 }
 
 TEST_F(Joiner, ChecksTheFilesBeforeAskingForATarget) {
@@ -112,6 +131,7 @@ TEST_F(Joiner, JoinsAndMixesWithProgressInTheCaption) {
   const std::string target = dir.File("ab.wav");
   Start(target);
   EXPECT_TRUE(dialogs.messages.isEmpty()) << dialogs.messages.join("|").toStdString();
+  EXPECT_EQ(dialogs.lastFolder.toStdString(), dir.Path().string());  // the dialog opens beside the first file
   const Bytes bytes = ReadFile(target);
   ASSERT_EQ(bytes.size(), 44u + 2 * 120000);
   std::vector<int16_t> samples(120000);

@@ -254,6 +254,7 @@ TEST_F(StartCut, DialogRefusalsAndTheSourceItself) {
   EXPECT_EQ(dialogs.lastFilter, "Sound Files|*.MP3");
   EXPECT_EQ(dialogs.lastSuffix, "MP3");
   EXPECT_EQ(dialogs.lastProposed, "cut_Song.MP3");
+  EXPECT_EQ(dialogs.lastFolder.toStdString(), dir.Path().string());  // the dialog opens beside the source
   EXPECT_EQ(dialogs.lastTitle, Texts::kSaveCutTitle);
   EXPECT_TRUE(button->isEnabled());
 
@@ -382,6 +383,15 @@ TEST_F(StartCut, KeepMp3QualityCopiesTheFramesOfTheSelection) {
   EXPECT_FALSE(std::filesystem::exists(dir.File("bad_part.mp3")));
   const auto files = std::filesystem::directory_iterator(dir.Path());
   EXPECT_EQ(std::distance(begin(files), end(files)), 4);  // numbers, song, part, bad: no stray file
+
+  // A WAV file shows the box unticked while it is greyed; the next MP3 file
+  // gets the choice back.
+  Open(dir.File("numbers.wav"));
+  EXPECT_FALSE(keep->isEnabled());
+  EXPECT_FALSE(keep->isChecked());
+  Open(song);
+  EXPECT_TRUE(keep->isEnabled());
+  EXPECT_TRUE(keep->isChecked());
 }
 
 }  // namespace

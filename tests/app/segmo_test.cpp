@@ -201,6 +201,7 @@ TEST_F(SegmentCut, StartNowRemovesTheRangesWithCaptionsInOrder) {
   StartNow(target);
   EXPECT_TRUE(dialogs.messages.isEmpty()) << dialogs.messages.join("|").toStdString();
   EXPECT_EQ(dialogs.lastFilter, "Sound Files(*.wav)|*.wav");
+  EXPECT_EQ(dialogs.lastFolder.toStdString(), dir.Path().string());  // the dialog opens beside the source
   std::vector<int16_t> expected;
   for (const auto& [from, to] : {std::pair{0, 15200}, {24800, 47200}, {64800, 79200}, {96800, 160000}})
     for (int n = from; n < to; ++n) expected.push_back(static_cast<int16_t>(n % 30000));

@@ -23,8 +23,9 @@ class FakeDialogs : public Dialogs {
     return openAnswer;
   }
   QString SaveFileName(QWidget*, const QString& title, const QString& filter, const QString& suffix,
-                       const QString& proposed) override {
+                       const QString& proposed, const QString& folder) override {
     lastTitle = title;
+    lastFolder = folder;
     lastFilter = filter;
     lastSuffix = suffix;
     lastProposed = proposed;
@@ -40,7 +41,7 @@ class FakeDialogs : public Dialogs {
   bool answerYes = true;
   QString openAnswer;
   QString saveAnswer;
-  QString lastTitle, lastFilter, lastSuffix, lastProposed;
+  QString lastTitle, lastFilter, lastSuffix, lastProposed, lastFolder;
   QStringList shownModal;
   /// Called with each modal window instead of running its event loop.
   std::function<void(QDialog&)> onModal;
