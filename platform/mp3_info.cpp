@@ -47,6 +47,55 @@ int64_t FindFirstFrame(const ReadAt& read, int64_t from, int64_t fileSize, Mp3Fr
   return -1;
 }
 
+/// True when a frame of the stream's kind starts at `at`: a header of the
+/// first frame's version, layer and rate, for a frame that fits in the file.
+bool FrameAt(const ReadAt& read, int64_t at, int64_t fileSize, const Mp3FrameHeader& first, Mp3FrameHeader& header) {
+  uint8_t h[4];
+  return at + 4 <= fileSize && read(at, h, 4) == 4 && ParseMp3FrameHeader(h, header) &&
+         header.sampleRate == first.sampleRate && header.layer == first.layer && header.version == first.version &&
+         at + header.length <= fileSize;
+}
+
+/// Counts the frames from `at` on as a decoder finds them: past bytes that
+/// are not a frame (damage, a stray tag) it resynchronises on the next
+/// header that another header follows, so damage costs the damaged frame's
+/// time and never the rest of the file. Notes the bit rates seen in `info`.
+int64_t CountFrames(const ReadAt& read, int64_t at, int64_t fileSize, const Mp3FrameHeader& first, Mp3Info& info) {
+  int64_t frames = 0;
+  info.firstBitrate = 0;
+  Mp3FrameHeader header, next;
+  std::vector<uint8_t> block;
+  while (at + 4 <= fileSize) {
+    if (!FrameAt(read, at, fileSize, first, header)) {
+      // Look for the next frame that is followed by one (or ends the file).
+      int64_t found = -1;
+      block.resize(64 * 1024 + 3);
+      while (found < 0 && at + 4 <= fileSize) {
+        const int64_t got = read(at, block.data(), static_cast<int64_t>(block.size()));
+        if (got < 4) break;
+        for (int64_t i = 1; i + 4 <= got && found < 0; ++i) {
+          if (block[i] != 0xFF || (block[i + 1] & 0xE0) != 0xE0) continue;
+          const int64_t candidate = at + i;
+          if (FrameAt(read, candidate, fileSize, first, header) &&
+              (candidate + header.length + 4 > fileSize ||
+               FrameAt(read, candidate + header.length, fileSize, first, next)))
+            found = candidate;
+        }
+        if (found < 0) at += got - 3;
+      }
+      if (found < 0) break;
+      info.damaged = true;
+      at = found;
+      continue;
+    }
+    if (info.firstBitrate == 0) info.firstBitrate = header.bitrate;
+    else if (header.bitrate != info.firstBitrate) info.vbr = true;
+    ++frames;
+    at += header.length;
+  }
+  return frames;
+}
+
 }  // namespace
 
 bool ParseMp3FrameHeader(const uint8_t* h, Mp3FrameHeader& out) {
@@ -113,34 +162,18 @@ Mp3Info ReadMp3Info(const ReadAt& read, int64_t fileSize) {
       info.encoderDelay = (d[0] << 4) | (d[1] >> 4);
       info.encoderPadding = ((d[1] & 0x0F) << 8) | d[2];
     }
-    // Trusted only when the bytes it describes are there.
-    if (info.frames > 0 && streamBytes > 0 && start + streamBytes <= fileSize) {
-      info.firstBitrate = first.bitrate;
-      return info;
-    }
+    (void)streamBytes;
   } else if (got >= 4 + 32 + 18 && std::memcmp(&frame[36], "VBRI", 4) == 0) {
     info.hasVbri = true;
     info.vbr = true;
     info.frames = ByteOrder::Be32(&frame[36 + 14]);
-    const int64_t streamBytes = ByteOrder::Be32(&frame[36 + 10]);
-    info.firstBitrate = first.bitrate;
-    if (info.frames > 0 && streamBytes > 0 && start + streamBytes <= fileSize) return info;
   }
 
-  // No tag to trust: count the whole frames present. A tag frame carries no audio.
+  // The length is what the stream holds: its frames are counted whatever a
+  // tag says. A tag frame carries no audio.
   const int64_t promised = info.frames;
-  int64_t at = info.hasXing ? start + first.length : start;
-  info.frames = 0;
-  info.firstBitrate = 0;
-  uint8_t h[4];
-  Mp3FrameHeader header;
-  while (at + 4 <= fileSize && read(at, h, 4) == 4 && ParseMp3FrameHeader(h, header) && header.sampleRate == info.sampleRate &&
-         at + header.length <= fileSize) {
-    if (info.firstBitrate == 0) info.firstBitrate = header.bitrate;
-    else if (header.bitrate != info.firstBitrate) info.vbr = true;
-    ++info.frames;
-    at += header.length;
-  }
+  info.infoFrames = promised;
+  info.frames = CountFrames(read, info.hasXing || info.hasVbri ? start + first.length : start, fileSize, first, info);
   if (promised > info.frames) {
     // Cut short: the end padding the tag names lies in frames that are gone.
     info.truncated = true;

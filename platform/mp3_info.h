@@ -30,7 +30,9 @@ struct Mp3Info {
   int sampleRate = 0;
   int channels = 0;
   int samplesPerFrame = 0;
-  int64_t frames = 0;        // audio frames (an Xing/Info frame not counted)
+  int64_t frames = 0;        // audio frames the stream holds (an Xing/Info frame not counted)
+  int64_t infoFrames = 0;    // what an Xing/Info/VBRI frame says the stream holds (0 without one)
+  bool damaged = false;      // bytes that are no frame were skipped between frames
   bool lameTag = false;      // a LAME extension whose delay and padding decoders trust
   int64_t lameOffset = -1;   // where that extension starts in the file
   int encoderDelay = 0;      // from a LAME tag
@@ -49,8 +51,8 @@ struct Mp3Info {
 /// Reads `count` bytes at `offset` into `buffer`; returns the bytes read.
 using ReadAt = std::function<int64_t(int64_t offset, void* buffer, int64_t count)>;
 
-/// Looks at the frames after an ID3v2 tag at `start`. With an Xing, Info or
-/// VBRI tag whose bytes are all present the counts come from it; otherwise
-/// the whole frame headers are counted through the file (fast: only headers
-/// are read), and a tag that promised more is marked `truncated`.
+/// Looks at the frames after an ID3v2 tag at `start`. The frames are counted
+/// through the file (fast: only headers are read), resynchronising past
+/// damage as decoders do; an Xing, Info or VBRI tag's count is only a hint,
+/// and a tag that promised more than the stream holds is marked `truncated`.
 Mp3Info ReadMp3Info(const ReadAt& read, int64_t fileSize);

@@ -58,9 +58,12 @@ class SyncReader : public IWMSyncReader, public IWMHeaderInfo, public std::enabl
              std::strcmp(entry->value, "") != 0;
     }
     if (audioIndex_ >= 0) FindOrigin();
-    // A file cut short holds less than its header or tag tells: count what decodes.
+    // Where the headers cannot be taken at their word (a file cut short,
+    // damage skipped, an info frame that counts other frames than the stream
+    // holds), the length is what decodes.
     countedSamples_ = -1;
-    if (audioIndex_ >= 0 && ((isMp3_ && mp3_.truncated) || (isAsf_ && file_.AsfCutShort()))) countedSamples_ = CountDecodedSamples();
+    if (audioIndex_ >= 0 && (isMp3_ ? Mp3CountsDoubtful() : isAsf_ && (file_.AsfCutShort() || AsfDurationDoubtful())))
+      countedSamples_ = CountDecodedSamples();
     return S_OK;
   }
 
@@ -245,6 +248,28 @@ class SyncReader : public IWMSyncReader, public IWMHeaderInfo, public std::enabl
     sourceChannels_ = decoder_->ch_layout.nb_channels;
     if (sourceChannels_ <= 0 || decoder_->sample_rate <= 0) return false;
     return frame_ && packet_;
+  }
+
+  /// The ASF header's play duration against the packets' own clock: a header
+  /// that ends before the last packet starts, or well after it, is not believed.
+  bool AsfDurationDoubtful() {
+    if (frameSamples_ <= 0) return false;
+    const int rate = decoder_->sample_rate;
+    const int64_t claimed = static_cast<int64_t>(std::llround(static_cast<double>(DurationIn100ns()) * rate / 1e7));
+    int64_t lastPts = AV_NOPTS_VALUE;
+    while (Ffmpeg().av_read_frame(format_, packet_) >= 0) {
+      if (packet_->stream_index == audioIndex_ && packet_->pts != AV_NOPTS_VALUE) lastPts = std::max(lastPts, packet_->pts);
+      Ffmpeg().av_packet_unref(packet_);
+    }
+    SeekDemuxer(0);
+    if (lastPts == AV_NOPTS_VALUE) return false;
+    const int64_t lastStart = GridSample(lastPts) - originSamples_;
+    constexpr int kMostFramesInAPacket = 16;
+    return claimed <= lastStart || claimed > lastStart + kMostFramesInAPacket * int64_t{frameSamples_};
+  }
+
+  bool Mp3CountsDoubtful() const {
+    return mp3_.truncated || mp3_.damaged || (mp3_.infoFrames != 0 && mp3_.infoFrames != mp3_.frames);
   }
 
   void ReadMp3Header() {

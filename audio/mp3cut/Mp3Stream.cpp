@@ -149,8 +149,8 @@ Mp3Stream ScanMp3Stream(int fd, int64_t fileSize) {
   }
   if (stream.frames.empty()) throw Mp3StreamRefused("the MP3 file holds no audio frames");
   // The decoders trust the info frame's count for where the audio ends.
-  if (stream.infoFrame >= 0 && info.frames != static_cast<int64_t>(stream.frames.size()))
-    throw Mp3StreamRefused("the info frame counts " + std::to_string(info.frames) + " frames, the stream holds " +
+  if (stream.infoFrame >= 0 && info.infoFrames != static_cast<int64_t>(stream.frames.size()))
+    throw Mp3StreamRefused("the info frame counts " + std::to_string(info.infoFrames) + " frames, the stream holds " +
                            std::to_string(stream.frames.size()));
   stream.trailer = tagsStart;
   return stream;

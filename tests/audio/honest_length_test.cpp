@@ -2,7 +2,10 @@
 // than was counted fails the run instead of ending quietly.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
 #include <filesystem>
+#include <tuple>
 #include <fstream>
 #include <iterator>
 #include <vector>
@@ -10,6 +13,7 @@
 #include "audio/ACS_Wave.h"
 #include "audio/ACS_WinMedia.h"
 #include "audio/ACS_smpeg.h"
+#include "platform/mp3_info.h"
 #include "tests/audio/InputRun.h"
 #include "tests/support/FfmpegDecode.h"
 #include "tests/support/Mp3Encoder.h"
@@ -118,6 +122,87 @@ TEST_F(HonestLengths, TruncatedMp3CountsTheFramesPresent) {
     EXPECT_EQ(mp3.TotalSamples(), counted + 44100 / 3);
     EXPECT_EQ(ReadRun(mp3), reference);
   }
+}
+
+/// Offsets of the frame headers of a clean MP3 stream, after any tag frame.
+std::vector<size_t> FrameOffsets(const Bytes& mp3) {
+  std::vector<size_t> offsets;
+  for (size_t at = 0; at + 4 <= mp3.size();) {
+    Mp3FrameHeader header;
+    if (!ParseMp3FrameHeader(&mp3[at], header)) break;
+    offsets.push_back(at);
+    at += static_cast<size_t>(header.length);
+  }
+  return offsets;
+}
+
+// Damaged and mis-tagged MP3 files: the count is what the stream holds, as
+// FFmpeg decodes it, and every frame counted is delivered.
+TEST_F(HonestLengths, Mp3DamageAndWrongTagsCostOnlyWhatIsDamaged) {
+  const auto music = ChirpSamples(44100 * 30, 2, 44100);
+  const Bytes plain = EncodeMp3(music, 2, 44100, 128, false);
+  const Bytes tagged = EncodeMp3(music, 2, 44100, 128, true);
+  const std::vector<size_t> plainFrames = FrameOffsets(plain), taggedFrames = FrameOffsets(tagged);
+  ASSERT_GT(plainFrames.size(), 1000u);
+
+  std::vector<std::pair<std::string, Bytes>> corpus;
+  for (const auto& [name, clean, frames] :
+       {std::tuple{"plain", plain, plainFrames}, std::tuple{"tagged", tagged, taggedFrames}}) {
+    Bytes zeroed = clean;  // four bytes zeroed at a header a tenth of the way in
+    std::fill_n(zeroed.begin() + static_cast<ptrdiff_t>(frames[frames.size() / 10]), 4, 0);
+    corpus.emplace_back(std::string(name) + " header zeroed", zeroed);
+    Bytes inserted = clean;  // one stray byte in the middle
+    inserted.insert(inserted.begin() + static_cast<ptrdiff_t>(frames[frames.size() / 2] + 100), 0);
+    corpus.emplace_back(std::string(name) + " byte inserted", inserted);
+    Bytes junk = clean;  // a run of junk between two frames
+    junk.insert(junk.begin() + static_cast<ptrdiff_t>(frames[frames.size() / 3]), 777, 0x5A);
+    corpus.emplace_back(std::string(name) + " junk between frames", junk);
+  }
+  Bytes twice = tagged;  // two copies of one file
+  twice.insert(twice.end(), tagged.begin(), tagged.end());
+  corpus.emplace_back("two copies", twice);
+  // The Xing frame's count: 10, and 0xFFFFFFFF. It follows the side information.
+  const size_t countAt = 4 + 32 + 8;
+  ASSERT_EQ(std::string(tagged.begin() + 4 + 32, tagged.begin() + 4 + 36), "Info");
+  Bytes ten = tagged;
+  std::copy_n(Bytes{0, 0, 0, 10}.begin(), 4, ten.begin() + countAt);
+  corpus.emplace_back("info frame says 10 frames", ten);
+  Bytes huge = tagged;
+  std::fill_n(huge.begin() + countAt, 4, 0xFF);
+  corpus.emplace_back("info frame says 0xFFFFFFFF frames", huge);
+
+  for (const auto& [name, bytes] : corpus) {
+    SCOPED_TRACE(name);
+    const std::string mp3 = dir.File("damaged.mp3");
+    WriteBytes(mp3, bytes);
+    const auto reference = DecodeWithFfmpeg(mp3);
+    ASSERT_GT(reference.size(), 2u * 44100 * 29) << name;
+    int64_t counted = 0, delivered = 0;
+    EXPECT_NO_THROW(std::tie(counted, delivered) = CountAndRead<TWMIn>(mp3));
+    EXPECT_EQ(counted * 2, static_cast<int64_t>(reference.size()));
+    EXPECT_EQ(delivered, counted);
+  }
+}
+
+TEST_F(HonestLengths, WmaWhosePlayDurationIsHalvedIsReadWhole) {
+  const std::string wma = dir.File("halved.wma");
+  WriteWma(wma, ChirpSamples(44100 * 30, 2, 44100), 2, 44100, 128000);
+  Bytes bytes = ReadBytes(wma);
+  // The file properties object: its play duration (100 ns units) at +64.
+  const uint8_t fileProperties[16] = {0xA1, 0xDC, 0xAB, 0x8C, 0x47, 0xA9, 0xCF, 0x11,
+                                      0x8E, 0xE4, 0x00, 0xC0, 0x0C, 0x20, 0x53, 0x65};
+  const auto at = std::search(bytes.begin(), bytes.end(), std::begin(fileProperties), std::end(fileProperties));
+  ASSERT_NE(at, bytes.end());
+  uint64_t duration = 0;
+  std::memcpy(&duration, &*(at + 64), 8);
+  duration /= 2;
+  std::memcpy(&*(at + 64), &duration, 8);
+  WriteBytes(wma, bytes);
+  const auto reference = DecodeWithFfmpeg(wma);
+  ASSERT_GT(reference.size(), 2u * 44100 * 29);
+  const auto [counted, delivered] = CountAndRead<TWMIn>(wma);
+  EXPECT_EQ(counted * 2, static_cast<int64_t>(reference.size()));
+  EXPECT_EQ(delivered, counted);
 }
 
 TEST_F(HonestLengths, TruncatedWmaCountsThePacketsPresent) {
