@@ -147,8 +147,11 @@ class SyncReader : public IWMSyncReader, public IWMHeaderInfo, public std::enabl
     // starts at or before the target. From the very start, the gapless trim
     // of the first frames applies again.
     int64_t preroll = isMp3_ ? 9216 : 2048;
+    // In a file whose length had to be counted by decoding, timestamps may not
+    // match the decoded samples (skipped damage): decode from the start.
+    const bool fromStartOnly = countedSamples_ >= 0;
     for (;;) {
-      const int64_t from = target <= 0 ? 0 : std::max<int64_t>(0, target - preroll);
+      const int64_t from = target <= 0 || fromStartOnly ? 0 : std::max<int64_t>(0, target - preroll);
       if (!SeekDemuxer(from)) return E_FAIL;
       dropUntil_ = target;
       if (from == 0) return S_OK;
