@@ -26,11 +26,32 @@ TWavType TWaveIn::WavType() {
   return WavType_;
 }
 
+namespace {
+
+// Beyond these no recorder or converter writes a file; a header that says
+// more is damaged, and taking it at its word would only overflow later.
+constexpr uint32_t kHighestSampleRate = 768000;
+constexpr uint16_t kMostChannels = 32;
+
+/// What makes the header's numbers impossible; empty when they are plausible.
+std::string ImplausibleField(const WavHeader& h) {
+  if (h.sampleRate == 0 || h.sampleRate > kHighestSampleRate)
+    return "the sample rate of " + std::to_string(h.sampleRate) + " Hz in the WAV header is not possible";
+  if (h.channels == 0 || h.channels > kMostChannels)
+    return "the channel count of " + std::to_string(h.channels) + " in the WAV header is not possible";
+  return {};
+}
+
+}  // namespace
+
 std::string TWaveIn::WhyUnsupported() {
   std::lock_guard lock(FileLock);
   OpenFile();
   if (Valid_) return {};
   const bool formatRead = header_.format.size() >= 16;
+  if (header_.found && formatRead) {
+    if (std::string field = ImplausibleField(header_); !field.empty()) return field;
+  }
   if (formatRead && header_.type == wtUnsupported) return "WAV encoding " + WavEncodingName(header_.formatTag) + " is not supported";
   if (!header_.found) return "not a WAV file, or its header is damaged";
   return "WAV encoding " + WavEncodingName(header_.formatTag) + " with " + std::to_string(header_.channels) +
@@ -46,7 +67,7 @@ int TWaveIn::FramesPerAdpcmBlock() const {
 
 bool TWaveIn::AcceptHeader() {
   const WavHeader& h = header_;
-  if (!h.found || h.channels == 0 || h.sampleRate == 0) return false;
+  if (!h.found || !ImplausibleField(h).empty()) return false;
   // A file cut short (or a size never filled in) holds less than its header
   // says: count only the whole frames that are there.
   const int64_t dataPresent =
@@ -54,7 +75,7 @@ bool TWaveIn::AcceptHeader() {
   const int64_t storedFrameBytes = std::max<int64_t>(int64_t{h.channels} * h.bitsPerSample / 8, 1);
   const int64_t wholeFrames = dataPresent - dataPresent % storedFrameBytes;
   Channels_ = h.channels;
-  SampleRate_ = static_cast<int>(std::min<uint32_t>(h.sampleRate, INT32_MAX));
+  SampleRate_ = static_cast<int>(h.sampleRate);
   BitsPerSample_ = h.bitsPerSample;
   switch (WavType_) {
     case wtPCM:

@@ -60,7 +60,8 @@ void TWMAOut::Prepare() {
     SetWriterFormat(writer_, channels, bits, rate, Lossless_, VBR_, VBRQuality_);
   else
     SetWriterFormat(writer_, channels, bits, rate, Lossless_, VBR_, DesiredBitrate_);
-  buffer_.assign(static_cast<size_t>(channels * bits * rate / 100), 0);
+  // A tenth of a second's bytes (channels x bits x rate / 8 / 10), in 64 bits.
+  buffer_.assign(static_cast<size_t>(int64_t{channels} * bits * rate / 100), 0);
   SetAttributes();
   BeginWriter(writer_);
   endOfInput_ = false;

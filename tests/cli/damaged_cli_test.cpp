@@ -1,5 +1,6 @@
-// The tool on a damaged MP3: the whole of what decodes is counted and
-// written, and a cut after the damage holds the source's own samples there.
+// The tool on damaged files: an MP3 gives the whole of what decodes, and a
+// cut after the damage holds the source's own samples there; a WAV header
+// with impossible numbers is refused, naming them.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -13,6 +14,7 @@
 #include "tests/support/Mp3Encoder.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TestAudio.h"
+#include "tests/support/WavBuilder.h"
 
 namespace {
 
@@ -48,6 +50,30 @@ TEST(DamagedMp3, DecodeKeepsEverythingAndCutsLineUpAfterTheDamage) {
   const std::vector<int16_t> part = PcmOf(back);
   EXPECT_EQ(part.size(), 2u * 3 * 44100);
   EXPECT_EQ(BestLag(all, 20 * 44100, part, 2, 2500), 0);
+}
+
+TEST(DamagedWav, ImpossibleRatesAndChannelCountsAreRefusedNamingTheField) {
+  TempDir dir;
+  const std::vector<uint8_t> data(4000, 0);
+  const struct {
+    uint16_t channels;
+    uint32_t rate;
+    const char* field;
+  } cases[] = {{2, 4000000000u, "sample rate of 4000000000 Hz"}, {2, 0, "sample rate of 0 Hz"},
+               {100, 44100, "channel count of 100"}};
+  for (const auto& c : cases) {
+    const std::string wav = dir.File("odd.wav");
+    WriteBytes(wav, WavBuilder()
+                        .Format(1, c.channels, c.rate, static_cast<uint16_t>(c.channels * 2), 16)
+                        .Chunk("data", data)
+                        .Build());
+    for (const QStringList& command : {QStringList{"info", Q(wav)}, QStringList{"encode", Q(wav), Q(dir.File("o.wma"))}}) {
+      const Result r = Cli(command);
+      EXPECT_EQ(r.code, 2) << r.err;
+      EXPECT_NE(r.err.find(c.field), std::string::npos) << r.err;
+      EXPECT_NE(r.err.find(wav), std::string::npos) << r.err;
+    }
+  }
 }
 
 }  // namespace
