@@ -10,6 +10,7 @@
 
 #include "app/jobs/Components.h"
 #include "app/jobs/CutJob.h"
+#include "app/jobs/Leftovers.h"
 #include "app/jobs/TagCopy.h"
 #include "app/jobs/TargetFile.h"
 #include "audio/ACS_AudioMix.h"
@@ -19,6 +20,12 @@
 #include "audio/ACS_smpeg.h"
 
 namespace fs = std::filesystem;
+
+namespace {
+
+constexpr char kFolderStem[] = "segment-";
+
+}  // namespace
 
 SegmentComponents::SegmentComponents()
     : WaveIn1(NewWaveIn()),
@@ -68,10 +75,12 @@ void SegmentJob::Start(const std::string& source, const std::vector<RemovedRange
   appendable_ = source_->Channels() <= 2 && source_->BitsPerSample() <= 16;
   c_.WaveOut1->SetWavType(wtPCM);
 
-  std::string folder = workFolder + "segment-XXXXXX";
+  Leftovers::RemoveThoseOfDeadRuns(workFolder, kFolderStem);
+  std::string folder = Leftovers::OwnedTemplate(workFolder, kFolderStem);
   if (::mkdtemp(folder.data()) == nullptr)
     throw JobRefused("cannot create a folder in " + workFolder + ": " + std::strerror(errno));
   folder_ = folder + "/";
+  folderSlot_ = Leftovers::RemoveOnSignal(folder_.c_str(), true);
   running_ = true;
   failure_.clear();
   cutting_ = true;
@@ -226,6 +235,8 @@ void SegmentJob::Finish(const std::string& failure) {
   c_.WaveOut1->SetFileMode(foRewrite);
   target_.reset();  // an unfinished target goes; a committed one stays
   std::error_code error;
+  Leftovers::Forget(folderSlot_);
+  folderSlot_ = -1;
   if (!folder_.empty()) fs::remove_all(folder_, error);
   folder_.clear();
   if (OnFinished) OnFinished(failure);

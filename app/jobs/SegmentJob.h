@@ -80,6 +80,7 @@ class SegmentJob {
   TAuFileIn* source_ = nullptr;  // the source format's input
   std::vector<FrameRange> pieces_;
   std::string folder_;           // the job's own, with a trailing slash
+  int folderSlot_ = -1;          // where the signal handler finds folder_
   std::unique_ptr<TargetFile> target_;
   bool appendable_ = false;      // the pieces are plain PCM: a join can append
   bool cutting_ = true;          // CuttingPhase

@@ -1,5 +1,7 @@
 #include "app/jobs/TargetFile.h"
 
+#include "app/jobs/Leftovers.h"
+
 #include <fcntl.h>
 #include <stdio.h>
 #include <signal.h>
@@ -19,46 +21,16 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Temporary names the signal handler removes. Slots hold strings that live
-// until their TargetFile ends; the handler only reads them (unlink is safe
-// in a signal handler).
-constexpr int kSlots = 32;
-std::array<std::atomic<const char*>, kSlots> pending{};
-std::once_flag handlersInstalled;
+std::once_flag modeRead;
 mode_t newFileMode = 0644;  // what a new file gets: 0666 less the umask
 
-void RemovePendingAndDie(int signal) {
-  for (auto& slot : pending)
-    if (const char* name = slot.load()) ::unlink(name);
-  // The handler was reset on entry and the signal is not blocked here, so
-  // this ends the process as the signal would have; _exit if it returns.
-  ::raise(signal);
-  ::_exit(128 + signal);
-}
-
-void InstallHandlers() {
+void ReadNewFileMode() {
   const mode_t mask = ::umask(0);
   ::umask(mask);
   newFileMode = 0666 & ~mask;
-  struct sigaction action {};
-  action.sa_handler = RemovePendingAndDie;
-  action.sa_flags = SA_RESETHAND | SA_NODEFER;
-  sigemptyset(&action.sa_mask);
-  for (const int signal : {SIGINT, SIGTERM}) {
-    struct sigaction previous {};
-    // A program that ignores the signal keeps ignoring it.
-    if (::sigaction(signal, nullptr, &previous) == 0 && previous.sa_handler == SIG_IGN) continue;
-    ::sigaction(signal, &action, nullptr);
-  }
 }
 
-int Register(const char* name) {
-  for (int i = 0; i < kSlots; ++i) {
-    const char* expected = nullptr;
-    if (pending[static_cast<size_t>(i)].compare_exchange_strong(expected, name)) return i;
-  }
-  return -1;  // more live targets than slots: they are still removed on failure, just not on a signal
-}
+constexpr char kTemporaryStem[] = ".clipwright-";
 
 std::string FolderOf(const std::string& target) {
   const fs::path folder = fs::path(target).parent_path();
@@ -82,19 +54,20 @@ bool IsSameFile(const std::string& a, const std::string& b) {
 }
 
 TargetFile::TargetFile(const std::string& target) : target_(target) {
-  std::call_once(handlersInstalled, InstallHandlers);
+  std::call_once(modeRead, ReadNewFileMode);
   const std::string folder = FolderOf(target);
   std::error_code error;
   if (!fs::is_directory(folder, error))
     throw std::runtime_error("the folder " + folder + (fs::exists(folder, error) ? " is not a folder" : " does not exist"));
+  Leftovers::RemoveThoseOfDeadRuns(folder, kTemporaryStem);
   // Listed for the signal handler before the file exists, so that no moment
   // is left in which an interrupt would leave it behind.
-  temporary_ = folder + "/.clipwright-XXXXXX";
-  slot_ = Register(temporary_.c_str());
+  temporary_ = Leftovers::OwnedTemplate(folder, kTemporaryStem);
+  slot_ = Leftovers::RemoveOnSignal(temporary_.c_str(), false);
   const int fd = ::mkostemp(temporary_.data(), O_CLOEXEC);
   if (fd < 0) {
     const int code = errno;
-    if (slot_ >= 0) pending[static_cast<size_t>(slot_)] = nullptr;
+    Leftovers::Forget(slot_);
     slot_ = -1;
     temporary_.clear();
     throw std::runtime_error("cannot create a file in " + folder + ": " + Cause(code));
@@ -110,7 +83,7 @@ TargetFile::~TargetFile() {
 }
 
 void TargetFile::Discard() {
-  if (slot_ >= 0) pending[static_cast<size_t>(slot_)] = nullptr;
+  Leftovers::Forget(slot_);
   slot_ = -1;
   if (!temporary_.empty()) ::unlink(temporary_.c_str());
   temporary_.clear();
@@ -154,7 +127,7 @@ void TargetFile::Commit() {
   std::error_code error;
   if (fs::is_directory(target_, error)) fail(EISDIR);
   if (::rename(temporary_.c_str(), target_.c_str()) != 0) fail(errno);
-  if (slot_ >= 0) pending[static_cast<size_t>(slot_)] = nullptr;
+  Leftovers::Forget(slot_);
   slot_ = -1;
   committed_ = true;
   // The new name lasts only once the folder is on disk too.

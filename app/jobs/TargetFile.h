@@ -11,8 +11,10 @@ bool IsSameFile(const std::string& a, const std::string& b);
 /// loses the target that was there, nor leaves a stray file behind.
 ///
 /// The temporary file gets a short unique name, created exclusively in the
-/// target's folder (a file of the user's is never taken over). SIGINT and
-/// SIGTERM remove the temporary files of every live TargetFile.
+/// target's folder (a file of the user's is never taken over). SIGINT,
+/// SIGTERM and SIGHUP remove the temporary files of every live TargetFile,
+/// and a new one removes those that runs which died left in its folder
+/// (see Leftovers).
 class TargetFile {
  public:
   /// Creates the temporary file. Raises std::runtime_error naming the folder

@@ -1,12 +1,17 @@
 // Segment Cut's job, run through the command-line tool (the window's job code).
 #include <gtest/gtest.h>
 
+#include <QProcess>
 #include <QProcessEnvironment>
+#include <QThread>
+#include <signal.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
 
 #include "app/jobs/SegmentPlan.h"
+#include "audio/wave/Adpcm.h"
 #include "tests/cli/CliRun.h"
 #include "tests/support/Alignment.h"
 #include "tests/support/FileSizeLimit.h"
@@ -136,6 +141,74 @@ TEST_F(RemoveRanges, RefusalsAndFailures) {
   EXPECT_NE(r.err.find("Error writing wave file"), std::string::npos) << r.err;
   EXPECT_EQ(ReadFile(target), (std::vector<uint8_t>{'o', 'l', 'd'}));
   EXPECT_TRUE(WorkIsEmpty());
+}
+
+/// An 8-minute IMA ADPCM stereo source: its pieces are decoded, not copied,
+/// so a remove runs long enough to be caught.
+std::string LongAdpcm(const std::string& file) {
+  constexpr int kBlock = 2048, kFrames = 2041, kBlocks = 48000 * 60 * 8 / kFrames;
+  const auto tone = ToneSamples(kFrames, 2, 48000);
+  std::vector<uint8_t> data(static_cast<size_t>(kBlock) * kBlocks);
+  Adpcm::ImaChannel states[2];
+  for (int b = 0; b < kBlocks; ++b) Adpcm::ImaEncodeBlock(tone.data(), kBlock, 2, states, data.data() + size_t{kBlock} * b);
+  std::vector<uint8_t> extra, fact;
+  WavBuilder::Put16(extra, 2);
+  WavBuilder::Put16(extra, kFrames);
+  WavBuilder::Put32(fact, static_cast<uint32_t>(kFrames * kBlocks));
+  WriteBytes(file, WavBuilder().Format(17, 2, 48000, kBlock, 4, extra).Chunk("fact", fact).Chunk("data", data).Build());
+  return file;
+}
+
+TEST_F(RemoveRanges, ASignalRemovesThePiecesAndTheTemporaryFile) {
+#if defined(__SANITIZE_THREAD__)
+  GTEST_SKIP() << "ThreadSanitizer holds signal handlers back until its own safe points";
+#endif
+  const std::string source = LongAdpcm(dir.File("long.wav")), target = dir.File("kept.wav");
+  for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+    QProcess process;
+    process.start(CLIPWRIGHT_CLI, {"remove", Q(source), Q(target), "--range", "60-120", "--force", "--quiet"});
+    // Caught once its folder of pieces has something in it.
+    bool caught = false;
+    for (int i = 0; i < 20000 && !caught && process.state() != QProcess::NotRunning; ++i) {
+      for (const auto& entry : std::filesystem::directory_iterator(work))
+        if (entry.is_directory() && !std::filesystem::is_empty(entry.path())) caught = true;
+      if (!caught) QThread::usleep(500);
+    }
+    ASSERT_TRUE(caught) << "the run ended before its pieces were seen";
+    ::kill(static_cast<pid_t>(process.processId()), signal);
+    ASSERT_TRUE(process.waitForFinished(60000));
+    EXPECT_TRUE(WorkIsEmpty()) << signal;
+    EXPECT_FALSE(std::filesystem::exists(target)) << signal;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.Path()))
+      EXPECT_NE(entry.path().filename().string().rfind(".clipwright-", 0), 0u) << entry.path();
+  }
+}
+
+TEST_F(RemoveRanges, LeftoversOfDeadRunsAreRemovedAndThoseOfLiveOnesKept) {
+  // A process id that is surely gone: a child that has ended.
+  const pid_t child = ::fork();
+  if (child == 0) ::_exit(0);
+  ASSERT_GT(child, 0);
+  ::waitpid(child, nullptr, 0);
+  const std::string dead = std::to_string(child), live = std::to_string(::getpid());
+  const std::string deadFolder = work + "/segment-" + dead + "-AbCdEf", liveFolder = work + "/segment-" + live + "-AbCdEf";
+  for (const std::string& folder : {deadFolder, liveFolder}) {
+    std::filesystem::create_directory(folder);
+    WriteBytes(folder + "/cut1.wav", {1, 2, 3});
+  }
+  const std::string deadTemporary = dir.File(".clipwright-" + dead + "-AbCdEf");
+  const std::string liveTemporary = dir.File(".clipwright-" + live + "-AbCdEf");
+  const std::string notOurs = dir.File(".clipwright-notes");
+  for (const std::string& file : {deadTemporary, liveTemporary, notOurs}) WriteBytes(file, {1});
+
+  const std::string source = Numbered("numbers.wav", 8000 * 10), target = dir.File("kept.wav");
+  const Result r = Cli({"remove", Q(source), Q(target), "--range", "2-3", "--quiet"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_FALSE(std::filesystem::exists(deadFolder));
+  EXPECT_FALSE(std::filesystem::exists(deadTemporary));
+  EXPECT_TRUE(std::filesystem::exists(liveFolder + "/cut1.wav"));
+  EXPECT_TRUE(std::filesystem::exists(liveTemporary));
+  EXPECT_TRUE(std::filesystem::exists(notOurs));
 }
 
 }  // namespace
