@@ -72,7 +72,7 @@ TfrmJoiner::TfrmJoiner(QWidget* parent) : QDialog(parent) {
   for (TAuOutput* output : {static_cast<TAuOutput*>(WaveOut1.get()), static_cast<TAuOutput*>(MP3Out1.get()),
                             static_cast<TAuOutput*>(WMAOut1.get())}) {
     output->SetInput(AudioMixer1.get());
-    output->OnDone = [this](TComponent*) { WaveOut1Done(); };
+    output->OnDone = [this, output](TComponent*) { WaveOut1Done(*output); };
     output->OnThreadException = [this, output](TComponent*) { failure_ = output->ExceptionMessage(); };
   }
   FormCreate();
@@ -172,9 +172,9 @@ void TfrmJoiner::ShowIdle() {
   waitCursor_ = false;
 }
 
-void TfrmJoiner::WaveOut1Done() {
+void TfrmJoiner::WaveOut1Done(const TAuOutput& output) {
   ShowIdle();
-  const std::string failure = FinishTarget(std::move(target_), std::move(failure_));
+  const std::string failure = FinishTarget(std::move(target_), output, std::move(failure_));
   failure_.clear();
   // A failed run leaves the old target as it was.
   if (!failure.empty()) Dialogs::Current().Information(this, QString::fromStdString(failure));

@@ -35,7 +35,7 @@ class TfrmJoiner : public QDialog {
   void MP3Out1Progress();
   void WMAOut1Progress();
   void ShowProgress(int percent);
-  void WaveOut1Done();
+  void WaveOut1Done(const TAuOutput& output);
   void suiButton2Click();
   /// Back to idle: caption, Start, cursor.
   void ShowIdle();

@@ -27,6 +27,7 @@
 #include "audio/ACS_WinMedia.h"
 #include "audio/mp3cut/MP3LosslessOut.h"
 #include "audio/ACS_smpeg.h"
+#include "audio/classes/MainThread.h"
 #include "controls/Tracker2.h"
 #include "platform/shell.h"
 
@@ -52,12 +53,20 @@ TfrmMain::TfrmMain(QWidget* parent) : QWidget(parent) {
   ConnectCut();
   ConnectPreview();
   FormCreate();
+  // A handler that fails on the window thread says so, in whichever window is in front.
+  MainThread::SetFailureReporter([this](const std::string& message) {
+    QWidget* owner = QApplication::activeWindow();
+    Dialogs::Current().Information(owner ? owner : this, QString::fromStdString(message));
+  });
 
   if (const QScreen* screen = QGuiApplication::primaryScreen())
     move(screen->availableGeometry().center() - rect().center());
 }
 
-TfrmMain::~TfrmMain() = default;  // outputs stop their runs, then the cut's temporary file goes
+TfrmMain::~TfrmMain() {
+  MainThread::SetFailureReporter(nullptr);
+  // The outputs stop their runs, then the cut's temporary file goes.
+}
 
 void TfrmMain::CreateBanner() {
   imgTitle = Place(new QLabel(this), "imgTitle", QRect(0, 0, kClientWidth, 50));

@@ -120,7 +120,8 @@ class TfrmMain : public QWidget {
   void WMAOut1Progress();
   void WaveOut1Progress();
   void ShowCutProgress(int percent);
-  void MP3Out1Done();
+  /// The end of a cut run of `output` (any of the cut outputs).
+  void MP3Out1Done(const TAuOutput& output);
 
   QLabel* imgTitle = nullptr;
   ClickLabel* Image1 = nullptr;

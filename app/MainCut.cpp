@@ -41,7 +41,7 @@ void TfrmMain::ConnectCut() {
   MP3Copy1->OnProgress = [this](TComponent*) { MP3Copy1Progress(); };
   for (TAuOutput* output : {static_cast<TAuOutput*>(MP3Out1.get()), static_cast<TAuOutput*>(WaveOut1.get()),
                             static_cast<TAuOutput*>(WMAOut1.get()), static_cast<TAuOutput*>(MP3Copy1.get())}) {
-    output->OnDone = [this](TComponent*) { MP3Out1Done(); };
+    output->OnDone = [this, output](TComponent*) { MP3Out1Done(*output); };
     output->OnThreadException = [this, output](TComponent*) { cutFailure_ = output->ExceptionMessage(); };
   }
   connect(bStartCut, &QPushButton::clicked, this, [this] { bStartCutClick(); });
@@ -131,10 +131,10 @@ void TfrmMain::MP3Copy1Progress() { ShowCutProgress(MP3Copy1->Progress()); }
 void TfrmMain::WMAOut1Progress() { ShowCutProgress(WMAOut1->Progress()); }
 void TfrmMain::WaveOut1Progress() { ShowCutProgress(WaveOut1->Progress()); }
 
-void TfrmMain::MP3Out1Done() {
+void TfrmMain::MP3Out1Done(const TAuOutput& output) {
   setWindowTitle(Texts::kProgramTitle);
   bStartCut->setEnabled(true);
-  const std::string failure = FinishTarget(std::move(cutTarget_), std::move(cutFailure_));
+  const std::string failure = FinishTarget(std::move(cutTarget_), output, std::move(cutFailure_));
   cutFailure_.clear();
   // A failed run leaves the old target as it was.
   if (!failure.empty()) Dialogs::Current().Information(this, QString::fromStdString(failure));

@@ -122,6 +122,7 @@ int CheckTarget(const std::string& source, const std::string& target, bool force
 /// succeeded, so a failed run never destroys an existing target.
 int RunPrepared(TAuFileOut& output, TargetFile& file, const std::string& source, bool quiet) {
   std::string failure = RunToEnd(output, !quiet && isatty(STDERR_FILENO));
+  if (failure.empty() && !output.RunCompleted()) failure = "stopped before the end, nothing was saved";
   output.SetInput(nullptr);
   if (!failure.empty()) {
     // A writer's message says what failed; name the file it wrote.

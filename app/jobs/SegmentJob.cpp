@@ -199,10 +199,11 @@ void SegmentJob::RunStep(TAuOutput& output) {
   output.Run();
 }
 
-void SegmentJob::WaveOut1Done(TAuOutput&) {
+void SegmentJob::WaveOut1Done(TAuOutput& output) {
   if (!running_) return;
   running_output_ = nullptr;
   if (!failure_.empty()) return Finish(failure_);
+  if (!output.RunCompleted()) return Finish("stopped before the end, nothing was saved: " + target_->Target());
   try {
     const int pieces = PieceCount();
     if (cutting_) {

@@ -1,6 +1,7 @@
 #include "app/jobs/TargetFile.h"
 
 #include "app/jobs/Leftovers.h"
+#include "audio/classes/AuOutput.h"
 
 #include <fcntl.h>
 #include <stdio.h>
@@ -138,7 +139,9 @@ void TargetFile::Commit() {
   }
 }
 
-std::string FinishTarget(std::unique_ptr<TargetFile> file, std::string failure) {
+std::string FinishTarget(std::unique_ptr<TargetFile> file, const TAuOutput& output, std::string failure) {
+  if (failure.empty() && !output.RunCompleted())
+    failure = "stopped before the end, nothing was saved" + (file ? ": " + file->Target() : std::string());
   if (file && failure.empty()) {
     try {
       file->Commit();

@@ -3,6 +3,8 @@
 #include <memory>
 #include <string>
 
+class TAuOutput;
+
 /// True when both names exist and are one file (by any name or link).
 bool IsSameFile(const std::string& a, const std::string& b);
 
@@ -47,8 +49,8 @@ class TargetFile {
   bool committed_ = false;
 };
 
-/// Ends a run that wrote `file`: puts the file in place when the run
-/// succeeded (`failure` empty), else lets it go. Returns what the user is to
-/// be told: the run's failure, or why the file could not be put in place;
-/// empty when it is in place.
-std::string FinishTarget(std::unique_ptr<TargetFile> file, std::string failure);
+/// Ends a run of `output` that wrote `file`: puts the file in place when the
+/// run completed (`failure` empty, not stopped), else lets it go. Returns
+/// what the user is to be told: the run's failure, that it was stopped, or
+/// why the file could not be put in place; empty when it is in place.
+std::string FinishTarget(std::unique_ptr<TargetFile> file, const TAuOutput& output, std::string failure);

@@ -40,8 +40,9 @@ void TAuOutput::SetInput(TAuInput* NewInput) {
 
 void TAuOutput::Run() {
   std::unique_lock lock(runLock_);
-  SetExceptionMessage("");
   if (Busy_) throw EAuException("Component is Busy");
+  SetExceptionMessage("");
+  RunCompleted_ = false;
   if (Input_ == nullptr) throw EAuException("Input is not assigned");
   Busy_ = true;
   Thread_->StartRun();

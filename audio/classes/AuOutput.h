@@ -43,6 +43,10 @@ class TAuOutput : public TComponent {
 
   bool Busy() const { return Busy_; }
   bool Stopped() const { return Stopped_; }
+  /// True when the last run ended because its input ended: not stopped, no
+  /// exception. OnDone follows a stopped run too; only a completed run's
+  /// file is whole.
+  bool RunCompleted() const { return RunCompleted_; }
   bool CanOutput() const { return CanOutput_; }
   /// The message of the exception that ended the last run; cleared by Run.
   std::string ExceptionMessage() const;
@@ -79,6 +83,7 @@ class TAuOutput : public TComponent {
   void SetExceptionMessage(const std::string& message);
 
   std::atomic<bool> Stopped_{false};
+  std::atomic<bool> RunCompleted_{false};  // set by the worker before OnDone is posted
   mutable std::mutex exceptionMutex_;
   std::string ExceptionMessage_;
   std::atomic<bool> CanOutput_{false};

@@ -77,6 +77,11 @@ void TAuThread::Execute() {
 void TAuThread::DoRun() {
   TAuOutput& out = *Output;
   TEventHandler* events = TEventHandler::Instance();
+  const auto fail = [&out, events](const std::string& message) {
+    out.SetExceptionMessage(message);
+    if (out.OnThreadException && events) events->PostEvent(&out, out.OnThreadException);
+  };
+  bool completed = false;  // the input ended, nothing failed
   try {
     out.Prepare();
     out.CanOutput_ = true;
@@ -89,14 +94,11 @@ void TAuThread::DoRun() {
       }
       more = out.DoOutput(StopRequested);
     }
+    completed = !more && !StopRequested;  // a block cut short by a stop is no end
   } catch (const std::exception& e) {
-    out.SetExceptionMessage(e.what());
-    if (out.OnThreadException && events) events->PostEvent(&out, out.OnThreadException);
-    StopRequested = true;
+    fail(e.what());
   } catch (...) {
-    out.SetExceptionMessage("Unknown error");
-    if (out.OnThreadException && events) events->PostEvent(&out, out.OnThreadException);
-    StopRequested = true;
+    fail("unknown error while writing the file");
   }
   StopRequested = false;
   try {
@@ -105,11 +107,14 @@ void TAuThread::DoRun() {
     // Finishing the destination can fail too (a full disk): say so, or a
     // damaged file would pass for a good one.
     out.Busy_ = false;
-    out.SetExceptionMessage(e.what());
-    if (out.OnThreadException && events) events->PostEvent(&out, out.OnThreadException);
+    completed = false;
+    fail(e.what());
   } catch (...) {
     out.Busy_ = false;
+    completed = false;
+    fail("unknown error while finishing the file");
   }
+  out.RunCompleted_ = completed;
   if (events) events->PostDone(&out, out.Thread_);
   SetFinished(true);
 }

@@ -1,5 +1,7 @@
 #include "audio/classes/MainThread.h"
 
+#include <cstdio>
+
 #include <QCoreApplication>
 #include <QThread>
 #include <condition_variable>
@@ -20,15 +22,36 @@ std::condition_variable callFinished;
 std::condition_variable queueChanged;  // a call queued, or a Wake()
 std::deque<std::shared_ptr<PendingCall>> queue;
 
+std::function<void(const std::string&)> failureReporter;  // main thread only
+
+void Report(const std::string& message) {
+  if (failureReporter) {
+    try {
+      failureReporter(message);
+      return;
+    } catch (...) {
+      // The reporter failed too: stderr is left.
+    }
+  }
+  std::fprintf(stderr, "clipwright: %s\n", message.c_str());
+}
+
 void RunSafely(const std::function<void()>& fn) {
+  // A handler's failure must not kill the thread that delivered it, nor vanish.
   try {
     fn();
+  } catch (const std::exception& e) {
+    Report(e.what());
   } catch (...) {
-    // A handler's failure must not kill the thread that delivered it.
+    Report("unknown error in an event handler");
   }
 }
 
 }  // namespace
+
+void SetFailureReporter(std::function<void(const std::string& message)> reporter) {
+  failureReporter = std::move(reporter);
+}
 
 bool IsCurrent() {
   QCoreApplication* app = QCoreApplication::instance();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <string>
 
 /// Hands calls from worker threads to the Qt main thread and waits for them.
 ///
@@ -14,8 +15,14 @@ bool IsCurrent();
 
 /// Runs fn on the main thread and returns after it has returned. On the main
 /// thread itself, or when no QCoreApplication exists, fn runs at once.
-/// An exception thrown by fn is swallowed: a handler cannot reach the caller.
+/// An exception thrown by fn cannot reach the caller: it goes to the failure
+/// reporter instead.
 void Call(const std::function<void()>& fn);
+
+/// Who hears of an exception that a handler run by Call threw (the window
+/// shows it, the tool prints it). Without one it is written to stderr.
+/// Called on the main thread.
+void SetFailureReporter(std::function<void(const std::string& message)> reporter);
 
 /// Runs every call that another thread is waiting for. Main thread only.
 void RunPending();

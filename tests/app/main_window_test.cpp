@@ -14,6 +14,10 @@
 #include "app/About.h"
 #include "app/Links.h"
 #include "app/Main.h"
+#include "audio/classes/MainThread.h"
+#include "tests/support/EventLoop.h"
+#include <stdexcept>
+#include <thread>
 #include "controls/Tracker2.h"
 #include "tests/support/FakeDialogs.h"
 
@@ -56,6 +60,14 @@ class MainWindow : public ::testing::Test {
   FakeDialogs dialogs;
   TfrmMain window;
 };
+
+TEST_F(MainWindow, AHandlerThatFailsOnTheWindowThreadIsShown) {
+  // What a worker hands to the window thread and fails there reaches the user.
+  std::thread worker([] { MainThread::Call([] { throw std::runtime_error("the handler failed: /tmp/x.wav"); }); });
+  ASSERT_TRUE(SpinUntil([&] { return !dialogs.messages.isEmpty(); }));
+  worker.join();
+  EXPECT_EQ(dialogs.messages, QStringList{"the handler failed: /tmp/x.wav"});
+}
 
 TEST_F(MainWindow, IsAFixedWindowWithTheProgramTitle) {
   EXPECT_EQ(window.windowTitle(), "Vorlun Clipwright");

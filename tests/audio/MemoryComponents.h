@@ -91,6 +91,7 @@ class MemoryOutput : public TAuOutput {
   std::atomic<bool> IgnoreStop{false};
   std::atomic<int> DoneCalls{0};
   std::string DoneError;  // Done fails with this message
+  bool DoneThrowsNonStandard = false;  // Done throws something that is no std::exception
 
  protected:
   void Prepare() override {
@@ -120,5 +121,6 @@ class MemoryOutput : public TAuOutput {
     ++DoneCalls;
     Input_->Flush();
     if (!DoneError.empty()) throw EAuException(DoneError);
+    if (DoneThrowsNonStandard) throw 42;
   }
 };

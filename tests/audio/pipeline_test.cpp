@@ -162,6 +162,15 @@ TEST(Pipeline, FailureWhileFinishingIsReported) {
   EXPECT_EQ(log.Count("exception:Error writing wave file"), 1);
   EXPECT_EQ(log.entries.back(), "done");
   EXPECT_FALSE(output.Busy());
+  EXPECT_FALSE(output.RunCompleted());
+
+  // Something that is no std::exception is reported too, never taken for success.
+  output.DoneError.clear();
+  output.DoneThrowsNonStandard = true;
+  output.Run();
+  ASSERT_TRUE(SpinUntil([&] { return log.Count("done") == 2; }));
+  EXPECT_EQ(log.Count("exception:unknown error while finishing the file"), 1);
+  EXPECT_FALSE(output.RunCompleted());
 }
 
 TEST(Pipeline, ProgressRoundsHalvesToEven) {
@@ -216,6 +225,7 @@ TEST_F(HeldRun, AsyncStopEndsTheRunWithOnDone) {
   EXPECT_TRUE(output.Stopped());
   ASSERT_TRUE(SpinUntil([&] { return log.Count("done") == 1; }));
   EXPECT_FALSE(output.Stopped());
+  EXPECT_FALSE(output.RunCompleted());  // OnDone came, but the run did not reach the end
   EXPECT_EQ(output.written.size(), 3u * input.BlockSize);
   EXPECT_EQ(input.Flushes, 1);
 }
@@ -235,6 +245,7 @@ TEST_F(HeldRun, SyncStopDeliversNothingMore) {
   output.Run();
   ASSERT_TRUE(SpinUntil([&] { return log.Count("done") == 1; }));
   EXPECT_EQ(output.written, input.data);
+  EXPECT_TRUE(output.RunCompleted());
 }
 
 TEST(Pipeline, NewInputRestartsTheRunWithoutOnDoneForTheOldOne) {

@@ -3,6 +3,10 @@
 
 #include "app/jobs/CutJob.h"
 #include "app/jobs/TagCopy.h"
+#include "app/jobs/TargetFile.h"
+#include "tests/support/EventLoop.h"
+#include "tests/support/FileBytes.h"
+#include <filesystem>
 #include "audio/ACS_LAME.h"
 #include "audio/ACS_Tags.h"
 #include "audio/ACS_smpeg.h"
@@ -72,6 +76,35 @@ TEST(CutJob, Mp3SettingsComeFromTheSource) {
     EXPECT_STREQ(e.what(),
                  "This is not a standard MP3 file. Please use Vorlun Quorvex to convert it into a standard MP3 file.");
   }
+}
+
+TEST(CutJob, AnAsynchronousStopIsNoSuccess) {
+  // A cut of an MP3 source stopped while it runs: OnDone comes, the
+  // temporary file goes and the old target stays.
+  TempDir dir;
+  const std::string source = dir.File("long.mp3"), target = dir.File("cut.mp3");
+  WriteBytes(source, EncodeMp3(ToneSamples(44100 * 60, 2, 44100), 2, 44100, 128, true));
+  WriteBytes(target, {'o', 'l', 'd'});
+  CutPair cut = NewCutPair(AudioFormat::Mp3);
+  const int rate = InputRate(AudioFormat::Mp3, *cut.input, source);
+  auto file = std::make_unique<TargetFile>(target);
+  PrepareCut(AudioFormat::Mp3, *cut.input, *cut.output, source, *RangeOfTimes(0, 60000, rate, cut.input->TotalSamples()),
+             file->TemporaryName());
+  std::string failure;
+  bool done = false;
+  cut.output->OnProgress = [&](TComponent*) { cut.output->Stop(true); };
+  cut.output->OnThreadException = [&](TComponent*) { failure = cut.output->ExceptionMessage(); };
+  cut.output->OnDone = [&](TComponent*) {
+    failure = FinishTarget(std::move(file), *cut.output, failure);
+    done = true;
+  };
+  cut.output->Run();
+  ASSERT_TRUE(SpinUntil([&] { return done; }, 60000));
+  EXPECT_NE(failure.find("stopped before the end"), std::string::npos) << failure;
+  EXPECT_NE(failure.find(target), std::string::npos) << failure;
+  EXPECT_EQ(ReadFile(target), (std::vector<uint8_t>{'o', 'l', 'd'}));
+  for (const auto& entry : std::filesystem::directory_iterator(dir.Path()))
+    EXPECT_NE(entry.path().filename().string().rfind(".clipwright-", 0), 0u) << entry.path();
 }
 
 }  // namespace
