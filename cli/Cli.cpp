@@ -37,25 +37,47 @@ namespace fs = std::filesystem;
 
 enum ExitCode { kDone = 0, kUsage = 1, kBadSource = 2, kTargetRefused = 3, kRunFailed = 4 };
 
-constexpr char kUsageText[] =
-    "usage:\n"
-    "  clipwright-cli info FILE\n"
-    "  clipwright-cli cut SOURCE TARGET --start TIME --end TIME [--lossless] [--force] [--quiet]\n"
-    "  clipwright-cli decode SOURCE TARGET.wav [--force] [--quiet]\n"
-    "  clipwright-cli encode SOURCE TARGET.mp3 [--bitrate KBPS] [--vbr QUALITY] [--mode stereo|joint|mono]\n"
-    "                        [--force] [--quiet]\n"
-    "  clipwright-cli encode SOURCE TARGET.wma [--bitrate KBPS] [--force] [--quiet]\n"
-    "  clipwright-cli join FILE1 FILE2 TARGET [--force] [--quiet]\n"
-    "  clipwright-cli mix FILE1 FILE2 TARGET [--force] [--quiet]\n"
-    "  clipwright-cli remove SOURCE TARGET --range START-END [--range START-END ...] [--lossless] [--force] [--quiet]\n"
-    "  clipwright-cli --help | --version\n"
+/// Each command's usage lines.
+struct CommandUsage {
+  const char* command;
+  const char* lines;
+};
+constexpr CommandUsage kCommandUsage[] = {
+    {"info", "  clipwright-cli info FILE\n"},
+    {"cut", "  clipwright-cli cut SOURCE TARGET --start TIME --end TIME [--lossless] [--force] [--quiet]\n"},
+    {"decode", "  clipwright-cli decode SOURCE TARGET.wav [--force] [--quiet]\n"},
+    {"encode",
+     "  clipwright-cli encode SOURCE TARGET.mp3 [--bitrate KBPS] [--vbr QUALITY] [--mode stereo|joint|mono]\n"
+     "                        [--force] [--quiet]\n"
+     "  clipwright-cli encode SOURCE TARGET.wma [--bitrate KBPS] [--force] [--quiet]\n"},
+    {"join", "  clipwright-cli join FILE1 FILE2 TARGET [--force] [--quiet]\n"},
+    {"mix", "  clipwright-cli mix FILE1 FILE2 TARGET [--force] [--quiet]\n"},
+    {"remove",
+     "  clipwright-cli remove SOURCE TARGET --range START-END [--range START-END ...] [--lossless] [--force] "
+     "[--quiet]\n"},
+};
+
+constexpr char kUsageNotes[] =
     "TIME is hh:mm:ss.t or seconds (12.345). Options take their value as --start TIME or --start=TIME.\n"
     "--lossless (MP3 only) copies the source's frames instead of re-encoding them, exact to the sample.\n"
     "Exit codes: 0 done, 1 usage, 2 source unreadable, 3 target refused, 4 the run failed.\n";
 
+/// The usage of one command, or of all of them when `command` is none of them.
+std::string UsageText(const std::string& command) {
+  std::string text = "usage:\n";
+  bool one = false;
+  for (const CommandUsage& usage : kCommandUsage)
+    if (usage.command == command) text += usage.lines, one = true;
+  if (!one) {
+    for (const CommandUsage& usage : kCommandUsage) text += usage.lines;
+    text += "  clipwright-cli --help | --version\n";
+  }
+  return text + kUsageNotes;
+}
+
 int Fail(int code, const std::string& message) {
   std::fprintf(stderr, "clipwright-cli: %s\n", message.c_str());
-  if (code == kUsage) std::fputs(kUsageText, stderr);
+  if (code == kUsage) std::fputs("Try 'clipwright-cli --help'\n", stderr);
   return code;
 }
 
@@ -455,7 +477,7 @@ int RunCli(int argc, char** argv) {
   const Arguments args = ParseArguments(argc, argv);
   if (!args.error.empty()) return Fail(kUsage, args.error);
   if (args.help) {
-    std::fputs(kUsageText, stdout);
+    std::fputs(UsageText(args.command).c_str(), stdout);
     return kDone;
   }
   if (args.version) {

@@ -37,6 +37,9 @@ FfmpegApi Load() {
 #define CLIPWRIGHT_FFMPEG_RESOLVE(name) Resolve(handles, api.name, #name);
   CLIPWRIGHT_FFMPEG_FUNCTIONS(CLIPWRIGHT_FFMPEG_RESOLVE)
 #undef CLIPWRIGHT_FFMPEG_RESOLVE
+  // The library's own log lines would reach the user's terminal beside our
+  // messages; every failure is reported by us, with the file it concerns.
+  api.av_log_set_level(AV_LOG_QUIET);
   return api;
 }
 

@@ -79,6 +79,7 @@ extern "C" {
   X(av_rescale) \
   X(av_rescale_q) \
   X(av_sample_fmt_is_planar) \
+  X(av_strerror) \
   X(swr_alloc_set_opts2) \
   X(swr_convert) \
   X(swr_free) \

@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstring>
 #include <mutex>
+
+#include "platform/WriteFailure.h"
 #include <vector>
 
 #include "Ffmpeg.h"
@@ -138,8 +140,17 @@ class Writer : public IWMWriter {
     return S_OK;
   }
 
+  std::string FailureText() const override {
+    std::lock_guard lock(failureLock_);
+    return failureText_;
+  }
+
   int32_t BeginWriting() override {
     if (!stream_ || writing_ || (!network_ && (!sink_ || sink_->fileName.empty()))) return E_FAIL;
+    {
+      std::lock_guard lock(failureLock_);
+      failureText_.clear();
+    }
     if (!OpenEncoding()) {
       Release();
       return E_FAIL;
@@ -177,9 +188,9 @@ class Writer : public IWMWriter {
     ok = ok && AddSilence((partial == 0 ? 0 : frameSize - partial) + frameSize) && EncodeWhole();
     ok = ok && Encode(nullptr);
     if (ok) Ffmpeg().av_dict_set(&format_->metadata, kSampleCountAttribute, SampleCountText(framesWritten_).c_str(), 0);
-    ok = ok && Ffmpeg().av_write_trailer(format_) == 0;
+    ok = ok && Check(Ffmpeg().av_write_trailer(format_));
     if (network_) ok = ok && SendToClients();
-    else ok = ok && Ffmpeg().avio_closep(&format_->pb) == 0;
+    else ok = ok && Check(Ffmpeg().avio_closep(&format_->pb));
     Release();
     if (!ok) Report(WMT_ERROR);
     return ok ? S_OK : E_FAIL;
@@ -229,10 +240,10 @@ class Writer : public IWMWriter {
       format_->pb = Ffmpeg().avio_alloc_context(buffer, kIoBuffer, 1, this, nullptr, &Writer::CollectBytes, nullptr);
       if (format_->pb == nullptr) return false;
       format_->flags |= AVFMT_FLAG_CUSTOM_IO;
-    } else if (Ffmpeg().avio_open(&format_->pb, sink_->fileName.c_str(), AVIO_FLAG_WRITE) < 0) {
+    } else if (!Check(Ffmpeg().avio_open(&format_->pb, sink_->fileName.c_str(), AVIO_FLAG_WRITE))) {
       return false;
     }
-    if (Ffmpeg().avformat_write_header(format_, nullptr) < 0) return false;
+    if (!Check(Ffmpeg().avformat_write_header(format_, nullptr))) return false;
     if (network_) {
       Ffmpeg().avio_flush(format_->pb);
       network_->SetHeader(std::move(collected_));
@@ -306,7 +317,7 @@ class Writer : public IWMWriter {
       if (received < 0) return false;
       Ffmpeg().av_packet_rescale_ts(packet_, encoder_->time_base, format_->streams[streamIndex_]->time_base);
       packet_->stream_index = streamIndex_;
-      if (Ffmpeg().av_interleaved_write_frame(format_, packet_) < 0) return false;
+      if (!Check(Ffmpeg().av_interleaved_write_frame(format_, packet_))) return false;
       if (network_ && !SendToClients()) return false;
     }
   }
@@ -332,6 +343,22 @@ class Writer : public IWMWriter {
   int32_t Fail() {
     Report(WMT_ERROR);
     return E_FAIL;
+  }
+
+  /// True for a result of 0 or more; otherwise keeps its reason for FailureText.
+  bool Check(int result) {
+    if (result >= 0) return true;
+    std::string text;
+    if (result > -4096) {
+      text = WriteFailureCause(-result);  // an errno value (AVERROR(e) is -e)
+    } else {
+      char reason[AV_ERROR_MAX_STRING_SIZE] = {};
+      Ffmpeg().av_strerror(result, reason, sizeof reason);
+      text = reason;
+    }
+    std::lock_guard lock(failureLock_);
+    if (failureText_.empty()) failureText_ = text;  // the first failure is the cause
+    return false;
   }
 
   void Release() {
@@ -362,6 +389,8 @@ class Writer : public IWMWriter {
   MediaType input_;
   std::vector<std::pair<std::string, std::string>> attributes_;
   bool writing_ = false;
+  mutable std::mutex failureLock_;  // the encoding thread sets, the caller reads
+  std::string failureText_;
   AVFormatContext* format_ = nullptr;
   AVCodecContext* encoder_ = nullptr;
   SwrContext* resampler_ = nullptr;

@@ -123,6 +123,9 @@ class IWMWriter {
                                uint16_t length) = 0;
   virtual int32_t AddSink(const std::shared_ptr<IWMWriterSink>& sink) = 0;
   virtual int32_t RemoveSink(const std::shared_ptr<IWMWriterSink>& sink) = 0;
+  /// Why the last call that failed failed, in words ("the disk is full",
+  /// FFmpeg's own reason); empty when nothing failed or no reason is known.
+  virtual std::string FailureText() const = 0;
 };
 
 int32_t WMCreateWriter(void* certificate, std::shared_ptr<IWMWriter>* writer);

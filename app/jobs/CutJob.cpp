@@ -75,7 +75,7 @@ void CheckSource(AudioFormat format, TAuFileIn& input) {
       if (format == AudioFormat::Mp3) {
         // Layer III frames the decoder cannot read would only give an empty file.
         if (GetMpegLayer(source) == 3) throw JobRefused("The MP3 file cannot be decoded: " + source);
-        throw JobRefused(kNotStandardMp3);
+        throw JobRefused(std::string(kNotStandardMp3) + ": " + source);
       }
       if (auto* wave = dynamic_cast<TWaveIn*>(&input)) throw JobRefused(wave->WhyUnsupported() + ": " + source);
       throw JobRefused(std::string("not a ") + FormatName(format) + " file this program can read: " + source);

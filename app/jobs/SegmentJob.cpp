@@ -225,7 +225,11 @@ void SegmentJob::WaveOut1Done(TAuOutput& output) {
   }
 }
 
-void SegmentJob::Finish(const std::string& failure) {
+void SegmentJob::Finish(const std::string& failed) {
+  // Whatever step failed, the user knows the job by its target.
+  std::string failure = failed;
+  if (target_ && !failure.empty() && failure.find(target_->Target()) == std::string::npos)
+    failure += ": " + target_->Target();
   running_ = false;
   running_output_ = nullptr;
   for (TAuOutput* output : {static_cast<TAuOutput*>(c_.WaveOut1.get()), static_cast<TAuOutput*>(c_.MP3Out1.get()),

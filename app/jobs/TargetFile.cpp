@@ -2,6 +2,7 @@
 
 #include "app/jobs/Leftovers.h"
 #include "audio/classes/AuOutput.h"
+#include "platform/WriteFailure.h"
 
 #include <fcntl.h>
 #include <stdio.h>
@@ -38,14 +39,7 @@ std::string FolderOf(const std::string& target) {
   return folder.empty() ? std::string(".") : folder.string();
 }
 
-std::string Cause(int code) {
-  switch (code) {
-    case ENOSPC: return "the disk is full";
-    case EDQUOT: return "the disk quota is used up";
-    case EROFS: return "the folder is on a read-only file system";
-    default: return std::strerror(code);
-  }
-}
+std::string Cause(int code) { return WriteFailureCause(code); }
 
 }  // namespace
 
@@ -142,6 +136,8 @@ void TargetFile::Commit() {
 std::string FinishTarget(std::unique_ptr<TargetFile> file, const TAuOutput& output, std::string failure) {
   if (failure.empty() && !output.RunCompleted())
     failure = "stopped before the end, nothing was saved" + (file ? ": " + file->Target() : std::string());
+  // A writer's message says what failed; the user also needs to know which file.
+  if (file && !failure.empty() && failure.find(file->Target()) == std::string::npos) failure += ": " + file->Target();
   if (file && failure.empty()) {
     try {
       file->Commit();

@@ -12,7 +12,10 @@
 
 namespace {
 
-[[noreturn]] void RaiseSystemError(int code) { throw EAuException(std::strerror(code)); }
+/// The system's reason, then the file it is about.
+[[noreturn]] void RaiseSystemError(int code, const std::string& fileName) {
+  throw EAuException(std::string(std::strerror(code)) + ": " + fileName);
+}
 
 std::string KindOfFile(mode_t mode) {
   if (S_ISDIR(mode)) return "a directory";
@@ -38,7 +41,7 @@ TAuFileStream::TAuFileStream(const std::string& fileName, uint16_t mode) {
   }
   // Not blocking: opening a named pipe for reading would wait for a writer.
   fd_ = ::open(fileName.c_str(), flags | O_NONBLOCK, 0666);
-  if (fd_ < 0) RaiseSystemError(errno);
+  if (fd_ < 0) RaiseSystemError(errno, fileName);
   struct stat info {};
   if (::fstat(fd_, &info) != 0 || !S_ISREG(info.st_mode)) {
     const std::string kind = KindOfFile(info.st_mode);
@@ -52,7 +55,7 @@ TAuFileStream::TAuFileStream(const std::string& fileName, uint16_t mode) {
     ::close(fd_);
     fd_ = -1;
     if (code == EWOULDBLOCK) throw EAuException("The file is in use and cannot be opened: " + fileName);
-    RaiseSystemError(code);
+    RaiseSystemError(code, fileName);
   }
   // An empty file is left alone: ext4 flushes a truncated file on close, which
   // would cost a large result its whole write-back before the run could end.
@@ -60,7 +63,7 @@ TAuFileStream::TAuFileStream(const std::string& fileName, uint16_t mode) {
     const int code = errno;
     ::close(fd_);
     fd_ = -1;
-    RaiseSystemError(code);
+    RaiseSystemError(code, fileName);
   }
 }
 

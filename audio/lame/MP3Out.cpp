@@ -1,5 +1,9 @@
 #include "audio/lame/MP3Out.h"
 
+#include <cerrno>
+
+#include "platform/WriteFailure.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -103,7 +107,8 @@ void TMP3Out::FinishEncoding() {
 }
 
 void TMP3Out::WriteOut(const uint8_t* bytes, uint32_t count) {
-  if (count > 0 && Stream->Write(bytes, count) != count) throw EAuException("Error writing down mp3 file");
+  if (count > 0 && Stream->Write(bytes, count) != count)
+    throw EAuException(WriteFailure("Error writing down mp3 file", errno));
 }
 
 bool TMP3Out::DoOutput(bool Abort) {
@@ -198,7 +203,7 @@ void TMP3Out::PlaceId3v1Record() {
   const bool hasRecord = size >= 128 && file.Seek(size - 128, TAuStream::FromBeginning) >= 0 && file.Read(last, 3) == 3 &&
                          std::memcmp(last, "TAG", 3) == 0;
   file.Seek(hasRecord ? size - 128 : size, TAuStream::FromBeginning);
-  if (file.Write(record.data(), 128) != 128) throw EAuException("Error writing down mp3 file");
+  if (file.Write(record.data(), 128) != 128) throw EAuException(WriteFailure("Error writing down mp3 file", errno));
 }
 
 void TMP3Out::Done() {

@@ -1,5 +1,7 @@
 #include "audio/wave/WaveIn.h"
 
+#include "platform/WriteFailure.h"
+
 #include <unistd.h>
 
 #include <algorithm>
@@ -259,8 +261,7 @@ int64_t TWaveIn::CopyInternal(int fd, int64_t Bytes) {
       const ssize_t put = ::write(fd, copyBuffer_.data() + written, static_cast<size_t>(whole - written));
       if (put < 0 && errno == EINTR) continue;
       // The writing side's failures read as the writer's own.
-      if (put < 0 && errno == ENOSPC) throw EAuException("Error writing wave file: the disk is full");
-      if (put <= 0) throw EAuException(std::string("Error writing wave file: ") + std::strerror(put < 0 ? errno : EIO));
+      if (put <= 0) throw EAuException(WriteFailure("Error writing wave file", put < 0 ? errno : EIO));
       written += put;
     }
     moved += whole;

@@ -1,5 +1,7 @@
 #include "audio/wave/WaveOut.h"
 
+#include "platform/WriteFailure.h"
+
 #include <sys/stat.h>
 
 #include <cerrno>
@@ -248,10 +250,7 @@ void TWaveOut::CheckRoomFor(int64_t bytes) {
     throw EAuException("The result would be larger than the 4 GiB a WAV file can hold");
 }
 
-EAuException TWaveOut::WriteError() const {
-  if (errno == ENOSPC) return EAuException("Error writing wave file: the disk is full");
-  return EAuException("Error writing wave file");
-}
+EAuException TWaveOut::WriteError() const { return EAuException(WriteFailure("Error writing wave file", errno)); }
 
 void TWaveOut::Done() {
   // The header tells what was written, never more: a short input is not padded.

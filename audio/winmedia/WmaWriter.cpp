@@ -43,11 +43,13 @@ int32_t Difference(uint32_t a, uint32_t b) { return std::abs(static_cast<int32_t
 void BuildProfile(wma_writer& w, wm::IWMProfileManager& manager, const std::shared_ptr<wm::IWMStreamConfig>& config,
                   int channels, int bits, int rate) {
   std::shared_ptr<wm::IWMProfile> profile;
-  if (manager.CreateEmptyProfile(wm::WMT_VER_9_0, &profile) != wm::S_OK) throw std::runtime_error("fff");
+  if (manager.CreateEmptyProfile(wm::WMT_VER_9_0, &profile) != wm::S_OK)
+    throw std::runtime_error("Failed to set up the WMA encoder: no profile could be made");
   config->SetStreamNumber(1);
   config->SetStreamName(u"NAAudioStream");
   config->SetConnectionName(u"NAAudioConnection");
-  if (profile->AddStream(config) != wm::S_OK) throw std::runtime_error("fff");
+  if (profile->AddStream(config) != wm::S_OK)
+    throw std::runtime_error("Failed to set up the WMA encoder: the audio format was not taken");
   w.writer->SetProfile(profile);
   uint32_t inputs = 0;
   w.writer->GetInputCount(&inputs);
@@ -231,14 +233,17 @@ void SetWriterAttribute(wma_writer& w, const std::u16string& name, const std::u1
 }
 
 void BeginWriter(wma_writer& w) {
-  if (w.writer->BeginWriting() != wm::S_OK)
-    throw EAuException("Filed to set data writer, possible reason: required WMA codec not installed.");
+  if (w.writer->BeginWriting() != wm::S_OK) {
+    const std::string reason = w.writer->FailureText();
+    throw EAuException("Failed to set data writer: " +
+                       (reason.empty() ? std::string("the WMA encoder could not be started") : reason));
+  }
   w.sampleTime = 0;
 }
 
 void WriteData(wma_writer& w, const void* data, uint32_t length) {
   std::shared_ptr<wm::IWMWriterBuffer> sample;
-  if (w.writer->AllocateSample(length, &sample) != wm::S_OK) throw EAuException("Failed to write data: 80004005");
+  if (w.writer->AllocateSample(length, &sample) != wm::S_OK) throw EAuException("Failed to write data: no buffer for it");
   uint8_t* buffer = nullptr;
   sample->GetBuffer(&buffer);
   if (length > 0) std::memcpy(buffer, data, length);
@@ -247,9 +252,14 @@ void WriteData(wma_writer& w, const void* data, uint32_t length) {
   w.sampleTime += static_cast<uint64_t>(std::nearbyint(seconds / 1e-7));
   const int32_t result = w.writer->WriteSample(w.inputNumber, w.sampleTime, 0, sample);
   if (result != wm::S_OK) {
-    char hex[16];
-    std::snprintf(hex, sizeof hex, "%08X", static_cast<uint32_t>(result));
-    throw EAuException(std::string("Failed to write data: ") + hex);
+    // The encoder's own reason when it has one, else the result code.
+    std::string reason = w.writer->FailureText();
+    if (reason.empty()) {
+      char hex[16];
+      std::snprintf(hex, sizeof hex, "%08X", static_cast<uint32_t>(result));
+      reason = hex;
+    }
+    throw EAuException("Failed to write data: " + reason);
   }
 }
 

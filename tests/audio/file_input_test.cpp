@@ -149,7 +149,7 @@ TEST_F(FileInput, ErrorsOfInit) {
     missing.Init();
     FAIL();
   } catch (const EAuException& e) {
-    EXPECT_STREQ(e.what(), "No such file or directory");
+    EXPECT_EQ(std::string(e.what()), "No such file or directory: " + dir.File("missing.raw"));
   }
 }
 

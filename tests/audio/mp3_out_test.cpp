@@ -223,7 +223,7 @@ TEST_F(Mp3Writing, WriteFailureIsReported) {
     auto input = Tone(44100 * 5, 2, 44100);
     message = Write(*input);
   }
-  EXPECT_EQ(message, "Error writing down mp3 file");
+  EXPECT_EQ(message, "Error writing down mp3 file: the file is larger than this file system or its limit allows");
 }
 
 TEST_F(Mp3Writing, FailureWhileFinishingIsReported) {
@@ -236,7 +236,7 @@ TEST_F(Mp3Writing, FailureWhileFinishingIsReported) {
     const FileSizeLimit limit(whole - 100);
     message = Write(*input);
   }
-  EXPECT_EQ(message, "Error writing down mp3 file");
+  EXPECT_EQ(message, "Error writing down mp3 file: the file is larger than this file system or its limit allows");
   EXPECT_TRUE(done);
 }
 

@@ -276,7 +276,7 @@ TEST_F(WaveWriting, WriteFailureIsReported) {
     const FileSizeLimit limit(10000);
     message = Write(input);
   }
-  EXPECT_EQ(message, "Error writing wave file");
+  EXPECT_EQ(message, "Error writing wave file: the file is larger than this file system or its limit allows");
 }
 
 }  // namespace

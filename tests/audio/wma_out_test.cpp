@@ -220,7 +220,7 @@ TEST_F(WmaWriting, FailuresAndTheirMessages) {
   EXPECT_EQ(Write(*input), "Failed to init codec");
   output.SetVBR(false);
   output.SetCodecIndex(5);  // past the codecs: no profile is set
-  EXPECT_EQ(Write(*input), "Filed to set data writer, possible reason: required WMA codec not installed.");
+  EXPECT_EQ(Write(*input), "Failed to set data writer: the WMA encoder could not be started");
   output.SetCodecIndex(0);
   output.SetFormatIndex(0);
   EXPECT_EQ(Write(*input), "");
@@ -260,6 +260,7 @@ class StampRecorder : public wm::IWMWriter {
   }
   int32_t BeginWriting() override { return wm::S_OK; }
   int32_t EndWriting() override { return wm::S_OK; }
+  std::string FailureText() const override { return fail ? "the disk is full" : ""; }
   int32_t SetAttribute(uint16_t, const std::u16string&, wm::AttrType, const uint8_t*, uint16_t) override { return wm::S_OK; }
   int32_t AddSink(const std::shared_ptr<wm::IWMWriterSink>&) override { return wm::S_OK; }
   int32_t RemoveSink(const std::shared_ptr<wm::IWMWriterSink>&) override { return wm::S_OK; }
@@ -282,7 +283,7 @@ TEST(WmaWriteData, EachSampleCarriesTheRunningTimeWithItsOwnDuration) {
     WriteData(w, pcm.data(), 4);
     FAIL() << "a failing write passed";
   } catch (const EAuException& e) {
-    EXPECT_STREQ(e.what(), "Failed to write data: C00D0BC1");
+    EXPECT_STREQ(e.what(), "Failed to write data: the disk is full");
   }
 }
 

@@ -435,10 +435,16 @@ TEST_F(CommandLine, ConventionsOfTheTool) {
   r = Cli({"cut", Q(source), Q(target), "--start"});
   EXPECT_EQ(r.code, 1);
   EXPECT_TRUE(r.out.empty());
-  EXPECT_NE(r.err.find("usage:"), std::string::npos);  // errors and usage on stderr
+  // One line naming the problem, and where to look, on stderr.
+  EXPECT_EQ(r.err, "clipwright-cli: Missing value after '--start'.\nTry 'clipwright-cli --help'\n");
   r = Cli({"info", Q(source), "--frobnicate"});
   EXPECT_EQ(r.code, 1);
   EXPECT_NE(r.err.find("frobnicate"), std::string::npos) << r.err;
+  // A command's own usage.
+  r = Cli({"remove", "--help"});
+  EXPECT_EQ(r.code, 0);
+  EXPECT_NE(r.out.find("clipwright-cli remove SOURCE TARGET --range"), std::string::npos) << r.out;
+  EXPECT_EQ(r.out.find("clipwright-cli cut"), std::string::npos) << r.out;
 }
 
 }  // namespace

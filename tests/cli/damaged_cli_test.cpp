@@ -15,6 +15,12 @@
 #include "tests/support/TempDir.h"
 #include "tests/support/TestAudio.h"
 #include "tests/support/WavBuilder.h"
+#include "tests/support/FileSizeLimit.h"
+#include "platform/WriteFailure.h"
+#include <cerrno>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <filesystem>
 
 namespace {
 
@@ -73,6 +79,53 @@ TEST(DamagedWav, ImpossibleRatesAndChannelCountsAreRefusedNamingTheField) {
       EXPECT_NE(r.err.find(c.field), std::string::npos) << r.err;
       EXPECT_NE(r.err.find(wav), std::string::npos) << r.err;
     }
+  }
+}
+
+TEST(FullDisk, EveryWriterSaysWhyAndNamesTheTarget) {
+  TempDir dir;
+  const std::string source = dir.File("tone.wav");
+  WritePcmWav(source, 44100, 2, 44100 * 20);
+  for (const char* name : {"out.mp3", "out.wma", "out.wav"}) {
+    const std::string target = dir.File(name);
+    Result r;
+    {
+      const FileSizeLimit limit(60000);  // the tool inherits it: writes past it fail
+      const QString command = std::string(name) == "out.wav" ? "decode" : "encode";
+      r = Cli({command, Q(source), Q(target), "--quiet"});
+    }
+    EXPECT_EQ(r.code, 4) << name;
+    EXPECT_NE(r.err.find("larger than this file system or its limit allows"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find(target), std::string::npos) << r.err;
+    EXPECT_FALSE(std::filesystem::exists(target)) << name;
+  }
+  EXPECT_EQ(WriteFailureCause(ENOSPC), "the disk is full");
+}
+
+TEST(UnreadableFiles, MessagesNameTheFileAndTheCause) {
+  TempDir dir;
+  const std::string good = dir.File("good.mp3"), junk = dir.File("junk.mp3");
+  WriteBytes(good, EncodeMp3(ToneSamples(44100, 2, 44100), 2, 44100, 128, true));
+  WriteBytes(junk, std::vector<uint8_t>(5000, 'z'));
+  // Which of the two files cannot be read.
+  for (const char* command : {"join", "mix"}) {
+    const Result r = Cli({command, Q(good), Q(junk), Q(dir.File("out.mp3"))});
+    EXPECT_EQ(r.code, 2) << command;
+    EXPECT_NE(r.err.find("This is not a standard MP3 file"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find(junk), std::string::npos) << r.err;
+  }
+  // A file the user may not read: the reason and the file, one line, nothing of FFmpeg's.
+  const std::string locked = dir.File("locked.mp3");
+  WriteBytes(locked, ReadFile(good));
+  ::chmod(locked.c_str(), 0);
+  if (::access(locked.c_str(), R_OK) == 0) GTEST_SKIP() << "running as a user who reads every file";
+  for (const QStringList& command :
+       {QStringList{"cut", Q(locked), Q(dir.File("c.mp3")), "--start", "0", "--end", "0.5", "--lossless"},
+        QStringList{"cut", Q(locked), Q(dir.File("c.mp3")), "--start", "0", "--end", "0.5"},
+        QStringList{"info", Q(locked)}}) {
+    const Result r = Cli(command);
+    EXPECT_EQ(r.code, 2) << command.join(" ").toStdString();
+    EXPECT_EQ(r.err, "clipwright-cli: Permission denied: " + locked + "\n");
   }
 }
 
