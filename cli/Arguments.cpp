@@ -14,8 +14,9 @@ Arguments ParseArguments(int argc, char** argv) {
   QCommandLineParser parser;
   const QCommandLineOption start("start", "", "TIME"), end("end", "", "TIME"), bitrate("bitrate", "", "KBPS"),
       vbr("vbr", "", "QUALITY"), mode("mode", "", "MODE"), range("range", "", "START-END"), lossless("lossless", ""), force("force", ""),
-      quiet("quiet", ""), help(QStringList{"h", "help"}, ""), version("version", "");
-  parser.addOptions({start, end, bitrate, vbr, mode, range, lossless, force, quiet, help, version});
+      quiet("quiet", ""), help(QStringList{"h", "help"}, ""), version("version", ""), port("port", "", "N"),
+      maxClients("max-clients", "", "N");
+  parser.addOptions({start, end, bitrate, vbr, mode, range, lossless, force, quiet, help, version, port, maxClients});
   QStringList words;
   for (int i = 0; i < argc; ++i) words << QFile::decodeName(argv[i]);
 
@@ -38,6 +39,8 @@ Arguments ParseArguments(int argc, char** argv) {
   args.bitrate = value(bitrate);
   args.vbr = value(vbr);
   args.mode = value(mode);
+  args.port = value(port);
+  args.maxClients = value(maxClients);
   for (const QString& text : parser.values(range)) args.ranges.push_back(text.toStdString());
   args.lossless = parser.isSet(lossless);
   args.force = parser.isSet(force);

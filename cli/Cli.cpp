@@ -52,6 +52,7 @@ constexpr CommandUsage kCommandUsage[] = {
      "  clipwright-cli encode SOURCE TARGET.wma [--bitrate KBPS] [--force] [--quiet]\n"},
     {"join", "  clipwright-cli join FILE1 FILE2 TARGET [--force] [--quiet]\n"},
     {"mix", "  clipwright-cli mix FILE1 FILE2 TARGET [--force] [--quiet]\n"},
+    {"stream", "  clipwright-cli stream SOURCE [--port N] [--max-clients N] [--bitrate KBPS] [--quiet]\n"},
     {"remove",
      "  clipwright-cli remove SOURCE TARGET --range START-END [--range START-END ...] [--lossless] [--force] "
      "[--quiet]\n"},
@@ -60,6 +61,8 @@ constexpr CommandUsage kCommandUsage[] = {
 constexpr char kUsageNotes[] =
     "TIME is hh:mm:ss.t or seconds (12.345). Options take their value as --start TIME or --start=TIME.\n"
     "--lossless (MP3 only) copies the source's frames instead of re-encoding them, exact to the sample.\n"
+    "stream serves SOURCE as a WMA stream over HTTP (any player opens the address it prints) until the\n"
+    "source ends or Ctrl+C; --port 0 (the default) takes a free port, --max-clients 0 allows any number.\n"
     "Exit codes: 0 done, 1 usage, 2 source unreadable, 3 target refused, 4 the run failed.\n";
 
 /// The usage of one command, or of all of them when `command` is none of them.
@@ -353,6 +356,46 @@ int Encode(const Arguments& args) {
   return RunInto(output, input, args.files[0], args.files[1], args.quiet);
 }
 
+/// stream: the source as a live WMA stream over HTTP, at its own pace.
+int Stream(const Arguments& args) {
+  if (args.files.size() != 1 || args.start || args.end || args.vbr || args.mode || args.lossless || args.force)
+    return Fail(kUsage, "stream takes one source");
+  int32_t port = 0, maxClients = 0, kbps = 128;
+  if (args.port && (!ParseInt32(*args.port, port) || port < 0 || port > 65535))
+    return Fail(kUsage, "not a port number: " + *args.port);
+  if (args.maxClients && (!ParseInt32(*args.maxClients, maxClients) || maxClients < 0))
+    return Fail(kUsage, "not a number of clients: " + *args.maxClients);
+  if (args.bitrate && (!ParseInt32(*args.bitrate, kbps) || kbps < 1 || kbps > 2000))
+    return Fail(kUsage, "not a bit rate in kbps: " + *args.bitrate);
+  Source source;
+  OpenSource(args.files[0], source);
+  if (source.refusal != kDone) return Fail(source.refusal, source.message);
+  TAuFileIn& in = *source.input;
+  if (in.Channels() > 2)
+    return Fail(kBadSource, "WMA streams hold one or two channels, the source has " + std::to_string(in.Channels()) +
+                                ": " + args.files[0]);
+  Sealed<TSixteenBitInput> sixteen(in);
+  TAuInput& input = in.BitsPerSample() == 16 ? static_cast<TAuInput&>(in) : sixteen;
+  Sealed<TWMStreamedOut> output;
+  output.SetPort(static_cast<uint32_t>(port));
+  output.SetMaxClients(static_cast<uint32_t>(maxClients));
+  output.SetDesiredBitrate(static_cast<uint32_t>(kbps) * 1000);
+  if (TWMIn* media = source.Media()) CopyId3v2Fields(media->Id3v2Tags(), output.Id3v2Tags());
+  output.SetInput(&input);
+  // The address, once the server listens; then the run goes on to the end.
+  bool announced = false;
+  output.OnProgress = [&output, &announced](TComponent*) {
+    if (announced || output.Port() == 0) return;
+    announced = true;
+    std::printf("streaming at http://127.0.0.1:%u/\n", output.Port());
+    std::fflush(stdout);
+  };
+  const std::string failure = RunToEnd(output, false);
+  output.SetInput(nullptr);
+  if (!failure.empty()) return Fail(kRunFailed, failure + ": " + args.files[0]);
+  return kDone;
+}
+
 /// join: FILE2 after FILE1; mix: both at once. The window's Joiner & Mixer job.
 int Join(const Arguments& args, TAudioMixerMode mode) {
   const char* command = mode == amConcatenate ? "join" : "mix";
@@ -493,5 +536,6 @@ int RunCli(int argc, char** argv) {
   if (command == "join") return Join(args, amConcatenate);
   if (command == "mix") return Join(args, amMix);
   if (command == "remove") return Remove(args);
+  if (command == "stream") return Stream(args);
   return Fail(kUsage, "unknown command " + command);
 }

@@ -18,8 +18,10 @@ constexpr size_t kLargestRequest = 8192;
 constexpr int64_t kRequestTimeoutMs = 5000;
 /// A client that takes nothing for this long has stopped reading.
 constexpr int64_t kStalledMs = 4000;
-/// Past this much queued for one client, it is dropped however it reads.
-constexpr size_t kLargestQueue = 64 << 20;
+/// How far behind the stream a client may fall before it is dropped.
+constexpr int64_t kWindowSeconds = 4;
+/// After the stream has ended, the clients have this long to take the rest.
+constexpr int64_t kEndGraceMs = 5000;
 constexpr char kAccepted[] =
     "HTTP/1.0 200 OK\r\nContent-Type: application/vnd.ms-asf\r\nCache-Control: no-cache\r\nConnection: close\r\n\r\n";
 constexpr char kBusy[] = "HTTP/1.0 503 Service Unavailable\r\nContent-Length: 0\r\nConnection: close\r\n\r\n";
@@ -102,6 +104,7 @@ int32_t NetworkSink::Close() {
     std::lock_guard lock(mutex_);
     if (listener_ < 0) return S_OK;
     closing_ = true;  // the clients get what is queued for them first
+    closingSinceMs_ = 0;
   }
   Wake();
   if (thread_.joinable()) thread_.join();
@@ -113,8 +116,15 @@ int32_t NetworkSink::Close() {
   ::close(wakeWrite_);
   listener_ = wakeRead_ = wakeWrite_ = -1;
   header_.clear();
+  window_.clear();
+  windowStart_ = windowBytes_ = streamEnd_ = 0;
   closing_ = false;
   return S_OK;
+}
+
+void NetworkSink::SetStreamRate(int64_t bytesPerSecond) {
+  std::lock_guard lock(mutex_);
+  windowLimit_ = std::max<int64_t>(64 * 1024, bytesPerSecond * kWindowSeconds);
 }
 
 void NetworkSink::SetHeader(std::vector<uint8_t> header) {
@@ -126,14 +136,21 @@ void NetworkSink::SetHeader(std::vector<uint8_t> header) {
 }
 
 void NetworkSink::Deliver(const std::vector<uint8_t>& packets) {
+  if (packets.empty()) return;
   int dropped = 0;
   {
     std::lock_guard lock(mutex_);
+    window_.push_back(packets);
+    windowBytes_ += static_cast<int64_t>(packets.size());
+    streamEnd_ += static_cast<int64_t>(packets.size());
+    while (windowBytes_ > windowLimit_ && window_.size() > 1) {
+      windowBytes_ -= static_cast<int64_t>(window_.front().size());
+      windowStart_ += static_cast<int64_t>(window_.front().size());
+      window_.pop_front();
+    }
+    // A client whose next byte has left the window is too far behind.
     for (size_t i = clients_.size(); i-- > 0;) {
-      Client& client = clients_[i];
-      if (!client.streaming) continue;
-      client.queue.insert(client.queue.end(), packets.begin(), packets.end());
-      if (client.queue.size() > kLargestQueue) {
+      if (clients_[i].streaming && clients_[i].position < windowStart_) {
         Drop(i);
         ++dropped;
       }
@@ -176,13 +193,24 @@ bool NetworkSink::ReadRequest(Client& client) {
 }
 
 bool NetworkSink::SendQueued(Client& client) {
-  while (!client.queue.empty()) {
-    std::vector<uint8_t> chunk(client.queue.begin(),
-                               client.queue.begin() + static_cast<std::ptrdiff_t>(std::min<size_t>(client.queue.size(), 65536)));
-    const ssize_t sent = ::send(client.fd, chunk.data(), chunk.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+  while (!client.prefix.empty()) {
+    const ssize_t sent = ::send(client.fd, client.prefix.data(), client.prefix.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
     if (sent < 0) return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR;
-    client.queue.erase(client.queue.begin(), client.queue.begin() + sent);
+    client.prefix.erase(0, static_cast<size_t>(sent));
     client.progressMs = NowMs();
+  }
+  // Packets from the shared window, from where this client is.
+  int64_t chunkStart = windowStart_;
+  for (const std::vector<uint8_t>& chunk : window_) {
+    const int64_t chunkEnd = chunkStart + static_cast<int64_t>(chunk.size());
+    while (client.position >= chunkStart && client.position < chunkEnd) {
+      const auto from = static_cast<size_t>(client.position - chunkStart);
+      const ssize_t sent = ::send(client.fd, chunk.data() + from, chunk.size() - from, MSG_NOSIGNAL | MSG_DONTWAIT);
+      if (sent < 0) return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR;
+      client.position += sent;
+      client.progressMs = NowMs();
+    }
+    chunkStart = chunkEnd;
   }
   return true;
 }
@@ -211,7 +239,7 @@ void NetworkSink::Serve() {
       fds.push_back({wakeRead_, POLLIN, 0});
       fds.push_back({listener_, POLLIN, 0});
       for (const Client& client : clients_)
-        fds.push_back({client.fd, static_cast<short>(POLLIN | (client.streaming && !client.queue.empty() ? POLLOUT : 0)), 0});
+        fds.push_back({client.fd, static_cast<short>(POLLIN | (client.streaming && HasPending(client) ? POLLOUT : 0)), 0});
     }
     ::poll(fds.data(), fds.size(), 250);
     int connected = 0, disconnected = 0;
@@ -253,8 +281,10 @@ void NetworkSink::Serve() {
           client.streaming = true;
           client.progressMs = now;
           ++streaming;
-          client.queue.insert(client.queue.end(), kAccepted, kAccepted + std::strlen(kAccepted));
-          client.queue.insert(client.queue.end(), header_.begin(), header_.end());
+          // The stream from the next packet on, after the response and the stream header.
+          client.prefix.assign(kAccepted);
+          client.prefix.append(header_.begin(), header_.end());
+          client.position = streamEnd_;
           ++connected;
         } else if (events & (POLLIN | POLLHUP | POLLERR)) {
           char ignored[512];
@@ -265,17 +295,20 @@ void NetworkSink::Serve() {
             continue;
           }
         }
-        if (client.streaming && (!SendQueued(client) || (client.queue.empty() ? false : now - client.progressMs > kStalledMs))) {
+        if (client.streaming && (!SendQueued(client) || (HasPending(client) && now - client.progressMs > kStalledMs))) {
           Drop(i);
           ++disconnected;
           continue;
         }
-        if (client.queue.empty()) client.progressMs = now;
+        if (!HasPending(client)) client.progressMs = now;
       }
       if (closing_) {
-        // The stream has ended: done once every client has had all of it.
-        const bool drained = std::all_of(clients_.begin(), clients_.end(), [](const Client& c) { return c.queue.empty(); });
-        if (drained) {
+        // The stream has ended: done once every client has had all of it, or
+        // once the grace for the slow ones is over.
+        if (closingSinceMs_ == 0) closingSinceMs_ = now;
+        const bool drained =
+            std::all_of(clients_.begin(), clients_.end(), [this](const Client& c) { return !c.streaming || !HasPending(c); });
+        if (drained || now - closingSinceMs_ > kEndGraceMs) {
           disconnected += static_cast<int>(clients_.size());
           for (size_t i = clients_.size(); i-- > 0;) Drop(i);
         }

@@ -14,10 +14,12 @@
 namespace wm {
 
 /// The HTTP server behind IWMWriterNetworkSink. One thread accepts clients,
-/// reads their requests and sends each its queue; the writer only appends
-/// to the queues, so a client that stops reading never stalls encoding. A
-/// client that has taken nothing for four seconds is dropped. Close lets
-/// every client receive the end of the stream before it returns.
+/// reads their requests and sends each what it has not yet had; the writer
+/// only appends to one shared window of the last few seconds of the stream,
+/// so a client that stops reading never stalls encoding and memory stays
+/// bounded whatever the number of clients. A client that falls more than
+/// the window behind, or takes nothing for four seconds, is dropped. Close
+/// gives the clients a few seconds to receive the end of the stream.
 class NetworkSink : public IWMWriterNetworkSink {
  public:
   ~NetworkSink() override;
@@ -29,9 +31,12 @@ class NetworkSink : public IWMWriterNetworkSink {
   int32_t Close() override;
   int32_t Advise(const std::shared_ptr<IWMStatusCallback>& callback, void* context) override;
 
-  /// The writer's side: the stream's header, then whole packets.
+  /// The writer's side: the stream's bytes per second (sets the window),
+  /// the stream's header, then whole packets.
+  void SetStreamRate(int64_t bytesPerSecond);
   void SetHeader(std::vector<uint8_t> header);
   void Deliver(const std::vector<uint8_t>& packets);
+
 
  private:
   struct Client {
@@ -40,8 +45,11 @@ class NetworkSink : public IWMWriterNetworkSink {
     bool streaming = false;    // the request was answered
     int64_t acceptedAtMs = 0;
     int64_t progressMs = 0;    // the last time it took bytes, or had none waiting
-    std::deque<uint8_t> queue;
+    std::string prefix;        // the response head and the stream header, not yet sent
+    int64_t position = 0;      // the next byte of the stream it gets
   };
+
+  bool HasPending(const Client& client) const { return !client.prefix.empty() || client.position < streamEnd_; }
 
   void Serve();
   void Accept();
@@ -60,7 +68,13 @@ class NetworkSink : public IWMWriterNetworkSink {
   uint32_t maxClients_ = 0;
   bool stopping_ = false;  // end now (destruction)
   bool closing_ = false;   // end once the clients have what is queued for them
+  int64_t closingSinceMs_ = 0;
   std::vector<uint8_t> header_;
+  int64_t windowLimit_ = 256 * 1024;       // bytes of stream kept: a few seconds of it
+  std::deque<std::vector<uint8_t>> window_;  // the last packets, oldest first
+  int64_t windowStart_ = 0;                // stream offset of window_'s first byte
+  int64_t windowBytes_ = 0;
+  int64_t streamEnd_ = 0;                  // stream offset after the last packet
   std::vector<Client> clients_;
   std::shared_ptr<IWMStatusCallback> callback_;
   void* context_ = nullptr;

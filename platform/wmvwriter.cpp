@@ -4,7 +4,9 @@
 #include <cctype>
 #include <cstdio>
 #include <cstring>
+#include <chrono>
 #include <mutex>
+#include <thread>
 
 #include "platform/WriteFailure.h"
 #include <vector>
@@ -155,6 +157,11 @@ class Writer : public IWMWriter {
       Release();
       return E_FAIL;
     }
+    if (network_) {
+      // A few seconds of the stream, and a little for the container, for the clients' window.
+      network_->SetStreamRate(encoder_->bit_rate / 8 + encoder_->bit_rate / 80);
+      startedAt_ = std::chrono::steady_clock::now();
+    }
     // Encoding runs beside the caller, which meanwhile decodes the next block.
     const uint32_t frameBytes = input_.format.blockAlign;
     encoding_ = std::make_unique<BlockWorker>([this, frameBytes](uint8_t* bytes, size_t length) {
@@ -174,6 +181,7 @@ class Writer : public IWMWriter {
     inputFrames_ += frames;
     framesWritten_ = Ffmpeg().av_rescale(inputFrames_, encoder_->sample_rate, input_.format.samplesPerSec);
     if (!encoding_->Submit(bytes, static_cast<size_t>(frames) * input_.format.blockAlign)) return Fail();
+    if (network_) PaceToRealTime();
     return S_OK;
   }
 
@@ -345,6 +353,17 @@ class Writer : public IWMWriter {
     return E_FAIL;
   }
 
+  /// Listeners hear the stream as it is played: the writer keeps at most a
+  /// moment ahead of the clock, so a client that reads at the stream's own
+  /// rate never falls behind. Waits a short while at a time, so a stop stays prompt.
+  void PaceToRealTime() {
+    constexpr double kLeadSeconds = 0.5;
+    const double streamSeconds = static_cast<double>(inputFrames_) / input_.format.samplesPerSec;
+    const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - startedAt_).count();
+    const double ahead = streamSeconds - elapsed - kLeadSeconds;
+    if (ahead > 0) std::this_thread::sleep_for(std::chrono::duration<double>(std::min(ahead, 0.25)));
+  }
+
   /// True for a result of 0 or more; otherwise keeps its reason for FailureText.
   bool Check(int result) {
     if (result >= 0) return true;
@@ -389,6 +408,7 @@ class Writer : public IWMWriter {
   MediaType input_;
   std::vector<std::pair<std::string, std::string>> attributes_;
   bool writing_ = false;
+  std::chrono::steady_clock::time_point startedAt_;  // of a network stream
   mutable std::mutex failureLock_;  // the encoding thread sets, the caller reads
   std::string failureText_;
   AVFormatContext* format_ = nullptr;

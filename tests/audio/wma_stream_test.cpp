@@ -7,7 +7,10 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <memory>
 #include <cstring>
 #include <string>
 #include <thread>
@@ -26,7 +29,9 @@ namespace {
 /// receives; with `stalled` it never reads (and asks for a tiny buffer).
 class Client {
  public:
-  Client(uint32_t port, const std::string& request = "GET /stream HTTP/1.0\r\n\r\n", bool stalled = false) {
+  /// With `bytesPerSecond` it reads that slowly, as a listener on a poor line.
+  Client(uint32_t port, const std::string& request = "GET /stream HTTP/1.0\r\n\r\n", bool stalled = false,
+         int bytesPerSecond = 0) {
     fd_ = ::socket(AF_INET, SOCK_STREAM, 0);
     if (stalled) {
       const int tiny = 4096;
@@ -39,16 +44,19 @@ class Client {
     connected_ = ::connect(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
     if (connected_ && !request.empty()) (void)!::send(fd_, request.data(), request.size(), MSG_NOSIGNAL);
     if (!stalled)
-      reader_ = std::thread([this] {
+      reader_ = std::thread([this, bytesPerSecond] {
         char bytes[16384];
-        for (ssize_t got; (got = ::recv(fd_, bytes, sizeof bytes, 0)) > 0;) {
+        const size_t slice = bytesPerSecond > 0 ? static_cast<size_t>(bytesPerSecond) / 10 : sizeof bytes;
+        for (ssize_t got; !closing_ && (got = ::recv(fd_, bytes, std::min(slice, sizeof bytes), 0)) > 0;) {
           received_.insert(received_.end(), bytes, bytes + got);
           total_ += static_cast<size_t>(got);
+          if (bytesPerSecond > 0) std::this_thread::sleep_for(std::chrono::milliseconds(100));
         }
         ended_ = true;
       });
   }
   ~Client() {
+    closing_ = true;
     ::shutdown(fd_, SHUT_RDWR);
     if (reader_.joinable()) reader_.join();
     ::close(fd_);
@@ -75,11 +83,12 @@ class Client {
   std::vector<uint8_t> received_;
   std::atomic<size_t> total_{0};
   std::atomic<bool> ended_{false};
+  std::atomic<bool> closing_{false};
 };
 
 TEST(WmaStream, ClientsReceiveAndDecodeTheStream) {
   Sealed<MemoryInput> input(0);
-  input.SetSamples(ToneSamples(44100 * 60, 2, 44100));
+  input.SetSamples(ToneSamples(44100 * 6, 2, 44100));  // served at its own pace: six seconds
   input.ChannelCount = 2;
   input.Rate = 44100;
   input.BlockSize = 8192;
@@ -119,7 +128,8 @@ TEST(WmaStream, ClientsReceiveAndDecodeTheStream) {
   EXPECT_EQ(connected, 3);
 
   input.DeliveriesAllowed = INT_MAX;
-  // The stalled client takes nothing for four seconds and is dropped; the others go on.
+  // The stalled client is dropped (it falls behind, or at the end of the
+  // stream's grace at the latest); the others go on.
   ASSERT_TRUE(SpinUntil([&] { return done; }, 60000));
   EXPECT_EQ(error, "");
   EXPECT_EQ(disconnected, 3);  // the stalled one dropped, the others at the end of the stream
@@ -130,9 +140,49 @@ TEST(WmaStream, ClientsReceiveAndDecodeTheStream) {
   TempDir dir;
   WriteBytes(dir.File("heard.wma"), listener.Body());
   const auto decoded = DecodeWithFfmpeg(dir.File("heard.wma"));
-  EXPECT_GE(decoded.size(), 44100u * 2 * 59);  // a minute of stereo, give or take the codec's frames
+  EXPECT_GE(decoded.size(), 44100u * 2 * 5);  // six seconds of stereo, give or take the codec's frames
   player.join();
   EXPECT_EQ(played.size(), decoded.size());
+}
+
+TEST(WmaStream, SlowListenersAreDroppedAndCannotHoldTheStreamUp) {
+  // Twenty listeners that take 2 KB a second of a 16 KB/s stream, and one
+  // that keeps up: the slow ones fall behind and go, the stream ends on time,
+  // and what is kept for them stays a few seconds of the stream.
+  Sealed<MemoryInput> input(0);
+  input.SetSamples(ToneSamples(44100 * 10, 2, 44100));
+  input.ChannelCount = 2;
+  input.Rate = 44100;
+  input.BlockSize = 8192;
+  input.DeliveriesAllowed = 0;
+  Sealed<TWMStreamedOut> output;
+  output.SetDesiredBitrate(128000);
+  int connected = 0, disconnected = 0;
+  bool done = false;
+  output.OnClientConnected = [&](TComponent*) { ++connected; };
+  output.OnClientDisconnected = [&](TComponent*) { ++disconnected; };
+  output.OnDone = [&](TComponent*) { done = true; };
+  output.SetInput(&input);
+  output.Run();
+  ASSERT_TRUE(SpinUntil([&] { return output.Port() != 0; }));
+  std::vector<std::unique_ptr<Client>> slow;
+  for (int i = 0; i < 20; ++i)
+    slow.push_back(std::make_unique<Client>(output.Port(), "GET / HTTP/1.0\r\n\r\n", false, 2048));
+  Client keeping(output.Port());
+  ASSERT_TRUE(SpinUntil([&] { return connected == 21; }));
+  const auto started = std::chrono::steady_clock::now();
+  input.DeliveriesAllowed = INT_MAX;
+  ASSERT_TRUE(SpinUntil([&] { return done; }, 40000));
+  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+  EXPECT_LT(seconds, 10 + 5 + 3);  // the stream's own time, the end's grace, and some slack
+  EXPECT_EQ(disconnected, 21);
+  ASSERT_TRUE(SpinUntil([&] { return keeping.Ended(); }));
+  // The slow ones were dropped long before the end: what they got (and what
+  // their sockets still hold for them) is a fraction of the stream.
+  for (const auto& client : slow) EXPECT_LT(client->Total() * 3, keeping.Total());
+  TempDir dir;
+  WriteBytes(dir.File("kept.wma"), keeping.Body());
+  EXPECT_GE(DecodeWithFfmpeg(dir.File("kept.wma")).size(), 44100u * 2 * 9);
 }
 
 }  // namespace
