@@ -184,25 +184,30 @@ TEST_F(HonestLengths, Mp3DamageAndWrongTagsCostOnlyWhatIsDamaged) {
   }
 }
 
-TEST_F(HonestLengths, WmaWhosePlayDurationIsHalvedIsReadWhole) {
-  const std::string wma = dir.File("halved.wma");
-  WriteWma(wma, ChirpSamples(44100 * 30, 2, 44100), 2, 44100, 128000);
-  Bytes bytes = ReadBytes(wma);
+TEST_F(HonestLengths, WmaWhosePlayDurationIsWrongIsReadWhole) {
+  const std::string original = dir.File("original.wma"), wma = dir.File("wrong.wma");
+  WriteWma(original, ChirpSamples(44100 * 30, 2, 44100), 2, 44100, 128000);
+  const auto reference = DecodeWithFfmpeg(original);
+  ASSERT_GT(reference.size(), 2u * 44100 * 29);
+  const Bytes clean = ReadBytes(original);
   // The file properties object: its play duration (100 ns units) at +64.
   const uint8_t fileProperties[16] = {0xA1, 0xDC, 0xAB, 0x8C, 0x47, 0xA9, 0xCF, 0x11,
                                       0x8E, 0xE4, 0x00, 0xC0, 0x0C, 0x20, 0x53, 0x65};
-  const auto at = std::search(bytes.begin(), bytes.end(), std::begin(fileProperties), std::end(fileProperties));
-  ASSERT_NE(at, bytes.end());
+  const auto at = std::search(clean.begin(), clean.end(), std::begin(fileProperties), std::end(fileProperties));
+  ASSERT_NE(at, clean.end());
+  const size_t durationAt = static_cast<size_t>(at - clean.begin()) + 64;
   uint64_t duration = 0;
-  std::memcpy(&duration, &*(at + 64), 8);
-  duration /= 2;
-  std::memcpy(&*(at + 64), &duration, 8);
-  WriteBytes(wma, bytes);
-  const auto reference = DecodeWithFfmpeg(wma);
-  ASSERT_GT(reference.size(), 2u * 44100 * 29);
-  const auto [counted, delivered] = CountAndRead<TWMIn>(wma);
-  EXPECT_EQ(counted * 2, static_cast<int64_t>(reference.size()));
-  EXPECT_EQ(delivered, counted);
+  std::memcpy(&duration, &clean[durationAt], 8);
+  // Halved, and as large as the field holds (84 centuries and more).
+  for (const uint64_t wrong : {duration / 2, uint64_t{0x7FFFFFFFFFFFFFFF}, ~uint64_t{0}}) {
+    SCOPED_TRACE(wrong);
+    Bytes bytes = clean;
+    std::memcpy(&bytes[durationAt], &wrong, 8);
+    WriteBytes(wma, bytes);
+    const auto [counted, delivered] = CountAndRead<TWMIn>(wma);
+    EXPECT_EQ(counted * 2, static_cast<int64_t>(reference.size()));
+    EXPECT_EQ(delivered, counted);
+  }
 }
 
 TEST_F(HonestLengths, TruncatedWmaCountsThePacketsPresent) {
