@@ -12,7 +12,8 @@ struct Arguments {
   std::vector<std::string> files;
   std::optional<std::string> start, end;
   std::optional<std::string> bitrate, vbr, mode;
-  std::optional<std::string> port, maxClients;
+  std::optional<std::string> port, maxClients, width;
+  bool json = false;
   std::vector<std::string> ranges;
   bool lossless = false;
   bool force = false;

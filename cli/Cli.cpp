@@ -26,6 +26,7 @@
 #include "audio/ACS_Wave.h"
 #include "audio/ACS_WinMedia.h"
 #include "audio/mp3cut/Mp3Stream.h"
+#include "audio/peaks/ColumnPeaks.h"
 #include "audio/tags/TagText.h"
 #include "Version.h"
 #include "cli/Arguments.h"
@@ -53,6 +54,7 @@ constexpr CommandUsage kCommandUsage[] = {
     {"join", "  clipwright-cli join FILE1 FILE2 TARGET [--force] [--quiet]\n"},
     {"mix", "  clipwright-cli mix FILE1 FILE2 TARGET [--force] [--quiet]\n"},
     {"stream", "  clipwright-cli stream SOURCE [--port N] [--max-clients N] [--bitrate KBPS] [--quiet]\n"},
+    {"peaks", "  clipwright-cli peaks FILE [--width N] [--start T --end T] [--json]\n"},
     {"remove",
      "  clipwright-cli remove SOURCE TARGET --range START-END [--range START-END ...] [--lossless] [--force] "
      "[--quiet]\n"},
@@ -61,6 +63,8 @@ constexpr CommandUsage kCommandUsage[] = {
 constexpr char kUsageNotes[] =
     "TIME is hh:mm:ss.t or seconds (12.345). Options take their value as --start TIME or --start=TIME.\n"
     "--lossless (MP3 only) copies the source's frames instead of re-encoding them, exact to the sample.\n"
+    "peaks prints the lowest and highest sample of each channel in N columns (1000 unless given) of the\n"
+    "file or of [--start, --end); T also takes seconds with any number of decimals and frame counts (123456s).\n"
     "stream serves SOURCE as a WMA stream over HTTP (any player opens the address it prints) until the\n"
     "source ends or Ctrl+C; --port 0 (the default) takes a free port, --max-clients 0 allows any number.\n"
     "Exit codes: 0 done, 1 usage, 2 source unreadable, 3 target refused, 4 the run failed.\n";
@@ -356,6 +360,59 @@ int Encode(const Arguments& args) {
   return RunInto(output, input, args.files[0], args.files[1], args.quiet);
 }
 
+/// peaks: the waveform's overview, min and max per column and channel.
+int Peaks(const Arguments& args) {
+  if (args.files.size() != 1 || args.bitrate || args.vbr || args.mode || args.lossless || args.force || args.port ||
+      args.maxClients || args.start.has_value() != args.end.has_value())
+    return Fail(kUsage, "peaks takes one file, and --start with --end");
+  int32_t width = 1000;
+  if (args.width && (!ParseInt32(*args.width, width) || width < 1 || width > 1000000))
+    return Fail(kUsage, "not a number of columns: " + *args.width);
+  Source source;
+  OpenSource(args.files[0], source);
+  if (source.refusal != kDone) return Fail(source.refusal, source.message);
+  TAuFileIn& in = *source.input;
+  const int rate = in.SampleRate();
+  const int64_t total = in.TotalSamples();
+  int64_t start = 0, end = total;
+  if (args.start) {
+    const auto from = ParseFrameArgument(*args.start, rate), to = ParseFrameArgument(*args.end, rate);
+    if (!from) return Fail(kUsage, "not a time or a frame count: " + *args.start);
+    if (!to) return Fail(kUsage, "not a time or a frame count: " + *args.end);
+    start = *from;
+    end = std::min(*to, total);
+    if (start >= end) return Fail(kUsage, "the start must come before the end and lie within the file");
+  }
+  in.SetStartSample(start);
+  in.SetEndSample(end >= total ? -1 : end - 1);
+  ColumnPeaks peaks(1, 1, 0);
+  try {
+    peaks = ReadColumnPeaks(in, end - start, width);
+  } catch (const std::exception& e) {
+    const std::string message = e.what();
+    return Fail(kRunFailed, message.find(args.files[0]) == std::string::npos ? message + ": " + args.files[0] : message);
+  }
+  if (args.json) {
+    std::printf("{\"sample_rate\": %d, \"channels\": %d, \"start\": %lld, \"end\": %lld, \"columns\": [", rate,
+                peaks.Channels(), static_cast<long long>(start), static_cast<long long>(end));
+    for (int c = 0; c < peaks.Width(); ++c) {
+      std::printf(c == 0 ? "[" : ", [");
+      for (int ch = 0; ch < peaks.Channels(); ++ch)
+        std::printf(ch == 0 ? "[%d, %d]" : ", [%d, %d]", peaks.At(c, ch).min, peaks.At(c, ch).max);
+      std::printf("]");
+    }
+    std::printf("]}\n");
+    return kDone;
+  }
+  // One line a column: its first frame, then min and max of each channel.
+  for (int c = 0; c < peaks.Width(); ++c) {
+    std::printf("%lld", static_cast<long long>(start + (end - start) * c / peaks.Width()));
+    for (int ch = 0; ch < peaks.Channels(); ++ch) std::printf(" %d %d", peaks.At(c, ch).min, peaks.At(c, ch).max);
+    std::printf("\n");
+  }
+  return kDone;
+}
+
 /// stream: the source as a live WMA stream over HTTP, at its own pace.
 int Stream(const Arguments& args) {
   if (args.files.size() != 1 || args.start || args.end || args.vbr || args.mode || args.lossless || args.force)
@@ -537,5 +594,6 @@ int RunCli(int argc, char** argv) {
   if (command == "mix") return Join(args, amMix);
   if (command == "remove") return Remove(args);
   if (command == "stream") return Stream(args);
+  if (command == "peaks") return Peaks(args);
   return Fail(kUsage, "unknown command " + command);
 }

@@ -9,6 +9,13 @@
 /// when the text is neither.
 std::optional<int64_t> ParseTimeArgument(const std::string& text);
 
+/// A position given on a command line, in frames at `sampleRate`: a time
+/// (hh:mm:ss, hh:mm:ss.t, hh:mm:ss.ttt, any number of decimals) or seconds
+/// with any number of decimals, rounded to the nearest frame with halves to
+/// the even one; or a frame count written "123456s". Nothing when the text
+/// is none of these.
+std::optional<int64_t> ParseFrameArgument(const std::string& text, int sampleRate);
+
 /// Frames StartSample..EndSample (inclusive; EndSample -1 for the end of the file).
 struct FrameRange {
   int64_t startSample = 0;

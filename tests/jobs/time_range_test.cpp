@@ -43,4 +43,19 @@ TEST(Formats, ByExtensionInAnyCase) {
   EXPECT_EQ(FormatOfFile("wav"), AudioFormat::Unknown);
 }
 
+TEST(FrameArgument, TimesSecondsAndFrameCountsRoundedToEven) {
+  EXPECT_EQ(ParseFrameArgument("123456s", 44100), 123456);
+  EXPECT_EQ(ParseFrameArgument("1.5", 8000), 12000);
+  EXPECT_EQ(ParseFrameArgument("00:01:00.0", 8000), 480000);
+  EXPECT_EQ(ParseFrameArgument("00:00:01.2345", 8000), 9876);      // any number of decimals
+  EXPECT_EQ(ParseFrameArgument("0.0000625", 8000), 0);             // half a frame: to the even one, 0
+  EXPECT_EQ(ParseFrameArgument("0.0001875", 8000), 2);             // one and a half: to 2
+  EXPECT_EQ(ParseFrameArgument("0.00006251", 8000), 1);            // just over a half: up
+  EXPECT_EQ(ParseFrameArgument("1:2:3", 1000), 3723000);
+  EXPECT_EQ(ParseFrameArgument("3600.000022675736961", 44100), 158760001);
+  for (const char* bad : {"", "s", "12x", "-1", "1:2", "1:2:3:4", "1.2.3", "00:123:00", "1e3", "12 s"})
+    EXPECT_FALSE(ParseFrameArgument(bad, 44100)) << bad;
+  EXPECT_FALSE(ParseFrameArgument("1.0", 0));
+}
+
 }  // namespace

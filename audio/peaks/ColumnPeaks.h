@@ -1,0 +1,52 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+class TAuInput;
+
+/// The lowest and the highest sample of one channel in one column.
+struct PeakPair {
+  int16_t min = 0;
+  int16_t max = 0;
+};
+
+/// A waveform's overview: `width` columns of equal share of a range of
+/// frames, and in each the lowest and highest sample of every channel (as
+/// 16-bit values). Column c covers frames [from + n*c/width, from +
+/// n*(c+1)/width) of the range's n frames; a column without a frame (more
+/// columns than frames) holds 0, 0.
+class ColumnPeaks {
+ public:
+  ColumnPeaks(int width, int channels, int64_t frames);
+
+  int Width() const { return width_; }
+  int Channels() const { return channels_; }
+  /// Frames of the range the columns share.
+  int64_t Frames() const { return frames_; }
+  const PeakPair& At(int column, int channel) const {
+    return values_[static_cast<size_t>(column) * static_cast<size_t>(channels_) + static_cast<size_t>(channel)];
+  }
+
+  /// Takes the next interleaved 16-bit frames of the range, in order.
+  void Add(const int16_t* samples, int64_t frames);
+  /// Frames taken so far.
+  int64_t Added() const { return added_; }
+
+ private:
+  int width_;
+  int channels_;
+  int64_t frames_;
+  int64_t added_ = 0;
+  std::vector<PeakPair> values_;
+  std::vector<bool> touched_;  // per column: some frame fell into it
+};
+
+/// Reads one run of `input` (its range as set: StartSample, EndSample) and
+/// returns `width` columns over the `frames` frames it delivers. Samples of
+/// 8, 24 and 32 bits are taken to 16 bits. `cancelled`, when given, is
+/// asked between blocks; a cancelled read returns what it has. Raises what
+/// the input raises, and EAuException when the input delivers fewer frames
+/// than `frames`.
+ColumnPeaks ReadColumnPeaks(TAuInput& input, int64_t frames, int width, const std::function<bool()>& cancelled = {});
