@@ -61,12 +61,22 @@ ColumnPeaks ReadColumnPeaks(TAuInput& input, int64_t frames, int width, const st
       uint32_t bytes = 1 << 16;
       input.GetData(data, bytes);
       if (bytes == 0) break;
-      carry.insert(carry.end(), static_cast<uint8_t*>(data), static_cast<uint8_t*>(data) + bytes);
-      const size_t whole = carry.size() / static_cast<size_t>(frameBytes);
+      // A frame split between two deliveries waits in `carry` for its rest.
+      const auto* bytesIn = static_cast<const uint8_t*>(data);
+      size_t length = bytes;
+      if (!carry.empty() || length % static_cast<size_t>(frameBytes) != 0) {
+        carry.insert(carry.end(), bytesIn, bytesIn + length);
+        bytesIn = carry.data();
+        length = carry.size();
+      }
+      const size_t whole = length / static_cast<size_t>(frameBytes);
       block.resize(whole * static_cast<size_t>(channels));
-      for (size_t i = 0; i < block.size(); ++i) block[i] = SixteenBits(&carry[i * static_cast<size_t>(bytesPerSample)], bits);
+      if (bits == 16) std::memcpy(block.data(), bytesIn, block.size() * 2);
+      else
+        for (size_t i = 0; i < block.size(); ++i) block[i] = SixteenBits(bytesIn + i * static_cast<size_t>(bytesPerSample), bits);
       peaks.Add(block.data(), static_cast<int64_t>(whole));
-      carry.erase(carry.begin(), carry.begin() + static_cast<std::ptrdiff_t>(whole * static_cast<size_t>(frameBytes)));
+      if (!carry.empty())
+        carry.erase(carry.begin(), carry.begin() + static_cast<std::ptrdiff_t>(whole * static_cast<size_t>(frameBytes)));
     }
   } catch (...) {
     input.Flush();

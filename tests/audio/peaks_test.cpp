@@ -99,6 +99,19 @@ TEST(ColumnPeaks, WiderSamplesMoreColumnsThanFramesAndShortInputs) {
     EXPECT_EQ(peaks.At(empty, 0).min, 0);
     EXPECT_EQ(peaks.At(empty, 0).max, 0);
   }
+  // Frames split between deliveries (64-byte blocks of 6-byte frames).
+  Sealed<MemoryInput> split(0);
+  split.Bits = 24;
+  split.ChannelCount = 2;
+  split.BlockSize = 64;
+  std::vector<int16_t> tops;
+  for (int i = 0; i < 1000; ++i) {
+    const auto value = static_cast<int16_t>((i * 7919) % 65536 - 32768);
+    split.data.insert(split.data.end(), {0x55, static_cast<uint8_t>(value & 0xFF), static_cast<uint8_t>(value >> 8)});
+    tops.push_back(value);
+  }
+  split.AnnouncedSize = static_cast<int64_t>(split.data.size());
+  ExpectColumns(ReadColumnPeaks(split, 500, 37), Reference(tops, 2, 37));
   // Fewer frames than counted is a failure, not a short overview.
   Sealed<MemoryInput> shortInput(0);
   shortInput.SetSamples({1, 2, 3});
