@@ -14,7 +14,8 @@ ffmpeg -v error -i "$work/long.mp3" -c:a pcm_s16le "$work/long.wav"
 ffmpeg -v error -i "$work/long.mp3" -c:a wmav2 -b:a 128k "$work/long.wma"
 sync
 
+declare -A goals=([mp3]="goal <= 0.1 and under 0.5 s" [wav]="goal: under 0.5 s" [wma]="goal <= 1.0")
 for format in mp3 wav wma; do
-  compare_in_turns "peaks ($format, 1000 columns)" -- "$cli" peaks "$work/long.$format" --width 1000 \
+  goal=${goals[$format]} compare_in_turns "peaks ($format, 1000 columns)" -- "$cli" peaks "$work/long.$format" --width 1000 \
     -- ffmpeg -v error -i "$work/long.$format" -f null -
 done
