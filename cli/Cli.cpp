@@ -105,7 +105,7 @@ void OpenSource(const std::string& name, Source& source) {
   auto refuse = [&source, &name](std::string reason) {
     source.refusal = kBadSource;
     // Messages of the file stream name the file already.
-    source.message = reason.find(name) == std::string::npos ? reason + ": " + name : std::move(reason);
+    source.message = WithFileName(std::move(reason), name);
   };
   std::error_code error;
   if (!fs::exists(name, error)) return refuse("no such file");
@@ -151,13 +151,11 @@ int CheckTarget(const std::string& source, const std::string& target, bool force
 /// succeeded, so a failed run never destroys an existing target.
 int RunPrepared(TAuFileOut& output, TargetFile& file, const std::string& source, bool quiet) {
   std::string failure = RunToEnd(output, !quiet && isatty(STDERR_FILENO));
-  if (failure.empty() && !output.RunCompleted()) failure = "stopped before the end, nothing was saved";
   output.SetInput(nullptr);
-  if (!failure.empty()) {
-    // A writer's message says what failed; name the file it wrote.
-    if (failure.find(source) == std::string::npos) failure += ": " + file.Target();
-    return Fail(kRunFailed, failure);
-  }
+  // A message about the source names it already; others get the file written.
+  if (failure.empty() || failure.find(source) == std::string::npos)
+    failure = RunFailure(output, std::move(failure), file.Target());
+  if (!failure.empty()) return Fail(kRunFailed, failure);
   file.Commit();
   return kDone;
 }
@@ -322,6 +320,14 @@ bool Mp3Settings(const Arguments& args, int channels, TMP3Out& output, std::stri
   return true;
 }
 
+/// The WMA bit rate --bitrate asks for (128 kbps unless given), in bits per
+/// second; nothing when it is not a number of kbps.
+std::optional<uint32_t> WmaBitrate(const Arguments& args) {
+  int32_t kbps = 128;
+  if (args.bitrate && (!ParseInt32(*args.bitrate, kbps) || kbps < 1 || kbps > 2000)) return std::nullopt;
+  return static_cast<uint32_t>(kbps) * 1000;
+}
+
 int Encode(const Arguments& args) {
   if (args.files.size() != 2 || args.start || args.end || args.lossless)
     return Fail(kUsage, "encode takes a source and a target");
@@ -343,10 +349,9 @@ int Encode(const Arguments& args) {
   const TWMIn* media = source.Media();
   if (target == AudioFormat::Wma) {
     Sealed<TWMAOut> output;
-    int32_t kbps = 128;
-    if (args.bitrate && (!ParseInt32(*args.bitrate, kbps) || kbps < 1 || kbps > 2000))
-      return Fail(kUsage, "not a bit rate in kbps: " + *args.bitrate);
-    output.SetDesiredBitrate(static_cast<uint32_t>(kbps) * 1000);
+    const auto bitrate = WmaBitrate(args);
+    if (!bitrate) return Fail(kUsage, "not a bit rate in kbps: " + *args.bitrate);
+    output.SetDesiredBitrate(*bitrate);
     if (media) CopyId3v2Fields(source.Media()->Id3v2Tags(), output.Id3v2Tags());
     return RunInto(output, input, args.files[0], args.files[1], args.quiet);
   }
@@ -389,8 +394,7 @@ int Peaks(const Arguments& args) {
   try {
     peaks = ReadColumnPeaks(in, end - start, width);
   } catch (const std::exception& e) {
-    const std::string message = e.what();
-    return Fail(kRunFailed, message.find(args.files[0]) == std::string::npos ? message + ": " + args.files[0] : message);
+    return Fail(kRunFailed, WithFileName(e.what(), args.files[0]));
   }
   if (args.json) {
     std::printf("{\"sample_rate\": %d, \"channels\": %d, \"start\": %lld, \"end\": %lld, \"columns\": [", rate,
@@ -417,13 +421,13 @@ int Peaks(const Arguments& args) {
 int Stream(const Arguments& args) {
   if (args.files.size() != 1 || args.start || args.end || args.vbr || args.mode || args.lossless || args.force)
     return Fail(kUsage, "stream takes one source");
-  int32_t port = 0, maxClients = 0, kbps = 128;
+  int32_t port = 0, maxClients = 0;
   if (args.port && (!ParseInt32(*args.port, port) || port < 0 || port > 65535))
     return Fail(kUsage, "not a port number: " + *args.port);
   if (args.maxClients && (!ParseInt32(*args.maxClients, maxClients) || maxClients < 0))
     return Fail(kUsage, "not a number of clients: " + *args.maxClients);
-  if (args.bitrate && (!ParseInt32(*args.bitrate, kbps) || kbps < 1 || kbps > 2000))
-    return Fail(kUsage, "not a bit rate in kbps: " + *args.bitrate);
+  const auto bitrate = WmaBitrate(args);
+  if (!bitrate) return Fail(kUsage, "not a bit rate in kbps: " + *args.bitrate);
   Source source;
   OpenSource(args.files[0], source);
   if (source.refusal != kDone) return Fail(source.refusal, source.message);
@@ -436,7 +440,7 @@ int Stream(const Arguments& args) {
   Sealed<TWMStreamedOut> output;
   output.SetPort(static_cast<uint32_t>(port));
   output.SetMaxClients(static_cast<uint32_t>(maxClients));
-  output.SetDesiredBitrate(static_cast<uint32_t>(kbps) * 1000);
+  output.SetDesiredBitrate(*bitrate);
   if (TWMIn* media = source.Media()) CopyId3v2Fields(media->Id3v2Tags(), output.Id3v2Tags());
   output.SetInput(&input);
   // The address, once the server listens; then the run goes on to the end.

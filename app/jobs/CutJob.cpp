@@ -53,8 +53,7 @@ int InputRate(AudioFormat format, TAuFileIn& input, const std::string& source) {
   try {
     input.SetFileName(source);
   } catch (const std::exception& e) {
-    const std::string message = e.what();
-    throw JobRefused(message.find(source) == std::string::npos ? message + ": " + source : message);
+    throw JobRefused(WithFileName(e.what(), source));
   }
   CheckSource(format, input);
   return input.SampleRate();
@@ -83,8 +82,7 @@ void CheckSource(AudioFormat format, TAuFileIn& input) {
   } catch (const JobRefused&) {
     throw;
   } catch (const std::exception& e) {
-    const std::string message = e.what();
-    throw JobRefused(message.find(source) == std::string::npos ? message + ": " + source : message);
+    throw JobRefused(WithFileName(e.what(), source));
   }
 }
 

@@ -39,6 +39,11 @@ bool CutTimeField(std::string& rest, char separator) {
 
 }  // namespace
 
+std::string WithFileName(std::string message, const std::string& file) {
+  if (!file.empty() && message.find(file) == std::string::npos) message += ": " + file;
+  return message;
+}
+
 std::string TwoDigits(int32_t value) { return (value < 10 ? "0" : "") + std::to_string(value); }
 
 std::string TwoDigitsOfText(const std::string& text) { return TwoDigits(StrToIntDef0(text)); }

@@ -13,6 +13,9 @@
 
 
 /// "0" before values below 10: 7 gives "07", 12 gives "12".
+/// `message`, followed by ": " and `file` unless it names the file already.
+std::string WithFileName(std::string message, const std::string& file);
+
 std::string TwoDigits(int32_t value);
 /// TwoDigits of the text read as a decimal integer (0 when it is not one).
 std::string TwoDigitsOfText(const std::string& text);

@@ -10,6 +10,7 @@
 
 #include "app/jobs/Components.h"
 #include "app/jobs/CutJob.h"
+#include "app/jobs/Global.h"
 #include "app/jobs/Leftovers.h"
 #include "app/jobs/TagCopy.h"
 #include "app/jobs/TargetFile.h"
@@ -202,8 +203,7 @@ void SegmentJob::RunStep(TAuOutput& output) {
 void SegmentJob::WaveOut1Done(TAuOutput& output) {
   if (!running_) return;
   running_output_ = nullptr;
-  if (!failure_.empty()) return Finish(failure_);
-  if (!output.RunCompleted()) return Finish("stopped before the end, nothing was saved: " + target_->Target());
+  if (std::string failure = RunFailure(output, failure_, target_->Target()); !failure.empty()) return Finish(failure);
   try {
     const int pieces = PieceCount();
     if (cutting_) {
@@ -227,9 +227,7 @@ void SegmentJob::WaveOut1Done(TAuOutput& output) {
 
 void SegmentJob::Finish(const std::string& failed) {
   // Whatever step failed, the user knows the job by its target.
-  std::string failure = failed;
-  if (target_ && !failure.empty() && failure.find(target_->Target()) == std::string::npos)
-    failure += ": " + target_->Target();
+  const std::string failure = failed.empty() || !target_ ? failed : WithFileName(failed, target_->Target());
   running_ = false;
   running_output_ = nullptr;
   for (TAuOutput* output : {static_cast<TAuOutput*>(c_.WaveOut1.get()), static_cast<TAuOutput*>(c_.MP3Out1.get()),

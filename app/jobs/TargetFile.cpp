@@ -1,5 +1,6 @@
 #include "app/jobs/TargetFile.h"
 
+#include "app/jobs/Global.h"
 #include "app/jobs/Leftovers.h"
 #include "audio/classes/AuOutput.h"
 #include "platform/WriteFailure.h"
@@ -133,11 +134,14 @@ void TargetFile::Commit() {
   }
 }
 
-std::string FinishTarget(std::unique_ptr<TargetFile> file, const TAuOutput& output, std::string failure) {
-  if (failure.empty() && !output.RunCompleted())
-    failure = "stopped before the end, nothing was saved" + (file ? ": " + file->Target() : std::string());
+std::string RunFailure(const TAuOutput& output, std::string failure, const std::string& target) {
+  if (failure.empty() && !output.RunCompleted()) failure = "stopped before the end, nothing was saved";
   // A writer's message says what failed; the user also needs to know which file.
-  if (file && !failure.empty() && failure.find(file->Target()) == std::string::npos) failure += ": " + file->Target();
+  return failure.empty() ? failure : WithFileName(std::move(failure), target);
+}
+
+std::string FinishTarget(std::unique_ptr<TargetFile> file, const TAuOutput& output, std::string failure) {
+  failure = RunFailure(output, std::move(failure), file ? file->Target() : std::string());
   if (file && failure.empty()) {
     try {
       file->Commit();

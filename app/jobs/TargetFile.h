@@ -49,6 +49,10 @@ class TargetFile {
   bool committed_ = false;
 };
 
+/// What a run of `output` that wrote `target` ended with: `failure`, or that
+/// it was stopped before the end; empty only for a completed run. Names the target.
+std::string RunFailure(const TAuOutput& output, std::string failure, const std::string& target);
+
 /// Ends a run of `output` that wrote `file`: puts the file in place when the
 /// run completed (`failure` empty, not stopped), else lets it go. Returns
 /// what the user is to be told: the run's failure, that it was stopped, or
