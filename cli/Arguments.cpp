@@ -15,9 +15,9 @@ Arguments ParseArguments(int argc, char** argv) {
   const QCommandLineOption start("start", "", "TIME"), end("end", "", "TIME"), bitrate("bitrate", "", "KBPS"),
       vbr("vbr", "", "QUALITY"), mode("mode", "", "MODE"), range("range", "", "START-END"), lossless("lossless", ""), force("force", ""),
       quiet("quiet", ""), help(QStringList{"h", "help"}, ""), version("version", ""), port("port", "", "N"),
-      maxClients("max-clients", "", "N"), width("width", "", "N"), json("json", "");
+      maxClients("max-clients", "", "N"), width("width", "", "N"), json("json", ""), exact("exact", "");
   parser.addOptions(
-      {start, end, bitrate, vbr, mode, range, lossless, force, quiet, help, version, port, maxClients, width, json});
+      {start, end, bitrate, vbr, mode, range, lossless, force, quiet, help, version, port, maxClients, width, json, exact});
   QStringList words;
   for (int i = 0; i < argc; ++i) words << QFile::decodeName(argv[i]);
 
@@ -44,6 +44,7 @@ Arguments ParseArguments(int argc, char** argv) {
   args.maxClients = value(maxClients);
   args.width = value(width);
   args.json = parser.isSet(json);
+  args.exact = parser.isSet(exact);
   for (const QString& text : parser.values(range)) args.ranges.push_back(text.toStdString());
   args.lossless = parser.isSet(lossless);
   args.force = parser.isSet(force);

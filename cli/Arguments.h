@@ -14,6 +14,7 @@ struct Arguments {
   std::optional<std::string> bitrate, vbr, mode;
   std::optional<std::string> port, maxClients, width;
   bool json = false;
+  bool exact = false;  // peaks from the decoded samples, not an estimate
   std::vector<std::string> ranges;
   bool lossless = false;
   bool force = false;

@@ -27,6 +27,8 @@
 #include "audio/ACS_WinMedia.h"
 #include "audio/mp3cut/Mp3Stream.h"
 #include "audio/peaks/ColumnPeaks.h"
+#include "audio/peaks/FrameRangeReader.h"
+#include "audio/peaks/PeaksProvider.h"
 #include "audio/tags/TagText.h"
 #include "Version.h"
 #include "cli/Arguments.h"
@@ -54,7 +56,7 @@ constexpr CommandUsage kCommandUsage[] = {
     {"join", "  clipwright-cli join FILE1 FILE2 TARGET [--force] [--quiet]\n"},
     {"mix", "  clipwright-cli mix FILE1 FILE2 TARGET [--force] [--quiet]\n"},
     {"stream", "  clipwright-cli stream SOURCE [--port N] [--max-clients N] [--bitrate KBPS] [--quiet]\n"},
-    {"peaks", "  clipwright-cli peaks FILE [--width N] [--start T --end T] [--json]\n"},
+    {"peaks", "  clipwright-cli peaks FILE [--width N] [--start T --end T] [--exact] [--json]\n"},
     {"remove",
      "  clipwright-cli remove SOURCE TARGET --range START-END [--range START-END ...] [--lossless] [--force] "
      "[--quiet]\n"},
@@ -64,7 +66,8 @@ constexpr char kUsageNotes[] =
     "TIME is hh:mm:ss.t or seconds (12.345). Options take their value as --start TIME or --start=TIME.\n"
     "--lossless (MP3 only) copies the source's frames instead of re-encoding them, exact to the sample.\n"
     "peaks prints the lowest and highest sample of each channel in N columns (1000 unless given) of the\n"
-    "file or of [--start, --end); T also takes seconds with any number of decimals and frame counts (123456s).\n"
+    "file or of [--start, --end); for MP3 an estimate from the frames unless --exact, which decodes (on every\n"
+    "core). T also takes seconds with any number of decimals and frame counts (123456s).\n"
     "stream serves SOURCE as a WMA stream over HTTP (any player opens the address it prints) until the\n"
     "source ends or Ctrl+C; --port 0 (the default) takes a free port, --max-clients 0 allows any number.\n"
     "Exit codes: 0 done, 1 usage, 2 source unreadable, 3 target refused, 4 the run failed.\n";
@@ -388,30 +391,40 @@ int Peaks(const Arguments& args) {
     end = std::min(*to, total);
     if (start >= end) return Fail(kUsage, "the start must come before the end and lie within the file");
   }
-  in.SetStartSample(start);
-  in.SetEndSample(end >= total ? -1 : end - 1);
-  ColumnPeaks peaks(1, 1, 0);
+  std::vector<PeakPair> values;  // column-major, as the columns print
+  int channels = in.Channels();
   try {
-    peaks = ReadColumnPeaks(in, end - start, width);
+    if (source.format == AudioFormat::Mp3 && !args.exact) {
+      // The overview a window shows first: estimated from the frames.
+      PeaksProvider provider(args.files[0], channels, total);
+      provider.WaitForOverview();
+      if (!provider.Failure().empty()) throw EAuException(provider.Failure());
+      values = provider.Columns(start, end, width).values;
+    } else {
+      const ColumnPeaks peaks = ReadColumnPeaksInParallel(args.files[0], channels, start, end, width, MachineThreads());
+      for (int c = 0; c < peaks.Width(); ++c)
+        for (int ch = 0; ch < channels; ++ch) values.push_back(peaks.At(c, ch));
+    }
   } catch (const std::exception& e) {
     return Fail(kRunFailed, WithFileName(e.what(), args.files[0]));
   }
+  auto at = [&](int column, int channel) -> const PeakPair& { return values[static_cast<size_t>(column * channels + channel)]; };
   if (args.json) {
     std::printf("{\"sample_rate\": %d, \"channels\": %d, \"start\": %lld, \"end\": %lld, \"columns\": [", rate,
-                peaks.Channels(), static_cast<long long>(start), static_cast<long long>(end));
-    for (int c = 0; c < peaks.Width(); ++c) {
+                channels, static_cast<long long>(start), static_cast<long long>(end));
+    for (int c = 0; c < width; ++c) {
       std::printf(c == 0 ? "[" : ", [");
-      for (int ch = 0; ch < peaks.Channels(); ++ch)
-        std::printf(ch == 0 ? "[%d, %d]" : ", [%d, %d]", peaks.At(c, ch).min, peaks.At(c, ch).max);
+      for (int ch = 0; ch < channels; ++ch)
+        std::printf(ch == 0 ? "[%d, %d]" : ", [%d, %d]", at(c, ch).min, at(c, ch).max);
       std::printf("]");
     }
     std::printf("]}\n");
     return kDone;
   }
   // One line a column: its first frame, then min and max of each channel.
-  for (int c = 0; c < peaks.Width(); ++c) {
-    std::printf("%lld", static_cast<long long>(start + (end - start) * c / peaks.Width()));
-    for (int ch = 0; ch < peaks.Channels(); ++ch) std::printf(" %d %d", peaks.At(c, ch).min, peaks.At(c, ch).max);
+  for (int c = 0; c < width; ++c) {
+    std::printf("%lld", static_cast<long long>(start + (end - start) * c / width));
+    for (int ch = 0; ch < channels; ++ch) std::printf(" %d %d", at(c, ch).min, at(c, ch).max);
     std::printf("\n");
   }
   return kDone;

@@ -2,6 +2,7 @@
 
 #include "platform/Id3v2Header.h"
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -126,7 +127,32 @@ int64_t Mp3Info::Samples() const {
   return total > 0 ? total : 0;
 }
 
-Mp3Info ReadMp3Info(const ReadAt& read, int64_t fileSize) {
+namespace {
+
+/// `read` through a window of 1 MiB: counting walks the whole file a few
+/// bytes at a time, and each call of a file's `read` is a system call.
+ReadAt Buffered(const ReadAt& read, int64_t fileSize, std::vector<uint8_t>& window, int64_t& windowAt) {
+  return [&read, fileSize, &window, &windowAt](int64_t offset, void* into, int64_t count) -> int64_t {
+    constexpr int64_t kWindow = 1 << 20;
+    if (count > kWindow / 2) return read(offset, into, count);
+    const auto held = static_cast<int64_t>(window.size());
+    if (offset < windowAt || offset + count > windowAt + held) {
+      window.resize(static_cast<size_t>(std::clamp<int64_t>(fileSize - offset, 0, kWindow)));
+      window.resize(static_cast<size_t>(std::max<int64_t>(read(offset, window.data(), static_cast<int64_t>(window.size())), 0)));
+      windowAt = offset;
+    }
+    const int64_t available = std::clamp<int64_t>(windowAt + static_cast<int64_t>(window.size()) - offset, 0, count);
+    if (available > 0) std::memcpy(into, window.data() + (offset - windowAt), static_cast<size_t>(available));
+    return available;
+  };
+}
+
+}  // namespace
+
+Mp3Info ReadMp3Info(const ReadAt& unbuffered, int64_t fileSize) {
+  std::vector<uint8_t> window;
+  int64_t windowAt = 0;
+  const ReadAt read = Buffered(unbuffered, fileSize, window, windowAt);
   Mp3Info info;
   Mp3FrameHeader first;
   info.tagEnd = SkipId3v2(read);

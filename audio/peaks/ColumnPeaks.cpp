@@ -15,10 +15,17 @@ ColumnPeaks::ColumnPeaks(int width, int channels, int64_t frames)
       touched_(static_cast<size_t>(width_), false) {}
 
 void ColumnPeaks::Add(const int16_t* samples, int64_t frames) {
-  for (int64_t i = 0; i < frames && added_ < frames_; ++i, ++added_) {
+  frames = std::min(frames, frames_ - added_);
+  AddAt(added_, samples, frames);
+  added_ += std::max<int64_t>(frames, 0);
+}
+
+void ColumnPeaks::AddAt(int64_t at, const int16_t* samples, int64_t frames) {
+  for (int64_t i = 0; i < frames && at + i < frames_; ++i) {
+    if (at + i < 0) continue;
     // Column c starts at floor(frames * c / width): frame f lies in the last
     // column starting at or before it, ((f + 1) * width - 1) / frames.
-    const auto column = static_cast<size_t>(((added_ + 1) * width_ - 1) / frames_);
+    const auto column = static_cast<size_t>(((at + i + 1) * width_ - 1) / frames_);
     PeakPair* pairs = &values_[column * static_cast<size_t>(channels_)];
     const int16_t* frame = samples + i * channels_;
     if (!touched_[column]) {
@@ -30,6 +37,19 @@ void ColumnPeaks::Add(const int16_t* samples, int64_t frames) {
       pairs[c].min = std::min(pairs[c].min, frame[c]);
       pairs[c].max = std::max(pairs[c].max, frame[c]);
     }
+  }
+}
+
+void ColumnPeaks::Merge(const ColumnPeaks& other) {
+  if (other.width_ != width_ || other.channels_ != channels_) return;
+  for (size_t column = 0; column < touched_.size(); ++column) {
+    if (!other.touched_[column]) continue;
+    for (size_t c = 0; c < static_cast<size_t>(channels_); ++c) {
+      PeakPair& mine = values_[column * static_cast<size_t>(channels_) + c];
+      const PeakPair& theirs = other.values_[column * static_cast<size_t>(channels_) + c];
+      mine = touched_[column] ? PeakPair{std::min(mine.min, theirs.min), std::max(mine.max, theirs.max)} : theirs;
+    }
+    touched_[column] = true;
   }
 }
 
@@ -47,16 +67,22 @@ int16_t SixteenBits(const uint8_t* at, int bits) {
 
 }  // namespace
 
-ColumnPeaks ReadColumnPeaks(TAuInput& input, int64_t frames, int width, const std::function<bool()>& cancelled) {
+std::string ShortDeliveryText(int64_t delivered, int64_t counted) {
+  return "the file delivered " + std::to_string(delivered) + " of the " + std::to_string(counted) +
+         " frames it counted: it is damaged or changed while it was read";
+}
+
+int64_t ReadSixteenBit(TAuInput& input, int64_t frames, const std::function<void(const int16_t*, int64_t)>& sink,
+                       const std::function<bool()>& cancelled) {
   input.Init();
   const int channels = input.Channels(), bits = input.BitsPerSample();
-  ColumnPeaks peaks(width, channels, frames);
   const int bytesPerSample = bits / 8;
   const int frameBytes = channels * bytesPerSample;
   std::vector<int16_t> block;
   std::vector<uint8_t> carry;  // a frame split between two deliveries
+  int64_t handed = 0;
   try {
-    while (peaks.Added() < frames && !(cancelled && cancelled())) {
+    while (handed < frames && !(cancelled && cancelled())) {
       void* data = nullptr;
       uint32_t bytes = 1 << 16;
       input.GetData(data, bytes);
@@ -69,22 +95,33 @@ ColumnPeaks ReadColumnPeaks(TAuInput& input, int64_t frames, int width, const st
         bytesIn = carry.data();
         length = carry.size();
       }
-      const size_t whole = length / static_cast<size_t>(frameBytes);
-      block.resize(whole * static_cast<size_t>(channels));
-      if (bits == 16) std::memcpy(block.data(), bytesIn, block.size() * 2);
-      else
-        for (size_t i = 0; i < block.size(); ++i) block[i] = SixteenBits(bytesIn + i * static_cast<size_t>(bytesPerSample), bits);
-      peaks.Add(block.data(), static_cast<int64_t>(whole));
+      const auto whole = static_cast<int64_t>(
+          std::min<size_t>(length / static_cast<size_t>(frameBytes), static_cast<size_t>(frames - handed)));
+      const size_t samples = static_cast<size_t>(whole) * static_cast<size_t>(channels);
+      if (bits == 16 && reinterpret_cast<uintptr_t>(bytesIn) % alignof(int16_t) == 0) {
+        sink(reinterpret_cast<const int16_t*>(bytesIn), whole);
+      } else {
+        block.resize(samples);
+        if (bits == 16) std::memcpy(block.data(), bytesIn, samples * 2);
+        else
+          for (size_t i = 0; i < samples; ++i) block[i] = SixteenBits(bytesIn + i * static_cast<size_t>(bytesPerSample), bits);
+        sink(block.data(), whole);
+      }
+      handed += whole;
       if (!carry.empty())
-        carry.erase(carry.begin(), carry.begin() + static_cast<std::ptrdiff_t>(whole * static_cast<size_t>(frameBytes)));
+        carry.erase(carry.begin(), carry.begin() + static_cast<std::ptrdiff_t>(whole * frameBytes));
     }
   } catch (...) {
     input.Flush();
     throw;
   }
   input.Flush();
-  if (peaks.Added() < frames && !(cancelled && cancelled()))
-    throw EAuException("the file delivered " + std::to_string(peaks.Added()) + " of the " + std::to_string(frames) +
-                       " frames it counted: it is damaged or changed while it was read");
+  return handed;
+}
+
+ColumnPeaks ReadColumnPeaks(TAuInput& input, int64_t frames, int width, const std::function<bool()>& cancelled) {
+  ColumnPeaks peaks(width, std::max(input.Channels(), 1), frames);
+  ReadSixteenBit(input, frames, [&peaks](const int16_t* samples, int64_t n) { peaks.Add(samples, n); }, cancelled);
+  if (peaks.Added() < frames && !(cancelled && cancelled())) throw EAuException(ShortDeliveryText(peaks.Added(), frames));
   return peaks;
 }

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <string>
 #include <vector>
 
 class TAuInput;
@@ -14,9 +15,9 @@ struct PeakPair {
 
 /// A waveform's overview: `width` columns of equal share of a range of
 /// frames, and in each the lowest and highest sample of every channel (as
-/// 16-bit values). Column c covers frames [from + n*c/width, from +
-/// n*(c+1)/width) of the range's n frames; a column without a frame (more
-/// columns than frames) holds 0, 0.
+/// 16-bit values). Column c covers frames [n*c/width, n*(c+1)/width) of the
+/// range's n frames; a column without a frame (more columns than frames)
+/// holds 0, 0.
 class ColumnPeaks {
  public:
   ColumnPeaks(int width, int channels, int64_t frames);
@@ -31,8 +32,12 @@ class ColumnPeaks {
 
   /// Takes the next interleaved 16-bit frames of the range, in order.
   void Add(const int16_t* samples, int64_t frames);
-  /// Frames taken so far.
+  /// Takes interleaved 16-bit frames starting at frame `at` of the range.
+  void AddAt(int64_t at, const int16_t* samples, int64_t frames);
+  /// Frames taken by Add so far.
   int64_t Added() const { return added_; }
+  /// Takes in the columns of another reader of the same range (of other frames).
+  void Merge(const ColumnPeaks& other);
 
  private:
   int width_;
@@ -43,10 +48,19 @@ class ColumnPeaks {
   std::vector<bool> touched_;  // per column: some frame fell into it
 };
 
-/// Reads one run of `input` (its range as set: StartSample, EndSample) and
-/// returns `width` columns over the `frames` frames it delivers. Samples of
-/// 8, 24 and 32 bits are taken to 16 bits. `cancelled`, when given, is
-/// asked between blocks; a cancelled read returns what it has. Raises what
-/// the input raises, and EAuException when the input delivers fewer frames
-/// than `frames`.
+/// Hands `sink` the frames of one run of `input` (its range as set:
+/// StartSample, EndSample) as interleaved 16-bit samples, in pieces, until
+/// `frames` frames or the end; samples of 8, 24 and 32 bits are taken to 16
+/// bits. `cancelled`, when given, is asked between pieces. Returns the
+/// frames handed over; raises what the input raises.
+int64_t ReadSixteenBit(TAuInput& input, int64_t frames, const std::function<void(const int16_t*, int64_t)>& sink,
+                       const std::function<bool()>& cancelled = {});
+
+/// Reads one run of `input` and returns `width` columns over the `frames`
+/// frames it delivers. A cancelled read returns what it has. Raises what the
+/// input raises, and EAuException when the input delivers fewer frames than
+/// `frames`.
 ColumnPeaks ReadColumnPeaks(TAuInput& input, int64_t frames, int width, const std::function<bool()>& cancelled = {});
+
+/// The message for an input that delivered fewer frames than it counted.
+std::string ShortDeliveryText(int64_t delivered, int64_t counted);

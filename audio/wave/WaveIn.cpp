@@ -28,6 +28,12 @@ TWavType TWaveIn::WavType() {
   return WavType_;
 }
 
+int64_t TWaveIn::PcmDataOffset() {
+  std::lock_guard lock(FileLock);
+  OpenFile();
+  return Valid_ && (WavType_ == wtPCM || WavType_ == wtExtPCM) ? HeaderSize_ : -1;
+}
+
 namespace {
 
 // Beyond these no recorder or converter writes a file; a header that says

@@ -22,6 +22,9 @@ class TWaveIn : public TAuFileIn {
   /// Why the file cannot be delivered ("WAV encoding GSM 6.10 is not
   /// supported"), or empty when it can.
   std::string WhyUnsupported();
+  /// Where the samples of integer PCM (plain or extensible) start in the
+  /// file, for readers that take them directly; -1 for every other kind.
+  int64_t PcmDataOffset();
 
  protected:
   void OpenFile() override;

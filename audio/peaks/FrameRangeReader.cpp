@@ -1,0 +1,252 @@
+#include "audio/peaks/FrameRangeReader.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <exception>
+#include <mutex>
+#include <thread>
+
+#include "audio/ACS_WinMedia.h"
+#include "audio/ACS_Wave.h"
+#include "audio/AudioFormat.h"
+#include "audio/classes/AuException.h"
+#include "audio/mpeg/FrameScan.h"
+#include "audio/peaks/ColumnPeaks.h"
+#include "platform/Mp3FrameDecoder.h"
+
+namespace {
+
+constexpr size_t kPcmReadBytes = 4 << 20;
+
+int16_t SixteenBits(const uint8_t* at, int bits) {
+  switch (bits) {
+    case 8: return static_cast<int16_t>((at[0] - 128) * 256);
+    case 24: return static_cast<int16_t>(at[1] | (at[2] << 8));
+    case 32: return static_cast<int16_t>(at[2] | (at[3] << 8));
+    default: return static_cast<int16_t>(at[0] | (at[1] << 8));
+  }
+}
+
+}  // namespace
+
+struct FrameRangeReader::Mp3Frames {
+  std::vector<int64_t> offsets;
+  std::vector<uint16_t> lengths;
+  std::vector<uint16_t> mainData;  // bytes of main data each frame carries
+  int samplesPerFrame = 0;
+  int64_t skipped = 0;              // decoded frames before the first delivered one
+  std::unique_ptr<Mp3FrameDecoder> decoder;
+  std::vector<int16_t> decoded;
+  std::vector<uint8_t> bytes;
+
+  /// The frames of `fileName` when its input delivers exactly what they
+  /// decode to (gapless); nullptr when it may not (damage, a count that
+  /// disagrees), and the input is read instead.
+  static std::unique_ptr<Mp3Frames> Of(const std::string& fileName, int channels, int64_t delivered) {
+    auto frames = std::make_unique<Mp3Frames>();
+    const Mp3Info info = WalkMp3Frames(fileName, [&frames](int64_t offset, const Mp3FrameHeader& header, const uint8_t*) {
+      frames->offsets.push_back(offset);
+      frames->lengths.push_back(static_cast<uint16_t>(header.length));
+      frames->mainData.push_back(static_cast<uint16_t>(header.length - 4 - (header.crc ? 2 : 0) - header.SideInfoSize()));
+    });
+    if (!info.found || info.damaged || info.truncated || info.channels != channels ||
+        static_cast<int64_t>(frames->offsets.size()) != info.frames || (info.infoFrames && info.infoFrames != info.frames) ||
+        info.Samples() != delivered)
+      return nullptr;
+    frames->samplesPerFrame = info.samplesPerFrame;
+    frames->skipped = info.lameTag ? info.encoderDelay + 529 : 0;
+    frames->decoder = std::make_unique<Mp3FrameDecoder>(channels, info.sampleRate);
+    return frames;
+  }
+};
+
+FrameRangeReader::FrameRangeReader(const std::string& fileName) {
+  switch (FormatOfFile(fileName)) {
+    case AudioFormat::Wav: {
+      auto wave = std::make_unique<Sealed<TWaveIn>>();
+      wave->SetFileName(fileName);
+      pcmOffset_ = wave->PcmDataOffset();
+      input_ = std::move(wave);
+      break;
+    }
+    case AudioFormat::Mp3:
+      input_ = std::make_unique<Sealed<TWMIn>>();
+      input_->SetFileName(fileName);
+      mp3_ = Mp3Frames::Of(fileName, input_->Channels(), input_->TotalSamples());
+      break;
+    case AudioFormat::Wma:
+      input_ = std::make_unique<Sealed<TWMIn>>();
+      input_->SetFileName(fileName);
+      break;
+    default: throw EAuException("unsupported file type");
+  }
+  channels_ = std::max(input_->Channels(), 1);
+  bits_ = input_->BitsPerSample();
+  if (pcmOffset_ >= 0 || mp3_) {
+    fd_ = open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd_ < 0) throw EAuException(std::string("the file could not be opened: ") + std::strerror(errno));
+  }
+}
+
+FrameRangeReader::~FrameRangeReader() {
+  if (fd_ >= 0) close(fd_);
+}
+
+int64_t FrameRangeReader::Read(int64_t from, int64_t to, const Sink& sink, const std::function<bool()>& cancelled) {
+  if (to <= from) return 0;
+  if (mp3_) return ReadMp3(from, to, sink, cancelled);
+  if (fd_ >= 0) return ReadPcm(from, to, sink, cancelled);
+  const int64_t total = input_->TotalSamples();
+  input_->SetStartSample(from);
+  input_->SetEndSample(to >= total ? -1 : to - 1);
+  return ReadSixteenBit(*input_, to - from, sink, cancelled);
+}
+
+int64_t FrameRangeReader::ReadPcm(int64_t from, int64_t to, const Sink& sink, const std::function<bool()>& cancelled) {
+  const int bytesPerSample = bits_ / 8;
+  const size_t frameBytes = static_cast<size_t>(channels_ * bytesPerSample);
+  const int64_t total = input_->TotalSamples();  // whole frames the file holds
+  to = std::min(to, total);
+  bytes_.resize(kPcmReadBytes / frameBytes * frameBytes);
+  int64_t at = from;
+  while (at < to && !(cancelled && cancelled())) {
+    const size_t want = static_cast<size_t>(std::min<int64_t>(to - at, static_cast<int64_t>(bytes_.size() / frameBytes))) * frameBytes;
+    size_t got = 0;
+    while (got < want) {
+      const ssize_t n = pread(fd_, bytes_.data() + got, want - got, pcmOffset_ + at * static_cast<int64_t>(frameBytes) + static_cast<int64_t>(got));
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0) throw EAuException(std::string("the file could not be read: ") + std::strerror(errno));
+      if (n == 0) break;
+      got += static_cast<size_t>(n);
+    }
+    const auto frames = static_cast<int64_t>(got / frameBytes);
+    if (frames == 0) break;
+    const size_t samples = static_cast<size_t>(frames) * static_cast<size_t>(channels_);
+    if (bits_ == 16) {
+      sink(reinterpret_cast<const int16_t*>(bytes_.data()), frames);
+    } else {
+      samples_.resize(samples);
+      for (size_t i = 0; i < samples; ++i) samples_[i] = SixteenBits(&bytes_[i * static_cast<size_t>(bytesPerSample)], bits_);
+      sink(samples_.data(), frames);
+    }
+    at += frames;
+  }
+  return at - from;
+}
+
+int64_t FrameRangeReader::ReadMp3(int64_t from, int64_t to, const Sink& sink, const std::function<bool()>& cancelled) {
+  Mp3Frames& m = *mp3_;
+  const auto count = static_cast<int64_t>(m.offsets.size());
+  to = std::min(to, input_->TotalSamples());
+  if (to <= from) return 0;
+  const int64_t spf = m.samplesPerFrame;
+  const int64_t first = (from + m.skipped) / spf, last = std::min((to - 1 + m.skipped) / spf, count - 1);
+  // Warm-up: frames before the first that hold its bit reservoir (at most
+  // 511 bytes back) and the overlap of its first granule. The decoder keeps
+  // a frame's main data only when that frame itself decoded, so the first
+  // frames after a reset may pass nothing on: two reservoirs' worth and at
+  // least four frames.
+  int64_t warm = first;
+  for (int64_t held = 0; warm > 0 && (first - warm < 4 || held < 1024); held += m.mainData[static_cast<size_t>(--warm)]) {}
+  m.decoder->Reset();
+  m.decoded.clear();
+  int64_t handedTo = from;  // the next frame to hand over
+  auto handOver = [&](bool all) {
+    const auto held = static_cast<int64_t>(m.decoded.size()) / channels_;
+    if (held == 0 || (!all && held < 1 << 15)) return;
+    sink(m.decoded.data(), held);
+    handedTo += held;
+    m.decoded.clear();
+  };
+  constexpr int64_t kReadBytes = 1 << 21;
+  for (int64_t f = warm; f <= last && !(cancelled && cancelled());) {
+    // One read for a run of frames.
+    int64_t end = f;
+    while (end <= last && m.offsets[static_cast<size_t>(end)] + m.lengths[static_cast<size_t>(end)] - m.offsets[static_cast<size_t>(f)] <= kReadBytes) ++end;
+    end = std::max(end, f + 1);
+    const int64_t start = m.offsets[static_cast<size_t>(f)];
+    const int64_t stop = m.offsets[static_cast<size_t>(end - 1)] + m.lengths[static_cast<size_t>(end - 1)];
+    m.bytes.resize(static_cast<size_t>(stop - start));
+    size_t got = 0;
+    while (got < m.bytes.size()) {
+      const ssize_t n = pread(fd_, m.bytes.data() + got, m.bytes.size() - got, start + static_cast<int64_t>(got));
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) throw EAuException(std::string("the file could not be read: ") + std::strerror(n < 0 ? errno : EIO));
+      got += static_cast<size_t>(n);
+    }
+    std::vector<int16_t> one;
+    for (; f < end; ++f) {
+      one.clear();
+      const int made = m.decoder->Decode(m.bytes.data() + (m.offsets[static_cast<size_t>(f)] - start), m.lengths[static_cast<size_t>(f)], one);
+      if (f < first) continue;
+      if (made != spf) throw EAuException("an MP3 frame decoded to " + std::to_string(made) + " samples instead of " + std::to_string(spf));
+      // The frame's samples are delivered frames [f * spf - skipped, ...).
+      const int64_t frameStart = f * spf - m.skipped;
+      const int64_t take0 = std::max(from, frameStart), take1 = std::min(to, frameStart + spf);
+      if (take1 <= take0) continue;
+      m.decoded.insert(m.decoded.end(), one.begin() + (take0 - frameStart) * channels_, one.begin() + (take1 - frameStart) * channels_);
+      handOver(false);
+    }
+  }
+  handOver(true);
+  return handedTo - from;
+}
+
+int MachineThreads() { return std::max(1u, std::thread::hardware_concurrency()); }
+
+void ReadInParallel(const std::string& fileName, int64_t from, int64_t to, int64_t chunkFrames, int threads,
+                    const std::function<void(int, int64_t, const int16_t*, int64_t)>& piece,
+                    const std::function<bool()>& cancelled) {
+  const int64_t chunks = to > from ? (to - from + chunkFrames - 1) / chunkFrames : 0;
+  threads = static_cast<int>(std::clamp<int64_t>(threads, 1, std::max<int64_t>(chunks, 1)));
+  std::atomic<int64_t> next{0};
+  std::atomic<bool> failed{false};
+  std::exception_ptr failure;
+  std::mutex failureLock;
+  auto work = [&](int thread) {
+    try {
+      FrameRangeReader reader(fileName);
+      for (int64_t chunk = next++; chunk < chunks && !failed && !(cancelled && cancelled()); chunk = next++) {
+        const int64_t start = from + chunk * chunkFrames, end = std::min(to, start + chunkFrames);
+        int64_t at = start;
+        const int64_t got = reader.Read(start, end, [&](const int16_t* samples, int64_t frames) {
+          piece(thread, at, samples, frames);
+          at += frames;
+        }, [&] { return failed.load() || (cancelled && cancelled()); });
+        if (got < end - start && !failed && !(cancelled && cancelled()))
+          throw EAuException(ShortDeliveryText(start + got, to));
+      }
+    } catch (...) {
+      std::lock_guard hold(failureLock);
+      if (!failure) failure = std::current_exception();
+      failed = true;
+    }
+  };
+  std::vector<std::thread> others;
+  for (int t = 1; t < threads; ++t) others.emplace_back(work, t);
+  work(0);
+  for (std::thread& t : others) t.join();
+  if (failure) std::rethrow_exception(failure);
+}
+
+ColumnPeaks ReadColumnPeaksInParallel(const std::string& fileName, int channels, int64_t from, int64_t to, int width,
+                                      int threads, const std::function<bool()>& cancelled) {
+  threads = std::max(threads, 1);
+  // Chunks of at least a column each, so that few columns are shared out.
+  const int64_t frames = std::max<int64_t>(to - from, 0);
+  const int64_t chunk = std::max<int64_t>({int64_t{1} << 20, frames / (int64_t{threads} * 8), frames / width + 1});
+  std::vector<ColumnPeaks> perThread(static_cast<size_t>(threads), ColumnPeaks(width, channels, frames));
+  ReadInParallel(
+      fileName, from, to, chunk, threads,
+      [&](int thread, int64_t at, const int16_t* samples, int64_t n) {
+        perThread[static_cast<size_t>(thread)].AddAt(at - from, samples, n);
+      },
+      cancelled);
+  for (size_t t = 1; t < perThread.size(); ++t) perThread[0].Merge(perThread[t]);
+  return std::move(perThread[0]);
+}

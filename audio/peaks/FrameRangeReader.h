@@ -1,0 +1,64 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+class TAuFileIn;
+
+/// Interleaved 16-bit frames of any range of a file, by the fastest way the
+/// file allows: integer PCM WAV straight from the file in large reads, an
+/// intact MP3 by handing its frames to the decoder from a few frames before
+/// the range (the same samples its input delivers, without opening and
+/// counting the file for every range), everything else through the file's
+/// input (exact seeking included). One
+/// reader belongs to one thread; readers of one file may run side by side.
+class FrameRangeReader {
+ public:
+  using Sink = std::function<void(const int16_t* samples, int64_t frames)>;
+
+  /// Raises EAuException when the file's format has no input.
+  explicit FrameRangeReader(const std::string& fileName);
+  ~FrameRangeReader();
+
+  int Channels() const { return channels_; }
+  /// Hands `sink` the frames [from, to) in order, in pieces, and returns how
+  /// many it handed (fewer when the file ends early or when cancelled).
+  int64_t Read(int64_t from, int64_t to, const Sink& sink, const std::function<bool()>& cancelled = {});
+
+ private:
+  int64_t ReadPcm(int64_t from, int64_t to, const Sink& sink, const std::function<bool()>& cancelled);
+  int64_t ReadMp3(int64_t from, int64_t to, const Sink& sink, const std::function<bool()>& cancelled);
+
+  struct Mp3Frames;
+  std::unique_ptr<Mp3Frames> mp3_;  // an intact MP3's frames, decoded one by one
+
+  std::unique_ptr<TAuFileIn> input_;
+  int channels_ = 0;
+  int bits_ = 0;
+  int64_t pcmOffset_ = -1;  // where integer PCM starts, when read directly
+  int fd_ = -1;
+  std::vector<uint8_t> bytes_;
+  std::vector<int16_t> samples_;
+};
+
+/// Reads frames [from, to) of a file in chunks of `chunkFrames` (the first
+/// starting at `from`) on `threads` threads, each with its own reader, and
+/// hands every piece to `piece(thread, at, samples, frames)`, `at` being
+/// the piece's first frame; pieces of one chunk come in order, on one
+/// thread. Stops early when `cancelled` says so. Raises the first failure
+/// of any thread, and EAuException when a chunk delivers less than it asked.
+void ReadInParallel(const std::string& fileName, int64_t from, int64_t to, int64_t chunkFrames, int threads,
+                    const std::function<void(int thread, int64_t at, const int16_t* samples, int64_t frames)>& piece,
+                    const std::function<bool()>& cancelled = {});
+
+/// `width` columns over frames [from, to) of a file, exact (from the
+/// samples its input delivers), read on `threads` threads.
+class ColumnPeaks;
+ColumnPeaks ReadColumnPeaksInParallel(const std::string& fileName, int channels, int64_t from, int64_t to, int width,
+                                      int threads, const std::function<bool()>& cancelled = {});
+
+/// The threads the machine offers (at least one).
+int MachineThreads();

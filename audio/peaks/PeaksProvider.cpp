@@ -1,0 +1,255 @@
+#include "audio/peaks/PeaksProvider.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <tuple>
+#include <vector>
+
+#include "audio/AudioFormat.h"
+#include "audio/peaks/ColumnPeaks.h"
+#include "audio/peaks/FrameRangeReader.h"
+#include "audio/peaks/Mp3Estimate.h"
+
+namespace {
+
+constexpr int kBlock = PeakStore::kBlockFrames;
+/// What one thread reads at a time while refining: about 24 s at 44.1 kHz.
+constexpr int64_t kChunkFrames = int64_t{kBlock} * 4096;
+/// The longest range read for a view's columns of its own.
+constexpr int64_t kDetailFrames = int64_t{1} << 22;
+/// Snippets decoded to set the level of an MP3's estimate, granules each.
+constexpr int kSnippets = 16, kSnippetGranules = 8;
+
+/// Turns one thread's pieces of decoded frames into exact blocks.
+class BlockCollector {
+ public:
+  BlockCollector(PeakStore& store) : store_(store), channels_(store.Channels()) {}
+
+  void Take(int64_t at, const int16_t* samples, int64_t frames) {
+    if (Pending() > 0 && at != pendingAt_ + Pending()) Flush();
+    if (Pending() == 0) {
+      pendingAt_ = at;
+      if (at % kBlock == 0) {  // whole blocks straight from the piece
+        const int64_t whole = frames / kBlock * kBlock;
+        StoreBlocks(at, samples, whole);
+        at += whole;
+        samples += whole * channels_;
+        frames -= whole;
+        pendingAt_ = at;
+      }
+    }
+    pending_.insert(pending_.end(), samples, samples + frames * channels_);
+    const int64_t whole = Pending() / kBlock * kBlock;
+    if (whole > 0 && pendingAt_ % kBlock == 0) {
+      StoreBlocks(pendingAt_, pending_.data(), whole);
+      pending_.erase(pending_.begin(), pending_.begin() + whole * channels_);
+      pendingAt_ += whole;
+    }
+  }
+  /// Stores what is left (the short last block of the file).
+  void Flush() {
+    if (Pending() > 0) StoreBlocks(pendingAt_, pending_.data(), Pending());
+    pending_.clear();
+  }
+
+ private:
+  int64_t Pending() const { return static_cast<int64_t>(pending_.size()) / channels_; }
+  void StoreBlocks(int64_t at, const int16_t* samples, int64_t frames) {
+    if (frames <= 0) return;
+    BlockPeaks(samples, frames, channels_, blocks_);
+    store_.Store(at / kBlock, blocks_.data(), static_cast<int64_t>(blocks_.size()) / channels_, PeakQuality::Exact);
+  }
+
+  PeakStore& store_;
+  int channels_;
+  int64_t pendingAt_ = 0;
+  std::vector<int16_t> pending_;
+  std::vector<PeakPair> blocks_;
+};
+
+}  // namespace
+
+PeaksProvider::PeaksProvider(std::string fileName, int channels, int64_t frames, int threads)
+    : fileName_(std::move(fileName)), threads_(threads > 0 ? threads : MachineThreads()), store_(channels, frames) {
+  worker_ = std::thread([this] { Work(); });
+  detail_ = std::thread([this] { DetailWork(); });
+}
+
+PeaksProvider::~PeaksProvider() {
+  {
+    std::lock_guard hold(lock_);
+    cancel_ = true;
+  }
+  changed_.notify_all();
+  worker_.join();
+  detail_.join();
+}
+
+std::string PeaksProvider::Failure() const {
+  std::lock_guard hold(lock_);
+  return failure_;
+}
+
+void PeaksProvider::Signal(std::atomic<bool>& flag) {
+  {
+    std::lock_guard hold(lock_);
+    flag = true;
+  }
+  changed_.notify_all();
+}
+
+void PeaksProvider::WaitForOverview() {
+  std::unique_lock hold(lock_);
+  changed_.wait(hold, [this] { return overview_.load() || finished_.load(); });
+}
+
+void PeaksProvider::WaitUntilFinished() {
+  std::unique_lock hold(lock_);
+  changed_.wait(hold, [this] { return finished_.load(); });
+}
+
+void PeaksProvider::Work() {
+  try {
+    if (FormatOfFile(fileName_) == AudioFormat::Mp3) EstimateMp3();
+    Refine();
+  } catch (const std::exception& e) {
+    std::lock_guard hold(lock_);
+    failure_ = e.what();
+  }
+  Signal(overview_);
+  Signal(finished_);
+}
+
+void PeaksProvider::EstimateMp3() {
+  Mp3Estimate estimate = ReadMp3Estimate(fileName_, [this] { return Cancelled(); });
+  const int channels = std::min(estimate.channels, store_.Channels());
+  const int64_t granules = estimate.Granules();
+
+  // The level: a few snippets spread over the file, decoded.
+  std::vector<std::tuple<int64_t, int, float>> decoded;
+  FrameRangeReader reader(fileName_);
+  for (int k = 0; k < kSnippets && !Cancelled(); ++k) {
+    const int64_t first = (2 * k + 1) * granules / (2 * kSnippets);
+    const int64_t from = std::max<int64_t>(estimate.FrameOf(first), 0);
+    const int64_t to = std::min(estimate.FrameOf(first + kSnippetGranules), store_.Frames());
+    int64_t at = from;
+    std::vector<float> peaks(static_cast<size_t>(kSnippetGranules * channels), 0.0f);
+    reader.Read(from, to, [&](const int16_t* samples, int64_t frames) {
+      for (int64_t f = 0; f < frames; ++f, ++at) {
+        const int64_t granule = (at + estimate.skipped) / estimate.granuleFrames - first;
+        if (granule < 0 || granule >= kSnippetGranules) continue;
+        for (int ch = 0; ch < channels; ++ch) {
+          float& peak = peaks[static_cast<size_t>(granule * channels + ch)];
+          peak = std::max(peak, static_cast<float>(std::abs(int{samples[f * reader.Channels() + ch]})));
+        }
+      }
+    });
+    for (int g = 0; g < kSnippetGranules; ++g)
+      // Only granules the snippet holds whole.
+      if (estimate.FrameOf(first + g) >= from && estimate.FrameOf(first + g + 1) <= to)
+        for (int ch = 0; ch < channels; ++ch) decoded.emplace_back(first + g, ch, peaks[static_cast<size_t>(g * channels + ch)]);
+  }
+  estimate.CalibrateTo(decoded);
+
+  // Each block takes the loudest granule it overlaps.
+  constexpr int64_t kBatch = 1 << 16;
+  std::vector<PeakPair> batch;
+  for (int64_t first = 0; first < store_.Blocks() && !Cancelled(); first += kBatch) {
+    const int64_t count = std::min(kBatch, store_.Blocks() - first);
+    batch.assign(static_cast<size_t>(count * store_.Channels()), PeakPair{});
+    for (int64_t b = 0; b < count; ++b) {
+      const int64_t start = (first + b) * kBlock + estimate.skipped;
+      const int64_t end = std::min((first + b + 1) * kBlock, store_.Frames()) + estimate.skipped;
+      const int64_t g0 = start / estimate.granuleFrames, g1 = std::min((end - 1) / estimate.granuleFrames, granules - 1);
+      for (int ch = 0; ch < store_.Channels(); ++ch) {
+        float loudest = 0;
+        for (int64_t g = g0; g <= g1; ++g)
+          loudest = std::max(loudest, estimate.peaks[static_cast<size_t>(g * estimate.channels + std::min(ch, channels - 1))]);
+        const auto peak = static_cast<int16_t>(std::lround(std::min(loudest, 32767.0f)));
+        batch[static_cast<size_t>(b * store_.Channels() + ch)] = {static_cast<int16_t>(-peak), peak};
+      }
+    }
+    store_.Store(first, batch.data(), count, PeakQuality::Estimated);
+  }
+  Signal(overview_);
+}
+
+void PeaksProvider::Refine() {
+  std::vector<BlockCollector> collectors(static_cast<size_t>(threads_), BlockCollector(store_));
+  ReadInParallel(
+      fileName_, 0, store_.Frames(), kChunkFrames, threads_,
+      [&collectors](int thread, int64_t at, const int16_t* samples, int64_t frames) {
+        collectors[static_cast<size_t>(thread)].Take(at, samples, frames);
+      },
+      [this] { return Cancelled(); });
+  for (BlockCollector& collector : collectors) collector.Flush();
+}
+
+PeakColumns PeaksProvider::Columns(int64_t from, int64_t to, int width) {
+  PeakColumns columns = store_.Columns(from, to, width);
+  const int64_t frames = to - from;
+  // Blocks straddling a column's edges make it up to a block wider than it is.
+  const bool tooCoarse = frames < int64_t{width} * kBlock * 8;
+  if (tooCoarse)  // not what the samples give: say so until they are there
+    for (PeakQuality& q : columns.quality) q = std::min(q, PeakQuality::Estimated);
+  if ((!tooCoarse && columns.Complete()) || frames <= 0 || frames > kDetailFrames) return columns;
+  const Request request{from, to, width};
+  {
+    std::lock_guard hold(lock_);
+    if (doneRequest_ == request) return done_;
+    if (working_ == request && !wanted_) return columns;
+    wanted_ = request;
+  }
+  changed_.notify_all();
+  return columns;
+}
+
+void PeaksProvider::DetailWork() {
+  std::unique_ptr<FrameRangeReader> reader;
+  for (;;) {
+    Request request;
+    {
+      std::unique_lock hold(lock_);
+      changed_.wait(hold, [this] { return cancel_.load() || wanted_.has_value(); });
+      if (cancel_) return;
+      request = *wanted_;
+      wanted_.reset();
+      working_ = request;
+    }
+    auto superseded = [this] {
+      std::lock_guard hold(lock_);
+      return cancel_.load() || wanted_.has_value();
+    };
+    try {
+      if (!reader) reader = std::make_unique<FrameRangeReader>(fileName_);
+      ColumnPeaks peaks(request.width, store_.Channels(), request.to - request.from);
+      const int channels = reader->Channels();
+      std::vector<int16_t> narrowed;
+      reader->Read(request.from, request.to, [&](const int16_t* samples, int64_t frames) {
+        if (channels == peaks.Channels()) return peaks.Add(samples, frames);
+        narrowed.resize(static_cast<size_t>(frames * peaks.Channels()));
+        for (int64_t f = 0; f < frames; ++f)
+          for (int ch = 0; ch < peaks.Channels(); ++ch)
+            narrowed[static_cast<size_t>(f * peaks.Channels() + ch)] = samples[f * channels + std::min(ch, channels - 1)];
+        peaks.Add(narrowed.data(), frames);
+      }, superseded);
+      if (superseded() || peaks.Added() < peaks.Frames()) continue;
+      PeakColumns columns;
+      columns.width = peaks.Width();
+      columns.channels = peaks.Channels();
+      for (int c = 0; c < peaks.Width(); ++c)
+        for (int ch = 0; ch < peaks.Channels(); ++ch) columns.values.push_back(peaks.At(c, ch));
+      columns.quality.assign(static_cast<size_t>(peaks.Width()), PeakQuality::Exact);
+      std::lock_guard hold(lock_);
+      done_ = std::move(columns);
+      doneRequest_ = request;
+      working_ = {};
+    } catch (const std::exception&) {
+      // The refinement meets the same failure and reports it.
+      std::lock_guard hold(lock_);
+      working_ = {};
+    }
+    detailVersion_.fetch_add(1);
+  }
+}
