@@ -21,23 +21,35 @@ void ColumnPeaks::Add(const int16_t* samples, int64_t frames) {
 }
 
 void ColumnPeaks::AddAt(int64_t at, const int16_t* samples, int64_t frames) {
-  for (int64_t i = 0; i < frames && at + i < frames_; ++i) {
-    if (at + i < 0) continue;
-    // Column c starts at floor(frames * c / width): frame f lies in the last
-    // column starting at or before it, ((f + 1) * width - 1) / frames.
-    const auto column = static_cast<size_t>(((at + i + 1) * width_ - 1) / frames_);
-    PeakPair* pairs = &values_[column * static_cast<size_t>(channels_)];
-    const int16_t* frame = samples + i * channels_;
-    if (!touched_[column]) {
-      touched_[column] = true;
-      for (int c = 0; c < channels_; ++c) pairs[c] = {frame[c], frame[c]};
-      continue;
-    }
-    for (int c = 0; c < channels_; ++c) {
-      pairs[c].min = std::min(pairs[c].min, frame[c]);
-      pairs[c].max = std::max(pairs[c].max, frame[c]);
-    }
+  if (at < 0) {
+    samples += std::min(-at, frames) * channels_;
+    frames -= std::min(-at, frames);
+    at = 0;
   }
+  const int64_t end = std::min(at + frames, frames_);
+  for (int64_t f = at; f < end;) {
+    // Column c covers [floor(n*c/width), floor(n*(c+1)/width)): frame f lies
+    // in the last column starting at or before it, ((f + 1) * width - 1) / n.
+    const int64_t column = ((f + 1) * width_ - 1) / frames_;
+    const int64_t runEnd = std::min(end, frames_ * (column + 1) / width_);
+    MinMaxRun(static_cast<size_t>(column), samples + (f - at) * channels_, runEnd - f);
+    f = runEnd;
+  }
+}
+
+void ColumnPeaks::MinMaxRun(size_t column, const int16_t* samples, int64_t frames) {
+  PeakPair* pairs = &values_[column * static_cast<size_t>(channels_)];
+  for (int c = 0; c < channels_; ++c) {
+    int16_t low = samples[c], high = samples[c];
+    // One channel's samples at a time: a plain loop the compiler vectorises.
+    for (int64_t i = 1; i < frames; ++i) {
+      const int16_t s = samples[i * channels_ + c];
+      low = s < low ? s : low;
+      high = s > high ? s : high;
+    }
+    pairs[c] = touched_[column] ? PeakPair{std::min(pairs[c].min, low), std::max(pairs[c].max, high)} : PeakPair{low, high};
+  }
+  touched_[column] = true;
 }
 
 void ColumnPeaks::Merge(const ColumnPeaks& other) {

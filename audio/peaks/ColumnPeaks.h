@@ -40,6 +40,9 @@ class ColumnPeaks {
   void Merge(const ColumnPeaks& other);
 
  private:
+  /// Takes `frames` (at least one) frames that all lie in `column`.
+  void MinMaxRun(size_t column, const int16_t* samples, int64_t frames);
+
   int width_;
   int channels_;
   int64_t frames_;
