@@ -29,6 +29,8 @@
 #include "audio/ACS_smpeg.h"
 #include "audio/classes/MainThread.h"
 #include "controls/Tracker2.h"
+#include "controls/WaveformView.h"
+#include "app/WaveformPeaks.h"
 #include "platform/shell.h"
 
 namespace {
@@ -113,6 +115,9 @@ void TfrmMain::CreateFileGroup() {
   eOpenFile = Place(new QLineEdit(group), "eOpenFile", QRect(104, 10, 387, 21));
   eOpenFile->setReadOnly(true);
 
+  wvAudio = Place(new TWaveformView(this), "wvAudio", kWaveRect);
+  wvAudio->OnSelectionChange = [this](int64_t start, int64_t end) { SetSelectionFrames(start, end); };
+
   tbAudio = Place(new TTrackBar2(this), "tbAudio", kTrackBarRect);
   tbAudio->SetOrientation(toHorizontal);
   tbAudio->SetThumbSize(12);
@@ -126,7 +131,7 @@ void TfrmMain::CreateFileGroup() {
 }
 
 void TfrmMain::CreatePreviewGroup() {
-  auto* group = Place(new QGroupBox(this), "gbPreview", QRect(6, 152, 244, 136));
+  auto* group = Place(new QGroupBox(this), "gbPreview", QRect(6, 262, 244, 136));
   aPlay = MakeAction(this, "aPlay", "&Play", true);
   aPause = MakeAction(this, "aPause", "P&ause", false);
   aStop = MakeAction(this, "aStop", "&Stop", false);
@@ -140,19 +145,22 @@ void TfrmMain::CreatePreviewGroup() {
   MakeActionButton(group, "bMarkStart", aMarkStart, QRect(126, 12, 108, 27));
   MakeActionButton(group, "bMarkEnd", aMarkEnd, QRect(126, 44, 108, 27));
   MakeActionButton(group, "bPlaySelection", aPlaySelection, QRect(126, 76, 108, 27));
+  // Where the preview is, to the millisecond, while it plays or is paused.
+  lPlayPosition = Place(new QLabel(group), "lPlayPosition", QRect(10, 108, 224, 20));
+  lPlayPosition->setAlignment(Qt::AlignCenter);
 }
 
 void TfrmMain::CreateCutGroup() {
-  auto* group = Place(new QGroupBox(this), "gbCut", QRect(256, 152, 251, 136));
+  auto* group = Place(new QGroupBox(this), "gbCut", QRect(256, 262, 251, 136));
   Label1 = Place(new QLabel("Splitted File Size: ", group), "Label1", QRect(12, 12, 120, 20));
   lFileTime = Place(new QLabel(Texts::kInitialTime, group), "lFileTime", QRect(132, 12, 100, 20));
 
   eStart = Place(new QLineEdit(Texts::kInitialTime, group), "eStart", QRect(12, 42, 96, 23));
-  eStart->setMaxLength(10);
+  eStart->setMaxLength(12);  // hh:mm:ss.ttt
   eStart->setToolTip("Start Time");
   Place(new QLabel("---", group), "lDash", QRect(114, 44, 24, 20));
   eEnd = Place(new QLineEdit(Texts::kInitialTime, group), "eEnd", QRect(142, 42, 96, 23));
-  eEnd->setMaxLength(10);
+  eEnd->setMaxLength(12);
   eEnd->setToolTip("End Time");
 
   // Off by default; for MP3 sources only (see ConnectCut).
@@ -164,15 +172,15 @@ void TfrmMain::CreateCutGroup() {
 }
 
 void TfrmMain::CreateWindowButtons() {
-  bSegmo = MakeButton(this, "bSegmo", "&Segment Cut", QRect(189, 300, 100, 27));
+  bSegmo = MakeButton(this, "bSegmo", "&Segment Cut", QRect(189, 410, 100, 27));
   bSegmo->setToolTip("Cut off many useless data segment just one time");
   connect(bSegmo, &QPushButton::clicked, this, [this] { bSegmoClick(); });
 
-  bJoiner = MakeButton(this, "bJoiner", "&Joiner && Mixer", QRect(297, 300, 100, 27));
+  bJoiner = MakeButton(this, "bJoiner", "&Joiner && Mixer", QRect(297, 410, 100, 27));
   bJoiner->setToolTip("Merge or mix two audio files");
   connect(bJoiner, &QPushButton::clicked, this, [this] { bJoinerClick(); });
 
-  bAbout = MakeButton(this, "bAbout", "Mo&re", QRect(405, 300, 100, 27));
+  bAbout = MakeButton(this, "bAbout", "Mo&re", QRect(405, 410, 100, 27));
   connect(bAbout, &QPushButton::clicked, this, [this] { bAboutClick(); });
 
   pmAbout = new QMenu(this);

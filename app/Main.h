@@ -20,6 +20,8 @@ class QPushButton;
 class QTimer;
 class TargetFile;
 class TTrackBar2;
+class TWaveformView;
+class WaveformPeaks;
 
 /// The main cutter window: banner with links, the file box, the range
 /// trackbar, preview buttons, the range and cut group, and the buttons that
@@ -29,9 +31,10 @@ class TTrackBar2;
 class TfrmMain : public QWidget {
  public:
   static constexpr int kClientWidth = 513;
-  static constexpr int kClientHeight = 337;
-  /// Where the range trackbar sits.
-  static constexpr QRect kTrackBarRect{8, 98, 496, 50};
+  static constexpr int kClientHeight = 447;
+  /// Where the waveform and the range trackbar sit.
+  static constexpr QRect kWaveRect{8, 98, 496, 106};
+  static constexpr QRect kTrackBarRect{8, 208, 496, 50};
 
   explicit TfrmMain(QWidget* parent = nullptr);
   ~TfrmMain() override;
@@ -88,6 +91,14 @@ class TfrmMain : public QWidget {
   /// show it (but `typing`, which keeps the user's characters) and the
   /// length label its length.
   void SetSelection(int32_t startMs, int32_t endMs, const QLineEdit* typing = nullptr);
+  /// The selection the waveform set, exact to the frame.
+  void SetSelectionFrames(int64_t start, int64_t end);
+  /// The selection as the range of frames a cut reads at `sampleRate`.
+  struct FrameRange SelectedFrames(int sampleRate) const;
+  /// Starts the waveform of the open file (nothing for none).
+  void ShowWaveform(const std::string& fileName);
+  /// Moves the playback line and the readout to where the preview is.
+  void UpdatePlayReadout();
   /// The end time of the end thumb at Max: the whole file.
   int32_t WholeMs() const;
   void eStartChange();
@@ -133,6 +144,8 @@ class TfrmMain : public QWidget {
   QPushButton* bOpen = nullptr;
   QLineEdit* eOpenFile = nullptr;
   TTrackBar2* tbAudio = nullptr;
+  TWaveformView* wvAudio = nullptr;
+  QLabel* lPlayPosition = nullptr;
 
   QAction* aPlay = nullptr;
   QAction* aPause = nullptr;
@@ -154,6 +167,8 @@ class TfrmMain : public QWidget {
   QMenu* pmAbout = nullptr;
 
   QTimer* Timer1 = nullptr;
+  /// Moves the waveform's playback line and the position readout while a preview plays.
+  QTimer* playReadout_ = nullptr;
   TMediaPlayer* MediaPlayer1 = nullptr;
 
   // The file a cut writes: destroyed after the outputs below, which stop
@@ -184,6 +199,16 @@ class TfrmMain : public QWidget {
   /// WholeMs() means the end of the file.
   int32_t selStartMs_ = 0;
   int32_t selEndMs_ = 0;
+  /// The same in frames of the open file, exact to the sample: a waveform
+  /// places them on any sample, a time sets them to the sample it names.
+  int64_t selStartFrame_ = 0;
+  int64_t selEndFrame_ = 0;
+  /// The open file's frames and rate as its input counts them (0 unknown).
+  int64_t fileFrames_ = 0;
+  int fileRate_ = 0;
+  /// Where the running preview started, in ms.
+  int32_t playFromMs_ = 0;
+  std::unique_ptr<WaveformPeaks> peaks_;
   /// The thumb positions the selection last set; a thumb elsewhere was moved by the user.
   int thumbL_ = 0;
   int thumbU_ = 0;

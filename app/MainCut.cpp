@@ -69,7 +69,7 @@ void TfrmMain::bStartCutClick() {
   // What is saved is what the boxes show: a time still being typed is taken
   // (or refused) first.
   if (!CommitTimeBoxes()) return;
-  if (selStartMs_ == selEndMs_) {
+  if (selStartMs_ == selEndMs_ || selStartFrame_ == selEndFrame_) {
     Dialogs::Current().Information(this, Texts::kEmptySelection);
     return;
   }
@@ -107,7 +107,7 @@ bool TfrmMain::StartCut(const std::string& source, const std::string& target) {
   if (lossless) output = MP3Copy1.get();
   try {
     const int rate = InputRate(format, *input, source);
-    const FrameRange range = RangeOfSelection(selStartMs_, selEndMs_, WholeMs(), rate);
+    const FrameRange range = SelectedFrames(rate);
     cutTarget_ = std::make_unique<TargetFile>(target);
     if (lossless) PrepareLosslessCut(*input, *output, source, range, cutTarget_->TemporaryName());
     else PrepareCut(format, *input, *output, source, range, cutTarget_->TemporaryName());

@@ -16,6 +16,13 @@
 
 #include "app/Dialogs.h"
 #include "app/FileLength.h"
+#include "app/WaveformPeaks.h"
+#include "app/jobs/Components.h"
+#include "app/jobs/CutJob.h"
+#include "audio/ACS_Wave.h"
+#include "audio/ACS_WinMedia.h"
+#include "audio/AudioFormat.h"
+#include "controls/WaveformView.h"
 #include "app/jobs/Global.h"
 #include "app/Main.h"
 #include "app/Texts.h"
@@ -36,6 +43,10 @@ void TfrmMain::ConnectPreview() {
   Timer1 = new QTimer(this);
   Timer1->setObjectName("Timer1");
   Timer1->setInterval(500);
+  playReadout_ = new QTimer(this);
+  playReadout_->setInterval(40);
+  connect(playReadout_, &QTimer::timeout, this, [this] { UpdatePlayReadout(); });
+  playReadout_->start();
   connect(Timer1, &QTimer::timeout, this, [this] { Timer1Timer(); });
 
   MediaPlayer1 = new TMediaPlayer(this);
@@ -81,11 +92,55 @@ void TfrmMain::OpenFile(const QString& chosen) {
   const std::string fileName = chosen.toStdString();
   PlaybackUnavailable = false;
   eOpenFile->setText(chosen);
+  ShowWaveform("");
   try {
-    SelectWhole(FileLengthMs(fileName, *MediaPlayer1) / kMsPerPosition);
+    const int32_t lengthMs = FileLengthMs(fileName, *MediaPlayer1);
+    ShowWaveform(fileName);
+    SelectWhole(lengthMs / kMsPerPosition);
   } catch (const std::exception& error) {
     OpenFailed(error, fileName);
   }
+}
+
+void TfrmMain::ShowWaveform(const std::string& fileName) {
+  // The old file's peaks stop here, before anything of the new one starts.
+  wvAudio->SetSource(nullptr);
+  peaks_.reset();
+  fileFrames_ = 0;
+  fileRate_ = 0;
+  if (fileName.empty()) return;
+  std::unique_ptr<TAuFileIn> input;
+  switch (FormatOfFile(fileName)) {
+    case AudioFormat::Wav: input = NewWaveIn(); break;
+    case AudioFormat::Mp3:
+    case AudioFormat::Wma: input = NewWmIn(); break;
+    default: return;
+  }
+  try {
+    input->SetFileName(fileName);
+    if (!input->Valid() || input->TotalSamples() <= 0) return;
+    fileFrames_ = input->TotalSamples();
+    fileRate_ = input->SampleRate();
+    peaks_ = std::make_unique<WaveformPeaks>(fileName, input->Channels(), fileFrames_, fileRate_);
+    wvAudio->SetSource(peaks_.get());
+  } catch (const std::exception&) {
+    // Without a waveform the file can still be cut by its times.
+    fileFrames_ = 0;
+    fileRate_ = 0;
+  }
+}
+
+void TfrmMain::UpdatePlayReadout() {
+  const bool playing = Timer1->isActive() || MediaPlayer1->Mode() == mpPaused;
+  if (!playing || fileRate_ <= 0) {
+    wvAudio->SetPlayPosition(-1);
+    lPlayPosition->clear();
+    return;
+  }
+  const int64_t frame = FrameOfMs(playFromMs_, fileRate_) + MediaPlayer1->FramesPlayed();
+  wvAudio->SetPlayPosition(frame);
+  const auto ms = static_cast<int32_t>(std::min<int64_t>(frame * 1000 / fileRate_, INT32_MAX));
+  lPlayPosition->setText(QString::fromStdString(MsToMillisecondText(ms)));
 }
 
 void TfrmMain::OpenFailed(const std::exception& error, const std::string& fileName) {
@@ -137,6 +192,7 @@ void TfrmMain::StartDevice(bool whole, int32_t fromMs, int32_t toMs) {
     MediaPlayer1->SetFileName(Text(eOpenFile));
     Timer1->start();
     MediaPlayer1->Open();
+    playFromMs_ = whole ? 0 : fromMs;
     if (!whole) {
       MediaPlayer1->SetStartPos(fromMs);
       MediaPlayer1->SetEndPos(toMs);
@@ -236,6 +292,7 @@ void TfrmMain::tbAudioMouseUp(Qt::MouseButton button) {
   try {
     MediaPlayer1->SetStartPos(selStartMs_);
     MediaPlayer1->SetEndPos(selEndMs_);
+    playFromMs_ = selStartMs_;
     tbAudio->SetLinePosition(selStartMs_ / kMsPerPosition);
     MediaPlayer1->Play();
   } catch (const std::exception& error) {

@@ -1,7 +1,8 @@
 // The main window's selection: the accepted start and end times.
 //
-// The times the boxes show are the selection, to the tenth of a second, and
-// they are what Start Cut saves. The thumbs follow them at their half-second
+// The times the boxes show are the selection, to the millisecond, and they
+// are what Start Cut saves; the waveform places them on any sample, which
+// the boxes show to the millisecond nearest it and Start Cut saves exactly. The thumbs follow them at their half-second
 // steps; a thumb the user moves sets its time. A value typed into a box is
 // taken as soon as it is complete and in range; leaving a box with anything
 // else is refused with a message, and the box gets its last accepted time
@@ -16,7 +17,9 @@
 #include "app/Texts.h"
 #include "app/Widgets.h"
 #include "app/jobs/Global.h"
+#include "app/jobs/CutJob.h"
 #include "controls/Tracker2.h"
+#include "controls/WaveformView.h"
 
 namespace {
 
@@ -24,7 +27,7 @@ constexpr int32_t kMsPerPosition = 500;
 
 std::string Text(const QLineEdit* box) { return box->text().toStdString(); }
 
-QString TimeText(int32_t ms) { return QString::fromStdString(MsToTimeText(ms)); }
+QString TimeText(int32_t ms) { return QString::fromStdString(MsToExactTimeText(ms)); }
 
 }  // namespace
 
@@ -42,6 +45,11 @@ void TfrmMain::SelectWhole(int max) {
 void TfrmMain::SetSelection(int32_t startMs, int32_t endMs, const QLineEdit* typing) {
   selStartMs_ = startMs;
   selEndMs_ = endMs;
+  if (fileRate_ > 0) {
+    selStartFrame_ = std::min(FrameOfMs(startMs, fileRate_), fileFrames_);
+    selEndFrame_ = endMs >= WholeMs() ? fileFrames_ : std::min(FrameOfMs(endMs, fileRate_), fileFrames_);
+    wvAudio->SetSelection(selStartFrame_, selEndFrame_);
+  }
   const int l = startMs / kMsPerPosition;
   const int u = endMs >= WholeMs() ? tbAudio->Max() : endMs / kMsPerPosition;
   // Set in the order that keeps the thumbs apart on the way.
@@ -60,6 +68,26 @@ void TfrmMain::SetSelection(int32_t startMs, int32_t endMs, const QLineEdit* typ
   if (typing != eStart) eStart->setText(TimeText(startMs));
   if (typing != eEnd) eEnd->setText(TimeText(endMs));
   lFileTime->setText(TimeText(endMs - startMs));
+}
+
+void TfrmMain::SetSelectionFrames(int64_t start, int64_t end) {
+  if (fileRate_ <= 0) return;
+  auto ms = [this](int64_t frame) {
+    if (frame >= fileFrames_) return WholeMs();
+    return static_cast<int32_t>(std::min<int64_t>(std::llround(frame * 1000.0 / fileRate_), WholeMs()));
+  };
+  SetSelection(ms(start), ms(end));
+  selStartFrame_ = start;
+  selEndFrame_ = end;
+  wvAudio->SetSelection(start, end);
+}
+
+FrameRange TfrmMain::SelectedFrames(int sampleRate) const {
+  if (sampleRate != fileRate_ || fileFrames_ <= 0) return RangeOfSelection(selStartMs_, selEndMs_, WholeMs(), sampleRate);
+  FrameRange range;
+  range.startSample = selStartFrame_;
+  range.endSample = selEndFrame_ >= fileFrames_ ? -1 : selEndFrame_ - 1;
+  return range;
 }
 
 void TfrmMain::tbAudioChange() {

@@ -15,11 +15,11 @@ namespace {
 constexpr char kNotStandardMp3[] =
     "This is not a standard MP3 file. Please use Vorlun Quorvex to convert it into a standard MP3 file.";
 
+}  // namespace
+
 int64_t FrameOfMs(int64_t ms, int sampleRate) {
   return static_cast<int64_t>(std::nearbyint(static_cast<double>(ms) * sampleRate / 1000.0));
 }
-
-}  // namespace
 
 CutPair NewCutPair(AudioFormat format) {
   switch (format) {

@@ -25,6 +25,8 @@ CutPair NewLosslessCutPair();
 /// The frames the window's selection [startMs, endMs) covers; an end at
 /// `wholeMs` (the end thumb at the right end) means the end of the file.
 /// What the time boxes show is what is saved.
+/// The frame nearest `ms` (halves to even).
+int64_t FrameOfMs(int64_t ms, int sampleRate);
 FrameRange RangeOfSelection(int64_t startMs, int64_t endMs, int64_t wholeMs, int sampleRate);
 
 /// Prepares a cut of `source` into the file `outputName`: the input reads

@@ -53,11 +53,13 @@ bool IsTimeText(const std::string& text) {
     if (!((c >= '0' && c <= '9') || c == '.' || c == ':')) return false;
   std::string rest = text;
   if (!CutTimeField(rest, ':') || !CutTimeField(rest, ':') || !CutTimeField(rest, '.')) return false;
-  return rest.size() <= 1;
+  return rest.size() <= 3;  // tenths, or milliseconds
 }
 
 bool IsFullTimeText(const std::string& text) {
-  return text.size() == 10 && text[2] == ':' && text[5] == ':' && text[8] == '.';
+  const bool tenths = text.size() == 10;
+  const bool milliseconds = text.size() == 12 && IsDigits(text.substr(9));
+  return (tenths || milliseconds) && text[2] == ':' && text[5] == ':' && text[8] == '.';
 }
 
 std::string NormalizeTimeText(const std::string& text) {
@@ -72,7 +74,7 @@ std::string NormalizeTimeText(const std::string& text) {
   const size_t point = rest.find('.');
   if (point != std::string::npos) {
     result += TwoDigitsOfText(rest.substr(0, point)) + ".";
-    rest = rest.substr(point + 1, 1);
+    rest = rest.substr(point + 1, 3);
   }
   return result + rest;
 }
@@ -83,8 +85,20 @@ int32_t TimeTextToMs(const std::string& text) {
   // Signed 32-bit arithmetic that wraps instead of overflowing.
   uint32_t ms = static_cast<uint32_t>(field(0)) * 3600000u + static_cast<uint32_t>(field(3)) * 60000u +
                 static_cast<uint32_t>(field(6)) * 1000u;
-  if (n.size() > 9 && n[9] >= '0' && n[9] <= '9') ms += static_cast<uint32_t>(n[9] - '0') * 100u;
+  // Tenths, hundredths and thousandths, as many as are given.
+  uint32_t weight = 100;
+  for (size_t at = 9; at < n.size() && at < 12 && n[at] >= '0' && n[at] <= '9'; ++at, weight /= 10)
+    ms += static_cast<uint32_t>(n[at] - '0') * weight;
   return static_cast<int32_t>(ms);
+}
+
+std::string MsToMillisecondText(int32_t ms) {
+  if (ms < 0) ms = 0;
+  return MsToTimeText(ms) + std::to_string(ms % 100 + 100).substr(1);
+}
+
+std::string MsToExactTimeText(int32_t ms) {
+  return ms % 100 == 0 ? MsToTimeText(ms) : MsToMillisecondText(ms);
 }
 
 std::string MsToTimeText(int32_t ms) {

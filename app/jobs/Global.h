@@ -20,15 +20,20 @@ std::string TwoDigits(int32_t value);
 /// TwoDigits of the text read as a decimal integer (0 when it is not one).
 std::string TwoDigitsOfText(const std::string& text);
 /// Loose syntax check: one or two digits, ":", one or two digits, ":", one
-/// or two digits, ".", at most one more character.
+/// or two digits, ".", at most three more characters (tenths or milliseconds).
 bool IsTimeText(const std::string& text);
-/// Strict shape check: ten characters with ":" at 3 and 6 and "." at 9.
+/// Strict shape check: ten characters (hh:mm:ss.t) or twelve (hh:mm:ss.ttt)
+/// with ":" at 3 and 6 and "." at 9.
 bool IsFullTimeText(const std::string& text);
-/// Pads the first three fields to two digits and keeps one character after the point.
+/// Pads the first three fields to two digits and keeps up to three characters after the point.
 std::string NormalizeTimeText(const std::string& text);
 int32_t TimeTextToMs(const std::string& text);
 /// Truncates to tenths; hours count modulo 256; a negative value counts as 0.
 std::string MsToTimeText(int32_t ms);
+/// hh:mm:ss.ttt.
+std::string MsToMillisecondText(int32_t ms);
+/// hh:mm:ss.t when `ms` lies on a tenth, else hh:mm:ss.ttt.
+std::string MsToExactTimeText(int32_t ms);
 /// MsToTimeText of position x 500 ms.
 std::string PositionToTimeText(int32_t position);
 TMP3BitRate BitRateToMP3BitRate(int32_t bitsPerSecond);

@@ -44,7 +44,8 @@ TEST(TimeText, TimeTextToMsReadsLooseForms) {
 
 TEST(TimeText, NormalizeTimeText) {
   EXPECT_EQ(NormalizeTimeText("1:2:3.4"), "01:02:03.4");
-  EXPECT_EQ(NormalizeTimeText("1:2:3.45"), "01:02:03.4");
+  EXPECT_EQ(NormalizeTimeText("1:2:3.45"), "01:02:03.45");
+  EXPECT_EQ(NormalizeTimeText("1:2:3.4567"), "01:02:03.456");
   EXPECT_EQ(NormalizeTimeText("00:03:25"), "00:03:25");
   EXPECT_EQ(NormalizeTimeText("1:2:3"), "01:02:3");
   EXPECT_EQ(NormalizeTimeText("x:2:3."), "00:02:03.");
@@ -53,7 +54,8 @@ TEST(TimeText, NormalizeTimeText) {
 TEST(TimeText, IsTimeTextAcceptsAndRejects) {
   for (const char* good : {"1:2:3.4", "01:02:03.4", "1:2:3.", "0:0:0.", "99:59:59.9", "00:99:99.9"})
     EXPECT_TRUE(IsTimeText(good)) << good;
-  for (const char* bad : {"", "01:02:03", "01:02:03.45", "100:00:00.0", "1:2:3:4.5", "1::3.4", "a1:02:03.4",
+  for (const char* good : {"01:02:03.45", "01:02:03.456"}) EXPECT_TRUE(IsTimeText(good)) << good;
+  for (const char* bad : {"", "01:02:03", "01:02:03.4567", "100:00:00.0", "1:2:3:4.5", "1::3.4", "a1:02:03.4",
                           " 1:02:03.4", "01:02:03.-", "01:02.03:4"})
     EXPECT_FALSE(IsTimeText(bad)) << bad;
 }

@@ -16,6 +16,10 @@
 #include "audio/ACS_Wave.h"
 #include "audio/ACS_WinMedia.h"
 #include "controls/Tracker2.h"
+#include "controls/WaveformView.h"
+#include <QToolButton>
+#include <QWheelEvent>
+#include <cmath>
 #include "tests/support/CaptionLog.h"
 #include "tests/support/EventLoop.h"
 #include "tests/support/FileSizeLimit.h"
@@ -395,3 +399,87 @@ TEST_F(StartCut, KeepMp3QualityCopiesTheFramesOfTheSelection) {
 }
 
 }  // namespace
+
+namespace {
+
+/// The middle of the waveform's bands at x.
+QPoint WavePoint(TWaveformView* view, int x) { return QPoint(x, view->WaveRect().center().y()); }
+
+}  // namespace
+
+TEST_F(StartCut, TheWaveformPlacesTheCutOnTheSampleUnderThePointer) {
+  const std::string source = Numbered("minute.wav", 8000 * 60);
+  Open(source);
+  auto* view = window.findChild<TWaveformView*>("wvAudio");
+  ASSERT_NE(view, nullptr);
+  ASSERT_EQ(view->ViewTo() - view->ViewFrom(), 480000);
+  // A click moves the nearer handle (here the start) to the sample under it.
+  QTest::mouseClick(view, Qt::LeftButton, {}, WavePoint(view, 100));
+  const int64_t start = 480000LL * 100 / view->width();
+  EXPECT_EQ(view->SelStart(), start);
+  EXPECT_EQ(Box("eStart"), QString::fromStdString(MsToExactTimeText(static_cast<int32_t>(std::llround(start / 8.0)))));
+  const std::string target = dir.File("part.wav");
+  Cut(target);
+  Saved saved = SavedRange(target);
+  EXPECT_EQ(saved.frames, static_cast<size_t>(480000 - start));
+  EXPECT_EQ(saved.first, start % 30000);
+
+  // A drag selects; Shift+Right moves the handle it left active by one sample.
+  QTest::mousePress(view, Qt::LeftButton, {}, WavePoint(view, 200));
+  QTest::mouseMove(view, WavePoint(view, 260));
+  QTest::mouseMove(view, WavePoint(view, 300));
+  QTest::mouseRelease(view, Qt::LeftButton, {}, WavePoint(view, 300));
+  const int64_t from = 480000LL * 200 / view->width(), to = 480000LL * 300 / view->width();
+  EXPECT_EQ(view->SelStart(), from);
+  EXPECT_EQ(view->SelEnd(), to);
+  QTest::keyClick(view, Qt::Key_Right, Qt::ShiftModifier);
+  EXPECT_EQ(view->SelEnd(), to + 1);
+  dialogs.answerYes = true;
+  Cut(target);
+  saved = SavedRange(target);
+  EXPECT_EQ(saved.frames, static_cast<size_t>(to + 1 - from));
+  EXPECT_EQ(saved.first, from % 30000);
+  EXPECT_EQ(saved.last, to % 30000);
+  // The thumbs follow to their half-second steps.
+  EXPECT_EQ(bar->PositionL(), static_cast<int>(from / 4000));
+
+  // Times typed to the millisecond land on their sample.
+  Type("eStart", "00:00:01.234");
+  EXPECT_EQ(view->SelStart(), 9872);
+  EXPECT_EQ(Box("eStart"), "00:00:01.234");
+}
+
+TEST_F(StartCut, TheWaveformZoomsAndIsDrawn) {
+  const std::string source = Numbered("minute.wav", 8000 * 60);
+  Open(source);
+  auto* view = window.findChild<TWaveformView*>("wvAudio");
+  // The peaks arrive in the background; the view draws them.
+  ASSERT_TRUE(WaitUntil([&] { return view->Source()->Columns(0, 480000, 100).known[99] == WaveformColumns::kExact; }, 10000));
+  QTest::qWait(100);
+  const QImage drawn = view->grab().toImage();
+  int green = 0;
+  for (int x = 0; x < drawn.width(); ++x)
+    for (int y = view->WaveRect().top(); y < view->WaveRect().bottom(); ++y)
+      if (const QColor c = drawn.pixelColor(x, y); c.green() > c.red() + 60 && c.green() > c.blue() + 40) ++green;
+  EXPECT_GT(green, drawn.width());  // the ramp: a rising line in every column
+
+  // The wheel zooms around the pointer, down to a sample a pixel.
+  const QPoint at = WavePoint(view, 124);
+  const int64_t under = view->FrameAt(124);
+  QWheelEvent wheel(at, view->mapToGlobal(at), {}, {0, 120 * 3}, Qt::NoButton, {}, Qt::NoScrollPhase, false);
+  QApplication::sendEvent(view, &wheel);
+  EXPECT_LT(view->ViewTo() - view->ViewFrom(), 480000);
+  EXPECT_NEAR(static_cast<double>(view->FrameAt(124)), static_cast<double>(under), 600.0);
+  for (int i = 0; i < 40; ++i) QTest::keyClick(view, Qt::Key_Plus);
+  EXPECT_EQ(view->ViewTo() - view->ViewFrom(), view->width());
+  QTest::keyClick(view, Qt::Key_0);
+  EXPECT_EQ(view->ViewTo() - view->ViewFrom(), 480000);
+  // A double click zooms to the selection; the button shows the whole file again.
+  Type("eStart", "00:00:10.0");
+  Type("eEnd", "00:00:20.0");
+  QTest::mouseDClick(view, Qt::LeftButton, {}, WavePoint(view, 10));
+  EXPECT_EQ(view->ViewFrom(), 80000);
+  EXPECT_EQ(view->ViewTo(), 160000);
+  QTest::mouseClick(view->findChild<QToolButton*>("bWhole"), Qt::LeftButton);
+  EXPECT_EQ(view->ViewTo() - view->ViewFrom(), 480000);
+}

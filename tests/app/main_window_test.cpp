@@ -71,7 +71,7 @@ TEST_F(MainWindow, AHandlerThatFailsOnTheWindowThreadIsShown) {
 
 TEST_F(MainWindow, IsAFixedWindowWithTheProgramTitle) {
   EXPECT_EQ(window.windowTitle(), "Vorlun Clipwright");
-  EXPECT_EQ(window.size(), QSize(513, 337));
+  EXPECT_EQ(window.size(), QSize(513, 447));
   EXPECT_EQ(window.minimumSize(), window.maximumSize());
   EXPECT_TRUE(window.windowFlags() & Qt::WindowMinimizeButtonHint);
   EXPECT_FALSE(window.windowFlags() & Qt::WindowMaximizeButtonHint);
@@ -100,7 +100,7 @@ TEST_F(MainWindow, ControlsCarryTheirCaptionsAndHints) {
   for (const char* name : {"eStart", "eEnd"}) {
     auto* edit = Child<QLineEdit>(name);
     EXPECT_EQ(edit->text(), "00:00:00.0");
-    EXPECT_EQ(edit->maxLength(), 10);
+    EXPECT_EQ(edit->maxLength(), 12);  // hh:mm:ss.ttt
   }
   EXPECT_EQ(Child<QLineEdit>("eStart")->toolTip(), "Start Time");
   EXPECT_EQ(Child<QLineEdit>("eEnd")->toolTip(), "End Time");
@@ -111,7 +111,8 @@ TEST_F(MainWindow, ControlsCarryTheirCaptionsAndHints) {
   EXPECT_EQ(Child<QLabel>("lUpdate")->text(), "Check for updates...");
   auto* bar = Child<TTrackBar2>("tbAudio");
   ASSERT_NE(bar, nullptr);
-  EXPECT_EQ(bar->geometry(), QRect(8, 98, 496, 50));
+  EXPECT_EQ(bar->geometry(), QRect(8, 208, 496, 50));
+  EXPECT_EQ(Child<QWidget>("wvAudio")->geometry(), QRect(8, 98, 496, 106));
   EXPECT_EQ(bar->Orientation(), toHorizontal);
   EXPECT_EQ(bar->Max(), 50);
   EXPECT_EQ(bar->PositionL(), 0);
@@ -204,7 +205,7 @@ TEST_F(MainWindow, AboutBoxShowsTitleVersionAndLinks) {
     dialog.show();
     EXPECT_EQ(dialog.windowTitle(), "About Vorlun Clipwright");
     EXPECT_EQ(dialog.size(), QSize(360, 255));
-    EXPECT_EQ(dialog.geometry().topLeft(), window.geometry().topLeft() + QPoint((513 - 360) / 2, (337 - 255) / 2));
+    EXPECT_EQ(dialog.geometry().topLeft(), window.geometry().topLeft() + QPoint((513 - 360) / 2, (447 - 255) / 2));
     EXPECT_EQ(dialog.findChild<QLabel*>("Label1")->text(), "Vorlun Clipwright");
     EXPECT_EQ(dialog.findChild<QLabel*>("lVersion")->text(), "Version: 3.1   Build 20260605");
     EXPECT_EQ(dialog.findChild<QLabel*>("lDonate1")->text(),

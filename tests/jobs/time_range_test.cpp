@@ -11,7 +11,9 @@ TEST(TimeArgument, TimeTextOrSeconds) {
   EXPECT_EQ(ParseTimeArgument("12.345"), 12345);
   EXPECT_EQ(ParseTimeArgument("12.3"), 12300);
   EXPECT_EQ(ParseTimeArgument("7"), 7000);
-  for (const char* bad : {"", "12.3456", "12.", ".5", "-1", "1e3", "01:02:03", "abc", "1:2:3.45"})
+  EXPECT_EQ(ParseTimeArgument("1:2:3.45"), 3723450);
+  EXPECT_EQ(ParseTimeArgument("00:00:01.234"), 1234);
+  for (const char* bad : {"", "12.3456", "12.", ".5", "-1", "1e3", "01:02:03", "abc", "1:2:3.4567"})
     EXPECT_FALSE(ParseTimeArgument(bad).has_value()) << bad;
 }
 

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "controls/WaveformSource.h"
+
+class PeaksProvider;
+
+/// The engine's peaks of one file as a waveform view's source: opening it
+/// starts the work in the background; destroying it cancels the work.
+class WaveformPeaks : public WaveformSource {
+ public:
+  /// Raises what the file's input raises when it cannot be read.
+  WaveformPeaks(const std::string& fileName, int channels, int64_t frames, int sampleRate);
+  ~WaveformPeaks() override;
+
+  int64_t Frames() const override;
+  int Channels() const override;
+  int SampleRate() const override { return rate_; }
+  uint64_t Version() const override;
+  WaveformColumns Columns(int64_t from, int64_t to, int width) override;
+
+ private:
+  std::unique_ptr<PeaksProvider> provider_;
+  int rate_;
+};
