@@ -17,11 +17,7 @@
 #include "app/Dialogs.h"
 #include "app/FileLength.h"
 #include "app/WaveformPeaks.h"
-#include "app/jobs/Components.h"
 #include "app/jobs/CutJob.h"
-#include "audio/ACS_Wave.h"
-#include "audio/ACS_WinMedia.h"
-#include "audio/AudioFormat.h"
 #include "controls/WaveformView.h"
 #include "app/jobs/Global.h"
 #include "app/Main.h"
@@ -109,25 +105,11 @@ void TfrmMain::ShowWaveform(const std::string& fileName) {
   fileFrames_ = 0;
   fileRate_ = 0;
   if (fileName.empty()) return;
-  std::unique_ptr<TAuFileIn> input;
-  switch (FormatOfFile(fileName)) {
-    case AudioFormat::Wav: input = NewWaveIn(); break;
-    case AudioFormat::Mp3:
-    case AudioFormat::Wma: input = NewWmIn(); break;
-    default: return;
-  }
-  try {
-    input->SetFileName(fileName);
-    if (!input->Valid() || input->TotalSamples() <= 0) return;
-    fileFrames_ = input->TotalSamples();
-    fileRate_ = input->SampleRate();
-    peaks_ = std::make_unique<WaveformPeaks>(fileName, input->Channels(), fileFrames_, fileRate_);
-    wvAudio->SetSource(peaks_.get());
-  } catch (const std::exception&) {
-    // Without a waveform the file can still be cut by its times.
-    fileFrames_ = 0;
-    fileRate_ = 0;
-  }
+  peaks_ = WaveformPeaks::Open(fileName);
+  if (!peaks_) return;
+  fileFrames_ = peaks_->Frames();
+  fileRate_ = peaks_->SampleRate();
+  wvAudio->SetSource(peaks_.get());
 }
 
 void TfrmMain::UpdatePlayReadout() {

@@ -11,10 +11,13 @@
 #include <QLineEdit>
 #include <QTableWidget>
 #include <filesystem>
+#include <cmath>
 #include <limits>
 
 #include "app/Dialogs.h"
 #include "app/FileLength.h"
+#include "app/WaveformPeaks.h"
+#include "controls/WaveformView.h"
 #include "app/jobs/Global.h"
 #include "app/Texts.h"
 #include "app/Widgets.h"
@@ -57,9 +60,22 @@ void TfrmSegmo::CreateControls() {
   eOpenFile = Place(new QLineEdit(this), "eOpenFile", QRect(8, 12, 304, 25));
   eOpenFile->setReadOnly(true);
   bOpen = MakeButton(this, "bOpen", "&Open File", QRect(319, 11, 100, 27));
+  // The file's waveform: the listed ranges shaded; a drag fills the times.
+  wvAudio = Place(new TWaveformView(this), "wvAudio", QRect(8, 44, 411, 106));
+  wvAudio->OnSelectionChange = [this](int64_t start, int64_t end) {
+    if (!peaks_) return;
+    auto text = [this](int64_t frame) {
+      return QString::fromStdString(MsToExactTimeText(static_cast<int32_t>(
+          std::min<int64_t>(std::llround(frame * 1000.0 / peaks_->SampleRate()), INT32_MAX))));
+    };
+    eStart->setText(text(start));
+    eEnd->setText(text(end));
+    acceptedStart_ = eStart->text();
+    acceptedEnd_ = eEnd->text();
+  };
   connect(bOpen, &QPushButton::clicked, this, [this] { bOpenClick(); });
 
-  auto* group = Place(new QGroupBox(Texts::kEnterTimes, this), "gbTimes", QRect(8, 46, 411, 96));
+  auto* group = Place(new QGroupBox(Texts::kEnterTimes, this), "gbTimes", QRect(8, 156, 411, 96));
   group->setStyleSheet("QGroupBox { color: red; font-weight: bold; }");
   Place(new QLabel("Start Time: ", group), "lStart", QRect(10, 28, 70, 21));
   eStart = Place(new QLineEdit(Texts::kInitialTime, group), "eStart", QRect(80, 26, 90, 23));
@@ -68,7 +84,7 @@ void TfrmSegmo::CreateControls() {
   eEnd = Place(new QLineEdit(Texts::kInitialTime, group), "eEnd", QRect(264, 26, 90, 23));
   acceptedStart_ = acceptedEnd_ = Texts::kInitialTime;
   for (QLineEdit* box : {eStart, eEnd}) {
-    box->setMaxLength(10);
+    box->setMaxLength(12);  // hh:mm:ss.ttt
     box->setStyleSheet("font-weight: normal;");
     box->installEventFilter(this);
   }
@@ -79,8 +95,13 @@ void TfrmSegmo::CreateControls() {
   bAdd = MakeButton(group, "bAdd", "&Add to List", QRect(300, 58, 100, 27));
   connect(bAdd, &QPushButton::clicked, this, [this] { bAddClick(); });
 
-  lvMain = Place(new QTableWidget(0, 2, this), "lvMain", QRect(8, 150, 300, 206));
+  lvMain = Place(new QTableWidget(0, 2, this), "lvMain", QRect(8, 260, 300, 206));
   lvMain->setHorizontalHeaderLabels({"Cut Start", "Cut End"});
+  // The waveform shades what the list holds, whatever changed it.
+  QAbstractItemModel* rows = lvMain->model();
+  connect(rows, &QAbstractItemModel::rowsInserted, this, [this] { ShadeRows(); });
+  connect(rows, &QAbstractItemModel::rowsRemoved, this, [this] { ShadeRows(); });
+  connect(rows, &QAbstractItemModel::dataChanged, this, [this] { ShadeRows(); });
   lvMain->setColumnWidth(0, 120);
   lvMain->setColumnWidth(1, 120);
   lvMain->verticalHeader()->hide();
@@ -98,13 +119,13 @@ void TfrmSegmo::CreateControls() {
   connect(aMoveDown, &QAction::triggered, this, [this] { aMoveDownExecute(); });
   connect(aRemove, &QAction::triggered, this, [this] { aRemoveExecute(); });
   connect(aStartCut, &QAction::triggered, this, [this] { aStartCutExecute(); });
-  MakeActionButton(this, "bUP", aMoveUp, QRect(319, 150, 100, 27));
-  MakeActionButton(this, "bDown", aMoveDown, QRect(319, 184, 100, 27));
-  MakeActionButton(this, "suiButton3", aRemove, QRect(319, 218, 100, 27));
-  bRemoveAll = MakeButton(this, "bRemoveAll", "Remove &All", QRect(319, 252, 100, 27));
+  MakeActionButton(this, "bUP", aMoveUp, QRect(319, 260, 100, 27));
+  MakeActionButton(this, "bDown", aMoveDown, QRect(319, 294, 100, 27));
+  MakeActionButton(this, "suiButton3", aRemove, QRect(319, 328, 100, 27));
+  bRemoveAll = MakeButton(this, "bRemoveAll", "Remove &All", QRect(319, 362, 100, 27));
   connect(bRemoveAll, &QPushButton::clicked, this, [this] { bRemoveAllClick(); });
-  bStart = MakeActionButton(this, "bStart", aStartCut, QRect(319, 295, 100, 27));
-  bClose = MakeButton(this, "bClose", "&Close", QRect(319, 329, 100, 27));
+  bStart = MakeActionButton(this, "bStart", aStartCut, QRect(319, 405, 100, 27));
+  bClose = MakeButton(this, "bClose", "&Close", QRect(319, 439, 100, 27));
   connect(bClose, &QPushButton::clicked, this, &QDialog::close);
 }
 
@@ -124,8 +145,13 @@ void TfrmSegmo::bOpenClick() {
   const std::string fileName = chosen.toStdString();
   try {
     eOpenFile->setText(chosen);
+    wvAudio->SetSource(nullptr);
+    peaks_.reset();
     FileDurationMs = FileLengthMs(fileName, *MediaPlayer1);
     lFileTime->setText(QString::fromStdString(MsToTimeText(FileDurationMs)));
+    peaks_ = WaveformPeaks::Open(fileName);
+    wvAudio->SetSource(peaks_.get());
+    ShadeRows();
   } catch (const std::exception&) {
     Dialogs::Current().Information(this, Texts::kOpenFileError);
     eOpenFile->clear();
@@ -218,6 +244,21 @@ void TfrmSegmo::UpdateActions() {
   aMoveDown->setEnabled(lvMain->isVisible() && i >= 0 && i < rows - 1);
   aRemove->setEnabled(i != -1);
   aStartCut->setEnabled(rows > 0 && !eOpenFile->text().isEmpty() && !job_->Running());
+}
+
+void TfrmSegmo::ShadeRows() {
+  if (!peaks_) return;
+  std::vector<std::pair<int64_t, int64_t>> shaded;
+  const double framesPerMs = peaks_->SampleRate() / 1000.0;
+  for (int i = 0; i < lvMain->rowCount(); ++i) {
+    // A row being inserted has no texts yet: it is shaded once they are set.
+    const QTableWidgetItem* from = lvMain->item(i, 0);
+    const QTableWidgetItem* to = lvMain->item(i, 1);
+    if (!from || !to) continue;
+    shaded.emplace_back(std::llround(TimeTextToMs(from->text().toStdString()) * framesPerMs),
+                        std::llround(TimeTextToMs(to->text().toStdString()) * framesPerMs));
+  }
+  wvAudio->SetRanges(std::move(shaded));
 }
 
 std::vector<RemovedRange> TfrmSegmo::Rows() const {

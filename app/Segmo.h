@@ -15,13 +15,15 @@ class QTableWidget;
 struct SegmentComponents;
 class SegmentJob;
 class TMediaPlayer;
+class TWaveformView;
+class WaveformPeaks;
 
 /// The Segment Cut window: a list of ranges to remove from one file; Start
 /// Now saves what remains as one new file of the file's format.
 class TfrmSegmo : public QDialog {
  public:
   static constexpr int kClientWidth = 427;
-  static constexpr int kClientHeight = 364;
+  static constexpr int kClientHeight = 474;
 
   explicit TfrmSegmo(QWidget* parent);
   ~TfrmSegmo() override;
@@ -55,12 +57,16 @@ class TfrmSegmo : public QDialog {
   void JobFinished(const std::string& failure);
   /// Back to idle: caption, Start Now, cursor.
   void ShowIdle();
+  /// Shades the listed ranges in the waveform.
+  void ShadeRows();
 
   QString BaseCaption;
   std::string WorkFolder;
   int32_t FileDurationMs = 0;
 
   QLineEdit* eOpenFile = nullptr;
+  TWaveformView* wvAudio = nullptr;
+  std::unique_ptr<WaveformPeaks> peaks_;
   QPushButton* bOpen = nullptr;
   QLineEdit* eStart = nullptr;
   QLineEdit* eEnd = nullptr;

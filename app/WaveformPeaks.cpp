@@ -1,6 +1,27 @@
 #include "app/WaveformPeaks.h"
 
+#include "app/jobs/Components.h"
+#include "audio/ACS_Wave.h"
+#include "audio/ACS_WinMedia.h"
+#include "audio/AudioFormat.h"
 #include "audio/peaks/PeaksProvider.h"
+
+std::unique_ptr<WaveformPeaks> WaveformPeaks::Open(const std::string& fileName) {
+  std::unique_ptr<TAuFileIn> input;
+  switch (FormatOfFile(fileName)) {
+    case AudioFormat::Wav: input = NewWaveIn(); break;
+    case AudioFormat::Mp3:
+    case AudioFormat::Wma: input = NewWmIn(); break;
+    default: return nullptr;
+  }
+  try {
+    input->SetFileName(fileName);
+    if (!input->Valid() || input->TotalSamples() <= 0) return nullptr;
+    return std::make_unique<WaveformPeaks>(fileName, input->Channels(), input->TotalSamples(), input->SampleRate());
+  } catch (const std::exception&) {
+    return nullptr;  // without a waveform the file can still be cut by its times
+  }
+}
 
 WaveformPeaks::WaveformPeaks(const std::string& fileName, int channels, int64_t frames, int sampleRate)
     : provider_(std::make_unique<PeaksProvider>(fileName, channels, frames)), rate_(sampleRate) {}

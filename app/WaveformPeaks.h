@@ -11,6 +11,8 @@ class PeaksProvider;
 /// starts the work in the background; destroying it cancels the work.
 class WaveformPeaks : public WaveformSource {
  public:
+  /// The peaks of a file our inputs read, or nullptr for one they cannot.
+  static std::unique_ptr<WaveformPeaks> Open(const std::string& fileName);
   /// Raises what the file's input raises when it cannot be read.
   WaveformPeaks(const std::string& fileName, int channels, int64_t frames, int sampleRate);
   ~WaveformPeaks() override;

@@ -8,10 +8,13 @@
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTest>
+#include <cmath>
 #include <filesystem>
 
 #include "app/Segmo.h"
 #include "app/Texts.h"
+#include "app/jobs/Global.h"
+#include "controls/WaveformView.h"
 #include "tests/support/FileBytes.h"
 #include "tests/support/CaptionLog.h"
 #include "tests/support/EventLoop.h"
@@ -95,11 +98,11 @@ class SegmentCut : public ::testing::Test {
 };
 
 TEST_F(SegmentCut, LayoutAndTheTotalTime) {
-  EXPECT_EQ(window.size(), QSize(427, 364));
+  EXPECT_EQ(window.size(), QSize(427, 474));
   EXPECT_EQ(list->horizontalHeaderItem(0)->text(), "Cut Start");
   EXPECT_EQ(list->horizontalHeaderItem(1)->text(), "Cut End");
   EXPECT_EQ(list->columnWidth(0), 120);
-  EXPECT_EQ(start->maxLength(), 10);
+  EXPECT_EQ(start->maxLength(), 12);  // hh:mm:ss.ttt
   EXPECT_FALSE(Action("aStartCut")->isEnabled());
   Open(Numbered("ten.wav", 85600));  // 10.7 s: the shell says 10 s
   EXPECT_EQ(window.findChild<QLabel*>("lFileTime")->text(), "00:00:10.0");
@@ -107,6 +110,37 @@ TEST_F(SegmentCut, LayoutAndTheTotalTime) {
   EXPECT_EQ(dialogs.messages, QStringList{Texts::kOpenFileError});
   EXPECT_TRUE(window.findChild<QLineEdit*>("eOpenFile")->text().isEmpty());
   EXPECT_EQ(window.findChild<QLabel*>("lFileTime")->text(), "00:00:10.0");
+}
+
+TEST_F(SegmentCut, TheWaveformShadesTheListAndADragFillsTheTimes) {
+  Open(Numbered("minute.wav", 8000 * 60));
+  auto* view = window.findChild<TWaveformView*>("wvAudio");
+  ASSERT_NE(view, nullptr);
+  ASSERT_EQ(view->ViewTo(), 480000);
+  const int y = view->WaveRect().center().y();
+  QTest::mousePress(view, Qt::LeftButton, {}, QPoint(41, y));
+  QTest::mouseMove(view, QPoint(80, y));
+  QTest::mouseMove(view, QPoint(123, y));
+  QTest::mouseRelease(view, Qt::LeftButton, {}, QPoint(123, y));
+  auto ms = [&](int x) {
+    return QString::fromStdString(MsToExactTimeText(static_cast<int32_t>(std::llround(480000.0 * x / view->width() / 8))));
+  };
+  EXPECT_EQ(start->text(), ms(41));
+  EXPECT_EQ(end->text(), ms(123));
+  // Added to the list, the range is shaded at its frames.
+  QTest::mouseClick(window.findChild<QPushButton*>("bAdd"), Qt::LeftButton);
+  ASSERT_EQ(list->rowCount(), 1);
+  EXPECT_TRUE(dialogs.messages.isEmpty()) << dialogs.messages.join("|").toStdString();
+  const QImage drawn = view->grab().toImage();
+  const int inside = (41 + 123) / 2, outside = 300;
+  auto reddish = [&](int x) {
+    int count = 0;
+    for (int row = view->WaveRect().top(); row < view->WaveRect().bottom(); ++row)
+      if (const QColor c = drawn.pixelColor(x, row); c.red() > c.blue() + 20) ++count;
+    return count;
+  };
+  EXPECT_GT(reddish(inside), view->WaveRect().height() / 2);
+  EXPECT_EQ(reddish(outside), 0);
 }
 
 TEST_F(SegmentCut, AddingRowsAndItsChecks) {
