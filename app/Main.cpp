@@ -116,6 +116,7 @@ void TfrmMain::CreateFileGroup() {
   eOpenFile->setReadOnly(true);
 
   wvAudio = Place(new TWaveformView(this), "wvAudio", kWaveRect);
+  retiredPeaks_ = new RetiredPeaks(this);
   wvAudio->OnSelectionChange = [this](int64_t start, int64_t end) { SetSelectionFrames(start, end); };
 
   tbAudio = Place(new TTrackBar2(this), "tbAudio", kTrackBarRect);

@@ -209,6 +209,7 @@ class TfrmMain : public QWidget {
   /// Where the running preview started, in ms.
   int32_t playFromMs_ = 0;
   std::unique_ptr<WaveformPeaks> peaks_;
+  class RetiredPeaks* retiredPeaks_ = nullptr;
   /// The thumb positions the selection last set; a thumb elsewhere was moved by the user.
   int thumbL_ = 0;
   int thumbU_ = 0;

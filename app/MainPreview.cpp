@@ -101,7 +101,7 @@ void TfrmMain::OpenFile(const QString& chosen) {
 void TfrmMain::ShowWaveform(const std::string& fileName) {
   // The old file's peaks stop here, before anything of the new one starts.
   wvAudio->SetSource(nullptr);
-  peaks_.reset();
+  retiredPeaks_->Retire(std::move(peaks_));
   fileFrames_ = 0;
   fileRate_ = 0;
   if (fileName.empty()) return;

@@ -62,6 +62,7 @@ void TfrmSegmo::CreateControls() {
   bOpen = MakeButton(this, "bOpen", "&Open File", QRect(319, 11, 100, 27));
   // The file's waveform: the listed ranges shaded; a drag fills the times.
   wvAudio = Place(new TWaveformView(this), "wvAudio", QRect(8, 44, 411, 106));
+  retiredPeaks_ = new RetiredPeaks(this);
   wvAudio->OnSelectionChange = [this](int64_t start, int64_t end) {
     if (!peaks_) return;
     auto text = [this](int64_t frame) {
@@ -146,7 +147,7 @@ void TfrmSegmo::bOpenClick() {
   try {
     eOpenFile->setText(chosen);
     wvAudio->SetSource(nullptr);
-    peaks_.reset();
+    retiredPeaks_->Retire(std::move(peaks_));
     FileDurationMs = FileLengthMs(fileName, *MediaPlayer1);
     lFileTime->setText(QString::fromStdString(MsToTimeText(FileDurationMs)));
     peaks_ = WaveformPeaks::Open(fileName);

@@ -67,6 +67,7 @@ class TfrmSegmo : public QDialog {
   QLineEdit* eOpenFile = nullptr;
   TWaveformView* wvAudio = nullptr;
   std::unique_ptr<WaveformPeaks> peaks_;
+  class RetiredPeaks* retiredPeaks_ = nullptr;
   QPushButton* bOpen = nullptr;
   QLineEdit* eStart = nullptr;
   QLineEdit* eEnd = nullptr;

@@ -49,3 +49,24 @@ WaveformColumns WaveformPeaks::Columns(int64_t from, int64_t to, int width) {
                                                                 : WaveformColumns::kUnknown);
   return columns;
 }
+
+void WaveformPeaks::Cancel() { provider_->Cancel(); }
+bool WaveformPeaks::Stopped() const { return provider_->Stopped(); }
+
+RetiredPeaks::RetiredPeaks(QObject* parent) : QObject(parent) {}
+RetiredPeaks::~RetiredPeaks() = default;
+
+void RetiredPeaks::Retire(std::unique_ptr<WaveformPeaks> peaks) {
+  if (!peaks) return;
+  peaks->Cancel();
+  retired_.push_back(std::move(peaks));
+  if (timer_ == 0) timer_ = startTimer(50);
+}
+
+void RetiredPeaks::Sweep() {
+  std::erase_if(retired_, [](const std::unique_ptr<WaveformPeaks>& peaks) { return peaks->Stopped(); });
+  if (retired_.empty()) {
+    killTimer(timer_);
+    timer_ = 0;
+  }
+}

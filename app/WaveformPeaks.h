@@ -1,7 +1,9 @@
 #pragma once
 
+#include <QObject>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "controls/WaveformSource.h"
 
@@ -23,7 +25,28 @@ class WaveformPeaks : public WaveformSource {
   uint64_t Version() const override;
   WaveformColumns Columns(int64_t from, int64_t to, int width) override;
 
+  /// Asks the work to stop, and whether it has: destroying a stopped
+  /// source does not wait.
+  void Cancel();
+  bool Stopped() const;
+
  private:
   std::unique_ptr<PeaksProvider> provider_;
   int rate_;
+};
+
+/// Peaks a window no longer shows, kept until their threads have ended so
+/// that opening another file never waits for them (a window owns one).
+class RetiredPeaks : public QObject {
+ public:
+  explicit RetiredPeaks(QObject* parent);
+  ~RetiredPeaks() override;
+  /// Cancels `peaks` and destroys it once it has stopped.
+  void Retire(std::unique_ptr<WaveformPeaks> peaks);
+
+ private:
+  void Sweep();
+  std::vector<std::unique_ptr<WaveformPeaks>> retired_;
+  int timer_ = 0;
+  void timerEvent(QTimerEvent*) override { Sweep(); }
 };

@@ -1,6 +1,7 @@
 #include "audio/peaks/FrameRangeReader.h"
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -47,14 +48,15 @@ struct FrameRangeReader::Mp3Frames {
   /// The frames of `fileName` when its input delivers exactly what they
   /// decode to (gapless); nullptr when it may not (damage, a count that
   /// disagrees), and the input is read instead.
-  static std::unique_ptr<Mp3Frames> Of(const std::string& fileName, int channels, int64_t delivered) {
+  static std::unique_ptr<Mp3Frames> Of(const std::string& fileName, int channels, int64_t delivered,
+                                       const std::function<bool()>& cancelled) {
     auto frames = std::make_unique<Mp3Frames>();
     const Mp3Info info = WalkMp3Frames(fileName, [&frames](int64_t offset, const Mp3FrameHeader& header, const uint8_t*) {
       frames->offsets.push_back(offset);
       frames->lengths.push_back(static_cast<uint16_t>(header.length));
       frames->mainData.push_back(static_cast<uint16_t>(header.length - 4 - (header.crc ? 2 : 0) - header.SideInfoSize()));
-    });
-    if (!info.found || info.damaged || info.truncated || info.channels != channels ||
+    }, cancelled);
+    if ((cancelled && cancelled()) || !info.found || info.damaged || info.truncated || info.channels != channels ||
         static_cast<int64_t>(frames->offsets.size()) != info.frames || (info.infoFrames && info.infoFrames != info.frames) ||
         info.Samples() != delivered)
       return nullptr;
@@ -65,7 +67,7 @@ struct FrameRangeReader::Mp3Frames {
   }
 };
 
-FrameRangeReader::FrameRangeReader(const std::string& fileName) {
+FrameRangeReader::FrameRangeReader(const std::string& fileName, const std::function<bool()>& cancelled) {
   switch (FormatOfFile(fileName)) {
     case AudioFormat::Wav: {
       auto wave = std::make_unique<Sealed<TWaveIn>>();
@@ -77,7 +79,7 @@ FrameRangeReader::FrameRangeReader(const std::string& fileName) {
     case AudioFormat::Mp3:
       input_ = std::make_unique<Sealed<TWMIn>>();
       input_->SetFileName(fileName);
-      mp3_ = Mp3Frames::Of(fileName, input_->Channels(), input_->TotalSamples());
+      mp3_ = Mp3Frames::Of(fileName, input_->Channels(), input_->TotalSamples(), cancelled);
       break;
     case AudioFormat::Wma:
       input_ = std::make_unique<Sealed<TWMIn>>();
@@ -199,9 +201,14 @@ int64_t FrameRangeReader::ReadMp3(int64_t from, int64_t to, const Sink& sink, co
 
 int MachineThreads() { return std::max(1u, std::thread::hardware_concurrency()); }
 
+void RunInBackground() {
+  // On Linux a thread's nice value is its own: this thread only.
+  setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), 10);
+}
+
 void ReadInParallel(const std::string& fileName, int64_t from, int64_t to, int64_t chunkFrames, int threads,
                     const std::function<void(int, int64_t, const int16_t*, int64_t)>& piece,
-                    const std::function<bool()>& cancelled) {
+                    const std::function<bool()>& cancelled, bool background) {
   const int64_t chunks = to > from ? (to - from + chunkFrames - 1) / chunkFrames : 0;
   threads = static_cast<int>(std::clamp<int64_t>(threads, 1, std::max<int64_t>(chunks, 1)));
   std::atomic<int64_t> next{0};
@@ -210,7 +217,9 @@ void ReadInParallel(const std::string& fileName, int64_t from, int64_t to, int64
   std::mutex failureLock;
   auto work = [&](int thread) {
     try {
-      FrameRangeReader reader(fileName);
+      if (background) RunInBackground();
+      if (cancelled && cancelled()) return;
+      FrameRangeReader reader(fileName, [&] { return failed.load() || (cancelled && cancelled()); });
       for (int64_t chunk = next++; chunk < chunks && !failed && !(cancelled && cancelled()); chunk = next++) {
         const int64_t start = from + chunk * chunkFrames, end = std::min(to, start + chunkFrames);
         int64_t at = start;

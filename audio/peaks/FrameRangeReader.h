@@ -19,8 +19,10 @@ class FrameRangeReader {
  public:
   using Sink = std::function<void(const int16_t* samples, int64_t frames)>;
 
-  /// Raises EAuException when the file's format has no input.
-  explicit FrameRangeReader(const std::string& fileName);
+  /// Raises EAuException when the file's format has no input. `cancelled`
+  /// may cut short the look at an MP3's frames (the reader then decodes
+  /// through the input).
+  explicit FrameRangeReader(const std::string& fileName, const std::function<bool()>& cancelled = {});
   ~FrameRangeReader();
 
   int Channels() const { return channels_; }
@@ -50,9 +52,14 @@ class FrameRangeReader {
 /// the piece's first frame; pieces of one chunk come in order, on one
 /// thread. Stops early when `cancelled` says so. Raises the first failure
 /// of any thread, and EAuException when a chunk delivers less than it asked.
+/// With `background`, the threads yield to the rest of the process (a
+/// window's thread stays responsive while they fill every core).
 void ReadInParallel(const std::string& fileName, int64_t from, int64_t to, int64_t chunkFrames, int threads,
                     const std::function<void(int thread, int64_t at, const int16_t* samples, int64_t frames)>& piece,
-                    const std::function<bool()>& cancelled = {});
+                    const std::function<bool()>& cancelled = {}, bool background = false);
+
+/// Lowers the calling thread's priority below the process's others.
+void RunInBackground();
 
 /// `width` columns over frames [from, to) of a file, exact (from the
 /// samples its input delivers), read on `threads` threads.

@@ -72,6 +72,7 @@ Mp3Estimate ReadMp3Estimate(const std::string& fileName, const std::function<boo
         }
       },
       cancelled);
+  if (cancelled && cancelled()) return estimate;
   if (!info.found || estimate.peaks.empty()) throw EAuException("no MPEG audio frames found");
   estimate.channels = info.channels;
   estimate.granuleFrames = 576;

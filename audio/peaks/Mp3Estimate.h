@@ -38,6 +38,6 @@ struct Mp3Estimate {
 
 /// Reads the estimate of an MP3 file. Damaged stretches are stepped over
 /// (granules after them may sit a little early); `cancelled` is asked
-/// between blocks of the file. Raises EAuException when the file cannot be
+/// between blocks of the file, and a cancelled read returns what it has. Raises EAuException when the file cannot be
 /// read or holds no Layer III frame.
 Mp3Estimate ReadMp3Estimate(const std::string& fileName, const std::function<bool()>& cancelled = {});

@@ -55,8 +55,18 @@ class PeakStore {
   int64_t frames_;
   int64_t blocks_;
   mutable std::mutex lock_;
+  /// Updates the groups that blocks [first, first + count) belong to.
+  void UpdateGroups(int64_t first, int64_t count);
+  /// Takes blocks [first, last) into `column`, by whole groups where it can.
+  void Gather(int64_t first, int64_t last, PeakPair* column, bool& any, PeakQuality& worst) const;
+
   std::vector<PeakPair> values_;
   std::vector<PeakQuality> quality_;
+  // Every kGroupBlocks blocks summed up, so that a column of the whole file
+  // reads thousands of groups instead of a million blocks.
+  static constexpr int64_t kGroupBlocks = 64;
+  std::vector<PeakPair> groupValues_;
+  std::vector<PeakQuality> groupQuality_;
   int64_t exactBlocks_ = 0;
   std::atomic<uint64_t> version_{0};
 };

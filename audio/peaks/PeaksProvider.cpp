@@ -77,13 +77,17 @@ PeaksProvider::PeaksProvider(std::string fileName, int channels, int64_t frames,
 }
 
 PeaksProvider::~PeaksProvider() {
+  Cancel();
+  worker_.join();
+  detail_.join();
+}
+
+void PeaksProvider::Cancel() {
   {
     std::lock_guard hold(lock_);
     cancel_ = true;
   }
   changed_.notify_all();
-  worker_.join();
-  detail_.join();
 }
 
 std::string PeaksProvider::Failure() const {
@@ -110,6 +114,7 @@ void PeaksProvider::WaitUntilFinished() {
 }
 
 void PeaksProvider::Work() {
+  RunInBackground();
   try {
     if (FormatOfFile(fileName_) == AudioFormat::Mp3) EstimateMp3();
     Refine();
@@ -123,12 +128,13 @@ void PeaksProvider::Work() {
 
 void PeaksProvider::EstimateMp3() {
   Mp3Estimate estimate = ReadMp3Estimate(fileName_, [this] { return Cancelled(); });
+  if (Cancelled()) return;
   const int channels = std::min(estimate.channels, store_.Channels());
   const int64_t granules = estimate.Granules();
 
   // The level: a few snippets spread over the file, decoded.
   std::vector<std::tuple<int64_t, int, float>> decoded;
-  FrameRangeReader reader(fileName_);
+  FrameRangeReader reader(fileName_, [this] { return Cancelled(); });
   for (int k = 0; k < kSnippets && !Cancelled(); ++k) {
     const int64_t first = (2 * k + 1) * granules / (2 * kSnippets);
     const int64_t from = std::max<int64_t>(estimate.FrameOf(first), 0);
@@ -176,13 +182,14 @@ void PeaksProvider::EstimateMp3() {
 }
 
 void PeaksProvider::Refine() {
+  if (Cancelled()) return;
   std::vector<BlockCollector> collectors(static_cast<size_t>(threads_), BlockCollector(store_));
   ReadInParallel(
       fileName_, 0, store_.Frames(), kChunkFrames, threads_,
       [&collectors](int thread, int64_t at, const int16_t* samples, int64_t frames) {
         collectors[static_cast<size_t>(thread)].Take(at, samples, frames);
       },
-      [this] { return Cancelled(); });
+      [this] { return Cancelled(); }, true);
   for (BlockCollector& collector : collectors) collector.Flush();
 }
 
@@ -212,7 +219,10 @@ void PeaksProvider::DetailWork() {
     {
       std::unique_lock hold(lock_);
       changed_.wait(hold, [this] { return cancel_.load() || wanted_.has_value(); });
-      if (cancel_) return;
+      if (cancel_) {
+        detailEnded_ = true;
+        return;
+      }
       request = *wanted_;
       wanted_.reset();
       working_ = request;
@@ -222,7 +232,7 @@ void PeaksProvider::DetailWork() {
       return cancel_.load() || wanted_.has_value();
     };
     try {
-      if (!reader) reader = std::make_unique<FrameRangeReader>(fileName_);
+      if (!reader) reader = std::make_unique<FrameRangeReader>(fileName_, [this] { return Cancelled(); });
       ColumnPeaks peaks(request.width, store_.Channels(), request.to - request.from);
       const int channels = reader->Channels();
       std::vector<int16_t> narrowed;

@@ -46,6 +46,10 @@ class PeaksProvider {
   bool Finished() const { return finished_.load(); }
   /// Why the work failed (empty when it did not).
   std::string Failure() const;
+  /// Asks the work to stop, without waiting for it.
+  void Cancel();
+  /// Every thread of the provider has ended: destroying it does not wait.
+  bool Stopped() const { return finished_.load() && detailEnded_.load(); }
   /// Blocks until the overview is ready, or until the work ends.
   void WaitForOverview();
   void WaitUntilFinished();
@@ -61,7 +65,7 @@ class PeaksProvider {
   std::string fileName_;
   int threads_;
   PeakStore store_;
-  std::atomic<bool> cancel_{false}, overview_{false}, finished_{false};
+  std::atomic<bool> cancel_{false}, overview_{false}, finished_{false}, detailEnded_{false};
   mutable std::mutex lock_;  // failure_, detail request and result; waits
   std::condition_variable changed_;
   std::string failure_;

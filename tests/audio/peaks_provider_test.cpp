@@ -144,6 +144,22 @@ TEST(PeaksProvider, BlocksBecomeTheExactPeaksOfTheDecodedSamples) {
         ASSERT_EQ(columns.At(b, ch).min, low) << "block " << b;
         ASSERT_EQ(columns.At(b, ch).max, high) << "block " << b;
       }
+    // Wide columns (read by whole groups of blocks) are the blocks they touch.
+    for (int width : {1, 3, 10}) {
+      const PeakColumns wide = provider.Columns(0, total, width);
+      for (int c = 0; c < width; ++c) {
+        const int64_t a = total * c / width, b = total * (c + 1) / width;
+        for (int ch = 0; ch < 2; ++ch) {
+          int16_t low = INT16_MAX, high = INT16_MIN;
+          for (int64_t block = a / PeakStore::kBlockFrames; block <= (b - 1) / PeakStore::kBlockFrames; ++block) {
+            low = std::min(low, columns.At(static_cast<int>(block), ch).min);
+            high = std::max(high, columns.At(static_cast<int>(block), ch).max);
+          }
+          EXPECT_EQ(wide.At(c, ch).min, low) << "width " << width << " column " << c;
+          EXPECT_EQ(wide.At(c, ch).max, high) << "width " << width << " column " << c;
+        }
+      }
+    }
     // Zoomed in to a sample a column, the columns come from the decoded samples.
     PeakColumns fine;
     for (int tries = 0; tries < 500; ++tries) {
