@@ -17,6 +17,8 @@ packages=(
   mpg123
   # checking the installed desktop entry and AppStream description
   desktop-file-utils appstream
+  # the window on a display in memory, and a picture of it
+  xvfb xauth imagemagick
 )
 
 if [ "$(id -u)" -ne 0 ]; then

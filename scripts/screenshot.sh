@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Takes a picture of the main window showing the waveform of a generated
+# file: the program runs under Xvfb (a display in memory) and ImageMagick's
+# `import` grabs the screen.
+#   scripts/screenshot.sh BUILD_DIR OUT.png
+# Needs xvfb-run and ImageMagick (scripts/install-deps.sh installs both).
+set -euo pipefail
+build="$1"
+out="$2"
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+python3 "$(dirname "$0")/demo_wav.py" "$work/speech.wav"
+# A folder of its own for the single-instance socket: another running copy
+# must not take the file instead.
+TMPDIR="$work" XDG_RUNTIME_DIR="$work" CLIPWRIGHT_AUDIO_OUTPUT=silent \
+  xvfb-run -a -s "-screen 0 640x560x24" bash -c '
+    "$1" "$2" & app=$!
+    sleep 4
+    import -window root "$3"
+    kill "$app"
+  ' _ "$build/app/clipwright" "$work/speech.wav" "$work/screen.png"
+# The window sits on a black screen without a window manager: trim the black.
+convert "$work/screen.png" -trim +repage "$out"
