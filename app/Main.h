@@ -201,8 +201,8 @@ class TfrmMain : public QWidget {
   int32_t selEndMs_ = 0;
   /// The same in frames of the open file, exact to the sample: a waveform
   /// places them on any sample, a time sets them to the sample it names.
-  int64_t selStartFrame_ = 0;
-  int64_t selEndFrame_ = 0;
+  int64_t selStartFrame_ = -1;  // -1: not yet set for the open file
+  int64_t selEndFrame_ = -1;
   /// The open file's frames and rate as its input counts them (0 unknown).
   int64_t fileFrames_ = 0;
   int fileRate_ = 0;

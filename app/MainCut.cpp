@@ -69,7 +69,7 @@ void TfrmMain::bStartCutClick() {
   // What is saved is what the boxes show: a time still being typed is taken
   // (or refused) first.
   if (!CommitTimeBoxes()) return;
-  if (selStartMs_ == selEndMs_ || selStartFrame_ == selEndFrame_) {
+  if (selStartMs_ == selEndMs_ || (fileRate_ > 0 && selStartFrame_ == selEndFrame_)) {
     Dialogs::Current().Information(this, Texts::kEmptySelection);
     return;
   }

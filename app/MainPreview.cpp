@@ -40,6 +40,7 @@ void TfrmMain::ConnectPreview() {
   Timer1->setObjectName("Timer1");
   Timer1->setInterval(500);
   playReadout_ = new QTimer(this);
+  playReadout_->setObjectName("tmPlayReadout");
   playReadout_->setInterval(40);
   connect(playReadout_, &QTimer::timeout, this, [this] { UpdatePlayReadout(); });
   playReadout_->start();
@@ -88,11 +89,9 @@ void TfrmMain::OpenFile(const QString& chosen) {
   const std::string fileName = chosen.toStdString();
   PlaybackUnavailable = false;
   eOpenFile->setText(chosen);
-  ShowWaveform("");
+  ShowWaveform(fileName);  // none for a file our inputs cannot read
   try {
-    const int32_t lengthMs = FileLengthMs(fileName, *MediaPlayer1);
-    ShowWaveform(fileName);
-    SelectWhole(lengthMs / kMsPerPosition);
+    SelectWhole(FileLengthMs(fileName, *MediaPlayer1) / kMsPerPosition);
   } catch (const std::exception& error) {
     OpenFailed(error, fileName);
   }
@@ -104,6 +103,7 @@ void TfrmMain::ShowWaveform(const std::string& fileName) {
   retiredPeaks_->Retire(std::move(peaks_));
   fileFrames_ = 0;
   fileRate_ = 0;
+  selStartFrame_ = selEndFrame_ = -1;
   if (fileName.empty()) return;
   peaks_ = WaveformPeaks::Open(fileName);
   if (!peaks_) return;
@@ -140,10 +140,12 @@ void TfrmMain::OpenFailed(const std::exception& error, const std::string& fileNa
     } catch (const std::exception& again) {
       Dialogs::Current().Information(this, QString::fromStdString(again.what()) + "   " + Texts::kOpenFileError);
       eOpenFile->clear();
+      ShowWaveform("");
     }
   } else {
     Dialogs::Current().Information(this, QString::fromStdString(error.what()) + "   " + Texts::kOpenFileError);
     eOpenFile->clear();
+    ShowWaveform("");
     SelectWhole(0);  // no length for a file that cannot be read
   }
   tbAudio->update();

@@ -43,13 +43,17 @@ void TfrmMain::SelectWhole(int max) {
 }
 
 void TfrmMain::SetSelection(int32_t startMs, int32_t endMs, const QLineEdit* typing) {
-  selStartMs_ = startMs;
-  selEndMs_ = endMs;
   if (fileRate_ > 0) {
-    selStartFrame_ = std::min(FrameOfMs(startMs, fileRate_), fileFrames_);
-    selEndFrame_ = endMs >= WholeMs() ? fileFrames_ : std::min(FrameOfMs(endMs, fileRate_), fileFrames_);
+    // An end whose time did not change keeps its exact frame (a waveform
+    // may have placed it between two milliseconds).
+    if (startMs != selStartMs_ || selStartFrame_ < 0)
+      selStartFrame_ = std::min(FrameOfMs(startMs, fileRate_), fileFrames_);
+    if (endMs != selEndMs_ || selEndFrame_ < 0)
+      selEndFrame_ = endMs == WholeMs() ? fileFrames_ : std::min(FrameOfMs(endMs, fileRate_), fileFrames_);
     wvAudio->SetSelection(selStartFrame_, selEndFrame_);
   }
+  selStartMs_ = startMs;
+  selEndMs_ = endMs;
   const int l = startMs / kMsPerPosition;
   const int u = endMs >= WholeMs() ? tbAudio->Max() : endMs / kMsPerPosition;
   // Set in the order that keeps the thumbs apart on the way.
@@ -72,9 +76,12 @@ void TfrmMain::SetSelection(int32_t startMs, int32_t endMs, const QLineEdit* typ
 
 void TfrmMain::SetSelectionFrames(int64_t start, int64_t end) {
   if (fileRate_ <= 0) return;
+  // The end of the file is WholeMs() (the length in whole seconds), as
+  // for the thumbs; any other frame shows as its own time, also in the
+  // file's last fraction of a second.
   auto ms = [this](int64_t frame) {
     if (frame >= fileFrames_) return WholeMs();
-    return static_cast<int32_t>(std::min<int64_t>(std::llround(frame * 1000.0 / fileRate_), WholeMs()));
+    return static_cast<int32_t>(std::min<int64_t>(std::llround(frame * 1000.0 / fileRate_), INT32_MAX));
   };
   SetSelection(ms(start), ms(end));
   selStartFrame_ = start;

@@ -244,7 +244,11 @@ void PeaksProvider::DetailWork() {
             narrowed[static_cast<size_t>(f * peaks.Channels() + ch)] = samples[f * channels + std::min(ch, channels - 1)];
         peaks.Add(narrowed.data(), frames);
       }, superseded);
-      if (superseded() || peaks.Added() < peaks.Frames()) continue;
+      if (superseded() || peaks.Added() < peaks.Frames()) {
+        std::lock_guard hold(lock_);
+        working_ = {};
+        continue;
+      }
       PeakColumns columns;
       columns.width = peaks.Width();
       columns.channels = peaks.Channels();

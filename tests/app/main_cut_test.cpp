@@ -443,10 +443,16 @@ TEST_F(StartCut, TheWaveformPlacesTheCutOnTheSampleUnderThePointer) {
   // The thumbs follow to their half-second steps.
   EXPECT_EQ(bar->PositionL(), static_cast<int>(from / 4000));
 
-  // Times typed to the millisecond land on their sample.
+  // Times typed to the millisecond land on their sample; the other end
+  // keeps the exact sample the waveform gave it.
   Type("eStart", "00:00:01.234");
   EXPECT_EQ(view->SelStart(), 9872);
   EXPECT_EQ(Box("eStart"), "00:00:01.234");
+  EXPECT_EQ(view->SelEnd(), to + 1);
+  Cut(target);
+  saved = SavedRange(target);
+  EXPECT_EQ(saved.frames, static_cast<size_t>(to + 1 - 9872));
+  EXPECT_EQ(saved.last, to % 30000);
 }
 
 TEST_F(StartCut, TheWaveformZoomsAndIsDrawn) {

@@ -17,6 +17,8 @@
 #include "app/Main.h"
 #include "app/Texts.h"
 #include "controls/Tracker2.h"
+#include "controls/WaveformView.h"
+#include <QRegularExpression>
 #include "audio/device/MediaPlayer.h"
 #include "tests/support/EventLoop.h"
 #include "tests/support/FakeDialogs.h"
@@ -472,6 +474,36 @@ TEST_F(PreviewWithoutSound, PlayTellsOnceAndTurnsPreviewOff) {
   EXPECT_FALSE(Enabled("aPause"));
   EXPECT_FALSE(Enabled("aStop"));
   EXPECT_TRUE(eStart->isEnabled());
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(Preview, ThePlaybackPositionIsShownToTheMillisecond) {
+  Open(Tone("ten.wav", 10.0));
+  auto* readout = Child<QLabel>("lPlayPosition");
+  auto* view = Child<TWaveformView>("wvAudio");
+  auto* refresh = Child<QTimer>("tmPlayReadout");
+  EXPECT_TRUE(readout->text().isEmpty());
+  Type(eStart, "00:00:02.0");
+  Click("bPlaySelection");
+  // Wait until the silent player has played something.
+  ASSERT_TRUE(WaitUntil([&] {
+    QMetaObject::invokeMethod(refresh, "timeout");
+    return view->PlayPosition() > 2 * kRate;
+  }, 10000));
+  const QString shown = readout->text();
+  EXPECT_TRUE(QRegularExpression("^00:00:0[2-9]\\.[0-9]{3}$").match(shown).hasMatch()) << shown.toStdString();
+  // Paused, the position stays shown; stopped, it goes.
+  Click("bPause");
+  QMetaObject::invokeMethod(refresh, "timeout");
+  EXPECT_FALSE(readout->text().isEmpty());
+  EXPECT_GE(view->PlayPosition(), 2 * kRate);
+  Click("bStop");
+  QMetaObject::invokeMethod(refresh, "timeout");
+  EXPECT_TRUE(readout->text().isEmpty());
+  EXPECT_EQ(view->PlayPosition(), -1);
 }
 
 }  // namespace
