@@ -6,43 +6,16 @@
 #include <cstring>
 
 #include "audio/classes/FileStream.h"
+#include "audio/mpeg/FileWindow.h"
 #include "platform/ByteOrder.h"
 
 namespace {
-
-/// Sequential reads of a file through a buffer of 1 MiB, for walking its frames.
-class BlockReader {
- public:
-  BlockReader(int fd, int64_t size) : fd_(fd), size_(size), block_(1 << 20) {}
-
-  /// `count` bytes at `offset` (count <= 1 MiB), or nullptr past the end of the file.
-  const uint8_t* At(int64_t offset, int count) {
-    if (offset < 0 || offset + count > size_) return nullptr;
-    if (offset < start_ || offset + count > start_ + filled_) {
-      start_ = offset;
-      filled_ = 0;
-      while (filled_ < static_cast<int64_t>(block_.size()) && start_ + filled_ < size_) {
-        const ssize_t got = pread(fd_, block_.data() + filled_, block_.size() - filled_, start_ + filled_);
-        if (got <= 0) break;
-        filled_ += got;
-      }
-      if (offset + count > start_ + filled_) return nullptr;
-    }
-    return block_.data() + (offset - start_);
-  }
-
- private:
-  int fd_;
-  int64_t size_;
-  std::vector<uint8_t> block_;
-  int64_t start_ = 0, filled_ = 0;
-};
 
 /// True for a frame sync with the free-format bit rate index.
 bool IsFreeFormat(const uint8_t* h) { return h[0] == 0xFF && (h[1] & 0xE0) == 0xE0 && (h[2] >> 4) == 0; }
 
 /// Where the tags at the end of the file begin: ID3v1, APEv2 and Lyrics3 v2, in any order.
-int64_t StartOfEndTags(BlockReader& in, int64_t fileSize, int64_t floor) {
+int64_t StartOfEndTags(FileWindow& in, int64_t fileSize, int64_t floor) {
   int64_t end = fileSize;
   for (bool found = true; found;) {
     found = false;
@@ -82,16 +55,8 @@ int64_t Mp3Stream::GaplessSamples() const {
 Mp3Stream ScanMp3Stream(int fd, int64_t fileSize) {
   // One buffered reader for the header look and the frame walk, so that a
   // file without a usable info frame is not read header by header twice.
-  BlockReader in(fd, fileSize);
-  const Mp3Info info = ReadMp3Info(
-      [&in, fileSize](int64_t offset, void* into, int64_t count) -> int64_t {
-        const int64_t available = std::min(count, fileSize - offset);
-        const uint8_t* bytes = available > 0 ? in.At(offset, static_cast<int>(available)) : nullptr;
-        if (bytes == nullptr) return 0;
-        std::memcpy(into, bytes, static_cast<size_t>(available));
-        return available;
-      },
-      fileSize);
+  FileWindow in(fd, fileSize);
+  const Mp3Info info = ReadMp3Info(in);
   Mp3Stream stream;
   stream.fileSize = fileSize;
   stream.tagEnd = info.tagEnd;

@@ -65,20 +65,6 @@ void ColumnPeaks::Merge(const ColumnPeaks& other) {
   }
 }
 
-namespace {
-
-/// One sample of `bits` (8 unsigned, else signed little-endian) as 16 bits.
-int16_t SixteenBits(const uint8_t* at, int bits) {
-  switch (bits) {
-    case 8: return static_cast<int16_t>((at[0] - 128) * 256);
-    case 24: return static_cast<int16_t>(at[1] | (at[2] << 8));
-    case 32: return static_cast<int16_t>(at[2] | (at[3] << 8));
-    default: return static_cast<int16_t>(at[0] | (at[1] << 8));
-  }
-}
-
-}  // namespace
-
 std::string ShortDeliveryText(int64_t delivered, int64_t counted) {
   return "the file delivered " + std::to_string(delivered) + " of the " + std::to_string(counted) +
          " frames it counted: it is damaged or changed while it was read";

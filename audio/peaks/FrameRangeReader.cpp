@@ -24,15 +24,6 @@ namespace {
 
 constexpr size_t kPcmReadBytes = 4 << 20;
 
-int16_t SixteenBits(const uint8_t* at, int bits) {
-  switch (bits) {
-    case 8: return static_cast<int16_t>((at[0] - 128) * 256);
-    case 24: return static_cast<int16_t>(at[1] | (at[2] << 8));
-    case 32: return static_cast<int16_t>(at[2] | (at[3] << 8));
-    default: return static_cast<int16_t>(at[0] | (at[1] << 8));
-  }
-}
-
 }  // namespace
 
 struct FrameRangeReader::Mp3Frames {

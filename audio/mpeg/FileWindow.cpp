@@ -1,0 +1,41 @@
+#include "audio/mpeg/FileWindow.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <string>
+
+#include "audio/classes/AuException.h"
+
+const uint8_t* FileWindow::At(int64_t offset, int count) {
+  if (offset < 0 || count < 0 || count > kWindow || offset + count > size_) return nullptr;
+  if (offset < start_ || offset + count > start_ + static_cast<int64_t>(bytes_.size())) {
+    bytes_.resize(static_cast<size_t>(std::min<int64_t>(kWindow, size_ - offset)));
+    size_t got = 0;
+    while (got < bytes_.size()) {
+      const ssize_t n = pread(fd_, bytes_.data() + got, bytes_.size() - got, offset + static_cast<int64_t>(got));
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0) throw EAuException(std::string("the file could not be read: ") + std::strerror(errno));
+      if (n == 0) break;  // shorter than it was: what is there counts
+      got += static_cast<size_t>(n);
+    }
+    bytes_.resize(got);
+    start_ = offset;
+    if (offset + count > start_ + static_cast<int64_t>(got)) return nullptr;
+  }
+  return bytes_.data() + (offset - start_);
+}
+
+Mp3Info ReadMp3Info(FileWindow& in) {
+  return ReadMp3Info(
+      [&in](int64_t offset, void* into, int64_t count) -> int64_t {
+        const int64_t available = std::min(count, in.Size() - offset);
+        const uint8_t* bytes = available > 0 ? in.At(offset, static_cast<int>(available)) : nullptr;
+        if (bytes == nullptr) return 0;
+        std::memcpy(into, bytes, static_cast<size_t>(available));
+        return available;
+      },
+      in.Size());
+}

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "platform/mp3_info.h"
+
+/// A file's bytes through a window of 4 MiB that moves as they are asked
+/// for: frame walks read a few bytes at a time, from the start to the end.
+class FileWindow {
+ public:
+  FileWindow(int fd, int64_t size) : fd_(fd), size_(size) {}
+  int64_t Size() const { return size_; }
+  /// `count` bytes (at most the window) at `offset`, or nullptr past the
+  /// end of the file. Raises EAuException when the file cannot be read.
+  const uint8_t* At(int64_t offset, int count);
+
+ private:
+  static constexpr int64_t kWindow = 4 << 20;
+  int fd_;
+  int64_t size_;
+  int64_t start_ = 0;
+  std::vector<uint8_t> bytes_;
+};
+
+/// What the frame headers of the file tell (ReadMp3Info through the window).
+Mp3Info ReadMp3Info(FileWindow& in);
