@@ -15,7 +15,14 @@ python3 "$(dirname "$0")/demo_wav.py" "$work/speech.wav"
 TMPDIR="$work" XDG_RUNTIME_DIR="$work" CLIPWRIGHT_AUDIO_OUTPUT=silent \
   xvfb-run -a -s "-screen 0 640x560x24" bash -c '
     "$1" "$2" & app=$!
-    sleep 4
+    # Until the window is on the screen (slow under a sanitizer or a load),
+    # then a moment for the peaks.
+    for _ in $(seq 60); do
+      sleep 0.5
+      import -window root "$3"
+      [ "$(convert "$3" -trim -format %w info: 2>/dev/null)" -gt 100 ] && break
+    done
+    sleep 2
     import -window root "$3"
     kill "$app"
   ' _ "$build/app/clipwright" "$work/speech.wav" "$work/screen.png"
