@@ -396,7 +396,7 @@ int Peaks(const Arguments& args) {
   try {
     if (source.format == AudioFormat::Mp3 && !args.exact) {
       // The overview a window shows first: estimated from the frames.
-      PeaksProvider provider(args.files[0], channels, total);
+      PeaksProvider provider(args.files[0], channels, total, 0, PeaksProvider::Depth::Overview);
       provider.WaitForOverview();
       if (!provider.Failure().empty()) throw EAuException(provider.Failure());
       values = provider.Columns(start, end, width).values;

@@ -1,23 +1,28 @@
 #include "audio/mpeg/SideInfo.h"
 
+#include <algorithm>
+#include <cstring>
+
 namespace {
 
-/// Reads bits most significant first.
+/// Reads fields of up to 12 bits, most significant first, from at most 32
+/// bytes (side information is 9 to 32).
 class BitReader {
  public:
-  BitReader(const uint8_t* data, int bytes) : data_(data), bits_(bytes * 8) {}
+  BitReader(const uint8_t* data, int bytes) {
+    std::memcpy(bytes_, data, static_cast<size_t>(std::min(bytes, 32)));
+  }
   int Read(int count) {
-    int value = 0;
-    for (int i = 0; i < count; ++i, ++at_) {
-      const int bit = at_ < bits_ ? (data_[at_ >> 3] >> (7 - (at_ & 7))) & 1 : 0;
-      value = (value << 1) | bit;
-    }
+    // The three bytes holding the field, then the field's bits out of them.
+    const int byte = at_ >> 3;
+    const uint32_t window = (uint32_t{bytes_[byte]} << 16) | (uint32_t{bytes_[byte + 1]} << 8) | bytes_[byte + 2];
+    const int value = static_cast<int>((window >> (24 - (at_ & 7) - count)) & ((1u << count) - 1));
+    at_ += count;
     return value;
   }
 
  private:
-  const uint8_t* data_;
-  int bits_;
+  uint8_t bytes_[36] = {};  // zeros after the data, for the reads past it
   int at_ = 0;
 };
 

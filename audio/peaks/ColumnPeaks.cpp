@@ -12,7 +12,8 @@ ColumnPeaks::ColumnPeaks(int width, int channels, int64_t frames)
       channels_(std::max(channels, 1)),
       frames_(std::max<int64_t>(frames, 0)),
       values_(static_cast<size_t>(width_) * static_cast<size_t>(channels_)),
-      touched_(static_cast<size_t>(width_), false) {}
+      touched_(static_cast<size_t>(width_), false),
+      run_(static_cast<size_t>(channels_)) {}
 
 void ColumnPeaks::Add(const int16_t* samples, int64_t frames) {
   frames = std::min(frames, frames_ - added_);
@@ -39,17 +40,41 @@ void ColumnPeaks::AddAt(int64_t at, const int16_t* samples, int64_t frames) {
 
 void ColumnPeaks::MinMaxRun(size_t column, const int16_t* samples, int64_t frames) {
   PeakPair* pairs = &values_[column * static_cast<size_t>(channels_)];
-  for (int c = 0; c < channels_; ++c) {
-    int16_t low = samples[c], high = samples[c];
-    // One channel's samples at a time: a plain loop the compiler vectorises.
-    for (int64_t i = 1; i < frames; ++i) {
-      const int16_t s = samples[i * channels_ + c];
-      low = s < low ? s : low;
-      high = s > high ? s : high;
-    }
-    pairs[c] = touched_[column] ? PeakPair{std::min(pairs[c].min, low), std::max(pairs[c].max, high)} : PeakPair{low, high};
-  }
+  FramePeaks(samples, frames, channels_, run_.data());
+  for (size_t c = 0; c < run_.size(); ++c)
+    pairs[c] = touched_[column] ? PeakPair{std::min(pairs[c].min, run_[c].min), std::max(pairs[c].max, run_[c].max)} : run_[c];
   touched_[column] = true;
+}
+
+void FramePeaks(const int16_t* samples, int64_t frames, int channels, PeakPair* out) {
+  constexpr int kLanes = 16;
+  int64_t done = 0;
+  if (kLanes % channels == 0 && frames * channels >= kLanes) {
+    // Lanes over the interleaved samples: lane l holds channel l % channels,
+    // a fixed-size loop the compiler turns into vector min and max.
+    int16_t low[kLanes], high[kLanes];
+    for (int l = 0; l < kLanes; ++l) low[l] = high[l] = samples[l];
+    const int64_t total = frames * channels, whole = total / kLanes * kLanes;
+    for (int64_t i = kLanes; i < whole; i += kLanes)
+      for (int l = 0; l < kLanes; ++l) {
+        const int16_t s = samples[i + l];
+        low[l] = s < low[l] ? s : low[l];
+        high[l] = s > high[l] ? s : high[l];
+      }
+    for (int c = 0; c < channels; ++c) out[c] = {low[c], high[c]};
+    for (int l = channels; l < kLanes; ++l) {
+      out[l % channels].min = std::min(out[l % channels].min, low[l]);
+      out[l % channels].max = std::max(out[l % channels].max, high[l]);
+    }
+    done = whole / channels;
+  } else {
+    for (int c = 0; c < channels; ++c) out[c] = {samples[c], samples[c]};
+  }
+  for (int64_t f = done; f < frames; ++f)
+    for (int c = 0; c < channels; ++c) {
+      const int16_t s = samples[f * channels + c];
+      out[c] = {std::min(out[c].min, s), std::max(out[c].max, s)};
+    }
 }
 
 void ColumnPeaks::Merge(const ColumnPeaks& other) {

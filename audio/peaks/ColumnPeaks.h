@@ -49,7 +49,12 @@ class ColumnPeaks {
   int64_t added_ = 0;
   std::vector<PeakPair> values_;
   std::vector<bool> touched_;  // per column: some frame fell into it
+  std::vector<PeakPair> run_;  // one run's peaks, before they join a column's
 };
+
+/// The lowest and highest sample of each channel over `frames` (at least
+/// one) interleaved frames, into out[0..channels).
+void FramePeaks(const int16_t* samples, int64_t frames, int channels, PeakPair* out);
 
 /// One sample of `bits` (8 unsigned, else signed little-endian) as its top
 /// 16 bits.

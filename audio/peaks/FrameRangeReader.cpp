@@ -17,6 +17,7 @@
 #include "audio/AudioFormat.h"
 #include "audio/classes/AuException.h"
 #include "audio/mpeg/FrameScan.h"
+#include "audio/mpeg/Mp3FrameTable.h"
 #include "audio/peaks/ColumnPeaks.h"
 #include "platform/Mp3FrameDecoder.h"
 
@@ -27,14 +28,11 @@ constexpr size_t kPcmReadBytes = 4 << 20;
 }  // namespace
 
 struct FrameRangeReader::Mp3Frames {
-  std::vector<int64_t> offsets;
-  std::vector<uint16_t> lengths;
-  std::vector<uint16_t> mainData;  // bytes of main data each frame carries
+  Mp3FrameTable table;
   int samplesPerFrame = 0;
-  int64_t skipped = 0;              // decoded frames before the first delivered one
+  int64_t skipped = 0;  // decoded frames before the first delivered one
   std::unique_ptr<Mp3FrameDecoder> decoder;
   std::vector<int16_t> decoded;
-  std::vector<uint8_t> bytes;
 
   /// The frames of `fileName` when its input delivers exactly what they
   /// decode to (gapless); nullptr when it may not (damage, a count that
@@ -42,13 +40,11 @@ struct FrameRangeReader::Mp3Frames {
   static std::unique_ptr<Mp3Frames> Of(const std::string& fileName, int channels, int64_t delivered,
                                        const std::function<bool()>& cancelled) {
     auto frames = std::make_unique<Mp3Frames>();
-    const Mp3Info info = WalkMp3Frames(fileName, [&frames](int64_t offset, const Mp3FrameHeader& header, const uint8_t*) {
-      frames->offsets.push_back(offset);
-      frames->lengths.push_back(static_cast<uint16_t>(header.length));
-      frames->mainData.push_back(static_cast<uint16_t>(header.length - 4 - (header.crc ? 2 : 0) - header.SideInfoSize()));
-    }, cancelled);
+    const Mp3Info info = WalkMp3Frames(
+        fileName, [&frames](int64_t offset, const Mp3FrameHeader& header, const uint8_t*) { frames->table.Add(offset, header); },
+        cancelled);
     if ((cancelled && cancelled()) || !info.found || info.damaged || info.truncated || info.channels != channels ||
-        static_cast<int64_t>(frames->offsets.size()) != info.frames || (info.infoFrames && info.infoFrames != info.frames) ||
+        frames->table.Count() != info.frames || (info.infoFrames && info.infoFrames != info.frames) ||
         info.Samples() != delivered)
       return nullptr;
     frames->samplesPerFrame = info.samplesPerFrame;
@@ -134,19 +130,9 @@ int64_t FrameRangeReader::ReadPcm(int64_t from, int64_t to, const Sink& sink, co
 
 int64_t FrameRangeReader::ReadMp3(int64_t from, int64_t to, const Sink& sink, const std::function<bool()>& cancelled) {
   Mp3Frames& m = *mp3_;
-  const auto count = static_cast<int64_t>(m.offsets.size());
   to = std::min(to, input_->TotalSamples());
   if (to <= from) return 0;
   const int64_t spf = m.samplesPerFrame;
-  const int64_t first = (from + m.skipped) / spf, last = std::min((to - 1 + m.skipped) / spf, count - 1);
-  // Warm-up: frames before the first that hold its bit reservoir (at most
-  // 511 bytes back) and the overlap of its first granule. The decoder keeps
-  // a frame's main data only when that frame itself decoded, so the first
-  // frames after a reset may pass nothing on: two reservoirs' worth and at
-  // least four frames.
-  int64_t warm = first;
-  for (int64_t held = 0; warm > 0 && (first - warm < 4 || held < 1024); held += m.mainData[static_cast<size_t>(--warm)]) {}
-  m.decoder->Reset();
   m.decoded.clear();
   int64_t handedTo = from;  // the next frame to hand over
   auto handOver = [&](bool all) {
@@ -156,36 +142,19 @@ int64_t FrameRangeReader::ReadMp3(int64_t from, int64_t to, const Sink& sink, co
     handedTo += held;
     m.decoded.clear();
   };
-  constexpr int64_t kReadBytes = 1 << 21;
-  for (int64_t f = warm; f <= last && !(cancelled && cancelled());) {
-    // One read for a run of frames.
-    int64_t end = f;
-    while (end <= last && m.offsets[static_cast<size_t>(end)] + m.lengths[static_cast<size_t>(end)] - m.offsets[static_cast<size_t>(f)] <= kReadBytes) ++end;
-    end = std::max(end, f + 1);
-    const int64_t start = m.offsets[static_cast<size_t>(f)];
-    const int64_t stop = m.offsets[static_cast<size_t>(end - 1)] + m.lengths[static_cast<size_t>(end - 1)];
-    m.bytes.resize(static_cast<size_t>(stop - start));
-    size_t got = 0;
-    while (got < m.bytes.size()) {
-      const ssize_t n = pread(fd_, m.bytes.data() + got, m.bytes.size() - got, start + static_cast<int64_t>(got));
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) throw EAuException(std::string("the file could not be read: ") + std::strerror(n < 0 ? errno : EIO));
-      got += static_cast<size_t>(n);
-    }
-    std::vector<int16_t> one;
-    for (; f < end; ++f) {
-      one.clear();
-      const int made = m.decoder->Decode(m.bytes.data() + (m.offsets[static_cast<size_t>(f)] - start), m.lengths[static_cast<size_t>(f)], one);
-      if (f < first) continue;
-      if (made != spf) throw EAuException("an MP3 frame decoded to " + std::to_string(made) + " samples instead of " + std::to_string(spf));
-      // The frame's samples are delivered frames [f * spf - skipped, ...).
-      const int64_t frameStart = f * spf - m.skipped;
-      const int64_t take0 = std::max(from, frameStart), take1 = std::min(to, frameStart + spf);
-      if (take1 <= take0) continue;
-      m.decoded.insert(m.decoded.end(), one.begin() + (take0 - frameStart) * channels_, one.begin() + (take1 - frameStart) * channels_);
-      handOver(false);
-    }
-  }
+  m.table.Decode(fd_, *m.decoder, (from + m.skipped) / spf, (to - 1 + m.skipped) / spf,
+                 [&](int64_t index, const int16_t* samples, int made) {
+                   if (made != spf)
+                     throw EAuException("an MP3 frame decoded to " + std::to_string(made) + " samples instead of " +
+                                        std::to_string(spf));
+                   // The frame's samples are delivered frames [index * spf - skipped, ...).
+                   const int64_t frameStart = index * spf - m.skipped;
+                   const int64_t take0 = std::max(from, frameStart), take1 = std::min(to, frameStart + spf);
+                   if (take1 <= take0) return;
+                   m.decoded.insert(m.decoded.end(), samples + (take0 - frameStart) * channels_, samples + (take1 - frameStart) * channels_);
+                   handOver(false);
+                 },
+                 cancelled);
   handOver(true);
   return handedTo - from;
 }

@@ -18,7 +18,7 @@
 /// 0. Scale factors are in the main data and not read, so a granule may
 /// look louder than it is: each estimate is held to at most 1.5 times the
 /// median of its 17 neighbours, and a file's overall level is set by
-/// decoding a few snippets (CalibrateTo).
+/// decoding 16 snippets spread over it (CalibrateTo).
 struct Mp3Estimate {
   int channels = 0;
   int granuleFrames = 576;
@@ -36,7 +36,7 @@ struct Mp3Estimate {
   void CalibrateTo(const std::vector<std::tuple<int64_t, int, float>>& decoded);
 };
 
-/// Reads the estimate of an MP3 file. Damaged stretches are stepped over
+/// Reads the estimate of an MP3 file, its level set by decoded snippets. Damaged stretches are stepped over
 /// (granules after them may sit a little early); `cancelled` is asked
 /// between blocks of the file, and a cancelled read returns what it has. Raises EAuException when the file cannot be
 /// read or holds no Layer III frame.

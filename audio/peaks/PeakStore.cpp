@@ -112,15 +112,6 @@ void BlockPeaks(const int16_t* samples, int64_t frames, int channels, std::vecto
   out.resize(static_cast<size_t>(blocks * channels));
   for (int64_t b = 0; b < blocks; ++b) {
     const int64_t first = b * PeakStore::kBlockFrames, last = std::min(frames, first + PeakStore::kBlockFrames);
-    for (int ch = 0; ch < channels; ++ch) {
-      // A plain loop over one channel's samples that the compiler vectorises.
-      int16_t low = samples[first * channels + ch], high = low;
-      for (int64_t f = first + 1; f < last; ++f) {
-        const int16_t s = samples[f * channels + ch];
-        low = s < low ? s : low;
-        high = s > high ? s : high;
-      }
-      out[static_cast<size_t>(b * channels + ch)] = {low, high};
-    }
+    FramePeaks(samples + first * channels, last - first, channels, &out[static_cast<size_t>(b * channels)]);
   }
 }

@@ -18,8 +18,6 @@ constexpr int kBlock = PeakStore::kBlockFrames;
 constexpr int64_t kChunkFrames = int64_t{kBlock} * 4096;
 /// The longest range read for a view's columns of its own.
 constexpr int64_t kDetailFrames = int64_t{1} << 22;
-/// Snippets decoded to set the level of an MP3's estimate, granules each.
-constexpr int kSnippets = 16, kSnippetGranules = 8;
 
 /// Turns one thread's pieces of decoded frames into exact blocks.
 class BlockCollector {
@@ -70,8 +68,11 @@ class BlockCollector {
 
 }  // namespace
 
-PeaksProvider::PeaksProvider(std::string fileName, int channels, int64_t frames, int threads)
-    : fileName_(std::move(fileName)), threads_(threads > 0 ? threads : MachineThreads()), store_(channels, frames) {
+PeaksProvider::PeaksProvider(std::string fileName, int channels, int64_t frames, int threads, Depth depth)
+    : fileName_(std::move(fileName)),
+      threads_(threads > 0 ? threads : MachineThreads()),
+      depth_(depth),
+      store_(channels, frames) {
   worker_ = std::thread([this] { Work(); });
   detail_ = std::thread([this] { DetailWork(); });
 }
@@ -116,8 +117,10 @@ void PeaksProvider::WaitUntilFinished() {
 void PeaksProvider::Work() {
   RunInBackground();
   try {
-    if (FormatOfFile(fileName_) == AudioFormat::Mp3) EstimateMp3();
-    Refine();
+    const bool mp3 = FormatOfFile(fileName_) == AudioFormat::Mp3;
+    if (mp3) EstimateMp3();
+    // Files without an estimate get their overview from their samples.
+    if (depth_ == Depth::Exact || !mp3) Refine();
   } catch (const std::exception& e) {
     std::lock_guard hold(lock_);
     failure_ = e.what();
@@ -131,32 +134,6 @@ void PeaksProvider::EstimateMp3() {
   if (Cancelled()) return;
   const int channels = std::min(estimate.channels, store_.Channels());
   const int64_t granules = estimate.Granules();
-
-  // The level: a few snippets spread over the file, decoded.
-  std::vector<std::tuple<int64_t, int, float>> decoded;
-  FrameRangeReader reader(fileName_, [this] { return Cancelled(); });
-  for (int k = 0; k < kSnippets && !Cancelled(); ++k) {
-    const int64_t first = (2 * k + 1) * granules / (2 * kSnippets);
-    const int64_t from = std::max<int64_t>(estimate.FrameOf(first), 0);
-    const int64_t to = std::min(estimate.FrameOf(first + kSnippetGranules), store_.Frames());
-    int64_t at = from;
-    std::vector<float> peaks(static_cast<size_t>(kSnippetGranules * channels), 0.0f);
-    reader.Read(from, to, [&](const int16_t* samples, int64_t frames) {
-      for (int64_t f = 0; f < frames; ++f, ++at) {
-        const int64_t granule = (at + estimate.skipped) / estimate.granuleFrames - first;
-        if (granule < 0 || granule >= kSnippetGranules) continue;
-        for (int ch = 0; ch < channels; ++ch) {
-          float& peak = peaks[static_cast<size_t>(granule * channels + ch)];
-          peak = std::max(peak, static_cast<float>(std::abs(int{samples[f * reader.Channels() + ch]})));
-        }
-      }
-    });
-    for (int g = 0; g < kSnippetGranules; ++g)
-      // Only granules the snippet holds whole.
-      if (estimate.FrameOf(first + g) >= from && estimate.FrameOf(first + g + 1) <= to)
-        for (int ch = 0; ch < channels; ++ch) decoded.emplace_back(first + g, ch, peaks[static_cast<size_t>(g * channels + ch)]);
-  }
-  estimate.CalibrateTo(decoded);
 
   // Each block takes the loudest granule it overlaps.
   constexpr int64_t kBatch = 1 << 16;

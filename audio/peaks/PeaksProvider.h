@@ -21,9 +21,11 @@
 /// between blocks.
 class PeaksProvider {
  public:
+  /// What to work out: the first complete overview only, or everything.
+  enum class Depth { Overview, Exact };
   /// `frames` and `channels` as the file's input counts them. `threads` 0:
   /// as many as the machine has.
-  PeaksProvider(std::string fileName, int channels, int64_t frames, int threads = 0);
+  PeaksProvider(std::string fileName, int channels, int64_t frames, int threads = 0, Depth depth = Depth::Exact);
   ~PeaksProvider();
   PeaksProvider(const PeaksProvider&) = delete;
   PeaksProvider& operator=(const PeaksProvider&) = delete;
@@ -64,6 +66,7 @@ class PeaksProvider {
 
   std::string fileName_;
   int threads_;
+  Depth depth_;
   PeakStore store_;
   std::atomic<bool> cancel_{false}, overview_{false}, finished_{false}, detailEnded_{false};
   mutable std::mutex lock_;  // failure_, detail request and result; waits

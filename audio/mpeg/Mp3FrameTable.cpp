@@ -1,0 +1,57 @@
+#include "audio/mpeg/Mp3FrameTable.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <string>
+
+#include "audio/classes/AuException.h"
+#include "platform/Mp3FrameDecoder.h"
+
+void Mp3FrameTable::Add(int64_t offset, const Mp3FrameHeader& header) {
+  offsets_.push_back(offset);
+  lengths_.push_back(static_cast<uint16_t>(header.length));
+  mainData_.push_back(static_cast<uint16_t>(std::max(header.length - 4 - (header.crc ? 2 : 0) - header.SideInfoSize(), 0)));
+}
+
+int64_t Mp3FrameTable::WarmUpStart(int64_t first) const {
+  // The frames that hold the first one's bit reservoir (at most 511 bytes
+  // back) and the overlap of its first granule. The decoder keeps a frame's
+  // main data only when that frame itself decoded, so the first frames after
+  // a reset may pass nothing on: two reservoirs' worth and at least four
+  // frames.
+  int64_t warm = first;
+  for (int64_t held = 0; warm > 0 && (first - warm < 4 || held < 1024); held += mainData_[static_cast<size_t>(--warm)]) {}
+  return warm;
+}
+
+void Mp3FrameTable::Decode(int fd, Mp3FrameDecoder& decoder, int64_t first, int64_t last,
+                           const std::function<void(int64_t, const int16_t*, int)>& frame,
+                           const std::function<bool()>& cancelled) {
+  last = std::min(last, Count() - 1);
+  if (first > last) return;
+  decoder.Reset();
+  constexpr int64_t kReadBytes = 1 << 21;
+  for (int64_t f = WarmUpStart(first); f <= last && !(cancelled && cancelled());) {
+    // One read for a run of frames.
+    const int64_t start = offsets_[static_cast<size_t>(f)];
+    int64_t end = f + 1;
+    while (end <= last && offsets_[static_cast<size_t>(end)] + lengths_[static_cast<size_t>(end)] - start <= kReadBytes) ++end;
+    const int64_t stop = offsets_[static_cast<size_t>(end - 1)] + lengths_[static_cast<size_t>(end - 1)];
+    bytes_.resize(static_cast<size_t>(stop - start));
+    size_t got = 0;
+    while (got < bytes_.size()) {
+      const ssize_t n = pread(fd, bytes_.data() + got, bytes_.size() - got, start + static_cast<int64_t>(got));
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) throw EAuException(std::string("the file could not be read: ") + std::strerror(n < 0 ? errno : EIO));
+      got += static_cast<size_t>(n);
+    }
+    for (; f < end; ++f) {
+      samples_.clear();
+      const int made = decoder.Decode(bytes_.data() + (offsets_[static_cast<size_t>(f)] - start), lengths_[static_cast<size_t>(f)], samples_);
+      if (f >= first) frame(f, samples_.data(), made);
+    }
+  }
+}
