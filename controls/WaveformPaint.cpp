@@ -38,6 +38,7 @@ void TWaveformView::paintEvent(QPaintEvent*) {
   PaintWaves(painter);
   PaintMarks(painter);
   if (hasFocus()) {
+    painter.setBrush(Qt::NoBrush);
     painter.setPen(QPen(kHandle, 1, Qt::DotLine));
     painter.drawRect(WaveRect().adjusted(0, 0, -1, -1));
   }
@@ -111,6 +112,7 @@ void TWaveformView::PaintMarks(QPainter& painter) const {
       painter.setBrush(kHandle);
       painter.drawPolygon(QPolygon({QPoint(x - 4, area.top()), QPoint(x + 4, area.top()), QPoint(x, area.top() + 6)}));
     }
+    painter.setBrush(Qt::NoBrush);
   }
   if (play_ >= 0) {
     const int x = static_cast<int>(std::lround(XOf(play_)));

@@ -42,6 +42,20 @@ TEST(TimeText, TimeTextToMsReadsLooseForms) {
   EXPECT_EQ(TimeTextToMs("ab:cd:ef.g"), 0);
 }
 
+TEST(TimeText, MillisecondsAreReadAndWritten) {
+  EXPECT_EQ(TimeTextToMs("00:00:01.234"), 1234);
+  EXPECT_EQ(TimeTextToMs("00:00:01.23"), 1230);
+  EXPECT_EQ(TimeTextToMs("01:00:00.005"), 3600005);
+  EXPECT_EQ(MsToMillisecondText(3723456), "01:02:03.456");
+  EXPECT_EQ(MsToMillisecondText(5), "00:00:00.005");
+  EXPECT_EQ(MsToExactTimeText(1200), "00:00:01.2");  // on a tenth: as before
+  EXPECT_EQ(MsToExactTimeText(1201), "00:00:01.201");
+  for (int32_t ms = 0; ms < 5000; ms += 7) ASSERT_EQ(TimeTextToMs(MsToExactTimeText(ms)), ms) << ms;
+  EXPECT_TRUE(IsFullTimeText("00:00:01.234"));
+  EXPECT_FALSE(IsFullTimeText("00:00:01.23"));
+  EXPECT_FALSE(IsFullTimeText("00:00:01.2x4"));
+}
+
 TEST(TimeText, NormalizeTimeText) {
   EXPECT_EQ(NormalizeTimeText("1:2:3.4"), "01:02:03.4");
   EXPECT_EQ(NormalizeTimeText("1:2:3.45"), "01:02:03.45");
