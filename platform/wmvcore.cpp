@@ -4,6 +4,10 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <string>
 #include <vector>
 
 #include "Ffmpeg.h"
@@ -38,6 +42,7 @@ class SyncReader : public IWMSyncReader, public IWMHeaderInfo, public std::enabl
   int32_t OpenStream(std::shared_ptr<IStream> stream) override {
     Close();
     Ffmpeg().av_log_set_level(AV_LOG_QUIET);
+    identity_ = stream ? stream->Identity() : std::string();
     if (!file_.Attach(std::move(stream))) return E_FAIL;
     if (!OpenDemuxer()) return Fail();
     if (isMp3_) {
@@ -63,7 +68,7 @@ class SyncReader : public IWMSyncReader, public IWMHeaderInfo, public std::enabl
     // holds), the length is what decodes.
     countedSamples_ = -1;
     if (audioIndex_ >= 0 && (isMp3_ ? Mp3CountsDoubtful() : isAsf_ && (file_.AsfCutShort() || AsfDurationDoubtful())))
-      countedSamples_ = CountDecodedSamples();
+      countedSamples_ = Remembered(countedCache_, [this] { return CountDecodedSamples(); });
     return S_OK;
   }
 
@@ -259,17 +264,40 @@ class SyncReader : public IWMSyncReader, public IWMHeaderInfo, public std::enabl
     if (frameSamples_ <= 0) return false;
     const int rate = decoder_->sample_rate;
     const int64_t claimed = static_cast<int64_t>(std::llround(static_cast<double>(DurationIn100ns()) * rate / 1e7));
-    int64_t lastPts = AV_NOPTS_VALUE;
-    while (Ffmpeg().av_read_frame(format_, packet_) >= 0) {
-      if (packet_->stream_index == audioIndex_ && packet_->pts != AV_NOPTS_VALUE) lastPts = std::max(lastPts, packet_->pts);
-      Ffmpeg().av_packet_unref(packet_);
-    }
-    SeekDemuxer(0);
+    const int64_t lastPts = Remembered(lastPtsCache_, [this] {
+      int64_t last = AV_NOPTS_VALUE;
+      while (Ffmpeg().av_read_frame(format_, packet_) >= 0) {
+        if (packet_->stream_index == audioIndex_ && packet_->pts != AV_NOPTS_VALUE) last = std::max(last, packet_->pts);
+        Ffmpeg().av_packet_unref(packet_);
+      }
+      SeekDemuxer(0);
+      return last;
+    });
     if (lastPts == AV_NOPTS_VALUE) return false;
     const int64_t lastStart = GridSample(lastPts) - originSamples_;
     constexpr int kMostFramesInAPacket = 16;
     return claimed <= lastStart || claimed > lastStart + kMostFramesInAPacket * int64_t{frameSamples_};
   }
+
+  /// What reading the whole file told, remembered for the file while it is
+  /// unchanged: every reader of one file (a window's length, its waveform's
+  /// threads) would otherwise read it through again.
+  using Memory = std::map<std::string, int64_t>;
+  int64_t Remembered(Memory& memory, const std::function<int64_t()>& read) {
+    static std::mutex lock;
+    if (!identity_.empty()) {
+      std::lock_guard hold(lock);
+      if (const auto known = memory.find(identity_); known != memory.end()) return known->second;
+    }
+    const int64_t value = read();
+    if (!identity_.empty()) {
+      std::lock_guard hold(lock);
+      if (memory.size() > 64) memory.clear();  // a few files' worth is plenty
+      memory[identity_] = value;
+    }
+    return value;
+  }
+  static inline Memory lastPtsCache_, countedCache_;
 
   bool Mp3CountsDoubtful() const {
     return mp3_.truncated || mp3_.damaged || (mp3_.infoFrames != 0 && mp3_.infoFrames != mp3_.frames);
@@ -435,6 +463,7 @@ class SyncReader : public IWMSyncReader, public IWMHeaderInfo, public std::enabl
 
   SourceFile file_;
   int64_t countedSamples_ = -1;  // from decoding a file cut short; -1 when the header is trusted
+  std::string identity_;         // the file's, for what reading it whole told
   AVIOContext* io_ = nullptr;
   AVFormatContext* format_ = nullptr;
   AVCodecContext* decoder_ = nullptr;

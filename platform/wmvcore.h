@@ -28,6 +28,9 @@ class IStream {
   virtual int32_t Seek(int64_t offset, Origin origin, uint64_t* newPosition) = 0;
   /// The stream's size in bytes.
   virtual int32_t Stat(uint64_t* size) = 0;
+  /// What tells this file's bytes from any other's while it is unchanged
+  /// (device, inode, size, change time); empty when unknown.
+  virtual std::string Identity() { return {}; }
 };
 
 enum class MajorType { Audio, Other };

@@ -1,6 +1,11 @@
 #pragma once
 
+#include <sys/stat.h>
+
+#include <string>
+
 #include "audio/classes/AuStream.h"
+#include "audio/classes/FileStream.h"
 #include "platform/wmvcore.h"
 
 /// Presents one of the engine's streams to the Windows Media reader.
@@ -28,6 +33,14 @@ class TAudioStream : public wm::IStream {
     const int64_t bytes = stream_.Size();
     if (size) *size = static_cast<uint64_t>(bytes < 0 ? 0 : bytes);
     return wm::S_OK;
+  }
+
+  std::string Identity() override {
+    const auto* file = dynamic_cast<const TAuFileStream*>(&stream_);
+    struct stat about {};
+    if (!file || fstat(file->Handle(), &about) != 0) return {};
+    return std::to_string(about.st_dev) + ":" + std::to_string(about.st_ino) + ":" + std::to_string(about.st_size) + ":" +
+           std::to_string(about.st_ctim.tv_sec) + "." + std::to_string(about.st_ctim.tv_nsec);
   }
 
  private:

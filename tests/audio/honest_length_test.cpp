@@ -219,6 +219,14 @@ TEST_F(HonestLengths, TruncatedWmaCountsThePacketsPresent) {
   const auto [counted, delivered] = CountAndRead<TWMIn>(cut);
   EXPECT_EQ(delivered, counted);
   EXPECT_EQ(counted * 2, static_cast<int64_t>(reference.size()));
+  // What a whole read of a file told is remembered only while the file is
+  // unchanged: cut shorter at the same name, it is counted again.
+  WriteBytes(cut, FirstBytes(bytes, bytes.size() / 3));
+  const auto shorter = DecodeWithFfmpeg(cut);
+  ASSERT_LT(shorter.size(), reference.size());
+  const auto [again, deliveredAgain] = CountAndRead<TWMIn>(cut);
+  EXPECT_EQ(again * 2, static_cast<int64_t>(shorter.size()));
+  EXPECT_EQ(deliveredAgain, again);
 }
 
 TEST_F(HonestLengths, JunkBeforeTheFirstMp3FrameIsLeftOut) {
