@@ -17,7 +17,7 @@ TMPDIR="$work" XDG_RUNTIME_DIR="$work" CLIPWRIGHT_AUDIO_OUTPUT=silent \
     "$1" "$2" & app=$!
     # Until the window is on the screen (slow under a sanitizer or a load),
     # then a moment for the peaks.
-    for _ in $(seq 60); do
+    for _ in $(seq 200); do
       sleep 0.5
       import -window root "$3"
       [ "$(convert "$3" -trim -format %w info: 2>/dev/null)" -gt 100 ] && break
