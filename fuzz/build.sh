@@ -17,13 +17,13 @@ clang++ "${flags[@]}" $(pkg-config --cflags Qt6Core) -fPIC fuzz/wav_fuzzer.cpp \
   $(pkg-config --libs Qt6Core) -ldl -o "$out/wav_fuzzer"
 
 clang++ "${flags[@]}" $(pkg-config --cflags Qt6Core) -fPIC fuzz/media_fuzzer.cpp \
-  audio/winmedia/*.cpp audio/classes/*.cpp audio/tags/*.cpp platform/wmv*.cpp platform/mp3_info.cpp \
+  audio/winmedia/*.cpp audio/classes/*.cpp audio/tags/*.cpp platform/wmv*.cpp platform/mp3_info.cpp platform/Id3v2Header.cpp \
   platform/msacm.cpp platform/Ffmpeg.cpp platform/SharedLibrary.cpp platform/BlockWorker.cpp platform/Utf.cpp \
   $(pkg-config --libs Qt6Core) -ldl -o "$out/media_fuzzer"
 mkdir -p "$out/media-corpus"
 clang++ "${flags[@]}" $(pkg-config --cflags Qt6Core) -fPIC fuzz/mp3cut_fuzzer.cpp audio/mp3cut/InfoFrame.cpp \
   audio/mp3cut/LosslessPlan.cpp audio/mp3cut/Mp3Stream.cpp audio/classes/FileStream.cpp \
-  platform/mp3_info.cpp $(pkg-config --libs Qt6Core) -o "$out/mp3cut_fuzzer"
+  audio/mpeg/FileWindow.cpp platform/mp3_info.cpp platform/Id3v2Header.cpp $(pkg-config --libs Qt6Core) -o "$out/mp3cut_fuzzer"
 # Seeds: a small ID3v2.3 tag, an ID3v1 record, and WAV headers of several kinds.
 printf 'ID3\x03\x00\x00\x00\x00\x00\x15TIT2\x00\x00\x00\x03\x00\x00\x00ab' > "$out/tags-corpus/v23"
 { printf 'xxxx'; printf 'TAG'; head -c 125 /dev/zero; } > "$out/tags-corpus/v1"

@@ -1,0 +1,3 @@
+// Must compile: the engine sees itself and the platform below it.
+#include "audio/AudioFormat.h"
+#include "platform/ByteOrder.h"
