@@ -12,13 +12,15 @@ trap 'rm -rf "$work"' EXIT
 python3 "$(dirname "$0")/demo_wav.py" "$work/speech.wav"
 # A folder of its own for the single-instance socket: another running copy
 # must not take the file instead.
-TMPDIR="$work" XDG_RUNTIME_DIR="$work" CLIPWRIGHT_AUDIO_OUTPUT=silent \
+# On the X display, whatever platform the caller chose (the tests run headless).
+QT_QPA_PLATFORM=xcb TMPDIR="$work" XDG_RUNTIME_DIR="$work" CLIPWRIGHT_AUDIO_OUTPUT=silent \
   xvfb-run -a -s "-screen 0 640x560x24" bash -c '
     "$1" "$2" & app=$!
     # Until the window is on the screen (slow under a sanitizer or a load),
     # then a moment for the peaks.
     for _ in $(seq 200); do
       sleep 0.5
+      kill -0 "$app" 2>/dev/null || { echo "the program ended before it was shown" >&2; exit 1; }
       import -window root "$3"
       [ "$(convert "$3" -trim -format %w info: 2>/dev/null)" -gt 100 ] && break
     done
