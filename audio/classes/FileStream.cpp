@@ -1,5 +1,8 @@
 #include "audio/classes/FileStream.h"
 
+#include "platform/FdIo.h"
+#include <algorithm>
+
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -72,25 +75,11 @@ TAuFileStream::~TAuFileStream() {
 }
 
 int64_t TAuFileStream::Read(void* buffer, int64_t count) {
-  int64_t done = 0;
-  while (done < count) {
-    const ssize_t got = ::read(fd_, static_cast<char*>(buffer) + done, static_cast<size_t>(count - done));
-    if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) break;
-    done += got;
-  }
-  return done;
+  return std::max<int64_t>(FdIo::Read(fd_, buffer, static_cast<size_t>(std::max<int64_t>(count, 0))), 0);
 }
 
 int64_t TAuFileStream::Write(const void* buffer, int64_t count) {
-  int64_t done = 0;
-  while (done < count) {
-    const ssize_t put = ::write(fd_, static_cast<const char*>(buffer) + done, static_cast<size_t>(count - done));
-    if (put < 0 && errno == EINTR) continue;
-    if (put <= 0) break;
-    done += put;
-  }
-  return done;
+  return FdIo::Write(fd_, buffer, static_cast<size_t>(std::max<int64_t>(count, 0)));
 }
 
 int64_t TAuFileStream::Seek(int64_t offset, Origin origin) {

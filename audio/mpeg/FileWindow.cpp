@@ -8,22 +8,17 @@
 #include <string>
 
 #include "audio/classes/AuException.h"
+#include "platform/FdIo.h"
 
 const uint8_t* FileWindow::At(int64_t offset, int count) {
   if (offset < 0 || count < 0 || count > kWindow || offset + count > size_) return nullptr;
   if (offset < start_ || offset + count > start_ + static_cast<int64_t>(bytes_.size())) {
     bytes_.resize(static_cast<size_t>(std::min<int64_t>(kWindow, size_ - offset)));
-    size_t got = 0;
-    while (got < bytes_.size()) {
-      const ssize_t n = pread(fd_, bytes_.data() + got, bytes_.size() - got, offset + static_cast<int64_t>(got));
-      if (n < 0 && errno == EINTR) continue;
-      if (n < 0) throw EAuException(std::string("the file could not be read: ") + std::strerror(errno));
-      if (n == 0) break;  // shorter than it was: what is there counts
-      got += static_cast<size_t>(n);
-    }
-    bytes_.resize(got);
+    const int64_t got = FdIo::ReadAt(fd_, bytes_.data(), bytes_.size(), offset);
+    if (got < 0) throw EAuException(std::string("the file could not be read: ") + std::strerror(errno));
+    bytes_.resize(static_cast<size_t>(got));  // shorter than it was: what is there counts
     start_ = offset;
-    if (offset + count > start_ + static_cast<int64_t>(got)) return nullptr;
+    if (offset + count > start_ + got) return nullptr;
   }
   return bytes_.data() + (offset - start_);
 }

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "audio/classes/AuException.h"
+#include "platform/FdIo.h"
 #include "platform/Mp3FrameDecoder.h"
 
 void Mp3FrameTable::Add(int64_t offset, const Mp3FrameHeader& header) {
@@ -41,13 +42,9 @@ void Mp3FrameTable::Decode(int fd, Mp3FrameDecoder& decoder, int64_t first, int6
     while (end <= last && offsets_[static_cast<size_t>(end)] + lengths_[static_cast<size_t>(end)] - start <= kReadBytes) ++end;
     const int64_t stop = offsets_[static_cast<size_t>(end - 1)] + lengths_[static_cast<size_t>(end - 1)];
     bytes_.resize(static_cast<size_t>(stop - start));
-    size_t got = 0;
-    while (got < bytes_.size()) {
-      const ssize_t n = pread(fd, bytes_.data() + got, bytes_.size() - got, start + static_cast<int64_t>(got));
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) throw EAuException(std::string("the file could not be read: ") + std::strerror(n < 0 ? errno : EIO));
-      got += static_cast<size_t>(n);
-    }
+    const int64_t got = FdIo::ReadAt(fd, bytes_.data(), bytes_.size(), start);
+    if (got != static_cast<int64_t>(bytes_.size()))
+      throw EAuException(std::string("the file could not be read: ") + std::strerror(got < 0 ? errno : EIO));
     for (; f < end; ++f) {
       samples_.clear();
       const int made = decoder.Decode(bytes_.data() + (offsets_[static_cast<size_t>(f)] - start), lengths_[static_cast<size_t>(f)], samples_);

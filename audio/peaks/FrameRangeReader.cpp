@@ -19,6 +19,7 @@
 #include "audio/mpeg/FrameScan.h"
 #include "audio/mpeg/Mp3FrameTable.h"
 #include "audio/peaks/ColumnPeaks.h"
+#include "platform/FdIo.h"
 #include "platform/Mp3FrameDecoder.h"
 
 namespace {
@@ -105,15 +106,9 @@ int64_t FrameRangeReader::ReadPcm(int64_t from, int64_t to, const Sink& sink, co
   int64_t at = from;
   while (at < to && !(cancelled && cancelled())) {
     const size_t want = static_cast<size_t>(std::min<int64_t>(to - at, static_cast<int64_t>(bytes_.size() / frameBytes))) * frameBytes;
-    size_t got = 0;
-    while (got < want) {
-      const ssize_t n = pread(fd_, bytes_.data() + got, want - got, pcmOffset_ + at * static_cast<int64_t>(frameBytes) + static_cast<int64_t>(got));
-      if (n < 0 && errno == EINTR) continue;
-      if (n < 0) throw EAuException(std::string("the file could not be read: ") + std::strerror(errno));
-      if (n == 0) break;
-      got += static_cast<size_t>(n);
-    }
-    const auto frames = static_cast<int64_t>(got / frameBytes);
+    const int64_t got = FdIo::ReadAt(fd_, bytes_.data(), want, pcmOffset_ + at * static_cast<int64_t>(frameBytes));
+    if (got < 0) throw EAuException(std::string("the file could not be read: ") + std::strerror(errno));
+    const auto frames = got / static_cast<int64_t>(frameBytes);
     if (frames == 0) break;
     const size_t samples = static_cast<size_t>(frames) * static_cast<size_t>(channels_);
     if (bits_ == 16) {

@@ -7,7 +7,7 @@
 #include <cctype>
 #include <cstring>
 
-#include "audio/tags/FdIo.h"
+#include "platform/FdIo.h"
 #include "audio/tags/TagText.h"
 
 namespace {
@@ -16,7 +16,7 @@ constexpr int kRecordSize = 128;
 
 bool ReadRecord(int fd, uint8_t (&record)[kRecordSize]) {
   if (::lseek(fd, -kRecordSize, SEEK_END) < 0) return false;
-  return FdIo::Read(fd, record, kRecordSize) == kRecordSize && std::memcmp(record, "TAG", 3) == 0;
+  return FdIo::Read(fd, record, kRecordSize) == static_cast<int64_t>(kRecordSize) && std::memcmp(record, "TAG", 3) == 0;
 }
 
 /// A field at full width without the blanks, control bytes and zero bytes around it.
@@ -138,5 +138,5 @@ bool TId3v1Tags::WriteToFile(int fd) {
     Put(record + 97, Comment(), 30);
   }
   record[127] = static_cast<uint8_t>(GenreId());
-  return FdIo::Write(fd, record, kRecordSize);
+  return FdIo::Write(fd, record, kRecordSize) == static_cast<int64_t>(kRecordSize);
 }

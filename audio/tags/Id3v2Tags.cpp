@@ -9,7 +9,7 @@
 #include <cstring>
 #include <vector>
 
-#include "audio/tags/FdIo.h"
+#include "platform/FdIo.h"
 #include "audio/tags/TagText.h"
 #include "platform/ByteOrder.h"
 #include "platform/Id3v2Header.h"
@@ -18,7 +18,7 @@ namespace {
 
 bool ReadHeader(int fd, Id3v2Header& header) {
   uint8_t bytes[10];
-  if (FdIo::Read(fd, bytes, sizeof bytes) != sizeof bytes) return false;
+  if (FdIo::Read(fd, bytes, sizeof bytes) != static_cast<int64_t>(sizeof bytes)) return false;
   const auto parsed = ParseId3v2Header(bytes);
   if (!parsed || !parsed->KnownLayout()) return false;
   header = *parsed;

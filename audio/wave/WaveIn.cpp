@@ -1,5 +1,7 @@
 #include "audio/wave/WaveIn.h"
 
+#include "platform/FdIo.h"
+
 #include "platform/WriteFailure.h"
 
 #include <unistd.h>
@@ -258,18 +260,13 @@ int64_t TWaveIn::CopyInternal(int fd, int64_t Bytes) {
   int64_t moved = 0;
   while (moved < Bytes) {
     const int64_t wanted = std::min(kPiece, Bytes - moved);
-    const ssize_t got = ::pread(file->Handle(), copyBuffer_.data(), static_cast<size_t>(wanted), from + moved);
-    if (got < 0 && errno == EINTR) continue;
+    const int64_t got = FdIo::ReadAt(file->Handle(), copyBuffer_.data(), static_cast<size_t>(wanted), from + moved);
     if (got < 0) throw EAuException(std::string("Error reading ") + FileName_ + ": " + std::strerror(errno));
     // Only whole frames count; the piece of one at a cut-short end is left.
     const int64_t whole = got - got % FrameSize_;
-    for (int64_t written = 0; written < whole;) {
-      const ssize_t put = ::write(fd, copyBuffer_.data() + written, static_cast<size_t>(whole - written));
-      if (put < 0 && errno == EINTR) continue;
-      // The writing side's failures read as the writer's own.
-      if (put <= 0) throw EAuException(WriteFailure("Error writing wave file", put < 0 ? errno : EIO));
-      written += put;
-    }
+    // The writing side's failures read as the writer's own.
+    if (FdIo::Write(fd, copyBuffer_.data(), static_cast<size_t>(whole)) != whole)
+      throw EAuException(WriteFailure("Error writing wave file", errno));
     moved += whole;
     if (got < wanted) break;  // the end of the file
   }
