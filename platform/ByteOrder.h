@@ -18,6 +18,8 @@ inline uint32_t Be(const uint8_t* p, int count) {
   return value;
 }
 inline uint32_t Be32(const uint8_t* p) { return Be(p, 4); }
+/// A signed 16-bit little-endian sample.
+inline int16_t LeSigned16(const uint8_t* p) { return static_cast<int16_t>(Le16(p)); }
 
 inline void PutLe16(uint8_t* p, uint16_t value) {
   p[0] = static_cast<uint8_t>(value);
@@ -26,6 +28,9 @@ inline void PutLe16(uint8_t* p, uint16_t value) {
 inline void PutLe32(uint8_t* p, uint32_t value) {
   PutLe16(p, static_cast<uint16_t>(value));
   PutLe16(p + 2, static_cast<uint16_t>(value >> 16));
+}
+inline void PutBe32(uint8_t* p, uint32_t value) {
+  for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(value >> (24 - 8 * i));
 }
 inline void AppendLe16(std::vector<uint8_t>& out, uint16_t value) {
   out.push_back(static_cast<uint8_t>(value));

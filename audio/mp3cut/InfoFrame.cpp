@@ -4,14 +4,14 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "platform/ByteOrder.h"
+
 namespace {
 
 constexpr int kXingBytes = 120;  // "Info", flags, frames, bytes, table of contents, quality
 constexpr int kLameBytes = 36;
 
-void PutBe32(uint8_t* p, uint32_t value) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(value >> (24 - 8 * i));
-}
+using ByteOrder::PutBe32;
 
 /// A frame header like `likeHeader` with another bit rate, unpadded and without a check.
 std::vector<uint8_t> EmptyFrame(const Mp3FrameHeader& like, const uint8_t likeHeader[4], int bitrateIndex) {

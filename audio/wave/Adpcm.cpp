@@ -1,5 +1,7 @@
 #include "audio/wave/Adpcm.h"
 
+#include "platform/ByteOrder.h"
+
 #include <algorithm>
 #include <climits>
 #include <cstdint>
@@ -9,12 +11,9 @@ namespace Adpcm {
 
 namespace {
 
-int16_t Read16(const uint8_t* p) { return static_cast<int16_t>(p[0] | (p[1] << 8)); }
+int16_t Read16(const uint8_t* p) { return ByteOrder::LeSigned16(p); }
 
-void Write16(uint8_t* p, int16_t value) {
-  p[0] = static_cast<uint8_t>(value & 0xFF);
-  p[1] = static_cast<uint8_t>((value >> 8) & 0xFF);
-}
+void Write16(uint8_t* p, int16_t value) { ByteOrder::PutLe16(p, static_cast<uint16_t>(value)); }
 
 }  // namespace
 
