@@ -25,6 +25,12 @@ QT_QPA_PLATFORM=xcb TMPDIR="$work" XDG_RUNTIME_DIR="$work" CLIPWRIGHT_AUDIO_OUTP
       [ "$(convert "$3" -trim -format %w info: 2>/dev/null)" -gt 100 ] && break
     done
     sleep 2
+    # With xdotool, a drag in the waveform shows a selection (the window is
+    # centred: its waves lie 64 + 8.. across and 57 + 112.. down).
+    if command -v xdotool > /dev/null; then
+      xdotool mousemove 250 210 mousedown 1 mousemove 300 210 mousemove 372 210 mouseup 1 mousemove 600 540
+      sleep 1
+    fi
     import -window root "$3"
     kill "$app"
   ' _ "$build/app/clipwright" "$work/speech.wav" "$work/screen.png"
