@@ -16,7 +16,7 @@
 #include "app/jobs/CutJob.h"
 #include "app/jobs/JoinJob.h"
 #include "app/jobs/SegmentJob.h"
-#include "app/jobs/SixteenBitInput.h"
+#include "audio/classes/SixteenBitInput.h"
 #include "app/jobs/TagCopy.h"
 #include "app/jobs/TargetFile.h"
 #include "app/jobs/TimeRange.h"

@@ -1,10 +1,28 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 /// Conversions between integer PCM samples and floats with full scale +-1.0.
 /// Counts are samples, not frames. No allocation, one pass.
 namespace SampleConvert {
+
+// Integer to 16-bit integer, for players, writers and peaks that take 16 bits.
+/// One little-endian sample of `bits` (8 unsigned; 16, 24, 32 signed) as its
+/// top 16 bits.
+inline int16_t ToShort(const uint8_t* at, int bits) {
+  switch (bits) {
+    case 8: return static_cast<int16_t>((at[0] - 128) * 256);
+    case 24: return static_cast<int16_t>(at[1] | (at[2] << 8));
+    case 32: return static_cast<int16_t>(at[2] | (at[3] << 8));
+    default: return static_cast<int16_t>(at[0] | (at[1] << 8));
+  }
+}
+/// `count` samples of `bits` bits as 16-bit ones.
+inline void ToShort(const uint8_t* in, size_t count, int bits, int16_t* out) {
+  const size_t width = static_cast<size_t>(bits / 8);
+  for (size_t i = 0; i < count; ++i) out[i] = ToShort(in + i * width, bits);
+}
 
 // Integer to float.
 /// 8-bit unsigned: b / 128 - 1.

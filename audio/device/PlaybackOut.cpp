@@ -1,24 +1,15 @@
 #include "audio/device/PlaybackOut.h"
 
 #include "audio/classes/AuInput.h"
+#include "audio/classes/Convert.h"
 #include "platform/AudioSink.h"
 
 namespace {
 
 /// Interleaved samples of any width as 16-bit.
 void To16Bit(const uint8_t* in, uint32_t bytes, int bits, std::vector<int16_t>& out) {
-  const int width = bits / 8;
-  const uint32_t count = bytes / static_cast<uint32_t>(width);
-  out.resize(count);
-  for (uint32_t i = 0; i < count; ++i) {
-    const uint8_t* s = in + static_cast<size_t>(i) * width;
-    switch (width) {
-      case 1: out[i] = static_cast<int16_t>((s[0] - 128) << 8); break;
-      case 2: out[i] = static_cast<int16_t>(s[0] | (s[1] << 8)); break;
-      case 3: out[i] = static_cast<int16_t>(s[1] | (s[2] << 8)); break;
-      default: out[i] = static_cast<int16_t>(s[2] | (s[3] << 8)); break;
-    }
-  }
+  out.resize(bytes / static_cast<uint32_t>(bits / 8));
+  SampleConvert::ToShort(in, out.size(), bits, out.data());
 }
 
 }  // namespace

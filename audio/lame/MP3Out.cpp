@@ -9,7 +9,7 @@
 
 #include "audio/classes/AuException.h"
 #include "audio/classes/FileStream.h"
-#include "audio/lame/TagLibC.h"
+#include "audio/tags/TagLibC.h"
 #include "audio/tags/AuTags.h"
 #include "platform/Utf.h"
 

@@ -6,6 +6,7 @@
 
 #include "audio/classes/AuException.h"
 #include "audio/classes/AuInput.h"
+#include "audio/classes/Convert.h"
 
 ColumnPeaks::ColumnPeaks(int width, int channels, int64_t frames)
     : width_(std::max(width, 1)),
@@ -127,7 +128,7 @@ int64_t ReadSixteenBit(TAuInput& input, int64_t frames, const std::function<void
         block.resize(samples);
         if (bits == 16) std::memcpy(block.data(), bytesIn, samples * 2);
         else
-          for (size_t i = 0; i < samples; ++i) block[i] = SixteenBits(bytesIn + i * static_cast<size_t>(bytesPerSample), bits);
+          SampleConvert::ToShort(bytesIn, samples, bits, block.data());
         sink(block.data(), whole);
       }
       handed += whole;

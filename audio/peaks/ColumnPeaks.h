@@ -56,17 +56,6 @@ class ColumnPeaks {
 /// one) interleaved frames, into out[0..channels).
 void FramePeaks(const int16_t* samples, int64_t frames, int channels, PeakPair* out);
 
-/// One sample of `bits` (8 unsigned, else signed little-endian) as its top
-/// 16 bits.
-inline int16_t SixteenBits(const uint8_t* at, int bits) {
-  switch (bits) {
-    case 8: return static_cast<int16_t>((at[0] - 128) * 256);
-    case 24: return static_cast<int16_t>(at[1] | (at[2] << 8));
-    case 32: return static_cast<int16_t>(at[2] | (at[3] << 8));
-    default: return static_cast<int16_t>(at[0] | (at[1] << 8));
-  }
-}
-
 /// Hands `sink` the frames of one run of `input` (its range as set:
 /// StartSample, EndSample) as interleaved 16-bit samples, in pieces, until
 /// `frames` frames or the end; samples of 8, 24 and 32 bits are taken to 16

@@ -16,6 +16,7 @@
 #include "audio/ACS_Wave.h"
 #include "audio/AudioFormat.h"
 #include "audio/classes/AuException.h"
+#include "audio/classes/Convert.h"
 #include "audio/mpeg/FrameScan.h"
 #include "audio/mpeg/Mp3FrameTable.h"
 #include "audio/peaks/ColumnPeaks.h"
@@ -115,7 +116,7 @@ int64_t FrameRangeReader::ReadPcm(int64_t from, int64_t to, const Sink& sink, co
       sink(reinterpret_cast<const int16_t*>(bytes_.data()), frames);
     } else {
       samples_.resize(samples);
-      for (size_t i = 0; i < samples; ++i) samples_[i] = SixteenBits(&bytes_[i * static_cast<size_t>(bytesPerSample)], bits_);
+      SampleConvert::ToShort(bytes_.data(), samples, bits_, samples_.data());
       sink(samples_.data(), frames);
     }
     at += frames;

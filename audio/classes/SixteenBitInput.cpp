@@ -1,6 +1,6 @@
-#include "app/jobs/SixteenBitInput.h"
+#include "audio/classes/SixteenBitInput.h"
 
-#include <cstring>
+#include "audio/classes/Convert.h"
 
 void TSixteenBitInput::InitInternal() {
   source_.Init();
@@ -23,15 +23,7 @@ void TSixteenBitInput::GetDataInternal(void*& Buffer, uint32_t& Bytes) {
   source_.GetData(block, wanted);
   const size_t samples = wanted / static_cast<uint32_t>(sourceBytes_);
   buffer_.resize(samples);
-  const auto* in = static_cast<const uint8_t*>(block);
-  for (size_t i = 0; i < samples; ++i) {
-    const uint8_t* s = in + i * static_cast<size_t>(sourceBytes_);
-    switch (sourceBytes_) {
-      case 1: buffer_[i] = static_cast<int16_t>((s[0] - 128) * 256); break;
-      case 2: std::memcpy(&buffer_[i], s, 2); break;
-      default: std::memcpy(&buffer_[i], s + sourceBytes_ - 2, 2); break;  // the upper two bytes
-    }
-  }
+  SampleConvert::ToShort(static_cast<const uint8_t*>(block), samples, sourceBytes_ * 8, buffer_.data());
   Buffer = buffer_.data();
   Bytes = static_cast<uint32_t>(samples * 2);
 }

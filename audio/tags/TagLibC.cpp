@@ -1,4 +1,4 @@
-#include "audio/lame/TagLibC.h"
+#include "audio/tags/TagLibC.h"
 
 #include <mutex>
 
