@@ -394,7 +394,10 @@ int Peaks(const Arguments& args) {
   std::vector<PeakPair> values;  // column-major, as the columns print
   int channels = in.Channels();
   try {
-    if (source.format == AudioFormat::Mp3 && !args.exact) {
+    // A short range is decoded whatever is asked: that costs little, and
+    // its columns are finer than the estimate's granules.
+    constexpr int64_t kEstimatedFramesPerColumn = 4096;
+    if (source.format == AudioFormat::Mp3 && !args.exact && end - start > int64_t{width} * kEstimatedFramesPerColumn) {
       // The overview a window shows first: estimated from the frames.
       PeaksProvider provider(args.files[0], channels, total, 0, PeaksProvider::Depth::Overview);
       provider.WaitForOverview();
