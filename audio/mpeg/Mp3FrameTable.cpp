@@ -30,25 +30,27 @@ int64_t Mp3FrameTable::WarmUpStart(int64_t first) const {
 
 void Mp3FrameTable::Decode(int fd, Mp3FrameDecoder& decoder, int64_t first, int64_t last,
                            const std::function<void(int64_t, const int16_t*, int)>& frame,
-                           const std::function<bool()>& cancelled) {
+                           const std::function<bool()>& cancelled) const {
   last = std::min(last, Count() - 1);
   if (first > last) return;
   decoder.Reset();
   constexpr int64_t kReadBytes = 1 << 21;
+  std::vector<uint8_t> bytes;
+  std::vector<int16_t> samples;
   for (int64_t f = WarmUpStart(first); f <= last && !(cancelled && cancelled());) {
     // One read for a run of frames.
     const int64_t start = offsets_[static_cast<size_t>(f)];
     int64_t end = f + 1;
     while (end <= last && offsets_[static_cast<size_t>(end)] + lengths_[static_cast<size_t>(end)] - start <= kReadBytes) ++end;
     const int64_t stop = offsets_[static_cast<size_t>(end - 1)] + lengths_[static_cast<size_t>(end - 1)];
-    bytes_.resize(static_cast<size_t>(stop - start));
-    const int64_t got = FdIo::ReadAt(fd, bytes_.data(), bytes_.size(), start);
-    if (got != static_cast<int64_t>(bytes_.size()))
+    bytes.resize(static_cast<size_t>(stop - start));
+    const int64_t got = FdIo::ReadAt(fd, bytes.data(), bytes.size(), start);
+    if (got != static_cast<int64_t>(bytes.size()))
       throw EAuException(std::string("the file could not be read: ") + std::strerror(got < 0 ? errno : EIO));
     for (; f < end; ++f) {
-      samples_.clear();
-      const int made = decoder.Decode(bytes_.data() + (offsets_[static_cast<size_t>(f)] - start), lengths_[static_cast<size_t>(f)], samples_);
-      if (f >= first) frame(f, samples_.data(), made);
+      samples.clear();
+      const int made = decoder.Decode(bytes.data() + (offsets_[static_cast<size_t>(f)] - start), lengths_[static_cast<size_t>(f)], samples);
+      if (f >= first) frame(f, samples.data(), made);
     }
   }
 }

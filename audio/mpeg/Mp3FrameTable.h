@@ -24,7 +24,7 @@ class Mp3FrameTable {
   /// when the file cannot be read.
   void Decode(int fd, Mp3FrameDecoder& decoder, int64_t first, int64_t last,
               const std::function<void(int64_t index, const int16_t* samples, int frames)>& frame,
-              const std::function<bool()>& cancelled = {});
+              const std::function<bool()>& cancelled = {}) const;
 
  private:
   /// The first frame to hand the decoder so that `first` decodes right.
@@ -33,6 +33,4 @@ class Mp3FrameTable {
   std::vector<int64_t> offsets_;
   std::vector<uint16_t> lengths_;
   std::vector<uint16_t> mainData_;  // bytes of main data each frame carries
-  std::vector<uint8_t> bytes_;
-  std::vector<int16_t> samples_;
 };

@@ -29,58 +29,69 @@ constexpr size_t kPcmReadBytes = 4 << 20;
 
 }  // namespace
 
-struct FrameRangeReader::Mp3Frames {
+struct FrameRangeReader::Layout {
+  std::string fileName;
+  AudioFormat format = AudioFormat::Unknown;
+  int channels = 0, bits = 0, rate = 0;
+  int64_t frames = 0;        // as the input counts them
+  int64_t pcmOffset = -1;    // where integer PCM starts, when read directly
+  // An intact MP3: its frames, decoded one by one.
+  bool mp3Frames = false;
   Mp3FrameTable table;
   int samplesPerFrame = 0;
-  int64_t skipped = 0;  // decoded frames before the first delivered one
-  std::unique_ptr<Mp3FrameDecoder> decoder;
-  std::vector<int16_t> decoded;
-
-  /// The frames of `fileName` when its input delivers exactly what they
-  /// decode to (gapless); nullptr when it may not (damage, a count that
-  /// disagrees), and the input is read instead.
-  static std::unique_ptr<Mp3Frames> Of(const std::string& fileName, int channels, int64_t delivered,
-                                       const std::function<bool()>& cancelled) {
-    auto frames = std::make_unique<Mp3Frames>();
-    const Mp3Info info = WalkMp3Frames(
-        fileName, [&frames](int64_t offset, const Mp3FrameHeader& header, const uint8_t*) { frames->table.Add(offset, header); },
-        cancelled);
-    if ((cancelled && cancelled()) || !info.found || info.damaged || info.truncated || info.channels != channels ||
-        frames->table.Count() != info.frames || (info.infoFrames && info.infoFrames != info.frames) ||
-        info.Samples() != delivered)
-      return nullptr;
-    frames->samplesPerFrame = info.samplesPerFrame;
-    frames->skipped = info.lameTag ? info.encoderDelay + 529 : 0;
-    frames->decoder = std::make_unique<Mp3FrameDecoder>(channels, info.sampleRate);
-    return frames;
-  }
+  int64_t skipped = 0;       // decoded frames before the first delivered one
 };
 
-FrameRangeReader::FrameRangeReader(const std::string& fileName, const std::function<bool()>& cancelled) {
-  switch (FormatOfFile(fileName)) {
-    case AudioFormat::Wav: {
-      auto wave = std::make_unique<Sealed<TWaveIn>>();
-      wave->SetFileName(fileName);
-      pcmOffset_ = wave->PcmDataOffset();
-      input_ = std::move(wave);
-      break;
-    }
+namespace {
+
+std::unique_ptr<TAuFileIn> InputFor(AudioFormat format, const std::string& fileName) {
+  std::unique_ptr<TAuFileIn> input;
+  switch (format) {
+    case AudioFormat::Wav: input = std::make_unique<Sealed<TWaveIn>>(); break;
     case AudioFormat::Mp3:
-      input_ = std::make_unique<Sealed<TWMIn>>();
-      input_->SetFileName(fileName);
-      mp3_ = Mp3Frames::Of(fileName, input_->Channels(), input_->TotalSamples(), cancelled);
-      break;
-    case AudioFormat::Wma:
-      input_ = std::make_unique<Sealed<TWMIn>>();
-      input_->SetFileName(fileName);
-      break;
+    case AudioFormat::Wma: input = std::make_unique<Sealed<TWMIn>>(); break;
     default: throw EAuException("unsupported file type");
   }
-  channels_ = std::max(input_->Channels(), 1);
-  bits_ = input_->BitsPerSample();
-  if (pcmOffset_ >= 0 || mp3_) {
-    fd_ = open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
+  input->SetFileName(fileName);
+  return input;
+}
+
+}  // namespace
+
+std::shared_ptr<const FrameRangeReader::Layout> FrameRangeReader::Look(const std::string& fileName,
+                                                                       const std::function<bool()>& cancelled) {
+  auto layout = std::make_shared<Layout>();
+  layout->fileName = fileName;
+  layout->format = FormatOfFile(fileName);
+  std::unique_ptr<TAuFileIn> input = InputFor(layout->format, fileName);
+  layout->channels = std::max(input->Channels(), 1);
+  layout->bits = input->BitsPerSample();
+  layout->rate = input->SampleRate();
+  layout->frames = input->TotalSamples();
+  if (auto* wave = dynamic_cast<TWaveIn*>(input.get())) layout->pcmOffset = wave->PcmDataOffset();
+  if (layout->format == AudioFormat::Mp3) {
+    // The frames are decoded directly only where the input delivers exactly
+    // what they decode to (gapless): no damage, no count that disagrees.
+    const Mp3Info info = WalkMp3Frames(
+        fileName, [&layout](int64_t offset, const Mp3FrameHeader& header, const uint8_t*) { layout->table.Add(offset, header); },
+        cancelled);
+    layout->mp3Frames = !(cancelled && cancelled()) && info.found && !info.damaged && !info.truncated &&
+                        info.channels == layout->channels && layout->table.Count() == info.frames &&
+                        (info.infoFrames == 0 || info.infoFrames == info.frames) && info.Samples() == layout->frames;
+    layout->samplesPerFrame = info.samplesPerFrame;
+    layout->skipped = info.lameTag ? info.encoderDelay + 529 : 0;
+  }
+  return layout;
+}
+
+FrameRangeReader::FrameRangeReader(std::shared_ptr<const Layout> layout)
+    : layout_(std::move(layout)), channels_(layout_->channels), bits_(layout_->bits) {
+  if (layout_->mp3Frames) decoder_ = std::make_unique<Mp3FrameDecoder>(channels_, layout_->rate);
+  if (layout_->pcmOffset >= 0 || layout_->mp3Frames) {
+    fd_ = open(layout_->fileName.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd_ < 0) throw EAuException(std::string("the file could not be opened: ") + std::strerror(errno));
+  } else {
+    input_ = InputFor(layout_->format, layout_->fileName);
   }
 }
 
@@ -90,9 +101,9 @@ FrameRangeReader::~FrameRangeReader() {
 
 int64_t FrameRangeReader::Read(int64_t from, int64_t to, const Sink& sink, const std::function<bool()>& cancelled) {
   if (to <= from) return 0;
-  if (mp3_) return ReadMp3(from, to, sink, cancelled);
+  if (decoder_) return ReadMp3(from, to, sink, cancelled);
   if (fd_ >= 0) return ReadPcm(from, to, sink, cancelled);
-  const int64_t total = input_->TotalSamples();
+  const int64_t total = layout_->frames;
   input_->SetStartSample(from);
   input_->SetEndSample(to >= total ? -1 : to - 1);
   return ReadSixteenBit(*input_, to - from, sink, cancelled);
@@ -101,13 +112,12 @@ int64_t FrameRangeReader::Read(int64_t from, int64_t to, const Sink& sink, const
 int64_t FrameRangeReader::ReadPcm(int64_t from, int64_t to, const Sink& sink, const std::function<bool()>& cancelled) {
   const int bytesPerSample = bits_ / 8;
   const size_t frameBytes = static_cast<size_t>(channels_ * bytesPerSample);
-  const int64_t total = input_->TotalSamples();  // whole frames the file holds
-  to = std::min(to, total);
+  to = std::min(to, layout_->frames);  // whole frames the file holds
   bytes_.resize(kPcmReadBytes / frameBytes * frameBytes);
   int64_t at = from;
   while (at < to && !(cancelled && cancelled())) {
     const size_t want = static_cast<size_t>(std::min<int64_t>(to - at, static_cast<int64_t>(bytes_.size() / frameBytes))) * frameBytes;
-    const int64_t got = FdIo::ReadAt(fd_, bytes_.data(), want, pcmOffset_ + at * static_cast<int64_t>(frameBytes));
+    const int64_t got = FdIo::ReadAt(fd_, bytes_.data(), want, layout_->pcmOffset + at * static_cast<int64_t>(frameBytes));
     if (got < 0) throw EAuException(std::string("the file could not be read: ") + std::strerror(errno));
     const auto frames = got / static_cast<int64_t>(frameBytes);
     if (frames == 0) break;
@@ -125,20 +135,20 @@ int64_t FrameRangeReader::ReadPcm(int64_t from, int64_t to, const Sink& sink, co
 }
 
 int64_t FrameRangeReader::ReadMp3(int64_t from, int64_t to, const Sink& sink, const std::function<bool()>& cancelled) {
-  Mp3Frames& m = *mp3_;
-  to = std::min(to, input_->TotalSamples());
+  const Layout& m = *layout_;
+  to = std::min(to, m.frames);
   if (to <= from) return 0;
   const int64_t spf = m.samplesPerFrame;
-  m.decoded.clear();
+  decoded_.clear();
   int64_t handedTo = from;  // the next frame to hand over
   auto handOver = [&](bool all) {
-    const auto held = static_cast<int64_t>(m.decoded.size()) / channels_;
+    const auto held = static_cast<int64_t>(decoded_.size()) / channels_;
     if (held == 0 || (!all && held < 1 << 15)) return;
-    sink(m.decoded.data(), held);
+    sink(decoded_.data(), held);
     handedTo += held;
-    m.decoded.clear();
+    decoded_.clear();
   };
-  m.table.Decode(fd_, *m.decoder, (from + m.skipped) / spf, (to - 1 + m.skipped) / spf,
+  m.table.Decode(fd_, *decoder_, (from + m.skipped) / spf, (to - 1 + m.skipped) / spf,
                  [&](int64_t index, const int16_t* samples, int made) {
                    if (made != spf)
                      throw EAuException("an MP3 frame decoded to " + std::to_string(made) + " samples instead of " +
@@ -147,7 +157,7 @@ int64_t FrameRangeReader::ReadMp3(int64_t from, int64_t to, const Sink& sink, co
                    const int64_t frameStart = index * spf - m.skipped;
                    const int64_t take0 = std::max(from, frameStart), take1 = std::min(to, frameStart + spf);
                    if (take1 <= take0) return;
-                   m.decoded.insert(m.decoded.end(), samples + (take0 - frameStart) * channels_, samples + (take1 - frameStart) * channels_);
+                   decoded_.insert(decoded_.end(), samples + (take0 - frameStart) * channels_, samples + (take1 - frameStart) * channels_);
                    handOver(false);
                  },
                  cancelled);
@@ -171,11 +181,13 @@ void ReadInParallel(const std::string& fileName, int64_t from, int64_t to, int64
   std::atomic<bool> failed{false};
   std::exception_ptr failure;
   std::mutex failureLock;
+  // One look at the file for all the threads.
+  const auto layout = FrameRangeReader::Look(fileName, cancelled);
   auto work = [&](int thread) {
     try {
       if (background) RunInBackground();
       if (cancelled && cancelled()) return;
-      FrameRangeReader reader(fileName, [&] { return failed.load() || (cancelled && cancelled()); });
+      FrameRangeReader reader(layout);
       for (int64_t chunk = next++; chunk < chunks && !failed && !(cancelled && cancelled()); chunk = next++) {
         const int64_t start = from + chunk * chunkFrames, end = std::min(to, start + chunkFrames);
         int64_t at = start;

@@ -13,16 +13,23 @@ class TAuFileIn;
 /// intact MP3 by handing its frames to the decoder from a few frames before
 /// the range (the same samples its input delivers, without opening and
 /// counting the file for every range), everything else through the file's
-/// input (exact seeking included). One
-/// reader belongs to one thread; readers of one file may run side by side.
+/// input (exact seeking included). One reader belongs to one thread; the
+/// readers of one file may run side by side, sharing what a first look at
+/// the file found (its Layout).
 class FrameRangeReader {
  public:
   using Sink = std::function<void(const int16_t* samples, int64_t frames)>;
 
-  /// Raises EAuException when the file's format has no input. `cancelled`
-  /// may cut short the look at an MP3's frames (the reader then decodes
-  /// through the input).
-  explicit FrameRangeReader(const std::string& fileName, const std::function<bool()>& cancelled = {});
+  /// How a file is read, found once for all its readers.
+  struct Layout;
+  /// Looks at a file: opens its input, and walks an MP3's frames. Raises
+  /// EAuException when the file's format has no input. `cancelled` may cut
+  /// short the walk (the readers then decode through the input).
+  static std::shared_ptr<const Layout> Look(const std::string& fileName, const std::function<bool()>& cancelled = {});
+
+  explicit FrameRangeReader(std::shared_ptr<const Layout> layout);
+  explicit FrameRangeReader(const std::string& fileName, const std::function<bool()>& cancelled = {})
+      : FrameRangeReader(Look(fileName, cancelled)) {}
   ~FrameRangeReader();
 
   int Channels() const { return channels_; }
@@ -34,14 +41,13 @@ class FrameRangeReader {
   int64_t ReadPcm(int64_t from, int64_t to, const Sink& sink, const std::function<bool()>& cancelled);
   int64_t ReadMp3(int64_t from, int64_t to, const Sink& sink, const std::function<bool()>& cancelled);
 
-  struct Mp3Frames;
-  std::unique_ptr<Mp3Frames> mp3_;  // an intact MP3's frames, decoded one by one
-
-  std::unique_ptr<TAuFileIn> input_;
+  std::shared_ptr<const Layout> layout_;
+  std::unique_ptr<TAuFileIn> input_;                  // for files read through their input
+  std::unique_ptr<class Mp3FrameDecoder> decoder_;    // for an intact MP3's frames
   int channels_ = 0;
   int bits_ = 0;
-  int64_t pcmOffset_ = -1;  // where integer PCM starts, when read directly
   int fd_ = -1;
+  std::vector<int16_t> decoded_;
   std::vector<uint8_t> bytes_;
   std::vector<int16_t> samples_;
 };

@@ -210,17 +210,10 @@ void PeaksProvider::DetailWork() {
     };
     try {
       if (!reader) reader = std::make_unique<FrameRangeReader>(fileName_, [this] { return Cancelled(); });
-      ColumnPeaks peaks(request.width, store_.Channels(), request.to - request.from);
-      const int channels = reader->Channels();
-      std::vector<int16_t> narrowed;
-      reader->Read(request.from, request.to, [&](const int16_t* samples, int64_t frames) {
-        if (channels == peaks.Channels()) return peaks.Add(samples, frames);
-        narrowed.resize(static_cast<size_t>(frames * peaks.Channels()));
-        for (int64_t f = 0; f < frames; ++f)
-          for (int ch = 0; ch < peaks.Channels(); ++ch)
-            narrowed[static_cast<size_t>(f * peaks.Channels() + ch)] = samples[f * channels + std::min(ch, channels - 1)];
-        peaks.Add(narrowed.data(), frames);
-      }, superseded);
+      // The reader counts the file's channels as the store does: both ask the same input.
+      ColumnPeaks peaks(request.width, reader->Channels(), request.to - request.from);
+      reader->Read(request.from, request.to, [&](const int16_t* samples, int64_t frames) { peaks.Add(samples, frames); },
+                   superseded);
       if (superseded() || peaks.Added() < peaks.Frames()) {
         std::lock_guard hold(lock_);
         working_ = {};
