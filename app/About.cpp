@@ -8,7 +8,7 @@
 #include "app/JpegImage.h"
 #include "app/Links.h"
 #include "app/Texts.h"
-#include "platform/shell.h"
+#include "platform/Desktop.h"
 
 TfrmAbout::TfrmAbout(QWidget* parent) : QDialog(parent) {
   setObjectName("frmAbout");
@@ -37,7 +37,7 @@ TfrmAbout::TfrmAbout(QWidget* parent) : QDialog(parent) {
   lbEAddress->setGeometry(100, 72, 240, 18);
   lbEAddress->setText(QString(Links::kHomePage).remove("https://"));
   lbEAddress->SetLinkColours(Qt::blue, Qt::red);
-  lbEAddress->OnClick = [] { Shell::OpenUrl(Links::kHomePage); };
+  lbEAddress->OnClick = [] { desktop::OpenUrl(Links::kHomePage); };
 
   auto* donate1 = new QLabel(Texts::kAboutDonate1, this);
   donate1->setObjectName("lDonate1");
@@ -50,7 +50,7 @@ TfrmAbout::TfrmAbout(QWidget* parent) : QDialog(parent) {
   Image3->setObjectName("Image3");
   Image3->setGeometry(134, 160, 92, 26);
   Image3->setPixmap(QPixmap::fromImage(LoadJpeg(":/pictures/donate.jpg")));
-  Image3->OnClick = [] { Shell::OpenUrl(Links::kDonation); };
+  Image3->OnClick = [] { desktop::OpenUrl(Links::kDonation); };
 
   bOK = new QPushButton("&OK", this);
   bOK->setObjectName("bOK");

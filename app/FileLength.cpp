@@ -9,8 +9,8 @@
 int32_t FileLengthMs(const std::string& fileName, TMediaPlayer& player) {
   // The length of what our inputs read, never a guess: a file none of them
   // can read is refused here, naming it.
-  const int64_t readable = ReadableLengthMs(fileName);
-  if (readable >= 1000) return static_cast<int32_t>(std::min<int64_t>(readable / 1000 * 1000, std::numeric_limits<int32_t>::max()));
+  const int64_t shown = ShownLengthMs(fileName);
+  if (shown > 0) return static_cast<int32_t>(std::min<int64_t>(shown, std::numeric_limits<int32_t>::max()));
   player.SetFileName(fileName);
   player.Open();
   const int64_t length = player.Length();

@@ -31,11 +31,11 @@
 #include "controls/Tracker2.h"
 #include "controls/WaveformView.h"
 #include "app/WaveformPeaks.h"
-#include "platform/shell.h"
+#include "platform/Desktop.h"
 
 namespace {
 
-void OpenPage(const char* url) { Shell::OpenUrl(url); }
+void OpenPage(const char* url) { desktop::OpenUrl(url); }
 
 }  // namespace
 

@@ -1,8 +1,6 @@
 #pragma once
 
-// WMA (and MP3) decoding through the Windows Media reader, WMA encoding through its writer.
+// WMA (and MP3) decoding, WMA encoding and streaming, over FFmpeg.
 #include "audio/classes/Sealed.h"
 #include "audio/winmedia/WMAOut.h"
 #include "audio/winmedia/WMIn.h"
-#include "audio/winmedia/WmaSyncReader.h"
-#include "audio/winmedia/WmaWriter.h"

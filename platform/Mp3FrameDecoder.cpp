@@ -4,7 +4,7 @@
 #include <stdexcept>
 
 #include "platform/Ffmpeg.h"
-#include "platform/wmvconvert.h"
+#include "platform/PcmConverter.h"
 
 struct Mp3FrameDecoder::State {
   int channels = 0;
@@ -12,7 +12,7 @@ struct Mp3FrameDecoder::State {
   AVCodecContext* context = nullptr;
   AVPacket* packet = nullptr;
   AVFrame* frame = nullptr;
-  wm::FrameConverter converter;
+  media::PcmConverter converter;
   std::vector<uint8_t> padded;  // the decoder reads a little past a packet's end
   std::vector<uint8_t> bytes;   // the converter's output
 };

@@ -67,6 +67,8 @@ int64_t ReadableLengthMs(const std::string& source) {
   return rate > 0 ? pair.input->TotalSamples() * 1000 / rate : 0;
 }
 
+int64_t ShownLengthMs(const std::string& source) { return ReadableLengthMs(source) / 1000 * 1000; }
+
 void CheckSource(AudioFormat format, TAuFileIn& input) {
   const std::string source = input.FileName();
   try {

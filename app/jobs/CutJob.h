@@ -54,6 +54,8 @@ int InputRate(AudioFormat format, TAuFileIn& input, const std::string& source);
 /// of `source`; raises JobRefused, naming the file and the cause, when none
 /// of our inputs can read it.
 int64_t ReadableLengthMs(const std::string& source);
+/// The length the windows show: ReadableLengthMs in whole seconds.
+int64_t ShownLengthMs(const std::string& source);
 
 /// Raises JobRefused, naming the file, unless the input (its file name set)
 /// can be read and holds audio.

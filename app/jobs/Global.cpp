@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "audio/tags/AuTags.h"
-#include "platform/shell.h"
+#include "platform/Desktop.h"
 
 namespace {
 
@@ -138,33 +138,7 @@ TMP3BitRate BitRateToMP3BitRate(int32_t bitsPerSecond) {
   }
 }
 
-std::string GetAppDataFolder() { return Shell::AppDataFolder(); }
-
-std::string GetShellDetails(const std::string& fileName) {
-  std::string details;
-  const std::vector<std::string> columns = Shell::DetailsOf(fileName);
-  for (size_t i = 0; i < columns.size(); ++i) {
-    if (i > 0) details += "\r\n";
-    details += columns[i];
-  }
-  return details;
-}
-
-std::string GetFileDurationText(const std::string& fileName) {
-  const std::string details = GetShellDetails(fileName);
-  size_t lineStart = 0;
-  for (int line = 0; line < Shell::kLengthColumn && lineStart != std::string::npos; ++line) {
-    lineStart = details.find("\r\n", lineStart);
-    if (lineStart != std::string::npos) lineStart += 2;
-  }
-  if (lineStart == std::string::npos) return "00:00:00";
-  const size_t lineEnd = details.find("\r\n", lineStart);
-  std::string text = details.substr(lineStart, lineEnd == std::string::npos ? std::string::npos : lineEnd - lineStart);
-  const size_t first = text.find_first_not_of(" \t");
-  if (first == std::string::npos) return "00:00:00";
-  text = text.substr(first, text.find_last_not_of(" \t") - first + 1);
-  return text;
-}
+std::string GetAppDataFolder() { return desktop::AppDataFolder(); }
 
 int GetMpegLayer(const std::string& fileName) {
   std::error_code error;

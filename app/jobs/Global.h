@@ -40,11 +40,6 @@ TMP3BitRate BitRateToMP3BitRate(int32_t bitsPerSecond);
 
 /// The per-user data folder, ending in '/'.
 std::string GetAppDataFolder();
-/// The 37 detail columns of a file joined with CR LF. Raises
-/// std::runtime_error when the file is not found.
-std::string GetShellDetails(const std::string& fileName);
-/// hh:mm:ss of the file's length, "00:00:00" when it cannot be told.
-std::string GetFileDurationText(const std::string& fileName);
 /// The layer (1, 2 or 3) of the first MPEG audio frame header in the file, 0
 /// when there is none or the file does not exist. Raises std::runtime_error
 /// when the file cannot be read.

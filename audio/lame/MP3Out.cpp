@@ -13,52 +13,40 @@
 #include "audio/tags/AuTags.h"
 #include "platform/Utf.h"
 
-namespace {
-
-constexpr int32_t kAllBits = -1;  // a Blade "true" with every bit set
-
-bool LoadLameLibrary() { return lame_enc::Load(); }
-
-}  // namespace
-
 int BitRateKbps(TMP3BitRate rate) {
   static constexpr int kKbps[] = {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160, 192, 224, 256, 320};
   return rate >= mbrAuto && rate <= mbr320 ? kKbps[rate] : 128;
 }
 
 TMP3Out::TMP3Out() {
-  LoadLameLibrary();
+  media::LoadLame();
   TagLibC::Load();
   Id3v1Tags().SetGenreId(255);  // no genre until one is set
 }
 
-void TMP3Out::FillConfig() {
-  BE_CONFIG& c = EncoderConfig_;
-  std::memset(&c, 0, sizeof c);
-  c.dwConfig = BE_CONFIG_LAME;
-  c.dwStructVersion = 1;
-  c.dwStructSize = sizeof(BE_CONFIG);
-  c.dwSampleRate = static_cast<uint32_t>(Input_->SampleRate());
-  c.dwReSampleRate = 0;
-  c.nMode = Input_->Channels() == 1 ? BE_MP3_MODE_MONO : (Mode_ == mmDual ? BE_MP3_MODE_STEREO : Mode_);
-  c.dwBitrate = static_cast<uint32_t>(BitRateKbps(BitRate_));
-  c.dwMaxBitrate = static_cast<uint32_t>(BitRateKbps(MaximumBitrate_));
-  c.bPrivate = 0;
-  c.bCRC = CRC_;
-  c.bOriginal = Original_;
+void TMP3Out::FillSettings() {
+  media::LameSettings& c = EncoderSettings_;
+  c = {};
+  c.sampleRate = Input_->SampleRate();
+  using Mode = media::LameSettings::Mode;
+  // LAME has no dual-channel mode: it is encoded as stereo.
+  c.mode = Input_->Channels() == 1 || Mode_ == mmMono ? Mode::Mono : Mode_ == mmJointStereo ? Mode::JointStereo : Mode::Stereo;
+  c.bitrateKbps = BitRateKbps(BitRate_);
+  c.maxBitrateKbps = BitRateKbps(MaximumBitrate_);
+  c.crc = CRC_;
+  c.original = Original_;
   // The Xing/LAME frame carries the encoder delay and padding that a gapless
   // decoder removes: constant bit rates need it as much as variable ones.
-  c.bWriteVBRHeader = 1;
-  c.bEnableVBR = EnableVBR_;
-  c.nVBRQuality = EnableVBR_ ? VBRQuality_ : 0;
-  c.dwVbrAbr_bps = static_cast<uint32_t>(BitRateKbps(AverageBitrate_));
-  c.nVbrMethod = c.dwVbrAbr_bps != 0 ? VBR_METHOD_ABR : VBR_METHOD_NEW;
-  c.bNoRes = EnableBitReservoir_ ? 0 : kAllBits;
-  c.bStrictIso = StrictISO_ ? kAllBits : 0;
+  c.tagFrame = true;
+  c.vbr = EnableVBR_;
+  c.vbrQuality = EnableVBR_ ? VBRQuality_ : 0;
+  c.abrKbps = BitRateKbps(AverageBitrate_);
+  c.bitReservoir = EnableBitReservoir_;
+  c.strictIso = StrictISO_;
 }
 
 void TMP3Out::Prepare() {
-  if (!LoadLameLibrary()) throw EAuException("lame_enc.dll library could not be loaded.");
+  if (!media::LoadLame()) throw EAuException(std::string(media::kLameLibrary) + " library could not be loaded.");
   if (FileName_.empty()) throw EAuException("File name is not assigned.");
   // The encoder takes 16-bit samples only; anything else would come out as noise.
   if (Input_->BitsPerSample() != 16)
@@ -69,18 +57,16 @@ void TMP3Out::Prepare() {
   Stream = std::make_unique<TAuFileStream>(FileName_, TAuFileStream::kCreate);
   Input_->Init();
   inputFlushed_ = false;
-  FillConfig();
-  uint32_t samplesPerChunk = 0, outputSize = 0;
-  const BE_ERR result = beInitStream(&EncoderConfig_, &samplesPerChunk, &outputSize, &encoder_);
-  if (result != BE_ERR_SUCCESSFUL) {
-    encoder_ = 0;
+  FillSettings();
+  try {
+    encoder_ = std::make_unique<media::LameEncoder>(EncoderSettings_);
+  } catch (const std::runtime_error& e) {
     Stream.reset();
     Input_->Flush();
     inputFlushed_ = true;
-    throw EAuException("LAME Error: " + std::to_string(result));
+    throw EAuException(e.what());
   }
-  inBuffer_.assign(static_cast<size_t>(Input_->Channels()) * samplesPerChunk, 0);
-  outBuffer_.assign(outputSize, 0);
+  inBuffer_.assign(static_cast<size_t>(Input_->Channels()) * media::LameEncoder::kFramesPerChunk * 2, 0);
   // LAME runs beside the input, which meanwhile decodes the next chunk.
   encodingError_ = nullptr;
   encoding_ = std::make_unique<BlockWorker>([this](uint8_t* bytes, size_t length) {
@@ -95,10 +81,14 @@ void TMP3Out::Prepare() {
 }
 
 void TMP3Out::Encode(int16_t* pcm, uint32_t samples) {
-  uint32_t produced = 0;
-  const BE_ERR result = beEncodeChunk(encoder_, samples, pcm, outBuffer_.data(), &produced);
-  if (result != BE_ERR_SUCCESSFUL) throw EAuException("LAME Error: " + std::to_string(result));
-  WriteOut(outBuffer_.data(), produced);
+  try {
+    const std::vector<uint8_t>& made = encoder_->Encode(pcm, static_cast<int>(samples) / encoder_->Channels());
+    WriteOut(made.data(), static_cast<uint32_t>(made.size()));
+  } catch (const EAuException&) {
+    throw;
+  } catch (const std::runtime_error& e) {
+    throw EAuException(e.what());
+  }
 }
 
 void TMP3Out::FinishEncoding() {
@@ -119,7 +109,7 @@ bool TMP3Out::DoOutput(bool Abort) {
   if (read <= 0) return false;
   uint32_t samples = static_cast<uint32_t>(read / 2);
   auto* pcm = reinterpret_cast<int16_t*>(inBuffer_.data());
-  if (EncoderConfig_.nMode == BE_MP3_MODE_MONO && Input_->Channels() == 2) {
+  if (EncoderSettings_.mode == media::LameSettings::Mode::Mono && Input_->Channels() == 2) {
     // A mono file of a stereo input: the encoder takes one channel, so mix them.
     samples /= 2;
     for (uint32_t i = 0; i < samples; ++i) pcm[i] = static_cast<int16_t>((pcm[2 * i] + pcm[2 * i + 1]) / 2);
@@ -183,10 +173,8 @@ void TMP3Out::WriteId3v2Tag() {
 void TMP3Out::Release() {
   encoding_.reset();  // first: it writes to Stream
   Stream.reset();
-  if (encoder_ != 0) beCloseStream(encoder_);
-  encoder_ = 0;
+  encoder_.reset();
   inBuffer_ = {};
-  outBuffer_ = {};
   if (!inputFlushed_) {
     inputFlushed_ = true;
     Input_->Flush();
@@ -208,23 +196,24 @@ void TMP3Out::PlaceId3v1Record() {
 
 void TMP3Out::Done() {
   // A run that already failed only releases what it holds; the job throws its file away.
-  if (!ExceptionMessage().empty() || encoder_ == 0) {
+  if (!ExceptionMessage().empty() || !encoder_) {
     Release();
     return;
   }
   try {
     FinishEncoding();
-    uint32_t produced = 0;
-    const BE_ERR result = beDeinitStream(encoder_, outBuffer_.data(), &produced);
-    if (result != BE_ERR_SUCCESSFUL) throw EAuException("LAME Error: " + std::to_string(result));
-    WriteOut(outBuffer_.data(), produced);
+    const std::vector<uint8_t>& rest = encoder_->Flush();
+    WriteOut(rest.data(), static_cast<uint32_t>(rest.size()));
+    // The Xing/LAME frame, now that the stream's length is known, over the
+    // first frame, which LAME left for it.
+    if (EncoderSettings_.tagFrame) {
+      const std::vector<uint8_t> tagFrame = encoder_->TagFrame();
+      if (tagFrame.empty() || Stream->Seek(0, TAuStream::FromBeginning) != 0) throw EAuException("Error writing down mp3 file");
+      WriteOut(tagFrame.data(), static_cast<uint32_t>(tagFrame.size()));
+    }
     Stream.reset();
-    beCloseStream(encoder_);
-    encoder_ = 0;
-    if (EncoderConfig_.bWriteVBRHeader != 0 && beWriteVBRHeader(FileName_.c_str()) != BE_ERR_SUCCESSFUL)
-      throw EAuException("Error writing down mp3 file");
+    encoder_.reset();
     inBuffer_ = {};
-    outBuffer_ = {};
     WriteId3v2Tag();
     PlaceId3v1Record();
   } catch (...) {

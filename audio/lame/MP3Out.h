@@ -8,10 +8,9 @@
 #include "audio/classes/FileOut.h"
 #include "audio/lame/Mp3Settings.h"
 #include "platform/BlockWorker.h"
-#include "platform/lame_enc.h"
+#include "platform/LameEncoder.h"
 
-/// Encodes the 16-bit PCM its Input delivers into an MP3 file through the
-/// Blade-style LAME interface. The file ends with a 128-byte ID3v1 record
+/// Encodes the 16-bit PCM its Input delivers into an MP3 file through LAME. The file ends with a 128-byte ID3v1 record
 /// built from Id3v1Tags, starts with a Xing/LAME frame (so decoders return
 /// exactly the samples encoded) and, when TagLib's C library is there, gets
 /// an ID3v2 tag with the title, artist, album, genre, year and track of
@@ -44,8 +43,8 @@ class TMP3Out : public TAuTaggedFileOut {
   bool StrictISO() const { return StrictISO_; }
   void SetStrictISO(bool value) { if (!Busy()) StrictISO_ = value; }
 
-  /// The configuration the last run gave the encoder.
-  const BE_CONFIG& EncoderConfig() const { return EncoderConfig_; }
+  /// The settings the last run gave the encoder.
+  const media::LameSettings& EncoderSettings() const { return EncoderSettings_; }
 
  protected:
   void Prepare() override;
@@ -53,7 +52,7 @@ class TMP3Out : public TAuTaggedFileOut {
   void Done() override;
 
  private:
-  void FillConfig();
+  void FillSettings();
   void WriteOut(const uint8_t* bytes, uint32_t count);
   /// The 128-byte ID3v1 record of Id3v1Tags (track and genre left 0).
   std::vector<uint8_t> Id3v1Record();
@@ -79,11 +78,10 @@ class TMP3Out : public TAuTaggedFileOut {
   bool EnableBitReservoir_ = false;
   bool StrictISO_ = false;
 
-  BE_CONFIG EncoderConfig_{};
-  HBE_STREAM encoder_ = 0;
+  media::LameSettings EncoderSettings_;
+  std::unique_ptr<media::LameEncoder> encoder_;
   std::vector<uint8_t> inBuffer_;
-  std::vector<uint8_t> outBuffer_;
   bool inputFlushed_ = true;
-  std::unique_ptr<BlockWorker> encoding_;  // beEncodeChunk and the file writes, on a thread of their own
+  std::unique_ptr<BlockWorker> encoding_;  // the encoder and the file writes, on a thread of their own
   std::exception_ptr encodingError_;       // why encoding_ failed
 };

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/mp3_info.h"
+#include "audio/mpeg/Mp3Info.h"
 
 /// One Layer III frame of a file, with what copying it exactly needs.
 struct Mp3Frame {

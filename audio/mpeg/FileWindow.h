@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "platform/mp3_info.h"
+#include "audio/mpeg/Mp3Info.h"
 
 /// A file's bytes through a window of 4 MiB that moves as they are asked
 /// for: frame walks read a few bytes at a time, from the start to the end.

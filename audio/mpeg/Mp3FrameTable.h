@@ -4,7 +4,7 @@
 #include <functional>
 #include <vector>
 
-#include "platform/mp3_info.h"
+#include "audio/mpeg/Mp3Info.h"
 
 class Mp3FrameDecoder;
 

@@ -3,33 +3,35 @@
 #include <cstdint>
 
 #include "audio/classes/MemoryStream.h"
-#include "platform/msacm.h"
 
-/// Converts the layer 3 payload of a WAV file to PCM through the compression
-/// manager, and writes the result as a whole PCM WAV file into another stream.
+/// The WAV reader's MP3 codec: converts the layer 3 payload of a WAV file to
+/// 16-bit PCM of its channels and rate, and writes the result as a whole PCM
+/// WAV file into another stream.
 ///
-/// Use: LoadFile, set TargetFormat's tag to PCM, acmFormatSuggest, Convert, SaveWav.
+/// Use: LoadFile, Convert, SaveWav.
 class TWaveConverter : public TAuMemoryStream {
  public:
-  static constexpr uint32_t kFormatSize = 129;
-
-
-  TWaveConverter();
+  /// The "fmt " fields the conversion reads and writes.
+  struct Format {
+    uint16_t formatTag = 0;
+    uint16_t channels = 0;
+    uint32_t samplesPerSec = 0;
+    uint16_t bitsPerSample = 0;
+  };
+  static constexpr uint16_t kPcm = 1;
+  static constexpr uint16_t kMpegLayer3 = 0x55;
 
   /// Reads the "fmt " chunk into SourceFormat and the "data" payload present
   /// into this stream, finding them as the WAV reader does.
   void LoadFile(TAuStream& source);
-  /// 0 on success, else the compression manager's error.
-  int Convert();
-  /// Writes a PCM WAV file of SourceFormat and this stream's bytes; 0, or 286 on failure.
-  int SaveWav(TAuStream& dest);
+  /// Decodes this stream's layer 3 payload into PCM, which SourceFormat then
+  /// describes; false when it is no layer 3 of 1 or 2 channels or holds no audio.
+  bool Convert();
+  /// Writes a PCM WAV file of SourceFormat and this stream's bytes; false when it cannot.
+  bool SaveWav(TAuStream& dest);
 
-  WaveFormatEx& SourceFormat() { return *reinterpret_cast<WaveFormatEx*>(sourceFormat_); }
-  WaveFormatEx& TargetFormat() { return *reinterpret_cast<WaveFormatEx*>(targetFormat_); }
-  uint32_t MaxFmtSize() const { return MaxFmtSize_; }
+  const Format& SourceFormat() const { return format_; }
 
  private:
-  uint32_t MaxFmtSize_ = 0;
-  uint8_t sourceFormat_[kFormatSize] = {};
-  uint8_t targetFormat_[kFormatSize] = {};
+  Format format_;
 };

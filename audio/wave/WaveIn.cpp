@@ -152,13 +152,9 @@ bool TWaveIn::OpenConverted() {
   TWaveConverter converter;
   Stream->Seek(0, TAuStream::FromBeginning);
   converter.LoadFile(*Stream);
-  converter.TargetFormat().formatTag = 1;
-  if (acmFormatSuggest(nullptr, &converter.SourceFormat(), &converter.TargetFormat(), TWaveConverter::kFormatSize,
-                       ACM_FORMATSUGGESTF_WFORMATTAG) != 0 ||
-      converter.Convert() != 0)
-    return false;
+  if (!converter.Convert()) return false;
   auto converted = std::make_unique<TAuMemoryStream>();
-  if (converter.SaveWav(*converted) != 0) return false;
+  if (!converter.SaveWav(*converted)) return false;
   fileStream_ = std::move(Stream);
   Stream = std::move(converted);
   header_ = ScanWavHeader(*Stream, kWavScanWindow);

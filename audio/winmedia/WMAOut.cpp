@@ -1,79 +1,119 @@
 #include "audio/winmedia/WMAOut.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdlib>
 #include <stdexcept>
 
 #include "audio/classes/AuException.h"
 #include "audio/classes/EventHandler.h"
 #include "audio/tags/TagText.h"
 
-TWMAOut::TWMAOut() : Codecs_(ListCodecs()) {}
+std::optional<WmaFormatChoice> FindWmaFormat(const std::vector<media::WmaCodec>& codecs, int channels, int bits, int rate,
+                                             uint32_t desired, bool lossless, bool vbr) {
+  if (lossless || vbr) return std::nullopt;
+  const auto difference = [](int64_t a, int64_t b) { return std::abs(a - b); };
+  std::optional<WmaFormatChoice> candidate;
+  int64_t acceptedBitrate = 0, acceptedRate = 0;
+  for (size_t k = 0; k < codecs.size(); ++k) {
+    for (size_t i = 0; i < codecs[k].formats.size(); ++i) {
+      const media::WmaFormat& f = codecs[k].formats[i];
+      if (difference(f.bitrate, desired) >= difference(acceptedBitrate, desired)) continue;
+      if (f.channels == channels && bits == 16 && difference(f.rate, rate) <= difference(acceptedRate, rate)) {
+        acceptedBitrate = f.bitrate;
+        acceptedRate = f.rate;
+        candidate = WmaFormatChoice{k, i};
+      }
+    }
+  }
+  return candidate;
+}
+
+TWMAOut::TWMAOut() {
+  for (const media::WmaCodec& codec : media::WmaCodecs()) Codecs_.push_back(TagText::Utf8ToUtf16(codec.name));
+}
 
 const std::vector<std::u16string>& TWMAOut::GetFormatList(int32_t codec) {
   formatList_.clear();
-  if (codec >= 0 && static_cast<size_t>(codec) < Codecs_.size())
-    formatList_ = ListCodecFormats(static_cast<uint32_t>(codec), VBR_ || Lossless_);
+  // Only constant bit rates here: the VBR and lossless lists are empty.
+  if (codec >= 0 && static_cast<size_t>(codec) < Codecs_.size() && !VBR_ && !Lossless_)
+    for (const media::WmaFormat& format : media::WmaCodecs()[static_cast<size_t>(codec)].formats)
+      formatList_.push_back(TagText::Utf8ToUtf16(format.Description()));
   return formatList_;
 }
 
-void TWMAOut::SetAttributes() {
+media::WmaEncoder::Tags TWMAOut::Attributes() {
   TId3v2Tags& tags = Id3v2Tags();
-  const std::pair<const char16_t*, std::u16string> attributes[] = {
-      {u"Author", tags.Artist()},
-      {u"WM/AlbumTitle", tags.Album()},
-      {u"WM/Genre", tags.Genre()},
-      {u"WM/Year", TagText::Latin1ToUtf16(tags.Year())},
-      {u"WM/Track", TagText::Latin1ToUtf16(tags.Track())},
+  const std::pair<const char*, std::u16string> attributes[] = {
+      {"author", tags.Artist()},
+      {"WM/AlbumTitle", tags.Album()},
+      {"WM/Genre", tags.Genre()},
+      {"WM/Year", TagText::Latin1ToUtf16(tags.Year())},
+      {"WM/Track", TagText::Latin1ToUtf16(tags.Track())},
       // Other programs read the track from here.
-      {u"WM/TrackNumber", TagText::Latin1ToUtf16(tags.Track())},
-      {u"Title", tags.Title()},
-      {u"Copyright", tags.Comment()},
+      {"WM/TrackNumber", TagText::Latin1ToUtf16(tags.Track())},
+      {"title", tags.Title()},
+      {"copyright", tags.Comment()},
   };
+  media::WmaEncoder::Tags list;
   for (const auto& [name, text] : attributes)
-    if (!text.empty()) SetWriterAttribute(writer_, name, text);
+    if (!text.empty()) list.emplace_back(name, TagText::Utf16ToUtf8(text));
+  return list;
 }
 
-void TWMAOut::InitInput() {
-  Input_->Init();
-  inputFlushed_ = false;
+media::PcmLayout TWMAOut::InputLayout() const {
+  return {Input_->Channels(), Input_->SampleRate(), Input_->BitsPerSample()};
 }
 
-std::function<void(TComponent*)> TWMAOut::ErrorProcedure() {
-  return [this](TComponent*) { error_ = true; };
-}
-
-void TWMAOut::OpenWriter() {
+void TWMAOut::OpenEncoder(const media::WmaCodec& codec, const media::WmaFormat& format) {
   if (FileName_.empty()) throw EAuException("File name is not assigned.");
-  InitInput();
-  OpenFileWriter(writer_, TagText::Utf8ToUtf16(FileName_), this, ErrorProcedure());
-  if (!writer_.initialised) throw std::runtime_error("Cannot create file");
+  // Made now, so that a folder that is not there says so before anything is encoded.
+  const int fd = ::open(FileName_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (fd < 0) throw std::runtime_error("Cannot create file");
+  ::close(fd);
+  encoder_ = std::make_unique<media::WmaEncoder>(codec, format, InputLayout(), Attributes(), FileName_);
 }
-
-bool TWMAOut::CloseWriter() { return CloseFileWriter(writer_); }
 
 void TWMAOut::Prepare() {
-  OpenWriter();
   const int channels = Input_->Channels(), bits = Input_->BitsPerSample(), rate = Input_->SampleRate();
-  if (CodecIndex_ >= 0)
-    SetWriterFormatByIndex(writer_, channels, bits, rate, VBR_ || Lossless_, static_cast<uint32_t>(CodecIndex_),
-                           static_cast<uint32_t>(FormatIndex_));
-  else if (VBR_)
-    SetWriterFormat(writer_, channels, bits, rate, Lossless_, VBR_, VBRQuality_);
-  else
-    SetWriterFormat(writer_, channels, bits, rate, Lossless_, VBR_, DesiredBitrate_);
+  std::optional<WmaFormatChoice> choice;
+  const auto& codecs = media::WmaCodecs();
+  if (CodecIndex_ >= 0) {
+    const auto codec = static_cast<size_t>(CodecIndex_), format = static_cast<size_t>(FormatIndex_);
+    if (!VBR_ && !Lossless_ && codec < codecs.size() && format < codecs[codec].formats.size())
+      choice = WmaFormatChoice{codec, format};
+    if (!choice) throw EAuException("Failed to set data writer: the WMA encoder could not be started");
+  } else {
+    uint32_t desired = VBR_ ? VBRQuality_ : DesiredBitrate_;
+    if (!VBR_ && desired < 1000) desired *= 1000;
+    choice = FindWmaFormat(codecs, channels, bits, rate, desired, Lossless_, VBR_);
+    if (!choice) throw std::runtime_error("Failed to init codec");
+  }
+  Input_->Init();
+  inputFlushed_ = false;
+  try {
+    OpenEncoder(codecs[choice->codec], codecs[choice->codec].formats[choice->format]);
+  } catch (const EAuException&) {
+    throw;
+  } catch (const std::runtime_error& e) {
+    if (std::string(e.what()) == "Cannot create file") throw;
+    throw EAuException(std::string("Failed to set data writer: ") + e.what());
+  }
   // A tenth of a second's bytes (channels x bits x rate / 8 / 10), in 64 bits.
   buffer_.assign(static_cast<size_t>(int64_t{channels} * bits * rate / 100), 0);
-  SetAttributes();
-  BeginWriter(writer_);
   endOfInput_ = false;
-  error_ = false;
 }
 
 bool TWMAOut::DoOutput(bool Abort) {
-  if (error_) throw EAuException("Windows Media output error");
   if (!CanOutput()) return true;
   if (Abort || endOfInput_) return false;
   const int read = Input_->FillBuffer(buffer_.data(), static_cast<int>(buffer_.size()), endOfInput_);
-  WriteData(writer_, buffer_.data(), static_cast<uint32_t>(read));
+  try {
+    encoder_->Write(buffer_.data(), static_cast<size_t>(read));
+  } catch (const std::runtime_error& e) {
+    throw EAuException(std::string("Failed to write data: ") + e.what());
+  }
   return true;
 }
 
@@ -82,26 +122,38 @@ void TWMAOut::Done() {
     inputFlushed_ = true;
     Input_->Flush();
   }
-  const bool failedBefore = !ExceptionMessage().empty();
-  const bool wasOpen = writer_.initialised;
-  const bool closed = CloseWriter();
-  buffer_ = {};
   // Finishing the file (the encoder's last frames, the index) can fail too.
-  if (wasOpen && !closed && !failedBefore) throw EAuException("Windows Media output error");
+  std::string failure;
+  if (encoder_ && ExceptionMessage().empty()) {
+    try {
+      encoder_->Finish();
+    } catch (const std::runtime_error& e) {
+      failure = e.what();
+    }
+  }
+  encoder_.reset();
+  CloseDestination();
+  buffer_ = {};
+  if (!failure.empty()) throw EAuException("Windows Media output error: " + failure);
 }
 
-void TWMStreamedOut::OpenWriter() {
-  InitInput();
-  uint32_t port = Port_;
+void TWMStreamedOut::OpenEncoder(const media::WmaCodec& codec, const media::WmaFormat& format) {
   const auto post = [this](TStreamedAudioEvent& handler) {
     if (TEventHandler* events = TEventHandler::Instance(); events && handler) events->PostEvent(this, handler);
   };
-  OpenNetworkWriter(
-      writer_, port, MaxClients_, ErrorProcedure(),
-      [this, post](TComponent*) { post(OnClientDisconnected); }, [this, post](TComponent*) { post(OnClientConnected); },
-      this);
-  if (!writer_.initialised) throw std::runtime_error("Cannot create file");
-  Port_ = port;
+  server_ = std::make_unique<media::WmaStreamServer>([this, post] { post(OnClientConnected); },
+                                                     [this, post] { post(OnClientDisconnected); });
+  try {
+    Port_ = server_->Open(Port_);
+  } catch (const std::runtime_error&) {
+    server_.reset();
+    throw std::runtime_error("Cannot create file");
+  }
+  if (MaxClients_ != 0) server_->SetMaximumClients(MaxClients_);
+  encoder_ = std::make_unique<media::WmaEncoder>(codec, format, InputLayout(), Attributes(), std::string(), server_.get());
 }
 
-bool TWMStreamedOut::CloseWriter() { return CloseNetworkWriter(writer_); }
+void TWMStreamedOut::CloseDestination() {
+  if (server_) server_->Close();
+  server_.reset();
+}

@@ -2,14 +2,17 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "audio/classes/FileOut.h"
-#include "audio/winmedia/WmaWriter.h"
+#include "platform/WmaEncoder.h"
+#include "platform/WmaStreamServer.h"
 
-/// Encodes the PCM its Input delivers into a WMA file through the Windows
-/// Media writer. The format is a codec's format given by CodecIndex and
+/// Encodes the PCM its Input delivers into a WMA file through FFmpeg's WMA
+/// encoders. The format is a codec's format given by CodecIndex and
 /// FormatIndex, or, with CodecIndex -1, the one nearest DesiredBitrate (or
 /// VBRQuality with VBR, or a lossless one) for the input's layout. Id3v2Tags
 /// become header attributes.
@@ -41,20 +44,18 @@ class TWMAOut : public TAuTaggedFileOut {
   void Prepare() override;
   bool DoOutput(bool Abort) override;
   void Done() override;
-  /// Opens the writer on its sink; raises "Cannot create file" when it cannot.
-  virtual void OpenWriter();
-  /// Ends writing; false when the destination could not be finished.
-  virtual bool CloseWriter();
+  /// Opens the encoder on its file; raises "Cannot create file" when it cannot.
+  virtual void OpenEncoder(const media::WmaCodec& codec, const media::WmaFormat& format);
+  /// Abandons or finishes the encoder's destination.
+  virtual void CloseDestination() {}
 
-  /// Starts the input's run.
-  void InitInput();
-  /// The writer's error procedure: the next DoOutput fails.
-  std::function<void(TComponent*)> ErrorProcedure();
+  media::PcmLayout InputLayout() const;
+  /// The input's tags under the muxer's names.
+  media::WmaEncoder::Tags Attributes();
 
-  wma_writer writer_;
+  std::unique_ptr<media::WmaEncoder> encoder_;
 
  private:
-  void SetAttributes();
 
   uint32_t DesiredBitrate_ = 0;
   bool Lossless_ = false;
@@ -67,9 +68,21 @@ class TWMAOut : public TAuTaggedFileOut {
 
   std::vector<uint8_t> buffer_;
   bool endOfInput_ = false;
-  std::atomic<bool> error_{false};  // set by the writer's error callback
   bool inputFlushed_ = true;
 };
+
+/// A codec and one of its formats, by index in media::WmaCodecs().
+struct WmaFormatChoice {
+  size_t codec = 0;
+  size_t format = 0;
+};
+
+/// The format search of TWMAOut: the bit rate nearest `desired` (bits per
+/// second), of those the nearest sample rate, for PCM of `channels` channels
+/// and `bits` bits (the codecs take 16); the first of equal ones stays. A
+/// lossless or VBR format is never found: no codec here has one.
+std::optional<WmaFormatChoice> FindWmaFormat(const std::vector<media::WmaCodec>& codecs, int channels, int bits, int rate,
+                                             uint32_t desired, bool lossless, bool vbr);
 
 using TStreamedAudioEvent = TNotifyEvent;
 
@@ -89,10 +102,11 @@ class TWMStreamedOut : public TWMAOut {
   TStreamedAudioEvent OnClientDisconnected;
 
  protected:
-  void OpenWriter() override;
-  bool CloseWriter() override;
+  void OpenEncoder(const media::WmaCodec& codec, const media::WmaFormat& format) override;
+  void CloseDestination() override;
 
  private:
+  std::unique_ptr<media::WmaStreamServer> server_;
   std::atomic<uint32_t> Port_{0};
   uint32_t MaxClients_ = 0;
 };

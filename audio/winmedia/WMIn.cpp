@@ -5,18 +5,11 @@
 
 #include "audio/classes/AuException.h"
 #include "audio/classes/FileStream.h"
+#include "audio/classes/StreamBytes.h"
 #include "audio/AudioFormat.h"
 #include "audio/tags/Id3v2Tags.h"
+#include "audio/mpeg/Mp3Info.h"
 #include "audio/tags/TagText.h"
-
-int TWMIn::ChannelCode() const {
-  switch (OutputChannels_) {
-    case cnMaxAvailable: return -1;
-    case cn5dot1: return 6;
-    case cn7dot1: return 8;
-    default: return 0;
-  }
-}
 
 void TWMIn::Reopen() {
   std::lock_guard lock(FileLock);
@@ -45,27 +38,34 @@ uint32_t TWMIn::FileDuration() {
 }
 
 bool TWMIn::IsProtected() {
-  std::lock_guard lock(FileLock);
-  OpenFile();
-  return reader_.isProtected;
+  // FFmpeg decodes no protected content: such a file does not open at all.
+  return false;
 }
+
+namespace {
+
+[[noreturn]] void NoAudio() { throw EAuException("The file holds no audio that can be read"); }
+
+}  // namespace
 
 int TWMIn::Bitrate() {
   std::lock_guard lock(FileLock);
   OpenFile();
-  return static_cast<int>(ReaderBitrate(reader_));
+  if (!decoder_) NoAudio();
+  return static_cast<int>(bitrate_);
 }
 
 bool TWMIn::IsVBR() {
   std::lock_guard lock(FileLock);
   OpenFile();
-  return ReaderIsVBR(reader_);
+  if (!decoder_) NoAudio();
+  return vbr_;
 }
 
 std::u16string TWMIn::Description() {
   std::lock_guard lock(FileLock);
   OpenFile();
-  return reader_.headerInfo ? ReaderGetString(reader_, u"Description") : std::u16string();
+  return decoder_ ? TagText::Utf8ToUtf16(decoder_->Tag("comment")) : std::u16string();
 }
 
 TId3v2Tags& TWMIn::Id3v2Tags() {
@@ -79,31 +79,43 @@ void TWMIn::OpenFile() {
   if (OpenCount > 0) return;
   if (FileName_.empty()) throw EAuException("File name is not assigned");
   if (!Stream) Stream = std::make_unique<TAuFileStream>(FileName_, 32);
-  Stream->Seek(0, TAuStream::FromBeginning);
-  OpenReader(reader_, *Stream, HighPrecision_, ChannelCode());
-  Valid_ = reader_.hasAudio;
-  if (!reader_.reader) return;
-  if (reader_.isProtected) throw EAuException("File is protected");
-  FileDuration_ = ReaderDuration(reader_);
-  Channels_ = static_cast<int>(reader_.channels);
-  BitsPerSample_ = static_cast<int>(reader_.bitsPerSample);
-  SampleRate_ = static_cast<int>(reader_.sampleRate);
-  // From the exact duration rather than the rounded hundredths: the same for
-  // whole hundredths, and never a few frames short or long otherwise.
-  TotalSamples_ = static_cast<int64_t>(std::llround(static_cast<double>(reader_.duration) * SampleRate_ / 1e7));
+  bytes_ = std::make_shared<TStreamBytes>(*Stream);
+  Valid_ = false;
+  // A file no demuxer takes from its start may still be read from byte 30 on.
+  for (const int64_t base : {0, 30}) {
+    try {
+      decoder_ = std::make_unique<media::Decoder>(bytes_, base);
+      break;
+    } catch (const std::runtime_error&) {
+      decoder_.reset();
+    }
+  }
+  if (!decoder_) return;
+  try {
+    ChooseOutput();
+    bitrate_ = decoder_->Bitrate();
+    vbr_ = decoder_->IsVbr();
+    TotalSamples_ = decoder_->Frames();
+    if (decoder_->IsMp3()) ApplyMp3Facts();
+  } catch (const std::runtime_error&) {
+    decoder_.reset();  // a file that cannot be read through holds no audio we can deliver
+    return;
+  }
+  Valid_ = true;
+  SampleRate_ = decoder_->SampleRate();
+  FileDuration_ = static_cast<uint32_t>(std::llround(static_cast<double>(TotalSamples_) * 100.0 / SampleRate_));
   Size_ = TotalSamples_ * Channels_ * (BitsPerSample_ / 8);
   Seekable_ = true;
+  block_.clear();
+  handedOut_ = 0;
 
-  // Without an accepted audio format there is no header to read tags from.
   TId3v2Tags& v2 = TAuTaggedFileIn::Id3v2Tags();
   v2.Clear();
   CommonTags().Clear();
-  const std::u16string artist = ReaderGetString(reader_, u"Author");
-  const std::u16string title = ReaderGetString(reader_, u"Title");
-  const std::u16string album = ReaderGetString(reader_, u"WM/AlbumTitle");
-  const std::u16string genre = ReaderGetString(reader_, u"WM/Genre");
-  const std::string track = TagText::Utf16ToLatin1(ReaderGetString(reader_, u"WM/Track"));
-  const std::string year = TagText::Utf16ToLatin1(ReaderGetString(reader_, u"WM/Year"));
+  const auto tag = [this](const char* name) { return TagText::Utf8ToUtf16(decoder_->Tag(name)); };
+  const std::u16string artist = tag("artist"), title = tag("title"), album = tag("album"), genre = tag("genre");
+  const std::string track = TagText::Utf16ToLatin1(tag("track"));
+  const std::string year = TagText::Utf16ToLatin1(tag("year"));
   TCommonTags& common = CommonTags();
   common.SetArtist(artist);
   common.SetTitle(title);
@@ -117,8 +129,39 @@ void TWMIn::OpenFile() {
   v2.SetGenre(genre);
   v2.SetTrack(track);
   v2.SetYear(year);
-  v2.SetComment(FormatOfFile(FileName_) == AudioFormat::Mp3 ? Mp3Comment() : ReaderGetString(reader_, u"Copyright"));
+  v2.SetComment(FormatOfFile(FileName_) == AudioFormat::Mp3 ? Mp3Comment() : tag("copyright"));
   ++OpenCount;
+}
+
+void TWMIn::ChooseOutput() {
+  const int source = decoder_->SourceChannels();
+  switch (OutputChannels_) {
+    case cnMaxAvailable: Channels_ = std::max(source, 8); break;
+    case cn5dot1: Channels_ = 6; break;
+    case cn7dot1: Channels_ = 8; break;
+    default: Channels_ = source; break;
+  }
+  BitsPerSample_ = HighPrecision_ ? 32 : 16;
+  decoder_->SetOutput(Channels_, BitsPerSample_);
+}
+
+void TWMIn::ApplyMp3Facts() {
+  const Mp3Info info = ReadMp3Info(
+      [this](int64_t offset, void* into, int64_t count) { return bytes_->ReadAt(offset, into, count); }, bytes_->Size());
+  // Junk between the tag and the first frame would make the demuxer miss
+  // the Xing/LAME frame and decode it as audio: leave it out.
+  if (info.found && info.firstFrame > info.tagEnd) {
+    decoder_->SkipBytes(info.tagEnd, info.firstFrame - info.tagEnd);
+    ChooseOutput();
+  }
+  // Where the frames cannot be taken at their word (a file cut short, damage
+  // skipped, an info frame that counts other frames than the stream holds),
+  // the length is what decodes.
+  const bool doubtful = info.truncated || info.damaged || (info.infoFrames != 0 && info.infoFrames != info.frames);
+  if (doubtful) decoder_->CountByDecoding();
+  TotalSamples_ = !doubtful && info.found && info.sampleRate > 0 ? info.Samples() : decoder_->Frames();
+  if (info.found && !info.vbr && info.firstBitrate > 0) bitrate_ = info.firstBitrate;
+  vbr_ = info.vbr;
 }
 
 std::u16string TWMIn::Mp3Comment() {
@@ -131,12 +174,15 @@ std::u16string TWMIn::Mp3Comment() {
   } catch (const std::exception&) {
     // Unreadable here means unreadable for the reader too, which says so.
   }
-  return ReaderGetString(reader_, u"Description");  // an ID3v1 comment
+  return TagText::Utf8ToUtf16(decoder_->Tag("comment"));  // an ID3v1 comment
 }
 
 void TWMIn::CloseFile() {
   std::lock_guard lock(FileLock);
-  if (OpenCount > 0 || reader_.reader) CloseReader(reader_);
+  decoder_.reset();
+  bytes_.reset();
+  block_ = {};
+  handedOut_ = 0;
   OpenCount = 0;
   Stream.reset();
 }
@@ -147,14 +193,25 @@ void TWMIn::GetDataInternal(void*& Buffer, uint32_t& Bytes) {
     Buffer = nullptr;
     return;
   }
-  ReaderRead(reader_, Buffer, Bytes);
+  while (handedOut_ >= block_.size()) {
+    handedOut_ = 0;
+    if (!decoder_ || !decoder_->Read(block_)) {
+      block_.clear();
+      Buffer = nullptr;
+      Bytes = 0;
+      return;
+    }
+  }
+  Bytes = static_cast<uint32_t>(std::min<size_t>(Bytes, block_.size() - handedOut_));
+  Buffer = block_.data() + handedOut_;
+  handedOut_ += Bytes;
 }
 
 bool TWMIn::SeekInternal(int64_t& SampleNum) {
   if (!Busy_ || TotalSamples_ <= 0) return false;
-  // By the sample rate, not as a share of TotalSamples: TMP3In counts a third
-  // of a second more than the file holds, which would move every seek early.
-  if (SampleRate_ <= 0) return false;
-  ReaderSeek(reader_, static_cast<double>(SampleNum) * 100.0 / SampleRate_);
+  if (!decoder_) return false;
+  block_.clear();
+  handedOut_ = 0;
+  decoder_->Seek(std::max<int64_t>(SampleNum, 0));
   return true;
 }

@@ -2,16 +2,17 @@
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "audio/classes/FileIn.h"
-#include "audio/winmedia/WmaSyncReader.h"
+#include "platform/Decoder.h"
 
 /// Channel layouts an input may deliver.
 enum TChannelsNumber { cnMaxAvailable, cnMonoOrStereo, cn5dot1, cn7dot1 };
 
 /// The file input for WMA (and, through TMP3In, MP3) files, decoding through
-/// the Windows Media reader into interleaved PCM. Tags come from the file's
-/// header attributes into Id3v2Tags and CommonTags.
+/// FFmpeg into interleaved PCM with sample-exact seeking. Tags come from the
+/// file's header attributes into Id3v2Tags and CommonTags.
 class TWMIn : public TAuTaggedFileIn {
  public:
 
@@ -43,11 +44,20 @@ class TWMIn : public TAuTaggedFileIn {
 
  private:
   void Reopen();
-  int ChannelCode() const;
+  /// The output layout the channel and precision settings ask for.
+  void ChooseOutput();
+  /// What an MP3 file's frames tell better than the demuxer: junk to leave
+  /// out, an honest length, its bit rate.
+  void ApplyMp3Facts();
   /// The comment of an MP3 file: its ID3v2 comment frame, else its ID3v1 comment.
   std::u16string Mp3Comment();
 
   bool HighPrecision_ = false;
   TChannelsNumber OutputChannels_ = cnMonoOrStereo;
-  wma_sync_reader reader_;
+  std::shared_ptr<media::ByteSource> bytes_;
+  std::unique_ptr<media::Decoder> decoder_;
+  int64_t bitrate_ = 0;
+  bool vbr_ = false;
+  std::vector<uint8_t> block_;  // decoded, being handed out
+  size_t handedOut_ = 0;        // bytes of block_ already handed out
 };

@@ -15,11 +15,10 @@ namespace cli {
 
 namespace fs = std::filesystem;
 
-/// The total time the Segment Cut window shows for a file: the length in
-/// whole seconds the desktop reports, else the decoder's own.
+/// The total time the Segment Cut window shows for a file: its length in
+/// whole seconds, else (under a second) the decoder's own.
 int64_t ShownTotalMs(const std::string& name, TAuFileIn& input) {
-  const std::string duration = GetFileDurationText(name);
-  if (duration != "00:00:00") return TimeTextToMs(duration);
+  if (const int64_t shown = ShownLengthMs(name); shown > 0) return shown;
   return input.SampleRate() > 0 ? input.TotalSamples() * 1000 / input.SampleRate() : 0;
 }
 

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <stdexcept>
 
+#include "app/jobs/CutJob.h"
 #include "app/jobs/Global.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TestAudio.h"
@@ -131,29 +132,30 @@ TEST(AppDataFolder, IsTheXdgDataHomeWithATrailingSlash) {
   restore("HOME", home);
 }
 
-TEST(FileDuration, ComesFromTheMediaLengthInWholeSeconds) {
+TEST(ShownLength, WholeSecondsOfWhatOurInputsRead) {
   TempDir dir;
   const std::string wav = dir.File("tone.wav");
   WritePcmWav(wav, 8000, 1, 85600);  // 10.7 s
-  EXPECT_EQ(GetFileDurationText(wav), "00:00:10");
-
-  const std::string details = GetShellDetails(wav);
-  EXPECT_EQ(std::count(details.begin(), details.end(), '\n'), 36);
-  EXPECT_EQ(details.substr(0, 8), "tone.wav");
-
+  EXPECT_EQ(ShownLengthMs(wav), 10000);
   WritePcmWav(wav, 8000, 2, 8000 * 3725);  // 1 h 2 min 5 s
-  EXPECT_EQ(GetFileDurationText(wav), "01:02:05");
+  EXPECT_EQ(ShownLengthMs(wav), 3725000);
+  WritePcmWav(wav, 8000, 1, 4000);  // under a second: the windows ask the device
+  EXPECT_EQ(ShownLengthMs(wav), 0);
 }
 
-TEST(FileDuration, UnreadableFileGivesZeroAndMissingFileFails) {
+TEST(ShownLength, UnreadableAndMissingFilesAreRefusedByName) {
   TempDir dir;
   const std::string junk = dir.File("junk.mp3");
   WriteBytes(junk, std::vector<uint8_t>(1000, 0x17));
-  EXPECT_EQ(GetFileDurationText(junk), "00:00:00");
+  EXPECT_THROW(ShownLengthMs(junk), JobRefused);
   WriteBytes(junk, {});
-  EXPECT_EQ(GetFileDurationText(junk), "00:00:00");
-  EXPECT_THROW(GetFileDurationText(dir.File("missing.wav")), std::runtime_error);
-  EXPECT_THROW(GetFileDurationText(dir.File("no-folder/x.wav")), std::runtime_error);
+  EXPECT_THROW(ShownLengthMs(junk), JobRefused);
+  try {
+    ShownLengthMs(dir.File("missing.wav"));
+    FAIL() << "a missing file has a length";
+  } catch (const JobRefused& e) {
+    EXPECT_NE(std::string(e.what()).find("missing.wav"), std::string::npos) << e.what();
+  }
 }
 
 }  // namespace

@@ -11,7 +11,7 @@
 #include "audio/ACS_WinMedia.h"
 #include "audio/mp3cut/MP3LosslessOut.h"
 #include "audio/mp3cut/Mp3Stream.h"
-#include "platform/mp3_info.h"
+#include "audio/mpeg/Mp3Info.h"
 #include "audio/mp3cut/InfoFrame.h"
 #include "tests/audio/InputRun.h"
 #include "tests/audio/WriterTest.h"

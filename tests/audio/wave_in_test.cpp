@@ -286,7 +286,7 @@ TEST(WaveConverter, EmptyFormatChunkFromTheFuzzer) {
   converter.LoadFile(file);
   EXPECT_EQ(converter.SourceFormat().formatTag, 0);
   EXPECT_EQ(converter.Size(), 0);  // the header scan finds no format it knows
-  EXPECT_NE(converter.Convert(), 0);
+  EXPECT_FALSE(converter.Convert());
 }
 
 TEST_F(WaveReading, OutsideARunTheStreamIsNotOpened) {

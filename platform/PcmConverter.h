@@ -1,5 +1,5 @@
 #pragma once
-// Decoded frames as interleaved PCM of one layout, for the sync reader.
+// Decoded frames as interleaved PCM of one layout, for the decoder.
 // Inside this folder only.
 
 #include <cstdint>
@@ -12,11 +12,11 @@ extern "C" {
 struct AVFrame;
 struct SwrContext;
 
-namespace wm {
+namespace media {
 
-class FrameConverter {
+class PcmConverter {
  public:
-  ~FrameConverter() { Reset(); }
+  ~PcmConverter() { Reset(); }
   /// Forgets the converter made for the last frames (after a seek, or a new output layout).
   void Reset();
   /// Appends `frame` less its first `skip` samples to `out` as `channels`
@@ -34,4 +34,4 @@ class FrameConverter {
   std::vector<uint8_t> converted_;  // the resampler's output, kept from frame to frame
 };
 
-}  // namespace wm
+}  // namespace media

@@ -1,193 +1,120 @@
-#include "platform/wmvwriter.h"
+#include "platform/WmaEncoder.h"
 
 #include <algorithm>
-#include <cctype>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <chrono>
 #include <mutex>
+#include <stdexcept>
 #include <thread>
-
-#include "platform/WriteFailure.h"
 #include <vector>
 
 #include "Ffmpeg.h"
 
 #include "platform/BlockWorker.h"
-#include "platform/Utf.h"
-#include "platform/wmvnetsink.h"
-#include "platform/wmvprofile.h"
+#include "platform/WmaStreamServer.h"
+#include "platform/WriteFailure.h"
 
-namespace wm {
+namespace media {
+
+std::string WmaFormat::Description() const {
+  char text[64];
+  std::snprintf(text, sizeof text, "%d kbps, %2d kHz, %s CBR", bitrate / 1000, rate / 1000, channels == 1 ? "mono" : "stereo");
+  return text;
+}
+
 namespace {
 
-class WriterBuffer : public IWMWriterBuffer {
- public:
-  explicit WriterBuffer(uint32_t size) : bytes(size) {}
-  int32_t GetBufferAndLength(uint8_t** buffer, uint32_t* length) override {
-    *buffer = bytes.data();
-    *length = length_;
-    return S_OK;
-  }
-  int32_t GetBuffer(uint8_t** buffer) override {
-    *buffer = bytes.data();
-    return S_OK;
-  }
-  int32_t SetLength(uint32_t length) override {
-    if (length > bytes.size()) return E_FAIL;
-    length_ = length;
-    return S_OK;
-  }
-  std::vector<uint8_t> bytes;
+/// Whether the encoder opens with this format: what it accepts is what it offers.
+bool Encodes(const AVCodec* encoder, const WmaFormat& format) {
+  AVCodecContext* context = Ffmpeg().avcodec_alloc_context3(encoder);
+  if (context == nullptr) return false;
+  context->sample_fmt = AV_SAMPLE_FMT_FLTP;
+  context->sample_rate = format.rate;
+  Ffmpeg().av_channel_layout_default(&context->ch_layout, format.channels);
+  context->bit_rate = format.bitrate;
+  const bool opened = Ffmpeg().avcodec_open2(context, encoder, nullptr) == 0;
+  Ffmpeg().avcodec_free_context(&context);
+  return opened;
+}
 
- private:
-  uint32_t length_ = 0;
-};
+}  // namespace
 
-class FileSink : public IWMWriterFileSink {
- public:
-  int32_t Open(const std::u16string& name) override {
-    fileName = Utf::Utf16ToUtf8(name);
-    // Made now, so that a folder that is not there fails here and not later.
-    FILE* file = std::fopen(fileName.c_str(), "wb");
-    if (file == nullptr) return E_FAIL;
-    std::fclose(file);
-    return S_OK;
-  }
-  int32_t Advise(const std::shared_ptr<IWMStatusCallback>& callback, void* context) override {
-    callback_ = callback;
-    context_ = context;
-    return S_OK;
-  }
-  void Report(int32_t status, int32_t result) {
-    if (callback_) callback_->OnStatus(status, result, AttrType::Dword, nullptr, context_);
-  }
-  std::string fileName;
+const std::vector<WmaCodec>& WmaCodecs() {
+  static std::vector<WmaCodec> codecs;
+  static std::once_flag listed;
+  std::call_once(listed, [] {
+    Ffmpeg().av_log_set_level(AV_LOG_QUIET);
+    const std::pair<const char*, AVCodecID> kinds[] = {{"Windows Media Audio 2 (wmav2)", AV_CODEC_ID_WMAV2},
+                                                       {"Windows Media Audio 1 (wmav1)", AV_CODEC_ID_WMAV1}};
+    for (const auto& [name, id] : kinds) {
+      const AVCodec* encoder = Ffmpeg().avcodec_find_encoder(id);
+      if (encoder == nullptr) continue;
+      WmaCodec codec{name, id, {}};
+      for (int kbps : {320, 256, 192, 160, 128, 112, 96, 80, 64, 56, 48, 40, 32, 24, 20, 16, 12, 10, 8})
+        // Of equal bit rates the most common rate first: the format search keeps
+        // the first of them that fits.
+        for (int rate : {44100, 48000, 32000, 22050, 16000, 11025, 8000})
+          for (int channels : {2, 1})
+            if (const WmaFormat format{channels, rate, kbps * 1000}; Encodes(encoder, format))
+              codec.formats.push_back(format);
+      codecs.push_back(std::move(codec));
+    }
+  });
+  return codecs;
+}
 
- private:
-  std::shared_ptr<IWMStatusCallback> callback_;
-  void* context_ = nullptr;
-};
+namespace {
 
-/// Encodes PCM into an ASF file. The encoder's first frame only primes the
-/// decoder, so one frame of silence goes first: a decoder that drops that
-/// frame starts exactly at the first sample written. At the end the last
-/// partial frame and one more are filled with silence, so that every sample
-/// written is decoded.
 std::string SampleCountText(int64_t frames) {
   char text[24];
   std::snprintf(text, sizeof text, "%020lld", static_cast<long long>(frames));
   return text;
 }
 
-class Writer : public IWMWriter {
+}  // namespace
+
+/// Encodes PCM into an ASF stream. The encoder's first frame only primes the
+/// decoder, so one frame of silence goes first: a decoder that drops that
+/// frame starts exactly at the first sample written. At the end the last
+/// partial frame and one more are filled with silence, so that every sample
+/// written is decoded.
+class WmaEncoder::Impl {
  public:
-  ~Writer() override { Release(); }
-
-  int32_t SetProfile(const std::shared_ptr<IWMProfile>& profile) override {
-    auto own = std::dynamic_pointer_cast<Profile>(profile);
-    if (!own || own->streams.empty() || writing_) return E_FAIL;
-    stream_ = own->streams.front();
-    input_ = PcmMediaType(stream_->format.channels, stream_->format.rate, 16);
-    return S_OK;
-  }
-  int32_t GetInputCount(uint32_t* count) override {
-    if (count == nullptr) return E_FAIL;
-    *count = stream_ ? 1 : 0;
-    return S_OK;
-  }
-  int32_t GetInputProps(uint32_t input, MediaType* type) override {
-    if (!stream_ || input != 0 || type == nullptr) return E_FAIL;
-    *type = input_;
-    return S_OK;
-  }
-  int32_t SetInputProps(uint32_t input, const MediaType& type) override {
-    const WaveFormatEx& f = type.format;
-    const bool pcm = type.major == MajorType::Audio && type.isWaveFormatEx && f.formatTag == WAVE_FORMAT_PCM &&
-                     f.channels >= 1 && f.channels <= 8 && f.samplesPerSec > 0 &&
-                     (f.bitsPerSample == 8 || f.bitsPerSample == 16 || f.bitsPerSample == 24 || f.bitsPerSample == 32);
-    if (!stream_ || input != 0 || !pcm || writing_) return E_FAIL;
-    input_ = type;
-    return S_OK;
-  }
-  int32_t AllocateSample(uint32_t length, std::shared_ptr<IWMWriterBuffer>* sample) override {
-    if (sample == nullptr) return E_FAIL;
-    *sample = std::make_shared<WriterBuffer>(length);
-    return S_OK;
-  }
-  int32_t SetAttribute(uint16_t stream, const std::u16string& name, AttrType type, const uint8_t* value,
-                       uint16_t length) override {
-    if (stream != 0 || type != AttrType::String || writing_ || (value == nullptr && length > 0)) return E_FAIL;
-    std::u16string text(length / 2, u'\0');
-    if (length > 0) std::memcpy(text.data(), value, text.size() * 2);
-    while (!text.empty() && text.back() == u'\0') text.pop_back();
-    // The content description's fields go by the muxer's names; the rest as they are.
-    std::string key = Utf::Utf16ToUtf8(name);
-    if (key == "Title" || key == "Author" || key == "Copyright" || key == "Description")
-      std::transform(key.begin(), key.end(), key.begin(), [](unsigned char c) { return std::tolower(c); });
-    attributes_.emplace_back(key, Utf::Utf16ToUtf8(text));
-    return S_OK;
-  }
-  int32_t AddSink(const std::shared_ptr<IWMWriterSink>& sink) override {
-    if (writing_ || sink_ || network_) return E_FAIL;  // one sink
-    sink_ = std::dynamic_pointer_cast<FileSink>(sink);
-    network_ = std::dynamic_pointer_cast<NetworkSink>(sink);
-    return sink_ || network_ ? S_OK : E_FAIL;
-  }
-  int32_t RemoveSink(const std::shared_ptr<IWMWriterSink>& sink) override {
-    if (writing_) return E_FAIL;
-    if (sink_ && sink == std::static_pointer_cast<IWMWriterSink>(sink_)) sink_.reset();
-    else if (network_ && sink == std::static_pointer_cast<IWMWriterSink>(network_)) network_.reset();
-    else return E_FAIL;
-    return S_OK;
-  }
-
-  std::string FailureText() const override {
-    std::lock_guard lock(failureLock_);
-    return failureText_;
-  }
-
-  int32_t BeginWriting() override {
-    if (!stream_ || writing_ || (!network_ && (!sink_ || sink_->fileName.empty()))) return E_FAIL;
-    {
-      std::lock_guard lock(failureLock_);
-      failureText_.clear();
-    }
+  Impl(const WmaCodec& codec, const WmaFormat& format, const PcmLayout& input, const Tags& tags,
+       const std::string& fileName, WmaStreamServer* server)
+      : codecId_(codec.id), format_choice_(format), input_(input), attributes_(tags), fileName_(fileName), network_(server) {
+    const bool pcm = input.channels >= 1 && input.channels <= 8 && input.rate > 0 &&
+                     (input.bits == 8 || input.bits == 16 || input.bits == 24 || input.bits == 32);
+    if (!pcm) throw std::runtime_error("the WMA encoder takes no PCM of this layout");
     if (!OpenEncoding()) {
+      const std::string reason = failureText_;
       Release();
-      return E_FAIL;
+      throw std::runtime_error(reason.empty() ? "the WMA encoder could not be started" : reason);
     }
     if (network_) {
       // A few seconds of the stream, and a little for the container, for the clients' window.
       network_->SetStreamRate(encoder_->bit_rate / 8 + encoder_->bit_rate / 80);
       startedAt_ = std::chrono::steady_clock::now();
     }
-    // Encoding runs beside the caller, which meanwhile decodes the next block.
-    const uint32_t frameBytes = input_.format.blockAlign;
+    const int frameBytes = input_.channels * input_.bits / 8;
     encoding_ = std::make_unique<BlockWorker>([this, frameBytes](uint8_t* bytes, size_t length) {
       return Convert(bytes, static_cast<int>(length / frameBytes)) && EncodeWhole();
     });
-    writing_ = true;
-    return S_OK;
   }
+  ~Impl() { Release(); }
 
-  int32_t WriteSample(uint32_t input, uint64_t, uint32_t, const std::shared_ptr<IWMWriterBuffer>& sample) override {
-    if (!writing_ || input != 0 || !sample) return E_FAIL;
-    uint8_t* bytes = nullptr;
-    uint32_t length = 0;
-    sample->GetBufferAndLength(&bytes, &length);
-    const int frames = static_cast<int>(length / input_.format.blockAlign);
-    if (frames == 0) return S_OK;  // nothing to add: the clock and the muxer stay as they are
+  void Write(const uint8_t* bytes, size_t length) {
+    const int frameBytes = input_.channels * input_.bits / 8;
+    const int frames = static_cast<int>(length / frameBytes);
+    if (frames == 0) return;  // nothing to add: the clock and the muxer stay as they are
     inputFrames_ += frames;
-    framesWritten_ = Ffmpeg().av_rescale(inputFrames_, encoder_->sample_rate, input_.format.samplesPerSec);
-    if (!encoding_->Submit(bytes, static_cast<size_t>(frames) * input_.format.blockAlign)) return Fail();
+    framesWritten_ = Ffmpeg().av_rescale(inputFrames_, encoder_->sample_rate, input_.rate);
+    if (!encoding_->Submit(bytes, static_cast<size_t>(frames) * frameBytes)) Fail();
     if (network_) PaceToRealTime();
-    return S_OK;
   }
 
-  int32_t EndWriting() override {
-    if (!writing_) return E_FAIL;
-    writing_ = false;
+  void Finish() {
     bool ok = encoding_->Finish();
     ok = ok && Convert(nullptr, 0);  // what the resampler still holds
     // Silence to the end of the last frame, and one frame more for the decoder.
@@ -195,25 +122,29 @@ class Writer : public IWMWriter {
     const int partial = Ffmpeg().av_audio_fifo_size(fifo_) % frameSize;
     ok = ok && AddSilence((partial == 0 ? 0 : frameSize - partial) + frameSize) && EncodeWhole();
     ok = ok && Encode(nullptr);
-    if (ok) Ffmpeg().av_dict_set(&format_->metadata, kSampleCountAttribute, SampleCountText(framesWritten_).c_str(), 0);
+    if (ok) Ffmpeg().av_dict_set(&format_->metadata, kSampleCountTag, SampleCountText(framesWritten_).c_str(), 0);
     ok = ok && Check(Ffmpeg().av_write_trailer(format_));
     if (network_) ok = ok && SendToClients();
     else ok = ok && Check(Ffmpeg().avio_closep(&format_->pb));
     Release();
-    if (!ok) Report(WMT_ERROR);
-    return ok ? S_OK : E_FAIL;
+    if (!ok) Fail();
   }
 
  private:
+  [[noreturn]] void Fail() {
+    std::lock_guard lock(failureLock_);
+    throw std::runtime_error(failureText_.empty() ? "the WMA encoder failed" : failureText_);
+  }
+
   bool OpenEncoding() {
-    const CodecFormat& f = stream_->format;
-    const AVCodec* codec = Ffmpeg().avcodec_find_encoder(Codecs()[stream_->codec].id);
+    const WmaFormat& f = format_choice_;
+    const AVCodec* codec = Ffmpeg().avcodec_find_encoder(static_cast<AVCodecID>(codecId_));
     if (codec == nullptr) return false;
     // Listeners get a plain ASF stream that is never gone back over (no seeking IO).
     if (Ffmpeg().avformat_alloc_output_context2(&format_, nullptr, "asf", nullptr) < 0) return false;
     for (const auto& [name, value] : attributes_) Ffmpeg().av_dict_set(&format_->metadata, name.c_str(), value.c_str(), 0);
     // Filled in at the end, when the muxer writes the header again: the same width keeps its size.
-    Ffmpeg().av_dict_set(&format_->metadata, kSampleCountAttribute, SampleCountText(0).c_str(), 0);
+    Ffmpeg().av_dict_set(&format_->metadata, kSampleCountTag, SampleCountText(0).c_str(), 0);
     AVStream* stream = Ffmpeg().avformat_new_stream(format_, nullptr);
     encoder_ = Ffmpeg().avcodec_alloc_context3(codec);
     frame_ = Ffmpeg().av_frame_alloc();
@@ -230,14 +161,14 @@ class Writer : public IWMWriter {
     stream->time_base = encoder_->time_base;
     streamIndex_ = stream->index;
 
-    const WaveFormatEx& in = input_.format;
+    const PcmLayout& in = input_;
     AVChannelLayout inLayout;
     Ffmpeg().av_channel_layout_default(&inLayout, in.channels);
-    const AVSampleFormat inFormat = in.bitsPerSample == 8    ? AV_SAMPLE_FMT_U8
-                                    : in.bitsPerSample == 16 ? AV_SAMPLE_FMT_S16
+    const AVSampleFormat inFormat = in.bits == 8    ? AV_SAMPLE_FMT_U8
+                                    : in.bits == 16 ? AV_SAMPLE_FMT_S16
                                                              : AV_SAMPLE_FMT_S32;  // 24-bit is widened first
     if (Ffmpeg().swr_alloc_set_opts2(&resampler_, &encoder_->ch_layout, AV_SAMPLE_FMT_FLTP, f.rate, &inLayout, inFormat,
-                            static_cast<int>(in.samplesPerSec), 0, nullptr) < 0 ||
+                            static_cast<int>(in.rate), 0, nullptr) < 0 ||
         Ffmpeg().swr_init(resampler_) < 0)
       return false;
     fifo_ = Ffmpeg().av_audio_fifo_alloc(AV_SAMPLE_FMT_FLTP, f.channels, encoder_->frame_size * 4);
@@ -245,10 +176,10 @@ class Writer : public IWMWriter {
     if (network_) {
       constexpr int kIoBuffer = 4096;
       auto* buffer = static_cast<uint8_t*>(Ffmpeg().av_malloc(kIoBuffer));
-      format_->pb = Ffmpeg().avio_alloc_context(buffer, kIoBuffer, 1, this, nullptr, &Writer::CollectBytes, nullptr);
+      format_->pb = Ffmpeg().avio_alloc_context(buffer, kIoBuffer, 1, this, nullptr, &Impl::CollectBytes, nullptr);
       if (format_->pb == nullptr) return false;
       format_->flags |= AVFMT_FLAG_CUSTOM_IO;
-    } else if (!Check(Ffmpeg().avio_open(&format_->pb, sink_->fileName.c_str(), AVIO_FLAG_WRITE))) {
+    } else if (!Check(Ffmpeg().avio_open(&format_->pb, fileName_.c_str(), AVIO_FLAG_WRITE))) {
       return false;
     }
     if (!Check(Ffmpeg().avformat_write_header(format_, nullptr))) return false;
@@ -271,9 +202,9 @@ class Writer : public IWMWriter {
 
   /// Resamples `frames` frames of input PCM (null: the resampler's rest) into the FIFO.
   bool Convert(const uint8_t* bytes, int frames) {
-    const WaveFormatEx& in = input_.format;
+    const PcmLayout& in = input_;
     const uint8_t* source = bytes;
-    if (bytes != nullptr && in.bitsPerSample == 24) {
+    if (bytes != nullptr && in.bits == 24) {
       // Packed 24-bit to 32-bit: the resampler has no packed 24-bit format.
       widened_.resize(static_cast<size_t>(frames) * in.channels * 4);
       for (size_t i = 0; i < static_cast<size_t>(frames) * in.channels; ++i) {
@@ -332,7 +263,7 @@ class Writer : public IWMWriter {
 
   /// The muxer's output for listeners: collected, then handed over in whole packets.
   static int CollectBytes(void* opaque, uint8_t* bytes, int size) {  // FFmpeg 5.1 passes it non-const
-    auto* self = static_cast<Writer*>(opaque);
+    auto* self = static_cast<Impl*>(opaque);
     self->collected_.insert(self->collected_.end(), bytes, bytes + size);
     return size;
   }
@@ -344,21 +275,12 @@ class Writer : public IWMWriter {
     return true;
   }
 
-  void Report(int32_t status) {
-    if (sink_) sink_->Report(status, E_FAIL);
-  }
-
-  int32_t Fail() {
-    Report(WMT_ERROR);
-    return E_FAIL;
-  }
-
   /// Listeners hear the stream as it is played: the writer keeps at most a
   /// moment ahead of the clock, so a client that reads at the stream's own
   /// rate never falls behind. Waits a short while at a time, so a stop stays prompt.
   void PaceToRealTime() {
     constexpr double kLeadSeconds = 0.5;
-    const double streamSeconds = static_cast<double>(inputFrames_) / input_.format.samplesPerSec;
+    const double streamSeconds = static_cast<double>(inputFrames_) / input_.rate;
     const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - startedAt_).count();
     const double ahead = streamSeconds - elapsed - kLeadSeconds;
     if (ahead > 0) std::this_thread::sleep_for(std::chrono::duration<double>(std::min(ahead, 0.25)));
@@ -398,16 +320,15 @@ class Writer : public IWMWriter {
     fifo_ = nullptr;
     Ffmpeg().av_frame_free(&frame_);
     Ffmpeg().av_packet_free(&packet_);
-    writing_ = false;
   }
 
-  std::shared_ptr<StreamConfig> stream_;
-  std::shared_ptr<FileSink> sink_;
-  std::shared_ptr<NetworkSink> network_;
+  const int codecId_;
+  const WmaFormat format_choice_;
+  const PcmLayout input_;
+  const Tags attributes_;
+  const std::string fileName_;
+  WmaStreamServer* const network_;
   std::vector<uint8_t> collected_;  // muxer output not yet handed to the listeners
-  MediaType input_;
-  std::vector<std::pair<std::string, std::string>> attributes_;
-  bool writing_ = false;
   std::chrono::steady_clock::time_point startedAt_;  // of a network stream
   mutable std::mutex failureLock_;  // the encoding thread sets, the caller reads
   std::string failureText_;
@@ -426,18 +347,11 @@ class Writer : public IWMWriter {
   std::unique_ptr<BlockWorker> encoding_;
 };
 
-}  // namespace
+WmaEncoder::WmaEncoder(const WmaCodec& codec, const WmaFormat& format, const PcmLayout& input, const Tags& tags,
+                       const std::string& fileName, WmaStreamServer* server)
+    : impl_(std::make_unique<Impl>(codec, format, input, tags, fileName, server)) {}
+WmaEncoder::~WmaEncoder() = default;
+void WmaEncoder::Write(const uint8_t* pcm, size_t bytes) { impl_->Write(pcm, bytes); }
+void WmaEncoder::Finish() { impl_->Finish(); }
 
-int32_t WMCreateWriter(void*, std::shared_ptr<IWMWriter>* writer) {
-  if (writer == nullptr) return E_FAIL;
-  *writer = std::make_shared<Writer>();
-  return S_OK;
-}
-
-int32_t WMCreateWriterFileSink(std::shared_ptr<IWMWriterFileSink>* sink) {
-  if (sink == nullptr) return E_FAIL;
-  *sink = std::make_shared<FileSink>();
-  return S_OK;
-}
-
-}  // namespace wm
+}  // namespace media

@@ -1,4 +1,4 @@
-#include "platform/wmvnetsink.h"
+#include "platform/WmaStreamServer.h"
 
 #include <arpa/inet.h>
 #include <fcntl.h>
@@ -9,9 +9,11 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cerrno>
 #include <cstring>
+#include <stdexcept>
 
-namespace wm {
+namespace media {
 namespace {
 
 constexpr size_t kLargestRequest = 8192;
@@ -41,7 +43,7 @@ void SendAndClose(int fd, const char* text) {
 
 }  // namespace
 
-NetworkSink::~NetworkSink() {
+WmaStreamServer::~WmaStreamServer() {
   {
     std::lock_guard lock(mutex_);
     stopping_ = true;
@@ -49,60 +51,44 @@ NetworkSink::~NetworkSink() {
   Close();
 }
 
-int32_t NetworkSink::Open(uint32_t* port) {
-  if (port == nullptr) return E_FAIL;
+uint32_t WmaStreamServer::Open(uint32_t port) {
   std::lock_guard lock(mutex_);
-  if (listener_ >= 0) return E_FAIL;
+  if (listener_ >= 0) throw std::logic_error("The stream server is open already");
   const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (fd < 0) return E_FAIL;
+  if (fd < 0) throw std::runtime_error(std::strerror(errno));
   const int yes = 1;
   ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_addr.s_addr = htonl(INADDR_ANY);
-  address.sin_port = htons(static_cast<uint16_t>(*port));
+  address.sin_port = htons(static_cast<uint16_t>(port));
   socklen_t length = sizeof address;
   int pipe[2];
   if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || ::listen(fd, 16) != 0 ||
       ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0 || ::pipe2(pipe, O_CLOEXEC | O_NONBLOCK) != 0) {
+    const int cause = errno;
     ::close(fd);
-    return E_FAIL;
+    throw std::runtime_error(std::strerror(cause));
   }
   SetNonBlocking(fd);
   listener_ = fd;
   wakeRead_ = pipe[0];
   wakeWrite_ = pipe[1];
   port_ = ntohs(address.sin_port);
-  *port = port_;
   stopping_ = false;
   thread_ = std::thread([this] { Serve(); });
-  return S_OK;
+  return port_;
 }
 
-int32_t NetworkSink::SetMaximumClients(uint32_t clients) {
+void WmaStreamServer::SetMaximumClients(uint32_t clients) {
   std::lock_guard lock(mutex_);
   maxClients_ = clients;
-  return S_OK;
 }
 
-int32_t NetworkSink::GetHostURL(std::string* url) {
-  std::lock_guard lock(mutex_);
-  if (url == nullptr || listener_ < 0) return E_FAIL;
-  *url = "http://127.0.0.1:" + std::to_string(port_) + "/";
-  return S_OK;
-}
-
-int32_t NetworkSink::Advise(const std::shared_ptr<IWMStatusCallback>& callback, void* context) {
-  std::lock_guard lock(mutex_);
-  callback_ = callback;
-  context_ = context;
-  return S_OK;
-}
-
-int32_t NetworkSink::Close() {
+void WmaStreamServer::Close() {
   {
     std::lock_guard lock(mutex_);
-    if (listener_ < 0) return S_OK;
+    if (listener_ < 0) return;
     closing_ = true;  // the clients get what is queued for them first
     closingSinceMs_ = 0;
   }
@@ -119,15 +105,14 @@ int32_t NetworkSink::Close() {
   window_.clear();
   windowStart_ = windowBytes_ = streamEnd_ = 0;
   closing_ = false;
-  return S_OK;
 }
 
-void NetworkSink::SetStreamRate(int64_t bytesPerSecond) {
+void WmaStreamServer::SetStreamRate(int64_t bytesPerSecond) {
   std::lock_guard lock(mutex_);
   windowLimit_ = std::max<int64_t>(64 * 1024, bytesPerSecond * kWindowSeconds);
 }
 
-void NetworkSink::SetHeader(std::vector<uint8_t> header) {
+void WmaStreamServer::SetHeader(std::vector<uint8_t> header) {
   {
     std::lock_guard lock(mutex_);
     header_ = std::move(header);
@@ -135,7 +120,7 @@ void NetworkSink::SetHeader(std::vector<uint8_t> header) {
   Wake();
 }
 
-void NetworkSink::Deliver(const std::vector<uint8_t>& packets) {
+void WmaStreamServer::Deliver(const std::vector<uint8_t>& packets) {
   if (packets.empty()) return;
   int dropped = 0;
   {
@@ -156,32 +141,26 @@ void NetworkSink::Deliver(const std::vector<uint8_t>& packets) {
       }
     }
   }
-  for (int i = 0; i < dropped; ++i) Report(WMT_CLIENT_DISCONNECT);
+  for (int i = 0; i < dropped; ++i) Report(false);
   Wake();
 }
 
-void NetworkSink::Wake() {
+void WmaStreamServer::Wake() {
   std::lock_guard lock(mutex_);
   if (wakeWrite_ >= 0) (void)!::write(wakeWrite_, "w", 1);
 }
 
-void NetworkSink::Report(int32_t status) {
-  std::shared_ptr<IWMStatusCallback> callback;
-  void* context = nullptr;
-  {
-    std::lock_guard lock(mutex_);
-    callback = callback_;
-    context = context_;
-  }
-  if (callback) callback->OnStatus(status, S_OK, AttrType::Dword, nullptr, context);
+void WmaStreamServer::Report(bool connected) {
+  const ClientEvent& event = connected ? onConnected_ : onDisconnected_;
+  if (event) event();
 }
 
-void NetworkSink::Drop(size_t index) {
+void WmaStreamServer::Drop(size_t index) {
   ::close(clients_[index].fd);
   clients_.erase(clients_.begin() + static_cast<std::ptrdiff_t>(index));
 }
 
-bool NetworkSink::ReadRequest(Client& client) {
+bool WmaStreamServer::ReadRequest(Client& client) {
   char bytes[2048];
   for (;;) {
     const ssize_t got = ::recv(client.fd, bytes, sizeof bytes, 0);
@@ -192,7 +171,7 @@ bool NetworkSink::ReadRequest(Client& client) {
   }
 }
 
-bool NetworkSink::SendQueued(Client& client) {
+bool WmaStreamServer::SendQueued(Client& client) {
   while (!client.prefix.empty()) {
     const ssize_t sent = ::send(client.fd, client.prefix.data(), client.prefix.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
     if (sent < 0) return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR;
@@ -215,7 +194,7 @@ bool NetworkSink::SendQueued(Client& client) {
   return true;
 }
 
-void NetworkSink::Accept() {
+void WmaStreamServer::Accept() {
   for (;;) {
     const int fd = ::accept4(listener_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
     if (fd < 0) return;
@@ -230,7 +209,7 @@ void NetworkSink::Accept() {
   }
 }
 
-void NetworkSink::Serve() {
+void WmaStreamServer::Serve() {
   for (;;) {
     std::vector<pollfd> fds;
     {
@@ -314,17 +293,12 @@ void NetworkSink::Serve() {
         }
       }
     }
-    for (int i = 0; i < connected; ++i) Report(WMT_CLIENT_CONNECT);
-    for (int i = 0; i < disconnected; ++i) Report(WMT_CLIENT_DISCONNECT);
+    for (int i = 0; i < connected; ++i) Report(true);
+    for (int i = 0; i < disconnected; ++i) Report(false);
     std::lock_guard lock(mutex_);
     if (closing_ && clients_.empty()) return;
   }
 }
 
-int32_t WMCreateWriterNetworkSink(std::shared_ptr<IWMWriterNetworkSink>* sink) {
-  if (sink == nullptr) return E_FAIL;
-  *sink = std::make_shared<NetworkSink>();
-  return S_OK;
-}
 
-}  // namespace wm
+}  // namespace media

@@ -3,10 +3,10 @@
 #include <QString>
 #include <QUrl>
 
-#include "platform/shell.h"
+#include "platform/Desktop.h"
 
-namespace Shell {
+namespace desktop {
 
 void OpenUrl(const std::string& url) { QDesktopServices::openUrl(QUrl(QString::fromStdString(url))); }
 
-}  // namespace Shell
+}  // namespace desktop

@@ -1,19 +1,19 @@
-#include "platform/wmvconvert.h"
+#include "platform/PcmConverter.h"
 
 #include <algorithm>
 #include <cstring>
 
 #include "Ffmpeg.h"
 
-namespace wm {
+namespace media {
 
-void FrameConverter::Reset() {
+void PcmConverter::Reset() {
   Ffmpeg().swr_free(&resampler_);
   Ffmpeg().av_channel_layout_uninit(&inputLayout_);
   inputFormat_ = -1;
 }
 
-void FrameConverter::Append(const AVFrame* frame, int skip, int channels, int bits, int rate,
+void PcmConverter::Append(const AVFrame* frame, int skip, int channels, int bits, int rate,
                             std::vector<uint8_t>& out) {
   // A damaged stream can change its layout or rate from one frame to the next.
   const bool sameInput = resampler_ && inputFormat_ == frame->format && inputRate_ == frame->sample_rate &&
@@ -61,4 +61,4 @@ void FrameConverter::Append(const AVFrame* frame, int skip, int channels, int bi
   }
 }
 
-}  // namespace wm
+}  // namespace media

@@ -9,27 +9,33 @@
 #include <thread>
 #include <vector>
 
-#include "platform/wmvwriter.h"
+#include <functional>
 
-namespace wm {
+namespace media {
 
-/// The HTTP server behind IWMWriterNetworkSink. One thread accepts clients,
+/// Serves a WMA encoder's ASF stream over HTTP: each client that sends a
+/// GET gets the stream's header and the stream from then on. One thread accepts clients,
 /// reads their requests and sends each what it has not yet had; the writer
 /// only appends to one shared window of the last few seconds of the stream,
 /// so a client that stops reading never stalls encoding and memory stays
 /// bounded whatever the number of clients. A client that falls more than
 /// the window behind, or takes nothing for four seconds, is dropped. Close
 /// gives the clients a few seconds to receive the end of the stream.
-class NetworkSink : public IWMWriterNetworkSink {
+class WmaStreamServer {
  public:
-  ~NetworkSink() override;
+  /// Called on the server's thread as clients come and go.
+  using ClientEvent = std::function<void()>;
+  WmaStreamServer(ClientEvent onConnected, ClientEvent onDisconnected)
+      : onConnected_(std::move(onConnected)), onDisconnected_(std::move(onDisconnected)) {}
+  ~WmaStreamServer();
 
-  int32_t SetNetworkProtocol(int32_t protocol) override { return protocol == 0 ? S_OK : E_FAIL; }
-  int32_t Open(uint32_t* port) override;
-  int32_t SetMaximumClients(uint32_t clients) override;
-  int32_t GetHostURL(std::string* url) override;
-  int32_t Close() override;
-  int32_t Advise(const std::shared_ptr<IWMStatusCallback>& callback, void* context) override;
+  /// Starts listening on `port` of every IPv4 interface (0: a free port);
+  /// returns the port. Throws std::runtime_error with the system's reason.
+  uint32_t Open(uint32_t port);
+  /// 0: no limit.
+  void SetMaximumClients(uint32_t clients);
+  /// Ends the stream for the clients, giving them a few seconds to take the rest.
+  void Close();
 
   /// The writer's side: the stream's bytes per second (sets the window),
   /// the stream's header, then whole packets.
@@ -58,7 +64,7 @@ class NetworkSink : public IWMWriterNetworkSink {
   /// Sends what the client can take; false when it is gone.
   bool SendQueued(Client& client);
   void Drop(size_t index);
-  void Report(int32_t status);
+  void Report(bool connected);
   void Wake();
 
   std::mutex mutex_;  // guards everything below
@@ -76,9 +82,8 @@ class NetworkSink : public IWMWriterNetworkSink {
   int64_t windowBytes_ = 0;
   int64_t streamEnd_ = 0;                  // stream offset after the last packet
   std::vector<Client> clients_;
-  std::shared_ptr<IWMStatusCallback> callback_;
-  void* context_ = nullptr;
+  const ClientEvent onConnected_, onDisconnected_;
   std::thread thread_;
 };
 
-}  // namespace wm
+}  // namespace media

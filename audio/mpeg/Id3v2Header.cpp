@@ -1,4 +1,4 @@
-#include "platform/Id3v2Header.h"
+#include "audio/mpeg/Id3v2Header.h"
 
 #include <cstring>
 

@@ -1,6 +1,6 @@
-#include "platform/mp3_info.h"
+#include "audio/mpeg/Mp3Info.h"
 
-#include "platform/Id3v2Header.h"
+#include "audio/mpeg/Id3v2Header.h"
 
 #include <algorithm>
 #include <cstring>

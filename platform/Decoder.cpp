@@ -1,0 +1,402 @@
+#include "platform/Decoder.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "Ffmpeg.h"
+
+#include "platform/DecoderInput.h"
+#include "platform/PcmConverter.h"
+#include "platform/WmaEncoder.h"
+
+namespace media {
+namespace {
+
+std::string AvError(int code) {
+  char text[AV_ERROR_MAX_STRING_SIZE] = {};
+  Ffmpeg().av_strerror(code, text, sizeof text);
+  return text;
+}
+
+/// What reading a whole file told, remembered for the file while it is
+/// unchanged: every reader of one file (a window's length, its waveform's
+/// threads) would otherwise read it through again.
+using Memory = std::map<std::string, int64_t>;
+int64_t Remembered(Memory& memory, const std::string& identity, const std::function<int64_t()>& read) {
+  static std::mutex lock;
+  if (!identity.empty()) {
+    std::lock_guard hold(lock);
+    if (const auto known = memory.find(identity); known != memory.end()) return known->second;
+  }
+  const int64_t value = read();
+  if (!identity.empty()) {
+    std::lock_guard hold(lock);
+    if (memory.size() > 64) memory.clear();  // a few files' worth is plenty
+    memory[identity] = value;
+  }
+  return value;
+}
+Memory lastPtsMemory, countedMemory;
+
+}  // namespace
+
+struct Decoder::State {
+  State(std::shared_ptr<ByteSource> source, int64_t base) : file(std::move(source), base) {
+    Ffmpeg().av_log_set_level(AV_LOG_QUIET);
+    identity = file.Source().Identity();
+    Open();
+  }
+  ~State() { Close(); }
+
+  void Open() {
+    constexpr int kIoBuffer = 64 * 1024;
+    auto* ioBuffer = static_cast<uint8_t*>(Ffmpeg().av_malloc(kIoBuffer));
+    io = Ffmpeg().avio_alloc_context(ioBuffer, kIoBuffer, 0, &file, &DecoderInput::ReadPacket, nullptr, &DecoderInput::Seek);
+    format = Ffmpeg().avformat_alloc_context();
+    if (!io || !format) throw std::runtime_error("Out of memory");
+    format->pb = io;
+    format->flags |= AVFMT_FLAG_CUSTOM_IO;
+    if (const int opened = Ffmpeg().avformat_open_input(&format, nullptr, nullptr, nullptr); opened < 0) {
+      format = nullptr;  // freed by the failed open
+      throw std::runtime_error(AvError(opened));
+    }
+    if (const int found = Ffmpeg().avformat_find_stream_info(format, nullptr); found < 0)
+      throw std::runtime_error(AvError(found));
+    audioIndex = Ffmpeg().av_find_best_stream(format, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
+    if (audioIndex < 0) throw std::runtime_error("The file holds no audio that can be read");
+    isMp3 = std::strstr(format->iformat->name, "mp3") != nullptr;
+    isAsf = std::strstr(format->iformat->name, "asf") != nullptr;
+    OpenDecoder();
+    if (isAsf) {
+      // A VBR WMA file says so in its header attributes.
+      const AVDictionaryEntry* entry = Ffmpeg().av_dict_get(format->metadata, "IsVBR", nullptr, 0);
+      vbr = entry != nullptr && entry->value != nullptr && std::strcmp(entry->value, "0") != 0 &&
+            std::strcmp(entry->value, "") != 0;
+    }
+    FindOrigin();
+    // Where the headers cannot be taken at their word (a file cut short,
+    // packets that disagree with the header's play duration) the length is
+    // what decodes.
+    if (isAsf && (file.AsfCutShort() || AsfDurationDoubtful())) CountByDecoding();
+  }
+
+  void Close() {
+    converter.Reset();
+    Ffmpeg().avcodec_free_context(&decoder);
+    if (format) Ffmpeg().avformat_close_input(&format);
+    if (io) {
+      Ffmpeg().av_freep(&io->buffer);
+      Ffmpeg().avio_context_free(&io);
+    }
+    Ffmpeg().av_frame_free(&frame);
+    Ffmpeg().av_packet_free(&packet);
+    audioIndex = -1;
+  }
+
+  void OpenDecoder() {
+    const AVCodecParameters* parameters = format->streams[audioIndex]->codecpar;
+    const AVCodec* codec = Ffmpeg().avcodec_find_decoder(parameters->codec_id);
+    if (!codec) throw std::runtime_error("No decoder for its audio");
+    decoder = Ffmpeg().avcodec_alloc_context3(codec);
+    frame = Ffmpeg().av_frame_alloc();
+    packet = Ffmpeg().av_packet_alloc();
+    if (!decoder || !frame || !packet) throw std::runtime_error("Out of memory");
+    if (const int set = Ffmpeg().avcodec_parameters_to_context(decoder, parameters); set < 0)
+      throw std::runtime_error(AvError(set));
+    if (const int opened = Ffmpeg().avcodec_open2(decoder, codec, nullptr); opened < 0)
+      throw std::runtime_error(AvError(opened));
+    sourceChannels = decoder->ch_layout.nb_channels;
+    if (sourceChannels <= 0 || decoder->sample_rate <= 0) throw std::runtime_error("The audio has no channels or rate");
+    if (outputChannels == 0) outputChannels = sourceChannels;
+  }
+
+  void CountByDecoding() {
+    counted = Remembered(countedMemory, identity, [this] {
+      dropUntil = 0;
+      position = 0;
+      int64_t total = 0;
+      while (DecodeFrame()) total += frame->nb_samples - skipInFrame;
+      Ffmpeg().av_frame_unref(frame);
+      return total;
+    });
+    Seek(0);
+  }
+
+  /// The ASF header's play duration against the packets' own clock: a header
+  /// that ends before the last packet starts, or well after it, is not believed.
+  bool AsfDurationDoubtful() {
+    if (frameSamples <= 0) return false;
+    const int rate = decoder->sample_rate;
+    const int64_t claimed = static_cast<int64_t>(std::llround(static_cast<double>(HeaderDuration100ns()) * rate / 1e7));
+    const int64_t lastPts = Remembered(lastPtsMemory, identity, [this] {
+      int64_t last = AV_NOPTS_VALUE;
+      while (Ffmpeg().av_read_frame(format, packet) >= 0) {
+        if (packet->stream_index == audioIndex && packet->pts != AV_NOPTS_VALUE) last = std::max(last, packet->pts);
+        Ffmpeg().av_packet_unref(packet);
+      }
+      SeekDemuxer(0);
+      return last;
+    });
+    if (lastPts == AV_NOPTS_VALUE) return false;
+    const int64_t lastStart = GridSample(lastPts) - originSamples;
+    constexpr int kMostFramesInAPacket = 16;
+    return claimed <= lastStart || claimed > lastStart + kMostFramesInAPacket * int64_t{frameSamples};
+  }
+
+  /// Where sample 0 of what is delivered lies on the stream's clock: an MP3's
+  /// start time is after its encoder delay; a WMA decoder eats its first
+  /// frames, so sample 0 is where the first decoded frame starts.
+  void FindOrigin() {
+    AVStream* audio = format->streams[audioIndex];
+    origin = audio->start_time != AV_NOPTS_VALUE ? audio->start_time : 0;
+    originSamples = 0;
+    if (!isAsf) return;
+    dropUntil = 0;
+    position = 0;
+    if (DecodeFrame()) {
+      frameSamples = decoder->frame_size > 0 ? decoder->frame_size : frame->nb_samples;
+      if (frame->best_effort_timestamp != AV_NOPTS_VALUE) originSamples = GridSample(frame->best_effort_timestamp);
+    }
+    Ffmpeg().av_frame_unref(frame);
+    SeekDemuxer(0);
+  }
+
+  /// A WMA timestamp (milliseconds) as the sample where its codec frame starts.
+  int64_t GridSample(int64_t pts) const {
+    const int64_t sample = Ffmpeg().av_rescale_q(pts, format->streams[audioIndex]->time_base, AVRational{1, decoder->sample_rate});
+    const int grid = frameSamples;
+    return grid > 0 ? (sample + grid / 2) / grid * grid : sample;
+  }
+
+  void Seek(int64_t target) {
+    // A seek may land after the timestamp asked for (an ASF packet whose
+    // first frame starts later, an estimated MP3 position): the frame it
+    // lands on is checked, and the seek goes further back until that frame
+    // starts at or before the target. From the very start, the gapless trim
+    // of the first frames applies again.
+    int64_t preroll = isMp3 ? 9216 : 2048;
+    for (;;) {
+      const int64_t from = target <= 0 || counted >= 0 ? 0 : std::max<int64_t>(0, target - preroll);
+      SeekDemuxer(from);
+      dropUntil = target;
+      if (from == 0) return;
+      if (ReceiveFrame()) {
+        const int64_t first = FrameStart();
+        if (first <= target) {
+          position = first;
+          pendingFrame = true;
+          return;
+        }
+      }
+      preroll *= 4;
+    }
+  }
+
+  /// Moves the demuxer to `from` (a sample of what is delivered) or before it
+  /// and forgets everything decoded so far.
+  void SeekDemuxer(int64_t from) {
+    AVStream* audio = format->streams[audioIndex];
+    const int64_t timestamp =
+        from == 0 ? 0
+                  : origin + Ffmpeg().av_rescale_q(from + originSamples, AVRational{1, decoder->sample_rate},
+                                                   audio->time_base);
+    if (Ffmpeg().av_seek_frame(format, audioIndex, timestamp, AVSEEK_FLAG_BACKWARD) < 0 &&
+        Ffmpeg().av_seek_frame(format, audioIndex, timestamp, AVSEEK_FLAG_BACKWARD | AVSEEK_FLAG_ANY) < 0)
+      throw std::runtime_error("The file cannot be positioned");
+    Ffmpeg().avcodec_flush_buffers(decoder);
+    converter.Reset();
+    draining = false;
+    ended = false;
+    pendingFrame = false;
+    position = from == 0 ? 0 : -1;  // unknown until the first frame tells
+  }
+
+  /// Decodes the next frame into `frame`, dropping what lies before a range start.
+  bool DecodeFrame() {
+    for (;;) {
+      if (pendingFrame) pendingFrame = false;
+      else if (!ReceiveFrame()) return false;
+      if (AcceptFrame()) return true;
+    }
+  }
+
+  /// Decodes the next frame into `frame` as it comes.
+  bool ReceiveFrame() {
+    for (;;) {
+      const int received = Ffmpeg().avcodec_receive_frame(decoder, frame);
+      if (received == 0) return true;
+      if (received == AVERROR_EOF || ended) return false;
+      if (draining) {
+        ended = true;
+        return false;
+      }
+      // Feed the decoder one more packet of our stream.
+      for (;;) {
+        const int read = Ffmpeg().av_read_frame(format, packet);
+        if (read < 0) {
+          Ffmpeg().avcodec_send_packet(decoder, nullptr);
+          draining = true;
+          break;
+        }
+        const bool ours = packet->stream_index == audioIndex;
+        if (ours) Ffmpeg().avcodec_send_packet(decoder, packet);  // a damaged packet is skipped
+        Ffmpeg().av_packet_unref(packet);
+        if (ours) break;
+      }
+    }
+  }
+
+  /// The sample where `frame` starts: counted on from the previous frame, or,
+  /// after a seek, told by the frame's timestamp.
+  int64_t FrameStart() const {
+    if (position >= 0) return position;
+    const int64_t pts = frame->best_effort_timestamp;
+    if (pts == AV_NOPTS_VALUE) return dropUntil;
+    if (isAsf) return GridSample(pts) - originSamples;  // millisecond stamps, whole frames
+    AVStream* audio = format->streams[audioIndex];
+    return Ffmpeg().av_rescale_q(pts - origin, audio->time_base, AVRational{1, decoder->sample_rate});
+  }
+
+  /// Trims the frame to the samples at or after dropUntil; false when none are left.
+  bool AcceptFrame() {
+    const int64_t start = FrameStart();
+    position = start + frame->nb_samples;
+    skipInFrame = static_cast<int>(std::clamp<int64_t>(dropUntil - start, 0, frame->nb_samples));
+    return skipInFrame < frame->nb_samples;
+  }
+
+  /// The length the headers tell, in 100 ns units.
+  int64_t HeaderDuration100ns() const {
+    const AVStream* audio = format->streams[audioIndex];
+    if (audio->duration != AV_NOPTS_VALUE && audio->duration > 0) {
+      const int rate = decoder->sample_rate;
+      const int grid = frameSamples;
+      if (isAsf && grid > 0) {
+        // Millisecond stamps, whole codec frames, the first of them eaten by the decoder.
+        const int64_t samples = Ffmpeg().av_rescale_q(audio->duration, audio->time_base, AVRational{1, rate});
+        const int64_t frames = std::max<int64_t>(0, (samples + grid / 2) / grid - 1);
+        return static_cast<int64_t>(std::llround(static_cast<double>(frames * grid) * 1e7 / rate));
+      }
+      return Ffmpeg().av_rescale_q(audio->duration, audio->time_base, AVRational{1, 10000000});
+    }
+    return format->duration > 0 ? format->duration * 10 : 0;
+  }
+
+  int64_t Frames() const {
+    if (counted >= 0) return counted;
+    if (const int64_t written = WrittenSampleCount(); written > 0) return written;
+    return std::llround(static_cast<double>(HeaderDuration100ns()) * decoder->sample_rate / 1e7);
+  }
+
+  /// The frame count our writer records in a WMA file it made; 0 when absent.
+  int64_t WrittenSampleCount() const {
+    if (!isAsf) return 0;
+    const AVDictionaryEntry* entry = Ffmpeg().av_dict_get(format->metadata, kSampleCountTag, nullptr, 0);
+    return entry != nullptr && entry->value != nullptr ? std::strtoll(entry->value, nullptr, 10) : 0;
+  }
+
+  std::string Tag(const std::string& name) const {
+    static const std::map<std::string, std::vector<const char*>> kKeys = {
+        {"artist", {"artist", "Author"}},
+        {"title", {"title"}},
+        {"album", {"album", "WM/AlbumTitle"}},
+        {"genre", {"genre", "WM/Genre"}},
+        {"track", {"WM/Track", "track", "WM/TrackNumber"}},
+        {"year", {"WM/Year", "date", "year", "TYER"}},
+        {"copyright", {"copyright"}},
+        {"comment", {"comment", "Description"}},
+    };
+    const auto keys = kKeys.find(name);
+    if (keys == kKeys.end()) return {};
+    for (const char* key : keys->second)
+      for (AVDictionary* dictionary : {format->metadata, format->streams[audioIndex]->metadata}) {
+        const AVDictionaryEntry* entry = Ffmpeg().av_dict_get(dictionary, key, nullptr, 0);
+        if (entry && entry->value && entry->value[0]) return entry->value;
+      }
+    return {};
+  }
+
+  DecoderInput file;
+  std::string identity;  // the file's, for what reading it whole told
+  int64_t counted = -1;  // from decoding the whole file; -1 when the headers are believed
+  AVIOContext* io = nullptr;
+  AVFormatContext* format = nullptr;
+  AVCodecContext* decoder = nullptr;
+  PcmConverter converter;
+  AVFrame* frame = nullptr;
+  AVPacket* packet = nullptr;
+  int audioIndex = -1;
+  int sourceChannels = 0;
+  int outputChannels = 0;
+  int outputBits = 16;
+  bool isMp3 = false;
+  bool isAsf = false;
+  bool vbr = false;
+  bool draining = false;
+  bool ended = false;
+  int64_t dropUntil = 0;
+  int64_t position = 0;       // sample index of the next decoded frame; -1 unknown
+  int64_t origin = 0;         // stream timestamp of sample 0
+  int64_t originSamples = 0;  // WMA: sample of the first decoded frame on the stream's clock
+  int frameSamples = 0;       // WMA: samples per codec frame
+  int skipInFrame = 0;
+  bool pendingFrame = false;  // `frame` was decoded by a seek and not yet delivered
+};
+
+Decoder::Decoder(std::shared_ptr<ByteSource> source, int64_t base) : state_(std::make_unique<State>(std::move(source), base)) {}
+Decoder::~Decoder() = default;
+
+bool Decoder::IsMp3() const { return state_->isMp3; }
+bool Decoder::IsAsf() const { return state_->isAsf; }
+
+void Decoder::SkipBytes(int64_t at, int64_t bytes) {
+  const int channels = state_->outputChannels, bits = state_->outputBits;
+  state_->Close();
+  state_->file.SetGap(at, bytes);
+  state_->Open();
+  SetOutput(channels, bits);
+}
+
+void Decoder::CountByDecoding() { state_->CountByDecoding(); }
+int Decoder::SourceChannels() const { return state_->sourceChannels; }
+int Decoder::SampleRate() const { return state_->decoder->sample_rate; }
+
+void Decoder::SetOutput(int channels, int bits) {
+  state_->outputChannels = channels;
+  state_->outputBits = bits;
+  state_->converter.Reset();
+}
+
+int64_t Decoder::Frames() const { return state_->Frames(); }
+
+int64_t Decoder::Bitrate() const {
+  // The stream's declared rate (what a WMA was encoded at) before the container's average.
+  const int64_t declared = state_->format->streams[state_->audioIndex]->codecpar->bit_rate;
+  const int64_t rate = !state_->isMp3 && declared > 0 ? declared : state_->format->bit_rate > 0 ? state_->format->bit_rate : declared;
+  return std::clamp<int64_t>(rate, 0, INT32_MAX);
+}
+
+bool Decoder::IsVbr() const { return state_->vbr; }
+std::string Decoder::Tag(const std::string& name) const { return state_->Tag(name); }
+
+bool Decoder::Read(std::vector<uint8_t>& out) {
+  State& s = *state_;
+  out.clear();
+  while (out.empty()) {
+    if (!s.DecodeFrame()) return false;
+    s.converter.Append(s.frame, s.skipInFrame, s.outputChannels, s.outputBits, s.decoder->sample_rate, out);
+  }
+  return true;
+}
+
+void Decoder::Seek(int64_t frame) { state_->Seek(frame); }
+
+}  // namespace media
