@@ -9,8 +9,8 @@
 
 #include "audio/classes/AuException.h"
 #include "audio/classes/FileStream.h"
-#include "audio/tags/TagLibC.h"
 #include "audio/tags/AuTags.h"
+#include "platform/TagWriter.h"
 #include "platform/Utf.h"
 
 int BitRateKbps(TMP3BitRate rate) {
@@ -20,7 +20,6 @@ int BitRateKbps(TMP3BitRate rate) {
 
 TMP3Out::TMP3Out() {
   media::LoadLame();
-  TagLibC::Load();
   Id3v1Tags().SetGenreId(255);  // no genre until one is set
 }
 
@@ -144,30 +143,22 @@ std::vector<uint8_t> TMP3Out::Id3v1Record() {
 }
 
 void TMP3Out::WriteId3v2Tag() {
-  const TagLibC::Api* taglib = TagLibC::Load();
-  if (taglib == nullptr) return;  // without TagLib the ID3v1 record is all there is
-  taglib->id3v2_set_default_text_encoding(TagLib_ID3v2_UTF16);
-  // Opened as MPEG explicitly: the name may not end in ".mp3" (a temporary file).
-  TagLib_File* file = taglib->file_new_type(FileName_.c_str(), TagLib_File_MPEG);
-  if (file == nullptr) throw EAuException("Failed to write tags");
-  TagLib_Tag* tag = taglib->file_tag(file);
-  if (!taglib->file_is_valid(file) || tag == nullptr) {
-    taglib->file_free(file);
-    throw EAuException("Failed to write tags");
-  }
   TId3v2Tags& tags = Id3v2Tags();
-  taglib->tag_set_title(tag, Utf::Utf16ToUtf8(tags.Title()).c_str());
-  taglib->tag_set_artist(tag, Utf::Utf16ToUtf8(tags.Artist()).c_str());
-  taglib->tag_set_album(tag, Utf::Utf16ToUtf8(tags.Album()).c_str());
-  taglib->tag_set_genre(tag, Utf::Utf16ToUtf8(tags.Genre()).c_str());
+  media::Id3v2Fields fields;
+  fields.title = Utf::Utf16ToUtf8(tags.Title());
+  fields.artist = Utf::Utf16ToUtf8(tags.Artist());
+  fields.album = Utf::Utf16ToUtf8(tags.Album());
+  fields.genre = Utf::Utf16ToUtf8(tags.Genre());
   // The ID3v1 record holds 30 characters of a comment; the whole of it goes here.
-  if (!tags.Comment().empty()) taglib->tag_set_comment(tag, Utf::Utf16ToUtf8(tags.Comment()).c_str());
+  fields.comment = Utf::Utf16ToUtf8(tags.Comment());
   int32_t number = 0;
-  if (!tags.Year().empty() && ParseInt32(tags.Year(), number)) taglib->tag_set_year(tag, static_cast<unsigned>(number));
-  if (!tags.Track().empty() && ParseInt32(tags.Track(), number)) taglib->tag_set_track(tag, static_cast<unsigned>(number));
-  const bool saved = taglib->file_save(file) != 0;
-  taglib->file_free(file);
-  if (!saved) throw EAuException("Failed to save tags");
+  if (!tags.Year().empty() && ParseInt32(tags.Year(), number)) fields.year = static_cast<unsigned>(number);
+  if (!tags.Track().empty() && ParseInt32(tags.Track(), number)) fields.track = static_cast<unsigned>(number);
+  try {
+    media::WriteId3v2Tag(FileName_, fields);
+  } catch (const std::runtime_error& e) {
+    throw EAuException(e.what());
+  }
 }
 
 void TMP3Out::Release() {

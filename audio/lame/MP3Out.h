@@ -12,7 +12,7 @@
 
 /// Encodes the 16-bit PCM its Input delivers into an MP3 file through LAME. The file ends with a 128-byte ID3v1 record
 /// built from Id3v1Tags, starts with a Xing/LAME frame (so decoders return
-/// exactly the samples encoded) and, when TagLib's C library is there, gets
+/// exactly the samples encoded) and gets
 /// an ID3v2 tag with the title, artist, album, genre, year and track of
 /// Id3v2Tags. The file is always created anew.
 class TMP3Out : public TAuTaggedFileOut {

@@ -143,20 +143,4 @@ TEST_F(Mp3Writing, WithoutTheEncoderLibraryNothingIsCreated) {
   EXPECT_EQ(input->Flushes, 0);  // never opened
 }
 
-TEST_F(Mp3Writing, WithoutTagLibTheFileKeepsItsId3v1Record) {
-  QProcessEnvironment missing;
-  missing.insert("CLIPWRIGHT_TAGLIB_LIBRARY", "/nonexistent/libtag_c.so.0");
-  if (const OwnProcess where = RunInOwnProcess(missing); where != OwnProcess::Here) {
-    EXPECT_EQ(where, OwnProcess::Passed);
-    return;
-  }
-  output.Id3v2Tags().SetTitle(u"Only v1");
-  output.Id3v1Tags().SetTitle("Only v1");
-  auto input = Tone(3000, 2, 44100);
-  ASSERT_EQ(Write(*input), "");
-  const Bytes bytes = ReadFile(file);
-  EXPECT_EQ(bytes[0], 0xFF);  // no ID3v2 tag before the first frame
-  EXPECT_EQ(std::string(bytes.end() - 125, bytes.end() - 118), "Only v1");
-}
-
 }  // namespace

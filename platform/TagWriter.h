@@ -1,0 +1,21 @@
+#pragma once
+
+#include <string>
+
+/// Tags written with TagLib.
+namespace media {
+
+/// An MP3 file's ID3v2 fields, as UTF-8; an empty text or a 0 is left out.
+struct Id3v2Fields {
+  std::string title, artist, album, genre, comment;
+  unsigned year = 0;
+  unsigned track = 0;
+};
+
+/// Puts an ID3v2 tag (texts in UTF-16) at the start of the MPEG file
+/// `fileName`, whatever its name ends in. Throws std::runtime_error
+/// "Failed to write tags" when the file is no MPEG file TagLib reads, and
+/// "Failed to save tags" when it cannot be saved.
+void WriteId3v2Tag(const std::string& fileName, const Id3v2Fields& fields);
+
+}  // namespace media
