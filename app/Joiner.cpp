@@ -14,11 +14,7 @@
 #include "app/Widgets.h"
 #include "app/jobs/JoinJob.h"
 #include "app/jobs/TargetFile.h"
-#include "audio/ACS_AudioMix.h"
-#include "audio/ACS_LAME.h"
-#include "audio/ACS_Wave.h"
-#include "audio/ACS_WinMedia.h"
-#include "audio/ACS_smpeg.h"
+#include "audio/formats/FormatRegistry.h"
 
 namespace {
 
@@ -54,38 +50,12 @@ TfrmJoiner::TfrmJoiner(QWidget* parent) : QDialog(parent) {
   connect(bStart, &QPushButton::clicked, this, [this] { bStartClick(); });
   connect(suiButton2, &QPushButton::clicked, this, [this] { suiButton2Click(); });
 
-  WaveIn1 = NewWaveIn();
-  WaveIn2 = NewWaveIn();
-  MP3In1 = NewMp3In();
-  MP3In2 = NewMp3In();
-  WMIn1 = NewWmIn();
-  WMIn2 = NewWmIn();
-  AudioMixer1 = NewMixer();
-  AudioMixer1->SetVolume1(0);  // both set to full volume at every start
-  AudioMixer1->SetVolume2(0);
-  WaveOut1 = NewWaveOut();
-  MP3Out1 = NewMp3Out();
-  WMAOut1 = NewWmaOut();
-  WaveOut1->OnProgress = [this](TComponent*) { WaveOut1Progress(); };
-  MP3Out1->OnProgress = [this](TComponent*) { MP3Out1Progress(); };
-  WMAOut1->OnProgress = [this](TComponent*) { WMAOut1Progress(); };
-  for (TAuOutput* output : {static_cast<TAuOutput*>(WaveOut1.get()), static_cast<TAuOutput*>(MP3Out1.get()),
-                            static_cast<TAuOutput*>(WMAOut1.get())}) {
-    output->SetInput(AudioMixer1.get());
-    output->OnDone = [this, output](TComponent*) { WaveOut1Done(*output); };
-    output->OnThreadException = [this, output](TComponent*) { failure_ = output->ExceptionMessage(); };
-  }
   FormCreate();
 }
 
 TfrmJoiner::~TfrmJoiner() {
-  // A run still going stops with its outputs, below; nothing is left to report it to.
-  for (TAuOutput* output : {static_cast<TAuOutput*>(WaveOut1.get()), static_cast<TAuOutput*>(MP3Out1.get()),
-                            static_cast<TAuOutput*>(WMAOut1.get())}) {
-    output->OnDone = nullptr;
-    output->OnProgress = nullptr;
-    output->OnThreadException = nullptr;
-  }
+  // A run still going stops with its job; nothing is left to report it to.
+  run_.reset();
   if (waitCursor_) QApplication::restoreOverrideCursor();
 }
 
@@ -95,7 +65,7 @@ void TfrmJoiner::bOpen1Click() { ChooseFile(eFile1); }
 void TfrmJoiner::bOpen2Click() { ChooseFile(eFile2); }
 
 void TfrmJoiner::ChooseFile(QLineEdit* box) {
-  const QString chosen = Dialogs::Current().OpenFileName(this, QString(), Texts::kSoundFilter);
+  const QString chosen = Dialogs::Current().OpenFileName(this, QString(), QString::fromStdString(SoundFilesFilter()));
   // The inputs take their files when a run starts: one may be running now.
   if (!chosen.isEmpty()) box->setText(chosen);
 }
@@ -107,8 +77,9 @@ void TfrmJoiner::bStartClick() {
     Dialogs::Current().Information(this, QString::fromStdString(refusal));
     return;
   }
-  if (FormatOfFile(file1) == AudioFormat::Unknown) {
-    Dialogs::Current().Information(this, "Only MP3, WAV and WMA files can be joined or mixed: " + eFile1->text());
+  if (!FormatEntryOfFile(file1)) {
+    Dialogs::Current().Information(
+        this, QString::fromStdString("Only " + FormatNames() + " files can be joined or mixed: ") + eFile1->text());
     return;
   }
   const QString ext = QFileInfo(eFile1->text()).suffix().toLower();
@@ -131,27 +102,19 @@ void TfrmJoiner::bStartClick() {
 }
 
 bool TfrmJoiner::StartRun(const std::string& target) {
-  const AudioFormat format = FormatOfFile(eFile1->text().toStdString());
-  const TAudioMixerMode mode = rbJoiner->isChecked() ? amConcatenate : amMix;
-  TAuFileIn* input1 = nullptr;
-  TAuFileIn* input2 = nullptr;
-  TAuFileOut* output = nullptr;
-  switch (format) {
-    case AudioFormat::Wav: input1 = WaveIn1.get(), input2 = WaveIn2.get(), output = WaveOut1.get(); break;
-    case AudioFormat::Mp3: input1 = MP3In1.get(), input2 = MP3In2.get(), output = MP3Out1.get(); break;
-    case AudioFormat::Wma: input1 = WMIn1.get(), input2 = WMIn2.get(), output = WMAOut1.get(); break;
-    default:
-      return false;  // refused before the save dialog
-  }
+  JoinRequest request;
+  request.file1 = eFile1->text().toStdString();
+  request.file2 = eFile2->text().toStdString();
+  request.target = target;
+  request.mode = rbJoiner->isChecked() ? amConcatenate : amMix;
+  request.replaceTarget = true;  // the user was asked
+  JobEvents events;
+  events.progress = [this](int percent) { ShowProgress(percent); };
+  events.finished = [this](const std::string& failure) { RunFinished(failure); };
   try {
-    for (auto [input, box] : {std::pair{input1, eFile1}, std::pair{input2, eFile2}}) input->SetFileName(box->text().toStdString());
-    target_ = std::make_unique<TargetFile>(target);
-    PrepareJoin(format, mode, *AudioMixer1, *input1, *input2, *output, target_->TemporaryName());
-    failure_.clear();
-    output->Run();
+    run_ = StartJoin(request, std::move(events));
     return true;
   } catch (const std::exception& e) {
-    target_.reset();
     Dialogs::Current().Information(this, QString::fromStdString(e.what()));
     return false;
   }
@@ -161,9 +124,6 @@ void TfrmJoiner::ShowProgress(int percent) {
   setWindowTitle(BaseCaption + Texts::kProcessing + QString::number(percent) + "%");
 }
 
-void TfrmJoiner::WaveOut1Progress() { ShowProgress(WaveOut1->Progress()); }
-void TfrmJoiner::MP3Out1Progress() { ShowProgress(MP3Out1->Progress()); }
-void TfrmJoiner::WMAOut1Progress() { ShowProgress(WMAOut1->Progress()); }
 
 void TfrmJoiner::ShowIdle() {
   setWindowTitle(BaseCaption);
@@ -172,10 +132,8 @@ void TfrmJoiner::ShowIdle() {
   waitCursor_ = false;
 }
 
-void TfrmJoiner::WaveOut1Done(const TAuOutput& output) {
+void TfrmJoiner::RunFinished(const std::string& failure) {
   ShowIdle();
-  const std::string failure = FinishTarget(std::move(target_), output, std::move(failure_));
-  failure_.clear();
   // A failed run leaves the old target as it was.
   if (!failure.empty()) Dialogs::Current().Information(this, QString::fromStdString(failure));
 }

@@ -4,13 +4,14 @@
 #include <memory>
 #include <string>
 
+#include "app/jobs/Job.h"
 #include "audio/Forward.h"
 
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
 class QGroupBox;
-class TargetFile;
+
 
 /// The Joiner & Mixer window: writes two files of one format as one file of
 /// that format, one after the other ("Joiner") or played together ("Mixer").
@@ -31,11 +32,9 @@ class TfrmJoiner : public QDialog {
   void bStartClick();
   /// Sets up and starts the run into `target`; false with a message when it cannot.
   bool StartRun(const std::string& target);
-  void WaveOut1Progress();
-  void MP3Out1Progress();
-  void WMAOut1Progress();
   void ShowProgress(int percent);
-  void WaveOut1Done(const TAuOutput& output);
+  /// The end of the run: `failure` is empty when the file is in place.
+  void RunFinished(const std::string& failure);
   void suiButton2Click();
   /// Back to idle: caption, Start, cursor.
   void ShowIdle();
@@ -51,17 +50,7 @@ class TfrmJoiner : public QDialog {
   QPushButton* bStart = nullptr;
   QPushButton* suiButton2 = nullptr;
 
-  // The run's file goes after the components have stopped (declared first).
-  std::unique_ptr<TargetFile> target_;
-  std::string failure_;  // what OnThreadException reported during the run
   bool waitCursor_ = false;
-
-  std::unique_ptr<TWaveIn> WaveIn1, WaveIn2;
-  std::unique_ptr<TMP3In> MP3In1, MP3In2;
-  std::unique_ptr<TWMIn> WMIn1, WMIn2;
-  std::unique_ptr<TAudioMixer> AudioMixer1;
-  // Outputs last: they stop before the mixer and the inputs go.
-  std::unique_ptr<TWaveOut> WaveOut1;
-  std::unique_ptr<TMP3Out> MP3Out1;
-  std::unique_ptr<TWMAOut> WMAOut1;
+  /// The last run started: closing the window mid-run stops it and removes its file.
+  std::unique_ptr<Job> run_;
 };

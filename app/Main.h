@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "app/jobs/Job.h"
 #include "audio/Forward.h"
 
 class ClickLabel;
@@ -18,7 +19,7 @@ class QLineEdit;
 class QMenu;
 class QPushButton;
 class QTimer;
-class TargetFile;
+
 class TTrackBar2;
 class TWaveformView;
 class WaveformPeaks;
@@ -126,13 +127,9 @@ class TfrmMain : public QWidget {
   void bStartCutClick();
   /// Starts the cut of the source into the chosen target; false with a message when it cannot.
   bool StartCut(const std::string& source, const std::string& target);
-  void MP3Out1Progress();
-  void MP3Copy1Progress();
-  void WMAOut1Progress();
-  void WaveOut1Progress();
   void ShowCutProgress(int percent);
-  /// The end of a cut run of `output` (any of the cut outputs).
-  void MP3Out1Done(const TAuOutput& output);
+  /// The end of the cut: `failure` is empty when the file is in place.
+  void CutFinished(const std::string& failure);
 
   QLabel* imgTitle = nullptr;
   ClickLabel* Image1 = nullptr;
@@ -171,19 +168,8 @@ class TfrmMain : public QWidget {
   QTimer* playReadout_ = nullptr;
   TMediaPlayer* MediaPlayer1 = nullptr;
 
-  // The file a cut writes: destroyed after the outputs below, which stop
-  // their runs first, so that closing the window mid-cut removes it.
-  std::unique_ptr<TargetFile> cutTarget_;
-  /// The message of the exception that ended the running cut.
-  std::string cutFailure_;
-  std::unique_ptr<TMP3In> MP3In1;
-  std::unique_ptr<TWaveIn> WaveIn1;
-  std::unique_ptr<TWMIn> WMIn1;
-  std::unique_ptr<TMP3Out> MP3Out1;
-  std::unique_ptr<TWaveOut> WaveOut1;
-  std::unique_ptr<TWMAOut> WMAOut1;
-  /// Writes an MP3 cut by copying the source's frames, when cbKeepQuality is ticked.
-  std::unique_ptr<TMP3LosslessOut> MP3Copy1;
+  /// The last cut started: closing the window mid-cut stops it and removes its file.
+  std::unique_ptr<Job> cut_;
 
   /// The current preview stops at the end thumb.
   bool SelectionPlay = false;

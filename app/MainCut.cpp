@@ -11,11 +11,6 @@
 #include "app/Texts.h"
 #include "app/jobs/CutJob.h"
 #include "app/jobs/TargetFile.h"
-#include "audio/ACS_LAME.h"
-#include "audio/ACS_Wave.h"
-#include "audio/ACS_WinMedia.h"
-#include "audio/ACS_smpeg.h"
-#include "audio/mp3cut/MP3LosslessOut.h"
 #include "controls/Tracker2.h"
 
 namespace {
@@ -25,25 +20,6 @@ namespace fs = std::filesystem;
 }  // namespace
 
 void TfrmMain::ConnectCut() {
-  MP3In1 = NewMp3In();
-  WaveIn1 = NewWaveIn();
-  WMIn1 = NewWmIn();
-  MP3Out1 = NewMp3Out();
-  WaveOut1 = NewWaveOut();
-  WMAOut1 = NewWmaOut();
-  MP3Copy1 = NewMp3LosslessOut();
-  MP3Out1->SetInput(MP3In1.get());
-  WaveOut1->SetInput(WaveIn1.get());
-  WMAOut1->SetInput(WMIn1.get());
-  MP3Out1->OnProgress = [this](TComponent*) { MP3Out1Progress(); };
-  WMAOut1->OnProgress = [this](TComponent*) { WMAOut1Progress(); };
-  WaveOut1->OnProgress = [this](TComponent*) { WaveOut1Progress(); };
-  MP3Copy1->OnProgress = [this](TComponent*) { MP3Copy1Progress(); };
-  for (TAuOutput* output : {static_cast<TAuOutput*>(MP3Out1.get()), static_cast<TAuOutput*>(WaveOut1.get()),
-                            static_cast<TAuOutput*>(WMAOut1.get()), static_cast<TAuOutput*>(MP3Copy1.get())}) {
-    output->OnDone = [this, output](TComponent*) { MP3Out1Done(*output); };
-    output->OnThreadException = [this, output](TComponent*) { cutFailure_ = output->ExceptionMessage(); };
-  }
   connect(bStartCut, &QPushButton::clicked, this, [this] { bStartCutClick(); });
   // Frames can be copied from MP3 files only. For other files the box shows
   // unticked; the user's choice comes back with the next MP3 file.
@@ -92,31 +68,19 @@ void TfrmMain::bStartCutClick() {
 }
 
 bool TfrmMain::StartCut(const std::string& source, const std::string& target) {
-  const AudioFormat format = FormatOfFile(source);
-  TAuFileIn* input = nullptr;
-  TAuFileOut* output = nullptr;
-  switch (format) {
-    case AudioFormat::Mp3: input = MP3In1.get(), output = MP3Out1.get(); break;
-    case AudioFormat::Wav: input = WaveIn1.get(), output = WaveOut1.get(); break;
-    case AudioFormat::Wma: input = WMIn1.get(), output = WMAOut1.get(); break;
-    default:
-      Dialogs::Current().Information(this, "Only MP3, WAV and WMA files can be cut: " + QString::fromStdString(source));
-      return false;
-  }
-  const bool lossless = format == AudioFormat::Mp3 && cbKeepQuality->isEnabled() && cbKeepQuality->isChecked();
-  if (lossless) output = MP3Copy1.get();
+  CutRequest request;
+  request.source = source;
+  request.target = target;
+  request.frames = [this](int rate) { return SelectedFrames(rate); };
+  request.lossless = FormatOfFile(source) == AudioFormat::Mp3 && cbKeepQuality->isEnabled() && cbKeepQuality->isChecked();
+  request.replaceTarget = true;  // the user was asked
+  JobEvents events;
+  events.progress = [this](int percent) { ShowCutProgress(percent); };
+  events.finished = [this](const std::string& failure) { CutFinished(failure); };
   try {
-    const int rate = InputRate(format, *input, source);
-    const FrameRange range = SelectedFrames(rate);
-    cutTarget_ = std::make_unique<TargetFile>(target);
-    if (lossless) PrepareLosslessCut(*input, *output, source, range, cutTarget_->TemporaryName());
-    else PrepareCut(format, *input, *output, source, range, cutTarget_->TemporaryName());
-    cutFailure_.clear();
-    output->Run();
+    cut_ = ::StartCut(request, std::move(events));
     return true;
   } catch (const std::exception& e) {
-    cutTarget_.reset();
-    input->Reset();
     Dialogs::Current().Information(this, QString::fromStdString(e.what()));
     return false;
   }
@@ -126,16 +90,9 @@ void TfrmMain::ShowCutProgress(int percent) {
   setWindowTitle(QString(Texts::kProgramTitle) + Texts::kCutting + QString::number(percent) + "%");
 }
 
-void TfrmMain::MP3Out1Progress() { ShowCutProgress(MP3Out1->Progress()); }
-void TfrmMain::MP3Copy1Progress() { ShowCutProgress(MP3Copy1->Progress()); }
-void TfrmMain::WMAOut1Progress() { ShowCutProgress(WMAOut1->Progress()); }
-void TfrmMain::WaveOut1Progress() { ShowCutProgress(WaveOut1->Progress()); }
-
-void TfrmMain::MP3Out1Done(const TAuOutput& output) {
+void TfrmMain::CutFinished(const std::string& failure) {
   setWindowTitle(Texts::kProgramTitle);
   bStartCut->setEnabled(true);
-  const std::string failure = FinishTarget(std::move(cutTarget_), output, std::move(cutFailure_));
-  cutFailure_.clear();
   // A failed run leaves the old target as it was.
   if (!failure.empty()) Dialogs::Current().Information(this, QString::fromStdString(failure));
 }

@@ -21,6 +21,7 @@
 #include "controls/WaveformView.h"
 #include "app/jobs/Global.h"
 #include "app/Main.h"
+#include "audio/formats/FormatRegistry.h"
 #include "app/Texts.h"
 #include "app/Widgets.h"
 #include "audio/ACS_smpeg.h"
@@ -78,7 +79,7 @@ void TfrmMain::ConnectPreview() {
 // --- Opening ---------------------------------------------------------------
 
 void TfrmMain::bOpenClick() {
-  const QString chosen = Dialogs::Current().OpenFileName(this, "Open", Texts::kSoundFilter);
+  const QString chosen = Dialogs::Current().OpenFileName(this, "Open", QString::fromStdString(SoundFilesFilter()));
   if (!chosen.isEmpty()) OpenFile(chosen);
 }
 
@@ -133,10 +134,9 @@ void TfrmMain::OpenFailed(const std::exception& error, const std::string& fileNa
     Dialogs::Current().Information(this, PlaybackMessage(*device, fileName));
     PlaybackUnavailable = true;
     try {
-      MP3In1->SetFileName(fileName);
-      const int seconds = MP3In1->TotalTime();
-      MP3In1->SetFileName(fileName);  // closes the file, keeps the name
-      SelectWhole(seconds * 2);
+      const std::unique_ptr<TAuFileIn> decoder = FindFormat(AudioFormat::Mp3)->newInput();
+      decoder->SetFileName(fileName);
+      SelectWhole(decoder->TotalTime() * 2);
     } catch (const std::exception& again) {
       Dialogs::Current().Information(this, QString::fromStdString(again.what()) + "   " + Texts::kOpenFileError);
       eOpenFile->clear();

@@ -21,7 +21,7 @@
 #include "app/jobs/Global.h"
 #include "app/Texts.h"
 #include "app/Widgets.h"
-#include "app/jobs/Components.h"
+#include "audio/formats/FormatRegistry.h"
 #include "app/jobs/SegmentJob.h"
 #include "app/jobs/TargetFile.h"
 #include "audio/device/MediaPlayer.h"
@@ -40,10 +40,6 @@ TfrmSegmo::TfrmSegmo(QWidget* parent) : QDialog(parent) {
   setFixedSize(kClientWidth, kClientHeight);
   CreateControls();
   MediaPlayer1 = new TMediaPlayer(this);
-  components_ = std::make_unique<SegmentComponents>();
-  job_ = std::make_unique<SegmentJob>(*components_);
-  job_->OnStep = [this](const std::string& step) { ShowStep(step); };
-  job_->OnFinished = [this](const std::string& failure) { JobFinished(failure); };
   FormCreate();
   connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, this,
           [this] { UpdateActions(); });
@@ -51,7 +47,6 @@ TfrmSegmo::TfrmSegmo(QWidget* parent) : QDialog(parent) {
 
 TfrmSegmo::~TfrmSegmo() {
   // A job still running stops with the window; nobody is left to tell.
-  job_->OnFinished = nullptr;
   job_.reset();
   if (waitCursor_) QApplication::restoreOverrideCursor();
 }
@@ -141,7 +136,7 @@ void TfrmSegmo::FormCreate() {
 // --- The file and its length ------------------------------------------------
 
 void TfrmSegmo::bOpenClick() {
-  const QString chosen = Dialogs::Current().OpenFileName(this, QString(), Texts::kSoundFilter);
+  const QString chosen = Dialogs::Current().OpenFileName(this, QString(), QString::fromStdString(SoundFilesFilter()));
   if (chosen.isEmpty()) return;
   const std::string fileName = chosen.toStdString();
   try {
@@ -244,7 +239,7 @@ void TfrmSegmo::UpdateActions() {
   aMoveUp->setEnabled(lvMain->isVisible() && i > 0);
   aMoveDown->setEnabled(lvMain->isVisible() && i >= 0 && i < rows - 1);
   aRemove->setEnabled(i != -1);
-  aStartCut->setEnabled(rows > 0 && !eOpenFile->text().isEmpty() && !job_->Running());
+  aStartCut->setEnabled(rows > 0 && !eOpenFile->text().isEmpty() && !(job_ && job_->Running()));
 }
 
 void TfrmSegmo::ShadeRows() {
@@ -286,8 +281,9 @@ void TfrmSegmo::aStartCutExecute() {
     return;
   }
   const QString ext = QFileInfo(eOpenFile->text()).suffix().toLower();
-  if (ext != "wav" && ext != "mp3" && ext != "wma") {
-    Dialogs::Current().Information(this, "Only MP3, WAV and WMA files can be cut: " + eOpenFile->text());
+  if (!FormatEntryOfFile(source)) {
+    Dialogs::Current().Information(this, QString::fromStdString("Only " + FormatNames() + " files can be cut: ") +
+                                             eOpenFile->text());
     return;
   }
   const QString chosen =
@@ -304,8 +300,18 @@ void TfrmSegmo::aStartCutExecute() {
   QApplication::setOverrideCursor(Qt::WaitCursor);
   waitCursor_ = true;
   aStartCut->setEnabled(false);
+  RemoveRequest request;
+  request.source = source;
+  request.target = target;
+  request.rows = rows;
+  request.totalMs = totalMs;
+  request.replaceTarget = true;  // the user was asked
+  request.workFolder = WorkFolder;
+  JobEvents events;
+  events.step = [this](const std::string& step) { ShowStep(step); };
+  events.finished = [this](const std::string& failure) { JobFinished(failure); };
   try {
-    job_->Start(source, rows, totalMs, target, WorkFolder);
+    job_ = StartRemove(request, std::move(events));
   } catch (const std::exception& e) {
     ShowIdle();
     Dialogs::Current().Information(this, QString::fromStdString(e.what()));

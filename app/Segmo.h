@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "app/jobs/Job.h"
 #include "app/jobs/SegmentPlan.h"
 
 class QAction;
@@ -12,8 +13,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QTableWidget;
-struct SegmentComponents;
-class SegmentJob;
+
 class TMediaPlayer;
 class TWaveformView;
 class WaveformPeaks;
@@ -88,6 +88,6 @@ class TfrmSegmo : public QDialog {
   QString acceptedStart_;
   QString acceptedEnd_;
 
-  std::unique_ptr<SegmentComponents> components_;
-  std::unique_ptr<SegmentJob> job_;  // after the components: it stops before they go
+  /// The last job started: closing the window mid-job stops it and removes its files.
+  std::unique_ptr<Job> job_;
 };

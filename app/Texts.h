@@ -20,7 +20,6 @@ inline constexpr char kSegmoCaption[] = "Segment Cut";
 inline constexpr char kJoinerCaption[] = "Joiner & Mixer";
 
 inline constexpr char kInitialTime[] = "00:00:00.0";
-inline constexpr char kSoundFilter[] = "Sound Files(*.wav;*.mp3;*.wma)|*.wav;*.mp3;*.wma";
 
 inline constexpr char kTimeFormat[] = "Please make sure the time format is 00:00:00.0";
 // The range checks' texts are the jobs' own (the tool says them too).

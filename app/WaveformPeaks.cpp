@@ -1,19 +1,13 @@
 #include "app/WaveformPeaks.h"
 
-#include "app/jobs/Components.h"
-#include "audio/ACS_Wave.h"
-#include "audio/ACS_WinMedia.h"
-#include "audio/AudioFormat.h"
+#include "audio/ACS_Classes.h"
+#include "audio/formats/FormatRegistry.h"
 #include "audio/peaks/PeaksProvider.h"
 
 std::unique_ptr<WaveformPeaks> WaveformPeaks::Open(const std::string& fileName) {
-  std::unique_ptr<TAuFileIn> input;
-  switch (FormatOfFile(fileName)) {
-    case AudioFormat::Wav: input = NewWaveIn(); break;
-    case AudioFormat::Mp3:
-    case AudioFormat::Wma: input = NewWmIn(); break;
-    default: return nullptr;
-  }
+  const FormatEntry* format = FormatEntryOfFile(fileName);
+  if (!format) return nullptr;
+  std::unique_ptr<TAuFileIn> input = format->newExactInput();
   try {
     input->SetFileName(fileName);
     if (!input->Valid() || input->TotalSamples() <= 0) return nullptr;

@@ -2,8 +2,8 @@
 
 #include <string>
 
-/// The formats the program reads and writes, chosen by file extension
-/// (".wav", ".mp3", ".wma", in any letter case).
+/// The formats the program reads and writes, chosen by file extension in any
+/// letter case: FormatRegistry tells each one's extensions and components.
 enum class AudioFormat { Wav, Mp3, Wma, Unknown };
 
 AudioFormat FormatOfFile(const std::string& fileName);

@@ -12,26 +12,58 @@ namespace {
 
 using namespace cli;
 
-/// Each command's usage lines.
-struct CommandUsage {
-  const char* command;
-  const char* lines;
+/// The options a command may be given.
+enum Option : unsigned {
+  kStart = 1 << 0, kEnd = 1 << 1, kBitrate = 1 << 2, kVbr = 1 << 3, kMode = 1 << 4, kPort = 1 << 5,
+  kMaxClients = 1 << 6, kWidth = 1 << 7, kJson = 1 << 8, kExact = 1 << 9, kRange = 1 << 10,
+  kLossless = 1 << 11, kForce = 1 << 12, kQuiet = 1 << 13,
 };
-constexpr CommandUsage kCommandUsage[] = {
-    {"info", "  clipwright-cli info FILE\n"},
-    {"cut", "  clipwright-cli cut SOURCE TARGET --start TIME --end TIME [--lossless] [--force] [--quiet]\n"},
-    {"decode", "  clipwright-cli decode SOURCE TARGET.wav [--force] [--quiet]\n"},
+
+unsigned OptionsGiven(const Arguments& a) {
+  const std::pair<bool, Option> given[] = {
+      {a.start.has_value(), kStart}, {a.end.has_value(), kEnd},   {a.bitrate.has_value(), kBitrate},
+      {a.vbr.has_value(), kVbr},     {a.mode.has_value(), kMode}, {a.port.has_value(), kPort},
+      {a.maxClients.has_value(), kMaxClients}, {a.width.has_value(), kWidth}, {a.json, kJson},
+      {a.exact, kExact}, {!a.ranges.empty(), kRange}, {a.lossless, kLossless}, {a.force, kForce}, {a.quiet, kQuiet}};
+  unsigned options = 0;
+  for (const auto& [set, option] : given)
+    if (set) options |= option;
+  return options;
+}
+
+/// A command: its usage lines, its files and options, and what a line that
+/// gives others is told.
+struct Command {
+  const char* name;
+  const char* usage;
+  size_t files;
+  unsigned options;
+  const char* misuse;
+  int (*run)(const Arguments&);
+};
+constexpr Command kCommands[] = {
+    {"info", "  clipwright-cli info FILE\n", 1, 0, "info takes one file", Info},
+    {"cut", "  clipwright-cli cut SOURCE TARGET --start TIME --end TIME [--lossless] [--force] [--quiet]\n", 2,
+     kStart | kEnd | kLossless | kForce | kQuiet, "cut takes a source and a target", Cut},
+    {"decode", "  clipwright-cli decode SOURCE TARGET.wav [--force] [--quiet]\n", 2, kForce | kQuiet,
+     "decode takes a source and a target", Decode},
     {"encode",
      "  clipwright-cli encode SOURCE TARGET.mp3 [--bitrate KBPS] [--vbr QUALITY] [--mode stereo|joint|mono]\n"
      "                        [--force] [--quiet]\n"
-     "  clipwright-cli encode SOURCE TARGET.wma [--bitrate KBPS] [--force] [--quiet]\n"},
-    {"join", "  clipwright-cli join FILE1 FILE2 TARGET [--force] [--quiet]\n"},
-    {"mix", "  clipwright-cli mix FILE1 FILE2 TARGET [--force] [--quiet]\n"},
-    {"stream", "  clipwright-cli stream SOURCE [--port N] [--max-clients N] [--bitrate KBPS] [--quiet]\n"},
-    {"peaks", "  clipwright-cli peaks FILE [--width N] [--start T --end T] [--exact] [--json]\n"},
+     "  clipwright-cli encode SOURCE TARGET.wma [--bitrate KBPS] [--force] [--quiet]\n",
+     2, kBitrate | kVbr | kMode | kForce | kQuiet, "encode takes a source and a target", Encode},
+    {"join", "  clipwright-cli join FILE1 FILE2 TARGET [--force] [--quiet]\n", 3, kForce | kQuiet,
+     "join takes two files and a target", Join},
+    {"mix", "  clipwright-cli mix FILE1 FILE2 TARGET [--force] [--quiet]\n", 3, kForce | kQuiet,
+     "mix takes two files and a target", Mix},
+    {"stream", "  clipwright-cli stream SOURCE [--port N] [--max-clients N] [--bitrate KBPS] [--quiet]\n", 1,
+     kPort | kMaxClients | kBitrate | kQuiet, "stream takes one source", Stream},
+    {"peaks", "  clipwright-cli peaks FILE [--width N] [--start T --end T] [--exact] [--json]\n", 1,
+     kWidth | kStart | kEnd | kExact | kJson, "peaks takes one file, and --start with --end", Peaks},
     {"remove",
      "  clipwright-cli remove SOURCE TARGET --range START-END [--range START-END ...] [--lossless] [--force] "
-     "[--quiet]\n"},
+     "[--quiet]\n",
+     2, kRange | kLossless | kForce | kQuiet, "remove takes a source and a target", Remove},
 };
 
 constexpr char kUsageNotes[] =
@@ -48,10 +80,10 @@ constexpr char kUsageNotes[] =
 std::string UsageText(const std::string& command) {
   std::string text = "usage:\n";
   bool one = false;
-  for (const CommandUsage& usage : kCommandUsage)
-    if (usage.command == command) text += usage.lines, one = true;
+  for (const Command& entry : kCommands)
+    if (entry.name == command) text += entry.usage, one = true;
   if (!one) {
-    for (const CommandUsage& usage : kCommandUsage) text += usage.lines;
+    for (const Command& entry : kCommands) text += entry.usage;
     text += "  clipwright-cli --help | --version\n";
   }
   return text + kUsageNotes;
@@ -73,15 +105,11 @@ int RunCli(int argc, char** argv) {
   }
   const std::string& command = args.command;
   if (command.empty()) return Fail(kUsage, "no command");
-  if (command == "info") return Info(args);
-  if (command == "cut") return Cut(args);
-  if (command == "decode") return Decode(args);
-  if (command == "encode") return Encode(args);
-  if (command == "join") return Join(args, amConcatenate);
-  if (command == "mix") return Join(args, amMix);
-  if (command == "remove") return Remove(args);
-  if (command == "stream") return Stream(args);
-  if (command == "peaks") return Peaks(args);
+  for (const Command& entry : kCommands) {
+    if (entry.name != command) continue;
+    if (args.files.size() != entry.files || (OptionsGiven(args) & ~entry.options) != 0) return Fail(kUsage, entry.misuse);
+    return entry.run(args);
+  }
   return Fail(kUsage, "unknown command " + command);
 }
 

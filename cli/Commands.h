@@ -1,7 +1,6 @@
 #pragma once
 // The commands of clipwright-cli, one file each in cli/commands/.
 
-#include "audio/ACS_AudioMix.h"
 #include "cli/Arguments.h"
 
 namespace cli {
@@ -12,8 +11,8 @@ int Decode(const Arguments& args);
 int Encode(const Arguments& args);
 int Peaks(const Arguments& args);
 int Stream(const Arguments& args);
-/// join (amConcatenate) and mix (amMix).
-int Join(const Arguments& args, TAudioMixerMode mode);
+int Join(const Arguments& args);
+int Mix(const Arguments& args);
 int Remove(const Arguments& args);
 
 }  // namespace cli

@@ -13,7 +13,7 @@
 
 #include "platform/BlockWorker.h"
 #include "platform/WmaStreamServer.h"
-#include "platform/WriteFailure.h"
+#include "platform/Error.h"
 
 namespace media {
 
@@ -291,7 +291,7 @@ class WmaEncoder::Impl {
     if (result >= 0) return true;
     std::string text;
     if (result > -4096) {
-      text = WriteFailureCause(-result);  // an errno value (AVERROR(e) is -e)
+      text = ErrnoText(-result);  // an errno value (AVERROR(e) is -e)
     } else {
       char reason[AV_ERROR_MAX_STRING_SIZE] = {};
       Ffmpeg().av_strerror(result, reason, sizeof reason);

@@ -1,9 +1,11 @@
 #include "app/jobs/CutJob.h"
 
 #include <cmath>
+#include <filesystem>
 
 #include "app/jobs/Global.h"
-#include "app/jobs/TagCopy.h"
+#include "audio/formats/FormatRegistry.h"
+#include "audio/mp3cut/Mp3Stream.h"
 #include "audio/ACS_LAME.h"
 #include "audio/ACS_Wave.h"
 #include "audio/ACS_WinMedia.h"
@@ -20,17 +22,6 @@ constexpr char kNotStandardMp3[] =
 int64_t FrameOfMs(int64_t ms, int sampleRate) {
   return static_cast<int64_t>(std::nearbyint(static_cast<double>(ms) * sampleRate / 1000.0));
 }
-
-CutPair NewCutPair(AudioFormat format) {
-  switch (format) {
-    case AudioFormat::Mp3: return {NewMp3In(), NewMp3Out()};
-    case AudioFormat::Wav: return {NewWaveIn(), NewWaveOut()};
-    case AudioFormat::Wma: return {NewWmIn(), NewWmaOut()};
-    default: return {};
-  }
-}
-
-CutPair NewLosslessCutPair() { return {NewMp3In(), NewMp3LosslessOut()}; }
 
 void PrepareLosslessCut(TAuFileIn& input, TAuFileOut& output, const std::string& source, const FrameRange& range,
                         const std::string& outputName) {
@@ -61,10 +52,11 @@ int InputRate(AudioFormat format, TAuFileIn& input, const std::string& source) {
 
 int64_t ReadableLengthMs(const std::string& source) {
   const AudioFormat format = FormatOfFile(source);
-  CutPair pair = NewCutPair(format);
-  if (!pair.input) throw JobRefused("not an MP3, WAV or WMA file: " + source);
-  const int rate = InputRate(format, *pair.input, source);
-  return rate > 0 ? pair.input->TotalSamples() * 1000 / rate : 0;
+  const FormatEntry* entry = FindFormat(format);
+  if (!entry) throw JobRefused("not an " + FormatNames() + " file: " + source);
+  std::unique_ptr<TAuFileIn> input = entry->newInput();
+  const int rate = InputRate(format, *input, source);
+  return rate > 0 ? input->TotalSamples() * 1000 / rate : 0;
 }
 
 int64_t ShownLengthMs(const std::string& source) { return ReadableLengthMs(source) / 1000 * 1000; }
@@ -95,22 +87,63 @@ void PrepareCut(AudioFormat format, TAuFileIn& input, TAuFileOut& output, const 
   input.SetStartSample(range.startSample);
   input.SetEndSample(range.endSample);
   output.SetFileName(outputName);
-  switch (format) {
-    case AudioFormat::Mp3: {
-      CopyMp3Settings(dynamic_cast<TWMIn&>(input), dynamic_cast<TMP3Out&>(output));
-      break;
-    }
-    case AudioFormat::Wma: {
-      auto& in = dynamic_cast<TWMIn&>(input);
-      auto& out = dynamic_cast<TWMAOut&>(output);
-      out.SetDesiredBitrate(static_cast<uint32_t>(in.Bitrate()));
-      CopyId3v2Fields(in.Id3v2Tags(), out.Id3v2Tags());
-      break;
-    }
-    case AudioFormat::Wav:
-      break;
-    default:
-      throw JobRefused("only MP3, WAV and WMA files can be cut: " + source);
-  }
+  const FormatEntry* entry = FindFormat(format);
+  if (!entry) throw JobRefused("only " + FormatNames() + " files can be cut: " + source);
+  entry->copySettings(input, output, SettingsUse::Cut);
   output.SetInput(&input);
+}
+
+namespace {
+
+FrameRange RangeOf(const CutRequest& request, int rate, int64_t totalSamples) {
+  if (request.frames) return request.frames(rate);
+  const auto range = RangeOfTimes(request.startMs, request.endMs, rate, totalSamples);
+  if (!range) throw JobRefused(ErrorKind::Usage, "the start must come before the end and lie within the file");
+  return *range;
+}
+
+/// The lossless cut reads the source by its frames only: no decoder is loaded.
+std::unique_ptr<Job> StartLosslessCut(const CutRequest& request, JobEvents events) {
+  const FormatEntry* entry = FindFormat(AudioFormat::Mp3);
+  std::error_code error;
+  if (!std::filesystem::exists(request.source, error)) throw JobRefused(ErrorKind::NoSuchFile, ErrorText(ErrorKind::NoSuchFile), request.source);
+  if (FormatOfFile(request.source) != AudioFormat::Mp3)
+    throw JobRefused(ErrorKind::Usage, "--lossless cuts MP3 files only", request.source);
+  CheckTargetFormat(*entry, request.target, "the source is");
+  CheckTarget(request.target, {request.source}, request.replaceTarget);
+  Mp3Stream stream;
+  try {
+    stream = ScanMp3File(request.source);
+  } catch (const Mp3StreamRefused& e) {
+    throw JobRefused(ErrorKind::Failed, LosslessRefusal(e.what(), request.source));
+  } catch (const std::exception& e) {
+    throw JobRefused(ErrorKind::UnreadableFile, e.what(), request.source);
+  }
+  auto job = std::make_unique<OutputJob>(std::move(events));
+  TAuFileIn& input = job->Keep(entry->newInput());
+  TAuFileOut& output = job->SetOutput(entry->newLosslessOutput());
+  const FrameRange range = request.frames ? request.frames(stream.first.sampleRate)
+                                          : RangeOf(request, stream.first.sampleRate, stream.GaplessSamples());
+  PrepareLosslessCut(input, output, request.source, range, job->OpenTarget(request.target));
+  job->Run();
+  return job;
+}
+
+}  // namespace
+
+std::unique_ptr<Job> StartCut(const CutRequest& request, JobEvents events) {
+  if (request.lossless) return StartLosslessCut(request, std::move(events));
+  const FormatEntry* entry = FormatEntryOfFile(request.source);
+  // The input that counts exactly what the file holds checks it; the cut reads it with its own.
+  OpenSource(request.source, &FormatEntry::newExactInput);
+  CheckTargetFormat(*entry, request.target, "the source is");
+  CheckTarget(request.target, {request.source}, request.replaceTarget);
+  auto job = std::make_unique<OutputJob>(std::move(events));
+  TAuFileIn& input = job->Keep(entry->newInput());
+  TAuFileOut& output = job->SetOutput(entry->newOutput());
+  const int rate = InputRate(entry->format, input, request.source);
+  const FrameRange range = RangeOf(request, rate, input.TotalSamples());
+  PrepareCut(entry->format, input, output, request.source, range, job->OpenTarget(request.target));
+  job->Run();
+  return job;
 }

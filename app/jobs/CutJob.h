@@ -4,23 +4,32 @@
 #include <stdexcept>
 #include <string>
 
-#include "audio/AudioFormat.h"
-#include "app/jobs/Components.h"
-#include "app/jobs/TimeRange.h"
-
+#include <functional>
 #include <memory>
 
+#include "app/jobs/Job.h"
+#include "app/jobs/TimeRange.h"
+#include "audio/AudioFormat.h"
 #include "audio/Forward.h"
 
-/// One format's pair, for a single cut (the tool).
-struct CutPair {
-  std::unique_ptr<TAuFileIn> input;
-  std::unique_ptr<TAuFileOut> output;  // declared last: it stops before the input goes
+/// A cut: `source`'s range saved as `target`, a new file of its format with
+/// its settings and tags.
+struct CutRequest {
+  std::string source, target;
+  /// The range as times [startMs, endMs), checked against the file (the
+  /// tool), unless `frames` gives it in frames at the source's rate (the
+  /// window's exact selection).
+  int64_t startMs = 0, endMs = 0;
+  std::function<FrameRange(int sampleRate)> frames;
+  /// MP3: copy the source's frames instead of re-encoding them.
+  bool lossless = false;
+  /// An existing target may be replaced (the window asked; the tool's --force).
+  bool replaceTarget = false;
 };
-/// Empty for a format that cannot be cut.
-CutPair NewCutPair(AudioFormat format);
-/// The pair of a lossless MP3 cut: the MP3 input and the frame-copying output.
-CutPair NewLosslessCutPair();
+
+/// Checks the request (the source, the target, the range) and starts the
+/// cut. Raises JobRefused, with nothing started and nothing written.
+std::unique_ptr<Job> StartCut(const CutRequest& request, JobEvents events);
 
 /// The frames the window's selection [startMs, endMs) covers; an end at
 /// `wholeMs` (the end thumb at the right end) means the end of the file.

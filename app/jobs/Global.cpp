@@ -1,4 +1,5 @@
 #include "app/jobs/Global.h"
+#include "platform/Error.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -10,7 +11,7 @@
 #include <stdexcept>
 #include <vector>
 
-#include "audio/tags/AuTags.h"
+#include "platform/Numbers.h"
 #include "platform/Desktop.h"
 
 namespace {
@@ -38,11 +39,6 @@ bool CutTimeField(std::string& rest, char separator) {
 }
 
 }  // namespace
-
-std::string WithFileName(std::string message, const std::string& file) {
-  if (!file.empty() && message.find(file) == std::string::npos) message += ": " + file;
-  return message;
-}
 
 std::string TwoDigits(int32_t value) { return (value < 10 ? "0" : "") + std::to_string(value); }
 
@@ -117,26 +113,6 @@ std::string PositionToTimeText(int32_t position) {
   return MsToTimeText(ms > INT32_MAX ? INT32_MAX : static_cast<int32_t>(ms));
 }
 
-TMP3BitRate BitRateToMP3BitRate(int32_t bitsPerSecond) {
-  switch (bitsPerSecond) {
-    case 32000: return mbr32;
-    case 40000: return mbr40;
-    case 48000: return mbr48;
-    case 56000: return mbr56;
-    case 64000: return mbr64;
-    case 80000: return mbr80;
-    case 96000: return mbr96;
-    case 112000: return mbr112;
-    case 128000: return mbr128;
-    case 144000: return mbr144;
-    case 160000: return mbr160;
-    case 192000: return mbr192;
-    case 224000: return mbr224;
-    case 256000: return mbr256;
-    case 320000: return mbr320;
-    default: return bitsPerSecond >= 0 && bitsPerSecond < 32000 ? mbrAuto : mbr128;
-  }
-}
 
 std::string GetAppDataFolder() { return desktop::AppDataFolder(); }
 
@@ -144,7 +120,7 @@ int GetMpegLayer(const std::string& fileName) {
   std::error_code error;
   if (!std::filesystem::exists(fileName, error)) return 0;
   const int fd = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) throw std::runtime_error(std::strerror(errno));
+  if (fd < 0) throw std::runtime_error(ErrnoText(errno));
 
   // A header candidate starts at offset i < size - 4, so the last four bytes
   // never start one. Blocks overlap by three bytes so no offset is skipped.
@@ -157,7 +133,7 @@ int GetMpegLayer(const std::string& fileName) {
     if (::fstat(fd, &info) != 0) {
       const int code = errno;
       ::close(fd);
-      throw std::runtime_error(std::strerror(code));
+      throw std::runtime_error(ErrnoText(code));
     }
     const int64_t lastStart = static_cast<int64_t>(info.st_size) - 5;
     if (offset > lastStart) break;
@@ -165,7 +141,7 @@ int GetMpegLayer(const std::string& fileName) {
     if (got < 0) {
       const int code = errno;
       ::close(fd);
-      throw std::runtime_error(std::strerror(code));
+      throw std::runtime_error(ErrnoText(code));
     }
     if (got < 4) break;
     const int64_t starts = std::min<int64_t>(got - 3, lastStart - offset + 1);

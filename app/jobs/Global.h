@@ -4,6 +4,7 @@
 #include <string>
 
 #include "audio/lame/Mp3Settings.h"
+#include "platform/Error.h"
 
 /// Helpers the windows share: time text, bit rates, the per-user data folder,
 /// a file's play length and the MPEG layer of a file.
@@ -13,8 +14,6 @@
 
 
 /// "0" before values below 10: 7 gives "07", 12 gives "12".
-/// `message`, followed by ": " and `file` unless it names the file already.
-std::string WithFileName(std::string message, const std::string& file);
 
 std::string TwoDigits(int32_t value);
 /// TwoDigits of the text read as a decimal integer (0 when it is not one).
@@ -36,7 +35,6 @@ std::string MsToMillisecondText(int32_t ms);
 std::string MsToExactTimeText(int32_t ms);
 /// MsToTimeText of position x 500 ms.
 std::string PositionToTimeText(int32_t position);
-TMP3BitRate BitRateToMP3BitRate(int32_t bitsPerSecond);
 
 /// The per-user data folder, ending in '/'.
 std::string GetAppDataFolder();

@@ -3,14 +3,12 @@
 #include <memory>
 #include <string>
 
-#include "audio/AudioFormat.h"
-#include "app/jobs/Components.h"
+#include "app/jobs/Job.h"
 #include "audio/ACS_AudioMix.h"
+#include "audio/AudioFormat.h"
 
 class TAuFileIn;
 class TAuFileOut;
-class TWMIn;
-class TWMAOut;
 
 /// The checks of the two names, before anything else.
 inline constexpr char kSelectInputFiles[] = "Please select the input file!";
@@ -19,17 +17,6 @@ inline constexpr char kSelectSameFormat[] = "Please select the same format file!
 /// The message that refuses the pair of file names, empty when they pass:
 /// both given, with the same extension in any letter case.
 std::string CheckJoinFiles(const std::string& file1, const std::string& file2);
-
-/// How the WMA format list describes a file of this nominal bit rate (bits
-/// per second, rounded to the usual rates), rate and channel count:
-/// "128 kbps, 44 kHz, stereo"; "32 kbps,  8 kHz, mono" (a blank before a
-/// one-digit rate).
-std::string WmaFormatDescription(int bitrate, int sampleRate, int channels);
-
-/// The index of the first WMA codec's format described as the source is
-/// ("128 kbps, 44 kHz, stereo", its bit rate rounded to the usual ones), or
-/// -1 when no format is.
-int MatchWmaFormat(TWMIn& source, TWMAOut& output);
 
 /// Prepares a join (amConcatenate) or mix (amMix) of the two inputs, whose
 /// file names are set: they feed the mixer at full volume, and the output
@@ -40,11 +27,15 @@ int MatchWmaFormat(TWMIn& source, TWMAOut& output);
 void PrepareJoin(AudioFormat format, TAudioMixerMode mode, TAudioMixer& mixer, TAuFileIn& input1, TAuFileIn& input2,
                  TAuFileOut& output, const std::string& outputName);
 
-/// One format's components, for the tool.
-struct JoinSet {
-  std::unique_ptr<TAuFileIn> input1, input2;
-  std::unique_ptr<TAudioMixer> mixer;
-  std::unique_ptr<TAuFileOut> output;  // declared last: it stops before its inputs go
+/// A join (FILE2 after FILE1) or a mix (both at once) into `target`, a new
+/// file of their format with the first file's settings and tags.
+struct JoinRequest {
+  std::string file1, file2, target;
+  TAudioMixerMode mode = amConcatenate;
+  /// An existing target may be replaced (the window asked; the tool's --force).
+  bool replaceTarget = false;
 };
-/// Empty for a format that cannot be joined.
-JoinSet NewJoinSet(AudioFormat format);
+
+/// Checks the request (both files, the target) and starts the run. Raises
+/// JobRefused, with nothing started and nothing written.
+std::unique_ptr<Job> StartJoin(const JoinRequest& request, JobEvents events);

@@ -1,4 +1,5 @@
 #include "app/jobs/SegmentJob.h"
+#include "platform/Error.h"
 
 #include <stdlib.h>
 
@@ -8,11 +9,10 @@
 #include <filesystem>
 #include <stdexcept>
 
-#include "app/jobs/Components.h"
 #include "app/jobs/CutJob.h"
 #include "app/jobs/Global.h"
 #include "app/jobs/Leftovers.h"
-#include "app/jobs/TagCopy.h"
+#include "audio/formats/FormatRegistry.h"
 #include "app/jobs/TargetFile.h"
 #include "audio/ACS_AudioMix.h"
 #include "audio/ACS_LAME.h"
@@ -28,66 +28,59 @@ constexpr char kFolderStem[] = "segment-";
 
 }  // namespace
 
-SegmentComponents::SegmentComponents()
-    : WaveIn1(NewWaveIn()),
-      WaveIn2(NewWaveIn()),
-      MP3In1(NewMp3In()),
-      WMIn1(NewWmIn()),
-      AudioMixer1(NewMixer()),
-      WaveOut1(NewWaveOut()),
-      MP3Out1(NewMp3Out()),
-      WMAOut1(NewWmaOut()) {
+SegmentJob::SegmentJob(const FormatEntry& format, JobEvents events)
+    : format_(format),
+      events_(std::move(events)),
+      source_(format.newInput()),
+      WaveIn1(std::make_unique<Sealed<TWaveIn>>()),
+      WaveIn2(std::make_unique<Sealed<TWaveIn>>()),
+      AudioMixer1(std::make_unique<Sealed<TAudioMixer>>()),
+      targetOutput_(format.newOutput()) {
+  std::unique_ptr<TAuFileOut> pieces = FindFormat(AudioFormat::Wav)->newOutput();
+  WaveOut1.reset(static_cast<TWaveOut*>(pieces.release()));
   AudioMixer1->SetMode(amConcatenate);
 }
-
-SegmentComponents::~SegmentComponents() = default;
-
-SegmentJob::SegmentJob(SegmentComponents& components) : c_(components) {}
 
 SegmentJob::~SegmentJob() {
   if (!running_) return;
   // Stopped without a word: nobody is left to tell.
   if (running_output_) running_output_->Stop(false);
-  OnFinished = nullptr;
+  events_.finished = nullptr;
   Finish("stopped");
+}
+
+void SegmentJob::Stop() {
+  if (running_output_) running_output_->Stop(true);
 }
 
 std::string SegmentJob::Piece(const char* kind, int n) const { return folder_ + kind + std::to_string(n) + ".wav"; }
 
 void SegmentJob::Start(const std::string& source, const std::vector<RemovedRange>& rows, int64_t totalMs,
                        const std::string& target, const std::string& workFolder) {
-  if (running_) throw JobRefused("A segment cut is already running.");
-  format_ = FormatOfFile(source);
-  switch (format_) {
-    case AudioFormat::Wav: source_ = c_.WaveIn1.get(); break;
-    case AudioFormat::Mp3: source_ = c_.MP3In1.get(); break;
-    case AudioFormat::Wma: source_ = c_.WMIn1.get(); break;
-    default: throw JobRefused("only MP3, WAV and WMA files can be cut: " + source);
-  }
-  if (rows.empty()) throw JobRefused("There is no range to remove.");
-  if (const std::string refusal = CheckRows(rows, totalMs); !refusal.empty()) throw JobRefused(refusal);
+  if (running_) throw JobRefused(ErrorKind::Failed, "A segment cut is already running.");
+  if (rows.empty()) throw JobRefused(ErrorKind::Usage, "There is no range to remove.");
+  if (const std::string refusal = CheckRows(rows, totalMs); !refusal.empty()) throw JobRefused(ErrorKind::Usage, refusal);
   if (totalMs <= 0) throw JobRefused("The file is too short to be cut: " + source);
   source_->SetStartSample(0);
   source_->SetEndSample(-1);
-  const int rate = InputRate(format_, *source_, source);
+  const int rate = InputRate(format_.format, *source_, source);
   pieces_ = PiecesOfBoundaries(BuildBoundaries(rows, totalMs), totalMs, rate, source_->TotalSamples());
-  if (pieces_.empty()) throw JobRefused(kNothingRemains);
+  if (pieces_.empty()) throw JobRefused(kNothingRemains);  // of the source, as the tool has always said (exit 2)
   // Pieces of up to 16 bits in one or two channels are plain PCM, which a join can append to.
   appendable_ = source_->Channels() <= 2 && source_->BitsPerSample() <= 16;
-  c_.WaveOut1->SetWavType(wtPCM);
+  WaveOut1->SetWavType(wtPCM);
 
   Leftovers::RemoveThoseOfDeadRuns(workFolder, kFolderStem);
   std::string folder = Leftovers::OwnedTemplate(workFolder, kFolderStem);
   if (::mkdtemp(folder.data()) == nullptr)
-    throw JobRefused("cannot create a folder in " + workFolder + ": " + std::strerror(errno));
+    throw JobRefused(ErrorKind::Failed, "cannot create a folder in " + workFolder + ": " + ErrnoText(errno));
   folder_ = folder + "/";
   folderSlot_ = Leftovers::RemoveOnSignal(folder_.c_str(), true);
   running_ = true;
   failure_.clear();
   cutting_ = true;
   step_ = 0;
-  for (TAuOutput* output : {static_cast<TAuOutput*>(c_.WaveOut1.get()), static_cast<TAuOutput*>(c_.MP3Out1.get()),
-                            static_cast<TAuOutput*>(c_.WMAOut1.get())}) {
+  for (TAuOutput* output : {static_cast<TAuOutput*>(WaveOut1.get()), static_cast<TAuOutput*>(targetOutput_.get())}) {
     output->OnDone = [this, output](TComponent*) { WaveOut1Done(*output); };
     output->OnThreadException = [this, output](TComponent*) { failure_ = output->ExceptionMessage(); };
   }
@@ -95,11 +88,11 @@ void SegmentJob::Start(const std::string& source, const std::vector<RemovedRange
     target_ = std::make_unique<TargetFile>(target);
     StartStep();
   } catch (...) {
-    // Cleared up without OnFinished: the caller hears of it from the exception.
-    auto finished = std::move(OnFinished);
-    OnFinished = nullptr;
+    // Cleared up without `finished`: the caller hears of it from the exception.
+    auto finished = std::move(events_.finished);
+    events_.finished = nullptr;
     Finish("not started");
-    OnFinished = std::move(finished);
+    events_.finished = std::move(finished);
     throw;
   }
 }
@@ -107,27 +100,18 @@ void SegmentJob::Start(const std::string& source, const std::vector<RemovedRange
 void SegmentJob::StartStep() {
   const std::string of = "/" + std::to_string(PieceCount());
   if (cutting_) {
-    if (OnStep) OnStep(" - Cutting ... " + std::to_string(step_ + 1) + of);
+    if (events_.step) events_.step(" - Cutting ... " + std::to_string(step_ + 1) + of);
     CutPiece(step_ + 1);
   } else {
-    if (OnStep) OnStep(" - Joining ... " + std::to_string(step_) + of);
+    if (events_.step) events_.step(" - Joining ... " + std::to_string(step_) + of);
     JoinPair(step_);
   }
 }
 
 TAuFileOut& SegmentJob::TargetOutput() {
-  switch (format_) {
-    case AudioFormat::Mp3:
-      CopyMp3Settings(*c_.MP3In1, *c_.MP3Out1);
-      return *c_.MP3Out1;
-    case AudioFormat::Wma:
-      c_.WMAOut1->SetDesiredBitrate(static_cast<uint32_t>(c_.WMIn1->Bitrate()));
-      CopyId3v2Fields(c_.WMIn1->Id3v2Tags(), c_.WMAOut1->Id3v2Tags());
-      return *c_.WMAOut1;
-    default:
-      c_.WaveOut1->SetFileMode(foRewrite);
-      return *c_.WaveOut1;
-  }
+  format_.copySettings(*source_, *targetOutput_, SettingsUse::Cut);
+  WaveOut1->SetFileMode(foRewrite);
+  return *targetOutput_;
 }
 
 void SegmentJob::CutPiece(int piece) {
@@ -137,14 +121,14 @@ void SegmentJob::CutPiece(int piece) {
   if (PieceCount() == 1) {
     TAuFileOut& output = TargetOutput();
     output.SetFileName(target_->TemporaryName());
-    output.SetInput(source_);
+    output.SetInput(source_.get());
     RunStep(output);
     return;
   }
-  c_.WaveOut1->SetFileMode(foRewrite);
-  c_.WaveOut1->SetFileName(Piece("cut", piece));
-  c_.WaveOut1->SetInput(source_);
-  RunStep(*c_.WaveOut1);
+  WaveOut1->SetFileMode(foRewrite);
+  WaveOut1->SetFileName(Piece("cut", piece));
+  WaveOut1->SetInput(source_.get());
+  RunStep(*WaveOut1);
 }
 
 void SegmentJob::JoinPair(int step) {
@@ -157,39 +141,39 @@ void SegmentJob::JoinPair(int step) {
 void SegmentJob::Join(const std::string& first, const std::string& second, const std::string& output, bool toTarget) {
   // The file so far becomes the output, and the next piece is appended to it,
   // when the output is PCM like the pieces.
-  if (appendable_ && (!toTarget || format_ == AudioFormat::Wav)) {
+  if (appendable_ && (!toTarget || format_.format == AudioFormat::Wav)) {
     bool moved = false;
     if (toTarget) {
       moved = target_->TakeOver(first);
     } else if (std::rename(first.c_str(), output.c_str()) == 0) {
       moved = true;
     } else {
-      throw std::runtime_error("cannot write " + output + ": " + std::strerror(errno));
+      throw std::runtime_error("cannot write " + output + ": " + ErrnoText(errno));
     }
     if (moved) {
-      c_.WaveIn2->SetFileName(second);
-      c_.WaveIn2->SetStartSample(0);
-      c_.WaveIn2->SetEndSample(-1);
-      c_.WaveOut1->SetFileMode(foAppend);
-      c_.WaveOut1->SetFileName(output);
-      c_.WaveOut1->SetInput(c_.WaveIn2.get());
-      RunStep(*c_.WaveOut1);
+      WaveIn2->SetFileName(second);
+      WaveIn2->SetStartSample(0);
+      WaveIn2->SetEndSample(-1);
+      WaveOut1->SetFileMode(foAppend);
+      WaveOut1->SetFileName(output);
+      WaveOut1->SetInput(WaveIn2.get());
+      RunStep(*WaveOut1);
       return;
     }
   }
-  for (const auto& [input, name] : {std::pair{c_.WaveIn1.get(), first}, std::pair{c_.WaveIn2.get(), second}}) {
+  for (const auto& [input, name] : {std::pair{WaveIn1.get(), first}, std::pair{WaveIn2.get(), second}}) {
     input->SetFileName(name);
     input->SetStartSample(0);
     input->SetEndSample(-1);
   }
-  TAudioMixer& mixer = *c_.AudioMixer1;
+  TAudioMixer& mixer = *AudioMixer1;
   mixer.SetMode(amConcatenate);
   mixer.SetVolume1(65535);
   mixer.SetVolume2(65535);
-  mixer.SetInput1(c_.WaveIn1.get());
-  mixer.SetInput2(c_.WaveIn2.get());
-  TAuFileOut& out = toTarget ? TargetOutput() : *c_.WaveOut1;
-  c_.WaveOut1->SetFileMode(foRewrite);
+  mixer.SetInput1(WaveIn1.get());
+  mixer.SetInput2(WaveIn2.get());
+  TAuFileOut& out = toTarget ? TargetOutput() : *WaveOut1;
+  WaveOut1->SetFileMode(foRewrite);
   out.SetFileName(output);
   out.SetInput(&mixer);
   RunStep(out);
@@ -230,17 +214,67 @@ void SegmentJob::Finish(const std::string& failed) {
   const std::string failure = failed.empty() || !target_ ? failed : WithFileName(failed, target_->Target());
   running_ = false;
   running_output_ = nullptr;
-  for (TAuOutput* output : {static_cast<TAuOutput*>(c_.WaveOut1.get()), static_cast<TAuOutput*>(c_.MP3Out1.get()),
-                            static_cast<TAuOutput*>(c_.WMAOut1.get())}) {
+  for (TAuOutput* output : {static_cast<TAuOutput*>(WaveOut1.get()), static_cast<TAuOutput*>(targetOutput_.get())}) {
     output->OnDone = nullptr;
     output->OnThreadException = nullptr;
   }
-  c_.WaveOut1->SetFileMode(foRewrite);
+  WaveOut1->SetFileMode(foRewrite);
   target_.reset();  // an unfinished target goes; a committed one stays
   std::error_code error;
   Leftovers::Forget(folderSlot_);
   folderSlot_ = -1;
   if (!folder_.empty()) fs::remove_all(folder_, error);
   folder_.clear();
-  if (OnFinished) OnFinished(failure);
+  if (events_.finished) events_.finished(failure);
+}
+
+int64_t SegmentTotalMs(const std::string& source) {
+  const std::unique_ptr<TAuFileIn> input = OpenSource(source, &FormatEntry::newExactInput);
+  if (const int64_t shown = ShownLengthMs(source); shown > 0) return shown;
+  return input->SampleRate() > 0 ? input->TotalSamples() * 1000 / input->SampleRate() : 0;
+}
+
+namespace {
+
+/// Removing ranges losslessly keeps one piece: an MP3 stream can tell a
+/// decoder to drop samples at its start and end only, so a join would not be exact.
+std::unique_ptr<Job> StartLosslessRemove(const RemoveRequest& request, JobEvents events) {
+  const FormatEntry& mp3 = *FindFormat(AudioFormat::Mp3);
+  auto job = std::make_unique<OutputJob>(std::move(events));
+  TAuFileIn& input = job->Keep(mp3.newInput());
+  TAuFileOut& output = job->SetOutput(mp3.newLosslessOutput());
+  const int rate = InputRate(AudioFormat::Mp3, input, request.source);
+  const std::vector<FrameRange> pieces =
+      PiecesOfBoundaries(BuildBoundaries(request.rows, request.totalMs), request.totalMs, rate, input.TotalSamples());
+  if (pieces.empty()) throw JobRefused(ErrorKind::UnreadableFile, kNothingRemains);
+  if (pieces.size() > 1)
+    throw JobRefused(ErrorKind::Failed,
+                     "--lossless keeps one piece only: " + std::to_string(pieces.size()) +
+                         " pieces would remain, and an MP3 stream cannot tell a decoder to drop samples where two "
+                         "pieces meet, so the joins would not be exact. Remove ranges at the start and end only, or "
+                         "leave out --lossless to re-encode",
+                     request.source);
+  PrepareLosslessCut(input, output, request.source, pieces.front(), job->OpenTarget(request.target));
+  job->Run();
+  return job;
+}
+
+}  // namespace
+
+std::unique_ptr<Job> StartRemove(const RemoveRequest& request, JobEvents events) {
+  OpenSource(request.source, &FormatEntry::newExactInput);
+  const FormatEntry& format = *FormatEntryOfFile(request.source);
+  CheckTargetFormat(format, request.target, "the source is");
+  for (const RemovedRange& row : request.rows)
+    if (const std::string refusal = CheckNewRow(row, request.totalMs); !refusal.empty())
+      throw JobRefused(ErrorKind::Usage, refusal);
+  if (const std::string refusal = CheckRows(request.rows, request.totalMs); !refusal.empty())
+    throw JobRefused(ErrorKind::Usage, refusal);
+  if (request.lossless && format.format != AudioFormat::Mp3)
+    throw JobRefused(ErrorKind::Usage, "--lossless cuts MP3 files only", request.source);
+  CheckTarget(request.target, {request.source}, request.replaceTarget);
+  if (request.lossless) return StartLosslessRemove(request, std::move(events));
+  auto job = std::make_unique<SegmentJob>(format, std::move(events));
+  job->Start(request.source, request.rows, request.totalMs, request.target, request.workFolder);
+  return job;
 }

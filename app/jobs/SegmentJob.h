@@ -5,25 +5,36 @@
 #include <string>
 #include <vector>
 
+#include "app/jobs/Job.h"
 #include "audio/AudioFormat.h"
 #include "app/jobs/SegmentPlan.h"
 #include "audio/Forward.h"
 
 class TargetFile;
+struct FormatEntry;
 
-/// The components of a segment cut, with the settings every job starts from.
-struct SegmentComponents {
-  SegmentComponents();
-  ~SegmentComponents();
-  std::unique_ptr<TWaveIn> WaveIn1, WaveIn2;
-  std::unique_ptr<TMP3In> MP3In1;
-  std::unique_ptr<TWMIn> WMIn1;
-  std::unique_ptr<TAudioMixer> AudioMixer1;
-  // Outputs last: they stop before the mixer and the inputs go.
-  std::unique_ptr<TWaveOut> WaveOut1;
-  std::unique_ptr<TMP3Out> MP3Out1;
-  std::unique_ptr<TWMAOut> WMAOut1;
+/// A Segment Cut: `source` less the ranges `rows`, saved as `target`.
+struct RemoveRequest {
+  std::string source, target;
+  std::vector<RemovedRange> rows;
+  /// The file's total time as the window shows it (SegmentTotalMs), which
+  /// the rows are checked against.
+  int64_t totalMs = 0;
+  /// MP3: copy the frames of the one piece that remains.
+  bool lossless = false;
+  /// An existing target may be replaced (the window asked; the tool's --force).
+  bool replaceTarget = false;
+  /// Where the job makes its folder of pieces, with a trailing slash.
+  std::string workFolder;
 };
+
+/// The total time a Segment Cut checks its rows against: the file's length
+/// as the windows show it, or, under a second, what its input counts.
+int64_t SegmentTotalMs(const std::string& source);
+
+/// Checks the request (the source, each row and all of them, the target)
+/// and starts the job. Raises JobRefused, with nothing started and nothing written.
+std::unique_ptr<Job> StartRemove(const RemoveRequest& request, JobEvents events);
 
 /// Removes ranges from a file and saves what remains, as a chain of steps,
 /// one run of one output each: every kept piece is cut into a file of its
@@ -37,25 +48,22 @@ struct SegmentComponents {
 /// The steps run on the outputs' threads; their OnDone events (on the main
 /// thread) start the next step. The job sets the outputs' OnDone and
 /// OnThreadException while it runs.
-class SegmentJob {
+class SegmentJob : public Job {
  public:
-  explicit SegmentJob(SegmentComponents& components);
+  /// `events.step` hears each step as it starts: " - Cutting ... 1/4", " - Joining ... 1/4".
+  SegmentJob(const FormatEntry& format, JobEvents events);
   /// Stops a running step; the job's folder and the unfinished target go.
-  ~SegmentJob();
+  ~SegmentJob() override;
   SegmentJob(const SegmentJob&) = delete;
   SegmentJob& operator=(const SegmentJob&) = delete;
 
-  /// Caption text of each step as it starts: " - Cutting ... 1/4", " - Joining ... 1/4".
-  std::function<void(const std::string& step)> OnStep;
-  /// The job has ended: empty when the target was written, else why not.
-  std::function<void(const std::string& failure)> OnFinished;
-
-  /// Checks the rows against `totalMs` (the total time as shown), plans the
-  /// pieces and starts the first step. The job's folder is made inside
-  /// `workFolder`. Raises JobRefused (nothing started, nothing written).
+  /// Plans the pieces of the checked rows and starts the first step. The
+  /// job's folder is made inside `workFolder`. Raises JobRefused (nothing
+  /// started, nothing written).
   void Start(const std::string& source, const std::vector<RemovedRange>& rows, int64_t totalMs,
              const std::string& target, const std::string& workFolder);
-  bool Running() const { return running_; }
+  bool Running() const override { return running_; }
+  void Stop() override;
   /// The number of kept pieces of the job (N of the captions).
   int PieceCount() const { return static_cast<int>(pieces_.size()); }
 
@@ -75,13 +83,19 @@ class SegmentJob {
   TAuFileOut& TargetOutput();
   std::string Piece(const char* kind, int n) const;
 
-  SegmentComponents& c_;
-  AudioFormat format_ = AudioFormat::Unknown;
-  TAuFileIn* source_ = nullptr;  // the source format's input
+  const FormatEntry& format_;
+  JobEvents events_;
+  std::unique_ptr<TargetFile> target_;
+  // The components: the source format's input and output, and the PCM ones
+  // of the pieces. Outputs last: they stop before the mixer and the inputs go.
+  std::unique_ptr<TAuFileIn> source_;
+  std::unique_ptr<TWaveIn> WaveIn1, WaveIn2;
+  std::unique_ptr<TAudioMixer> AudioMixer1;
+  std::unique_ptr<TAuFileOut> targetOutput_;
+  std::unique_ptr<TWaveOut> WaveOut1;
   std::vector<FrameRange> pieces_;
   std::string folder_;           // the job's own, with a trailing slash
   int folderSlot_ = -1;          // where the signal handler finds folder_
-  std::unique_ptr<TargetFile> target_;
   bool appendable_ = false;      // the pieces are plain PCM: a join can append
   bool cutting_ = true;          // CuttingPhase
   int step_ = 0;                 // StepCount: steps finished in this phase

@@ -3,7 +3,7 @@
 #include "app/jobs/Global.h"
 #include "app/jobs/Leftovers.h"
 #include "audio/classes/AuOutput.h"
-#include "platform/WriteFailure.h"
+#include "platform/Error.h"
 
 #include <fcntl.h>
 #include <stdio.h>
@@ -40,7 +40,7 @@ std::string FolderOf(const std::string& target) {
   return folder.empty() ? std::string(".") : folder.string();
 }
 
-std::string Cause(int code) { return WriteFailureCause(code); }
+std::string Cause(int code) { return ErrnoText(code); }
 
 }  // namespace
 

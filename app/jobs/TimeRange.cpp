@@ -4,7 +4,7 @@
 #include <cstdint>
 
 #include "app/jobs/Global.h"
-#include "audio/tags/AuTags.h"
+#include "platform/Numbers.h"
 
 std::optional<int64_t> ParseTimeArgument(const std::string& text) {
   if (IsTimeText(text)) return TimeTextToMs(text);

@@ -1,4 +1,5 @@
 #include "audio/classes/FileStream.h"
+#include "platform/Error.h"
 
 #include "platform/FdIo.h"
 #include <algorithm>
@@ -17,7 +18,7 @@ namespace {
 
 /// The system's reason, then the file it is about.
 [[noreturn]] void RaiseSystemError(int code, const std::string& fileName) {
-  throw EAuException(std::string(std::strerror(code)) + ": " + fileName);
+  throw EAuException(std::string(ErrnoText(code)) + ": " + fileName);
 }
 
 std::string KindOfFile(mode_t mode) {

@@ -1,8 +1,7 @@
 #include "audio/device/MediaPlayer.h"
 
-#include "audio/ACS_Wave.h"
-#include "audio/ACS_WinMedia.h"
-#include "audio/AudioFormat.h"
+#include "audio/ACS_Classes.h"
+#include "audio/formats/FormatRegistry.h"
 #include "audio/device/PlaybackOut.h"
 
 TMediaPlayer::TMediaPlayer(QObject* parent) : TMediaPlayer(AudioSink::DefaultKind(), parent) {}
@@ -17,13 +16,9 @@ void TMediaPlayer::RequireOpen() const {
 
 void TMediaPlayer::Open() {
   Close();
-  std::unique_ptr<TAuFileIn> input;
-  switch (FormatOfFile(FileName_)) {
-    case AudioFormat::Wav: input = std::make_unique<Sealed<TWaveIn>>(); break;
-    case AudioFormat::Mp3:
-    case AudioFormat::Wma: input = std::make_unique<Sealed<TWMIn>>(); break;
-    default: throw EMCIDeviceError(EMCIDeviceError::Reason::CannotPlay, "MCI cannot play this kind of file");
-  }
+  const FormatEntry* format = FormatEntryOfFile(FileName_);
+  if (!format) throw EMCIDeviceError(EMCIDeviceError::Reason::CannotPlay, "MCI cannot play this kind of file");
+  std::unique_ptr<TAuFileIn> input = format->newExactInput();
   input->SetFileName(FileName_);
   bool playable = false;
   try {

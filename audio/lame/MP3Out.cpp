@@ -2,7 +2,7 @@
 
 #include <cerrno>
 
-#include "platform/WriteFailure.h"
+#include "platform/Error.h"
 
 #include <algorithm>
 #include <cstring>
@@ -16,6 +16,27 @@
 int BitRateKbps(TMP3BitRate rate) {
   static constexpr int kKbps[] = {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160, 192, 224, 256, 320};
   return rate >= mbrAuto && rate <= mbr320 ? kKbps[rate] : 128;
+}
+
+TMP3BitRate BitRateToMP3BitRate(int32_t bitsPerSecond) {
+  switch (bitsPerSecond) {
+    case 32000: return mbr32;
+    case 40000: return mbr40;
+    case 48000: return mbr48;
+    case 56000: return mbr56;
+    case 64000: return mbr64;
+    case 80000: return mbr80;
+    case 96000: return mbr96;
+    case 112000: return mbr112;
+    case 128000: return mbr128;
+    case 144000: return mbr144;
+    case 160000: return mbr160;
+    case 192000: return mbr192;
+    case 224000: return mbr224;
+    case 256000: return mbr256;
+    case 320000: return mbr320;
+    default: return bitsPerSecond >= 0 && bitsPerSecond < 32000 ? mbrAuto : mbr128;
+  }
 }
 
 TMP3Out::TMP3Out() {
@@ -97,7 +118,7 @@ void TMP3Out::FinishEncoding() {
 
 void TMP3Out::WriteOut(const uint8_t* bytes, uint32_t count) {
   if (count > 0 && Stream->Write(bytes, count) != count)
-    throw EAuException(WriteFailure("Error writing down mp3 file", errno));
+    throw EAuException(WithErrno("Error writing down mp3 file", errno));
 }
 
 bool TMP3Out::DoOutput(bool Abort) {
@@ -182,7 +203,7 @@ void TMP3Out::PlaceId3v1Record() {
   const bool hasRecord = size >= 128 && file.Seek(size - 128, TAuStream::FromBeginning) >= 0 && file.Read(last, 3) == 3 &&
                          std::memcmp(last, "TAG", 3) == 0;
   file.Seek(hasRecord ? size - 128 : size, TAuStream::FromBeginning);
-  if (file.Write(record.data(), 128) != 128) throw EAuException(WriteFailure("Error writing down mp3 file", errno));
+  if (file.Write(record.data(), 128) != 128) throw EAuException(WithErrno("Error writing down mp3 file", errno));
 }
 
 void TMP3Out::Done() {

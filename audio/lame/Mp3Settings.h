@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+
 /// The MP3 encoder's bit rates, in this order.
 enum TMP3BitRate {
   mbrAuto, mbr32, mbr40, mbr48, mbr56, mbr64, mbr80, mbr96,
@@ -14,3 +16,5 @@ enum TMP3Quality { mp3ql0, mp3ql1, mp3ql2, mp3ql3, mp3ql4, mp3ql5, mp3ql6, mp3ql
 
 /// Kilobits per second of a bit rate: 0 for mbrAuto, 128 for anything unknown.
 int BitRateKbps(TMP3BitRate rate);
+/// The bit rate of exactly `bitsPerSecond`; mbrAuto under 32 kbps, else mbr128 for one that is no MP3 bit rate.
+TMP3BitRate BitRateToMP3BitRate(int32_t bitsPerSecond);

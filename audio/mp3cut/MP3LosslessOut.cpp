@@ -1,4 +1,5 @@
 #include "audio/mp3cut/MP3LosslessOut.h"
+#include "platform/Error.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -18,7 +19,7 @@ int TMP3LosslessOut::Progress() const { return progress_; }
 
 void TMP3LosslessOut::Write(const void* data, size_t size) {
   if (Stream->Write(data, static_cast<int64_t>(size)) != static_cast<int64_t>(size))
-    throw EAuException(std::string("Cannot write the file: ") + std::strerror(errno ? errno : EIO));
+    throw EAuException(std::string("Cannot write the file: ") + ErrnoText(errno ? errno : EIO));
 }
 
 std::vector<uint8_t> TMP3LosslessOut::ReadSource(int64_t offset, int64_t size) {

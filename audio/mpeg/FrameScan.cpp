@@ -1,4 +1,5 @@
 #include "audio/mpeg/FrameScan.h"
+#include "platform/Error.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -14,7 +15,7 @@ Mp3Info WalkMp3Frames(const std::string& fileName,
                       const std::function<void(int64_t, const Mp3FrameHeader&, const uint8_t*)>& frame,
                       const std::function<bool()>& cancelled) {
   const int fd = open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) throw EAuException(std::string("the file could not be opened: ") + std::strerror(errno));
+  if (fd < 0) throw EAuException(std::string("the file could not be opened: ") + ErrnoText(errno));
   struct Closer {
     int fd;
     ~Closer() { close(fd); }

@@ -1,4 +1,5 @@
 #include "audio/peaks/FrameRangeReader.h"
+#include "platform/Error.h"
 
 #include <fcntl.h>
 #include <sys/resource.h>
@@ -15,6 +16,7 @@
 #include "audio/ACS_WinMedia.h"
 #include "audio/ACS_Wave.h"
 #include "audio/AudioFormat.h"
+#include "audio/formats/FormatRegistry.h"
 #include "audio/classes/AuException.h"
 #include "audio/classes/Convert.h"
 #include "audio/mpeg/FrameScan.h"
@@ -45,13 +47,9 @@ struct FrameRangeReader::Layout {
 namespace {
 
 std::unique_ptr<TAuFileIn> InputFor(AudioFormat format, const std::string& fileName) {
-  std::unique_ptr<TAuFileIn> input;
-  switch (format) {
-    case AudioFormat::Wav: input = std::make_unique<Sealed<TWaveIn>>(); break;
-    case AudioFormat::Mp3:
-    case AudioFormat::Wma: input = std::make_unique<Sealed<TWMIn>>(); break;
-    default: throw EAuException("unsupported file type");
-  }
+  const FormatEntry* entry = FindFormat(format);
+  if (!entry) throw EAuException("unsupported file type");
+  std::unique_ptr<TAuFileIn> input = entry->newExactInput();
   input->SetFileName(fileName);
   return input;
 }
@@ -89,7 +87,7 @@ FrameRangeReader::FrameRangeReader(std::shared_ptr<const Layout> layout)
   if (layout_->mp3Frames) decoder_ = std::make_unique<Mp3FrameDecoder>(channels_, layout_->rate);
   if (layout_->pcmOffset >= 0 || layout_->mp3Frames) {
     fd_ = open(layout_->fileName.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd_ < 0) throw EAuException(std::string("the file could not be opened: ") + std::strerror(errno));
+    if (fd_ < 0) throw EAuException(std::string("the file could not be opened: ") + ErrnoText(errno));
   } else {
     input_ = InputFor(layout_->format, layout_->fileName);
   }
@@ -118,7 +116,7 @@ int64_t FrameRangeReader::ReadPcm(int64_t from, int64_t to, const Sink& sink, co
   while (at < to && !(cancelled && cancelled())) {
     const size_t want = static_cast<size_t>(std::min<int64_t>(to - at, static_cast<int64_t>(bytes_.size() / frameBytes))) * frameBytes;
     const int64_t got = FdIo::ReadAt(fd_, bytes_.data(), want, layout_->pcmOffset + at * static_cast<int64_t>(frameBytes));
-    if (got < 0) throw EAuException(std::string("the file could not be read: ") + std::strerror(errno));
+    if (got < 0) throw EAuException(std::string("the file could not be read: ") + ErrnoText(errno));
     const auto frames = got / static_cast<int64_t>(frameBytes);
     if (frames == 0) break;
     const size_t samples = static_cast<size_t>(frames) * static_cast<size_t>(channels_);

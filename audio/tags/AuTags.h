@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/Numbers.h"
+
 #include <cstdint>
 #include <map>
 #include <string>
@@ -71,6 +73,3 @@ class TAuTags {
   bool Changed_ = false;
 };
 
-/// Reads text as a signed 32-bit decimal integer: leading blanks and a sign
-/// allowed, nothing after the digits. The program's one integer parser.
-bool ParseInt32(const std::string& text, int32_t& value);

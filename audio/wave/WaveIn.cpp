@@ -2,7 +2,7 @@
 
 #include "platform/FdIo.h"
 
-#include "platform/WriteFailure.h"
+#include "platform/Error.h"
 
 #include <unistd.h>
 
@@ -257,12 +257,12 @@ int64_t TWaveIn::CopyInternal(int fd, int64_t Bytes) {
   while (moved < Bytes) {
     const int64_t wanted = std::min(kPiece, Bytes - moved);
     const int64_t got = FdIo::ReadAt(file->Handle(), copyBuffer_.data(), static_cast<size_t>(wanted), from + moved);
-    if (got < 0) throw EAuException(std::string("Error reading ") + FileName_ + ": " + std::strerror(errno));
+    if (got < 0) throw EAuException(std::string("Error reading ") + FileName_ + ": " + ErrnoText(errno));
     // Only whole frames count; the piece of one at a cut-short end is left.
     const int64_t whole = got - got % FrameSize_;
     // The writing side's failures read as the writer's own.
     if (FdIo::Write(fd, copyBuffer_.data(), static_cast<size_t>(whole)) != whole)
-      throw EAuException(WriteFailure("Error writing wave file", errno));
+      throw EAuException(WithErrno("Error writing wave file", errno));
     moved += whole;
     if (got < wanted) break;  // the end of the file
   }

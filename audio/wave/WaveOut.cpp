@@ -1,6 +1,6 @@
 #include "audio/wave/WaveOut.h"
 
-#include "platform/WriteFailure.h"
+#include "platform/Error.h"
 
 #include <sys/stat.h>
 
@@ -250,7 +250,7 @@ void TWaveOut::CheckRoomFor(int64_t bytes) {
     throw EAuException("The result would be larger than the 4 GiB a WAV file can hold");
 }
 
-EAuException TWaveOut::WriteError() const { return EAuException(WriteFailure("Error writing wave file", errno)); }
+EAuException TWaveOut::WriteError() const { return EAuException(WithErrno("Error writing wave file", errno)); }
 
 void TWaveOut::Done() {
   // The header tells what was written, never more: a short input is not padded.

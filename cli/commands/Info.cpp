@@ -3,26 +3,31 @@
 
 #include "app/jobs/Global.h"
 #include "audio/tags/TagText.h"
+#include "audio/ACS_Wave.h"
+#include "audio/ACS_WinMedia.h"
+#include "audio/formats/FormatRegistry.h"
 #include "cli/CommandHelpers.h"
 
 namespace cli {
 
 int Info(const Arguments& args) {
-  if (args.files.size() != 1 || args.start || args.end || args.lossless) return Fail(kUsage, "info takes one file");
-  Source source;
-  OpenSource(args.files[0], source);
-  if (source.refusal != kDone) return Fail(source.refusal, source.message);
-  TAuFileIn& in = *source.input;
+  std::unique_ptr<TAuFileIn> source;
+  try {
+    source = OpenSource(args.files[0], &FormatEntry::newExactInput);
+  } catch (const Error& e) {
+    return Fail(e);
+  }
+  TAuFileIn& in = *source;
   const int64_t frames = in.TotalSamples();
   const int64_t ms = frames * 1000 / in.SampleRate();
-  std::printf("format: %s\n", FormatName(source.format));
-  if (TWaveIn* wave = source.Wave()) std::printf("type: %s\n", WavTypeName(wave->WavType()));
+  std::printf("format: %s\n", FormatName(FormatOfFile(args.files[0])));
+  if (auto* wave = dynamic_cast<TWaveIn*>(&in)) std::printf("type: %s\n", WavTypeName(wave->WavType()));
   std::printf("channels: %d\n", in.Channels());
   std::printf("sample_rate: %d\n", in.SampleRate());
   std::printf("bits_per_sample: %d\n", in.BitsPerSample());
   std::printf("total_samples: %lld\n", static_cast<long long>(frames));
   std::printf("duration: %s\n", MsToTimeText(static_cast<int32_t>(std::min<int64_t>(ms, INT32_MAX))).c_str());
-  if (TWMIn* media = source.Media()) {
+  if (auto* media = dynamic_cast<TWMIn*>(&in)) {
     std::printf("bitrate: %d\n", media->Bitrate());
     std::printf("vbr: %s\n", media->IsVBR() ? "yes" : "no");
     const TId3v2Tags& tags = media->Id3v2Tags();

@@ -5,22 +5,28 @@
 #include "app/jobs/TimeRange.h"
 #include "audio/peaks/FrameRangeReader.h"
 #include "audio/peaks/PeaksProvider.h"
+#include "audio/ACS_Classes.h"
+#include "audio/formats/FormatRegistry.h"
 #include "cli/CommandHelpers.h"
+#include "cli/Options.h"
 
 namespace cli {
 
 /// peaks: the waveform's overview, min and max per column and channel.
 int Peaks(const Arguments& args) {
-  if (args.files.size() != 1 || args.bitrate || args.vbr || args.mode || args.lossless || args.force || args.port ||
-      args.maxClients || args.start.has_value() != args.end.has_value())
-    return Fail(kUsage, "peaks takes one file, and --start with --end");
-  int32_t width = 1000;
-  if (args.width && (!ParseInt32(*args.width, width) || width < 1 || width > 1000000))
-    return Fail(kUsage, "not a number of columns: " + *args.width);
-  Source source;
-  OpenSource(args.files[0], source);
-  if (source.refusal != kDone) return Fail(source.refusal, source.message);
-  TAuFileIn& in = *source.input;
+  if (args.start.has_value() != args.end.has_value()) return Fail(kUsage, "peaks takes one file, and --start with --end");
+  uint32_t columns = 1000;
+  std::string error;
+  if (!Count(args.width, "not a number of columns: ", 1000000, columns, error) || columns < 1)
+    return Fail(kUsage, error.empty() ? "not a number of columns: " + *args.width : error);
+  const int width = static_cast<int>(columns);
+  std::unique_ptr<TAuFileIn> source;
+  try {
+    source = OpenSource(args.files[0], &FormatEntry::newExactInput);
+  } catch (const Error& e) {
+    return Fail(e);
+  }
+  TAuFileIn& in = *source;
   const int rate = in.SampleRate();
   const int64_t total = in.TotalSamples();
   int64_t start = 0, end = total;
@@ -38,7 +44,7 @@ int Peaks(const Arguments& args) {
     // A short range is decoded whatever is asked: that costs little, and
     // its columns are finer than the estimate's granules.
     constexpr int64_t kEstimatedFramesPerColumn = 4096;
-    if (source.format == AudioFormat::Mp3 && !args.exact && end - start > int64_t{width} * kEstimatedFramesPerColumn) {
+    if (FormatOfFile(args.files[0]) == AudioFormat::Mp3 && !args.exact && end - start > int64_t{width} * kEstimatedFramesPerColumn) {
       // The overview a window shows first: estimated from the frames.
       PeaksProvider provider(args.files[0], channels, total, 0, PeaksProvider::Depth::Overview);
       provider.WaitForOverview();

@@ -16,7 +16,7 @@
 #include "tests/support/TestAudio.h"
 #include "tests/support/WavBuilder.h"
 #include "tests/support/FileSizeLimit.h"
-#include "platform/WriteFailure.h"
+#include "platform/Error.h"
 #include <cerrno>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -99,7 +99,7 @@ TEST(FullDisk, EveryWriterSaysWhyAndNamesTheTarget) {
     EXPECT_NE(r.err.find(target), std::string::npos) << r.err;
     EXPECT_FALSE(std::filesystem::exists(target)) << name;
   }
-  EXPECT_EQ(WriteFailureCause(ENOSPC), "the disk is full");
+  EXPECT_EQ(ErrnoText(ENOSPC), "the disk is full");
 }
 
 TEST(UnreadableFiles, MessagesNameTheFileAndTheCause) {

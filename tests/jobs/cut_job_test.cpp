@@ -2,7 +2,8 @@
 #include <gtest/gtest.h>
 
 #include "app/jobs/CutJob.h"
-#include "app/jobs/TagCopy.h"
+#include "audio/formats/FormatRegistry.h"
+#include "audio/formats/SettingsCopy.h"
 #include "app/jobs/TargetFile.h"
 #include "tests/support/EventLoop.h"
 #include "tests/support/FileBytes.h"
@@ -57,8 +58,11 @@ TEST(CutJob, Mp3SettingsComeFromTheSource) {
   TempDir dir;
   const std::string vbr = dir.File("vbr.mp3");
   WriteBytes(vbr, EncodeMp3(ToneSamples(44100 * 2, 1, 44100), 1, 44100, 128, true, true));
-  auto input = NewMp3In();
-  auto output = NewMp3Out();
+  const FormatEntry& mp3 = *FindFormat(AudioFormat::Mp3);
+  auto input = mp3.newInput();
+  auto made = mp3.newOutput();
+  auto* output = dynamic_cast<TMP3Out*>(made.get());
+  ASSERT_NE(output, nullptr);
   output->SetMode(mmStereo);
   PrepareCut(AudioFormat::Mp3, *input, *output, vbr, FrameRange{}, dir.File("out.mp3"));
   EXPECT_EQ(output->BitRate(), mbr128);  // the average of a VBR file is no standard rate
@@ -86,20 +90,21 @@ TEST(CutJob, AnAsynchronousStopIsNoSuccess) {
   const std::string source = dir.File("long.mp3"), target = dir.File("cut.mp3");
   WriteBytes(source, EncodeMp3(ToneSamples(44100 * 60, 2, 44100), 2, 44100, 128, true));
   WriteBytes(target, {'o', 'l', 'd'});
-  CutPair cut = NewCutPair(AudioFormat::Mp3);
-  const int rate = InputRate(AudioFormat::Mp3, *cut.input, source);
-  auto file = std::make_unique<TargetFile>(target);
-  PrepareCut(AudioFormat::Mp3, *cut.input, *cut.output, source, *RangeOfTimes(0, 60000, rate, cut.input->TotalSamples()),
-             file->TemporaryName());
   std::string failure;
   bool done = false;
-  cut.output->OnProgress = [&](TComponent*) { cut.output->Stop(true); };
-  cut.output->OnThreadException = [&](TComponent*) { failure = cut.output->ExceptionMessage(); };
-  cut.output->OnDone = [&](TComponent*) {
-    failure = FinishTarget(std::move(file), *cut.output, failure);
+  std::unique_ptr<Job> job;
+  JobEvents events;
+  events.progress = [&](int) { job->Stop(); };
+  events.finished = [&](const std::string& why) {
+    failure = why;
     done = true;
   };
-  cut.output->Run();
+  CutRequest request;
+  request.source = source;
+  request.target = target;
+  request.endMs = 60000;
+  request.replaceTarget = true;
+  job = StartCut(request, std::move(events));
   ASSERT_TRUE(SpinUntil([&] { return done; }, 60000));
   EXPECT_NE(failure.find("stopped before the end"), std::string::npos) << failure;
   EXPECT_NE(failure.find(target), std::string::npos) << failure;

@@ -6,6 +6,8 @@
 #include <filesystem>
 
 #include "app/jobs/JoinJob.h"
+#include "audio/formats/SettingsCopy.h"
+#include "audio/ACS_WinMedia.h"
 #include "audio/ACS_WinMedia.h"
 #include "tests/cli/CliRun.h"
 #include "tests/support/Alignment.h"
@@ -67,9 +69,11 @@ TEST_F(JoinJob, WmaFormatsAreMatchedByDescriptionOrElseByNearestBitRate) {
   const auto tone = ToneSamples(44100, 2, 44100);
   const std::string song = dir.File("song.wma");
   WriteWma(song, tone, 2, 44100, 128000);
-  auto in = NewWmIn();
+  Sealed<TWMIn> source;
+  TWMIn* in = &source;
   in->SetFileName(song);
-  auto out = NewWmaOut();
+  Sealed<TWMAOut> output;
+  TWMAOut* out = &output;
   const int index = MatchWmaFormat(*in, *out);
   ASSERT_GE(index, 0);
   const std::u16string description = out->GetFormatList(0)[static_cast<size_t>(index)];

@@ -52,16 +52,20 @@ TEST_F(WmaCutAccuracy, TheCutJobStartsOnTheExactSampleAtEveryTime) {
   for (int64_t ms : {1, 333, 2001, 7301, 9999, 13013, 17777}) times.push_back(ms);
   const std::string target = dir.File("cut.wma");
   for (int64_t startMs : times) {
-    CutPair cut = NewCutPair(AudioFormat::Wma);
-    const int rate = InputRate(AudioFormat::Wma, *cut.input, source);
-    const auto range = RangeOfTimes(startMs, startMs + 400, rate, cut.input->TotalSamples());
-    ASSERT_TRUE(range);
     bool done = false;
     std::string failure;
-    cut.output->OnDone = [&](TComponent*) { done = true; };
-    cut.output->OnThreadException = [&](TComponent*) { failure = cut.output->ExceptionMessage(); };
-    PrepareCut(AudioFormat::Wma, *cut.input, *cut.output, source, *range, target);
-    cut.output->Run();
+    JobEvents events;
+    events.finished = [&](const std::string& why) {
+      failure = why;
+      done = true;
+    };
+    CutRequest request;
+    request.source = source;
+    request.target = target;
+    request.startMs = startMs;
+    request.endMs = startMs + 400;
+    request.replaceTarget = true;
+    const std::unique_ptr<Job> job = StartCut(request, std::move(events));
     ASSERT_TRUE(SpinUntil([&] { return done; }, 60000));
     ASSERT_EQ(failure, "");
     EXPECT_EQ(LagOf(target, startMs, 17640), 0) << "cut from " << startMs << " ms";

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "app/jobs/Job.h"
+#include "audio/lame/Mp3Settings.h"
+
+/// How an encode writes its target; unset fields keep the defaults:
+/// 128 kbps constant bit rate in the source's channels (MP3), 128 kbps (WMA).
+struct EncodeOptions {
+  std::optional<TMP3BitRate> mp3Bitrate;
+  std::optional<TMP3Quality> vbrQuality;  // MP3 at a variable bit rate
+  std::optional<TMP3Mode> mode;
+  uint32_t wmaBitrate = 128000;  // bits per second
+};
+
+/// The whole of `source` written as `target`: plain PCM for a .wav target
+/// (decode), MP3 or WMA with `options` and the source's tags (encode).
+struct ConvertRequest {
+  std::string source, target;
+  EncodeOptions options;
+  /// An existing target may be replaced (the tool's --force).
+  bool replaceTarget = false;
+};
+
+/// Checks the request and starts the run. Raises JobRefused, with nothing
+/// started and nothing written.
+std::unique_ptr<Job> StartConvert(const ConvertRequest& request, JobEvents events);
+
+/// The source as a live WMA stream over HTTP, at its own pace.
+struct StreamRequest {
+  std::string source;
+  uint32_t port = 0;        // 0: a free one
+  uint32_t maxClients = 0;  // 0: any number
+  uint32_t bitrate = 128000;
+  /// Once the server listens, with its port.
+  std::function<void(uint32_t port)> listening;
+};
+
+/// Checks the request and starts serving. Raises JobRefused.
+std::unique_ptr<Job> StartStream(const StreamRequest& request, JobEvents events);

@@ -1,0 +1,86 @@
+#include "app/jobs/Job.h"
+
+#include <filesystem>
+
+#include "app/jobs/CutJob.h"
+#include "app/jobs/TargetFile.h"
+#include "audio/ACS_Classes.h"
+#include "audio/formats/FormatRegistry.h"
+
+namespace fs = std::filesystem;
+
+void CheckTarget(const std::string& target, const std::vector<std::string>& sources, bool replace) {
+  std::error_code error;
+  if (!fs::exists(target, error)) return;
+  for (const std::string& source : sources)
+    if (IsSameFile(source, target)) throw JobRefused(ErrorKind::TargetIsSource, ErrorText(ErrorKind::TargetIsSource), target);
+  if (!replace) throw JobRefused(ErrorKind::TargetExists, ErrorText(ErrorKind::TargetExists), target);
+}
+
+void CheckTargetFormat(const FormatEntry& entry, const std::string& target, const std::string& what) {
+  if (FormatEntryOfFile(target) == &entry) return;
+  throw JobRefused(ErrorKind::Usage, std::string("the target must be a ") + entry.name + " file, as " + what,
+                   target);
+}
+
+std::unique_ptr<TAuFileIn> OpenSource(const std::string& name, std::unique_ptr<TAuFileIn> (*FormatEntry::*make)()) {
+  std::error_code error;
+  if (!fs::exists(name, error)) throw JobRefused(ErrorKind::NoSuchFile, ErrorText(ErrorKind::NoSuchFile), name);
+  try {
+    TAuFileStream probe(name, 32);  // refuses folders, pipes and devices, saying which
+  } catch (const std::exception& e) {
+    throw JobRefused(ErrorKind::UnreadableFile, e.what(), name);
+  }
+  const FormatEntry* entry = FormatEntryOfFile(name);
+  if (!entry) throw JobRefused(ErrorKind::UnreadableFile, "unsupported file type", name);
+  std::unique_ptr<TAuFileIn> input = (entry->*make)();
+  InputRate(entry->format, *input, name);
+  return input;
+}
+
+OutputJob::OutputJob(JobEvents events) : events_(std::move(events)) {}
+
+OutputJob::~OutputJob() {
+  if (output_) {
+    output_->OnDone = nullptr;
+    output_->OnProgress = nullptr;
+  }
+  output_.reset();  // stops a run still going
+}
+
+TAuFileOut& OutputJob::SetOutput(std::unique_ptr<TAuFileOut> output) {
+  output_ = std::move(output);
+  output_->OnProgress = [this](TComponent*) {
+    if (events_.progress) events_.progress(output_->Progress());
+  };
+  output_->OnThreadException = [this](TComponent*) { failure_ = output_->ExceptionMessage(); };
+  output_->OnDone = [this](TComponent*) { Done(); };
+  return *output_;
+}
+
+const std::string& OutputJob::OpenTarget(const std::string& target) {
+  target_ = std::make_unique<TargetFile>(target);
+  return target_->TemporaryName();
+}
+
+void OutputJob::Run() {
+  failure_.clear();
+  running_ = true;
+  try {
+    output_->Run();
+  } catch (...) {
+    running_ = false;
+    throw;
+  }
+}
+
+void OutputJob::Stop() {
+  if (running_) output_->Stop(true);
+}
+
+void OutputJob::Done() {
+  running_ = false;
+  const std::string failure = FinishTarget(std::move(target_), *output_, std::move(failure_));
+  failure_.clear();
+  if (events_.finished) events_.finished(failure);
+}

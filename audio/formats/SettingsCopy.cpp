@@ -1,0 +1,105 @@
+#include "audio/formats/SettingsCopy.h"
+
+#include "audio/tags/AuTags.h"
+#include "audio/tags/Id3v1Tags.h"
+#include "audio/tags/Id3v2Tags.h"
+#include "audio/tags/TagText.h"
+#include "audio/ACS_LAME.h"
+#include "audio/ACS_WinMedia.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace {
+
+/// The usual bit rate a nominal one stands for.
+uint32_t NormalisedKbps(uint32_t k) {
+  const struct { uint32_t above, below, becomes; } kRules[] = {
+      {90, 100, 96}, {120, 135, 128}, {145, 180, 160}, {185, 200, 192}, {250, 270, 256}, {310, 330, 320}};
+  for (const auto& rule : kRules)
+    if (k > rule.above && k < rule.below) k = rule.becomes;
+  return k;
+}
+
+std::string Upper(std::string text) {
+  std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::toupper(c); });
+  return text;
+}
+
+}  // namespace
+
+void CopyId3v2Fields(const TId3v2Tags& from, TId3v2Tags& to) {
+  to.SetArtist(from.Artist());
+  to.SetAlbum(from.Album());
+  to.SetGenre(from.Genre());
+  to.SetYear(from.Year());
+  to.SetTrack(from.Track());
+  to.SetTitle(from.Title());
+  to.SetComment(from.Comment());
+  to.SetComposer(from.Composer());
+  to.SetEncoder(from.Encoder());
+  to.SetCopyright(from.Copyright());
+  to.SetLanguage(from.Language());
+  to.SetLink(from.Link());
+}
+
+void FillId3v1Fields(const TId3v2Tags& from, TId3v1Tags& to) {
+  const auto integer = [](const std::string& text) {
+    int32_t value = 0;
+    return ParseInt32(text, value) ? value : 0;
+  };
+  to.SetArtist(TagText::Utf16ToLatin1(from.Artist()));
+  to.SetAlbum(TagText::Utf16ToLatin1(from.Album()));
+  to.SetGenreId(255);  // none, unless the name is one of the table's
+  to.SetGenre(TagText::Utf16ToLatin1(from.Genre()));
+  to.SetYear(static_cast<uint16_t>(integer(from.Year())));
+  to.SetTrack(static_cast<uint8_t>(integer(from.Track())));
+  to.SetTitle(TagText::Utf16ToLatin1(from.Title()));
+  to.SetComment(TagText::Utf16ToLatin1(from.Comment()));
+}
+
+void CopyMp3Settings(TWMIn& source, TMP3Out& output) {
+  CopyId3v2Fields(source.Id3v2Tags(), output.Id3v2Tags());
+  FillId3v1Fields(source.Id3v2Tags(), output.Id3v1Tags());
+  output.SetBitRate(BitRateToMP3BitRate(source.Bitrate()));
+  if (source.Channels() == 1) output.SetMode(mmMono);
+  if (source.Channels() == 2) output.SetMode(mmStereo);
+  output.SetEnableVBR(source.IsVBR());
+  output.SetCopyright(source.IsProtected());
+}
+
+void CopyWmaSettings(TWMIn& source, TWMAOut& output) {
+  output.SetDesiredBitrate(static_cast<uint32_t>(source.Bitrate()));
+  CopyId3v2Fields(source.Id3v2Tags(), output.Id3v2Tags());
+}
+
+void CopyWmaSettingsForJoin(TWMIn& source, TWMAOut& output) {
+  const int index = MatchWmaFormat(source, output);
+  if (index >= 0 && index < output.GetFormatCount(0)) {
+    output.SetCodecIndex(0);
+    output.SetFormatIndex(index);
+  } else {
+    // No listed format describes the source: the one nearest its bit rate for its layout.
+    output.SetCodecIndex(-1);
+    output.SetDesiredBitrate(static_cast<uint32_t>(source.Bitrate()));
+  }
+  CopyId3v2Fields(source.Id3v2Tags(), output.Id3v2Tags());
+}
+
+std::string WmaFormatDescription(int bitrate, int sampleRate, int channels) {
+  std::string d = std::to_string(NormalisedKbps(static_cast<uint32_t>(bitrate) / 1000)) + " kbps, ";
+  const auto r = static_cast<uint32_t>(sampleRate) / 1000;
+  d += (r > 9 ? "" : " ") + std::to_string(r) + " kHz, ";
+  return d + (channels > 1 ? "stereo" : "mono");
+}
+
+int MatchWmaFormat(TWMIn& source, TWMAOut& output) {
+  const std::string d = Upper(WmaFormatDescription(source.Bitrate(), source.SampleRate(), source.Channels()));
+  const auto& formats = output.GetFormatList(0);
+  for (size_t i = 0; i < formats.size(); ++i) {
+    // From the start: "12 kbps" must not match "112 kbps".
+    if (Upper(TagText::Utf16ToUtf8(formats[i])).rfind(d, 0) == 0) return static_cast<int>(i);
+  }
+  return -1;
+}
+

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <string>
+
+class TId3v1Tags;
+class TMP3Out;
+class TWMIn;
+class TWMAOut;
+class TId3v2Tags;
+
+/// Copies a source's tags to an output, as every job does: the twelve ID3v2
+/// fields in the order Artist, Album, Genre, Year, Track, Title, Comment,
+/// Composer, Encoder, Copyright, Language, Link.
+void CopyId3v2Fields(const TId3v2Tags& from, TId3v2Tags& to);
+
+/// Fills an MP3 output's ID3v1 fields from a source's ID3v2 tags: Artist,
+/// Album, Genre as ISO-8859-1 text, Year and Track as integers (0 when not a
+/// number), Title and Comment as ISO-8859-1 text.
+void FillId3v1Fields(const TId3v2Tags& from, TId3v1Tags& to);
+
+/// Gives an MP3 output a compressed source's tags (both kinds) and encoder
+/// settings: its bit rate as the nearest standard one, mono or stereo as the
+/// source, VBR when the source is, copyright when the source is protected.
+void CopyMp3Settings(TWMIn& source, TMP3Out& output);
+
+/// Gives a WMA output a source's tags and its bit rate, as the nearest
+/// format for the input's layout.
+void CopyWmaSettings(TWMIn& source, TWMAOut& output);
+/// The join's rule: the format the source is described as in the first
+/// codec's list, else the nearest to its bit rate; and its tags.
+void CopyWmaSettingsForJoin(TWMIn& source, TWMAOut& output);
+
+/// How the WMA format list describes a file of this nominal bit rate (bits
+/// per second, rounded to the usual rates), rate and channel count:
+/// "128 kbps, 44 kHz, stereo"; "32 kbps,  8 kHz, mono" (a blank before a
+/// one-digit rate).
+std::string WmaFormatDescription(int bitrate, int sampleRate, int channels);
+
+/// The index of the first WMA codec's format described as the source is
+/// ("128 kbps, 44 kHz, stereo", its bit rate rounded to the usual ones), or
+/// -1 when no format is.
+int MatchWmaFormat(TWMIn& source, TWMAOut& output);
+

@@ -1,0 +1,59 @@
+#include "cli/Options.h"
+
+#include "platform/Numbers.h"
+
+namespace cli {
+
+bool Mp3Options(const Arguments& args, EncodeOptions& options, std::string& error) {
+  if (args.bitrate) {
+    int32_t kbps = 0;
+    const TMP3BitRate rate = ParseInt32(*args.bitrate, kbps) ? BitRateToMP3BitRate(kbps * 1000) : mbrAuto;
+    if (rate == mbrAuto || BitRateKbps(rate) != kbps) {
+      error = "not an MP3 bit rate (32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160, 192, 224, 256, 320): " + *args.bitrate;
+      return false;
+    }
+    options.mp3Bitrate = rate;
+  }
+  if (args.vbr) {
+    int32_t quality = -1;
+    if (!ParseInt32(*args.vbr, quality) || quality < 0 || quality > 9) {
+      error = "the VBR quality is 0 (best) to 9: " + *args.vbr;
+      return false;
+    }
+    options.vbrQuality = static_cast<TMP3Quality>(quality);
+  }
+  if (args.mode) {
+    if (*args.mode == "stereo") options.mode = mmStereo;
+    else if (*args.mode == "joint") options.mode = mmJointStereo;
+    else if (*args.mode == "mono") options.mode = mmMono;
+    else {
+      error = "the mode is stereo, joint or mono: " + *args.mode;
+      return false;
+    }
+  }
+  return true;
+}
+
+bool WmaBitrate(const Arguments& args, uint32_t& bitsPerSecond, std::string& error) {
+  int32_t kbps = 128;
+  if (args.bitrate && (!ParseInt32(*args.bitrate, kbps) || kbps < 1 || kbps > 2000)) {
+    error = "not a bit rate in kbps: " + *args.bitrate;
+    return false;
+  }
+  bitsPerSecond = static_cast<uint32_t>(kbps) * 1000;
+  return true;
+}
+
+bool Count(const std::optional<std::string>& option, const char* wrong, uint32_t most, uint32_t& value,
+           std::string& error) {
+  if (!option) return true;
+  int32_t number = -1;
+  if (!ParseInt32(*option, number) || number < 0 || static_cast<uint32_t>(number) > most) {
+    error = wrong + *option;
+    return false;
+  }
+  value = static_cast<uint32_t>(number);
+  return true;
+}
+
+}  // namespace cli
