@@ -203,17 +203,13 @@ void TfrmMain::showEvent(QShowEvent* event) {
 }
 
 void TfrmMain::FormShow() {
-  try {
-    imgTitle->setGeometry(0, 0, width(), 50);
-    lUpdate->adjustSize();
-    lUpdate->move(width() - lUpdate->width() - 10, lUpdate->y());
-    iUpdate->move(lUpdate->x() - 20, iUpdate->y());
-    SelectionPlay = false;
-    bOpen->setFocus();
-    while (QApplication::overrideCursor() != nullptr) QApplication::restoreOverrideCursor();
-  } catch (...) {
-    // The window is shown whatever goes wrong in its layout.
-  }
+  imgTitle->setGeometry(0, 0, width(), 50);
+  lUpdate->adjustSize();
+  lUpdate->move(width() - lUpdate->width() - 10, lUpdate->y());
+  iUpdate->move(lUpdate->x() - 20, iUpdate->y());
+  SelectionPlay = false;
+  bOpen->setFocus();
+  while (QApplication::overrideCursor() != nullptr) QApplication::restoreOverrideCursor();
 }
 
 void TfrmMain::WMWakeUp(const QString& file) {

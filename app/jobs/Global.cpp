@@ -1,18 +1,11 @@
 #include "app/jobs/Global.h"
-#include "platform/Error.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <algorithm>
+#include <string>
 
-#include <cerrno>
-#include <cstring>
-#include <filesystem>
-#include <stdexcept>
-#include <vector>
-
-#include "platform/Numbers.h"
+#include "audio/mpeg/FrameScan.h"
 #include "platform/Desktop.h"
+#include "platform/Numbers.h"
 
 namespace {
 
@@ -116,45 +109,4 @@ std::string PositionToTimeText(int32_t position) {
 
 std::string GetAppDataFolder() { return desktop::AppDataFolder(); }
 
-int GetMpegLayer(const std::string& fileName) {
-  std::error_code error;
-  if (!std::filesystem::exists(fileName, error)) return 0;
-  const int fd = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) throw std::runtime_error(ErrnoText(errno));
-
-  // A header candidate starts at offset i < size - 4, so the last four bytes
-  // never start one. Blocks overlap by three bytes so no offset is skipped.
-  constexpr int64_t kBlock = 1 << 16;
-  std::vector<uint8_t> buffer(kBlock + 3);
-  int layer = 0;
-  int64_t offset = 0;
-  for (;;) {
-    struct stat info {};
-    if (::fstat(fd, &info) != 0) {
-      const int code = errno;
-      ::close(fd);
-      throw std::runtime_error(ErrnoText(code));
-    }
-    const int64_t lastStart = static_cast<int64_t>(info.st_size) - 5;
-    if (offset > lastStart) break;
-    const ssize_t got = ::pread(fd, buffer.data(), buffer.size(), offset);
-    if (got < 0) {
-      const int code = errno;
-      ::close(fd);
-      throw std::runtime_error(ErrnoText(code));
-    }
-    if (got < 4) break;
-    const int64_t starts = std::min<int64_t>(got - 3, lastStart - offset + 1);
-    for (int64_t i = 0; i < starts && layer == 0; ++i) {
-      const uint8_t* b = &buffer[i];
-      if (b[0] != 0xFF || (b[1] & 0xE0) != 0xE0) continue;
-      const int version = (b[1] >> 3) & 3;
-      const int layerBits = (b[1] >> 1) & 3;
-      if (version != 1 && layerBits != 0) layer = 4 - layerBits;
-    }
-    if (layer != 0) break;
-    offset += starts;
-  }
-  ::close(fd);
-  return layer;
-}
+int GetMpegLayer(const std::string& fileName) { return LayerOfFirstSync(fileName); }

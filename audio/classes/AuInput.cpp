@@ -1,5 +1,7 @@
 #include "audio/classes/AuInput.h"
 
+#include "audio/classes/MainThread.h"
+
 #include <algorithm>
 #include <cstring>
 #include <exception>
@@ -37,9 +39,12 @@ void TAuInput::GetData(void*& Buffer, uint32_t& Bytes) {
 }
 
 void TAuInput::Reset() {
+  // A reset is how a run that went wrong gives up its input: a failure to
+  // close it is told, not thrown at the one giving up.
   try {
     Flush();
-  } catch (...) {
+  } catch (const std::exception& e) {
+    MainThread::ReportFailure(e.what());
   }
   Busy_ = false;
 }

@@ -122,13 +122,8 @@ bool TAuFileIn::Seek(int64_t SampleNum) {
     EndSample_ = -1;
     return true;
   }
-  bool sought = false;
-  try {
-    int64_t target = StartSample_ + SampleNum;
-    sought = SeekInternal(target);
-  } catch (...) {
-    sought = false;
-  }
+  int64_t target = StartSample_ + SampleNum;
+  const bool sought = SeekInternal(target);  // a file that cannot be positioned fails the run
   Position_ = SampleNum * FrameSize_;
   return sought;
 }

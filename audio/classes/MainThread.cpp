@@ -29,8 +29,9 @@ void Report(const std::string& message) {
     try {
       failureReporter(message);
       return;
-    } catch (...) {
-      // The reporter failed too: stderr is left.
+    } catch (const std::exception& e) {
+      std::fprintf(stderr, "clipwright: %s (and telling it failed: %s)\n", message.c_str(), e.what());
+      return;
     }
   }
   std::fprintf(stderr, "clipwright: %s\n", message.c_str());
@@ -107,6 +108,10 @@ void Wake() {
   // Taking the lock orders the caller's change before a waiter's check.
   { std::lock_guard lock(queueMutex); }
   queueChanged.notify_all();
+}
+
+void ReportFailure(const std::string& message) {
+  Call([message] { Report(message); });
 }
 
 }  // namespace MainThread

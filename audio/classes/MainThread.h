@@ -24,6 +24,9 @@ void Call(const std::function<void()>& fn);
 /// Called on the main thread.
 void SetFailureReporter(std::function<void(const std::string& message)> reporter);
 
+/// Tells the failure reporter of a failure that has no caller to go to.
+void ReportFailure(const std::string& message);
+
 /// Runs every call that another thread is waiting for. Main thread only.
 void RunPending();
 

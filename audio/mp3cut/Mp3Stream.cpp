@@ -12,7 +12,7 @@
 namespace {
 
 /// True for a frame sync with the free-format bit rate index.
-bool IsFreeFormat(const uint8_t* h) { return h[0] == 0xFF && (h[1] & 0xE0) == 0xE0 && (h[2] >> 4) == 0; }
+bool IsFreeFormat(const uint8_t* h) { return IsFrameSync(h) && (h[2] >> 4) == 0; }
 
 /// Where the tags at the end of the file begin: ID3v1, APEv2 and Lyrics3 v2, in any order.
 int64_t StartOfEndTags(FileWindow& in, int64_t fileSize, int64_t floor) {

@@ -1,14 +1,17 @@
 #include "audio/mpeg/FrameScan.h"
-#include "platform/Error.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
+#include <vector>
 
 #include "audio/classes/AuException.h"
 #include "audio/mpeg/FileWindow.h"
+#include "platform/Error.h"
 
 
 Mp3Info WalkMp3Frames(const std::string& fileName,
@@ -44,4 +47,47 @@ Mp3Info WalkMp3Frames(const std::string& fileName,
     }
   }
   return info;
+}
+
+int LayerOfFirstSync(const std::string& fileName) {
+  std::error_code error;
+  if (!std::filesystem::exists(fileName, error)) return 0;
+  const int fd = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) throw EAuException(ErrnoText(errno));
+
+  // A header candidate starts at offset i < size - 4, so the last four bytes
+  // never start one. Blocks overlap by three bytes so no offset is skipped.
+  constexpr int64_t kBlock = 1 << 16;
+  std::vector<uint8_t> buffer(kBlock + 3);
+  int layer = 0;
+  int64_t offset = 0;
+  for (;;) {
+    struct stat info {};
+    if (::fstat(fd, &info) != 0) {
+      const int code = errno;
+      ::close(fd);
+      throw EAuException(ErrnoText(code));
+    }
+    const int64_t lastStart = static_cast<int64_t>(info.st_size) - 5;
+    if (offset > lastStart) break;
+    const ssize_t got = ::pread(fd, buffer.data(), buffer.size(), offset);
+    if (got < 0) {
+      const int code = errno;
+      ::close(fd);
+      throw EAuException(ErrnoText(code));
+    }
+    if (got < 4) break;
+    const int64_t starts = std::min<int64_t>(got - 3, lastStart - offset + 1);
+    for (int64_t i = 0; i < starts && layer == 0; ++i) {
+      const uint8_t* b = &buffer[i];
+      if (!IsFrameSync(b)) continue;
+      const int version = (b[1] >> 3) & 3;
+      const int layerBits = (b[1] >> 1) & 3;
+      if (version != 1 && layerBits != 0) layer = 4 - layerBits;
+    }
+    if (layer != 0) break;
+    offset += starts;
+  }
+  ::close(fd);
+  return layer;
 }

@@ -17,3 +17,8 @@
 Mp3Info WalkMp3Frames(const std::string& fileName,
                       const std::function<void(int64_t offset, const Mp3FrameHeader& header, const uint8_t* bytes)>& frame,
                       const std::function<bool()>& cancelled = {});
+
+/// The layer (1, 2 or 3) of the first frame sync in the file whose version
+/// and layer bits are valid, 0 when there is none or the file does not
+/// exist. Raises EAuException when the file cannot be read.
+int LayerOfFirstSync(const std::string& fileName);

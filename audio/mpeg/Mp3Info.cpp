@@ -75,7 +75,7 @@ int64_t CountFrames(const ReadAt& read, int64_t at, int64_t fileSize, const Mp3F
         const int64_t got = read(at, block.data(), static_cast<int64_t>(block.size()));
         if (got < 4) break;
         for (int64_t i = 1; i + 4 <= got && found < 0; ++i) {
-          if (block[i] != 0xFF || (block[i + 1] & 0xE0) != 0xE0) continue;
+          if (!IsFrameSync(&block[i])) continue;
           const int64_t candidate = at + i;
           if (FrameAt(read, candidate, fileSize, first, header) &&
               (candidate + header.length + 4 > fileSize ||
@@ -100,7 +100,7 @@ int64_t CountFrames(const ReadAt& read, int64_t at, int64_t fileSize, const Mp3F
 }  // namespace
 
 bool ParseMp3FrameHeader(const uint8_t* h, Mp3FrameHeader& out) {
-  if (h[0] != 0xFF || (h[1] & 0xE0) != 0xE0) return false;
+  if (!IsFrameSync(h)) return false;
   const int versionBits = (h[1] >> 3) & 3, layerBits = (h[1] >> 1) & 3;
   const int bitrateIndex = h[2] >> 4, rateIndex = (h[2] >> 2) & 3, padding = (h[2] >> 1) & 1;
   if (versionBits == 1 || layerBits == 0 || bitrateIndex == 0 || bitrateIndex == 15 || rateIndex == 3) return false;

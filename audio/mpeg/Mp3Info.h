@@ -19,6 +19,9 @@ struct Mp3FrameHeader {
   int SideInfoSize() const { return version == 1 ? (channels == 1 ? 17 : 32) : (channels == 1 ? 9 : 17); }
 };
 
+/// Eleven set bits: where a frame header may start.
+inline bool IsFrameSync(const uint8_t* h) { return h[0] == 0xFF && (h[1] & 0xE0) == 0xE0; }
+
 /// Parses the four header bytes at `h`; false when they are not a frame header.
 bool ParseMp3FrameHeader(const uint8_t* h, Mp3FrameHeader& out);
 /// Frame length in bytes of a header with `bitrateIndex` instead of its own, unpadded.

@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <array>
+#include <stdexcept>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
@@ -30,10 +31,13 @@ class HeaderBuilder {
     return *this;
   }
   HeaderBuilder& U16(uint32_t value) {
-    Byte(value & 0xFF).Byte((value >> 8) & 0xFF);
+    ByteOrder::PutLe16(Room(2), static_cast<uint16_t>(value));
     return *this;
   }
-  HeaderBuilder& U32(uint32_t value) { return U16(value & 0xFFFF).U16(value >> 16); }
+  HeaderBuilder& U32(uint32_t value) {
+    ByteOrder::PutLe32(Room(4), value);
+    return *this;
+  }
   HeaderBuilder& Bytes(const uint8_t* from, int count) {
     for (int i = 0; i < count; ++i) Byte(from[i]);
     return *this;
@@ -43,8 +47,14 @@ class HeaderBuilder {
 
  private:
   HeaderBuilder& Byte(uint32_t value) {
-    bytes_.at(static_cast<size_t>(size_++)) = static_cast<uint8_t>(value);
+    *Room(1) = static_cast<uint8_t>(value);
     return *this;
+  }
+  /// The next `count` bytes of the header.
+  uint8_t* Room(int count) {
+    if (size_ + count > static_cast<int>(bytes_.size())) throw std::out_of_range("a WAV header of more than 68 bytes");
+    size_ += count;
+    return bytes_.data() + size_ - count;
   }
   std::array<uint8_t, 68> bytes_{};
   int size_ = 0;

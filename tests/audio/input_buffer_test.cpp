@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "audio/classes/MainThread.h"
+
 #include <vector>
 
 #include "audio/ACS_Classes.h"
@@ -48,14 +50,18 @@ TEST(InputBuffer, InitFailureBecomesAudioExceptionAndEndOfData) {
   EXPECT_FALSE(input.EndOfData());
 }
 
-TEST(InputBuffer, ResetSwallowsFlushFailures) {
+TEST(InputBuffer, ResetTellsFlushFailuresInsteadOfThrowing) {
   Sealed<MemoryInput> input(100);
   input.Init();
   input.FlushError = "disk gone";
   EXPECT_THROW(input.Flush(), std::runtime_error);
+  std::string told;
+  MainThread::SetFailureReporter([&told](const std::string& message) { told = message; });
   input.Init();
   EXPECT_NO_THROW(input.Reset());
+  MainThread::SetFailureReporter(nullptr);
   EXPECT_FALSE(input.Busy());
+  EXPECT_EQ(told, "disk gone");
 }
 
 }  // namespace
