@@ -52,7 +52,12 @@ struct Decoder::State {
   State(std::shared_ptr<ByteSource> source, int64_t base) : file(std::move(source), base) {
     Ffmpeg().av_log_set_level(AV_LOG_QUIET);
     identity = file.Source().Identity();
-    Open();
+    try {
+      Open();
+    } catch (...) {
+      Close();  // a constructor that throws gets no destructor
+      throw;
+    }
   }
   ~State() { Close(); }
 

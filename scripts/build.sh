@@ -3,10 +3,11 @@
 #   scripts/build.sh            normal build in build/
 #   scripts/build.sh address    AddressSanitizer + UndefinedBehaviorSanitizer in build-address/
 #   scripts/build.sh thread     ThreadSanitizer in build-thread/
+# WERROR=ON makes every warning an error (CI builds so).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 sanitize="${1:-}"
 dir=build${sanitize:+-$sanitize}
-cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSANITIZE="$sanitize"
+cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSANITIZE="$sanitize" -DWERROR="${WERROR:-OFF}"
 cmake --build "$dir" -j "$(nproc)"

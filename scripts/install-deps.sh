@@ -19,6 +19,8 @@ packages=(
   desktop-file-utils appstream
   # the window on a display in memory, and a picture of it
   xvfb xauth imagemagick
+  # the fuzzers: clang with libFuzzer and its sanitizers
+  clang
 )
 
 if [ "$(id -u)" -ne 0 ]; then
