@@ -9,7 +9,7 @@
 
 #include "app/jobs/Job.h"
 #include "app/jobs/TimeRange.h"
-#include "audio/AudioFormat.h"
+#include "audio/formats/AudioFormat.h"
 #include "audio/Forward.h"
 
 /// A cut: `source`'s range saved as `target`, a new file of its format with

@@ -5,7 +5,7 @@
 
 #include "app/jobs/Job.h"
 #include "audio/ACS_AudioMix.h"
-#include "audio/AudioFormat.h"
+#include "audio/formats/AudioFormat.h"
 
 class TAuFileIn;
 class TAuFileOut;

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "audio/AudioFormat.h"
+#include "audio/formats/AudioFormat.h"
 #include "audio/Forward.h"
 
 /// What a source's settings are copied for: a join picks WMA formats by

@@ -8,7 +8,6 @@
 #include <cstring>
 #include <string>
 
-#include "audio/classes/AuException.h"
 #include "platform/FdIo.h"
 
 const uint8_t* FileWindow::At(int64_t offset, int count) {
@@ -16,7 +15,7 @@ const uint8_t* FileWindow::At(int64_t offset, int count) {
   if (offset < start_ || offset + count > start_ + static_cast<int64_t>(bytes_.size())) {
     bytes_.resize(static_cast<size_t>(std::min<int64_t>(kWindow, size_ - offset)));
     const int64_t got = FdIo::ReadAt(fd_, bytes_.data(), bytes_.size(), offset);
-    if (got < 0) throw EAuException(std::string("the file could not be read: ") + ErrnoText(errno));
+    if (got < 0) throw Error(ErrorKind::Failed, std::string("the file could not be read: ") + ErrnoText(errno));
     bytes_.resize(static_cast<size_t>(got));  // shorter than it was: what is there counts
     start_ = offset;
     if (offset + count > start_ + got) return nullptr;

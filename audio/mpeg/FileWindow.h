@@ -12,7 +12,7 @@ class FileWindow {
   FileWindow(int fd, int64_t size) : fd_(fd), size_(size) {}
   int64_t Size() const { return size_; }
   /// `count` bytes (at most the window) at `offset`, or nullptr past the
-  /// end of the file. Raises EAuException when the file cannot be read.
+  /// end of the file. Raises Error when the file cannot be read.
   const uint8_t* At(int64_t offset, int count);
 
  private:

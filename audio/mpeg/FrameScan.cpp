@@ -9,7 +9,6 @@
 #include <filesystem>
 #include <vector>
 
-#include "audio/classes/AuException.h"
 #include "audio/mpeg/FileWindow.h"
 #include "platform/Error.h"
 
@@ -18,7 +17,7 @@ Mp3Info WalkMp3Frames(const std::string& fileName,
                       const std::function<void(int64_t, const Mp3FrameHeader&, const uint8_t*)>& frame,
                       const std::function<bool()>& cancelled) {
   const int fd = open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) throw EAuException(std::string("the file could not be opened: ") + ErrnoText(errno));
+  if (fd < 0) throw Error(ErrorKind::Failed, std::string("the file could not be opened: ") + ErrnoText(errno));
   struct Closer {
     int fd;
     ~Closer() { close(fd); }
@@ -53,7 +52,7 @@ int LayerOfFirstSync(const std::string& fileName) {
   std::error_code error;
   if (!std::filesystem::exists(fileName, error)) return 0;
   const int fd = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) throw EAuException(ErrnoText(errno));
+  if (fd < 0) throw Error(ErrorKind::Failed, ErrnoText(errno));
 
   // A header candidate starts at offset i < size - 4, so the last four bytes
   // never start one. Blocks overlap by three bytes so no offset is skipped.
@@ -66,7 +65,7 @@ int LayerOfFirstSync(const std::string& fileName) {
     if (::fstat(fd, &info) != 0) {
       const int code = errno;
       ::close(fd);
-      throw EAuException(ErrnoText(code));
+      throw Error(ErrorKind::Failed, ErrnoText(code));
     }
     const int64_t lastStart = static_cast<int64_t>(info.st_size) - 5;
     if (offset > lastStart) break;
@@ -74,7 +73,7 @@ int LayerOfFirstSync(const std::string& fileName) {
     if (got < 0) {
       const int code = errno;
       ::close(fd);
-      throw EAuException(ErrnoText(code));
+      throw Error(ErrorKind::Failed, ErrnoText(code));
     }
     if (got < 4) break;
     const int64_t starts = std::min<int64_t>(got - 3, lastStart - offset + 1);

@@ -8,7 +8,6 @@
 #include <cstring>
 #include <string>
 
-#include "audio/classes/AuException.h"
 #include "platform/FdIo.h"
 #include "platform/Mp3FrameDecoder.h"
 
@@ -47,7 +46,7 @@ void Mp3FrameTable::Decode(int fd, Mp3FrameDecoder& decoder, int64_t first, int6
     bytes.resize(static_cast<size_t>(stop - start));
     const int64_t got = FdIo::ReadAt(fd, bytes.data(), bytes.size(), start);
     if (got != static_cast<int64_t>(bytes.size()))
-      throw EAuException(std::string("the file could not be read: ") + ErrnoText(got < 0 ? errno : EIO));
+      throw Error(ErrorKind::Failed, std::string("the file could not be read: ") + ErrnoText(got < 0 ? errno : EIO));
     for (; f < end; ++f) {
       samples.clear();
       const int made = decoder.Decode(bytes.data() + (offsets_[static_cast<size_t>(f)] - start), lengths_[static_cast<size_t>(f)], samples);

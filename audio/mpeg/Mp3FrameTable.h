@@ -20,7 +20,7 @@ class Mp3FrameTable {
 
   /// Decodes frames [first, last] of the file open as `fd`; `frame` gets
   /// each one's index and interleaved 16-bit samples (and their count per
-  /// channel). `cancelled` is asked between frames. Raises EAuException
+  /// channel). `cancelled` is asked between frames. Raises Error
   /// when the file cannot be read.
   void Decode(int fd, Mp3FrameDecoder& decoder, int64_t first, int64_t last,
               const std::function<void(int64_t index, const int16_t* samples, int frames)>& frame,

@@ -15,7 +15,7 @@
 
 #include "audio/ACS_WinMedia.h"
 #include "audio/ACS_Wave.h"
-#include "audio/AudioFormat.h"
+#include "audio/formats/AudioFormat.h"
 #include "audio/formats/FormatRegistry.h"
 #include "audio/classes/AuException.h"
 #include "audio/classes/Convert.h"

@@ -6,7 +6,7 @@
 #include <tuple>
 #include <vector>
 
-#include "audio/AudioFormat.h"
+#include "audio/formats/AudioFormat.h"
 #include "audio/peaks/ColumnPeaks.h"
 #include "audio/peaks/FrameRangeReader.h"
 #include "audio/peaks/Mp3Estimate.h"

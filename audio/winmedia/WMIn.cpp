@@ -6,7 +6,6 @@
 #include "audio/classes/AuException.h"
 #include "audio/classes/FileStream.h"
 #include "audio/classes/StreamBytes.h"
-#include "audio/AudioFormat.h"
 #include "audio/tags/Id3v2Tags.h"
 #include "audio/mpeg/Mp3Info.h"
 #include "audio/tags/TagText.h"
@@ -129,7 +128,7 @@ void TWMIn::OpenFile() {
   v2.SetGenre(genre);
   v2.SetTrack(track);
   v2.SetYear(year);
-  v2.SetComment(FormatOfFile(FileName_) == AudioFormat::Mp3 ? Mp3Comment() : tag("copyright"));
+  v2.SetComment(decoder_->IsMp3() ? Mp3Comment() : tag("copyright"));
   ++OpenCount;
 }
 

@@ -2,7 +2,7 @@
 #include "cli/Commands.h"
 
 #include "app/jobs/ConvertJob.h"
-#include "audio/AudioFormat.h"
+#include "audio/formats/AudioFormat.h"
 #include "cli/CommandHelpers.h"
 #include "cli/Options.h"
 

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "audio/AudioFormat.h"
+#include "audio/formats/AudioFormat.h"
 #include "app/jobs/TimeRange.h"
 
 namespace {

@@ -1,3 +1,3 @@
 // Must compile: the engine sees itself and the platform below it.
-#include "audio/AudioFormat.h"
+#include "audio/formats/AudioFormat.h"
 #include "platform/ByteOrder.h"

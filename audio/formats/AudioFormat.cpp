@@ -1,4 +1,4 @@
-#include "audio/AudioFormat.h"
+#include "audio/formats/AudioFormat.h"
 
 #include "audio/formats/FormatRegistry.h"
 
