@@ -23,14 +23,10 @@ const uint8_t* FileWindow::At(int64_t offset, int count) {
   return bytes_.data() + (offset - start_);
 }
 
-Mp3Info ReadMp3Info(FileWindow& in) {
-  return ReadMp3Info(
-      [&in](int64_t offset, void* into, int64_t count) -> int64_t {
-        const int64_t available = std::min(count, in.Size() - offset);
-        const uint8_t* bytes = available > 0 ? in.At(offset, static_cast<int>(available)) : nullptr;
-        if (bytes == nullptr) return 0;
-        std::memcpy(into, bytes, static_cast<size_t>(available));
-        return available;
-      },
-      in.Size());
+int64_t FileWindow::ReadAt(int64_t offset, void* into, int64_t count) {
+  const int64_t available = std::min({count, size_ - offset, kWindow});
+  const uint8_t* bytes = available > 0 ? At(offset, static_cast<int>(available)) : nullptr;
+  if (bytes == nullptr) return 0;
+  std::memcpy(into, bytes, static_cast<size_t>(available));
+  return available;
 }

@@ -1,5 +1,7 @@
 #include "audio/mpeg/Mp3Info.h"
 
+#include <functional>
+
 #include "audio/mpeg/Id3v2Header.h"
 
 #include <algorithm>
@@ -9,6 +11,9 @@
 #include "platform/ByteOrder.h"
 
 namespace {
+
+/// Reads `count` bytes at `offset` into `buffer`; returns the bytes read.
+using ReadAt = std::function<int64_t(int64_t offset, void* buffer, int64_t count)>;
 
 constexpr int kBitrates[2][3][16] = {
     {{0, 32, 64, 96, 128, 160, 192, 224, 256, 288, 320, 352, 384, 416, 448, 0},
@@ -149,7 +154,9 @@ ReadAt Buffered(const ReadAt& read, int64_t fileSize, std::vector<uint8_t>& wind
 
 }  // namespace
 
-Mp3Info ReadMp3Info(const ReadAt& unbuffered, int64_t fileSize) {
+Mp3Info ReadMp3Info(media::ByteSource& bytes) {
+  const int64_t fileSize = bytes.Size();
+  const ReadAt unbuffered = [&bytes](int64_t offset, void* into, int64_t count) { return bytes.ReadAt(offset, into, count); };
   std::vector<uint8_t> window;
   int64_t windowAt = 0;
   const ReadAt read = Buffered(unbuffered, fileSize, window, windowAt);

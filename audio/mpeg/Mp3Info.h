@@ -1,7 +1,8 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
+
+#include "platform/ByteSource.h"
 
 /// One MPEG audio frame header (ISO/IEC 11172-3 and 13818-3, MPEG 2.5 as
 /// commonly extended). Free-format frames (bit rate index 0) are not parsed.
@@ -51,11 +52,9 @@ struct Mp3Info {
   int64_t Samples() const;
 };
 
-/// Reads `count` bytes at `offset` into `buffer`; returns the bytes read.
-using ReadAt = std::function<int64_t(int64_t offset, void* buffer, int64_t count)>;
 
 /// Looks at the frames after an ID3v2 tag at `start`. The frames are counted
 /// through the file (fast: only headers are read), resynchronising past
 /// damage as decoders do; an Xing, Info or VBRI tag's count is only a hint,
 /// and a tag that promised more than the stream holds is marked `truncated`.
-Mp3Info ReadMp3Info(const ReadAt& read, int64_t fileSize);
+Mp3Info ReadMp3Info(media::ByteSource& bytes);

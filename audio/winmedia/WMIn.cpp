@@ -145,8 +145,7 @@ void TWMIn::ChooseOutput() {
 }
 
 void TWMIn::ApplyMp3Facts() {
-  const Mp3Info info = ReadMp3Info(
-      [this](int64_t offset, void* into, int64_t count) { return bytes_->ReadAt(offset, into, count); }, bytes_->Size());
+  const Mp3Info info = ReadMp3Info(*bytes_);
   // Junk between the tag and the first frame would make the demuxer miss
   // the Xing/LAME frame and decode it as audio: leave it out.
   if (info.found && info.firstFrame > info.tagEnd) {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "audio/ACS_WinMedia.h"
+#include "audio/classes/StreamBytes.h"
 #include "audio/mp3cut/MP3LosslessOut.h"
 #include "audio/mp3cut/Mp3Stream.h"
 #include "audio/mpeg/Mp3Info.h"
@@ -57,8 +58,8 @@ LosslessPlan Plan(const std::string& name, int64_t start, int64_t end) {
 
 Mp3Info InfoOf(const std::string& name) {
   TAuFileStream in(name, 32);
-  return ReadMp3Info([&in](int64_t at, void* into, int64_t count) { in.Seek(at, TAuStream::FromBeginning); return in.Read(into, count); },
-                     in.Size());
+  TStreamBytes bytes(in);
+  return ReadMp3Info(bytes);
 }
 
 std::vector<int16_t> Slice(const std::vector<int16_t>& all, int channels, int64_t start, int64_t end) {
