@@ -8,15 +8,17 @@
 #include <mutex>
 #include <stdexcept>
 
+#include "platform/Error.h"
+
 class QAudioSink;
 class QIODevice;
 class QTimer;
 
 /// Why an audio sink cannot be made.
-class AudioSinkError : public std::runtime_error {
+class AudioSinkError : public Error {
  public:
   enum class Reason { NoOutputDevice, FormatUnsupported };
-  AudioSinkError(Reason reason, const std::string& message) : std::runtime_error(message), reason_(reason) {}
+  AudioSinkError(Reason reason, const std::string& message) : Error(ErrorKind::Failed, message), reason_(reason) {}
   Reason reason() const { return reason_; }
 
  private:

@@ -1,5 +1,4 @@
 #include "platform/WmaStreamServer.h"
-#include "platform/Error.h"
 
 #include <arpa/inet.h>
 #include <fcntl.h>
@@ -13,6 +12,8 @@
 #include <cerrno>
 #include <cstring>
 #include <stdexcept>
+
+#include "platform/Error.h"
 
 namespace media {
 namespace {
@@ -300,6 +301,5 @@ void WmaStreamServer::Serve() {
     if (closing_ && clients_.empty()) return;
   }
 }
-
 
 }  // namespace media

@@ -1,5 +1,4 @@
 #include "app/jobs/SegmentJob.h"
-#include "platform/Error.h"
 
 #include <stdlib.h>
 
@@ -12,13 +11,14 @@
 #include "app/jobs/CutJob.h"
 #include "app/jobs/Global.h"
 #include "app/jobs/Leftovers.h"
-#include "audio/formats/FormatRegistry.h"
 #include "app/jobs/TargetFile.h"
 #include "audio/ACS_AudioMix.h"
 #include "audio/ACS_LAME.h"
 #include "audio/ACS_Wave.h"
 #include "audio/ACS_WinMedia.h"
 #include "audio/ACS_smpeg.h"
+#include "audio/formats/FormatRegistry.h"
+#include "platform/Error.h"
 
 namespace fs = std::filesystem;
 

@@ -1,10 +1,5 @@
 #include "app/jobs/TargetFile.h"
 
-#include "app/jobs/Global.h"
-#include "app/jobs/Leftovers.h"
-#include "audio/classes/AuOutput.h"
-#include "platform/Error.h"
-
 #include <fcntl.h>
 #include <stdio.h>
 #include <signal.h>
@@ -19,6 +14,11 @@
 #include <filesystem>
 #include <mutex>
 #include <stdexcept>
+
+#include "app/jobs/Global.h"
+#include "app/jobs/Leftovers.h"
+#include "audio/classes/AuOutput.h"
+#include "platform/Error.h"
 
 namespace {
 

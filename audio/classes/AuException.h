@@ -1,10 +1,11 @@
 #pragma once
 
-#include <stdexcept>
 #include <string>
 
-/// The audio engine's exception: carries only its message.
-class EAuException : public std::runtime_error {
+#include "platform/Error.h"
+
+/// The audio engine's exception: a failure that its message explains.
+class EAuException : public Error {
  public:
-  explicit EAuException(const std::string& message) : std::runtime_error(message) {}
+  explicit EAuException(const std::string& message) : Error(ErrorKind::Failed, message) {}
 };

@@ -1,13 +1,12 @@
 #include "audio/classes/AuInput.h"
 
-#include "audio/classes/MainThread.h"
-
 #include <algorithm>
 #include <cstring>
 #include <exception>
 
 #include "audio/classes/AuException.h"
 #include "audio/classes/AuOutput.h"
+#include "audio/classes/MainThread.h"
 
 TAuInput::TAuInput() = default;
 

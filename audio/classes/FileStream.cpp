@@ -1,7 +1,5 @@
 #include "audio/classes/FileStream.h"
-#include "platform/Error.h"
 
-#include "platform/FdIo.h"
 #include <algorithm>
 
 #include <fcntl.h>
@@ -13,6 +11,8 @@
 #include <cstring>
 
 #include "audio/classes/AuException.h"
+#include "platform/Error.h"
+#include "platform/FdIo.h"
 
 namespace {
 

@@ -8,13 +8,14 @@
 #include <string>
 
 #include "platform/AudioSink.h"
+#include "platform/Error.h"
 
 class TAuFileIn;
 class TPlaybackOut;
 
 /// A failure of the playback device; Reason tells callers what kind it is,
 /// the message tells people.
-class EMCIDeviceError : public std::runtime_error {
+class EMCIDeviceError : public Error {
  public:
   enum class Reason {
     NotOpen,         // a call that needs an open device
@@ -22,7 +23,8 @@ class EMCIDeviceError : public std::runtime_error {
     NoOutputDevice,  // there is nothing to play through
     Unreadable,      // the file itself cannot be read (the reader's message)
   };
-  EMCIDeviceError(Reason reason, const std::string& message) : std::runtime_error(message), reason_(reason) {}
+  EMCIDeviceError(Reason reason, const std::string& message)
+      : Error(reason == Reason::Unreadable ? ErrorKind::UnreadableFile : ErrorKind::Failed, message), reason_(reason) {}
   Reason reason() const { return reason_; }
 
  private:

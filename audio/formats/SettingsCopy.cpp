@@ -1,14 +1,14 @@
 #include "audio/formats/SettingsCopy.h"
 
+#include <algorithm>
+#include <cctype>
+
 #include "audio/tags/AuTags.h"
 #include "audio/tags/Id3v1Tags.h"
 #include "audio/tags/Id3v2Tags.h"
 #include "audio/tags/TagText.h"
 #include "audio/ACS_LAME.h"
 #include "audio/ACS_WinMedia.h"
-
-#include <algorithm>
-#include <cctype>
 
 namespace {
 

@@ -1,5 +1,4 @@
 #include "audio/mp3cut/MP3LosslessOut.h"
-#include "platform/Error.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -8,6 +7,7 @@
 #include "audio/classes/AuException.h"
 #include "audio/classes/FileIn.h"
 #include "audio/mp3cut/InfoFrame.h"
+#include "platform/Error.h"
 
 namespace {
 

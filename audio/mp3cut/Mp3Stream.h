@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "audio/mpeg/Mp3Info.h"
+#include "platform/Error.h"
 
 /// One Layer III frame of a file, with what copying it exactly needs.
 struct Mp3Frame {
@@ -20,8 +21,9 @@ struct Mp3Frame {
 };
 
 /// Why a stream cannot be cut by copying its frames.
-class Mp3StreamRefused : public std::runtime_error {
-  using std::runtime_error::runtime_error;
+class Mp3StreamRefused : public Error {
+ public:
+  explicit Mp3StreamRefused(const std::string& reason) : Error(ErrorKind::Failed, reason) {}
 };
 
 /// An MP3 file seen as the parts a frame-copying cut keeps: the ID3v2 tag,

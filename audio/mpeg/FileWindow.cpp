@@ -1,5 +1,4 @@
 #include "audio/mpeg/FileWindow.h"
-#include "platform/Error.h"
 
 #include <unistd.h>
 
@@ -8,6 +7,7 @@
 #include <cstring>
 #include <string>
 
+#include "platform/Error.h"
 #include "platform/FdIo.h"
 
 const uint8_t* FileWindow::At(int64_t offset, int count) {

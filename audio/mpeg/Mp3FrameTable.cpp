@@ -1,5 +1,4 @@
 #include "audio/mpeg/Mp3FrameTable.h"
-#include "platform/Error.h"
 
 #include <unistd.h>
 
@@ -8,6 +7,7 @@
 #include <cstring>
 #include <string>
 
+#include "platform/Error.h"
 #include "platform/FdIo.h"
 #include "platform/Mp3FrameDecoder.h"
 

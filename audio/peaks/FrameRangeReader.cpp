@@ -1,5 +1,4 @@
 #include "audio/peaks/FrameRangeReader.h"
-#include "platform/Error.h"
 
 #include <fcntl.h>
 #include <sys/resource.h>
@@ -13,15 +12,16 @@
 #include <mutex>
 #include <thread>
 
-#include "audio/ACS_WinMedia.h"
 #include "audio/ACS_Wave.h"
-#include "audio/formats/AudioFormat.h"
-#include "audio/formats/FormatRegistry.h"
+#include "audio/ACS_WinMedia.h"
 #include "audio/classes/AuException.h"
 #include "audio/classes/Convert.h"
+#include "audio/formats/AudioFormat.h"
+#include "audio/formats/FormatRegistry.h"
 #include "audio/mpeg/FrameScan.h"
 #include "audio/mpeg/Mp3FrameTable.h"
 #include "audio/peaks/ColumnPeaks.h"
+#include "platform/Error.h"
 #include "platform/FdIo.h"
 #include "platform/Mp3FrameDecoder.h"
 

@@ -1,11 +1,11 @@
 #pragma once
 
-#include "platform/Numbers.h"
-
 #include <cstdint>
 #include <map>
 #include <string>
 #include <variant>
+
+#include "platform/Numbers.h"
 
 /// An integer tag value that remembers its width in bits (8, 16, 32 or 64).
 struct TagInteger {

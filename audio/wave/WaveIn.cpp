@@ -1,9 +1,5 @@
 #include "audio/wave/WaveIn.h"
 
-#include "platform/FdIo.h"
-
-#include "platform/Error.h"
-
 #include <unistd.h>
 
 #include <algorithm>
@@ -15,6 +11,8 @@
 #include "audio/classes/FileStream.h"
 #include "audio/classes/MemoryStream.h"
 #include "audio/wave/WaveConverter.h"
+#include "platform/Error.h"
+#include "platform/FdIo.h"
 
 namespace {
 

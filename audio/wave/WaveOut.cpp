@@ -1,20 +1,19 @@
 #include "audio/wave/WaveOut.h"
 
-#include "platform/Error.h"
-
 #include <sys/stat.h>
 
-#include <cerrno>
 #include <array>
-#include <stdexcept>
+#include <cerrno>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
+#include <stdexcept>
 #include <vector>
 
 #include "audio/classes/AuException.h"
 #include "audio/classes/FileStream.h"
 #include "platform/ByteOrder.h"
+#include "platform/Error.h"
 
 namespace {
 
