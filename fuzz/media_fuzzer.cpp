@@ -1,5 +1,5 @@
-// libFuzzer target for the Windows Media reader stand-in (MP3 and WMA through
-// FFmpeg): the input is a whole file, read through TWMIn with a seek.
+// libFuzzer target for the MP3 and WMA input (FFmpeg's demuxers and decoders
+// through TWMIn): the input is a whole file, read with a seek.
 #include "audio/ACS_WinMedia.h"
 #include "fuzz/FuzzFile.h"
 
