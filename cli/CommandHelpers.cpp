@@ -5,6 +5,9 @@
 #include <QEventLoop>
 #include <cstdio>
 
+#include "audio/ACS_Classes.h"
+#include "audio/formats/FormatRegistry.h"
+
 namespace cli {
 
 namespace {
@@ -41,6 +44,16 @@ int Fail(const Error& error) {
     case ErrorKind::Failed: break;
   }
   return Fail(kRunFailed, error.what());
+}
+
+int WithSource(const std::string& name, const std::function<int(TAuFileIn& source)>& use) {
+  std::unique_ptr<TAuFileIn> source;
+  try {
+    source = OpenSource(name, &FormatEntry::newExactInput);
+  } catch (const Error& e) {
+    return Fail(e);
+  }
+  return use(*source);
 }
 
 int RunJob(const std::function<std::unique_ptr<Job>(JobEvents)>& start, bool quiet) {

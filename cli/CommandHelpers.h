@@ -19,6 +19,11 @@ int Fail(int code, const std::string& message);
 /// The exit code and line of an error of the jobs.
 int Fail(const Error& error);
 
+/// Opens `name` as every command reads a source (the input that counts
+/// exactly what the file holds) and hands it to `use`; says why not and
+/// returns the exit code when it cannot be read.
+int WithSource(const std::string& name, const std::function<int(TAuFileIn& source)>& use);
+
 /// Starts a job with `start`, draws its progress on stderr unless `quiet`
 /// (or stderr is no terminal), and waits on the event loop for its end.
 int RunJob(const std::function<std::unique_ptr<Job>(JobEvents)>& start, bool quiet);

@@ -2,22 +2,18 @@
 #include "cli/Commands.h"
 
 #include "app/jobs/Global.h"
-#include "audio/tags/TagText.h"
 #include "audio/ACS_Wave.h"
 #include "audio/ACS_WinMedia.h"
 #include "audio/formats/FormatRegistry.h"
+#include "audio/tags/TagText.h"
 #include "cli/CommandHelpers.h"
 
 namespace cli {
 
-int Info(const Arguments& args) {
-  std::unique_ptr<TAuFileIn> source;
-  try {
-    source = OpenSource(args.files[0], &FormatEntry::newExactInput);
-  } catch (const Error& e) {
-    return Fail(e);
-  }
-  TAuFileIn& in = *source;
+namespace {
+
+/// What the opened file holds, a line each.
+int Show(const Arguments& args, TAuFileIn& in) {
   const int64_t frames = in.TotalSamples();
   const int64_t ms = frames * 1000 / in.SampleRate();
   std::printf("format: %s\n", FormatName(FormatOfFile(args.files[0])));
@@ -40,6 +36,12 @@ int Info(const Arguments& args) {
       if (!value.empty()) std::printf("%s: %s\n", key, value.c_str());
   }
   return kDone;
+}
+
+}  // namespace
+
+int Info(const Arguments& args) {
+  return WithSource(args.files[0], [&args](TAuFileIn& in) { return Show(args, in); });
 }
 
 }  // namespace cli

@@ -12,21 +12,10 @@
 
 namespace cli {
 
-/// peaks: the waveform's overview, min and max per column and channel.
-int Peaks(const Arguments& args) {
-  if (args.start.has_value() != args.end.has_value()) return Fail(kUsage, "peaks takes one file, and --start with --end");
-  uint32_t columns = 1000;
-  std::string error;
-  if (!Count(args.width, "not a number of columns: ", 1000000, columns, error) || columns < 1)
-    return Fail(kUsage, error.empty() ? "not a number of columns: " + *args.width : error);
-  const int width = static_cast<int>(columns);
-  std::unique_ptr<TAuFileIn> source;
-  try {
-    source = OpenSource(args.files[0], &FormatEntry::newExactInput);
-  } catch (const Error& e) {
-    return Fail(e);
-  }
-  TAuFileIn& in = *source;
+namespace {
+
+/// The peaks of the opened file in `width` columns.
+int Show(const Arguments& args, TAuFileIn& in, int width) {
   const int rate = in.SampleRate();
   const int64_t total = in.TotalSamples();
   int64_t start = 0, end = total;
@@ -78,6 +67,19 @@ int Peaks(const Arguments& args) {
     std::printf("\n");
   }
   return kDone;
+}
+
+}  // namespace
+
+/// peaks: the waveform's overview, min and max per column and channel.
+int Peaks(const Arguments& args) {
+  if (args.start.has_value() != args.end.has_value()) return Fail(kUsage, "peaks takes one file, and --start with --end");
+  uint32_t columns = 1000;
+  std::string error;
+  if (!Count(args.width, "not a number of columns: ", 1000000, columns, error) || columns < 1)
+    return Fail(kUsage, error.empty() ? "not a number of columns: " + *args.width : error);
+  const int width = static_cast<int>(columns);
+  return WithSource(args.files[0], [&args, width](TAuFileIn& in) { return Show(args, in, width); });
 }
 
 }  // namespace cli
