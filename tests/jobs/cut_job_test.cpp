@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "app/jobs/CutJob.h"
+#include "tests/jobs/RunCut.h"
 #include "audio/formats/FormatRegistry.h"
 #include "audio/formats/SettingsCopy.h"
 #include "app/jobs/TargetFile.h"
@@ -90,22 +91,7 @@ TEST(CutJob, AnAsynchronousStopIsNoSuccess) {
   const std::string source = dir.File("long.mp3"), target = dir.File("cut.mp3");
   WriteBytes(source, EncodeMp3(ToneSamples(44100 * 60, 2, 44100), 2, 44100, 128, true));
   WriteBytes(target, {'o', 'l', 'd'});
-  std::string failure;
-  bool done = false;
-  std::unique_ptr<Job> job;
-  JobEvents events;
-  events.progress = [&](int) { job->Stop(); };
-  events.finished = [&](const std::string& why) {
-    failure = why;
-    done = true;
-  };
-  CutRequest request;
-  request.source = source;
-  request.target = target;
-  request.endMs = 60000;
-  request.replaceTarget = true;
-  job = StartCut(request, std::move(events));
-  ASSERT_TRUE(SpinUntil([&] { return done; }, 60000));
+  const std::string failure = RunCut(source, target, 0, 60000, [](Job& job) { job.Stop(); });
   EXPECT_NE(failure.find("stopped before the end"), std::string::npos) << failure;
   EXPECT_NE(failure.find(target), std::string::npos) << failure;
   EXPECT_EQ(ReadFile(target), (std::vector<uint8_t>{'o', 'l', 'd'}));

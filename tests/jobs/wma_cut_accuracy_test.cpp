@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/jobs/CutJob.h"
+#include "tests/jobs/RunCut.h"
 #include "app/jobs/TargetFile.h"
 #include "audio/ACS_WinMedia.h"
 #include "tests/audio/InputRun.h"
@@ -52,22 +53,7 @@ TEST_F(WmaCutAccuracy, TheCutJobStartsOnTheExactSampleAtEveryTime) {
   for (int64_t ms : {1, 333, 2001, 7301, 9999, 13013, 17777}) times.push_back(ms);
   const std::string target = dir.File("cut.wma");
   for (int64_t startMs : times) {
-    bool done = false;
-    std::string failure;
-    JobEvents events;
-    events.finished = [&](const std::string& why) {
-      failure = why;
-      done = true;
-    };
-    CutRequest request;
-    request.source = source;
-    request.target = target;
-    request.startMs = startMs;
-    request.endMs = startMs + 400;
-    request.replaceTarget = true;
-    const std::unique_ptr<Job> job = StartCut(request, std::move(events));
-    ASSERT_TRUE(SpinUntil([&] { return done; }, 60000));
-    ASSERT_EQ(failure, "");
+    ASSERT_EQ(RunCut(source, target, startMs, startMs + 400), "");
     EXPECT_EQ(LagOf(target, startMs, 17640), 0) << "cut from " << startMs << " ms";
   }
 }
