@@ -2,4 +2,4 @@
 
 // MP3 decoding.
 #include "audio/classes/Sealed.h"
-#include "audio/winmedia/MP3In.h"
+#include "audio/smpeg/MP3In.h"
