@@ -91,6 +91,15 @@ TEST_F(CommandLine, RefusalsAndTheirExitCodes) {
   WriteBytes(dir.File("junk.wav"), Bytes(100, 'j'));
   EXPECT_EQ(Cli({"info", Q(dir.File("junk.wav"))}).code, 2);
   EXPECT_EQ(Cli({"info", Q(dir.File("notes.txt"))}).code, 2);
+  // Each command takes its own files and options, and says so of any other.
+  for (const QStringList& misuse :
+       {QStringList{"info", Q(source), "--force"}, QStringList{"cut", Q(source), Q(target), "--start", "0", "--end", "1", "--bitrate", "128"},
+        QStringList{"decode", Q(source)}, QStringList{"join", Q(source), Q(source), Q(target), "--lossless"},
+        QStringList{"peaks", Q(source), "--quiet"}, QStringList{"remove", Q(source), Q(target), "--range", "1-2", "--json"}}) {
+    const Result refused = Cli(misuse);
+    EXPECT_EQ(refused.code, 1) << misuse.join(' ').toStdString();
+    EXPECT_NE(refused.err.find(misuse[0].toStdString() + " takes "), std::string::npos) << refused.err;
+  }
 
   WriteBytes(target, {'k', 'e', 'e', 'p'});
   Result r = Cli({"cut", Q(source), Q(target), "--start", "0", "--end", "1"});

@@ -1,0 +1,51 @@
+// The format registry: what each format is known by, and what it is made of.
+#include <gtest/gtest.h>
+
+#include "audio/ACS_LAME.h"
+#include "audio/ACS_Wave.h"
+#include "audio/ACS_WinMedia.h"
+#include "audio/ACS_smpeg.h"
+#include "audio/formats/FormatRegistry.h"
+#include "audio/mp3cut/MP3LosslessOut.h"
+
+namespace {
+
+TEST(FormatRegistry, ExtensionsInAnyCaseNameTheirFormat) {
+  EXPECT_EQ(FormatOfFile("/music/a.Mp3"), AudioFormat::Mp3);
+  EXPECT_EQ(FormatOfFile("song.WAV"), AudioFormat::Wav);
+  EXPECT_EQ(FormatOfFile("x.wma"), AudioFormat::Wma);
+  EXPECT_EQ(FormatOfFile("/a.wav/readme"), AudioFormat::Unknown);  // a dot in a folder is no extension
+  EXPECT_EQ(FormatOfFile("notes.txt"), AudioFormat::Unknown);
+  EXPECT_EQ(FormatEntryOfFile("notes.txt"), nullptr);
+  EXPECT_STREQ(FormatName(AudioFormat::Wma), "WMA");
+  EXPECT_STREQ(FormatName(AudioFormat::Unknown), "unknown");
+}
+
+TEST(FormatRegistry, TheDialogsAndMessagesListEveryFormat) {
+  EXPECT_EQ(SoundFilesFilter(), "Sound Files(*.wav;*.mp3;*.wma)|*.wav;*.mp3;*.wma");
+  EXPECT_EQ(FormatNames(), "MP3, WAV and WMA");
+  EXPECT_EQ(FindFormat(AudioFormat::Mp3)->Patterns(), "*.mp3");
+}
+
+TEST(FormatRegistry, EachFormatMakesItsOwnComponents) {
+  const FormatEntry& wav = *FindFormat(AudioFormat::Wav);
+  const FormatEntry& mp3 = *FindFormat(AudioFormat::Mp3);
+  const FormatEntry& wma = *FindFormat(AudioFormat::Wma);
+  EXPECT_NE(dynamic_cast<TWaveIn*>(wav.newInput().get()), nullptr);
+  EXPECT_NE(dynamic_cast<TMP3In*>(mp3.newInput().get()), nullptr);
+  // Counting exactly what the file holds: not the third of a second TMP3In announces.
+  EXPECT_EQ(dynamic_cast<TMP3In*>(mp3.newExactInput().get()), nullptr);
+  EXPECT_NE(dynamic_cast<TWMIn*>(mp3.newExactInput().get()), nullptr);
+  EXPECT_NE(dynamic_cast<TWMAOut*>(wma.newOutput().get()), nullptr);
+  EXPECT_NE(dynamic_cast<TMP3LosslessOut*>(mp3.newLosslessOutput().get()), nullptr);
+  EXPECT_EQ(wav.newLosslessOutput, nullptr);
+  EXPECT_EQ(wma.newLosslessOutput, nullptr);
+  // The settings every job starts from.
+  const auto waveOut = wav.newOutput();
+  EXPECT_EQ(dynamic_cast<TWaveOut&>(*waveOut).WavType(), wtPCM);
+  const auto mp3Out = mp3.newOutput();
+  EXPECT_EQ(dynamic_cast<TMP3Out&>(*mp3Out).BitRate(), mbr128);
+  EXPECT_EQ(dynamic_cast<TMP3Out&>(*mp3Out).Mode(), mmMono);
+}
+
+}  // namespace
