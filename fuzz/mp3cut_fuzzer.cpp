@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "audio/mp3cut/InfoFrame.h"
+#include "audio/mpeg/InfoFrame.h"
 #include "audio/mp3cut/LosslessPlan.h"
 #include "audio/mp3cut/Mp3Stream.h"
 

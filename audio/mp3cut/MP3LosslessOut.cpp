@@ -6,7 +6,7 @@
 
 #include "audio/classes/AuException.h"
 #include "audio/classes/FileIn.h"
-#include "audio/mp3cut/InfoFrame.h"
+#include "audio/mpeg/InfoFrame.h"
 #include "platform/Error.h"
 
 namespace {

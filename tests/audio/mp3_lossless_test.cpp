@@ -13,7 +13,7 @@
 #include "audio/mp3cut/MP3LosslessOut.h"
 #include "audio/mp3cut/Mp3Stream.h"
 #include "audio/mpeg/Mp3Info.h"
-#include "audio/mp3cut/InfoFrame.h"
+#include "audio/mpeg/InfoFrame.h"
 #include "tests/audio/InputRun.h"
 #include "tests/audio/WriterTest.h"
 #include "tests/support/FfmpegDecode.h"

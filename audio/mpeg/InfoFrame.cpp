@@ -1,4 +1,4 @@
-#include "audio/mp3cut/InfoFrame.h"
+#include "audio/mpeg/InfoFrame.h"
 
 #include <algorithm>
 #include <cstring>
