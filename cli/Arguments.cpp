@@ -15,9 +15,12 @@ Arguments ParseArguments(int argc, char** argv) {
   const QCommandLineOption start("start", "", "TIME"), end("end", "", "TIME"), bitrate("bitrate", "", "KBPS"),
       vbr("vbr", "", "QUALITY"), mode("mode", "", "MODE"), range("range", "", "START-END"), lossless("lossless", ""), force("force", ""),
       quiet("quiet", ""), help(QStringList{"h", "help"}, ""), version("version", ""), port("port", "", "N"),
-      maxClients("max-clients", "", "N"), width("width", "", "N"), json("json", ""), exact("exact", "");
+      maxClients("max-clients", "", "N"), width("width", "", "N"), json("json", ""), exact("exact", ""),
+      at("at", "", "TIMES"), every("every", "", "DURATION"), cue("cue", "", "FILE"), silence("silence", ""),
+      threshold("threshold", "", "DB"), minSilence("min-silence", "", "SECONDS"), name("name", "", "PATTERN");
   parser.addOptions(
-      {start, end, bitrate, vbr, mode, range, lossless, force, quiet, help, version, port, maxClients, width, json, exact});
+      {start, end, bitrate, vbr, mode, range, lossless, force, quiet, help, version, port, maxClients, width, json, exact,
+       at, every, cue, silence, threshold, minSilence, name});
   QStringList words;
   for (int i = 0; i < argc; ++i) words << QFile::decodeName(argv[i]);
 
@@ -44,6 +47,13 @@ Arguments ParseArguments(int argc, char** argv) {
   args.maxClients = value(maxClients);
   args.width = value(width);
   args.json = parser.isSet(json);
+  args.at = value(at);
+  args.every = value(every);
+  args.cue = value(cue);
+  args.silence = parser.isSet(silence);
+  args.threshold = value(threshold);
+  args.minSilence = value(minSilence);
+  args.name = value(name);
   args.exact = parser.isSet(exact);
   for (const QString& text : parser.values(range)) args.ranges.push_back(text.toStdString());
   args.lossless = parser.isSet(lossless);

@@ -13,6 +13,8 @@ struct Arguments {
   std::optional<std::string> start, end;
   std::optional<std::string> bitrate, vbr, mode;
   std::optional<std::string> port, maxClients, width;
+  std::optional<std::string> at, every, cue, threshold, minSilence, name;  // split
+  bool silence = false;
   bool json = false;
   bool exact = false;  // peaks from the decoded samples, not an estimate
   std::vector<std::string> ranges;

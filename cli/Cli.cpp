@@ -16,7 +16,8 @@ using namespace cli;
 enum Option : unsigned {
   kStart = 1 << 0, kEnd = 1 << 1, kBitrate = 1 << 2, kVbr = 1 << 3, kMode = 1 << 4, kPort = 1 << 5,
   kMaxClients = 1 << 6, kWidth = 1 << 7, kJson = 1 << 8, kExact = 1 << 9, kRange = 1 << 10,
-  kLossless = 1 << 11, kForce = 1 << 12, kQuiet = 1 << 13,
+  kLossless = 1 << 11, kForce = 1 << 12, kQuiet = 1 << 13, kAt = 1 << 14, kEvery = 1 << 15, kCue = 1 << 16,
+  kSilence = 1 << 17, kThreshold = 1 << 18, kMinSilence = 1 << 19, kName = 1 << 20,
 };
 
 unsigned OptionsGiven(const Arguments& a) {
@@ -24,7 +25,9 @@ unsigned OptionsGiven(const Arguments& a) {
       {a.start.has_value(), kStart}, {a.end.has_value(), kEnd},   {a.bitrate.has_value(), kBitrate},
       {a.vbr.has_value(), kVbr},     {a.mode.has_value(), kMode}, {a.port.has_value(), kPort},
       {a.maxClients.has_value(), kMaxClients}, {a.width.has_value(), kWidth}, {a.json, kJson},
-      {a.exact, kExact}, {!a.ranges.empty(), kRange}, {a.lossless, kLossless}, {a.force, kForce}, {a.quiet, kQuiet}};
+      {a.exact, kExact}, {!a.ranges.empty(), kRange}, {a.lossless, kLossless}, {a.force, kForce}, {a.quiet, kQuiet},
+      {a.at.has_value(), kAt}, {a.every.has_value(), kEvery}, {a.cue.has_value(), kCue}, {a.silence, kSilence},
+      {a.threshold.has_value(), kThreshold}, {a.minSilence.has_value(), kMinSilence}, {a.name.has_value(), kName}};
   unsigned options = 0;
   for (const auto& [set, option] : given)
     if (set) options |= option;
@@ -64,6 +67,12 @@ constexpr Command kCommands[] = {
      "  clipwright-cli remove SOURCE TARGET --range START-END [--range START-END ...] [--lossless] [--force] "
      "[--quiet]\n",
      2, kRange | kLossless | kForce | kQuiet, "remove takes a source and a target", Remove},
+    {"split",
+     "  clipwright-cli split SOURCE FOLDER (--at T,T,... | --every DURATION | --cue FILE.cue |\n"
+     "                        --silence [--threshold DB] [--min-silence SECONDS])\n"
+     "                        [--name PATTERN] [--lossless] [--force] [--quiet]\n",
+     2, kAt | kEvery | kCue | kSilence | kThreshold | kMinSilence | kName | kLossless | kForce | kQuiet,
+     "split takes a source and a folder", Split},
 };
 
 constexpr char kUsageNotes[] =
@@ -74,6 +83,11 @@ constexpr char kUsageNotes[] =
     "core). T also takes seconds with any number of decimals and frame counts (123456s).\n"
     "stream serves SOURCE as a WMA stream over HTTP (any player opens the address it prints) until the\n"
     "source ends or Ctrl+C; --port 0 (the default) takes a free port, --max-clients 0 allows any number.\n"
+    "split saves each piece as a file of the source's format in FOLDER: at the times given, every DURATION,\n"
+    "at a cue sheet's tracks, or at the middle of each silence (a run of at least --min-silence seconds, 0.5\n"
+    "unless given, under --threshold dBFS, -50 unless given). PATTERN names the pieces: {n} the number with\n"
+    "leading zeros, {title} and {artist} from the cue sheet, {source} the source's name ({source}_{n} unless\n"
+    "given); the source's extension follows.\n"
     "Exit codes: 0 done, 1 usage, 2 source unreadable, 3 target refused, 4 the run failed.\n";
 
 /// The usage of one command, or of all of them when `command` is none of them.

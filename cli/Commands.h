@@ -14,5 +14,6 @@ int Stream(const Arguments& args);
 int Join(const Arguments& args);
 int Mix(const Arguments& args);
 int Remove(const Arguments& args);
+int Split(const Arguments& args);
 
 }  // namespace cli

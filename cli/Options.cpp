@@ -1,5 +1,7 @@
 #include "cli/Options.h"
 
+#include <cstdlib>
+
 #include "platform/Numbers.h"
 
 namespace cli {
@@ -53,6 +55,19 @@ bool Count(const std::optional<std::string>& option, const char* wrong, uint32_t
     return false;
   }
   value = static_cast<uint32_t>(number);
+  return true;
+}
+
+bool Decimal(const std::optional<std::string>& option, const char* wrong, double least, double most, double& value,
+             std::string& error) {
+  if (!option) return true;
+  char* end = nullptr;
+  const double number = std::strtod(option->c_str(), &end);
+  if (option->empty() || end != option->c_str() + option->size() || !(number >= least && number <= most)) {
+    error = wrong + *option;
+    return false;
+  }
+  value = number;
   return true;
 }
 

@@ -18,4 +18,8 @@ bool WmaBitrate(const Arguments& args, uint32_t& bitsPerSecond, std::string& err
 bool Count(const std::optional<std::string>& option, const char* wrong, uint32_t most, uint32_t& value,
            std::string& error);
 
+/// A decimal number from `least` to `most` when the option is given; `wrong` starts the message.
+bool Decimal(const std::optional<std::string>& option, const char* wrong, double least, double most, double& value,
+             std::string& error);
+
 }  // namespace cli

@@ -2,6 +2,7 @@
 
 #include <taglib/id3v2framefactory.h>
 #include <taglib/id3v2tag.h>
+#include <taglib/textidentificationframe.h>
 #include <taglib/mpegfile.h>
 #include <taglib/tstring.h>
 
@@ -23,7 +24,12 @@ void WriteId3v2Tag(const std::string& fileName, const Id3v2Fields& fields) {
   tag->setGenre(text(fields.genre));
   if (!fields.comment.empty()) tag->setComment(text(fields.comment));
   tag->setYear(fields.year);
-  tag->setTrack(fields.track);
+  tag->removeFrames("TRCK");
+  if (!fields.track.empty()) {
+    auto* track = new TagLib::ID3v2::TextIdentificationFrame("TRCK", TagLib::String::UTF16);
+    track->setText(text(fields.track));
+    tag->addFrame(track);  // the tag owns it
+  }
   // The ID3v1 record is the writer's own.
   if (!file.save(TagLib::MPEG::File::ID3v2, TagLib::File::StripNone, TagLib::ID3v2::v4, TagLib::File::DoNotDuplicate))
     throw std::runtime_error("Failed to save tags");

@@ -9,7 +9,7 @@ namespace media {
 struct Id3v2Fields {
   std::string title, artist, album, genre, comment;
   unsigned year = 0;
-  unsigned track = 0;
+  std::string track;  // as ID3v2 keeps it: "3" or "3/12"
 };
 
 /// Puts an ID3v2 tag (texts in UTF-16) at the start of the MPEG file

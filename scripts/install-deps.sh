@@ -10,7 +10,7 @@ packages=(
   qt6-base-dev qt6-multimedia-dev qt6-qpa-plugins libqt6gui6
   # decoding, encoding, tags, pictures
   libavformat-dev libavcodec-dev libavutil-dev libswresample-dev
-  libmp3lame-dev libtag1-dev libjpeg62-turbo-dev
+  libmp3lame-dev libtag1-dev libjpeg62-turbo-dev libcue-dev
   # a sound server of the tests' own, to hear what the player plays
   pulseaudio pulseaudio-utils
   # a second decoder that honours the LAME tag, to check lossless MP3 cuts

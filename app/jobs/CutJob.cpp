@@ -125,6 +125,7 @@ std::unique_ptr<Job> StartLosslessCut(const CutRequest& request, JobEvents event
   const FrameRange range = request.frames ? request.frames(stream.first.sampleRate)
                                           : RangeOf(request, stream.first.sampleRate, stream.GaplessSamples());
   PrepareLosslessCut(input, output, request.source, range, job->OpenTarget(request.target));
+  if (request.adjustOutput) request.adjustOutput(output);
   job->Run();
   return job;
 }
@@ -144,6 +145,7 @@ std::unique_ptr<Job> StartCut(const CutRequest& request, JobEvents events) {
   const int rate = InputRate(entry->format, input, request.source);
   const FrameRange range = RangeOf(request, rate, input.TotalSamples());
   PrepareCut(entry->format, input, output, request.source, range, job->OpenTarget(request.target));
+  if (request.adjustOutput) request.adjustOutput(output);
   job->Run();
   return job;
 }

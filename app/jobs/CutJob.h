@@ -25,6 +25,8 @@ struct CutRequest {
   bool lossless = false;
   /// An existing target may be replaced (the window asked; the tool's --force).
   bool replaceTarget = false;
+  /// Called with the output once it has the source's settings and tags.
+  std::function<void(TAuFileOut& output)> adjustOutput;
 };
 
 /// Checks the request (the source, the target, the range) and starts the

@@ -174,7 +174,7 @@ void TMP3Out::WriteId3v2Tag() {
   fields.comment = Utf::Utf16ToUtf8(tags.Comment());
   int32_t number = 0;
   if (!tags.Year().empty() && ParseInt32(tags.Year(), number)) fields.year = static_cast<unsigned>(number);
-  if (!tags.Track().empty() && ParseInt32(tags.Track(), number)) fields.track = static_cast<unsigned>(number);
+  fields.track = tags.Track();  // "3/12" stays whole
   try {
     media::WriteId3v2Tag(FileName_, fields);
   } catch (const std::runtime_error& e) {

@@ -1,0 +1,122 @@
+#include "app/jobs/SplitJob.h"
+
+#include <filesystem>
+
+#include "app/jobs/CutJob.h"
+#include "audio/ACS_Classes.h"
+#include "audio/ACS_LAME.h"
+#include "audio/formats/FormatRegistry.h"
+#include "audio/formats/SettingsCopy.h"
+#include "audio/tags/TagText.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+/// The cue sheet's word on a piece, over the source's tags.
+void GivePieceTags(TAuFileOut& output, const SplitPiece& piece) {
+  auto* tagged = dynamic_cast<TAuTaggedFileOut*>(&output);
+  if (!tagged) return;  // a WAV piece has no tags
+  TId3v2Tags& tags = tagged->Id3v2Tags();
+  if (!piece.title.empty()) tags.SetTitle(TagText::Utf8ToUtf16(piece.title));
+  if (!piece.artist.empty()) tags.SetArtist(TagText::Utf8ToUtf16(piece.artist));
+  if (piece.track > 0) tags.SetTrack(std::to_string(piece.track) + "/" + std::to_string(piece.tracks));
+  if (dynamic_cast<TMP3Out*>(&output)) {
+    FillId3v1Fields(tags, tagged->Id3v1Tags());
+    if (piece.track > 0) tagged->Id3v1Tags().SetTrack(static_cast<uint8_t>(std::min(piece.track, 255)));
+  }
+}
+
+/// Runs the pieces' cuts one after the other, each started when the one
+/// before has ended.
+class SplitJob : public Job {
+ public:
+  SplitJob(const SplitRequest& request, JobEvents events)
+      : request_(request), files_(PieceFiles(request)), events_(std::move(events)) {}
+
+  bool Running() const override { return running_; }
+  void Stop() override {
+    if (cut_) cut_->Stop();
+  }
+
+  void StartPiece() {
+    const size_t i = next_++;
+    const SplitPiece& piece = request_.pieces[i];
+    if (events_.step)
+      events_.step(" - Splitting ... " + std::to_string(i + 1) + "/" + std::to_string(request_.pieces.size()));
+    CutRequest cut;
+    cut.source = request_.source;
+    cut.target = files_[i];
+    cut.frames = [range = piece.range](int) { return range; };
+    cut.lossless = request_.lossless;
+    cut.replaceTarget = request_.replaceTargets;
+    cut.adjustOutput = [piece](TAuFileOut& output) { GivePieceTags(output, piece); };
+    JobEvents events;
+    events.progress = [this, i](int percent) {
+      if (events_.progress) events_.progress(static_cast<int>((i * 100 + percent) / request_.pieces.size()));
+    };
+    events.finished = [this, i](const std::string& failure) { PieceDone(i, failure); };
+    running_ = true;
+    cut_ = StartCut(cut, std::move(events));
+  }
+
+ private:
+  void PieceDone(size_t i, const std::string& failure) {
+    if (!failure.empty() || next_ == request_.pieces.size()) {
+      running_ = false;
+      std::string said = failure;
+      if (!failure.empty()) {
+        said = "piece " + std::to_string(i + 1) + " of " + std::to_string(request_.pieces.size()) + " (" +
+               files_[i] + ") was not saved: " + failure;
+        if (i > 0) said += ". Saved before it: " + std::to_string(i) + " pieces, up to " + files_[i - 1];
+      }
+      if (events_.finished) events_.finished(said);
+      return;
+    }
+    // The finished cut's job is on the stack below us: it goes with the next piece's end.
+    finishedCuts_.clear();
+    finishedCuts_.push_back(std::move(cut_));
+    try {
+      StartPiece();
+    } catch (const std::exception& e) {
+      PieceDone(next_ - 1, e.what());
+    }
+  }
+
+  const SplitRequest request_;
+  const std::vector<std::string> files_;
+  JobEvents events_;
+  size_t next_ = 0;
+  bool running_ = false;
+  std::vector<std::unique_ptr<Job>> finishedCuts_;
+  std::unique_ptr<Job> cut_;
+};
+
+}  // namespace
+
+std::vector<std::string> PieceFiles(const SplitRequest& request) {
+  std::vector<std::string> files;
+  const auto count = static_cast<int>(request.pieces.size());
+  for (int i = 0; i < count; ++i)
+    files.push_back((fs::path(request.folder) / PieceName(request.pattern, request.pieces[static_cast<size_t>(i)], i + 1,
+                                                          count, request.source))
+                        .string());
+  return files;
+}
+
+std::unique_ptr<Job> StartSplit(const SplitRequest& request, JobEvents events) {
+  OpenSource(request.source, &FormatEntry::newExactInput);
+  std::error_code error;
+  if (!fs::is_directory(request.folder, error))
+    throw JobRefused(ErrorKind::Usage, "the folder for the pieces does not exist", request.folder);
+  if (request.pieces.empty()) throw JobRefused(ErrorKind::Usage, "there is no piece to save", request.source);
+  const std::vector<std::string> files = PieceFiles(request);
+  for (size_t i = 0; i < files.size(); ++i)
+    for (size_t j = 0; j < i; ++j)
+      if (files[i] == files[j])
+        throw JobRefused(ErrorKind::Usage, "two pieces would have the same name (give --name a {n})", files[i]);
+  for (const std::string& file : files) CheckTarget(file, {request.source}, request.replaceTargets);
+  auto job = std::make_unique<SplitJob>(request, std::move(events));
+  job->StartPiece();
+  return job;
+}

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+/// A stretch of a file where nothing rises above a level: frames [start, end).
+struct SilentRun {
+  int64_t start = 0;
+  int64_t end = 0;
+};
+
+/// The silences of frames [0, total) of a file, decoded on `threads` threads.
+///
+/// The rule: the file is looked at in windows of 10 ms (aligned to frame 0);
+/// a window is quiet when no sample of any channel reaches `thresholdDb`
+/// dBFS (0 dB being full scale, 32768); a run of quiet windows that lasts at
+/// least `minSeconds` is a silence. Raises what reading the file raises.
+std::vector<SilentRun> FindSilences(const std::string& fileName, int channels, int sampleRate, int64_t total,
+                                    double thresholdDb, double minSeconds, int threads,
+                                    const std::function<bool()>& cancelled = {});
+
+/// Where a file is split at its silences: the middle of each silence that
+/// neither starts the file nor ends it.
+std::vector<int64_t> MiddlesOfSilences(const std::vector<SilentRun>& silences, int64_t total);

@@ -1,0 +1,90 @@
+// clipwright-cli split: a file cut into pieces, each a file of its own.
+#include "cli/Commands.h"
+
+#include <cstdio>
+
+#include "app/jobs/SplitJob.h"
+#include "app/jobs/TimeRange.h"
+#include "audio/ACS_Classes.h"
+#include "audio/peaks/FrameRangeReader.h"
+#include "audio/peaks/Silences.h"
+#include "cli/CommandHelpers.h"
+#include "cli/Options.h"
+#include "platform/CueSheet.h"
+
+namespace cli {
+
+namespace {
+
+/// The frames of each comma-separated time; false and why when one is none.
+bool Times(const std::string& list, int rate, std::vector<int64_t>& frames, std::string& error) {
+  size_t from = 0;
+  for (;;) {
+    const size_t comma = list.find(',', from);
+    const std::string text = list.substr(from, comma == std::string::npos ? std::string::npos : comma - from);
+    const auto frame = ParseFrameArgument(text, rate);
+    if (!frame) {
+      error = "not a time or a frame count: " + text;
+      return false;
+    }
+    frames.push_back(*frame);
+    if (comma == std::string::npos) return true;
+    from = comma + 1;
+  }
+}
+
+/// The pieces the options ask for, of the opened source.
+int Plan(const Arguments& args, TAuFileIn& in, std::vector<SplitPiece>& pieces) {
+  const int rate = in.SampleRate();
+  const int64_t total = in.TotalSamples();
+  std::string error;
+  if (args.at) {
+    std::vector<int64_t> frames;
+    if (!Times(*args.at, rate, frames, error)) return Fail(kUsage, error);
+    pieces = PiecesAt(frames, total);
+  } else if (args.every) {
+    const auto every = ParseFrameArgument(*args.every, rate);
+    if (!every || *every <= 0) return Fail(kUsage, "not a duration: " + *args.every);
+    pieces = PiecesAt(BoundariesEvery(*every, total), total);
+  } else if (args.cue) {
+    pieces = PiecesOfCueSheet(media::ReadCueSheet(*args.cue), *args.cue, args.files[0], rate, total);
+  } else {
+    double threshold = -50, seconds = 0.5;
+    if (!Decimal(args.threshold, "not a level in dBFS (below 0): ", -150, 0, threshold, error) ||
+        !Decimal(args.minSilence, "not a number of seconds: ", 0.01, 3600, seconds, error))
+      return Fail(kUsage, error);
+    const auto silences =
+        FindSilences(args.files[0], in.Channels(), rate, total, threshold, seconds, MachineThreads());
+    pieces = PiecesAt(MiddlesOfSilences(silences, total), total);
+  }
+  return kDone;
+}
+
+}  // namespace
+
+int Split(const Arguments& args) {
+  if (args.at.has_value() + args.every.has_value() + args.cue.has_value() + args.silence != 1)
+    return Fail(kUsage, "split needs one of --at, --every, --cue and --silence");
+  if ((args.threshold || args.minSilence) && !args.silence)
+    return Fail(kUsage, "--threshold and --min-silence go with --silence");
+  SplitRequest request;
+  request.source = args.files[0];
+  request.folder = args.files[1];
+  if (args.name) request.pattern = *args.name;
+  request.lossless = args.lossless;
+  request.replaceTargets = args.force;
+  const int planned = WithSource(request.source, [&](TAuFileIn& in) {
+    try {
+      return Plan(args, in, request.pieces);
+    } catch (const Error& e) {
+      return Fail(e);
+    }
+  });
+  if (planned != kDone) return planned;
+  const int done = RunJob([&request](JobEvents events) { return StartSplit(request, std::move(events)); }, args.quiet);
+  if (done == kDone && !args.quiet)
+    for (const std::string& file : PieceFiles(request)) std::printf("%s\n", file.c_str());
+  return done;
+}
+
+}  // namespace cli
