@@ -2,6 +2,8 @@
 
 #include <QDialog>
 #include <QFileDialog>
+#include <QInputDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 
 #include "app/Texts.h"
@@ -51,6 +53,16 @@ class QtDialogs : public Dialogs {
     dialog.setOption(QFileDialog::DontConfirmOverwrite);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return QString();
     return dialog.selectedFiles().first();
+  }
+
+  QString FolderName(QWidget* owner, const QString& title, const QString& folder) override {
+    return QFileDialog::getExistingDirectory(owner, title, folder);
+  }
+
+  QString AskText(QWidget* owner, const QString& label, const QString& proposed) override {
+    bool ok = false;
+    const QString text = QInputDialog::getText(owner, Texts::kProgramTitle, label, QLineEdit::Normal, proposed, &ok);
+    return ok ? text : QString();
   }
 
   int ShowModal(QDialog& dialog) override { return dialog.exec(); }

@@ -21,6 +21,10 @@ class Dialogs {
   /// `folder` (the source's, so the result lands beside it).
   virtual QString SaveFileName(QWidget* owner, const QString& title, const QString& filter,
                                const QString& defaultSuffix, const QString& proposedName, const QString& folder) = 0;
+  /// The chosen folder, empty when cancelled; the dialog opens in `folder`.
+  virtual QString FolderName(QWidget* owner, const QString& title, const QString& folder) = 0;
+  /// A line of text the user typed, starting from `proposed`; empty when cancelled.
+  virtual QString AskText(QWidget* owner, const QString& label, const QString& proposed) = 0;
   /// Shows a window modally and returns its result.
   virtual int ShowModal(QDialog& dialog) = 0;
 

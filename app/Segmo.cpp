@@ -9,6 +9,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QRadioButton>
 #include <QTableWidget>
 #include <filesystem>
 #include <cmath>
@@ -123,6 +124,7 @@ void TfrmSegmo::CreateControls() {
   bStart = MakeActionButton(this, "bStart", aStartCut, QRect(319, 405, 100, 27));
   bClose = MakeButton(this, "bClose", "&Close", QRect(319, 439, 100, 27));
   connect(bClose, &QPushButton::clicked, this, &QDialog::close);
+  CreatePieceControls();
 }
 
 void TfrmSegmo::FormCreate() {
@@ -274,6 +276,7 @@ void TfrmSegmo::aStartCutExecute() {
     Dialogs::Current().Information(this, Texts::kOpenFirst);
     return;
   }
+  if (rbSave->isChecked()) return SaveEachRange(source);
   const std::vector<RemovedRange> rows = Rows();
   const int64_t totalMs = TimeTextToMs(lFileTime->text().toStdString());
   if (const std::string refusal = CheckRows(rows, totalMs); !refusal.empty()) {

@@ -7,23 +7,26 @@
 
 #include "app/jobs/Job.h"
 #include "app/jobs/SegmentPlan.h"
+#include "app/jobs/SplitPlan.h"
 
 class QAction;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QRadioButton;
 class QTableWidget;
 
 class TMediaPlayer;
 class TWaveformView;
 class WaveformPeaks;
 
-/// The Segment Cut window: a list of ranges to remove from one file; Start
-/// Now saves what remains as one new file of the file's format.
+/// The Segment Cut window: a list of ranges of one file; Start Now removes
+/// them and saves what remains as one new file of the file's format, or
+/// saves each of them as a file of its own.
 class TfrmSegmo : public QDialog {
  public:
   static constexpr int kClientWidth = 427;
-  static constexpr int kClientHeight = 474;
+  static constexpr int kClientHeight = 556;
 
   explicit TfrmSegmo(QWidget* parent);
   ~TfrmSegmo() override;
@@ -60,6 +63,15 @@ class TfrmSegmo : public QDialog {
   /// Shades the listed ranges in the waveform.
   void ShadeRows();
 
+  // Pieces (SegmoPieces.cpp): the list's other use, and what fills it.
+  void CreatePieceControls();
+  void bFindSilencesClick();
+  void bImportCueClick();
+  /// Replaces the rows with these ranges (frames at `sampleRate`).
+  void FillRows(const std::vector<SplitPiece>& pieces, int sampleRate);
+  /// Saves each listed range as a file of its own in a folder the user picks.
+  void SaveEachRange(const std::string& source);
+
   QString BaseCaption;
   std::string WorkFolder;
   int32_t FileDurationMs = 0;
@@ -81,6 +93,13 @@ class TfrmSegmo : public QDialog {
   QPushButton* bStart = nullptr;
   QPushButton* bRemoveAll = nullptr;
   QPushButton* bClose = nullptr;
+  QRadioButton* rbRemove = nullptr;
+  QRadioButton* rbSave = nullptr;
+  QPushButton* bFindSilences = nullptr;
+  QPushButton* bImportCue = nullptr;
+  /// The tracks of the last cue sheet imported, for their titles and numbers.
+  std::vector<SplitPiece> cuePieces_;
+  int cueRate_ = 0;
   TMediaPlayer* MediaPlayer1 = nullptr;
   bool refocusing_ = false;
   bool waitCursor_ = false;

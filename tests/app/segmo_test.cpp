@@ -6,10 +6,15 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTableWidget>
 #include <QTest>
 #include <cmath>
 #include <filesystem>
+#include <fstream>
+
+#include <taglib/mpegfile.h>
+#include <taglib/tag.h>
 
 #include "app/Segmo.h"
 #include "app/Texts.h"
@@ -20,6 +25,7 @@
 #include "tests/support/EventLoop.h"
 #include "tests/support/FakeDialogs.h"
 #include "tests/support/FileSizeLimit.h"
+#include "tests/support/Mp3Encoder.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TestAudio.h"
 #include "tests/support/WavBuilder.h"
@@ -98,7 +104,7 @@ class SegmentCut : public ::testing::Test {
 };
 
 TEST_F(SegmentCut, LayoutAndTheTotalTime) {
-  EXPECT_EQ(window.size(), QSize(427, 474));
+  EXPECT_EQ(window.size(), QSize(427, 556));
   EXPECT_EQ(list->horizontalHeaderItem(0)->text(), "Cut Start");
   EXPECT_EQ(list->horizontalHeaderItem(1)->text(), "Cut End");
   EXPECT_EQ(list->columnWidth(0), 120);
@@ -321,6 +327,102 @@ TEST(SegmentCutClosing, ClosingTheWindowMidJobLeavesNothingBehind) {
   for (const auto& entry : fs::directory_iterator(dir.Path()))
     EXPECT_NE(entry.path().filename().string().rfind(".clipwright-", 0), 0u) << entry.path();
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+}  // namespace
+
+namespace {
+
+/// 16-bit mono at 8 kHz: a tone at -20 dBFS with digital silence in [from, to) of each gap.
+std::string WriteWithGaps(const std::string& name, int64_t total, const std::vector<std::pair<int64_t, int64_t>>& gaps) {
+  std::vector<uint8_t> data(static_cast<size_t>(total * 2));
+  for (int64_t f = 0; f < total; ++f) {
+    bool quiet = false;
+    for (const auto& [from, to] : gaps) quiet = quiet || (f >= from && f < to);
+    const auto value = static_cast<int16_t>(quiet ? 0 : std::lround(3277 * std::sin(f * 0.7)));
+    std::memcpy(&data[static_cast<size_t>(2 * f)], &value, 2);
+  }
+  WriteBytes(name, WavBuilder().Format(1, 1, 8000, 2, 16).Chunk("data", data).Build());
+  return name;
+}
+
+TEST_F(SegmentCut, FindSilencesFillsTheListForEitherUse) {
+  Open(WriteWithGaps(dir.File("talk.wav"), 8000 * 10, {{16000, 24000}, {56000, 64000}}));
+  GoIdle();
+  QTest::mouseClick(window.findChild<QPushButton*>("bFindSilences"), Qt::LeftButton);
+  ASSERT_EQ(list->rowCount(), 2);  // the silences, to remove
+  EXPECT_EQ(Cell(0, 0), "00:00:02.0");
+  EXPECT_EQ(Cell(0, 1), "00:00:03.0");
+  EXPECT_EQ(Cell(1, 0), "00:00:07.0");
+  QTest::mouseClick(window.findChild<QRadioButton*>("rbSave"), Qt::LeftButton);
+  QTest::mouseClick(window.findChild<QPushButton*>("bFindSilences"), Qt::LeftButton);
+  ASSERT_EQ(list->rowCount(), 3);  // the parts between them, to save
+  EXPECT_EQ(Cell(0, 0), "00:00:00.0");
+  EXPECT_EQ(Cell(0, 1), "00:00:02.0");
+  EXPECT_EQ(Cell(1, 0), "00:00:03.0");
+  EXPECT_EQ(Cell(2, 1), "00:00:10.0");
+}
+
+TEST_F(SegmentCut, SaveEachRangeWritesAFileAPieceAndAsksOnceAboutExistingOnes) {
+  const std::string source = Numbered("numbers.wav", 8000 * 10);
+  Open(source);
+  Add("00:00:01.0", "00:00:02.5");
+  Add("00:00:06.0", "00:00:10.0");
+  QTest::mouseClick(window.findChild<QRadioButton*>("rbSave"), Qt::LeftButton);
+  const std::string folder = dir.File("pieces");
+  fs::create_directory(folder);
+  dialogs.folderAnswer = QString::fromStdString(folder);
+  dialogs.textAnswer = "part {n}";
+  GoIdle();
+  Action("aStartCut")->trigger();
+  ASSERT_TRUE(WaitUntil([&] { return window.windowTitle() == "Segment Cut" && Action("aStartCut")->isEnabled(); }, 60000));
+  EXPECT_TRUE(log.captions.contains("Segment Cut - Splitting ... 2/2")) << log.captions.join('|').toStdString();
+  const auto all = WavSamples(source);
+  EXPECT_EQ(WavSamples(folder + "/part 1.wav"), std::vector<int16_t>(all.begin() + 8000, all.begin() + 20000));
+  EXPECT_EQ(WavSamples(folder + "/part 2.wav"), std::vector<int16_t>(all.begin() + 48000, all.end()));
+  ASSERT_EQ(dialogs.messages.size(), 1);  // the name pattern asked for, nothing else said
+  EXPECT_TRUE(dialogs.messages[0].startsWith("Name the pieces")) << dialogs.messages[0].toStdString();
+
+  // Again: the two files exist, and the window asks once; No keeps them.
+  dialogs.answerYes = false;
+  WriteBytes(folder + "/part 1.wav", {'o', 'l', 'd'});
+  Action("aStartCut")->trigger();
+  GoIdle();
+  ASSERT_EQ(dialogs.messages.size(), 3);  // the name pattern asked for again, then the one question
+  EXPECT_TRUE(dialogs.messages.last().startsWith("2 of the pieces' files exist in ")) << dialogs.messages.last().toStdString();
+  EXPECT_EQ(ReadFile(folder + "/part 1.wav"), (std::vector<uint8_t>{'o', 'l', 'd'}));
+}
+
+TEST_F(SegmentCut, ImportCueSheetFillsTheTracksAndTheirPiecesCarryTheirTitles) {
+  const std::string mp3 = dir.File("album.mp3");
+  WriteBytes(mp3, EncodeMp3(ToneSamples(44100 * 4, 2, 44100), 2, 44100, 128, true));
+  const std::string cue = dir.File("album.cue");
+  std::ofstream(cue) << "FILE \"album.mp3\" MP3\n  TRACK 01 AUDIO\n    TITLE \"First\"\n    INDEX 01 00:00:00\n"
+                        "  TRACK 02 AUDIO\n    TITLE \"Second\"\n    PERFORMER \"Them\"\n    INDEX 01 00:01:50\n";
+  Open(mp3);
+  dialogs.openAnswer = QString::fromStdString(cue);
+  QTest::mouseClick(window.findChild<QPushButton*>("bImportCue"), Qt::LeftButton);
+  EXPECT_EQ(dialogs.lastFilter, "Cue Sheets(*.cue)|*.cue");
+  ASSERT_EQ(list->rowCount(), 2);
+  EXPECT_EQ(Cell(1, 0), "00:00:01.667");  // 1 s and 50/75 s
+  EXPECT_TRUE(window.findChild<QRadioButton*>("rbSave")->isChecked());
+  const std::string folder = dir.File("tracks");
+  fs::create_directory(folder);
+  dialogs.folderAnswer = QString::fromStdString(folder);
+  dialogs.textAnswer = "{n} {title}";
+  GoIdle();
+  Action("aStartCut")->trigger();
+  ASSERT_TRUE(WaitUntil([&] { return Action("aStartCut")->isEnabled() && fs::exists(folder + "/2 Second.mp3"); }, 60000));
+  TagLib::MPEG::File second((folder + "/2 Second.mp3").c_str());
+  ASSERT_TRUE(second.isValid());
+  EXPECT_EQ(second.tag()->title().to8Bit(true), "Second");
+  EXPECT_EQ(second.tag()->artist().to8Bit(true), "Them");
+  EXPECT_EQ(second.tag()->track(), 2u);
+  // A sheet for another file is refused with its reason.
+  std::ofstream(cue) << "FILE \"other.mp3\" MP3\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n";
+  QTest::mouseClick(window.findChild<QPushButton*>("bImportCue"), Qt::LeftButton);
+  ASSERT_FALSE(dialogs.messages.isEmpty());
+  EXPECT_TRUE(dialogs.messages.last().contains("not for album.mp3")) << dialogs.messages.last().toStdString();
 }
 
 }  // namespace

@@ -31,6 +31,15 @@ class FakeDialogs : public Dialogs {
     lastProposed = proposed;
     return saveAnswer;
   }
+  QString FolderName(QWidget*, const QString&, const QString& folder) override {
+    lastFolder = folder;
+    return folderAnswer;
+  }
+  QString AskText(QWidget*, const QString& label, const QString& proposed) override {
+    messages << label;
+    lastProposed = proposed;
+    return textAnswer.isNull() ? proposed : textAnswer;
+  }
   int ShowModal(QDialog& dialog) override {
     shownModal << dialog.windowTitle();
     if (onModal) onModal(dialog);
@@ -41,6 +50,8 @@ class FakeDialogs : public Dialogs {
   bool answerYes = true;
   QString openAnswer;
   QString saveAnswer;
+  QString folderAnswer;
+  QString textAnswer;  // null: take what is proposed
   QString lastTitle, lastFilter, lastSuffix, lastProposed, lastFolder;
   QStringList shownModal;
   /// Called with each modal window instead of running its event loop.

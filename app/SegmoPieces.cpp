@@ -1,0 +1,168 @@
+// The Segment Cut window's other use of its list: each range saved as a file
+// of its own; and what fills the list: the file's silences, a cue sheet.
+#include <QApplication>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTableWidget>
+#include <cmath>
+#include <filesystem>
+
+#include "app/Dialogs.h"
+#include "app/Segmo.h"
+#include "app/Texts.h"
+#include "app/Widgets.h"
+#include "app/jobs/CutJob.h"
+#include "app/jobs/Global.h"
+#include "app/jobs/SplitJob.h"
+#include "audio/ACS_Classes.h"
+#include "audio/formats/FormatRegistry.h"
+#include "audio/peaks/FrameRangeReader.h"
+#include "audio/peaks/Silences.h"
+#include "platform/CueSheet.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr char kSaveEach[] = "Save each listed range as its own file";
+constexpr char kNamePieces[] = "Name the pieces ({n}: the number, {title} and {artist}: the cue sheet's, {source}: the file's name):";
+constexpr double kSilenceDb = -50;
+constexpr double kSilenceSeconds = 0.5;
+
+/// The exact input of the file in the window, opened.
+std::unique_ptr<TAuFileIn> Source(const QLineEdit* box) {
+  return OpenSource(box->text().toStdString(), &FormatEntry::newExactInput);
+}
+
+QString TimeOfFrame(int64_t frame, int sampleRate) {
+  const auto ms = std::llround(static_cast<double>(frame) * 1000.0 / sampleRate);
+  return QString::fromStdString(MsToExactTimeText(static_cast<int32_t>(std::min<int64_t>(ms, INT32_MAX))));
+}
+
+}  // namespace
+
+void TfrmSegmo::CreatePieceControls() {
+  rbRemove = Place(new QRadioButton("Remove the listed ranges", this), "rbRemove", QRect(8, 474, 300, 22));
+  rbSave = Place(new QRadioButton(kSaveEach, this), "rbSave", QRect(8, 496, 300, 22));
+  rbRemove->setChecked(true);
+  bFindSilences = MakeButton(this, "bFindSilences", "Find S&ilences", QRect(8, 522, 140, 27));
+  bImportCue = MakeButton(this, "bImportCue", "Import &Cue Sheet...", QRect(156, 522, 152, 27));
+  connect(bFindSilences, &QPushButton::clicked, this, [this] { bFindSilencesClick(); });
+  connect(bImportCue, &QPushButton::clicked, this, [this] { bImportCueClick(); });
+}
+
+void TfrmSegmo::FillRows(const std::vector<SplitPiece>& pieces, int sampleRate) {
+  lvMain->setRowCount(0);
+  for (const SplitPiece& piece : pieces) {
+    const int row = lvMain->rowCount();
+    lvMain->insertRow(row);
+    lvMain->setItem(row, 0, new QTableWidgetItem(TimeOfFrame(piece.range.startSample, sampleRate)));
+    lvMain->setItem(row, 1, new QTableWidgetItem(TimeOfFrame(piece.range.endSample + 1, sampleRate)));
+  }
+  if (!pieces.empty()) lvMain->selectRow(0);
+}
+
+void TfrmSegmo::bFindSilencesClick() {
+  if (eOpenFile->text().isEmpty()) return Dialogs::Current().Information(this, Texts::kOpenFirst);
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  try {
+    const auto input = Source(eOpenFile);
+    const int rate = input->SampleRate();
+    const int64_t total = input->TotalSamples();
+    const auto silences = FindSilences(eOpenFile->text().toStdString(), input->Channels(), rate, total, kSilenceDb,
+                                       kSilenceSeconds, MachineThreads());
+    std::vector<SplitPiece> rows;
+    if (rbSave->isChecked()) {
+      // The parts between the silences.
+      int64_t from = 0;
+      for (const SilentRun& run : silences) {
+        if (run.start > from) rows.push_back({{from, run.start - 1}, {}, {}, 0, 0});
+        from = run.end;
+      }
+      if (from < total) rows.push_back({{from, total - 1}, {}, {}, 0, 0});
+    } else {
+      for (const SilentRun& run : silences) rows.push_back({{run.start, run.end - 1}, {}, {}, 0, 0});
+    }
+    cuePieces_.clear();
+    FillRows(rows, rate);
+    QApplication::restoreOverrideCursor();
+    if (silences.empty()) Dialogs::Current().Information(this, "No silence of half a second under -50 dBFS was found.");
+  } catch (const std::exception& e) {
+    QApplication::restoreOverrideCursor();
+    Dialogs::Current().Information(this, QString::fromStdString(e.what()));
+  }
+}
+
+void TfrmSegmo::bImportCueClick() {
+  if (eOpenFile->text().isEmpty()) return Dialogs::Current().Information(this, Texts::kOpenFirst);
+  const QString cue = Dialogs::Current().OpenFileName(this, "Import Cue Sheet", "Cue Sheets(*.cue)|*.cue");
+  if (cue.isEmpty()) return;
+  try {
+    const auto input = Source(eOpenFile);
+    cuePieces_ = PiecesOfCueSheet(media::ReadCueSheet(cue.toStdString()), cue.toStdString(),
+                                  eOpenFile->text().toStdString(), input->SampleRate(), input->TotalSamples());
+    cueRate_ = input->SampleRate();
+    FillRows(cuePieces_, cueRate_);
+    rbSave->setChecked(true);  // a cue sheet's tracks are for saving
+  } catch (const std::exception& e) {
+    Dialogs::Current().Information(this, QString::fromStdString(e.what()));
+  }
+}
+
+void TfrmSegmo::SaveEachRange(const std::string& source) {
+  const std::vector<RemovedRange> rows = Rows();
+  const int64_t totalMs = TimeTextToMs(lFileTime->text().toStdString());
+  for (const RemovedRange& row : rows)
+    if (const std::string refusal = CheckNewRow(row, totalMs); !refusal.empty())
+      return Dialogs::Current().Information(this, QString::fromStdString(refusal));
+  SplitRequest request;
+  request.source = source;
+  try {
+    const auto input = Source(eOpenFile);
+    const int rate = input->SampleRate();
+    const int64_t total = input->TotalSamples();
+    for (size_t i = 0; i < rows.size(); ++i) {
+      SplitPiece piece;
+      piece.range.startSample = FrameOfMs(rows[i].startMs, rate);
+      piece.range.endSample = (rows[i].endMs >= totalMs ? total : std::min(total, FrameOfMs(rows[i].endMs, rate))) - 1;
+      // A cue sheet's track the list still shows keeps its exact frames, title and number.
+      const SplitPiece* cue = i < cuePieces_.size() && cueRate_ == rate ? &cuePieces_[i] : nullptr;
+      const auto near = [rate](int64_t a, int64_t b) { return std::llabs(a - b) <= rate / 1000 + 1; };
+      if (cue && near(cue->range.startSample, piece.range.startSample) && near(cue->range.endSample, piece.range.endSample))
+        piece = *cue;
+      request.pieces.push_back(piece);
+    }
+  } catch (const std::exception& e) {
+    return Dialogs::Current().Information(this, QString::fromStdString(e.what()));
+  }
+  const QString folder = Dialogs::Current().FolderName(this, kSaveEach, QFileInfo(eOpenFile->text()).absolutePath());
+  if (folder.isEmpty()) return;
+  const QString pattern = Dialogs::Current().AskText(this, kNamePieces, QString::fromStdString(request.pattern));
+  if (pattern.isEmpty()) return;
+  request.folder = folder.toStdString();
+  request.pattern = pattern.toStdString();
+  request.lossless = false;
+  int existing = 0;
+  std::error_code error;
+  for (const std::string& file : PieceFiles(request)) existing += fs::exists(file, error) ? 1 : 0;
+  if (existing > 0 &&
+      !Dialogs::Current().AskYesNo(this, QString::number(existing) + " of the pieces' files exist in " + folder +
+                                             ". Replace them?"))
+    return;
+  request.replaceTargets = true;
+  JobEvents events;
+  events.step = [this](const std::string& step) { ShowStep(step); };
+  events.finished = [this](const std::string& failure) { JobFinished(failure); };
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  waitCursor_ = true;
+  aStartCut->setEnabled(false);
+  try {
+    job_ = StartSplit(request, std::move(events));
+  } catch (const std::exception& e) {
+    ShowIdle();
+    Dialogs::Current().Information(this, QString::fromStdString(e.what()));
+  }
+}
