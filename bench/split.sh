@@ -5,7 +5,7 @@
 #    error in samples at every boundary (where each piece's decode lies in the
 #    source's decode). Goal: at most 1.5x mp3splt's time, 0 samples error.
 # 2. at silences, in the same file with ten 1-second silences put in:
-#    clipwright-cli split --silence against mp3splt -s and FFmpeg's
+#    clipwright-cli split --silence --lossless against mp3splt -s and FFmpeg's
 #    silencedetect; prints the times and whether every silence was found.
 #    Goal: at most FFmpeg's time.
 #   bench/split.sh   (after scripts/build.sh)
@@ -79,7 +79,7 @@ done
 
 # Silences: the same noise with ten 1-second silences.
 rm -rf "$work/ours" "$work/splt"; mkdir -p "$work/ours" "$work/splt"
-ours=("$cli" split "$work/silent.mp3" "$work/ours" --silence --name "{n}" --force --quiet)
+ours=("$cli" split "$work/silent.mp3" "$work/ours" --silence --lossless --name "{n}" --force --quiet)
 splt=(mp3splt -Q -f -s -p th=-50,min=0.5 -d "$work/splt" "$work/silent.mp3")
 detect=(ffmpeg -nostdin -loglevel error -i "$work/silent.mp3" -af silencedetect=noise=-50dB:d=0.5 -f null -)
 ours_s=999 splt_s=999 detect_s=999
@@ -88,7 +88,8 @@ for _ in 1 2 3; do
   read -r s kb < <(measure "${splt[@]}"); splt_s=$(python3 -c "print(min($splt_s, $s))")
   read -r s kb < <(measure "${detect[@]}"); detect_s=$(python3 -c "print(min($detect_s, $s))")
 done
-python3 -c "print(f'silences: ffmpeg silencedetect {$detect_s:.2f} s, mp3splt -s {$splt_s:.2f} s, clipwright-cli split --silence {$ours_s:.2f} s: '
+ls "$work/splt" | grep -c . | sed 's/^/mp3splt -s pieces: /'
+python3 -c "print(f'silences: ffmpeg silencedetect {$detect_s:.2f} s, mp3splt -s {$splt_s:.2f} s, clipwright-cli split --silence --lossless {$ours_s:.2f} s: '
                   f'{$ours_s / max($detect_s, 0.01):.2f}x FFmpeg (goal <= 1.0)')"
 "$cli" info "$work/silent.mp3" | grep -q "total_samples" || true
 python3 - "$work/ours" "$silences" "$cli" <<'PY'

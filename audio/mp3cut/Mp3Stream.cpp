@@ -1,9 +1,14 @@
 #include "audio/mp3cut/Mp3Stream.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
+#include <mutex>
+#include <utility>
+#include <vector>
 
 #include "audio/classes/FileStream.h"
 #include "audio/mpeg/FileWindow.h"
@@ -52,7 +57,48 @@ int64_t Mp3Stream::GaplessSamples() const {
   return std::max<int64_t>(0, end - SkippedAtStart());
 }
 
+namespace {
+
+/// Scans of files while they are unchanged, by device, inode, size and
+/// change time: cutting one file into many pieces walks its frames once.
+class ScanMemory {
+ public:
+  std::string Identity(int fd) {
+    struct stat about {};
+    if (fstat(fd, &about) != 0) return {};
+    return std::to_string(about.st_dev) + ":" + std::to_string(about.st_ino) + ":" + std::to_string(about.st_size) +
+           ":" + std::to_string(about.st_ctim.tv_sec) + "." + std::to_string(about.st_ctim.tv_nsec);
+  }
+  std::shared_ptr<const Mp3Stream> Find(const std::string& identity) {
+    std::lock_guard hold(lock_);
+    for (const auto& [key, stream] : kept_)
+      if (key == identity) return stream;
+    return nullptr;
+  }
+  void Keep(const std::string& identity, std::shared_ptr<const Mp3Stream> stream) {
+    std::lock_guard hold(lock_);
+    if (kept_.size() >= 2) kept_.erase(kept_.begin());  // a file or two at a time is what a run needs
+    kept_.emplace_back(identity, std::move(stream));
+  }
+
+ private:
+  std::mutex lock_;
+  std::vector<std::pair<std::string, std::shared_ptr<const Mp3Stream>>> kept_;
+};
+ScanMemory memory;
+
+}  // namespace
+
 Mp3Stream ScanMp3Stream(int fd, int64_t fileSize) {
+  const std::string identity = memory.Identity(fd);
+  if (!identity.empty())
+    if (const auto known = memory.Find(identity)) return *known;
+  Mp3Stream stream = ScanMp3StreamOnce(fd, fileSize);
+  if (!identity.empty()) memory.Keep(identity, std::make_shared<const Mp3Stream>(stream));
+  return stream;
+}
+
+Mp3Stream ScanMp3StreamOnce(int fd, int64_t fileSize) {
   // One buffered reader for the header look and the frame walk, so that a
   // file without a usable info frame is not read header by header twice.
   FileWindow in(fd, fileSize);

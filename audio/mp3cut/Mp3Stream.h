@@ -52,8 +52,11 @@ struct Mp3Stream {
 /// the reason, for anything a frame copy could not reproduce exactly: no
 /// Layer III frames, free-format frames, a change of sample rate or channel
 /// count, bytes that are neither frames nor tags, a last frame cut short, or
-/// an info frame that counts other frames than the file holds.
+/// an info frame that counts other frames than the file holds. The scans
+/// of a file or two are remembered while the files are unchanged.
 Mp3Stream ScanMp3Stream(int fd, int64_t fileSize);
+/// The same, walking the file every time.
+Mp3Stream ScanMp3StreamOnce(int fd, int64_t fileSize);
 /// The same for a file by name; a file that cannot be opened raises EAuException.
 Mp3Stream ScanMp3File(const std::string& fileName);
 

@@ -6,6 +6,7 @@
 #include "app/jobs/SplitJob.h"
 #include "app/jobs/TimeRange.h"
 #include "audio/ACS_Classes.h"
+#include "audio/mp3cut/Mp3Stream.h"
 #include "audio/peaks/FrameRangeReader.h"
 #include "audio/peaks/Silences.h"
 #include "cli/CommandHelpers.h"
@@ -33,10 +34,9 @@ bool Times(const std::string& list, int rate, std::vector<int64_t>& frames, std:
   }
 }
 
-/// The pieces the options ask for, of the opened source.
-int Plan(const Arguments& args, TAuFileIn& in, std::vector<SplitPiece>& pieces) {
-  const int rate = in.SampleRate();
-  const int64_t total = in.TotalSamples();
+/// The pieces the options ask for, of a source of `total` frames at `rate`;
+/// `channels` for finding silences.
+int Plan(const Arguments& args, int rate, int64_t total, int channels, std::vector<SplitPiece>& pieces) {
   std::string error;
   if (args.at) {
     std::vector<int64_t> frames;
@@ -54,7 +54,7 @@ int Plan(const Arguments& args, TAuFileIn& in, std::vector<SplitPiece>& pieces) 
         !Decimal(args.minSilence, "not a number of seconds: ", 0.01, 3600, seconds, error))
       return Fail(kUsage, error);
     const auto silences =
-        FindSilences(args.files[0], in.Channels(), rate, total, threshold, seconds, MachineThreads());
+        FindSilences(args.files[0], channels, rate, total, threshold, seconds, MachineThreads());
     pieces = PiecesAt(MiddlesOfSilences(silences, total), total);
   }
   return kDone;
@@ -73,13 +73,26 @@ int Split(const Arguments& args) {
   if (args.name) request.pattern = *args.name;
   request.lossless = args.lossless;
   request.replaceTargets = args.force;
-  const int planned = WithSource(request.source, [&](TAuFileIn& in) {
+  int planned = kDone;
+  if (args.lossless && !args.silence) {
+    // Frames are copied: the frames tell the length, and no decoder is loaded.
     try {
-      return Plan(args, in, request.pieces);
+      const Mp3Stream stream = ScanMp3File(request.source);
+      planned = Plan(args, stream.first.sampleRate, stream.GaplessSamples(), stream.first.channels, request.pieces);
+    } catch (const Mp3StreamRefused& e) {
+      return Fail(kRunFailed, LosslessRefusal(e.what(), request.source));
     } catch (const Error& e) {
       return Fail(e);
     }
-  });
+  } else {
+    planned = WithSource(request.source, [&](TAuFileIn& in) {
+      try {
+        return Plan(args, in.SampleRate(), in.TotalSamples(), in.Channels(), request.pieces);
+      } catch (const Error& e) {
+        return Fail(e);
+      }
+    });
+  }
   if (planned != kDone) return planned;
   const int done = RunJob([&request](JobEvents events) { return StartSplit(request, std::move(events)); }, args.quiet);
   if (done == kDone && !args.quiet)
