@@ -10,6 +10,33 @@
 
 namespace media {
 
+namespace {
+
+TagLib::String Text(const std::string& utf8) { return TagLib::String(utf8, TagLib::String::UTF8); }
+
+void SetTrack(TagLib::ID3v2::Tag& tag, const std::string& track) {
+  tag.removeFrames("TRCK");
+  if (track.empty()) return;
+  auto* frame = new TagLib::ID3v2::TextIdentificationFrame("TRCK", TagLib::String::UTF16);
+  frame->setText(Text(track));
+  tag.addFrame(frame);  // the tag owns it
+}
+
+}  // namespace
+
+std::vector<uint8_t> Id3v2TagWith(const std::string& fileName, const Id3v2Fields& fields) {
+  TagLib::ID3v2::FrameFactory::instance()->setDefaultTextEncoding(TagLib::String::UTF16);
+  TagLib::MPEG::File file(fileName.c_str(), false);
+  TagLib::ID3v2::Tag* tag = file.isValid() ? file.ID3v2Tag(true) : nullptr;
+  if (tag == nullptr) throw std::runtime_error("Failed to write tags");
+  // Changed in memory only: the file is never saved.
+  if (!fields.title.empty()) tag->setTitle(Text(fields.title));
+  if (!fields.artist.empty()) tag->setArtist(Text(fields.artist));
+  if (!fields.track.empty()) SetTrack(*tag, fields.track);
+  const TagLib::ByteVector bytes = tag->render();
+  return {bytes.begin(), bytes.end()};
+}
+
 void WriteId3v2Tag(const std::string& fileName, const Id3v2Fields& fields) {
   // Opened as MPEG explicitly: the name may not end in ".mp3" (a temporary file).
   // UTF-16 for every text frame made from here on.
@@ -17,19 +44,13 @@ void WriteId3v2Tag(const std::string& fileName, const Id3v2Fields& fields) {
   TagLib::MPEG::File file(fileName.c_str(), false);
   TagLib::ID3v2::Tag* tag = file.isValid() ? file.ID3v2Tag(true) : nullptr;
   if (tag == nullptr) throw std::runtime_error("Failed to write tags");
-  const auto text = [](const std::string& utf8) { return TagLib::String(utf8, TagLib::String::UTF8); };
-  tag->setTitle(text(fields.title));
-  tag->setArtist(text(fields.artist));
-  tag->setAlbum(text(fields.album));
-  tag->setGenre(text(fields.genre));
-  if (!fields.comment.empty()) tag->setComment(text(fields.comment));
+  tag->setTitle(Text(fields.title));
+  tag->setArtist(Text(fields.artist));
+  tag->setAlbum(Text(fields.album));
+  tag->setGenre(Text(fields.genre));
+  if (!fields.comment.empty()) tag->setComment(Text(fields.comment));
   tag->setYear(fields.year);
-  tag->removeFrames("TRCK");
-  if (!fields.track.empty()) {
-    auto* track = new TagLib::ID3v2::TextIdentificationFrame("TRCK", TagLib::String::UTF16);
-    track->setText(text(fields.track));
-    tag->addFrame(track);  // the tag owns it
-  }
+  SetTrack(*tag, fields.track);
   // The ID3v1 record is the writer's own.
   if (!file.save(TagLib::MPEG::File::ID3v2, TagLib::File::StripNone, TagLib::ID3v2::v4, TagLib::File::DoNotDuplicate))
     throw std::runtime_error("Failed to save tags");

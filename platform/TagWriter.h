@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 /// Tags written with TagLib.
 namespace media {
@@ -17,5 +19,11 @@ struct Id3v2Fields {
 /// "Failed to write tags" when the file is no MPEG file TagLib reads, and
 /// "Failed to save tags" when it cannot be saved.
 void WriteId3v2Tag(const std::string& fileName, const Id3v2Fields& fields);
+
+/// The bytes of the MPEG file's ID3v2 tag (a new one when it has none) with
+/// the non-empty of `fields`' title, artist and track set, every other frame
+/// kept; the file is only read. Throws std::runtime_error "Failed to write
+/// tags" when it is no MPEG file TagLib reads.
+std::vector<uint8_t> Id3v2TagWith(const std::string& fileName, const Id3v2Fields& fields);
 
 }  // namespace media

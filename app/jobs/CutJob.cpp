@@ -111,9 +111,9 @@ std::unique_ptr<Job> StartLosslessCut(const CutRequest& request, JobEvents event
     throw JobRefused(ErrorKind::Usage, "--lossless cuts MP3 files only", request.source);
   CheckTargetFormat(*entry, request.target, "the source is");
   CheckTarget(request.target, {request.source}, request.replaceTarget);
-  Mp3Stream stream;
+  std::shared_ptr<const Mp3Stream> stream;
   try {
-    stream = ScanMp3File(request.source);
+    stream = ScanMp3FileShared(request.source);
   } catch (const Mp3StreamRefused& e) {
     throw JobRefused(ErrorKind::Failed, LosslessRefusal(e.what(), request.source));
   } catch (const std::exception& e) {
@@ -122,8 +122,8 @@ std::unique_ptr<Job> StartLosslessCut(const CutRequest& request, JobEvents event
   auto job = std::make_unique<OutputJob>(std::move(events));
   TAuFileIn& input = job->Keep(entry->newInput());
   TAuFileOut& output = job->SetOutput(entry->newLosslessOutput());
-  const FrameRange range = request.frames ? request.frames(stream.first.sampleRate)
-                                          : RangeOf(request, stream.first.sampleRate, stream.GaplessSamples());
+  const FrameRange range = request.frames ? request.frames(stream->first.sampleRate)
+                                          : RangeOf(request, stream->first.sampleRate, stream->GaplessSamples());
   PrepareLosslessCut(input, output, request.source, range, job->OpenTarget(request.target));
   if (request.adjustOutput) request.adjustOutput(output);
   job->Run();

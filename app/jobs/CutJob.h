@@ -27,6 +27,7 @@ struct CutRequest {
   bool replaceTarget = false;
   /// Called with the output once it has the source's settings and tags.
   std::function<void(TAuFileOut& output)> adjustOutput;
+
 };
 
 /// Checks the request (the source, the target, the range) and starts the

@@ -77,6 +77,7 @@ class OutputJob : public Job {
   /// Starts the output; raises what its start raises.
   void Run();
 
+
  private:
   void Done();
 

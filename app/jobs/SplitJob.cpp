@@ -7,14 +7,26 @@
 #include "audio/ACS_LAME.h"
 #include "audio/formats/FormatRegistry.h"
 #include "audio/formats/SettingsCopy.h"
+#include "audio/mp3cut/MP3LosslessOut.h"
 #include "audio/tags/TagText.h"
+#include "platform/TagWriter.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
 /// The cue sheet's word on a piece, over the source's tags.
-void GivePieceTags(TAuFileOut& output, const SplitPiece& piece) {
+void GivePieceTags(TAuFileOut& output, const SplitPiece& piece, const std::string& source) {
+  if (auto* copy = dynamic_cast<TMP3LosslessOut*>(&output)) {
+    // Copied frames get the source's tag with the piece's title, artist and number.
+    if (piece.title.empty() && piece.artist.empty() && piece.track == 0) return;
+    media::Id3v2Fields fields;
+    fields.title = piece.title;
+    fields.artist = piece.artist;
+    if (piece.track > 0) fields.track = std::to_string(piece.track) + "/" + std::to_string(piece.tracks);
+    copy->SetId3v2Tag(media::Id3v2TagWith(source, fields));
+    return;
+  }
   auto* tagged = dynamic_cast<TAuTaggedFileOut*>(&output);
   if (!tagged) return;  // a WAV piece has no tags
   TId3v2Tags& tags = tagged->Id3v2Tags();
@@ -50,7 +62,7 @@ class SplitJob : public Job {
     cut.frames = [range = piece.range](int) { return range; };
     cut.lossless = request_.lossless;
     cut.replaceTarget = request_.replaceTargets;
-    cut.adjustOutput = [piece](TAuFileOut& output) { GivePieceTags(output, piece); };
+    cut.adjustOutput = [piece, source = request_.source](TAuFileOut& output) { GivePieceTags(output, piece, source); };
     JobEvents events;
     events.progress = [this, i](int percent) {
       if (events_.progress) events_.progress(static_cast<int>((i * 100 + percent) / request_.pieces.size()));

@@ -38,33 +38,39 @@ void TMP3LosslessOut::Prepare() {
   const std::string& sourceName = input->FileName();
   source_ = std::make_unique<TAuFileStream>(sourceName, 32);
   try {
-    stream_ = ScanMp3Stream(source_->Handle(), source_->Size());
-    const int64_t total = stream_.GaplessSamples();
+    stream_ = ScanMp3Shared(source_->Handle(), source_->Size());
+    const int64_t total = stream_->GaplessSamples();
     const int64_t start = input->StartSample();
     const int64_t end = input->EndSample() < 0 ? total : std::min(input->EndSample() + 1, total);
-    plan_ = PlanLosslessCut(stream_, start, end);
+    plan_ = PlanLosslessCut(*stream_, start, end);
   } catch (const Mp3StreamRefused& e) {
     throw EAuException(LosslessRefusal(e.what(), sourceName));
   }
-  const Mp3Frame& first = stream_.frames[static_cast<size_t>(plan_.firstFrame)];
-  const Mp3Frame& last = stream_.frames[static_cast<size_t>(plan_.lastFrame)];
+  const Mp3Frame& first = stream_->frames[static_cast<size_t>(plan_.firstFrame)];
+  const Mp3Frame& last = stream_->frames[static_cast<size_t>(plan_.lastFrame)];
   const std::vector<uint8_t> header = ReadSource(first.offset, 4);
   std::copy(header.begin(), header.end(), firstHeader_);
-  stream_.first.bitrateIndex = first.bitrateIndex;  // the info frame's preferred rate
+  like_ = stream_->first;
+  like_.bitrateIndex = first.bitrateIndex;  // the info frame's preferred rate
   copyFrom_ = first.offset;
   copyEnd_ = last.offset + last.length;
 
   carrier_.clear();
   lengths_.clear();
   if (plan_.silentFrame) {
-    carrier_ = MakeCarrierFrame(stream_.first, firstHeader_, CarriedReservoir());
+    carrier_ = MakeCarrierFrame(like_, firstHeader_, CarriedReservoir());
     lengths_.push_back(static_cast<int>(carrier_.size()));
   }
-  for (int64_t i = plan_.firstFrame; i <= plan_.lastFrame; ++i) lengths_.push_back(stream_.frames[static_cast<size_t>(i)].length);
+  for (int64_t i = plan_.firstFrame; i <= plan_.lastFrame; ++i) lengths_.push_back(stream_->frames[static_cast<size_t>(i)].length);
 
   Stream = std::make_unique<TAuFileStream>(FileName_, TAuFileStream::kCreate);
-  if (stream_.tagEnd > 0) Write(ReadSource(0, stream_.tagEnd).data(), static_cast<size_t>(stream_.tagEnd));
-  infoAt_ = stream_.tagEnd;
+  if (!id3v2_.empty()) {
+    Write(id3v2_.data(), id3v2_.size());
+    infoAt_ = static_cast<int64_t>(id3v2_.size());
+  } else {
+    if (stream_->tagEnd > 0) Write(ReadSource(0, stream_->tagEnd).data(), static_cast<size_t>(stream_->tagEnd));
+    infoAt_ = stream_->tagEnd;
+  }
   const std::vector<uint8_t> info = InfoFrame(0);  // written again with the frames' check at the end
   Write(info.data(), info.size());
   Write(carrier_.data(), carrier_.size());
@@ -76,7 +82,7 @@ std::vector<uint8_t> TMP3LosslessOut::CarriedReservoir() const {
   std::vector<uint8_t> reservoir(static_cast<size_t>(plan_.carriedBytes));
   size_t missing = reservoir.size();
   for (int64_t i = plan_.firstFrame - 1; i >= 0 && missing > 0; --i) {
-    const Mp3Frame& frame = stream_.frames[static_cast<size_t>(i)];
+    const Mp3Frame& frame = stream_->frames[static_cast<size_t>(i)];
     const size_t region = static_cast<size_t>(frame.length - frame.regionOffset);
     const size_t take = std::min(region, missing);
     missing -= take;
@@ -89,22 +95,22 @@ std::vector<uint8_t> TMP3LosslessOut::CarriedReservoir() const {
 
 std::vector<uint8_t> TMP3LosslessOut::InfoFrame(uint16_t musicCrc) const {
   InfoFrameFields fields;
-  const int firstIndex = carrier_.empty() ? stream_.first.bitrateIndex : carrier_[2] >> 4;
-  fields.vbr = stream_.vbrTag || std::any_of(stream_.frames.begin() + plan_.firstFrame,
-                                             stream_.frames.begin() + plan_.lastFrame + 1,
+  const int firstIndex = carrier_.empty() ? like_.bitrateIndex : carrier_[2] >> 4;
+  fields.vbr = stream_->vbrTag || std::any_of(stream_->frames.begin() + plan_.firstFrame,
+                                             stream_->frames.begin() + plan_.lastFrame + 1,
                                              [&](const Mp3Frame& f) { return f.bitrateIndex != firstIndex; });
   fields.frames = static_cast<uint32_t>(lengths_.size());
-  const std::vector<uint8_t> sizing = MakeInfoFrame(stream_.first, firstHeader_, fields);
+  const std::vector<uint8_t> sizing = MakeInfoFrame(like_, firstHeader_, fields);
   const uint32_t infoBytes = static_cast<uint32_t>(sizing.size());
   fields.bytes = infoBytes;
   for (int length : lengths_) fields.bytes += static_cast<uint32_t>(length);
   fields.toc = MakeToc(lengths_, infoBytes);
-  fields.hasSource = stream_.lameTag;
-  fields.source = stream_.lameExtension;
+  fields.hasSource = stream_->lameTag;
+  fields.source = stream_->lameExtension;
   fields.delay = plan_.delay;
   fields.padding = plan_.padding;
   fields.musicCrc = musicCrc;
-  return MakeInfoFrame(stream_.first, firstHeader_, fields);
+  return MakeInfoFrame(like_, firstHeader_, fields);
 }
 
 bool TMP3LosslessOut::DoOutput(bool Abort) {
@@ -119,8 +125,8 @@ bool TMP3LosslessOut::DoOutput(bool Abort) {
     progress_ = static_cast<int>(copied_ * 100 / size);
   }
   if (copied_ < size) return true;
-  if (stream_.trailer < stream_.fileSize) {
-    const std::vector<uint8_t> tags = ReadSource(stream_.trailer, stream_.fileSize - stream_.trailer);
+  if (stream_->trailer < stream_->fileSize) {
+    const std::vector<uint8_t> tags = ReadSource(stream_->trailer, stream_->fileSize - stream_->trailer);
     Write(tags.data(), tags.size());
   }
   const std::vector<uint8_t> info = InfoFrame(musicCrc_);

@@ -23,6 +23,8 @@
 class TMP3LosslessOut : public TAuFileOut {
  public:
   int Progress() const override;
+  /// An ID3v2 tag to write in front instead of the source's; empty for the source's.
+  void SetId3v2Tag(std::vector<uint8_t> bytes) { if (!Busy()) id3v2_ = std::move(bytes); }
 
  protected:
   void Prepare() override;
@@ -36,7 +38,8 @@ class TMP3LosslessOut : public TAuFileOut {
   std::vector<uint8_t> InfoFrame(uint16_t musicCrc) const;
 
   std::unique_ptr<TAuFileStream> source_;
-  Mp3Stream stream_;
+  std::shared_ptr<const Mp3Stream> stream_;  // shared: a file's scan serves every piece cut from it
+  Mp3FrameHeader like_;                       // the frames written are like this one
   LosslessPlan plan_;
   uint8_t firstHeader_[4] = {};
   int64_t infoAt_ = 0;      // where the info frame lies in the new file
@@ -45,4 +48,5 @@ class TMP3LosslessOut : public TAuFileOut {
   std::vector<uint8_t> carrier_;
   uint16_t musicCrc_ = 0;
   std::atomic<int> progress_{0};
+  std::vector<uint8_t> id3v2_;
 };

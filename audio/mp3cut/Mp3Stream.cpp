@@ -89,14 +89,16 @@ ScanMemory memory;
 
 }  // namespace
 
-Mp3Stream ScanMp3Stream(int fd, int64_t fileSize) {
+std::shared_ptr<const Mp3Stream> ScanMp3Shared(int fd, int64_t fileSize) {
   const std::string identity = memory.Identity(fd);
   if (!identity.empty())
-    if (const auto known = memory.Find(identity)) return *known;
-  Mp3Stream stream = ScanMp3StreamOnce(fd, fileSize);
-  if (!identity.empty()) memory.Keep(identity, std::make_shared<const Mp3Stream>(stream));
+    if (auto known = memory.Find(identity)) return known;
+  auto stream = std::make_shared<const Mp3Stream>(ScanMp3StreamOnce(fd, fileSize));
+  if (!identity.empty()) memory.Keep(identity, stream);
   return stream;
 }
+
+Mp3Stream ScanMp3Stream(int fd, int64_t fileSize) { return *ScanMp3Shared(fd, fileSize); }
 
 Mp3Stream ScanMp3StreamOnce(int fd, int64_t fileSize) {
   // One buffered reader for the header look and the frame walk, so that a
@@ -167,9 +169,11 @@ Mp3Stream ScanMp3StreamOnce(int fd, int64_t fileSize) {
   return stream;
 }
 
-Mp3Stream ScanMp3File(const std::string& fileName) {
+Mp3Stream ScanMp3File(const std::string& fileName) { return *ScanMp3FileShared(fileName); }
+
+std::shared_ptr<const Mp3Stream> ScanMp3FileShared(const std::string& fileName) {
   TAuFileStream file(fileName, 32);
-  return ScanMp3Stream(file.Handle(), file.Size());
+  return ScanMp3Shared(file.Handle(), file.Size());
 }
 
 std::string LosslessRefusal(const std::string& reason, const std::string& fileName) {

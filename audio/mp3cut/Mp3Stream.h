@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -55,10 +56,13 @@ struct Mp3Stream {
 /// an info frame that counts other frames than the file holds. The scans
 /// of a file or two are remembered while the files are unchanged.
 Mp3Stream ScanMp3Stream(int fd, int64_t fileSize);
+/// The same, shared rather than copied (a long file's frame list is megabytes).
+std::shared_ptr<const Mp3Stream> ScanMp3Shared(int fd, int64_t fileSize);
 /// The same, walking the file every time.
 Mp3Stream ScanMp3StreamOnce(int fd, int64_t fileSize);
 /// The same for a file by name; a file that cannot be opened raises EAuException.
 Mp3Stream ScanMp3File(const std::string& fileName);
+std::shared_ptr<const Mp3Stream> ScanMp3FileShared(const std::string& fileName);
 
 /// The message for a stream that cannot be cut by copying its frames.
 std::string LosslessRefusal(const std::string& reason, const std::string& fileName);

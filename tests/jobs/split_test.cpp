@@ -209,6 +209,15 @@ TEST_F(SplitCommand, CueSheetPiecesCarryTheirTags) {
   EXPECT_NE(info.out.find("artist: The Band\n"), std::string::npos) << info.out;
   EXPECT_NE(info.out.find("track: 2/2\n"), std::string::npos) << info.out;
   EXPECT_NE(info.out.find("total_samples: 88200\n"), std::string::npos) << info.out;
+
+  // Copied frames get the cue sheet's word too.
+  const Result lossless =
+      Cli({"split", Q(mp3), Q(folder), "--cue", Q(cue), "--name", "copy {n}", "--lossless", "--quiet"});
+  ASSERT_EQ(lossless.code, 0) << lossless.err;
+  const Result copied = Cli({"info", Q(folder + "/copy 1.mp3")});
+  EXPECT_NE(copied.out.find("title: One\n"), std::string::npos) << copied.out;
+  EXPECT_NE(copied.out.find("track: 1/2\n"), std::string::npos) << copied.out;
+  EXPECT_NE(copied.out.find("total_samples: 88200\n"), std::string::npos) << copied.out;
 }
 
 /// The samples mpg123 decodes from a file (gapless, as it is by default).
