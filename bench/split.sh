@@ -80,7 +80,7 @@ done
 # Silences: the same noise with ten 1-second silences.
 rm -rf "$work/ours" "$work/splt"; mkdir -p "$work/ours" "$work/splt"
 ours=("$cli" split "$work/silent.mp3" "$work/ours" --silence --lossless --name "{n}" --force --quiet)
-splt=(mp3splt -Q -f -s -p th=-50,min=0.5 -d "$work/splt" "$work/silent.mp3")
+splt=(mp3splt -f -s -p th=-50,min=0.5 -d "$work/splt" "$work/silent.mp3")
 detect=(ffmpeg -nostdin -loglevel error -i "$work/silent.mp3" -af silencedetect=noise=-50dB:d=0.5 -f null -)
 ours_s=999 splt_s=999 detect_s=999
 for _ in 1 2 3; do
