@@ -12,23 +12,13 @@
 #include "tests/cli/CliRun.h"
 #include "tests/support/FfmpegDecode.h"
 #include "tests/support/Mp3Encoder.h"
+#include "tests/support/Mpg123Decode.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TestAudio.h"
 
 namespace {
 
 QString Q(const std::string& s) { return QString::fromStdString(s); }
-
-/// The samples mpg123 decodes from a file (gapless, as it is by default).
-std::vector<int16_t> DecodeWithMpg123(const std::string& name) {
-  QProcess process;
-  process.start("mpg123", {"-q", "-s", "-e", "s16", QString::fromStdString(name)});
-  process.waitForFinished(60000);
-  const QByteArray bytes = process.readAllStandardOutput();
-  std::vector<int16_t> samples(static_cast<size_t>(bytes.size()) / 2);
-  std::memcpy(samples.data(), bytes.data(), samples.size() * 2);
-  return samples;
-}
 
 std::vector<int16_t> Slice(const std::vector<int16_t>& all, int channels, int64_t start, int64_t end) {
   return {all.begin() + start * channels, all.begin() + end * channels};

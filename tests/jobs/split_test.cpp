@@ -16,6 +16,7 @@
 #include "tests/support/FileBytes.h"
 #include "tests/support/FileSizeLimit.h"
 #include "tests/support/Mp3Encoder.h"
+#include "tests/support/Mpg123Decode.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TestAudio.h"
 #include "tests/support/WavBuilder.h"
@@ -218,17 +219,6 @@ TEST_F(SplitCommand, CueSheetPiecesCarryTheirTags) {
   EXPECT_NE(copied.out.find("title: One\n"), std::string::npos) << copied.out;
   EXPECT_NE(copied.out.find("track: 1/2\n"), std::string::npos) << copied.out;
   EXPECT_NE(copied.out.find("total_samples: 88200\n"), std::string::npos) << copied.out;
-}
-
-/// The samples mpg123 decodes from a file (gapless, as it is by default).
-std::vector<int16_t> DecodeWithMpg123(const std::string& name) {
-  QProcess process;
-  process.start("mpg123", {"-q", "-s", "-e", "s16", QString::fromStdString(name)});
-  process.waitForFinished(60000);
-  const QByteArray bytes = process.readAllStandardOutput();
-  std::vector<int16_t> samples(static_cast<size_t>(bytes.size()) / 2);
-  std::memcpy(samples.data(), bytes.data(), samples.size() * 2);
-  return samples;
 }
 
 TEST_F(SplitCommand, LosslessMp3PiecesDecodeToTheirRangesOfTheSource) {
