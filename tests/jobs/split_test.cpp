@@ -13,6 +13,9 @@
 #include "audio/peaks/Silences.h"
 #include "platform/CueSheet.h"
 #include "tests/cli/CliRun.h"
+#include "audio/ACS_WinMedia.h"
+#include "tests/audio/InputRun.h"
+#include "tests/support/Alignment.h"
 #include "tests/support/FileBytes.h"
 #include "tests/support/FileSizeLimit.h"
 #include "tests/support/Mp3Encoder.h"
@@ -20,6 +23,7 @@
 #include "tests/support/TempDir.h"
 #include "tests/support/TestAudio.h"
 #include "tests/support/WavBuilder.h"
+#include "tests/support/WmaEncoder.h"
 
 namespace {
 
@@ -240,6 +244,29 @@ TEST_F(SplitCommand, LosslessMp3PiecesDecodeToTheirRangesOfTheSource) {
     joined.insert(joined.end(), piece.begin(), piece.end());
   }
   EXPECT_EQ(joined, whole);  // none lost or doubled at any boundary
+}
+
+}  // namespace
+
+namespace {
+
+std::vector<int16_t> DecodeWithOurInput(const std::string& file) {
+  Sealed<TWMIn> input;
+  input.SetFileName(file);
+  return ReadRun(input);
+}
+
+TEST_F(SplitCommand, ReencodedWmaPiecesHaveExactLengthsAtLagZero) {
+  const std::string wma = dir.File("talk.wma");
+  WriteWma(wma, ChirpSamples(44100 * 8, 2, 44100), 2, 44100, 128000);
+  const std::vector<int16_t> whole = DecodeWithOurInput(wma);
+  const Result r = Cli({"split", Q(wma), Q(folder), "--at", "3.25", "--quiet"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  const auto first = DecodeWithOurInput(folder + "/talk_1.wma"), second = DecodeWithOurInput(folder + "/talk_2.wma");
+  EXPECT_EQ(first.size(), 2u * 143325);
+  EXPECT_EQ(first.size() + second.size(), whole.size());
+  EXPECT_EQ(BestLag(whole, 0, first, 2, 2500, 2000), 0);
+  EXPECT_EQ(BestLag(whole, 143325, second, 2, 2500, 2000), 0);
 }
 
 }  // namespace
