@@ -1,10 +1,13 @@
 #include "platform/CueSheet.h"
 
+#include <fcntl.h>
 #include <libcue.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <memory>
+#include <mutex>
 
 #include "platform/Error.h"
 
@@ -14,12 +17,46 @@ namespace {
 
 std::string Text(const char* text) { return text ? text : ""; }
 
+/// libcue's parser writes what it cannot read to stderr, a line a character;
+/// our error says it once. Sheets are read one at a time.
+class QuietStderr {
+ public:
+  QuietStderr() {
+    std::fflush(stderr);
+    saved_ = ::dup(STDERR_FILENO);
+    const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+    if (null >= 0) {
+      ::dup2(null, STDERR_FILENO);
+      ::close(null);
+    }
+  }
+  ~QuietStderr() {
+    std::fflush(stderr);
+    if (saved_ >= 0) {
+      ::dup2(saved_, STDERR_FILENO);
+      ::close(saved_);
+    }
+  }
+  QuietStderr(const QuietStderr&) = delete;
+  QuietStderr& operator=(const QuietStderr&) = delete;
+
+ private:
+  int saved_ = -1;
+};
+
+std::mutex parsing;
+
 }  // namespace
 
 CueSheet ReadCueSheet(const std::string& fileName) {
   FILE* file = std::fopen(fileName.c_str(), "r");
   if (file == nullptr) throw Error(ErrorKind::UnreadableFile, ErrnoText(errno), fileName);
-  std::unique_ptr<Cd, decltype(&cd_delete)> cd(cue_parse_file(file), cd_delete);
+  std::unique_ptr<Cd, decltype(&cd_delete)> cd(nullptr, cd_delete);
+  {
+    std::lock_guard hold(parsing);
+    const QuietStderr quiet;
+    cd.reset(cue_parse_file(file));
+  }
   std::fclose(file);
   if (!cd || cd_get_ntrack(cd.get()) < 1) throw Error(ErrorKind::UnreadableFile, "not a cue sheet with tracks", fileName);
   CueSheet sheet;

@@ -181,6 +181,11 @@ TEST_F(SplitCommand, WavPiecesPutTogetherAreTheSource) {
   EXPECT_EQ(Cli({"split", Q(source), Q(folder), "--at", "1", "--every", "2"}).code, 1);   // two ways
   EXPECT_EQ(Cli({"split", Q(source), Q(dir.File("none")), "--at", "1"}).code, 1);          // no such folder
   EXPECT_EQ(Cli({"split", Q(source), Q(folder), "--at", "1", "--threshold", "-40"}).code, 1);
+  // A file that is no cue sheet: one line, naming it (libcue's own complaints are kept off stderr).
+  const std::string nonsense = WriteCue(dir.File("nonsense.cue"), "nothing here\n");
+  const Result bad = Cli({"split", Q(source), Q(folder), "--cue", Q(nonsense)});
+  EXPECT_EQ(bad.code, 2);
+  EXPECT_EQ(bad.err, "clipwright-cli: not a cue sheet with tracks: " + nonsense + "\n");
 }
 
 TEST_F(SplitCommand, AFailureNamesThePieceAndLeavesNoPartOfIt) {
