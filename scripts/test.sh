@@ -8,7 +8,7 @@ sanitize="${1:-}"
 dir=build${sanitize:+-$sanitize}
 export QT_QPA_PLATFORM=offscreen
 export TSAN_OPTIONS="second_deadlock_stack=1 suppressions=$PWD/tests/tsan.supp"
-export LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp"
+export LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp print_suppressions=0"
 cd "$dir"
 if [ "$sanitize" = thread ]; then
   # The sound system's own threads are not instrumented and would only give

@@ -185,7 +185,8 @@ TEST_F(SplitCommand, WavPiecesPutTogetherAreTheSource) {
   const std::string nonsense = WriteCue(dir.File("nonsense.cue"), "nothing here\n");
   const Result bad = Cli({"split", Q(source), Q(folder), "--cue", Q(nonsense)});
   EXPECT_EQ(bad.code, 2);
-  EXPECT_EQ(bad.err, "clipwright-cli: not a cue sheet with tracks: " + nonsense + "\n");
+  EXPECT_EQ(bad.err.substr(0, bad.err.find('\n') + 1), "clipwright-cli: not a cue sheet with tracks: " + nonsense + "\n");
+  EXPECT_EQ(bad.err.find("bad character"), std::string::npos) << bad.err;
 }
 
 TEST_F(SplitCommand, AFailureNamesThePieceAndLeavesNoPartOfIt) {
