@@ -20,12 +20,6 @@
 namespace media {
 namespace {
 
-std::string AvError(int code) {
-  char text[AV_ERROR_MAX_STRING_SIZE] = {};
-  Ffmpeg().av_strerror(code, text, sizeof text);
-  return text;
-}
-
 /// What reading a whole file told, remembered for the file while it is
 /// unchanged: every reader of one file (a window's length, its waveform's
 /// threads) would otherwise read it through again.
@@ -44,7 +38,7 @@ int64_t Remembered(Memory& memory, const std::string& identity, const std::funct
   }
   return value;
 }
-Memory lastPtsMemory, countedMemory;
+Memory lastPtsMemory, countedMemory, confirmedMemory;
 
 }  // namespace
 
@@ -71,10 +65,10 @@ struct Decoder::State {
     format->flags |= AVFMT_FLAG_CUSTOM_IO;
     if (const int opened = Ffmpeg().avformat_open_input(&format, nullptr, nullptr, nullptr); opened < 0) {
       format = nullptr;  // freed by the failed open
-      throw std::runtime_error(AvError(opened));
+      throw std::runtime_error(AvErrorText(opened));
     }
     if (const int found = Ffmpeg().avformat_find_stream_info(format, nullptr); found < 0)
-      throw std::runtime_error(AvError(found));
+      throw std::runtime_error(AvErrorText(found));
     audioIndex = Ffmpeg().av_find_best_stream(format, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
     if (audioIndex < 0) throw std::runtime_error("The file holds no audio that can be read");
     isMp3 = std::strstr(format->iformat->name, "mp3") != nullptr;
@@ -87,10 +81,42 @@ struct Decoder::State {
             std::strcmp(entry->value, "") != 0;
     }
     FindOrigin();
+    byClock = !isMp3 && !isAsf;
+    if (byClock) {
+      // Priming before the stream's time 0 and padding after its end (Opus
+      // pre-skip and end trimming, the MP4 edit list) are left out by the
+      // clock, whether or not the demuxer marked them for the decoder.
+      const int64_t told = Frames();
+      endSample = told > 0 ? told : INT64_MAX;
+    }
     // Where the headers cannot be taken at their word (a file cut short,
     // packets that disagree with the header's play duration) the length is
     // what decodes.
     if (isAsf && (file.AsfCutShort() || AsfDurationDoubtful())) CountByDecoding();
+    if (!isMp3 && !isAsf && !LengthConfirmed()) CountByDecoding();
+  }
+
+  /// Whether the length the container tells is where the audio really ends:
+  /// its last second decodes to exactly that end. A file cut short, or one
+  /// whose header counts other samples than it holds, is not believed; an
+  /// AAC stream without a container (ADTS) tells no length at all.
+  bool LengthConfirmed() {
+    if (std::strcmp(format->iformat->name, "aac") == 0) return false;
+    return Remembered(confirmedMemory, identity, [this]() -> int64_t {
+      const int64_t claimed = Frames();
+      if (claimed <= 0) return 0;
+      const int64_t from = std::max<int64_t>(0, claimed - decoder->sample_rate);
+      int64_t delivered = 0;
+      try {
+        Seek(from);
+        while (DecodeFrame()) delivered += frame->nb_samples - skipInFrame;
+      } catch (const std::runtime_error&) {
+        return 0;  // cannot be positioned there
+      }
+      Ffmpeg().av_frame_unref(frame);
+      Seek(0);
+      return from + delivered == claimed ? 1 : 0;
+    }) != 0;
   }
 
   void Close() {
@@ -115,9 +141,9 @@ struct Decoder::State {
     packet = Ffmpeg().av_packet_alloc();
     if (!decoder || !frame || !packet) throw std::runtime_error("Out of memory");
     if (const int set = Ffmpeg().avcodec_parameters_to_context(decoder, parameters); set < 0)
-      throw std::runtime_error(AvError(set));
+      throw std::runtime_error(AvErrorText(set));
     if (const int opened = Ffmpeg().avcodec_open2(decoder, codec, nullptr); opened < 0)
-      throw std::runtime_error(AvError(opened));
+      throw std::runtime_error(AvErrorText(opened));
     sourceChannels = decoder->ch_layout.nb_channels;
     if (sourceChannels <= 0 || decoder->sample_rate <= 0) throw std::runtime_error("The audio has no channels or rate");
     if (outputChannels == 0) outputChannels = sourceChannels;
@@ -187,7 +213,9 @@ struct Decoder::State {
     // lands on is checked, and the seek goes further back until that frame
     // starts at or before the target. From the very start, the gapless trim
     // of the first frames applies again.
-    int64_t preroll = isMp3 ? 9216 : 2048;
+    // Decoders of overlapping transforms need the frames before a point to
+    // make it exactly (Opus says how long in its header).
+    int64_t preroll = isMp3 ? 9216 : isAsf ? 2048 : 8192 + SeekPreroll();
     for (;;) {
       const int64_t from = target <= 0 || counted >= 0 ? 0 : std::max<int64_t>(0, target - preroll);
       SeekDemuxer(from);
@@ -205,12 +233,25 @@ struct Decoder::State {
     }
   }
 
+  int64_t SeekPreroll() const {
+    const AVCodecParameters* audio = format->streams[audioIndex]->codecpar;
+    return audio->seek_preroll > 0 ? audio->seek_preroll : 0;
+  }
+
+  /// Where the stream's first packet lies: before 0 when it primes the
+  /// decoder (an MP4 file's first AAC frame), so a seek to the start decodes it again.
+  int64_t FirstTimestamp() const {
+    if (!byClock) return 0;
+    const AVIndexEntry* first = Ffmpeg().avformat_index_get_entry(format->streams[audioIndex], 0);
+    return first != nullptr ? std::min<int64_t>(first->timestamp, 0) : 0;
+  }
+
   /// Moves the demuxer to `from` (a sample of what is delivered) or before it
   /// and forgets everything decoded so far.
   void SeekDemuxer(int64_t from) {
     AVStream* audio = format->streams[audioIndex];
     const int64_t timestamp =
-        from == 0 ? 0
+        from == 0 ? FirstTimestamp()
                   : origin + Ffmpeg().av_rescale_q(from + originSamples, AVRational{1, decoder->sample_rate},
                                                    audio->time_base);
     if (Ffmpeg().av_seek_frame(format, audioIndex, timestamp, AVSEEK_FLAG_BACKWARD) < 0 &&
@@ -221,7 +262,7 @@ struct Decoder::State {
     draining = false;
     ended = false;
     pendingFrame = false;
-    position = from == 0 ? 0 : -1;  // unknown until the first frame tells
+    position = from == 0 && !byClock ? 0 : -1;  // unknown until the first frame tells
   }
 
   /// Decodes the next frame into `frame`, dropping what lies before a range start.
@@ -274,6 +315,7 @@ struct Decoder::State {
   bool AcceptFrame() {
     const int64_t start = FrameStart();
     position = start + frame->nb_samples;
+    if (position > endSample) frame->nb_samples = static_cast<int>(std::max<int64_t>(0, endSample - start));
     skipInFrame = static_cast<int>(std::clamp<int64_t>(dropUntil - start, 0, frame->nb_samples));
     return skipInFrame < frame->nb_samples;
   }
@@ -298,7 +340,10 @@ struct Decoder::State {
   int64_t Frames() const {
     if (counted >= 0) return counted;
     if (const int64_t written = WrittenSampleCount(); written > 0) return written;
-    return std::llround(static_cast<double>(HeaderDuration100ns()) * decoder->sample_rate / 1e7);
+    const int64_t told = std::llround(static_cast<double>(HeaderDuration100ns()) * decoder->sample_rate / 1e7);
+    // An Ogg Opus stream's length counts the pre-skip the decoder leaves out.
+    const AVCodecParameters* audio = format->streams[audioIndex]->codecpar;
+    return audio->codec_id == AV_CODEC_ID_OPUS ? std::max<int64_t>(0, told - audio->initial_padding) : told;
   }
 
   /// The frame count our writer records in a WMA file it made; 0 when absent.
@@ -344,6 +389,8 @@ struct Decoder::State {
   int outputBits = 16;
   bool isMp3 = false;
   bool isAsf = false;
+  bool byClock = false;  // FLAC, Ogg, MP4: samples placed by their timestamps
+  int64_t endSample = INT64_MAX;  // where the container says the audio ends
   bool vbr = false;
   bool draining = false;
   bool ended = false;
@@ -372,6 +419,7 @@ void Decoder::SkipBytes(int64_t at, int64_t bytes) {
 
 void Decoder::CountByDecoding() { state_->CountByDecoding(); }
 int Decoder::SourceChannels() const { return state_->sourceChannels; }
+int Decoder::SourceBits() const { return state_->format->streams[state_->audioIndex]->codecpar->bits_per_raw_sample; }
 int Decoder::SampleRate() const { return state_->decoder->sample_rate; }
 
 void Decoder::SetOutput(int channels, int bits) {

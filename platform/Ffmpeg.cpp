@@ -1,4 +1,5 @@
 #include "Ffmpeg.h"
+#include "platform/Error.h"
 #include "platform/SharedLibrary.h"
 
 #include <stdexcept>
@@ -49,4 +50,11 @@ const FfmpegApi& Ffmpeg() {
   // A failed load throws out of the initialiser, so the next call tries again.
   static const FfmpegApi api = Load();
   return api;
+}
+
+std::string AvErrorText(int code) {
+  if (code < 0 && code > -4096) return ErrnoText(-code);  // AVERROR(e) is -e
+  char text[AV_ERROR_MAX_STRING_SIZE] = {};
+  Ffmpeg().av_strerror(code, text, sizeof text);
+  return text;
 }

@@ -1,4 +1,6 @@
 #pragma once
+
+#include <string>
 // FFmpeg's libraries, loaded on first use.
 //
 // Linking them directly costs every start of the programs about 25 MB and
@@ -28,6 +30,7 @@ extern "C" {
   X(avcodec_alloc_context3) \
   X(avcodec_find_decoder) \
   X(avcodec_find_encoder) \
+  X(avcodec_find_encoder_by_name) \
   X(avcodec_flush_buffers) \
   X(avcodec_free_context) \
   X(avcodec_open2) \
@@ -46,6 +49,8 @@ extern "C" {
   X(avformat_alloc_output_context2) \
   X(avformat_close_input) \
   X(avformat_find_stream_info) \
+  X(avformat_index_get_entries_count) \
+  X(avformat_index_get_entry) \
   X(avformat_free_context) \
   X(avformat_new_stream) \
   X(avformat_open_input) \
@@ -65,6 +70,7 @@ extern "C" {
   X(av_channel_layout_copy) \
   X(av_channel_layout_default) \
   X(av_channel_layout_uninit) \
+  X(av_dict_free) \
   X(av_dict_get) \
   X(av_dict_set) \
   X(av_frame_alloc) \
@@ -95,3 +101,6 @@ struct FfmpegApi {
 // Loads the libraries once (thread-safe). Throws std::runtime_error naming
 // the library or function that is missing.
 const FfmpegApi& Ffmpeg();
+
+// An FFmpeg result code as text: errno codes in our wording, others in FFmpeg's.
+std::string AvErrorText(int code);

@@ -12,6 +12,7 @@
 #include "Ffmpeg.h"
 
 #include "platform/BlockWorker.h"
+#include "platform/FrameQueue.h"
 #include "platform/WmaStreamServer.h"
 #include "platform/Error.h"
 
@@ -84,10 +85,13 @@ class WmaEncoder::Impl {
   Impl(const WmaCodec& codec, const WmaFormat& format, const PcmLayout& input, const Tags& tags,
        const std::string& fileName, WmaStreamServer* server)
       : codecId_(codec.id), format_choice_(format), input_(input), attributes_(tags), fileName_(fileName), network_(server) {
-    const bool pcm = input.channels >= 1 && input.channels <= 8 && input.rate > 0 &&
-                     (input.bits == 8 || input.bits == 16 || input.bits == 24 || input.bits == 32);
-    if (!pcm) throw std::runtime_error("the WMA encoder takes no PCM of this layout");
-    if (!OpenEncoding()) {
+    bool opened = false;
+    try {
+      opened = OpenEncoding();
+    } catch (const std::runtime_error& e) {
+      failureText_ = e.what();
+    }
+    if (!opened) {
       const std::string reason = failureText_;
       Release();
       throw std::runtime_error(reason.empty() ? "the WMA encoder could not be started" : reason);
@@ -99,7 +103,7 @@ class WmaEncoder::Impl {
     }
     const int frameBytes = input_.channels * input_.bits / 8;
     encoding_ = std::make_unique<BlockWorker>([this, frameBytes](uint8_t* bytes, size_t length) {
-      return Convert(bytes, static_cast<int>(length / frameBytes)) && EncodeWhole();
+      return queue_->Add(bytes, static_cast<int>(length / frameBytes)) && EncodeWhole();
     });
   }
   ~Impl() { Release(); }
@@ -116,11 +120,11 @@ class WmaEncoder::Impl {
 
   void Finish() {
     bool ok = encoding_->Finish();
-    ok = ok && Convert(nullptr, 0);  // what the resampler still holds
+    ok = ok && queue_->Add(nullptr, 0);  // what the resampler still holds
     // Silence to the end of the last frame, and one frame more for the decoder.
     const int frameSize = encoder_->frame_size;
-    const int partial = Ffmpeg().av_audio_fifo_size(fifo_) % frameSize;
-    ok = ok && AddSilence((partial == 0 ? 0 : frameSize - partial) + frameSize) && EncodeWhole();
+    const int partial = queue_->Size() % frameSize;
+    ok = ok && queue_->AddSilence((partial == 0 ? 0 : frameSize - partial) + frameSize) && EncodeWhole();
     ok = ok && Encode(nullptr);
     if (ok) Ffmpeg().av_dict_set(&format_->metadata, kSampleCountTag, SampleCountText(framesWritten_).c_str(), 0);
     ok = ok && Check(Ffmpeg().av_write_trailer(format_));
@@ -161,18 +165,7 @@ class WmaEncoder::Impl {
     stream->time_base = encoder_->time_base;
     streamIndex_ = stream->index;
 
-    const PcmLayout& in = input_;
-    AVChannelLayout inLayout;
-    Ffmpeg().av_channel_layout_default(&inLayout, in.channels);
-    const AVSampleFormat inFormat = in.bits == 8    ? AV_SAMPLE_FMT_U8
-                                    : in.bits == 16 ? AV_SAMPLE_FMT_S16
-                                                             : AV_SAMPLE_FMT_S32;  // 24-bit is widened first
-    if (Ffmpeg().swr_alloc_set_opts2(&resampler_, &encoder_->ch_layout, AV_SAMPLE_FMT_FLTP, f.rate, &inLayout, inFormat,
-                            static_cast<int>(in.rate), 0, nullptr) < 0 ||
-        Ffmpeg().swr_init(resampler_) < 0)
-      return false;
-    fifo_ = Ffmpeg().av_audio_fifo_alloc(AV_SAMPLE_FMT_FLTP, f.channels, encoder_->frame_size * 4);
-    if (fifo_ == nullptr) return false;
+    queue_ = std::make_unique<FrameQueue>(input_, *encoder_);
     if (network_) {
       constexpr int kIoBuffer = 4096;
       auto* buffer = static_cast<uint8_t*>(Ffmpeg().av_malloc(kIoBuffer));
@@ -188,59 +181,14 @@ class WmaEncoder::Impl {
       network_->SetHeader(std::move(collected_));
       collected_.clear();
     }
-    return AddSilence(encoder_->frame_size);
+    return queue_->AddSilence(encoder_->frame_size);
   }
 
-  bool AddSilence(int frames) {
-    if (frames <= 0) return true;
-    std::vector<std::vector<float>> planes(static_cast<size_t>(encoder_->ch_layout.nb_channels),
-                                           std::vector<float>(static_cast<size_t>(frames), 0.0f));
-    std::vector<void*> pointers;
-    for (auto& plane : planes) pointers.push_back(plane.data());
-    return Ffmpeg().av_audio_fifo_write(fifo_, pointers.data(), frames) == frames;
-  }
-
-  /// Resamples `frames` frames of input PCM (null: the resampler's rest) into the FIFO.
-  bool Convert(const uint8_t* bytes, int frames) {
-    const PcmLayout& in = input_;
-    const uint8_t* source = bytes;
-    if (bytes != nullptr && in.bits == 24) {
-      // Packed 24-bit to 32-bit: the resampler has no packed 24-bit format.
-      widened_.resize(static_cast<size_t>(frames) * in.channels * 4);
-      for (size_t i = 0; i < static_cast<size_t>(frames) * in.channels; ++i) {
-        widened_[i * 4] = 0;
-        std::memcpy(&widened_[i * 4 + 1], bytes + i * 3, 3);
-      }
-      source = widened_.data();
-    }
-    const int room = Ffmpeg().swr_get_out_samples(resampler_, frames);
-    if (room <= 0) return room == 0;
-    if (Ffmpeg().av_audio_fifo_realloc(fifo_, Ffmpeg().av_audio_fifo_size(fifo_) + room) < 0) return false;
-    // One buffer kept from call to call, a plane per channel.
-    const auto channels = static_cast<size_t>(encoder_->ch_layout.nb_channels);
-    converted_.resize(std::max(converted_.size(), channels * static_cast<size_t>(room)));
-    uint8_t* out[8];
-    for (size_t c = 0; c < channels; ++c) out[c] = reinterpret_cast<uint8_t*>(converted_.data() + c * static_cast<size_t>(room));
-    const uint8_t* inPlanes[1] = {source};
-    const int made = Ffmpeg().swr_convert(resampler_, out, room, source ? inPlanes : nullptr, source ? frames : 0);
-    if (made < 0) return false;
-    return Ffmpeg().av_audio_fifo_write(fifo_, reinterpret_cast<void**>(out), made) == made;
-  }
-
-  /// Encodes every whole frame the FIFO holds.
+  /// Encodes every whole frame waiting.
   bool EncodeWhole() {
     const int frameSize = encoder_->frame_size;
-    while (Ffmpeg().av_audio_fifo_size(fifo_) >= frameSize) {
-      if (frame_->buf[0] == nullptr) {
-        frame_->nb_samples = frameSize;
-        frame_->format = encoder_->sample_fmt;
-        frame_->sample_rate = encoder_->sample_rate;
-        Ffmpeg().av_channel_layout_copy(&frame_->ch_layout, &encoder_->ch_layout);
-        if (Ffmpeg().av_frame_get_buffer(frame_, 0) < 0) return false;
-      }
-      // The buffer is used again unless the encoder still holds it.
-      if (Ffmpeg().av_frame_make_writable(frame_) < 0) return false;
-      if (Ffmpeg().av_audio_fifo_read(fifo_, reinterpret_cast<void**>(frame_->extended_data), frameSize) != frameSize) return false;
+    while (queue_->Size() >= frameSize) {
+      if (!queue_->Take(*frame_, frameSize)) return false;
       frame_->pts = samplesEncoded_;
       samplesEncoded_ += frameSize;
       if (!Encode(frame_)) return false;
@@ -289,16 +237,8 @@ class WmaEncoder::Impl {
   /// True for a result of 0 or more; otherwise keeps its reason for FailureText.
   bool Check(int result) {
     if (result >= 0) return true;
-    std::string text;
-    if (result > -4096) {
-      text = ErrnoText(-result);  // an errno value (AVERROR(e) is -e)
-    } else {
-      char reason[AV_ERROR_MAX_STRING_SIZE] = {};
-      Ffmpeg().av_strerror(result, reason, sizeof reason);
-      text = reason;
-    }
     std::lock_guard lock(failureLock_);
-    if (failureText_.empty()) failureText_ = text;  // the first failure is the cause
+    if (failureText_.empty()) failureText_ = AvErrorText(result);  // the first failure is the cause
     return false;
   }
 
@@ -315,9 +255,7 @@ class WmaEncoder::Impl {
     Ffmpeg().avformat_free_context(format_);
     format_ = nullptr;
     Ffmpeg().avcodec_free_context(&encoder_);
-    Ffmpeg().swr_free(&resampler_);
-    if (fifo_ != nullptr) Ffmpeg().av_audio_fifo_free(fifo_);
-    fifo_ = nullptr;
+    queue_.reset();
     Ffmpeg().av_frame_free(&frame_);
     Ffmpeg().av_packet_free(&packet_);
   }
@@ -334,16 +272,13 @@ class WmaEncoder::Impl {
   std::string failureText_;
   AVFormatContext* format_ = nullptr;
   AVCodecContext* encoder_ = nullptr;
-  SwrContext* resampler_ = nullptr;
-  AVAudioFifo* fifo_ = nullptr;
+  std::unique_ptr<FrameQueue> queue_;
   AVFrame* frame_ = nullptr;
   AVPacket* packet_ = nullptr;
   int streamIndex_ = 0;
   int64_t samplesEncoded_ = 0;
   int64_t inputFrames_ = 0;    // frames given to WriteSample
   int64_t framesWritten_ = 0;  // the same at the encoder's rate
-  std::vector<uint8_t> widened_;
-  std::vector<float> converted_;  // the resampler's output, planar
   std::unique_ptr<BlockWorker> encoding_;
 };
 

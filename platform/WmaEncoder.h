@@ -6,6 +6,8 @@
 #include <utility>
 #include <vector>
 
+#include "platform/PcmLayout.h"
+
 /// Encoding WMA through libavcodec's WMA encoders and libavformat's ASF
 /// muxer, into a file or to the clients of a WmaStreamServer.
 namespace media {
@@ -34,13 +36,6 @@ struct WmaCodec {
 
 /// The codecs FFmpeg can encode, each with the formats it accepts (all CBR).
 const std::vector<WmaCodec>& WmaCodecs();
-
-/// Interleaved integer PCM handed to the encoder.
-struct PcmLayout {
-  int channels = 0;
-  int rate = 0;
-  int bits = 0;  // 8, 16, 24 (packed) or 32
-};
 
 class WmaEncoder {
  public:

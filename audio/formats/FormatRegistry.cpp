@@ -8,6 +8,8 @@
 #include "audio/ACS_Wave.h"
 #include "audio/ACS_WinMedia.h"
 #include "audio/ACS_smpeg.h"
+#include "audio/codecs/CodecIn.h"
+#include "audio/codecs/CodecOut.h"
 #include "audio/formats/SettingsCopy.h"
 #include "audio/mp3cut/MP3LosslessOut.h"
 
@@ -55,6 +57,25 @@ void CopyWma(TAuFileIn& source, TAuFileOut& output, SettingsUse use) {
   else CopyWmaSettings(in, out);
 }
 
+void CopyCodec(TAuFileIn& source, TAuFileOut& output, SettingsUse) {
+  CopyCodecSettings(dynamic_cast<TCodecIn&>(source), dynamic_cast<TCodecOut&>(output));
+}
+
+template <CodecKind kind>
+std::unique_ptr<TAuFileIn> NewCodecIn() {
+  return std::make_unique<Sealed<TCodecIn>>(kind);
+}
+
+template <CodecKind kind>
+std::unique_ptr<TAuFileOut> NewCodecOut() {
+  return std::make_unique<Sealed<TCodecOut>>(kind);
+}
+
+template <CodecKind kind>
+FormatEntry CodecEntry(AudioFormat format, const char* name, std::vector<std::string> extensions) {
+  return {format, name, std::move(extensions), NewCodecIn<kind>, NewCodecIn<kind>, NewCodecOut<kind>, nullptr, CopyCodec};
+}
+
 std::string Lower(std::string text) {
   std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
   return text;
@@ -78,6 +99,10 @@ const std::vector<FormatEntry>& Formats() {
       {AudioFormat::Wma, "WMA", {".wma"}, [] { return std::unique_ptr<TAuFileIn>(New<TWMIn>()); },
        [] { return std::unique_ptr<TAuFileIn>(New<TWMIn>()); },
        [] { return std::unique_ptr<TAuFileOut>(New<TWMAOut>()); }, nullptr, CopyWma},
+      CodecEntry<CodecKind::Flac>(AudioFormat::Flac, "FLAC", {".flac"}),
+      CodecEntry<CodecKind::Vorbis>(AudioFormat::Vorbis, "Ogg Vorbis", {".ogg", ".oga"}),
+      CodecEntry<CodecKind::Opus>(AudioFormat::Opus, "Opus", {".opus"}),
+      CodecEntry<CodecKind::Aac>(AudioFormat::M4a, "M4A", {".m4a", ".aac"}),
   };
   return formats;
 }

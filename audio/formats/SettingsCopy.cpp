@@ -9,6 +9,8 @@
 #include "audio/tags/TagText.h"
 #include "audio/ACS_LAME.h"
 #include "audio/ACS_WinMedia.h"
+#include "audio/codecs/CodecIn.h"
+#include "audio/codecs/CodecOut.h"
 
 namespace {
 
@@ -103,3 +105,11 @@ int MatchWmaFormat(TWMIn& source, TWMAOut& output) {
   return -1;
 }
 
+
+void CopyCodecSettings(TCodecIn& source, TCodecOut& output) {
+  CopyId3v2Fields(source.Id3v2Tags(), output.Id3v2Tags());
+  output.SetPictures(source.Pictures());
+  const int kbps = (source.Bitrate() + 500) / 1000;
+  if (kbps > 0) output.SetBitrate(static_cast<uint32_t>(kbps) * 1000);
+  output.SetBits(source.BitsPerSample() > 16 ? 24 : 16);
+}

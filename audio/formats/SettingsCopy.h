@@ -7,6 +7,8 @@ class TMP3Out;
 class TWMIn;
 class TWMAOut;
 class TId3v2Tags;
+class TCodecIn;
+class TCodecOut;
 
 /// Copies a source's tags to an output, as every job does: the twelve ID3v2
 /// fields in the order Artist, Album, Genre, Year, Track, Title, Comment,
@@ -41,3 +43,8 @@ std::string WmaFormatDescription(int bitrate, int sampleRate, int channels);
 /// -1 when no format is.
 int MatchWmaFormat(TWMIn& source, TWMAOut& output);
 
+
+/// Gives a FLAC, Ogg Vorbis, Opus or M4A output a source of its format's
+/// tags, pictures and settings: its bit rate (to the kbps), FLAC its bits
+/// per sample.
+void CopyCodecSettings(TCodecIn& source, TCodecOut& output);

@@ -140,7 +140,8 @@ void TWMIn::ChooseOutput() {
     case cn7dot1: Channels_ = 8; break;
     default: Channels_ = source; break;
   }
-  BitsPerSample_ = HighPrecision_ ? 32 : 16;
+  // More than 16 bits (a 24-bit FLAC file) are delivered whole.
+  BitsPerSample_ = HighPrecision_ || decoder_->SourceBits() > 16 ? 32 : 16;
   decoder_->SetOutput(Channels_, BitsPerSample_);
 }
 

@@ -1,0 +1,33 @@
+#include "audio/codecs/CodecIn.h"
+
+#include <stdexcept>
+
+#include "audio/codecs/CodecTags.h"
+#include "audio/tags/Id3v2Tags.h"
+
+std::vector<media::Picture> TCodecIn::Pictures() {
+  std::lock_guard lock(FileLock);
+  OpenFile();
+  return pictures_;
+}
+
+void TCodecIn::OpenFile() {
+  std::lock_guard lock(FileLock);
+  if (OpenCount > 0) return;
+  TWMIn::OpenFile();
+  if (OpenCount == 0) return;  // holds no audio: the reader says so
+  try {
+    const media::TagSet tags = media::ReadTags(FileName_, SpecOf(kind_).tags);
+    FieldsToId3v2(tags, TAuTaggedFileIn::Id3v2Tags());
+    pictures_ = tags.pictures;
+  } catch (const std::runtime_error&) {
+    // Tags TagLib cannot read are no reason to refuse audio that decodes: the demuxer's are kept.
+    pictures_.clear();
+  }
+}
+
+void TCodecIn::CloseFile() {
+  std::lock_guard lock(FileLock);
+  pictures_.clear();
+  TWMIn::CloseFile();
+}

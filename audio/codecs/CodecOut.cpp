@@ -1,0 +1,89 @@
+#include "audio/codecs/CodecOut.h"
+
+#include <cinttypes>
+#include <cstdio>
+#include <stdexcept>
+
+#include "audio/classes/AuException.h"
+#include "audio/codecs/CodecTags.h"
+#include "audio/tags/Id3v2Tags.h"
+
+namespace {
+
+/// The gapless comment players read from an M4A file: delay, padding and
+/// the sample count in hexadecimal.
+std::string ItunesGapless(const media::EncodedLength& length) {
+  char text[160];
+  std::snprintf(text, sizeof text,
+                " 00000000 %08" PRIX64 " %08" PRIX64 " %016" PRIX64
+                " 00000000 00000000 00000000 00000000 00000000 00000000 00000000 00000000",
+                static_cast<uint64_t>(length.priming), static_cast<uint64_t>(length.padding),
+                static_cast<uint64_t>(length.samples));
+  return text;
+}
+
+}  // namespace
+
+void TCodecOut::Prepare() {
+  if (FileName_.empty()) throw EAuException("File name is not assigned.");
+  const CodecSpec& spec = SpecOf(kind_);
+  const media::PcmLayout layout{Input_->Channels(), Input_->SampleRate(), Input_->BitsPerSample()};
+  media::EncoderSettings settings;
+  settings.codec = spec.encoder;
+  settings.muxer = spec.muxer;
+  settings.rate = media::EncoderRate(spec.encoder, layout.rate);
+  if (settings.rate == 0) throw EAuException(std::string("FFmpeg's ") + spec.encoder + " encoder is not installed");
+  settings.bitrate = spec.lossless ? 0 : Bitrate_;
+  settings.bits = Bits_ != 0 ? Bits_ : layout.bits > 16 ? 24 : 16;
+  Input_->Init();
+  inputFlushed_ = false;
+  try {
+    encoder_ = std::make_unique<media::Encoder>(settings, layout, FileName_);
+  } catch (const std::runtime_error& e) {
+    throw EAuException(std::string("Failed to start the encoder: ") + e.what());
+  }
+  // A tenth of a second's bytes.
+  buffer_.assign(static_cast<size_t>(int64_t{layout.channels} * layout.bits * layout.rate / 80), 0);
+  endOfInput_ = false;
+}
+
+bool TCodecOut::DoOutput(bool Abort) {
+  if (!CanOutput()) return true;
+  if (Abort || endOfInput_) return false;
+  const int read = Input_->FillBuffer(buffer_.data(), static_cast<int>(buffer_.size()), endOfInput_);
+  try {
+    encoder_->Write(buffer_.data(), static_cast<size_t>(read));
+  } catch (const std::runtime_error& e) {
+    throw EAuException(std::string("Failed to write data: ") + e.what());
+  }
+  return true;
+}
+
+void TCodecOut::Done() {
+  if (!inputFlushed_) {
+    inputFlushed_ = true;
+    Input_->Flush();
+  }
+  std::string failure;
+  if (encoder_ && ExceptionMessage().empty()) {
+    try {
+      WriteTags(encoder_->Finish());
+    } catch (const std::runtime_error& e) {
+      failure = e.what();
+    }
+  }
+  encoder_.reset();
+  buffer_ = {};
+  if (!failure.empty()) throw EAuException("Encoder error: " + failure);
+}
+
+void TCodecOut::WriteTags(const media::EncodedLength& length) {
+  const CodecSpec& spec = SpecOf(kind_);
+  media::TagSet tags;
+  Id3v2ToFields(Id3v2Tags(), tags);
+  tags.pictures = Pictures_;
+  if (spec.gaplessComment) tags.fields.emplace_back("----:com.apple.iTunes:iTunSMPB", ItunesGapless(length));
+  bool any = !tags.pictures.empty();
+  for (const auto& field : tags.fields) any = any || !field.second.empty();
+  if (any) media::WriteTags(FileName_, spec.tags, tags);
+}

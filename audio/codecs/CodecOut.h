@@ -1,0 +1,49 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "audio/classes/FileOut.h"
+#include "audio/codecs/CodecSpec.h"
+#include "platform/Encoder.h"
+
+/// Encodes the PCM its Input delivers into a FLAC, Ogg Vorbis, Opus or M4A
+/// file through FFmpeg's encoders, then writes Id3v2Tags' fields and the
+/// Pictures as the format's tags. The result decodes to exactly the samples
+/// given: the container marks the encoder's delay and padding (Opus
+/// pre-skip and granule positions, Vorbis granule positions, the MP4 edit
+/// list). Opus is written at 48 kHz (or 8, 12, 16, 24 kHz), so other rates
+/// are resampled; FLAC keeps every sample as it is.
+class TCodecOut : public TAuTaggedFileOut {
+ public:
+  explicit TCodecOut(CodecKind kind) : kind_(kind) {}
+
+  CodecKind Kind() const { return kind_; }
+  /// Bits per second of a lossy format.
+  uint32_t Bitrate() const { return Bitrate_; }
+  void SetBitrate(uint32_t value) { if (!Busy()) Bitrate_ = value; }
+  /// Bits per sample of a FLAC result, 16 or 24; 0 follows the input (more than 16 bits: 24).
+  int Bits() const { return Bits_; }
+  void SetBits(int value) { if (!Busy()) Bits_ = value; }
+  const std::vector<media::Picture>& Pictures() const { return Pictures_; }
+  void SetPictures(std::vector<media::Picture> value) { if (!Busy()) Pictures_ = std::move(value); }
+
+ protected:
+  void Prepare() override;
+  bool DoOutput(bool Abort) override;
+  void Done() override;
+
+ private:
+  void WriteTags(const media::EncodedLength& length);
+
+  const CodecKind kind_;
+  uint32_t Bitrate_ = 128000;
+  int Bits_ = 0;
+  std::vector<media::Picture> Pictures_;
+
+  std::unique_ptr<media::Encoder> encoder_;
+  std::vector<uint8_t> buffer_;
+  bool endOfInput_ = false;
+  bool inputFlushed_ = true;
+};

@@ -1,0 +1,19 @@
+#pragma once
+
+#include "platform/FileTags.h"
+
+/// The formats read and written through FFmpeg's codecs and TagLib's tags.
+enum class CodecKind { Flac, Vorbis, Opus, Aac };
+
+/// What a format is written with.
+struct CodecSpec {
+  const char* encoder;  // FFmpeg's name for it
+  const char* muxer;
+  media::TagContainer tags;
+  bool lossless;
+  /// The encoder's delay and padding are also told in an iTunSMPB comment,
+  /// which players that ignore the MP4 edit list read.
+  bool gaplessComment;
+};
+
+const CodecSpec& SpecOf(CodecKind kind);

@@ -1,0 +1,192 @@
+#include "platform/Encoder.h"
+
+#include <cstdlib>
+#include <mutex>
+#include <stdexcept>
+
+#include "Ffmpeg.h"
+
+#include "platform/BlockWorker.h"
+#include "platform/FrameQueue.h"
+
+namespace media {
+
+int EncoderRate(const std::string& codec, int rate) {
+  const AVCodec* encoder = Ffmpeg().avcodec_find_encoder_by_name(codec.c_str());
+  if (encoder == nullptr) return 0;
+  if (encoder->supported_samplerates == nullptr) return rate;
+  int nearest = encoder->supported_samplerates[0];
+  for (const int* r = encoder->supported_samplerates; *r != 0; ++r) {
+    if (*r == rate) return rate;
+    // Of two as near, the higher: resampling up loses nothing.
+    const int distance = std::abs(*r - rate), best = std::abs(nearest - rate);
+    if (distance < best || (distance == best && *r > nearest)) nearest = *r;
+  }
+  return nearest;
+}
+
+namespace {
+
+/// The encoder's sample format: for a lossless one the size asked for, for
+/// the others floating point, in which they work.
+AVSampleFormat ChooseSampleFormat(const AVCodec& codec, int bits) {
+  const AVSampleFormat* formats = codec.sample_fmts;
+  if (formats == nullptr) return AV_SAMPLE_FMT_FLTP;
+  const AVSampleFormat wanted[] = {bits > 16 ? AV_SAMPLE_FMT_S32 : AV_SAMPLE_FMT_S16, AV_SAMPLE_FMT_FLTP, AV_SAMPLE_FMT_FLT};
+  const bool lossless = (codec.capabilities & AV_CODEC_CAP_LOSSLESS) != 0 || codec.id == AV_CODEC_ID_FLAC;
+  for (size_t i = lossless ? 0 : 1; i < std::size(wanted); ++i)
+    for (const AVSampleFormat* f = formats; *f != AV_SAMPLE_FMT_NONE; ++f)
+      if (*f == wanted[i]) return *f;
+  return formats[0];
+}
+
+}  // namespace
+
+/// Frames of the encoder's size are encoded as they fill, the last one as
+/// short as the input leaves it (every encoder here takes a short last
+/// frame), so that nothing is added that the container would have to hide.
+class Encoder::Impl {
+ public:
+  Impl(const EncoderSettings& settings, const PcmLayout& input, const std::string& fileName) : input_(input) {
+    try {
+      Open(settings, fileName);
+    } catch (...) {
+      Release();
+      throw;
+    }
+    const int frameBytes = input.channels * input.bits / 8;
+    encoding_ = std::make_unique<BlockWorker>([this, frameBytes](uint8_t* bytes, size_t length) {
+      return queue_->Add(bytes, static_cast<int>(length / frameBytes)) && EncodeWhole();
+    });
+  }
+  ~Impl() { Release(); }
+
+  void Write(const uint8_t* bytes, size_t length) {
+    const size_t frameBytes = static_cast<size_t>(input_.channels * input_.bits / 8);
+    const size_t frames = length / frameBytes;
+    if (frames == 0) return;
+    if (!encoding_->Submit(bytes, frames * frameBytes)) Fail();
+  }
+
+  EncodedLength Finish() {
+    bool ok = encoding_->Finish();
+    ok = ok && queue_->Add(nullptr, 0) && EncodeWhole();  // what the resampler still holds
+    if (ok && queue_->Size() > 0) ok = EncodeFrame(queue_->Size());
+    ok = ok && Encode(nullptr);
+    ok = ok && Check(Ffmpeg().av_write_trailer(format_)) && Check(Ffmpeg().avio_closep(&format_->pb));
+    EncodedLength length;
+    length.samples = samplesEncoded_;
+    length.priming = encoder_ ? encoder_->initial_padding : 0;
+    const int frameSize = encoder_ ? encoder_->frame_size : 0;
+    if (frameSize > 0) length.padding = packets_ * frameSize - length.priming - length.samples;
+    Release();
+    if (!ok) Fail();
+    return length;
+  }
+
+ private:
+  void Open(const EncoderSettings& settings, const std::string& fileName) {
+    const AVCodec* codec = Ffmpeg().avcodec_find_encoder_by_name(settings.codec.c_str());
+    if (codec == nullptr) throw std::runtime_error("FFmpeg's " + settings.codec + " encoder is not installed");
+    if (!Check(Ffmpeg().avformat_alloc_output_context2(&format_, nullptr, settings.muxer.c_str(), nullptr))) Fail();
+    AVStream* stream = Ffmpeg().avformat_new_stream(format_, nullptr);
+    encoder_ = Ffmpeg().avcodec_alloc_context3(codec);
+    frame_ = Ffmpeg().av_frame_alloc();
+    packet_ = Ffmpeg().av_packet_alloc();
+    if (stream == nullptr || encoder_ == nullptr || frame_ == nullptr || packet_ == nullptr)
+      throw std::runtime_error("Out of memory");
+    const int rate = settings.rate > 0 ? settings.rate : input_.rate;
+    encoder_->sample_fmt = ChooseSampleFormat(*codec, settings.bits);
+    if (encoder_->sample_fmt == AV_SAMPLE_FMT_S32) encoder_->bits_per_raw_sample = 24;
+    encoder_->sample_rate = rate;
+    Ffmpeg().av_channel_layout_default(&encoder_->ch_layout, input_.channels);
+    encoder_->bit_rate = settings.bitrate;
+    encoder_->time_base = AVRational{1, rate};
+    if (format_->oformat->flags & AVFMT_GLOBALHEADER) encoder_->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+    if (!Check(Ffmpeg().avcodec_open2(encoder_, codec, nullptr))) Fail();
+    if (!Check(Ffmpeg().avcodec_parameters_from_context(stream->codecpar, encoder_))) Fail();
+    stream->time_base = encoder_->time_base;
+    streamIndex_ = stream->index;
+    queue_ = std::make_unique<FrameQueue>(input_, *encoder_);
+    if (!Check(Ffmpeg().avio_open(&format_->pb, fileName.c_str(), AVIO_FLAG_WRITE))) Fail();
+    // An MP4 movie on the audio's own clock: its edit list then ends on the exact sample.
+    AVDictionary* options = nullptr;
+    Ffmpeg().av_dict_set(&options, "movie_timescale", std::to_string(rate).c_str(), 0);
+    const bool written = Check(Ffmpeg().avformat_write_header(format_, &options));
+    Ffmpeg().av_dict_free(&options);
+    if (!written) Fail();
+  }
+
+  /// Encodes every whole frame waiting.
+  bool EncodeWhole() {
+    const int frameSize = encoder_->frame_size > 0 ? encoder_->frame_size : 4096;
+    while (queue_->Size() >= frameSize)
+      if (!EncodeFrame(frameSize)) return false;
+    return true;
+  }
+
+  bool EncodeFrame(int frames) {
+    if (!queue_->Take(*frame_, frames)) return false;
+    frame_->pts = samplesEncoded_;
+    samplesEncoded_ += frames;
+    return Encode(frame_);
+  }
+
+  bool Encode(AVFrame* frame) {
+    if (!Check(Ffmpeg().avcodec_send_frame(encoder_, frame))) return false;
+    for (;;) {
+      const int received = Ffmpeg().avcodec_receive_packet(encoder_, packet_);
+      if (received == AVERROR(EAGAIN) || received == AVERROR_EOF) return true;
+      if (!Check(received)) return false;
+      ++packets_;
+      Ffmpeg().av_packet_rescale_ts(packet_, encoder_->time_base, format_->streams[streamIndex_]->time_base);
+      packet_->stream_index = streamIndex_;
+      if (!Check(Ffmpeg().av_interleaved_write_frame(format_, packet_))) return false;
+    }
+  }
+
+  /// True for a result of 0 or more; otherwise keeps the first failure's reason.
+  bool Check(int result) {
+    if (result >= 0) return true;
+    std::lock_guard lock(failureLock_);
+    if (failureText_.empty()) failureText_ = AvErrorText(result);
+    return false;
+  }
+
+  [[noreturn]] void Fail() {
+    std::lock_guard lock(failureLock_);
+    throw std::runtime_error(failureText_.empty() ? "the encoder failed" : failureText_);
+  }
+
+  void Release() {
+    encoding_.reset();
+    queue_.reset();
+    if (format_ != nullptr && format_->pb != nullptr) Ffmpeg().avio_closep(&format_->pb);
+    Ffmpeg().avformat_free_context(format_);
+    format_ = nullptr;
+    Ffmpeg().avcodec_free_context(&encoder_);
+    Ffmpeg().av_frame_free(&frame_);
+    Ffmpeg().av_packet_free(&packet_);
+  }
+
+  const PcmLayout input_;
+  std::mutex failureLock_;  // the encoding thread sets, the caller reads
+  std::string failureText_;
+  AVFormatContext* format_ = nullptr;
+  AVCodecContext* encoder_ = nullptr;
+  AVFrame* frame_ = nullptr;
+  AVPacket* packet_ = nullptr;
+  std::unique_ptr<FrameQueue> queue_;
+  std::unique_ptr<BlockWorker> encoding_;
+  int streamIndex_ = 0;
+  int64_t samplesEncoded_ = 0;
+  int64_t packets_ = 0;
+};
+
+Encoder::Encoder(const EncoderSettings& settings, const PcmLayout& input, const std::string& fileName)
+    : impl_(std::make_unique<Impl>(settings, input, fileName)) {}
+Encoder::~Encoder() = default;
+void Encoder::Write(const uint8_t* pcm, size_t bytes) { impl_->Write(pcm, bytes); }
+EncodedLength Encoder::Finish() { return impl_->Finish(); }
+
+}  // namespace media

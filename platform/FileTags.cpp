@@ -1,0 +1,137 @@
+#include "platform/FileTags.h"
+
+#include <taglib/flacfile.h>
+#include <taglib/mp4file.h>
+#include <taglib/opusfile.h>
+#include <taglib/tpropertymap.h>
+#include <taglib/vorbisfile.h>
+#include <taglib/xiphcomment.h>
+
+#include <memory>
+#include <stdexcept>
+
+namespace media {
+namespace {
+
+TagLib::String Text(const std::string& utf8) { return TagLib::String(utf8, TagLib::String::UTF8); }
+TagLib::ByteVector Bytes(const std::vector<uint8_t>& data) {
+  return TagLib::ByteVector(reinterpret_cast<const char*>(data.data()), static_cast<unsigned>(data.size()));
+}
+std::vector<uint8_t> Bytes(const TagLib::ByteVector& data) { return {data.begin(), data.end()}; }
+
+std::unique_ptr<TagLib::File> Open(const std::string& fileName, TagContainer container) {
+  const char* name = fileName.c_str();
+  switch (container) {
+    case TagContainer::Flac: return std::make_unique<TagLib::FLAC::File>(name, false);
+    case TagContainer::OggVorbis: return std::make_unique<TagLib::Ogg::Vorbis::File>(name, false);
+    case TagContainer::OggOpus: return std::make_unique<TagLib::Ogg::Opus::File>(name, false);
+    case TagContainer::Mp4: return std::make_unique<TagLib::MP4::File>(name, false);
+  }
+  return nullptr;
+}
+
+Picture FromFlac(const TagLib::FLAC::Picture& picture) {
+  return {picture.mimeType().to8Bit(true), picture.description().to8Bit(true), static_cast<int>(picture.type()),
+          Bytes(picture.data())};
+}
+
+TagLib::FLAC::Picture* ToFlac(const Picture& picture) {
+  auto* made = new TagLib::FLAC::Picture;  // owned by the tag it is added to
+  made->setMimeType(Text(picture.mimeType));
+  made->setDescription(Text(picture.description));
+  made->setType(static_cast<TagLib::FLAC::Picture::Type>(picture.type));
+  made->setData(Bytes(picture.data));
+  return made;
+}
+
+/// The Vorbis comment block of an Ogg or FLAC file (made when absent).
+TagLib::Ogg::XiphComment* XiphOf(TagLib::File& file, TagContainer container) {
+  if (container == TagContainer::Flac) return static_cast<TagLib::FLAC::File&>(file).xiphComment(true);
+  if (container == TagContainer::OggVorbis) return static_cast<TagLib::Ogg::Vorbis::File&>(file).tag();
+  return static_cast<TagLib::Ogg::Opus::File&>(file).tag();
+}
+
+std::vector<Picture> ReadPictures(TagLib::File& file, TagContainer container) {
+  std::vector<Picture> pictures;
+  if (container == TagContainer::Mp4) {
+    TagLib::MP4::Tag* tag = static_cast<TagLib::MP4::File&>(file).tag();
+    if (tag == nullptr || !tag->contains("covr")) return pictures;
+    for (const TagLib::MP4::CoverArt& art : tag->item("covr").toCoverArtList()) {
+      const char* mime = art.format() == TagLib::MP4::CoverArt::PNG ? "image/png"
+                         : art.format() == TagLib::MP4::CoverArt::BMP ? "image/bmp"
+                         : art.format() == TagLib::MP4::CoverArt::GIF ? "image/gif"
+                                                                      : "image/jpeg";
+      pictures.push_back({mime, "", 3, Bytes(art.data())});
+    }
+    return pictures;
+  }
+  const TagLib::List<TagLib::FLAC::Picture*> list = container == TagContainer::Flac
+                                                        ? static_cast<TagLib::FLAC::File&>(file).pictureList()
+                                                        : XiphOf(file, container)->pictureList();
+  for (const TagLib::FLAC::Picture* picture : list) pictures.push_back(FromFlac(*picture));
+  return pictures;
+}
+
+void SetPictures(TagLib::File& file, TagContainer container, const std::vector<Picture>& pictures) {
+  if (container == TagContainer::Mp4) {
+    TagLib::MP4::Tag* tag = static_cast<TagLib::MP4::File&>(file).tag();
+    TagLib::MP4::CoverArtList list;
+    for (const Picture& picture : pictures) {
+      const auto format = picture.mimeType == "image/png"   ? TagLib::MP4::CoverArt::PNG
+                          : picture.mimeType == "image/bmp" ? TagLib::MP4::CoverArt::BMP
+                          : picture.mimeType == "image/gif" ? TagLib::MP4::CoverArt::GIF
+                                                            : TagLib::MP4::CoverArt::JPEG;
+      list.append(TagLib::MP4::CoverArt(format, Bytes(picture.data)));
+    }
+    if (list.isEmpty()) tag->removeItem("covr");
+    else tag->setItem("covr", TagLib::MP4::Item(list));
+    return;
+  }
+  if (container == TagContainer::Flac) {
+    auto& flac = static_cast<TagLib::FLAC::File&>(file);
+    flac.removePictures();
+    for (const Picture& picture : pictures) flac.addPicture(ToFlac(picture));
+    return;
+  }
+  TagLib::Ogg::XiphComment* xiph = XiphOf(file, container);
+  xiph->removeAllPictures();
+  for (const Picture& picture : pictures) xiph->addPicture(ToFlac(picture));
+}
+
+}  // namespace
+
+std::string TagSet::Field(const std::string& name) const {
+  for (const auto& [key, value] : fields)
+    if (key == name) return value;
+  return {};
+}
+
+TagSet ReadTags(const std::string& fileName, TagContainer container) {
+  const std::unique_ptr<TagLib::File> file = Open(fileName, container);
+  if (!file || !file->isValid()) throw std::runtime_error("Failed to read tags");
+  TagSet tags;
+  for (const auto& [key, values] : file->properties())
+    for (const TagLib::String& value : values) tags.fields.emplace_back(key.to8Bit(true), value.to8Bit(true));
+  tags.pictures = ReadPictures(*file, container);
+  return tags;
+}
+
+void WriteTags(const std::string& fileName, TagContainer container, const TagSet& tags) {
+  const std::unique_ptr<TagLib::File> file = Open(fileName, container);
+  if (!file || !file->isValid()) throw std::runtime_error("Failed to write tags");
+  TagLib::PropertyMap properties;
+  for (const auto& [key, value] : tags.fields)
+    if (!value.empty() && key.rfind("----:", 0) != 0) properties[Text(key)].append(Text(value));
+  if (container == TagContainer::Flac) XiphOf(*file, container);  // where a FLAC file's properties go
+  file->setProperties(properties);
+  if (container == TagContainer::Mp4) {
+    // Atoms by their own names ("----:com.apple.iTunes:iTunSMPB"), as players look them up.
+    TagLib::MP4::Tag* tag = static_cast<TagLib::MP4::File&>(*file).tag();
+    for (const auto& [key, value] : tags.fields)
+      if (key.rfind("----:", 0) == 0 && !value.empty()) tag->setItem(Text(key), TagLib::StringList(Text(value)));
+  }
+  SetPictures(*file, container, tags.pictures);
+  if (!file->save()) throw std::runtime_error("Failed to save tags");
+}
+
+}  // namespace media

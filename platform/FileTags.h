@@ -1,0 +1,41 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+/// The tags of FLAC, Ogg and MP4 files, read and written with TagLib.
+namespace media {
+
+/// Where a file keeps its tags: Vorbis comments (FLAC, Ogg Vorbis, Opus) or MP4 atoms.
+enum class TagContainer { Flac, OggVorbis, OggOpus, Mp4 };
+
+struct Picture {
+  std::string mimeType;     // "image/jpeg"
+  std::string description;
+  int type = 3;             // what it shows, as ID3v2 and FLAC number it: 3 is the front cover
+  std::vector<uint8_t> data;
+};
+
+struct TagSet {
+  /// TagLib's property names ("ARTIST", "TRACKNUMBER", "DATE"), UTF-8 texts;
+  /// for MP4 also atoms by their names ("----:com.apple.iTunes:iTunSMPB").
+  std::vector<std::pair<std::string, std::string>> fields;
+  std::vector<Picture> pictures;
+
+  /// The first text of the property; empty when it has none.
+  std::string Field(const std::string& name) const;
+};
+
+/// The tags of the file; empty when it has none. Throws std::runtime_error
+/// "Failed to read tags" when TagLib cannot read the file as `container`.
+TagSet ReadTags(const std::string& fileName, TagContainer container);
+
+/// Replaces the file's fields and pictures with `tags` (texts that are empty
+/// are left out). Throws std::runtime_error "Failed to write tags" when
+/// TagLib cannot read the file as `container`, "Failed to save tags" when
+/// it cannot save it.
+void WriteTags(const std::string& fileName, TagContainer container, const TagSet& tags);
+
+}  // namespace media
