@@ -82,7 +82,7 @@ void TfrmJoiner::bStartClick() {
         this, QString::fromStdString("Only " + FormatNames() + " files can be joined or mixed: ") + eFile1->text());
     return;
   }
-  const QString ext = QFileInfo(eFile1->text()).suffix().toLower();
+  const QString ext = QString::fromStdString(ResultExtension(file1)).mid(1).toLower();
   const QString chosen = Dialogs::Current().SaveFileName(this, QString(), "Sound Files(*." + ext + ")|*." + ext, ext,
                                                          QString(), QFileInfo(eFile1->text()).absolutePath());
   if (chosen.isEmpty()) return;

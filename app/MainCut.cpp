@@ -4,6 +4,8 @@
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QPushButton>
+
+#include "audio/formats/FormatRegistry.h"
 #include <filesystem>
 
 #include "app/Dialogs.h"
@@ -50,9 +52,10 @@ void TfrmMain::bStartCutClick() {
     return;
   }
   const QFileInfo info(QString::fromStdString(source));
-  const QString ext = info.suffix().isEmpty() ? QString() : "." + info.suffix();  // its letter case kept
-  const QString chosen = Dialogs::Current().SaveFileName(this, Texts::kSaveCutTitle, "Sound Files|*" + ext,
-                                                         ext.mid(1, 3), "cut_" + info.fileName(), info.absolutePath());
+  const QString ext = QString::fromStdString(ResultExtension(source));  // its letter case kept
+  const QString chosen =
+      Dialogs::Current().SaveFileName(this, Texts::kSaveCutTitle, "Sound Files|*" + ext, ext.mid(1),
+                                      "cut_" + info.completeBaseName() + ext, info.absolutePath());
   if (chosen.isEmpty()) return;
   const std::string target = chosen.toStdString();
   if (IsSameFile(source, target)) {

@@ -283,7 +283,7 @@ void TfrmSegmo::aStartCutExecute() {
     Dialogs::Current().Information(this, QString::fromStdString(refusal));
     return;
   }
-  const QString ext = QFileInfo(eOpenFile->text()).suffix().toLower();
+  const QString ext = QString::fromStdString(ResultExtension(source)).mid(1).toLower();
   if (!FormatEntryOfFile(source)) {
     Dialogs::Current().Information(this, QString::fromStdString("Only " + FormatNames() + " files can be cut: ") +
                                              eOpenFile->text());

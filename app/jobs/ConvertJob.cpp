@@ -32,6 +32,7 @@ TId3v2Tags* TagsOf(TAuFileIn& source) {
 std::unique_ptr<Job> StartConvert(const ConvertRequest& request, JobEvents events) {
   const FormatEntry* target = FormatEntryOfFile(request.target);
   if (!target) throw JobRefused(ErrorKind::Usage, "the target's format is none of " + FormatNames(), request.target);
+  CheckWritable(request.target);
   auto job = std::make_unique<OutputJob>(std::move(events));
   TAuFileIn& source = job->Keep(OpenSource(request.source, &FormatEntry::newExactInput));
   CheckTarget(request.target, {request.source}, request.replaceTarget);

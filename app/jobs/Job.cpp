@@ -17,7 +17,16 @@ void CheckTarget(const std::string& target, const std::vector<std::string>& sour
   if (!replace) throw JobRefused(ErrorKind::TargetExists, ErrorText(ErrorKind::TargetExists), target);
 }
 
+void CheckWritable(const std::string& target) {
+  if (IsReadOnlyExtension(target))
+    throw JobRefused(ErrorKind::Usage,
+                     "AAC without a container cannot mark where its audio starts and ends: save it as " +
+                         FormatEntryOfFile(target)->extensions.front(),
+                     target);
+}
+
 void CheckTargetFormat(const FormatEntry& entry, const std::string& target, const std::string& what) {
+  CheckWritable(target);
   if (FormatEntryOfFile(target) == &entry) return;
   throw JobRefused(ErrorKind::Usage, std::string("the target must be a ") + entry.name + " file, as " + what,
                    target);

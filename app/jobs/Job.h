@@ -43,6 +43,9 @@ class Job {
   virtual void Stop() = 0;
 };
 
+/// Raises JobRefused when the target's extension is one its format is not written as (.aac).
+void CheckWritable(const std::string& target);
+
 /// The checks of every job's target: never one of the sources; an existing
 /// file only with `replace`.
 void CheckTarget(const std::string& target, const std::vector<std::string>& sources, bool replace);

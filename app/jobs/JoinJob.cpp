@@ -26,7 +26,10 @@ std::string UpperExtension(const std::string& name) {
 
 std::string CheckJoinFiles(const std::string& file1, const std::string& file2) {
   if (file1.empty() || file2.empty()) return kSelectInputFiles;
-  if (UpperExtension(file1) != UpperExtension(file2)) return kSelectSameFormat;
+  // One format, by whichever of its extensions (.ogg and .oga); unknown ones by their extension.
+  const FormatEntry* format1 = FormatEntryOfFile(file1);
+  if (format1 ? format1 != FormatEntryOfFile(file2) : UpperExtension(file1) != UpperExtension(file2))
+    return kSelectSameFormat;
   return {};
 }
 

@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "app/jobs/Job.h"
+#include "audio/formats/FormatRegistry.h"
 #include "platform/CueSheet.h"
 
 namespace fs = std::filesystem;
@@ -86,5 +87,5 @@ std::string PieceName(const std::string& pattern, const SplitPiece& piece, int n
   for (const auto& [key, value] : fields)
     for (size_t at = name.find(key); at != std::string::npos; at = name.find(key, at + value.size()))
       name.replace(at, key.size(), value);
-  return clean(name) + path.extension().string();
+  return clean(name) + ResultExtension(source);
 }

@@ -72,8 +72,10 @@ std::unique_ptr<TAuFileOut> NewCodecOut() {
 }
 
 template <CodecKind kind>
-FormatEntry CodecEntry(AudioFormat format, const char* name, std::vector<std::string> extensions) {
-  return {format, name, std::move(extensions), NewCodecIn<kind>, NewCodecIn<kind>, NewCodecOut<kind>, nullptr, CopyCodec};
+FormatEntry CodecEntry(AudioFormat format, const char* name, std::vector<std::string> extensions,
+                       std::vector<std::string> readOnly = {}) {
+  return {format, name, std::move(extensions), NewCodecIn<kind>, NewCodecIn<kind>, NewCodecOut<kind>, nullptr, CopyCodec,
+          std::move(readOnly)};
 }
 
 std::string Lower(std::string text) {
@@ -92,17 +94,17 @@ std::string FormatEntry::Patterns() const {
 const std::vector<FormatEntry>& Formats() {
   static const std::vector<FormatEntry> formats = {
       {AudioFormat::Wav, "WAV", {".wav"}, [] { return std::unique_ptr<TAuFileIn>(New<TWaveIn>()); },
-       [] { return std::unique_ptr<TAuFileIn>(New<TWaveIn>()); }, NewWaveOut, nullptr, CopyWaveSettings},
+       [] { return std::unique_ptr<TAuFileIn>(New<TWaveIn>()); }, NewWaveOut, nullptr, CopyWaveSettings, {}},
       {AudioFormat::Mp3, "MP3", {".mp3"}, [] { return std::unique_ptr<TAuFileIn>(New<TMP3In>()); },
        [] { return std::unique_ptr<TAuFileIn>(New<TWMIn>()); }, NewMp3Out,
-       [] { return std::unique_ptr<TAuFileOut>(New<TMP3LosslessOut>()); }, CopyMp3},
+       [] { return std::unique_ptr<TAuFileOut>(New<TMP3LosslessOut>()); }, CopyMp3, {}},
       {AudioFormat::Wma, "WMA", {".wma"}, [] { return std::unique_ptr<TAuFileIn>(New<TWMIn>()); },
        [] { return std::unique_ptr<TAuFileIn>(New<TWMIn>()); },
-       [] { return std::unique_ptr<TAuFileOut>(New<TWMAOut>()); }, nullptr, CopyWma},
+       [] { return std::unique_ptr<TAuFileOut>(New<TWMAOut>()); }, nullptr, CopyWma, {}},
       CodecEntry<CodecKind::Flac>(AudioFormat::Flac, "FLAC", {".flac"}),
       CodecEntry<CodecKind::Vorbis>(AudioFormat::Vorbis, "Ogg Vorbis", {".ogg", ".oga"}),
       CodecEntry<CodecKind::Opus>(AudioFormat::Opus, "Opus", {".opus"}),
-      CodecEntry<CodecKind::Aac>(AudioFormat::M4a, "M4A", {".m4a", ".aac"}),
+      CodecEntry<CodecKind::Aac>(AudioFormat::M4a, "M4A", {".m4a", ".aac"}, {".aac"}),
   };
   return formats;
 }
@@ -118,6 +120,18 @@ const FormatEntry* FormatEntryOfFile(const std::string& fileName) {
   for (const FormatEntry& entry : Formats())
     if (std::find(entry.extensions.begin(), entry.extensions.end(), extension) != entry.extensions.end()) return &entry;
   return nullptr;
+}
+
+bool IsReadOnlyExtension(const std::string& fileName) {
+  const FormatEntry* entry = FormatEntryOfFile(fileName);
+  const std::string extension = Lower(std::filesystem::path(fileName).extension().string());
+  return entry && std::find(entry->readOnlyExtensions.begin(), entry->readOnlyExtensions.end(), extension) !=
+                      entry->readOnlyExtensions.end();
+}
+
+std::string ResultExtension(const std::string& source) {
+  if (IsReadOnlyExtension(source)) return FormatEntryOfFile(source)->extensions.front();
+  return std::filesystem::path(source).extension().string();
 }
 
 std::string SoundFilesFilter() {

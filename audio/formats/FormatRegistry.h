@@ -29,6 +29,10 @@ struct FormatEntry {
   /// Gives `output` (this format's) the source's (this format's input) tags and encoder settings.
   void (*copySettings)(TAuFileIn& source, TAuFileOut& output, SettingsUse use);
 
+  /// Extensions it reads but does not write (".aac": AAC without a
+  /// container cannot tell where the audio starts and ends).
+  std::vector<std::string> readOnlyExtensions;
+
   /// "*.mp3" for the file dialogs.
   std::string Patterns() const;
 };
@@ -39,6 +43,11 @@ const std::vector<FormatEntry>& Formats();
 const FormatEntry* FindFormat(AudioFormat format);
 /// The entry of a file name's extension; null when no format has it.
 const FormatEntry* FormatEntryOfFile(const std::string& fileName);
+/// The extension a result made from `source` gets: the source's own, its
+/// letter case kept, unless its format does not write it (".aac" gives ".m4a").
+std::string ResultExtension(const std::string& source);
+/// The target's extension is one its format reads but does not write.
+bool IsReadOnlyExtension(const std::string& fileName);
 /// "Sound Files(*.wav;*.mp3;*.wma)|*.wav;*.mp3;*.wma": every format, for an open dialog.
 std::string SoundFilesFilter();
 /// "MP3, WAV and WMA": the formats, for messages.

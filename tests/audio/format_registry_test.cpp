@@ -5,6 +5,8 @@
 #include "audio/ACS_Wave.h"
 #include "audio/ACS_WinMedia.h"
 #include "audio/ACS_smpeg.h"
+#include "audio/codecs/CodecIn.h"
+#include "audio/codecs/CodecOut.h"
 #include "audio/formats/FormatRegistry.h"
 #include "audio/mp3cut/MP3LosslessOut.h"
 
@@ -22,9 +24,12 @@ TEST(FormatRegistry, ExtensionsInAnyCaseNameTheirFormat) {
 }
 
 TEST(FormatRegistry, TheDialogsAndMessagesListEveryFormat) {
-  EXPECT_EQ(SoundFilesFilter(), "Sound Files(*.wav;*.mp3;*.wma)|*.wav;*.mp3;*.wma");
-  EXPECT_EQ(FormatNames(), "MP3, WAV and WMA");
+  EXPECT_EQ(SoundFilesFilter(),
+            "Sound Files(*.wav;*.mp3;*.wma;*.flac;*.ogg;*.oga;*.opus;*.m4a;*.aac)"
+            "|*.wav;*.mp3;*.wma;*.flac;*.ogg;*.oga;*.opus;*.m4a;*.aac");
+  EXPECT_EQ(FormatNames(), "MP3, WAV, WMA, FLAC, Ogg Vorbis, Opus and M4A");
   EXPECT_EQ(FindFormat(AudioFormat::Mp3)->Patterns(), "*.mp3");
+  EXPECT_EQ(FindFormat(AudioFormat::M4a)->Patterns(), "*.m4a;*.aac");
 }
 
 TEST(FormatRegistry, EachFormatMakesItsOwnComponents) {
@@ -46,6 +51,18 @@ TEST(FormatRegistry, EachFormatMakesItsOwnComponents) {
   const auto mp3Out = mp3.newOutput();
   EXPECT_EQ(dynamic_cast<TMP3Out&>(*mp3Out).BitRate(), mbr128);
   EXPECT_EQ(dynamic_cast<TMP3Out&>(*mp3Out).Mode(), mmMono);
+  // The formats of FFmpeg's codecs: their own input and output, no lossless copy.
+  for (const auto& [format, kind] : {std::pair{AudioFormat::Flac, CodecKind::Flac}, {AudioFormat::Vorbis, CodecKind::Vorbis},
+                                    {AudioFormat::Opus, CodecKind::Opus}, {AudioFormat::M4a, CodecKind::Aac}}) {
+    const FormatEntry& entry = *FindFormat(format);
+    const auto in = entry.newInput();
+    const auto out = entry.newOutput();
+    ASSERT_NE(dynamic_cast<TCodecIn*>(in.get()), nullptr) << entry.name;
+    EXPECT_EQ(dynamic_cast<TCodecIn&>(*in).Kind(), kind);
+    ASSERT_NE(dynamic_cast<TCodecOut*>(out.get()), nullptr) << entry.name;
+    EXPECT_EQ(dynamic_cast<TCodecOut&>(*out).Kind(), kind);
+    EXPECT_EQ(entry.newLosslessOutput, nullptr);
+  }
 }
 
 }  // namespace

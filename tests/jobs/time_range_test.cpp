@@ -41,7 +41,13 @@ TEST(Formats, ByExtensionInAnyCase) {
   EXPECT_EQ(FormatOfFile("/a/Song.MP3"), AudioFormat::Mp3);
   EXPECT_EQ(FormatOfFile("x.Wav"), AudioFormat::Wav);
   EXPECT_EQ(FormatOfFile("x.wma"), AudioFormat::Wma);
-  EXPECT_EQ(FormatOfFile("x.ogg"), AudioFormat::Unknown);
+  EXPECT_EQ(FormatOfFile("x.OGG"), AudioFormat::Vorbis);
+  EXPECT_EQ(FormatOfFile("x.oga"), AudioFormat::Vorbis);
+  EXPECT_EQ(FormatOfFile("x.Flac"), AudioFormat::Flac);
+  EXPECT_EQ(FormatOfFile("x.opus"), AudioFormat::Opus);
+  EXPECT_EQ(FormatOfFile("x.m4a"), AudioFormat::M4a);
+  EXPECT_EQ(FormatOfFile("x.aac"), AudioFormat::M4a);
+  EXPECT_EQ(FormatOfFile("x.mp4"), AudioFormat::Unknown);
   EXPECT_EQ(FormatOfFile("wav"), AudioFormat::Unknown);
 }
 
