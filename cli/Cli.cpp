@@ -53,7 +53,8 @@ constexpr Command kCommands[] = {
     {"encode",
      "  clipwright-cli encode SOURCE TARGET.mp3 [--bitrate KBPS] [--vbr QUALITY] [--mode stereo|joint|mono]\n"
      "                        [--force] [--quiet]\n"
-     "  clipwright-cli encode SOURCE TARGET.wma [--bitrate KBPS] [--force] [--quiet]\n",
+     "  clipwright-cli encode SOURCE TARGET.wma|.ogg|.opus|.m4a [--bitrate KBPS] [--force] [--quiet]\n"
+     "  clipwright-cli encode SOURCE TARGET.flac [--force] [--quiet]\n",
      2, kBitrate | kVbr | kMode | kForce | kQuiet, "encode takes a source and a target", Encode},
     {"join", "  clipwright-cli join FILE1 FILE2 TARGET [--force] [--quiet]\n", 3, kForce | kQuiet,
      "join takes two files and a target", Join},

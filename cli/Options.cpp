@@ -36,7 +36,7 @@ bool Mp3Options(const Arguments& args, EncodeOptions& options, std::string& erro
   return true;
 }
 
-bool WmaBitrate(const Arguments& args, uint32_t& bitsPerSecond, std::string& error) {
+bool BitrateOption(const Arguments& args, uint32_t& bitsPerSecond, std::string& error) {
   int32_t kbps = 128;
   if (args.bitrate && (!ParseInt32(*args.bitrate, kbps) || kbps < 1 || kbps > 2000)) {
     error = "not a bit rate in kbps: " + *args.bitrate;

@@ -13,7 +13,7 @@ namespace cli {
 /// The MP3 encoder's --bitrate, --vbr and --mode; false and why when one is wrong.
 bool Mp3Options(const Arguments& args, EncodeOptions& options, std::string& error);
 /// The WMA bit rate --bitrate asks for in bits per second (128 kbps unless given).
-bool WmaBitrate(const Arguments& args, uint32_t& bitsPerSecond, std::string& error);
+bool BitrateOption(const Arguments& args, uint32_t& bitsPerSecond, std::string& error);
 /// A whole number from 0 to `most` when the option is given; `wrong` starts the message.
 bool Count(const std::optional<std::string>& option, const char* wrong, uint32_t most, uint32_t& value,
            std::string& error);

@@ -142,6 +142,10 @@ struct Decoder::State {
     if (!decoder || !frame || !packet) throw std::runtime_error("Out of memory");
     if (const int set = Ffmpeg().avcodec_parameters_to_context(decoder, parameters); set < 0)
       throw std::runtime_error(AvErrorText(set));
+    // Where samples are placed by the clock, the priming the demuxer marks
+    // is left out by its timestamps here, after a seek as at the start: the
+    // codec library must not leave it out as well.
+    if (!isMp3 && !isAsf) decoder->flags2 |= AV_CODEC_FLAG2_SKIP_MANUAL;
     if (const int opened = Ffmpeg().avcodec_open2(decoder, codec, nullptr); opened < 0)
       throw std::runtime_error(AvErrorText(opened));
     sourceChannels = decoder->ch_layout.nb_channels;

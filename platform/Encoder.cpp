@@ -90,20 +90,19 @@ class Encoder::Impl {
     if (codec == nullptr) throw std::runtime_error("FFmpeg's " + settings.codec + " encoder is not installed");
     if (!Check(Ffmpeg().avformat_alloc_output_context2(&format_, nullptr, settings.muxer.c_str(), nullptr))) Fail();
     AVStream* stream = Ffmpeg().avformat_new_stream(format_, nullptr);
-    encoder_ = Ffmpeg().avcodec_alloc_context3(codec);
     frame_ = Ffmpeg().av_frame_alloc();
     packet_ = Ffmpeg().av_packet_alloc();
-    if (stream == nullptr || encoder_ == nullptr || frame_ == nullptr || packet_ == nullptr)
+    if (stream == nullptr || frame_ == nullptr || packet_ == nullptr)
       throw std::runtime_error("Out of memory");
     const int rate = settings.rate > 0 ? settings.rate : input_.rate;
-    encoder_->sample_fmt = ChooseSampleFormat(*codec, settings.bits);
-    if (encoder_->sample_fmt == AV_SAMPLE_FMT_S32) encoder_->bits_per_raw_sample = 24;
-    encoder_->sample_rate = rate;
-    Ffmpeg().av_channel_layout_default(&encoder_->ch_layout, input_.channels);
-    encoder_->bit_rate = settings.bitrate;
-    encoder_->time_base = AVRational{1, rate};
-    if (format_->oformat->flags & AVFMT_GLOBALHEADER) encoder_->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
-    if (!Check(Ffmpeg().avcodec_open2(encoder_, codec, nullptr))) Fail();
+    // A bit rate the encoder cannot reach for this rate and layout (Vorbis
+    // has a range for each) gives way to the nearest lower one it takes.
+    int64_t bitrate = settings.bitrate;
+    while (!OpenCodec(*codec, rate, bitrate, settings.bits, format_->oformat->flags & AVFMT_GLOBALHEADER)) {
+      if (bitrate <= 8000) Fail();
+      bitrate = std::max<int64_t>(8000, bitrate * 4 / 5);
+    }
+    failureText_.clear();  // the refusals on the way were no failure
     if (!Check(Ffmpeg().avcodec_parameters_from_context(stream->codecpar, encoder_))) Fail();
     stream->time_base = encoder_->time_base;
     streamIndex_ = stream->index;
@@ -115,6 +114,23 @@ class Encoder::Impl {
     const bool written = Check(Ffmpeg().avformat_write_header(format_, &options));
     Ffmpeg().av_dict_free(&options);
     if (!written) Fail();
+  }
+
+  /// Opens the encoder with these settings; false (the context freed) when it refuses them.
+  bool OpenCodec(const AVCodec& codec, int rate, int64_t bitrate, int bits, bool globalHeader) {
+    Ffmpeg().avcodec_free_context(&encoder_);
+    encoder_ = Ffmpeg().avcodec_alloc_context3(&codec);
+    if (encoder_ == nullptr) throw std::runtime_error("Out of memory");
+    encoder_->sample_fmt = ChooseSampleFormat(codec, bits);
+    if (encoder_->sample_fmt == AV_SAMPLE_FMT_S32) encoder_->bits_per_raw_sample = 24;
+    encoder_->sample_rate = rate;
+    Ffmpeg().av_channel_layout_default(&encoder_->ch_layout, input_.channels);
+    encoder_->bit_rate = bitrate;
+    encoder_->time_base = AVRational{1, rate};
+    if (globalHeader) encoder_->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+    if (Check(Ffmpeg().avcodec_open2(encoder_, &codec, nullptr))) return true;
+    Ffmpeg().avcodec_free_context(&encoder_);
+    return false;
   }
 
   /// Encodes every whole frame waiting.

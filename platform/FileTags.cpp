@@ -112,6 +112,16 @@ TagSet ReadTags(const std::string& fileName, TagContainer container) {
   TagSet tags;
   for (const auto& [key, values] : file->properties())
     for (const TagLib::String& value : values) tags.fields.emplace_back(key.to8Bit(true), value.to8Bit(true));
+  if (container == TagContainer::Mp4) {
+    // Texts kept as iTunes comments (URL) that the property names leave out.
+    const TagLib::String prefix = "----:com.apple.iTunes:";
+    for (const auto& [key, item] : static_cast<TagLib::MP4::File&>(*file).tag()->itemMap()) {
+      if (!key.startsWith(prefix)) continue;
+      const std::string name = key.substr(prefix.size()).to8Bit(true);
+      if (!tags.Field(name).empty() || name == "iTunSMPB") continue;
+      for (const TagLib::String& value : item.toStringList()) tags.fields.emplace_back(name, value.to8Bit(true));
+    }
+  }
   tags.pictures = ReadPictures(*file, container);
   return tags;
 }
@@ -123,12 +133,14 @@ void WriteTags(const std::string& fileName, TagContainer container, const TagSet
   for (const auto& [key, value] : tags.fields)
     if (!value.empty() && key.rfind("----:", 0) != 0) properties[Text(key)].append(Text(value));
   if (container == TagContainer::Flac) XiphOf(*file, container);  // where a FLAC file's properties go
-  file->setProperties(properties);
+  const TagLib::PropertyMap refused = file->setProperties(properties);
   if (container == TagContainer::Mp4) {
     // Atoms by their own names ("----:com.apple.iTunes:iTunSMPB"), as players look them up.
     TagLib::MP4::Tag* tag = static_cast<TagLib::MP4::File&>(*file).tag();
     for (const auto& [key, value] : tags.fields)
       if (key.rfind("----:", 0) == 0 && !value.empty()) tag->setItem(Text(key), TagLib::StringList(Text(value)));
+    // Fields without an atom of their own (URL) go where players keep such texts.
+    for (const auto& [key, values] : refused) tag->setItem("----:com.apple.iTunes:" + key, values);
   }
   SetPictures(*file, container, tags.pictures);
   if (!file->save()) throw std::runtime_error("Failed to save tags");

@@ -4,6 +4,8 @@
 #include "audio/ACS_LAME.h"
 #include "audio/ACS_WinMedia.h"
 #include "audio/classes/SixteenBitInput.h"
+#include "audio/codecs/CodecIn.h"
+#include "audio/codecs/CodecOut.h"
 #include "audio/formats/FormatRegistry.h"
 #include "audio/formats/SettingsCopy.h"
 
@@ -54,8 +56,13 @@ std::unique_ptr<Job> StartConvert(const ConvertRequest& request, JobEvents event
     }
   } else if (auto* wma = dynamic_cast<TWMAOut*>(&output)) {
     input = &EncoderInput(*job, source, request.source, "WMA", "files");
-    wma->SetDesiredBitrate(request.options.wmaBitrate);
+    wma->SetDesiredBitrate(request.options.bitrate);
     if (tags) CopyId3v2Fields(*tags, wma->Id3v2Tags());
+  } else if (auto* codec = dynamic_cast<TCodecOut*>(&output)) {
+    // These encoders take any layout; FLAC keeps the source's bits.
+    codec->SetBitrate(request.options.bitrate);
+    if (tags) CopyId3v2Fields(*tags, codec->Id3v2Tags());
+    if (auto* tagged = dynamic_cast<TCodecIn*>(&source)) codec->SetPictures(tagged->Pictures());
   }
   output.SetFileName(job->OpenTarget(request.target));
   output.SetInput(input);

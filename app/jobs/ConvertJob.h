@@ -10,16 +10,17 @@
 #include "audio/lame/Mp3Settings.h"
 
 /// How an encode writes its target; unset fields keep the defaults:
-/// 128 kbps constant bit rate in the source's channels (MP3), 128 kbps (WMA).
+/// 128 kbps constant bit rate in the source's channels (MP3), 128 kbps
+/// (WMA, Ogg Vorbis, Opus, M4A); FLAC has no settings.
 struct EncodeOptions {
   std::optional<TMP3BitRate> mp3Bitrate;
   std::optional<TMP3Quality> vbrQuality;  // MP3 at a variable bit rate
   std::optional<TMP3Mode> mode;
-  uint32_t wmaBitrate = 128000;  // bits per second
+  uint32_t bitrate = 128000;  // bits per second, of the formats other than MP3
 };
 
 /// The whole of `source` written as `target`: plain PCM for a .wav target
-/// (decode), MP3 or WMA with `options` and the source's tags (encode).
+/// (decode), any other format with `options` and the source's tags (encode).
 struct ConvertRequest {
   std::string source, target;
   EncodeOptions options;

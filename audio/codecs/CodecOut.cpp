@@ -33,6 +33,8 @@ void TCodecOut::Prepare() {
   settings.muxer = spec.muxer;
   settings.rate = media::EncoderRate(spec.encoder, layout.rate);
   if (settings.rate == 0) throw EAuException(std::string("FFmpeg's ") + spec.encoder + " encoder is not installed");
+  // Opus decoders play at 48 kHz whatever the encoder was given: the file is made at that rate.
+  if (kind_ == CodecKind::Opus) settings.rate = 48000;
   settings.bitrate = spec.lossless ? 0 : Bitrate_;
   settings.bits = Bits_ != 0 ? Bits_ : layout.bits > 16 ? 24 : 16;
   Input_->Init();

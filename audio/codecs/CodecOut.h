@@ -13,8 +13,8 @@
 /// Pictures as the format's tags. The result decodes to exactly the samples
 /// given: the container marks the encoder's delay and padding (Opus
 /// pre-skip and granule positions, Vorbis granule positions, the MP4 edit
-/// list). Opus is written at 48 kHz (or 8, 12, 16, 24 kHz), so other rates
-/// are resampled; FLAC keeps every sample as it is.
+/// list). Opus is written at 48 kHz, the rate its decoders deliver, so
+/// other rates are resampled; FLAC keeps every sample as it is.
 class TCodecOut : public TAuTaggedFileOut {
  public:
   explicit TCodecOut(CodecKind kind) : kind_(kind) {}

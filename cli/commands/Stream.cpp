@@ -16,7 +16,7 @@ int Stream(const Arguments& args) {
   std::string error;
   if (!Count(args.port, "not a port number: ", 65535, request.port, error) ||
       !Count(args.maxClients, "not a number of clients: ", UINT32_MAX, request.maxClients, error) ||
-      !WmaBitrate(args, request.bitrate, error))
+      !BitrateOption(args, request.bitrate, error))
     return Fail(kUsage, error);
   request.listening = [](uint32_t port) {
     std::printf("streaming at http://127.0.0.1:%u/\n", port);

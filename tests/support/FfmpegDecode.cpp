@@ -46,3 +46,14 @@ std::vector<int16_t> DecodeWithFfmpeg(const std::string& fileName) {
   avformat_close_input(&format);
   return out;
 }
+
+int64_t StreamDurationSamples(const std::string& fileName) {
+  AVFormatContext* format = nullptr;
+  if (avformat_open_input(&format, fileName.c_str(), nullptr, nullptr) < 0) throw std::runtime_error("cannot open");
+  avformat_find_stream_info(format, nullptr);
+  const int index = av_find_best_stream(format, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
+  const AVStream* stream = format->streams[index];
+  const int64_t samples = av_rescale_q(stream->duration, stream->time_base, AVRational{1, stream->codecpar->sample_rate});
+  avformat_close_input(&format);
+  return samples;
+}

@@ -1,0 +1,44 @@
+#pragma once
+// Files of the formats FFmpeg's codecs write, made by our own writer from generated samples.
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "audio/codecs/CodecOut.h"
+#include "tests/audio/MemoryComponents.h"
+#include "tests/support/EventLoop.h"
+
+/// Writes interleaved 16-bit `samples` as a file of `kind`; `setup` may set
+/// the writer's tags and settings first. The writer's error, empty when none.
+inline std::string WriteCodecFile(const std::string& file, CodecKind kind, const std::vector<int16_t>& samples,
+                                  int channels, int rate, const std::function<void(TCodecOut&)>& setup = {}) {
+  Sealed<MemoryInput> input(0);
+  input.SetSamples(samples);
+  input.ChannelCount = channels;
+  input.Rate = rate;
+  input.BlockSize = 4000;
+  Sealed<TCodecOut> output(kind);
+  output.SetFileName(file);
+  if (setup) setup(output);
+  bool done = false;
+  std::string error;
+  output.OnDone = [&](TComponent*) { done = true; };
+  output.OnThreadException = [&](TComponent*) { error = output.ExceptionMessage(); };
+  output.SetInput(&input);
+  output.Run();
+  if (!SpinUntil([&] { return done; }, 60000)) return "never finished";
+  output.SetInput(nullptr);
+  return error;
+}
+
+/// The file name ending each format is written under.
+inline const char* CodecExtension(CodecKind kind) {
+  switch (kind) {
+    case CodecKind::Flac: return ".flac";
+    case CodecKind::Vorbis: return ".ogg";
+    case CodecKind::Opus: return ".opus";
+    case CodecKind::Aac: return ".m4a";
+  }
+  return "";
+}
