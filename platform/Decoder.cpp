@@ -56,19 +56,7 @@ struct Decoder::State {
   ~State() { Close(); }
 
   void Open() {
-    constexpr int kIoBuffer = 64 * 1024;
-    auto* ioBuffer = static_cast<uint8_t*>(Ffmpeg().av_malloc(kIoBuffer));
-    io = Ffmpeg().avio_alloc_context(ioBuffer, kIoBuffer, 0, &file, &DecoderInput::ReadPacket, nullptr, &DecoderInput::Seek);
-    format = Ffmpeg().avformat_alloc_context();
-    if (!io || !format) throw std::runtime_error("Out of memory");
-    format->pb = io;
-    format->flags |= AVFMT_FLAG_CUSTOM_IO;
-    if (const int opened = Ffmpeg().avformat_open_input(&format, nullptr, nullptr, nullptr); opened < 0) {
-      format = nullptr;  // freed by the failed open
-      throw std::runtime_error(AvErrorText(opened));
-    }
-    if (const int found = Ffmpeg().avformat_find_stream_info(format, nullptr); found < 0)
-      throw std::runtime_error(AvErrorText(found));
+    OpenDemuxer();
     audioIndex = Ffmpeg().av_find_best_stream(format, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
     if (audioIndex < 0) throw std::runtime_error("The file holds no audio that can be read");
     isMp3 = std::strstr(format->iformat->name, "mp3") != nullptr;
@@ -83,6 +71,7 @@ struct Decoder::State {
     FindOrigin();
     byClock = !isMp3 && !isAsf;
     if (byClock) {
+      position = -1;  // the first frame's timestamp tells where it lies
       // Priming before the stream's time 0 and padding after its end (Opus
       // pre-skip and end trimming, the MP4 edit list) are left out by the
       // clock, whether or not the demuxer marked them for the decoder.
@@ -94,6 +83,31 @@ struct Decoder::State {
     // what decodes.
     if (isAsf && (file.AsfCutShort() || AsfDurationDoubtful())) CountByDecoding();
     if (!isMp3 && !isAsf && !LengthConfirmed()) CountByDecoding();
+  }
+
+  void OpenDemuxer() {
+    constexpr int kIoBuffer = 64 * 1024;
+    DecoderInput::Seek(&file, 0, SEEK_SET);  // a demuxer opened again reads from the start
+    auto* ioBuffer = static_cast<uint8_t*>(Ffmpeg().av_malloc(kIoBuffer));
+    io = Ffmpeg().avio_alloc_context(ioBuffer, kIoBuffer, 0, &file, &DecoderInput::ReadPacket, nullptr, &DecoderInput::Seek);
+    format = Ffmpeg().avformat_alloc_context();
+    if (!io || !format) throw std::runtime_error("Out of memory");
+    format->pb = io;
+    format->flags |= AVFMT_FLAG_CUSTOM_IO;
+    if (const int opened = Ffmpeg().avformat_open_input(&format, nullptr, nullptr, nullptr); opened < 0) {
+      format = nullptr;  // freed by the failed open
+      throw std::runtime_error(AvErrorText(opened));
+    }
+    if (const int found = Ffmpeg().avformat_find_stream_info(format, nullptr); found < 0)
+      throw std::runtime_error(AvErrorText(found));
+  }
+
+  void CloseDemuxer() {
+    if (format) Ffmpeg().avformat_close_input(&format);
+    if (io) {
+      Ffmpeg().av_freep(&io->buffer);
+      Ffmpeg().avio_context_free(&io);
+    }
   }
 
   /// Whether the length the container tells is where the audio really ends:
@@ -122,11 +136,7 @@ struct Decoder::State {
   void Close() {
     converter.Reset();
     Ffmpeg().avcodec_free_context(&decoder);
-    if (format) Ffmpeg().avformat_close_input(&format);
-    if (io) {
-      Ffmpeg().av_freep(&io->buffer);
-      Ffmpeg().avio_context_free(&io);
-    }
+    CloseDemuxer();
     Ffmpeg().av_frame_free(&frame);
     Ffmpeg().av_packet_free(&packet);
     audioIndex = -1;
@@ -155,8 +165,9 @@ struct Decoder::State {
 
   void CountByDecoding() {
     counted = Remembered(countedMemory, identity, [this] {
+      if (byClock) SeekDemuxer(0);  // from the start, wherever a check before left off
       dropUntil = 0;
-      position = 0;
+      position = byClock ? -1 : 0;  // as a run places the samples
       int64_t total = 0;
       while (DecodeFrame()) total += frame->nb_samples - skipInFrame;
       Ffmpeg().av_frame_unref(frame);
@@ -259,8 +270,12 @@ struct Decoder::State {
                   : origin + Ffmpeg().av_rescale_q(from + originSamples, AVRational{1, decoder->sample_rate},
                                                    audio->time_base);
     if (Ffmpeg().av_seek_frame(format, audioIndex, timestamp, AVSEEK_FLAG_BACKWARD) < 0 &&
-        Ffmpeg().av_seek_frame(format, audioIndex, timestamp, AVSEEK_FLAG_BACKWARD | AVSEEK_FLAG_ANY) < 0)
-      throw std::runtime_error("The file cannot be positioned");
+        Ffmpeg().av_seek_frame(format, audioIndex, timestamp, AVSEEK_FLAG_BACKWARD | AVSEEK_FLAG_ANY) < 0) {
+      if (from != 0) throw std::runtime_error("The file cannot be positioned");
+      // Some demuxers cannot seek in a file of one frame; the start is where a new one begins.
+      CloseDemuxer();
+      OpenDemuxer();
+    }
     Ffmpeg().avcodec_flush_buffers(decoder);
     converter.Reset();
     draining = false;

@@ -157,7 +157,11 @@ class Encoder::Impl {
       ++packets_;
       Ffmpeg().av_packet_rescale_ts(packet_, encoder_->time_base, format_->streams[streamIndex_]->time_base);
       packet_->stream_index = streamIndex_;
-      if (!Check(Ffmpeg().av_interleaved_write_frame(format_, packet_))) return false;
+      if (!Check(Ffmpeg().av_write_frame(format_, packet_))) return false;
+      // An Ogg stream whose first audio page is also its last cannot tell
+      // readers where its audio starts: the first page ends after two packets.
+      if (packets_ == 2 && (format_->oformat->flags & AVFMT_ALLOW_FLUSH) && !Check(Ffmpeg().av_write_frame(format_, nullptr)))
+        return false;
     }
   }
 

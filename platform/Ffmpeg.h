@@ -44,6 +44,7 @@ extern "C" {
   X(av_interleaved_write_frame) \
   X(av_read_frame) \
   X(av_seek_frame) \
+  X(av_write_frame) \
   X(av_write_trailer) \
   X(avformat_alloc_context) \
   X(avformat_alloc_output_context2) \

@@ -133,7 +133,9 @@ std::unique_ptr<Job> StartLosslessCut(const CutRequest& request, JobEvents event
 }  // namespace
 
 std::unique_ptr<Job> StartCut(const CutRequest& request, JobEvents events) {
-  if (request.lossless) return StartLosslessCut(request, std::move(events));
+  // A FLAC cut keeps every sample as it is: asked to be lossless, it is the cut itself.
+  if (request.lossless && FormatOfFile(request.source) != AudioFormat::Flac)
+    return StartLosslessCut(request, std::move(events));
   const FormatEntry* entry = FormatEntryOfFile(request.source);
   // The input that counts exactly what the file holds checks it; the cut reads it with its own.
   OpenSource(request.source, &FormatEntry::newExactInput);

@@ -270,10 +270,11 @@ std::unique_ptr<Job> StartRemove(const RemoveRequest& request, JobEvents events)
       throw JobRefused(ErrorKind::Usage, refusal);
   if (const std::string refusal = CheckRows(request.rows, request.totalMs); !refusal.empty())
     throw JobRefused(ErrorKind::Usage, refusal);
-  if (request.lossless && format.format != AudioFormat::Mp3)
+  const bool copyFrames = request.lossless && format.format != AudioFormat::Flac;  // FLAC: lossless anyway
+  if (copyFrames && format.format != AudioFormat::Mp3)
     throw JobRefused(ErrorKind::Usage, "--lossless cuts MP3 files only", request.source);
   CheckTarget(request.target, {request.source}, request.replaceTarget);
-  if (request.lossless) return StartLosslessRemove(request, std::move(events));
+  if (copyFrames) return StartLosslessRemove(request, std::move(events));
   auto job = std::make_unique<SegmentJob>(format, std::move(events));
   job->Start(request.source, request.rows, request.totalMs, request.target, request.workFolder);
   return job;

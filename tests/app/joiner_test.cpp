@@ -17,6 +17,8 @@
 #include "tests/support/CaptionLog.h"
 #include "tests/support/EventLoop.h"
 #include "tests/support/FakeDialogs.h"
+#include "tests/audio/CodecFiles.h"
+#include "audio/codecs/CodecIn.h"
 #include "tests/support/FileSizeLimit.h"
 #include "tests/support/Mp3Encoder.h"
 #include "tests/support/TempDir.h"
@@ -149,6 +151,21 @@ TEST_F(Joiner, JoinsAndMixesWithProgressInTheCaption) {
   Start(target);
   EXPECT_EQ(dialogs.messages, QStringList{QString::fromStdString(target) + Texts::kAskOverwrite});
   EXPECT_EQ(ReadFile(target).size(), 44u + 2 * 80000);
+}
+
+TEST_F(Joiner, AnOggAndAnOgaFileAreOneFormat) {
+  const std::string first = dir.File("a.ogg"), second = dir.File("b.OGA");
+  ASSERT_EQ(WriteCodecFile(first, CodecKind::Vorbis, ToneSamples(22050, 1, 22050), 1, 22050), "");
+  ASSERT_EQ(WriteCodecFile(second, CodecKind::Vorbis, ToneSamples(11025, 1, 22050), 1, 22050), "");
+  Choose("bOpen1", first);
+  Choose("bOpen2", second);
+  const std::string target = dir.File("ab.ogg");
+  Start(target);
+  EXPECT_TRUE(dialogs.messages.isEmpty()) << dialogs.messages.join("|").toStdString();
+  EXPECT_EQ(dialogs.lastSuffix.toStdString(), "ogg");
+  Sealed<TCodecIn> joined(CodecKind::Vorbis);
+  joined.SetFileName(target);
+  EXPECT_EQ(joined.TotalSamples(), 22050 + 11025);
 }
 
 TEST_F(Joiner, NoToTheOverwriteQuestionAndInputsAsTargetStartNothing) {

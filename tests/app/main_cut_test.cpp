@@ -28,6 +28,9 @@
 #include "tests/support/Alignment.h"
 #include "tests/support/WmaEncoder.h"
 #include "tests/audio/InputRun.h"
+#include "tests/audio/CodecFiles.h"
+#include "audio/codecs/CodecIn.h"
+#include "platform/Encoder.h"
 #include "app/jobs/Global.h"
 #include "tests/support/Mp3Encoder.h"
 #include "tests/support/TempDir.h"
@@ -309,6 +312,42 @@ TEST_F(StartCut, EachFormatKeepsItsKind) {
   back.SetFileName(dir.File("pcm.wav"));
   EXPECT_EQ(back.WavType(), wtPCM);
   EXPECT_EQ(back.TotalSamples(), 1017 * 8);
+}
+
+TEST_F(StartCut, FlacOggOpusAndM4aFilesOpenAndAreSavedInTheirFormat) {
+  for (const CodecKind kind : {CodecKind::Flac, CodecKind::Vorbis, CodecKind::Opus, CodecKind::Aac}) {
+    const std::string ext = CodecExtension(kind);
+    SCOPED_TRACE(ext);
+    const std::string song = dir.File("song" + ext);
+    ASSERT_EQ(WriteCodecFile(song, kind, ChirpSamples(48000 * 3, 2, 48000), 2, 48000,
+                             [](TCodecOut& out) { out.Id3v2Tags().SetTitle(u"Three"); }),
+              "");
+    Open(song);
+    EXPECT_EQ(Length(), "00:00:03.0");
+    const std::string target = dir.File("cut" + ext);
+    Cut(target);
+    EXPECT_TRUE(dialogs.messages.isEmpty()) << dialogs.messages.join("|").toStdString();
+    EXPECT_EQ(dialogs.lastSuffix.toStdString(), ext.substr(1));
+    EXPECT_EQ(dialogs.lastProposed.toStdString(), "cut_song" + ext);
+    Sealed<TCodecIn> back(kind);
+    back.SetFileName(target);
+    EXPECT_EQ(back.TotalSamples(), 48000 * 3);  // the whole file, exactly
+    EXPECT_EQ(back.Id3v2Tags().Title(), u"Three");
+  }
+  // AAC without a container cannot mark where its audio starts and ends: its cut is offered as M4A.
+  const std::string note = dir.File("note.aac");
+  {
+    media::Encoder encoder({"aac", "adts", 44100, 96000, 16}, {1, 44100, 16}, note);
+    const std::vector<int16_t> samples = ChirpSamples(44100 * 2, 1, 44100);
+    encoder.Write(reinterpret_cast<const uint8_t*>(samples.data()), samples.size() * 2);
+    encoder.Finish();
+  }
+  Open(note);
+  Cut(dir.File("cut_note.m4a"));
+  EXPECT_EQ(dialogs.lastFilter.toStdString(), "Sound Files|*.m4a");
+  EXPECT_EQ(dialogs.lastProposed.toStdString(), "cut_note.m4a");
+  EXPECT_TRUE(std::filesystem::exists(dir.File("cut_note.m4a")));
+  EXPECT_TRUE(dialogs.messages.isEmpty()) << dialogs.messages.join("|").toStdString();
 }
 
 TEST_F(StartCut, AFailedRunSaysSoAndKeepsTheOldTarget) {
