@@ -97,6 +97,27 @@ INSTANTIATE_TEST_SUITE_P(Formats, CodecRoundTrip,
                                            Layout{CodecKind::Aac, 44100, 2}, Layout{CodecKind::Aac, 32000, 1}),
                          Name);
 
+TEST(CodecOut, FilesShorterThanOneFrameKeepTheirLength) {
+  TempDir dir;
+  for (const CodecKind kind : {CodecKind::Flac, CodecKind::Vorbis, CodecKind::Opus, CodecKind::Aac}) {
+    for (const int frames : {1, 300, 2000}) {
+      SCOPED_TRACE(std::string(CodecExtension(kind)) + " " + std::to_string(frames));
+      const std::string file = dir.File("short" + std::to_string(frames) + CodecExtension(kind));
+      const std::vector<int16_t> source = ChirpSamples(frames, 1, 48000);
+      ASSERT_EQ(WriteCodecFile(file, kind, source, 1, 48000), "");
+      Sealed<TCodecIn> input(kind);
+      input.SetFileName(file);
+      ASSERT_TRUE(input.Valid());
+      EXPECT_EQ(input.TotalSamples(), frames);
+      const std::vector<int16_t> read = ReadRun(input);
+      EXPECT_EQ(read.size(), source.size());
+      if (kind == CodecKind::Flac) {
+        EXPECT_EQ(read, source);
+      }
+    }
+  }
+}
+
 TEST(CodecOut, OpusResamplesOtherRatesTo48kHz) {
   TempDir dir;
   const std::string file = dir.File("voice.opus");
