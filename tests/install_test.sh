@@ -21,7 +21,9 @@ for size in 16 24 32 48 64 128 256; do
   [ "$dims" = "$size $size" ] || fail "the ${size}px icon is $dims"
 done
 grep -q '^Exec=clipwright %f$' "$prefix/share/applications/org.example.Clipwright.desktop" || fail "Exec"
-grep -q 'MimeType=.*audio/mpeg' "$prefix/share/applications/org.example.Clipwright.desktop" || fail "MimeType"
+for type in audio/mpeg audio/flac audio/ogg audio/x-opus+ogg audio/mp4; do
+  grep -q "MimeType=.*$type;" "$prefix/share/applications/org.example.Clipwright.desktop" || fail "MimeType $type"
+done
 if command -v desktop-file-validate > /dev/null; then
   desktop-file-validate "$prefix/share/applications/org.example.Clipwright.desktop" || fail "desktop entry"
 fi

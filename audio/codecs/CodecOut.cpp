@@ -37,35 +37,18 @@ void TCodecOut::Prepare() {
   if (kind_ == CodecKind::Opus) settings.rate = 48000;
   settings.bitrate = spec.lossless ? 0 : Bitrate_;
   settings.bits = Bits_ != 0 ? Bits_ : layout.bits > 16 ? 24 : 16;
-  Input_->Init();
-  inputFlushed_ = false;
+  StartInput();
   try {
     encoder_ = std::make_unique<media::Encoder>(settings, layout, FileName_);
   } catch (const std::runtime_error& e) {
     throw EAuException(std::string("Failed to start the encoder: ") + e.what());
   }
-  // A tenth of a second's bytes.
-  buffer_.assign(static_cast<size_t>(int64_t{layout.channels} * layout.bits * layout.rate / 80), 0);
-  endOfInput_ = false;
 }
 
-bool TCodecOut::DoOutput(bool Abort) {
-  if (!CanOutput()) return true;
-  if (Abort || endOfInput_) return false;
-  const int read = Input_->FillBuffer(buffer_.data(), static_cast<int>(buffer_.size()), endOfInput_);
-  try {
-    encoder_->Write(buffer_.data(), static_cast<size_t>(read));
-  } catch (const std::runtime_error& e) {
-    throw EAuException(std::string("Failed to write data: ") + e.what());
-  }
-  return true;
-}
+void TCodecOut::Encode(const uint8_t* pcm, size_t length) { encoder_->Write(pcm, length); }
 
 void TCodecOut::Done() {
-  if (!inputFlushed_) {
-    inputFlushed_ = true;
-    Input_->Flush();
-  }
+  EndInput();
   std::string failure;
   if (encoder_ && ExceptionMessage().empty()) {
     try {
@@ -75,7 +58,6 @@ void TCodecOut::Done() {
     }
   }
   encoder_.reset();
-  buffer_ = {};
   if (!failure.empty()) throw EAuException("Encoder error: " + failure);
 }
 

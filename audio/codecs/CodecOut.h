@@ -4,7 +4,7 @@
 #include <memory>
 #include <vector>
 
-#include "audio/classes/FileOut.h"
+#include "audio/classes/EncodingFileOut.h"
 #include "audio/codecs/CodecSpec.h"
 #include "platform/Encoder.h"
 
@@ -15,7 +15,7 @@
 /// pre-skip and granule positions, Vorbis granule positions, the MP4 edit
 /// list). Opus is written at 48 kHz, the rate its decoders deliver, so
 /// other rates are resampled; FLAC keeps every sample as it is.
-class TCodecOut : public TAuTaggedFileOut {
+class TCodecOut : public TEncodingFileOut {
  public:
   explicit TCodecOut(CodecKind kind) : kind_(kind) {}
 
@@ -31,7 +31,7 @@ class TCodecOut : public TAuTaggedFileOut {
 
  protected:
   void Prepare() override;
-  bool DoOutput(bool Abort) override;
+  void Encode(const uint8_t* pcm, size_t length) override;
   void Done() override;
 
  private:
@@ -43,7 +43,4 @@ class TCodecOut : public TAuTaggedFileOut {
   std::vector<media::Picture> Pictures_;
 
   std::unique_ptr<media::Encoder> encoder_;
-  std::vector<uint8_t> buffer_;
-  bool endOfInput_ = false;
-  bool inputFlushed_ = true;
 };

@@ -90,8 +90,7 @@ void TWMAOut::Prepare() {
     choice = FindWmaFormat(codecs, channels, bits, rate, desired, Lossless_, VBR_);
     if (!choice) throw std::runtime_error("Failed to init codec");
   }
-  Input_->Init();
-  inputFlushed_ = false;
+  StartInput();
   try {
     OpenEncoder(codecs[choice->codec], codecs[choice->codec].formats[choice->format]);
   } catch (const EAuException&) {
@@ -100,28 +99,12 @@ void TWMAOut::Prepare() {
     if (std::string(e.what()) == "Cannot create file") throw;
     throw EAuException(std::string("Failed to set data writer: ") + e.what());
   }
-  // A tenth of a second's bytes (channels x bits x rate / 8 / 10), in 64 bits.
-  buffer_.assign(static_cast<size_t>(int64_t{channels} * bits * rate / 100), 0);
-  endOfInput_ = false;
 }
 
-bool TWMAOut::DoOutput(bool Abort) {
-  if (!CanOutput()) return true;
-  if (Abort || endOfInput_) return false;
-  const int read = Input_->FillBuffer(buffer_.data(), static_cast<int>(buffer_.size()), endOfInput_);
-  try {
-    encoder_->Write(buffer_.data(), static_cast<size_t>(read));
-  } catch (const std::runtime_error& e) {
-    throw EAuException(std::string("Failed to write data: ") + e.what());
-  }
-  return true;
-}
+void TWMAOut::Encode(const uint8_t* pcm, size_t length) { encoder_->Write(pcm, length); }
 
 void TWMAOut::Done() {
-  if (!inputFlushed_) {
-    inputFlushed_ = true;
-    Input_->Flush();
-  }
+  EndInput();
   // Finishing the file (the encoder's last frames, the index) can fail too.
   std::string failure;
   if (encoder_ && ExceptionMessage().empty()) {
@@ -133,7 +116,6 @@ void TWMAOut::Done() {
   }
   encoder_.reset();
   CloseDestination();
-  buffer_ = {};
   if (!failure.empty()) throw EAuException("Windows Media output error: " + failure);
 }
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "audio/classes/FileOut.h"
+#include "audio/classes/EncodingFileOut.h"
 #include "platform/WmaEncoder.h"
 #include "platform/WmaStreamServer.h"
 
@@ -16,7 +16,7 @@
 /// FormatIndex, or, with CodecIndex -1, the one nearest DesiredBitrate (or
 /// VBRQuality with VBR, or a lossless one) for the input's layout. Id3v2Tags
 /// become header attributes.
-class TWMAOut : public TAuTaggedFileOut {
+class TWMAOut : public TEncodingFileOut {
  public:
   TWMAOut();
 
@@ -42,7 +42,7 @@ class TWMAOut : public TAuTaggedFileOut {
 
  protected:
   void Prepare() override;
-  bool DoOutput(bool Abort) override;
+  void Encode(const uint8_t* pcm, size_t length) override;
   void Done() override;
   /// Opens the encoder on its file; raises "Cannot create file" when it cannot.
   virtual void OpenEncoder(const media::WmaCodec& codec, const media::WmaFormat& format);
@@ -66,9 +66,6 @@ class TWMAOut : public TAuTaggedFileOut {
   std::vector<std::u16string> Codecs_;
   std::vector<std::u16string> formatList_;
 
-  std::vector<uint8_t> buffer_;
-  bool endOfInput_ = false;
-  bool inputFlushed_ = true;
 };
 
 /// A codec and one of its formats, by index in media::WmaCodecs().

@@ -160,18 +160,10 @@ TEST_P(CodecJobs, SplitPiecesPutTogetherAreTheWhole) {
 INSTANTIATE_TEST_SUITE_P(Formats, CodecJobs,
                          ::testing::Values(CodecKind::Flac, CodecKind::Vorbis, CodecKind::Opus, CodecKind::Aac), Name);
 
-void WriteWav(const std::string& name, const std::vector<int16_t>& samples, int channels, int rate) {
-  WriteBytes(name, WavBuilder()
-                       .Format(1, static_cast<uint16_t>(channels), static_cast<uint32_t>(rate),
-                               static_cast<uint16_t>(2 * channels), 16)
-                       .Chunk("data", WavBuilder::Samples(samples))
-                       .Build());
-}
-
 TEST(CodecTool, EncodesToEveryFormatAndRefusesWhatCannotBe) {
   TempDir dir;
   const std::string wav = dir.File("voice.wav");
-  WriteWav(wav, ChirpSamples(44100 * 2, 1, 44100), 1, 44100);
+  WriteWav16(wav, ChirpSamples(44100 * 2, 1, 44100), 1, 44100);
   for (const char* ext : {".flac", ".ogg", ".oga", ".opus", ".m4a"}) {
     SCOPED_TRACE(ext);
     const std::string target = dir.File(std::string("voice") + ext);

@@ -21,14 +21,6 @@ namespace {
 
 QString Q(const std::string& s) { return QString::fromStdString(s); }
 
-void WriteWav(const std::string& name, const std::vector<int16_t>& samples, int channels, int rate) {
-  WriteBytes(name, WavBuilder()
-                       .Format(1, static_cast<uint16_t>(channels), static_cast<uint32_t>(rate),
-                               static_cast<uint16_t>(2 * channels), 16)
-                       .Chunk("data", WavBuilder::Samples(samples))
-                       .Build());
-}
-
 /// Full-scale values at both ends and everything between, so that any
 /// change to a sample shows.
 std::vector<int16_t> EverySample(int frames, int channels, int seed) {
@@ -106,8 +98,8 @@ TEST_F(JoinJob, WmaFormatsAreMatchedByDescriptionOrElseByNearestBitRate) {
 TEST_F(JoinJob, AWavJoinIsBitExactAndAMixAverages) {
   const auto a = EverySample(3000, 2, 1), b = EverySample(2000, 2, 5);
   const std::string first = dir.File("a.wav"), second = dir.File("b.WAV"), target = dir.File("ab.wav");
-  WriteWav(first, a, 2, 22050);
-  WriteWav(second, b, 2, 22050);
+  WriteWav16(first, a, 2, 22050);
+  WriteWav16(second, b, 2, 22050);
   Result r = Cli({"join", Q(first), Q(second), Q(target), "--quiet"});
   ASSERT_EQ(r.code, 0) << r.err;
   auto expected = a;
@@ -126,9 +118,9 @@ TEST_F(JoinJob, AWavJoinIsBitExactAndAMixAverages) {
 
 TEST_F(JoinJob, ASecondFileOfAnotherRateOrLayoutKeepsItsPitchAndLength) {
   const std::string first = dir.File("first.wav"), fast = dir.File("fast.wav"), mono = dir.File("mono.wav");
-  WriteWav(first, ToneSamples(44100, 2, 44100, 440, 0), 2, 44100);
-  WriteWav(fast, ToneSamples(48000, 2, 48000, 1000, 0), 2, 48000);  // one second at 48 kHz
-  WriteWav(mono, ToneSamples(22050, 1, 44100, 1000, 0), 1, 44100);
+  WriteWav16(first, ToneSamples(44100, 2, 44100, 440, 0), 2, 44100);
+  WriteWav16(fast, ToneSamples(48000, 2, 48000, 1000, 0), 2, 48000);  // one second at 48 kHz
+  WriteWav16(mono, ToneSamples(22050, 1, 44100, 1000, 0), 1, 44100);
   const std::string target = dir.File("out.wav");
   Result r = Cli({"join", Q(first), Q(fast), Q(target), "--quiet"});
   ASSERT_EQ(r.code, 0) << r.err;
@@ -175,7 +167,7 @@ TEST_F(JoinJob, AnMp3JoinMeetsExactlyAtTheJoinPoint) {
 
 TEST_F(JoinJob, RefusalsOfTheTool) {
   const std::string wav = dir.File("a.wav"), mp3 = dir.File("b.mp3"), target = dir.File("t.wav");
-  WriteWav(wav, EverySample(100, 1, 0), 1, 8000);
+  WriteWav16(wav, EverySample(100, 1, 0), 1, 8000);
   WriteBytes(mp3, EncodeMp3(ToneSamples(8000, 1, 8000), 1, 8000, 32, true));
   Result r = Cli({"join", Q(wav), Q(mp3), Q(target)});
   EXPECT_EQ(r.code, 1);

@@ -53,3 +53,11 @@ void WriteBytes(const std::string& fileName, const std::vector<uint8_t>& bytes) 
   file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
   if (!file) throw std::runtime_error("cannot write " + fileName);
 }
+
+void WriteWav16(const std::string& fileName, const std::vector<int16_t>& samples, int channels, int sampleRate) {
+  WriteBytes(fileName, WavBuilder()
+                           .Format(1, static_cast<uint16_t>(channels), static_cast<uint32_t>(sampleRate),
+                                   static_cast<uint16_t>(2 * channels), 16)
+                           .Chunk("data", WavBuilder::Samples(samples))
+                           .Build());
+}

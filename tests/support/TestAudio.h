@@ -11,6 +11,8 @@ std::vector<int16_t> ToneSamples(int frames, int channels, int sampleRate, doubl
 /// A sweep from 200 Hz to 2 kHz over the whole length: unlike a steady tone
 /// it matches itself at one lag only, so alignment checks can tell.
 std::vector<int16_t> ChirpSamples(int frames, int channels, int sampleRate);
+/// Writes interleaved 16-bit samples as a canonical PCM WAV file.
+void WriteWav16(const std::string& fileName, const std::vector<int16_t>& samples, int channels, int sampleRate);
 /// Writes a canonical 16-bit PCM WAV file of a sine tone.
 void WritePcmWav(const std::string& fileName, int sampleRate, int channels, int64_t frames);
 
