@@ -5,8 +5,10 @@
 #include "app/Main.h"
 #include "app/SingleInstance.h"
 #include "app/Texts.h"
+#include "platform/Memory.h"
 
 int main(int argc, char* argv[]) {
+  BoundLargeAllocations();
   QApplication app(argc, argv);
   QApplication::setApplicationName(Texts::kProgramTitle);
   QApplication::setApplicationVersion(CLIPWRIGHT_VERSION);

@@ -45,6 +45,6 @@ int MatchWmaFormat(TWMIn& source, TWMAOut& output);
 
 
 /// Gives a FLAC, Ogg Vorbis, Opus or M4A output a source of its format's
-/// tags, pictures and settings: its bit rate (to the kbps), FLAC its bits
-/// per sample.
+/// tags, pictures and settings: its bit rate (the usual one it stands for,
+/// as for WMA: 133 kbps is 128), FLAC its bits per sample.
 void CopyCodecSettings(TCodecIn& source, TCodecOut& output);
