@@ -17,10 +17,11 @@ Arguments ParseArguments(int argc, char** argv) {
       quiet("quiet", ""), help(QStringList{"h", "help"}, ""), version("version", ""), port("port", "", "N"),
       maxClients("max-clients", "", "N"), width("width", "", "N"), json("json", ""), exact("exact", ""),
       at("at", "", "TIMES"), every("every", "", "DURATION"), cue("cue", "", "FILE"), silence("silence", ""),
-      threshold("threshold", "", "DB"), minSilence("min-silence", "", "SECONDS"), name("name", "", "PATTERN");
+      threshold("threshold", "", "DB"), minSilence("min-silence", "", "SECONDS"), name("name", "", "PATTERN"),
+      threads("threads", "", "N");
   parser.addOptions(
       {start, end, bitrate, vbr, mode, range, lossless, force, quiet, help, version, port, maxClients, width, json, exact,
-       at, every, cue, silence, threshold, minSilence, name});
+       at, every, cue, silence, threshold, minSilence, name, threads});
   QStringList words;
   for (int i = 0; i < argc; ++i) words << QFile::decodeName(argv[i]);
 
@@ -41,6 +42,7 @@ Arguments ParseArguments(int argc, char** argv) {
   args.start = value(start);
   args.end = value(end);
   args.bitrate = value(bitrate);
+  args.threads = value(threads);
   args.vbr = value(vbr);
   args.mode = value(mode);
   args.port = value(port);

@@ -13,6 +13,7 @@ struct Arguments {
   std::optional<std::string> start, end;
   std::optional<std::string> bitrate, vbr, mode;
   std::optional<std::string> port, maxClients, width;
+  std::optional<std::string> threads;  // MP3 encoding
   std::optional<std::string> at, every, cue, threshold, minSilence, name;  // split
   bool silence = false;
   bool json = false;

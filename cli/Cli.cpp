@@ -4,7 +4,9 @@
 #include <string>
 
 #include "Version.h"
+#include "audio/lame/MP3Out.h"
 #include "cli/Arguments.h"
+#include "platform/Numbers.h"
 #include "cli/CommandHelpers.h"
 #include "cli/Commands.h"
 
@@ -17,7 +19,7 @@ enum Option : unsigned {
   kStart = 1 << 0, kEnd = 1 << 1, kBitrate = 1 << 2, kVbr = 1 << 3, kMode = 1 << 4, kPort = 1 << 5,
   kMaxClients = 1 << 6, kWidth = 1 << 7, kJson = 1 << 8, kExact = 1 << 9, kRange = 1 << 10,
   kLossless = 1 << 11, kForce = 1 << 12, kQuiet = 1 << 13, kAt = 1 << 14, kEvery = 1 << 15, kCue = 1 << 16,
-  kSilence = 1 << 17, kThreshold = 1 << 18, kMinSilence = 1 << 19, kName = 1 << 20,
+  kSilence = 1 << 17, kThreshold = 1 << 18, kMinSilence = 1 << 19, kName = 1 << 20, kThreads = 1 << 21,
 };
 
 unsigned OptionsGiven(const Arguments& a) {
@@ -27,7 +29,8 @@ unsigned OptionsGiven(const Arguments& a) {
       {a.maxClients.has_value(), kMaxClients}, {a.width.has_value(), kWidth}, {a.json, kJson},
       {a.exact, kExact}, {!a.ranges.empty(), kRange}, {a.lossless, kLossless}, {a.force, kForce}, {a.quiet, kQuiet},
       {a.at.has_value(), kAt}, {a.every.has_value(), kEvery}, {a.cue.has_value(), kCue}, {a.silence, kSilence},
-      {a.threshold.has_value(), kThreshold}, {a.minSilence.has_value(), kMinSilence}, {a.name.has_value(), kName}};
+      {a.threshold.has_value(), kThreshold}, {a.minSilence.has_value(), kMinSilence}, {a.name.has_value(), kName},
+      {a.threads.has_value(), kThreads}};
   unsigned options = 0;
   for (const auto& [set, option] : given)
     if (set) options |= option;
@@ -46,33 +49,33 @@ struct Command {
 };
 constexpr Command kCommands[] = {
     {"info", "  clipwright-cli info FILE\n", 1, 0, "info takes one file", Info},
-    {"cut", "  clipwright-cli cut SOURCE TARGET --start TIME --end TIME [--lossless] [--force] [--quiet]\n", 2,
-     kStart | kEnd | kLossless | kForce | kQuiet, "cut takes a source and a target", Cut},
+    {"cut", "  clipwright-cli cut SOURCE TARGET --start TIME --end TIME [--lossless] [--threads N] [--force] [--quiet]\n",
+     2, kStart | kEnd | kLossless | kThreads | kForce | kQuiet, "cut takes a source and a target", Cut},
     {"decode", "  clipwright-cli decode SOURCE TARGET.wav [--force] [--quiet]\n", 2, kForce | kQuiet,
      "decode takes a source and a target", Decode},
     {"encode",
      "  clipwright-cli encode SOURCE TARGET.mp3 [--bitrate KBPS] [--vbr QUALITY] [--mode stereo|joint|mono]\n"
-     "                        [--force] [--quiet]\n"
+     "                        [--threads N] [--force] [--quiet]\n"
      "  clipwright-cli encode SOURCE TARGET.wma|.ogg|.opus|.m4a [--bitrate KBPS] [--force] [--quiet]\n"
      "  clipwright-cli encode SOURCE TARGET.flac [--force] [--quiet]\n",
-     2, kBitrate | kVbr | kMode | kForce | kQuiet, "encode takes a source and a target", Encode},
-    {"join", "  clipwright-cli join FILE1 FILE2 TARGET [--force] [--quiet]\n", 3, kForce | kQuiet,
+     2, kBitrate | kVbr | kMode | kThreads | kForce | kQuiet, "encode takes a source and a target", Encode},
+    {"join", "  clipwright-cli join FILE1 FILE2 TARGET [--threads N] [--force] [--quiet]\n", 3, kThreads | kForce | kQuiet,
      "join takes two files and a target", Join},
-    {"mix", "  clipwright-cli mix FILE1 FILE2 TARGET [--force] [--quiet]\n", 3, kForce | kQuiet,
+    {"mix", "  clipwright-cli mix FILE1 FILE2 TARGET [--threads N] [--force] [--quiet]\n", 3, kThreads | kForce | kQuiet,
      "mix takes two files and a target", Mix},
     {"stream", "  clipwright-cli stream SOURCE [--port N] [--max-clients N] [--bitrate KBPS] [--quiet]\n", 1,
      kPort | kMaxClients | kBitrate | kQuiet, "stream takes one source", Stream},
     {"peaks", "  clipwright-cli peaks FILE [--width N] [--start T --end T] [--exact] [--json]\n", 1,
      kWidth | kStart | kEnd | kExact | kJson, "peaks takes one file, and --start with --end", Peaks},
     {"remove",
-     "  clipwright-cli remove SOURCE TARGET --range START-END [--range START-END ...] [--lossless] [--force] "
-     "[--quiet]\n",
-     2, kRange | kLossless | kForce | kQuiet, "remove takes a source and a target", Remove},
+     "  clipwright-cli remove SOURCE TARGET --range START-END [--range START-END ...] [--lossless] [--threads N]\n"
+     "                        [--force] [--quiet]\n",
+     2, kRange | kLossless | kThreads | kForce | kQuiet, "remove takes a source and a target", Remove},
     {"split",
      "  clipwright-cli split SOURCE FOLDER (--at T,T,... | --every DURATION | --cue FILE.cue |\n"
      "                        --silence [--threshold DB] [--min-silence SECONDS])\n"
-     "                        [--name PATTERN] [--lossless] [--force] [--quiet]\n",
-     2, kAt | kEvery | kCue | kSilence | kThreshold | kMinSilence | kName | kLossless | kForce | kQuiet,
+     "                        [--name PATTERN] [--lossless] [--threads N] [--force] [--quiet]\n",
+     2, kAt | kEvery | kCue | kSilence | kThreshold | kMinSilence | kName | kLossless | kThreads | kForce | kQuiet,
      "split takes a source and a folder", Split},
 };
 
@@ -89,6 +92,7 @@ constexpr char kUsageNotes[] =
     "unless given, under --threshold dBFS, -50 unless given). PATTERN names the pieces: {n} the number with\n"
     "leading zeros, {title} and {artist} from the cue sheet, {source} the source's name ({source}_{n} unless\n"
     "given); the source's extension follows.\n"
+    "--threads N encodes MP3 results on N threads (one per core unless given; 1 encodes one stream).\n"
     "Exit codes: 0 done, 1 usage, 2 source unreadable, 3 target refused, 4 the run failed.\n";
 
 /// The usage of one command, or of all of them when `command` is none of them.
@@ -123,6 +127,12 @@ int RunCli(int argc, char** argv) {
   for (const Command& entry : kCommands) {
     if (entry.name != command) continue;
     if (args.files.size() != entry.files || (OptionsGiven(args) & ~entry.options) != 0) return Fail(kUsage, entry.misuse);
+    if (args.threads) {
+      int32_t threads = 0;
+      if (!ParseInt32(*args.threads, threads) || threads < 1 || threads > 256)
+        return Fail(kUsage, "not a number of threads (1 to 256): " + *args.threads);
+      TMP3Out::SetDefaultThreads(threads);
+    }
     return entry.run(args);
   }
   return Fail(kUsage, "unknown command " + command);

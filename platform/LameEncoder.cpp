@@ -35,6 +35,9 @@ struct Lame {
   LAME_CALL(lame_encode_buffer_interleaved)
   LAME_CALL(lame_encode_flush)
   LAME_CALL(lame_get_lametag_frame)
+  LAME_CALL(lame_get_out_samplerate)
+  LAME_CALL(lame_get_encoder_delay)
+  LAME_CALL(lame_get_framesize)
 #undef LAME_CALL
 };
 
@@ -55,7 +58,8 @@ void LoadOnce() {
   RESOLVE(lame_set_original) RESOLVE(lame_set_bWriteVbrTag)
   RESOLVE(lame_set_disable_reservoir) RESOLVE(lame_set_strict_ISO)
   RESOLVE(lame_init_params) RESOLVE(lame_encode_buffer) RESOLVE(lame_encode_buffer_interleaved)
-  RESOLVE(lame_encode_flush) RESOLVE(lame_get_lametag_frame)
+  RESOLVE(lame_encode_flush) RESOLVE(lame_get_lametag_frame) RESOLVE(lame_get_out_samplerate)
+  RESOLVE(lame_get_encoder_delay) RESOLVE(lame_get_framesize)
 #undef RESOLVE
   if (!all) {
     ::dlclose(library);
@@ -139,6 +143,10 @@ const std::vector<uint8_t>& LameEncoder::Flush() {
   made_.assign(out_.begin(), out_.begin() + made);
   return made_;
 }
+
+int LameEncoder::OutputRate() const { return lame.lame_get_out_samplerate(flags_); }
+int LameEncoder::Delay() const { return lame.lame_get_encoder_delay(flags_); }
+int LameEncoder::FrameSamples() const { return lame.lame_get_framesize(flags_); }
 
 std::vector<uint8_t> LameEncoder::TagFrame() {
   std::vector<uint8_t> frame(lame.lame_get_lametag_frame(flags_, nullptr, 0));

@@ -41,6 +41,12 @@ class LameEncoder {
   LameEncoder& operator=(const LameEncoder&) = delete;
 
   int Channels() const { return channels_; }
+  /// The MP3's sample rate: LAME may choose a lower one than the input's for a low bit rate.
+  int OutputRate() const;
+  /// Samples the encoder puts before the first one given (what the LAME frame calls the delay).
+  int Delay() const;
+  /// Samples per MP3 frame: 1152, or 576 below 32 kHz.
+  int FrameSamples() const;
   /// Encodes up to kFramesPerChunk frames of interleaved 16-bit samples; the
   /// MP3 bytes made, valid until the next call. Throws on an encoder error.
   const std::vector<uint8_t>& Encode(const int16_t* pcm, int frames);

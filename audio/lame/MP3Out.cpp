@@ -5,6 +5,8 @@
 #include "platform/Error.h"
 
 #include <algorithm>
+#include <atomic>
+#include <thread>
 #include <cstring>
 
 #include "audio/classes/AuException.h"
@@ -37,6 +39,34 @@ TMP3BitRate BitRateToMP3BitRate(int32_t bitsPerSecond) {
     case 320000: return mbr320;
     default: return bitsPerSecond >= 0 && bitsPerSecond < 32000 ? mbrAuto : mbr128;
   }
+}
+
+namespace {
+
+std::atomic<int> defaultThreads{0};
+constexpr int kShortestChunkedSeconds = 30;
+
+}  // namespace
+
+void TMP3Out::SetDefaultThreads(int value) { defaultThreads = std::max(value, 0); }
+
+int TMP3Out::DefaultThreads() {
+  const int chosen = defaultThreads;
+  return chosen > 0 ? chosen : std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
+}
+
+bool TMP3Out::StartChunks() {
+  ThreadsUsed_ = 1;
+  const int threads = std::min(Threads_ > 0 ? Threads_ : DefaultThreads(), Mp3Chunks::kMostThreads);
+  if (threads < 2) return false;
+  const int64_t bytes = Input_->Size();  // unknown (-1) may be long
+  const int64_t perSecond = int64_t{Input_->Channels()} * 2 * Input_->SampleRate();
+  if (bytes >= 0 && bytes < perSecond * kShortestChunkedSeconds) return false;
+  if (!Mp3Chunks::Suits(EncoderSettings_)) return false;
+  chunks_ = std::make_unique<Mp3Chunks>(EncoderSettings_, threads,
+                                        [this](const uint8_t* made, size_t count) { WriteOut(made, static_cast<uint32_t>(count)); });
+  ThreadsUsed_ = threads;
+  return true;
 }
 
 TMP3Out::TMP3Out() {
@@ -80,6 +110,7 @@ void TMP3Out::Prepare() {
   FillSettings();
   try {
     encoder_ = std::make_unique<media::LameEncoder>(EncoderSettings_);
+    if (StartChunks()) encoder_.reset();
   } catch (const std::runtime_error& e) {
     Stream.reset();
     Input_->Flush();
@@ -134,6 +165,16 @@ bool TMP3Out::DoOutput(bool Abort) {
     samples /= 2;
     for (uint32_t i = 0; i < samples; ++i) pcm[i] = static_cast<int16_t>((pcm[2 * i] + pcm[2 * i + 1]) / 2);
   }
+  if (chunks_) {
+    try {
+      chunks_->Write(pcm, samples / static_cast<uint32_t>(EncoderSettings_.mode == media::LameSettings::Mode::Mono ? 1 : 2));
+    } catch (const EAuException&) {
+      throw;
+    } catch (const std::runtime_error& e) {
+      throw EAuException(e.what());
+    }
+    return !ended;
+  }
   if (!encoding_->Submit(reinterpret_cast<uint8_t*>(pcm), samples * 2)) FinishEncoding();
   return !ended;
 }
@@ -183,7 +224,8 @@ void TMP3Out::WriteId3v2Tag() {
 }
 
 void TMP3Out::Release() {
-  encoding_.reset();  // first: it writes to Stream
+  chunks_.reset();    // first: they write to Stream
+  encoding_.reset();
   Stream.reset();
   encoder_.reset();
   inBuffer_ = {};
@@ -208,20 +250,15 @@ void TMP3Out::PlaceId3v1Record() {
 
 void TMP3Out::Done() {
   // A run that already failed only releases what it holds; the job throws its file away.
-  if (!ExceptionMessage().empty() || !encoder_) {
+  if (!ExceptionMessage().empty() || (!encoder_ && !chunks_)) {
     Release();
     return;
   }
   try {
-    FinishEncoding();
-    const std::vector<uint8_t>& rest = encoder_->Flush();
-    WriteOut(rest.data(), static_cast<uint32_t>(rest.size()));
-    // The Xing/LAME frame, now that the stream's length is known, over the
-    // first frame, which LAME left for it.
-    if (EncoderSettings_.tagFrame) {
-      const std::vector<uint8_t> tagFrame = encoder_->TagFrame();
-      if (tagFrame.empty() || Stream->Seek(0, TAuStream::FromBeginning) != 0) throw EAuException("Error writing down mp3 file");
-      WriteOut(tagFrame.data(), static_cast<uint32_t>(tagFrame.size()));
+    if (chunks_) {
+      FinishChunks();
+    } else {
+      FinishStream();
     }
     Stream.reset();
     encoder_.reset();
@@ -233,4 +270,30 @@ void TMP3Out::Done() {
     throw;
   }
   Release();
+}
+
+void TMP3Out::FinishChunks() {
+  std::vector<uint8_t> infoFrame;
+  try {
+    infoFrame = chunks_->Finish();
+  } catch (const std::runtime_error& e) {
+    throw EAuException(e.what());
+  }
+  chunks_.reset();
+  // Over the room left for it in front of the frames.
+  if (Stream->Seek(0, TAuStream::FromBeginning) != 0) throw EAuException("Error writing down mp3 file");
+  WriteOut(infoFrame.data(), static_cast<uint32_t>(infoFrame.size()));
+}
+
+void TMP3Out::FinishStream() {
+  FinishEncoding();
+  const std::vector<uint8_t>& rest = encoder_->Flush();
+  WriteOut(rest.data(), static_cast<uint32_t>(rest.size()));
+  // The Xing/LAME frame, now that the stream's length is known, over the
+  // first frame, which LAME left for it.
+  if (EncoderSettings_.tagFrame) {
+    const std::vector<uint8_t> tagFrame = encoder_->TagFrame();
+    if (tagFrame.empty() || Stream->Seek(0, TAuStream::FromBeginning) != 0) throw EAuException("Error writing down mp3 file");
+    WriteOut(tagFrame.data(), static_cast<uint32_t>(tagFrame.size()));
+  }
 }

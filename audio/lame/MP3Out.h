@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "audio/classes/FileOut.h"
+#include "audio/lame/Mp3Chunks.h"
 #include "audio/lame/Mp3Settings.h"
 #include "platform/BlockWorker.h"
 #include "platform/LameEncoder.h"
@@ -43,6 +44,20 @@ class TMP3Out : public TAuTaggedFileOut {
   bool StrictISO() const { return StrictISO_; }
   void SetStrictISO(bool value) { if (!Busy()) StrictISO_ = value; }
 
+  /// Threads to encode a long input on: 0 takes the default (SetDefaultThreads).
+  /// A stream is cut into chunks of about 20 seconds, encoded at once and
+  /// put together; inputs under 30 seconds, and streams with the bit
+  /// reservoir, are encoded on one thread.
+  int Threads() const { return Threads_; }
+  void SetThreads(int value) { if (!Busy()) Threads_ = value; }
+  /// For every output that is not told: 0 (as at start) is one per core.
+  static void SetDefaultThreads(int value);
+  /// The threads a run with Threads() == 0 uses.
+  static int DefaultThreads();
+
+  /// The threads the last run encoded on (1: a single stream).
+  int ThreadsUsed() const { return ThreadsUsed_; }
+
   /// The settings the last run gave the encoder.
   const media::LameSettings& EncoderSettings() const { return EncoderSettings_; }
 
@@ -59,8 +74,14 @@ class TMP3Out : public TAuTaggedFileOut {
   void WriteId3v2Tag();
   /// Puts the ID3v1 record at the end of the closed file, over one that is there.
   void PlaceId3v1Record();
+  /// Starts the chunked encoder when the input is long enough and the settings suit.
+  bool StartChunks();
   /// Encodes `samples` 16-bit values and writes what LAME gives back.
   void Encode(int16_t* pcm, uint32_t samples);
+  /// Ends the chunked stream and writes its info frame at the start.
+  void FinishChunks();
+  /// Ends the single stream and writes LAME's info frame at the start.
+  void FinishStream();
   /// Waits for the queued chunks; raises what stopped their encoding.
   void FinishEncoding();
   /// Ends the encoder stream and closes the file, whatever state they are in.
@@ -77,11 +98,14 @@ class TMP3Out : public TAuTaggedFileOut {
   TMP3Quality VBRQuality_ = mp3ql0;
   bool EnableBitReservoir_ = false;
   bool StrictISO_ = false;
+  int Threads_ = 0;
+  int ThreadsUsed_ = 1;
 
   media::LameSettings EncoderSettings_;
   std::unique_ptr<media::LameEncoder> encoder_;
   std::vector<uint8_t> inBuffer_;
   bool inputFlushed_ = true;
   std::unique_ptr<BlockWorker> encoding_;  // the encoder and the file writes, on a thread of their own
+  std::unique_ptr<Mp3Chunks> chunks_;      // instead of both, for a long input on several threads
   std::exception_ptr encodingError_;       // why encoding_ failed
 };

@@ -1,11 +1,15 @@
 #include "tests/support/FfmpegDecode.h"
 
+#include <cstdarg>
+#include <cstdio>
+#include <mutex>
 #include <stdexcept>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 #include <libswresample/swresample.h>
+#include <libavutil/log.h>
 }
 
 std::vector<int16_t> DecodeWithFfmpeg(const std::string& fileName) {
@@ -56,4 +60,31 @@ int64_t StreamDurationSamples(const std::string& fileName) {
   const int64_t samples = av_rescale_q(stream->duration, stream->time_base, AVRational{1, stream->codecpar->sample_rate});
   avformat_close_input(&format);
   return samples;
+}
+
+namespace {
+
+std::mutex warningsLock;
+std::vector<std::string>* warningsHeard = nullptr;
+
+void HearWarning(void*, int level, const char* format, va_list arguments) {
+  if (level > AV_LOG_ERROR) return;
+  char text[1024];
+  std::vsnprintf(text, sizeof text, format, arguments);
+  if (warningsHeard) warningsHeard->push_back(text);
+}
+
+}  // namespace
+
+std::vector<std::string> FfmpegErrors(const std::string& fileName) {
+  std::lock_guard hold(warningsLock);
+  std::vector<std::string> heard;
+  warningsHeard = &heard;
+  av_log_set_level(AV_LOG_ERROR);
+  av_log_set_callback(HearWarning);
+  DecodeWithFfmpeg(fileName);
+  av_log_set_callback(av_log_default_callback);
+  av_log_set_level(AV_LOG_QUIET);
+  warningsHeard = nullptr;
+  return heard;
 }

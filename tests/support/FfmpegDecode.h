@@ -11,3 +11,7 @@ std::vector<int16_t> DecodeWithFfmpeg(const std::string& fileName);
 /// The audio stream's length in samples as its container tells it (an MP4
 /// file's edit list), read with FFmpeg directly.
 int64_t StreamDurationSamples(const std::string& fileName);
+
+/// What FFmpeg's demuxer and decoder report as errors while decoding the
+/// whole file: what `ffmpeg -v error` prints.
+std::vector<std::string> FfmpegErrors(const std::string& fileName);
