@@ -31,7 +31,8 @@ best_of_three() {
 
 # compare_in_turns WHAT -- OURS... -- THEIRS...: runs both three times, in
 # turns, and prints the best times, their ratio and our peak memory; $goal,
-# when set, is the goal printed beside the ratio.
+# when set, is the goal printed beside the ratio, $yardstick what THEIRS is
+# called (ffmpeg unless set).
 compare_in_turns() {
   local what="$1"; shift 2
   local ours=() theirs=()
@@ -46,5 +47,5 @@ compare_in_turns() {
     read -r s kb < <(measure "${theirs[@]}")
     theirs_s=$(python3 -c "print(min($theirs_s, $s))")
   done
-  python3 -c "print(f'ffmpeg {$theirs_s:.2f} s, clipwright-cli $what {$ours_s:.2f} s, ratio {$ours_s / max($theirs_s, 0.01):.2f} (${goal:-goal <= 1.0}), peak RSS {$ours_kb / 1024:.1f} MB')"
+  python3 -c "print(f'${yardstick:-ffmpeg} {$theirs_s:.2f} s, clipwright-cli $what {$ours_s:.2f} s, ratio {$ours_s / max($theirs_s, 0.01):.2f} (${goal:-goal <= 1.0}), peak RSS {$ours_kb / 1024:.1f} MB')"
 }
