@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "audio/codecs/CodecSpec.h"
+#include "audio/codecs/CodecTraits.h"
 #include "audio/winmedia/WMIn.h"
 
 /// The file input for FLAC, Ogg Vorbis, Opus and M4A/AAC files: decoded as

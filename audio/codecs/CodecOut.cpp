@@ -26,16 +26,16 @@ std::string ItunesGapless(const media::EncodedLength& length) {
 
 void TCodecOut::Prepare() {
   if (FileName_.empty()) throw EAuException("File name is not assigned.");
-  const CodecSpec& spec = SpecOf(kind_);
+  const CodecTraits& traits = TraitsOf(kind_);
   const media::PcmLayout layout{Input_->Channels(), Input_->SampleRate(), Input_->BitsPerSample()};
   media::EncoderSettings settings;
-  settings.codec = spec.encoder;
-  settings.muxer = spec.muxer;
-  settings.rate = media::EncoderRate(spec.encoder, layout.rate);
-  if (settings.rate == 0) throw EAuException(std::string("FFmpeg's ") + spec.encoder + " encoder is not installed");
+  settings.codec = traits.encoder;
+  settings.muxer = traits.muxer;
+  settings.rate = media::EncoderRate(traits.encoder, layout.rate);
+  if (settings.rate == 0) throw EAuException(std::string("FFmpeg's ") + traits.encoder + " encoder is not installed");
   // Opus decoders play at 48 kHz whatever the encoder was given: the file is made at that rate.
   if (kind_ == CodecKind::Opus) settings.rate = 48000;
-  settings.bitrate = spec.lossless ? 0 : Bitrate_;
+  settings.bitrate = traits.lossless ? 0 : Bitrate_;
   settings.bits = Bits_ != 0 ? Bits_ : layout.bits > 16 ? 24 : 16;
   StartInput();
   try {
@@ -62,12 +62,12 @@ void TCodecOut::Done() {
 }
 
 void TCodecOut::WriteTags(const media::EncodedLength& length) {
-  const CodecSpec& spec = SpecOf(kind_);
+  const CodecTraits& traits = TraitsOf(kind_);
   media::TagSet tags;
   Id3v2ToFields(Id3v2Tags(), tags);
   tags.pictures = Pictures_;
-  if (spec.gaplessComment) tags.fields.emplace_back("----:com.apple.iTunes:iTunSMPB", ItunesGapless(length));
+  if (traits.gaplessComment) tags.fields.emplace_back("----:com.apple.iTunes:iTunSMPB", ItunesGapless(length));
   bool any = !tags.pictures.empty();
   for (const auto& field : tags.fields) any = any || !field.second.empty();
-  if (any) media::WriteTags(FileName_, spec.tags, tags);
+  if (any) media::WriteTags(FileName_, traits.tags, tags);
 }

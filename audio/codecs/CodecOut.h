@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "audio/classes/EncodingFileOut.h"
-#include "audio/codecs/CodecSpec.h"
+#include "audio/codecs/CodecTraits.h"
 #include "platform/Encoder.h"
 
 /// Encodes the PCM its Input delivers into a FLAC, Ogg Vorbis, Opus or M4A

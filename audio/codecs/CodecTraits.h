@@ -6,7 +6,7 @@
 enum class CodecKind { Flac, Vorbis, Opus, Aac };
 
 /// What a format is written with.
-struct CodecSpec {
+struct CodecTraits {
   const char* encoder;  // FFmpeg's name for it
   const char* muxer;
   media::TagContainer tags;
@@ -16,4 +16,4 @@ struct CodecSpec {
   bool gaplessComment;
 };
 
-const CodecSpec& SpecOf(CodecKind kind);
+const CodecTraits& TraitsOf(CodecKind kind);
