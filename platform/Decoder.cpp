@@ -14,6 +14,7 @@
 #include "Ffmpeg.h"
 
 #include "platform/DecoderInput.h"
+#include "platform/FlacFrames.h"
 #include "platform/PcmConverter.h"
 #include "platform/WmaEncoder.h"
 
@@ -40,6 +41,17 @@ int64_t Remembered(Memory& memory, const std::string& identity, const std::funct
 }
 Memory lastPtsMemory, countedMemory, confirmedMemory;
 
+/// The decoder's input from its base on, as a byte source.
+class InputBytes : public ByteSource {
+ public:
+  explicit InputBytes(DecoderInput& input) : input_(input) {}
+  int64_t ReadAt(int64_t offset, void* into, int64_t count) override { return input_.ReadAt(offset, into, count); }
+  int64_t Size() override { return input_.Size(); }
+
+ private:
+  DecoderInput& input_;
+};
+
 }  // namespace
 
 struct Decoder::State {
@@ -57,6 +69,7 @@ struct Decoder::State {
 
   void Open() {
     OpenDemuxer();
+    if (std::strcmp(format->iformat->name, "flac") == 0) ReadFlacFrames();
     audioIndex = Ffmpeg().av_find_best_stream(format, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
     if (audioIndex < 0) throw std::runtime_error("The file holds no audio that can be read");
     isMp3 = std::strstr(format->iformat->name, "mp3") != nullptr;
@@ -74,9 +87,11 @@ struct Decoder::State {
       position = -1;  // the first frame's timestamp tells where it lies
       // Priming before the stream's time 0 and padding after its end (Opus
       // pre-skip and end trimming, the MP4 edit list) are left out by the
-      // clock, whether or not the demuxer marked them for the decoder.
+      // clock, whether or not the demuxer marked them for the decoder. A
+      // length guessed from the bit rate (ADTS) marks no end at all.
       const int64_t told = Frames();
-      endSample = told > 0 ? told : INT64_MAX;
+      const bool guessed = format->duration_estimation_method == AVFMT_DURATION_FROM_BITRATE;
+      endSample = told > 0 && !guessed ? told : INT64_MAX;
     }
     // Where the headers cannot be taken at their word (a file cut short,
     // packets that disagree with the header's play duration) the length is
@@ -100,6 +115,30 @@ struct Decoder::State {
     }
     if (const int found = Ffmpeg().avformat_find_stream_info(format, nullptr); found < 0)
       throw std::runtime_error(AvErrorText(found));
+  }
+
+  /// A native FLAC file's frames are placed by their own headers: junk
+  /// between the metadata and the first frame is left out of the demuxer's
+  /// view (its seek table counts from the first frame), and every packet's
+  /// timestamp is the sample its frame header names.
+  void ReadFlacFrames() {
+    InputBytes bytes(file);
+    const auto layout = ReadFlacLayout(bytes);
+    if (!layout) return;
+    flacNominalBlock = layout->nominalBlock;
+    if (layout->firstFrame > layout->metadataEnd && file.GapBytes() == 0) {
+      file.SetGap(layout->metadataEnd, layout->firstFrame - layout->metadataEnd);
+      CloseDemuxer();
+      OpenDemuxer();
+    }
+  }
+
+  /// The sample a FLAC packet's frame header names; -1 when it has none.
+  int64_t FlacPacketSample() const {
+    const auto header = ParseFlacFrameHeader(packet->data, static_cast<size_t>(std::max(packet->size, 0)));
+    if (!header) return -1;
+    if (header->variableBlocks) return static_cast<int64_t>(header->number);
+    return static_cast<int64_t>(header->number) * flacNominalBlock;
   }
 
   void CloseDemuxer() {
@@ -147,8 +186,8 @@ struct Decoder::State {
     const AVCodec* codec = Ffmpeg().avcodec_find_decoder(parameters->codec_id);
     if (!codec) throw std::runtime_error("No decoder for its audio");
     decoder = Ffmpeg().avcodec_alloc_context3(codec);
-    frame = Ffmpeg().av_frame_alloc();
-    packet = Ffmpeg().av_packet_alloc();
+    if (!frame) frame = Ffmpeg().av_frame_alloc();
+    if (!packet) packet = Ffmpeg().av_packet_alloc();
     if (!decoder || !frame || !packet) throw std::runtime_error("Out of memory");
     if (const int set = Ffmpeg().avcodec_parameters_to_context(decoder, parameters); set < 0)
       throw std::runtime_error(AvErrorText(set));
@@ -276,7 +315,16 @@ struct Decoder::State {
       CloseDemuxer();
       OpenDemuxer();
     }
-    Ffmpeg().avcodec_flush_buffers(decoder);
+    if (from == 0) {
+      // A fresh decoder from the start: some codecs (AAC's noise
+      // substitution, AC-3's dither) draw from a generator that a flush
+      // does not reset, and a decode from the start must give the file's
+      // own samples, as any other decoder gives them.
+      Ffmpeg().avcodec_free_context(&decoder);
+      OpenDecoder();
+    } else {
+      Ffmpeg().avcodec_flush_buffers(decoder);
+    }
     converter.Reset();
     draining = false;
     ended = false;
@@ -312,6 +360,12 @@ struct Decoder::State {
           break;
         }
         const bool ours = packet->stream_index == audioIndex;
+        if (ours && flacNominalBlock > 0) {
+          if (const int64_t sample = FlacPacketSample(); sample >= 0) {
+            packet->pts = packet->dts = Ffmpeg().av_rescale_q(sample, AVRational{1, decoder->sample_rate},
+                                                              format->streams[audioIndex]->time_base);
+          }
+        }
         if (ours) Ffmpeg().avcodec_send_packet(decoder, packet);  // a damaged packet is skipped
         Ffmpeg().av_packet_unref(packet);
         if (ours) break;
@@ -360,9 +414,11 @@ struct Decoder::State {
     if (counted >= 0) return counted;
     if (const int64_t written = WrittenSampleCount(); written > 0) return written;
     const int64_t told = std::llround(static_cast<double>(HeaderDuration100ns()) * decoder->sample_rate / 1e7);
-    // An Ogg Opus stream's length counts the pre-skip the decoder leaves out.
+    // An Ogg Opus stream's length counts the pre-skip the decoder leaves
+    // out; an MP4 file's edit list has left it out already.
     const AVCodecParameters* audio = format->streams[audioIndex]->codecpar;
-    return audio->codec_id == AV_CODEC_ID_OPUS ? std::max<int64_t>(0, told - audio->initial_padding) : told;
+    const bool ogg = std::strcmp(format->iformat->name, "ogg") == 0;
+    return ogg && audio->codec_id == AV_CODEC_ID_OPUS ? std::max<int64_t>(0, told - audio->initial_padding) : told;
   }
 
   /// The frame count our writer records in a WMA file it made; 0 when absent.
@@ -418,6 +474,7 @@ struct Decoder::State {
   int64_t origin = 0;         // stream timestamp of sample 0
   int64_t originSamples = 0;  // WMA: sample of the first decoded frame on the stream's clock
   int frameSamples = 0;       // WMA: samples per codec frame
+  int flacNominalBlock = 0;   // native FLAC: every frame's block size but the last's
   int skipInFrame = 0;
   bool pendingFrame = false;  // `frame` was decoded by a seek and not yet delivered
 };

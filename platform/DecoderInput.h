@@ -16,6 +16,7 @@ class DecoderInput {
   DecoderInput(std::shared_ptr<ByteSource> source, int64_t base);
   /// Leaves `bytes` at `at` out of the demuxer's view and goes back to the start.
   void SetGap(int64_t at, int64_t bytes);
+  int64_t GapBytes() const { return gapBytes_; }
   /// The file's size from the base on, gap included.
   int64_t Size() const { return size_; }
   /// Reads up to `count` bytes at `offset` of the file (not of the demuxer's view).

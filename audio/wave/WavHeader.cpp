@@ -24,6 +24,8 @@ TWavType TypeOfTag(uint16_t tag, bool appendScan) {
     case 1: return wtPCM;
     case 2: return wtMSADPCM;
     case 3: return wtIEEEFloat;
+    case 6: return wtALaw;
+    case 7: return wtMuLaw;
     case 17: return wtDVIADPCM;
     case 85: return wtACM;
     case 0xFFFE: return wtExtPCM;
@@ -120,9 +122,9 @@ const uint8_t kWavFloatGuid[16] = {0x03, 0x00, 0x00, 0x00, 0x00, 0x00, 0x10, 0x0
                                    0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
 
 const char* WavTypeName(TWavType type) {
-  static const char* const kNames[] = {"wtUnsupported", "wtPCM",       "wtDVIADPCM", "wtMSADPCM",
-                                       "wtACM",         "wtIEEEFloat", "wtExtPCM",   "wtExtIEEEFloat"};
-  return type >= wtUnsupported && type <= wtExtIEEEFloat ? kNames[type] : "wtUnsupported";
+  static const char* const kNames[] = {"wtUnsupported", "wtPCM",       "wtDVIADPCM", "wtMSADPCM",      "wtACM",
+                                       "wtIEEEFloat",   "wtExtPCM",    "wtExtIEEEFloat", "wtALaw",      "wtMuLaw"};
+  return type >= wtUnsupported && type <= wtMuLaw ? kNames[type] : "wtUnsupported";
 }
 
 std::string WavEncodingName(uint16_t formatTag) {
@@ -155,10 +157,17 @@ WavHeader ScanWavHeader(TAuStream& stream, int window, bool appendScan) {
   uint8_t name[4];
   if (!scan.Read(name, 4)) return header;
 
-  while (!SameChunkName(name, "RIFF"))
+  const auto isRiff = [](const uint8_t* n) {
+    return SameChunkName(n, "RIFF") || std::memcmp(n, "RF64", 4) == 0 || std::memcmp(n, "BW64", 4) == 0;
+  };
+  while (!isRiff(name))
     if (scan.Ended() || !scan.Slide(name)) return header;
+  header.rf64 = !SameChunkName(name, "RIFF");
+  if (header.rf64 && appendScan) return header;  // its sizes live in "ds64", which the appender does not keep
   uint8_t riffSize[4];
   if (!scan.Read(riffSize, 4)) return header;
+  const uint32_t declaredRiffSize = Le32(riffSize);
+  uint64_t ds64DataSize = 0;
   std::memcpy(name, riffSize, 4);
   while (!SameChunkName(name, "WAVE"))
     if (scan.Ended() || !scan.Slide(name)) return header;
@@ -174,6 +183,15 @@ WavHeader ScanWavHeader(TAuStream& stream, int window, bool appendScan) {
     const bool dataNow = (state == Data || state == Fact) && SameChunkName(name, "data");
     if (dataNow) {
       header.dataSize = size;
+      if (header.rf64 && size == 0xFFFFFFFF) header.dataSize = ds64DataSize;
+      // A recorder that was killed leaves the sizes as it started them: 0
+      // with a RIFF size that covers no data, or all ones.
+      const bool riffCoversNoData = declaredRiffSize == 0 || declaredRiffSize == 0xFFFFFFFF ||
+                                    int64_t{declaredRiffSize} + 8 <= scan.Position();
+      if (!header.rf64 && (size == 0xFFFFFFFF || (size == 0 && riffCoversNoData))) {
+        header.unfinished = true;
+        header.dataSize = UINT64_MAX;
+      }
       header.dataSizeOffset = scan.Position() - 4;
       header.dataOffset = scan.Position();
       header.found = true;
@@ -193,6 +211,10 @@ WavHeader ScanWavHeader(TAuStream& stream, int window, bool appendScan) {
       header.hasFact = size >= 4;
       header.factSamples = size >= 4 ? Le32(payload.data()) : 0;
       state = Data;
+    } else if (header.rf64 && std::memcmp(name, "ds64", 4) == 0 && size >= 16 && size <= 4096) {
+      std::vector<uint8_t> payload(size);
+      if (!scan.Read(payload.data(), size)) return {};
+      ds64DataSize = ByteOrder::Le64(payload.data() + 8);
     } else if (!scan.Skip(size)) {
       return {};
     }

@@ -8,8 +8,10 @@
 #include "audio/wave/Adpcm.h"
 
 /// The kinds of WAV data this program reads (and, for some, writes).
+/// The first eight values are published and never change; A-law and mu-law
+/// (ITU-T G.711) are read and delivered as 16-bit PCM.
 enum TWavType {
-  wtUnsupported = 0, wtPCM, wtDVIADPCM, wtMSADPCM, wtACM, wtIEEEFloat, wtExtPCM, wtExtIEEEFloat
+  wtUnsupported = 0, wtPCM, wtDVIADPCM, wtMSADPCM, wtACM, wtIEEEFloat, wtExtPCM, wtExtIEEEFloat, wtALaw, wtMuLaw
 };
 
 /// The GUIDs of integer PCM and IEEE float in an extensible format.
@@ -43,8 +45,12 @@ struct WavHeader {
   bool hasFact = false;
   uint32_t factSamples = 0;                     // per channel
   int64_t factOffset = -1;                      // of the "fact" payload
-  uint32_t dataSize = 0;
+  uint64_t dataSize = 0;                        // RF64/BW64: the "ds64" chunk's
   int64_t dataSizeOffset = -1;                  // of the "data" size field
+  bool rf64 = false;                            // an RF64 or BW64 file: sizes in "ds64"
+  /// The sizes were never filled in (a recorder killed mid-file): the data
+  /// runs to the end of the file, and dataSize says so with its largest value.
+  bool unfinished = false;
   int64_t dataOffset = -1;                      // of the first data byte
   bool found = false;                           // the "data" chunk was reached
 };
@@ -52,7 +58,8 @@ struct WavHeader {
 /// Scans a WAV header from the start of the stream, leaving it at the first
 /// data byte when the "data" chunk is found.
 ///
-/// Junk before "RIFF" and between it and "WAVE" is passed over byte by byte.
+/// Junk before "RIFF" (or "RF64"/"BW64", whose 64-bit sizes are in the
+/// "ds64" chunk) and between it and "WAVE" is passed over byte by byte.
 /// Chunks before "data" are skipped by their size, with the pad byte after an
 /// odd size unless no chunk name follows it. At most `window` bytes are read
 /// (a chunk too large for what is left of it is stepped over unread). With

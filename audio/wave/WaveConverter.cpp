@@ -13,7 +13,7 @@ void TWaveConverter::LoadFile(TAuStream& source) {
   if (!header.found) return;
   format_ = {header.formatTag, header.channels, header.sampleRate, header.bitsPerSample};
   const int64_t present = std::max<int64_t>(source.Size() - header.dataOffset, 0);
-  Bytes().resize(static_cast<size_t>(std::min<int64_t>(header.dataSize, present)));
+  Bytes().resize(static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(std::min<uint64_t>(header.dataSize, INT64_MAX)), present)));
   source.Seek(header.dataOffset, TAuStream::FromBeginning);
   Bytes().resize(static_cast<size_t>(source.Read(Bytes().data(), static_cast<int64_t>(Bytes().size()))));
   Seek(0, FromBeginning);

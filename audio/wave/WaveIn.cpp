@@ -10,6 +10,7 @@
 #include "audio/classes/Convert.h"
 #include "audio/classes/FileStream.h"
 #include "audio/classes/MemoryStream.h"
+#include "audio/wave/G711.h"
 #include "audio/wave/WaveConverter.h"
 #include "platform/Error.h"
 #include "platform/FdIo.h"
@@ -78,8 +79,8 @@ bool TWaveIn::AcceptHeader() {
   if (!h.found || !ImplausibleField(h).empty()) return false;
   // A file cut short (or a size never filled in) holds less than its header
   // says: count only the whole frames that are there.
-  const int64_t dataPresent =
-      std::min<int64_t>(h.dataSize, std::max<int64_t>(Stream->Size() - static_cast<int64_t>(h.dataOffset), 0));
+  const int64_t dataPresent = std::min<int64_t>(static_cast<int64_t>(std::min<uint64_t>(h.dataSize, INT64_MAX)),
+                                                std::max<int64_t>(Stream->Size() - h.dataOffset, 0));
   const int64_t storedFrameBytes = std::max<int64_t>(int64_t{h.channels} * h.bitsPerSample / 8, 1);
   const int64_t wholeFrames = dataPresent - dataPresent % storedFrameBytes;
   Channels_ = h.channels;
@@ -101,6 +102,12 @@ bool TWaveIn::AcceptHeader() {
       Float32_ = h.bitsPerSample == 32;
       BitsPerSample_ = 32;
       Size_ = Float32_ ? wholeFrames : wholeFrames / 2;
+      return true;
+    case wtALaw:
+    case wtMuLaw:
+      if (h.bitsPerSample != 8 || h.channels * 2 > 65535) return false;
+      BitsPerSample_ = 16;
+      Size_ = wholeFrames * 2;
       return true;
     case wtDVIADPCM:
     case wtMSADPCM: {
@@ -218,6 +225,21 @@ void TWaveIn::GetDataInternal(void*& Buffer, uint32_t& Bytes) {
         }
         break;
       }
+      case wtALaw:
+      case wtMuLaw: {
+        // Read into the upper half and expand each byte to 16 bits from the front.
+        buffer_.resize(std::max<size_t>(kBufferSize, FrameSize_ * 2u));
+        const int64_t codes = static_cast<int64_t>(buffer_.size() / 2) - static_cast<int64_t>(buffer_.size() / 2) % Channels_;
+        uint8_t* in = buffer_.data() + buffer_.size() / 2;
+        const int64_t got = Stream->Read(in, codes);
+        const int64_t whole = std::max<int64_t>(got, 0) - std::max<int64_t>(got, 0) % Channels_;
+        static const auto aLaw = G711::Table(true), muLaw = G711::Table(false);
+        const auto& table = WavType_ == wtALaw ? aLaw : muLaw;
+        auto* out = reinterpret_cast<int16_t*>(buffer_.data());
+        for (int64_t i = 0; i < whole; ++i) out[i] = table[in[i]];
+        BufEnd_ = static_cast<int32_t>(whole * 2);
+        break;
+      }
       case wtDVIADPCM:
       case wtMSADPCM:
         BufEnd_ = DecodeNextBlock() * Channels_ * 2;
@@ -281,6 +303,9 @@ bool TWaveIn::SeekInternal(int64_t& SampleNum) {
     case wtIEEEFloat:
     case wtExtIEEEFloat:
       return Stream->Seek(HeaderSize_ + SampleNum * Channels_ * (Float32_ ? 4 : 8), TAuStream::FromBeginning) >= 0;
+    case wtALaw:
+    case wtMuLaw:
+      return Stream->Seek(HeaderSize_ + SampleNum * Channels_, TAuStream::FromBeginning) >= 0;
     case wtDVIADPCM:
     case wtMSADPCM: {
       const int frames = FramesPerAdpcmBlock();
