@@ -482,6 +482,17 @@ struct Decoder::State {
 Decoder::Decoder(std::shared_ptr<ByteSource> source, int64_t base) : state_(std::make_unique<State>(std::move(source), base)) {}
 Decoder::~Decoder() = default;
 
+std::string Decoder::Codec() const {
+  return Ffmpeg().avcodec_get_name(state_->format->streams[state_->audioIndex]->codecpar->codec_id);
+}
+
+std::string Decoder::Container() const {
+  const std::string name = state_->format->iformat->name;
+  if (name.find("mp4") != std::string::npos) return "mp4";  // "mov,mp4,m4a,3gp,3g2,mj2"
+  if (name == "aac") return "adts";
+  return name.substr(0, name.find(','));
+}
+
 bool Decoder::IsMp3() const { return state_->isMp3; }
 bool Decoder::IsAsf() const { return state_->isAsf; }
 

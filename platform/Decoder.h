@@ -22,6 +22,10 @@ class Decoder {
   Decoder(const Decoder&) = delete;
   Decoder& operator=(const Decoder&) = delete;
 
+  /// The audio codec (FFmpeg's short name: "aac", "alac", "opus", "flac"...).
+  std::string Codec() const;
+  /// The container ("mp4", "ogg", "flac", "asf", "adts", "mp3"...).
+  std::string Container() const;
   bool IsMp3() const;
   bool IsAsf() const;
   /// Leaves `bytes` at `at` out of the demuxer's view (junk between an MP3's

@@ -33,6 +33,7 @@ extern "C" {
   X(avcodec_find_encoder_by_name) \
   X(avcodec_flush_buffers) \
   X(avcodec_free_context) \
+  X(avcodec_get_name) \
   X(avcodec_open2) \
   X(avcodec_parameters_from_context) \
   X(avcodec_parameters_to_context) \

@@ -64,14 +64,21 @@ int64_t ShownLengthMs(const std::string& source) { return ReadableLengthMs(sourc
 void CheckSource(AudioFormat format, TAuFileIn& input) {
   const std::string source = input.FileName();
   try {
-    if (!input.Valid() || input.TotalSamples() <= 0) {
+    if (input.Valid() && input.TotalSamples() <= 0) throw JobRefused("the file holds no samples: " + source);
+    if (!input.Valid()) {
       if (format == AudioFormat::Mp3) {
         // Layer III frames the decoder cannot read would only give an empty file.
-        if (GetMpegLayer(source) == 3) throw JobRefused("The MP3 file cannot be decoded: " + source);
+        const int layer = GetMpegLayer(source);
+        if (layer == 3) throw JobRefused("The MP3 file cannot be decoded: " + source);
+        if (layer == 0)
+          throw JobRefused("no MPEG audio frame was found: the file is not an MP3 file, or it is damaged: " + source);
         throw JobRefused(std::string(kNotStandardMp3) + ": " + source);
       }
       if (auto* wave = dynamic_cast<TWaveIn*>(&input)) throw JobRefused(wave->WhyUnsupported() + ": " + source);
-      throw JobRefused(std::string("not a ") + FormatName(format) + " file this program can read: " + source);
+      std::string why;
+      if (auto* media = dynamic_cast<TWMIn*>(&input)) why = media->WhyUnreadable();
+      throw JobRefused(std::string("not a ") + FormatName(format) + " file this program can read" +
+                       (why.empty() ? "" : " (" + why + ")") + ": " + source);
     }
   } catch (const JobRefused&) {
     throw;

@@ -114,6 +114,13 @@ void ParseFormat(const std::vector<uint8_t>& f, bool appendScan, WavHeader& head
   }
 }
 
+/// A RIFF WAVE file whose chunks end before its samples.
+WavHeader NoData() {
+  WavHeader header;
+  header.riffWave = true;
+  return header;
+}
+
 }  // namespace
 
 const uint8_t kWavPcmGuid[16] = {0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x10, 0x00,
@@ -175,9 +182,9 @@ WavHeader ScanWavHeader(TAuStream& stream, int window, bool appendScan) {
 
   enum { Fmt, Fact, Data } state = Fmt;
   for (;;) {
-    if (scan.Ended()) return {};
+    if (scan.Ended()) return NoData();
     uint8_t sizeBytes[4];
-    if (!scan.Read(sizeBytes, 4)) return {};
+    if (!scan.Read(sizeBytes, 4)) return NoData();
     const uint32_t size = Le32(sizeBytes);
     // In the "fact" state a "data" chunk also ends the wait: some writers leave "fact" out.
     const bool dataNow = (state == Data || state == Fact) && SameChunkName(name, "data");
@@ -198,26 +205,26 @@ WavHeader ScanWavHeader(TAuStream& stream, int window, bool appendScan) {
       return header;
     }
     if (state == Fmt && SameChunkName(name, "fmt ")) {
-      if (size > static_cast<uint32_t>(window)) return {};
+      if (size > static_cast<uint32_t>(window)) return NoData();
       header.format.resize(size);
-      if (!scan.Read(header.format.data(), size)) return {};
+      if (!scan.Read(header.format.data(), size)) return NoData();
       ParseFormat(header.format, appendScan, header);
       if (header.type == wtUnsupported && (header.formatTag != 0xFFFE || appendScan)) return header;
       state = (header.type == wtDVIADPCM || header.type == wtMSADPCM || header.type == wtACM) ? Fact : Data;
     } else if (state == Fact && SameChunkName(name, "fact")) {
       header.factOffset = scan.Position();
       std::vector<uint8_t> payload(std::min<uint32_t>(size, static_cast<uint32_t>(window)));
-      if (size > payload.size() || !scan.Read(payload.data(), size)) return {};
+      if (size > payload.size() || !scan.Read(payload.data(), size)) return NoData();
       header.hasFact = size >= 4;
       header.factSamples = size >= 4 ? Le32(payload.data()) : 0;
       state = Data;
     } else if (header.rf64 && std::memcmp(name, "ds64", 4) == 0 && size >= 16 && size <= 4096) {
       std::vector<uint8_t> payload(size);
-      if (!scan.Read(payload.data(), size)) return {};
+      if (!scan.Read(payload.data(), size)) return NoData();
       ds64DataSize = ByteOrder::Le64(payload.data() + 8);
     } else if (!scan.Skip(size)) {
-      return {};
+      return NoData();
     }
-    if (!scan.NextName(size, name)) return {};
+    if (!scan.NextName(size, name)) return NoData();
   }
 }

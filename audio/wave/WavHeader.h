@@ -53,6 +53,7 @@ struct WavHeader {
   bool unfinished = false;
   int64_t dataOffset = -1;                      // of the first data byte
   bool found = false;                           // the "data" chunk was reached
+  bool riffWave = false;                        // not found, though the file starts as a WAV file
 };
 
 /// Scans a WAV header from the start of the stream, leaving it at the first

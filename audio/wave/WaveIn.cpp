@@ -35,6 +35,12 @@ int64_t TWaveIn::PcmDataOffset() {
   return Valid_ && (WavType_ == wtPCM || WavType_ == wtExtPCM) ? HeaderSize_ : -1;
 }
 
+bool TWaveIn::HeaderUnfinished() {
+  std::lock_guard lock(FileLock);
+  OpenFile();
+  return Valid_ && header_.unfinished;
+}
+
 namespace {
 
 // Beyond these no recorder or converter writes a file; a header that says
@@ -62,6 +68,8 @@ std::string TWaveIn::WhyUnsupported() {
     if (std::string field = ImplausibleField(header_); !field.empty()) return field;
   }
   if (formatRead && header_.type == wtUnsupported) return "WAV encoding " + WavEncodingName(header_.formatTag) + " is not supported";
+  if (!header_.found && header_.riffWave)
+    return "the WAV file ends before its samples start (no \"data\" chunk): it is cut short or damaged";
   if (!header_.found) return "not a WAV file, or its header is damaged";
   return "WAV encoding " + WavEncodingName(header_.formatTag) + " with " + std::to_string(header_.channels) +
          " channels of " + std::to_string(header_.bitsPerSample) + " bits is not supported";

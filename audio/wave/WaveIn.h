@@ -25,6 +25,9 @@ class TWaveIn : public TAuFileIn {
   /// Where the samples of integer PCM (plain or extensible) start in the
   /// file, for readers that take them directly; -1 for every other kind.
   int64_t PcmDataOffset();
+  /// The header's sizes were never filled in (a recording that was not
+  /// finished): the samples are read to the end of the file.
+  bool HeaderUnfinished();
 
  protected:
   void OpenFile() override;

@@ -67,6 +67,24 @@ std::u16string TWMIn::Description() {
   return decoder_ ? TagText::Utf8ToUtf16(decoder_->Tag("comment")) : std::u16string();
 }
 
+std::string TWMIn::WhyUnreadable() {
+  std::lock_guard lock(FileLock);
+  OpenFile();
+  return decoder_ ? std::string() : whyUnreadable_;
+}
+
+std::string TWMIn::Codec() {
+  std::lock_guard lock(FileLock);
+  OpenFile();
+  return decoder_ ? decoder_->Codec() : std::string();
+}
+
+std::string TWMIn::Container() {
+  std::lock_guard lock(FileLock);
+  OpenFile();
+  return decoder_ ? decoder_->Container() : std::string();
+}
+
 TId3v2Tags& TWMIn::Id3v2Tags() {
   std::lock_guard lock(FileLock);
   OpenFile();
@@ -80,12 +98,14 @@ void TWMIn::OpenFile() {
   if (!Stream) Stream = std::make_unique<TAuFileStream>(FileName_, 32);
   bytes_ = std::make_shared<TStreamBytes>(*Stream);
   Valid_ = false;
+  whyUnreadable_.clear();
   // A file no demuxer takes from its start may still be read from byte 30 on.
   for (const int64_t base : {0, 30}) {
     try {
       decoder_ = std::make_unique<media::Decoder>(bytes_, base);
       break;
-    } catch (const std::runtime_error&) {
+    } catch (const std::runtime_error& e) {
+      if (whyUnreadable_.empty()) whyUnreadable_ = e.what();  // what the file's own start says
       decoder_.reset();
     }
   }
@@ -96,7 +116,8 @@ void TWMIn::OpenFile() {
     vbr_ = decoder_->IsVbr();
     TotalSamples_ = decoder_->Frames();
     if (decoder_->IsMp3()) ApplyMp3Facts();
-  } catch (const std::runtime_error&) {
+  } catch (const std::runtime_error& e) {
+    whyUnreadable_ = e.what();
     decoder_.reset();  // a file that cannot be read through holds no audio we can deliver
     return;
   }

@@ -33,6 +33,13 @@ class TWMIn : public TAuTaggedFileIn {
   std::u16string Description();
   /// The file's tags (opening it if needed).
   TId3v2Tags& Id3v2Tags();
+  /// Why the file holds no audio that can be read (the decoder's words);
+  /// empty when it does, or when nothing more is known.
+  std::string WhyUnreadable();
+  /// The codec and the container the file holds ("aac" in "mp4"); empty
+  /// when it holds no audio that can be read.
+  std::string Codec();
+  std::string Container();
 
  protected:
   void OpenFile() override;
@@ -58,6 +65,7 @@ class TWMIn : public TAuTaggedFileIn {
   std::unique_ptr<media::Decoder> decoder_;
   int64_t bitrate_ = 0;
   bool vbr_ = false;
+  std::string whyUnreadable_;
   std::vector<uint8_t> block_;  // decoded, being handed out
   size_t handedOut_ = 0;        // bytes of block_ already handed out
 };

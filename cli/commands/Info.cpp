@@ -17,7 +17,16 @@ int Show(const Arguments& args, TAuFileIn& in) {
   const int64_t frames = in.TotalSamples();
   const int64_t ms = frames * 1000 / in.SampleRate();
   std::printf("format: %s\n", FormatName(FormatOfFile(args.files[0])));
-  if (auto* wave = dynamic_cast<TWaveIn*>(&in)) std::printf("type: %s\n", WavTypeName(wave->WavType()));
+  if (auto* wave = dynamic_cast<TWaveIn*>(&in)) {
+    std::printf("type: %s\n", WavTypeName(wave->WavType()));
+    if (wave->HeaderUnfinished())
+      std::printf("note: the header's sizes were never filled in (a recording that was not finished); "
+                  "the samples are read to the end of the file\n");
+  }
+  if (auto* media = dynamic_cast<TWMIn*>(&in)) {
+    std::printf("codec: %s\n", media->Codec().c_str());
+    std::printf("container: %s\n", media->Container().c_str());
+  }
   std::printf("channels: %d\n", in.Channels());
   std::printf("sample_rate: %d\n", in.SampleRate());
   std::printf("bits_per_sample: %d\n", in.BitsPerSample());
