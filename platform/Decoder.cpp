@@ -96,7 +96,7 @@ struct Decoder::State {
     // Where the headers cannot be taken at their word (a file cut short,
     // packets that disagree with the header's play duration) the length is
     // what decodes.
-    if (isAsf && (file.AsfCutShort() || AsfDurationDoubtful())) CountByDecoding();
+    if (isAsf && (file.AsfCutShort() || AsfDurationDoubtful() || !LengthConfirmed())) CountByDecoding();
     if (!isMp3 && !isAsf && !LengthConfirmed()) CountByDecoding();
   }
 
@@ -151,8 +151,9 @@ struct Decoder::State {
 
   /// Whether the length the container tells is where the audio really ends:
   /// its last second decodes to exactly that end. A file cut short, or one
-  /// whose header counts other samples than it holds, is not believed; an
-  /// AAC stream without a container (ADTS) tells no length at all.
+  /// whose header counts other samples than it holds (an ASF play duration
+  /// a few frames off), is not believed; an AAC stream without a container
+  /// (ADTS) tells no length at all.
   bool LengthConfirmed() {
     if (std::strcmp(format->iformat->name, "aac") == 0) return false;
     return Remembered(confirmedMemory, identity, [this]() -> int64_t {
@@ -506,7 +507,12 @@ void Decoder::SkipBytes(int64_t at, int64_t bytes) {
 
 void Decoder::CountByDecoding() { state_->CountByDecoding(); }
 int Decoder::SourceChannels() const { return state_->sourceChannels; }
-int Decoder::SourceBits() const { return state_->format->streams[state_->audioIndex]->codecpar->bits_per_raw_sample; }
+int Decoder::SourceBits() const {
+  const AVCodecParameters* audio = state_->format->streams[state_->audioIndex]->codecpar;
+  // Plain PCM (AIFF, float AIFC) tells its width as the coded size.
+  const bool pcm = audio->codec_id >= AV_CODEC_ID_PCM_S16LE && audio->codec_id < AV_CODEC_ID_ADPCM_IMA_QT;
+  return audio->bits_per_raw_sample > 0 || !pcm ? audio->bits_per_raw_sample : audio->bits_per_coded_sample;
+}
 int Decoder::SampleRate() const { return state_->decoder->sample_rate; }
 
 void Decoder::SetOutput(int channels, int bits) {

@@ -37,7 +37,7 @@ class Decoder {
   void CountByDecoding();
 
   int SourceChannels() const;
-  /// Bits per sample of a lossless source (FLAC: 16 or 24); 0 for the others.
+  /// Bits per sample of a lossless source (FLAC: 16 or 24; PCM as stored); 0 for the others.
   int SourceBits() const;
   int SampleRate() const;
   /// What Read delivers: `channels` channels (mixed or spread from the

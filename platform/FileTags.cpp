@@ -1,5 +1,7 @@
 #include "platform/FileTags.h"
 
+#include <taglib/aifffile.h>
+#include <taglib/attachedpictureframe.h>
 #include <taglib/flacfile.h>
 #include <taglib/mp4file.h>
 #include <taglib/opusfile.h>
@@ -26,6 +28,7 @@ std::unique_ptr<TagLib::File> Open(const std::string& fileName, TagContainer con
     case TagContainer::OggVorbis: return std::make_unique<TagLib::Ogg::Vorbis::File>(name, false);
     case TagContainer::OggOpus: return std::make_unique<TagLib::Ogg::Opus::File>(name, false);
     case TagContainer::Mp4: return std::make_unique<TagLib::MP4::File>(name, false);
+    case TagContainer::Aiff: return std::make_unique<TagLib::RIFF::AIFF::File>(name, false);
   }
   return nullptr;
 }
@@ -51,8 +54,18 @@ TagLib::Ogg::XiphComment* XiphOf(TagLib::File& file, TagContainer container) {
   return static_cast<TagLib::Ogg::Opus::File&>(file).tag();
 }
 
+/// An AIFF file's ID3v2 tag (made when absent).
+TagLib::ID3v2::Tag* Id3v2Of(TagLib::File& file) { return static_cast<TagLib::RIFF::AIFF::File&>(file).tag(); }
+
 std::vector<Picture> ReadPictures(TagLib::File& file, TagContainer container) {
   std::vector<Picture> pictures;
+  if (container == TagContainer::Aiff) {
+    for (const TagLib::ID3v2::Frame* frame : Id3v2Of(file)->frameList("APIC"))
+      if (const auto* picture = dynamic_cast<const TagLib::ID3v2::AttachedPictureFrame*>(frame))
+        pictures.push_back({picture->mimeType().to8Bit(true), picture->description().to8Bit(true),
+                            static_cast<int>(picture->type()), Bytes(picture->picture())});
+    return pictures;
+  }
   if (container == TagContainer::Mp4) {
     TagLib::MP4::Tag* tag = static_cast<TagLib::MP4::File&>(file).tag();
     if (tag == nullptr || !tag->contains("covr")) return pictures;
@@ -73,6 +86,19 @@ std::vector<Picture> ReadPictures(TagLib::File& file, TagContainer container) {
 }
 
 void SetPictures(TagLib::File& file, TagContainer container, const std::vector<Picture>& pictures) {
+  if (container == TagContainer::Aiff) {
+    TagLib::ID3v2::Tag* tag = Id3v2Of(file);
+    tag->removeFrames("APIC");
+    for (const Picture& picture : pictures) {
+      auto* frame = new TagLib::ID3v2::AttachedPictureFrame;  // owned by the tag
+      frame->setMimeType(Text(picture.mimeType));
+      frame->setDescription(Text(picture.description));
+      frame->setType(static_cast<TagLib::ID3v2::AttachedPictureFrame::Type>(picture.type));
+      frame->setPicture(Bytes(picture.data));
+      tag->addFrame(frame);
+    }
+    return;
+  }
   if (container == TagContainer::Mp4) {
     TagLib::MP4::Tag* tag = static_cast<TagLib::MP4::File&>(file).tag();
     TagLib::MP4::CoverArtList list;

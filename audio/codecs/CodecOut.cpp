@@ -37,6 +37,7 @@ void TCodecOut::Prepare() {
   if (kind_ == CodecKind::Opus) settings.rate = 48000;
   settings.bitrate = traits.lossless ? 0 : Bitrate_;
   settings.bits = Bits_ != 0 ? Bits_ : layout.bits > 16 ? 24 : 16;
+  if (settings.bits > 16 && traits.wideEncoder != nullptr) settings.codec = traits.wideEncoder;
   StartInput();
   try {
     encoder_ = std::make_unique<media::Encoder>(settings, layout, FileName_);

@@ -3,11 +3,12 @@
 #include "platform/FileTags.h"
 
 /// The formats read and written through FFmpeg's codecs and TagLib's tags.
-enum class CodecKind { Flac, Vorbis, Opus, Aac };
+enum class CodecKind { Flac, Vorbis, Opus, Aac, Aiff };
 
 /// What a format is written with.
 struct CodecTraits {
   const char* encoder;  // FFmpeg's name for it
+  const char* wideEncoder;  // for samples of more than 16 bits, where that is another encoder
   const char* muxer;
   media::TagContainer tags;
   bool lossless;

@@ -104,7 +104,8 @@ const std::vector<FormatEntry>& Formats() {
       CodecEntry<CodecKind::Flac>(AudioFormat::Flac, "FLAC", {".flac"}),
       CodecEntry<CodecKind::Vorbis>(AudioFormat::Vorbis, "Ogg Vorbis", {".ogg", ".oga"}),
       CodecEntry<CodecKind::Opus>(AudioFormat::Opus, "Opus", {".opus"}),
-      CodecEntry<CodecKind::Aac>(AudioFormat::M4a, "M4A", {".m4a", ".aac"}, {".aac"}),
+      CodecEntry<CodecKind::Aac>(AudioFormat::M4a, "M4A", {".m4a", ".m4b", ".aac"}, {".aac"}),
+      CodecEntry<CodecKind::Aiff>(AudioFormat::Aiff, "AIFF", {".aiff", ".aif", ".aifc"}),
   };
   return formats;
 }

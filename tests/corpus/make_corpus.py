@@ -20,12 +20,14 @@ from dataclasses import dataclass, field
 class Entry:
     name: str
     kind: str = "valid"  # valid, partial, refused
-    reference: str = "ffmpeg"  # ffmpeg, mpg123
+    reference: str = "ffmpeg"  # whose decode the samples are compared with: ffmpeg, sox; mpg123: ffmpeg and mpg123's count
     # How our count relates to the reference decoder's:
     #   exact     the same samples
     #   edit      an MP4 whose edit list ends before the last frame's padding,
     #             which FFmpeg's own decoder keeps: ours is the edit list's
     #             length, a prefix of FFmpeg's samples
+    #   fact      ADPCM in WAV whose last block is filled up: ours is the
+    #             "fact" chunk's count, a prefix of FFmpeg's samples
     count: str = "exact"
     lossless: bool = True  # samples compared exactly; otherwise within 1 LSB
     note: str = ""
@@ -142,7 +144,13 @@ def make_wav(d, entries):
                           ("sox_ima.wav", ["-e", "ima-adpcm"]),
                           ("sox_ms.wav", ["-e", "ms-adpcm"])]:
         run("sox", source, *options, os.path.join(d, name))
-        entries.append(Entry(name))
+        # FFmpeg expands IMA ADPCM by a formula that rounds otherwise than
+        # the IMA reference algorithm, which sox follows.
+        entries.append(Entry(name, count="fact" if "adpcm" in options[-1] else "exact",
+                             reference="sox" if "ima" in options[-1] else "ffmpeg"))
+    for name, codec in [("ffmpeg_ima.wav", "adpcm_ima_wav"), ("ffmpeg_ms.wav", "adpcm_ms")]:
+        ffmpeg("-i", source, "-c:a", codec, os.path.join(d, name))
+        entries.append(Entry(name, count="fact", reference="sox" if "ima" in codec else "ffmpeg"))
     sox_source(os.path.join(d, "src_48000_6.wav"), 48000, 6, 2, bits=24)
     entries.append(Entry("src_48000_6.wav", note="24-bit extensible, six channels"))
     for name, options in [("ffmpeg_s16.wav", ["-c:a", "pcm_s16le"]),
@@ -315,6 +323,15 @@ def make_wma(d, entries):
                           ("wmav2_mono.wma", ["-c:a", "wmav2", "-ac", "1", "-b:a", "32k"])]:
         ffmpeg("-i", source, *options, "-metadata", "title=Windows Media", os.path.join(d, name))
         entries.append(Entry(name, lossless=False, tags={"title": "Windows Media"}))
+    # Play durations a few frames off what the packets hold, as other encoders leave them.
+    guid = bytes([0xA1, 0xDC, 0xAB, 0x8C, 0x47, 0xA9, 0xCF, 0x11, 0x8E, 0xE4, 0x00, 0xC0, 0x0C, 0x20, 0x53, 0x65])
+    for name, shift in [("wma_duration_short.wma", -500000), ("wma_duration_long.wma", 300000)]:
+        data = bytearray(open(os.path.join(d, "wmav2_128.wma"), "rb").read())
+        at = data.index(guid)
+        for field in (64, 72):  # play and send duration, 100 ns units
+            struct.pack_into("<Q", data, at + field, struct.unpack_from("<Q", data, at + field)[0] + shift)
+        open(os.path.join(d, name), "wb").write(data)
+        entries.append(Entry(name, lossless=False, note="ASF play duration off by a few frames"))
 
 
 def make_corpus(d):
