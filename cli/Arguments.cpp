@@ -18,10 +18,10 @@ Arguments ParseArguments(int argc, char** argv) {
       maxClients("max-clients", "", "N"), width("width", "", "N"), json("json", ""), exact("exact", ""),
       at("at", "", "TIMES"), every("every", "", "DURATION"), cue("cue", "", "FILE"), silence("silence", ""),
       threshold("threshold", "", "DB"), minSilence("min-silence", "", "SECONDS"), name("name", "", "PATTERN"),
-      threads("threads", "", "N");
+      threads("threads", "", "N"), maxPieces("max-pieces", "", "N");
   parser.addOptions(
       {start, end, bitrate, vbr, mode, range, lossless, force, quiet, help, version, port, maxClients, width, json, exact,
-       at, every, cue, silence, threshold, minSilence, name, threads});
+       at, every, cue, silence, threshold, minSilence, name, threads, maxPieces});
   QStringList words;
   for (int i = 0; i < argc; ++i) words << QFile::decodeName(argv[i]);
 
@@ -56,6 +56,7 @@ Arguments ParseArguments(int argc, char** argv) {
   args.threshold = value(threshold);
   args.minSilence = value(minSilence);
   args.name = value(name);
+  args.maxPieces = value(maxPieces);
   args.exact = parser.isSet(exact);
   for (const QString& text : parser.values(range)) args.ranges.push_back(text.toStdString());
   args.lossless = parser.isSet(lossless);

@@ -14,7 +14,7 @@ struct Arguments {
   std::optional<std::string> bitrate, vbr, mode;
   std::optional<std::string> port, maxClients, width;
   std::optional<std::string> threads;  // MP3 encoding
-  std::optional<std::string> at, every, cue, threshold, minSilence, name;  // split
+  std::optional<std::string> at, every, cue, threshold, minSilence, name, maxPieces;  // split
   bool silence = false;
   bool json = false;
   bool exact = false;  // peaks from the decoded samples, not an estimate

@@ -20,6 +20,7 @@ enum Option : unsigned {
   kMaxClients = 1 << 6, kWidth = 1 << 7, kJson = 1 << 8, kExact = 1 << 9, kRange = 1 << 10,
   kLossless = 1 << 11, kForce = 1 << 12, kQuiet = 1 << 13, kAt = 1 << 14, kEvery = 1 << 15, kCue = 1 << 16,
   kSilence = 1 << 17, kThreshold = 1 << 18, kMinSilence = 1 << 19, kName = 1 << 20, kThreads = 1 << 21,
+  kMaxPieces = 1 << 22,
 };
 
 unsigned OptionsGiven(const Arguments& a) {
@@ -30,7 +31,7 @@ unsigned OptionsGiven(const Arguments& a) {
       {a.exact, kExact}, {!a.ranges.empty(), kRange}, {a.lossless, kLossless}, {a.force, kForce}, {a.quiet, kQuiet},
       {a.at.has_value(), kAt}, {a.every.has_value(), kEvery}, {a.cue.has_value(), kCue}, {a.silence, kSilence},
       {a.threshold.has_value(), kThreshold}, {a.minSilence.has_value(), kMinSilence}, {a.name.has_value(), kName},
-      {a.threads.has_value(), kThreads}};
+      {a.threads.has_value(), kThreads}, {a.maxPieces.has_value(), kMaxPieces}};
   unsigned options = 0;
   for (const auto& [set, option] : given)
     if (set) options |= option;
@@ -74,8 +75,9 @@ constexpr Command kCommands[] = {
     {"split",
      "  clipwright-cli split SOURCE FOLDER (--at T,T,... | --every DURATION | --cue FILE.cue |\n"
      "                        --silence [--threshold DB] [--min-silence SECONDS])\n"
-     "                        [--name PATTERN] [--lossless] [--threads N] [--force] [--quiet]\n",
-     2, kAt | kEvery | kCue | kSilence | kThreshold | kMinSilence | kName | kLossless | kThreads | kForce | kQuiet,
+     "                        [--name PATTERN] [--max-pieces N] [--lossless] [--threads N] [--force] [--quiet]\n",
+     2, kAt | kEvery | kCue | kSilence | kThreshold | kMinSilence | kName | kMaxPieces | kLossless | kThreads | kForce |
+         kQuiet,
      "split takes a source and a folder", Split},
 };
 
@@ -91,7 +93,8 @@ constexpr char kUsageNotes[] =
     "at a cue sheet's tracks, or at the middle of each silence (a run of at least --min-silence seconds, 0.5\n"
     "unless given, under --threshold dBFS, -50 unless given). PATTERN names the pieces: {n} the number with\n"
     "leading zeros, {title} and {artist} from the cue sheet, {source} the source's name ({source}_{n} unless\n"
-    "given); the source's extension follows.\n"
+    "given); the source's extension follows. A plan of more than 1000 pieces is refused unless --max-pieces\n"
+    "allows it (DURATION 1s is one sample: seconds are 1 or 1.0).\n"
     "--threads N encodes MP3 results on N threads (one per core unless given; 1 encodes one stream).\n"
     "Exit codes: 0 done, 1 usage, 2 source unreadable, 3 target refused, 4 the run failed.\n";
 

@@ -46,18 +46,37 @@ class QuietStderr {
 
 std::mutex parsing;
 
+/// The sheet's text as libcue's parser takes it: without a byte-order mark,
+/// and ending with a line break (its grammar needs one after the last line,
+/// which many sheets leave out).
+std::string SheetText(const std::string& fileName) {
+  // Sheets are a few kilobytes; anything much larger is not one.
+  constexpr long kLargestSheet = 1 << 20;
+  FILE* file = std::fopen(fileName.c_str(), "rb");
+  if (file == nullptr) throw Error(ErrorKind::UnreadableFile, ErrnoText(errno), fileName);
+  std::string text(kLargestSheet + 1, '\0');
+  const size_t got = std::fread(text.data(), 1, text.size(), file);
+  const bool failed = std::ferror(file) != 0;
+  std::fclose(file);
+  if (failed) throw Error(ErrorKind::UnreadableFile, "it cannot be read", fileName);
+  if (got > static_cast<size_t>(kLargestSheet)) throw Error(ErrorKind::UnreadableFile, "too large for a cue sheet", fileName);
+  text.resize(got);
+  if (text.find('\0') != std::string::npos) throw Error(ErrorKind::UnreadableFile, "not a cue sheet (it holds binary data)", fileName);
+  if (text.rfind("\xEF\xBB\xBF", 0) == 0) text.erase(0, 3);
+  if (!text.empty() && text.back() != '\n') text += '\n';
+  return text;
+}
+
 }  // namespace
 
 CueSheet ReadCueSheet(const std::string& fileName) {
-  FILE* file = std::fopen(fileName.c_str(), "r");
-  if (file == nullptr) throw Error(ErrorKind::UnreadableFile, ErrnoText(errno), fileName);
+  const std::string text = SheetText(fileName);
   std::unique_ptr<Cd, decltype(&cd_delete)> cd(nullptr, cd_delete);
   {
     std::lock_guard hold(parsing);
     const QuietStderr quiet;
-    cd.reset(cue_parse_file(file));
+    cd.reset(cue_parse_string(text.c_str()));
   }
-  std::fclose(file);
   if (!cd || cd_get_ntrack(cd.get()) < 1) throw Error(ErrorKind::UnreadableFile, "not a cue sheet with tracks", fileName);
   CueSheet sheet;
   if (const Cdtext* text = cd_get_cdtext(cd.get())) {

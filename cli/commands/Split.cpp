@@ -34,10 +34,29 @@ bool Times(const std::string& list, int rate, std::vector<int64_t>& frames, std:
   }
 }
 
+constexpr uint32_t kMostPiecesUnasked = 1000;
+
+/// A refusal of a plan of `count` pieces of about `frames` frames each.
+int TooManyPieces(int64_t count, int64_t frames, int rate, uint32_t most, bool inSamples) {
+  char length[80];
+  const double seconds = static_cast<double>(frames) / rate;
+  if (frames < rate)
+    std::snprintf(length, sizeof length, "%lld sample%s (%.3f ms)", static_cast<long long>(frames),
+                  frames == 1 ? "" : "s", seconds * 1000);
+  else std::snprintf(length, sizeof length, "%.3f s", seconds);
+  return Fail(kUsage, "the split would make " + std::to_string(count) + " pieces of about " + length +
+                          " each, more than " + std::to_string(most) +
+                          (inSamples ? " (a number ending in s counts samples: write 1 or 1.0 for a second)" : "") +
+                          "; --max-pieces N allows more");
+}
+
 /// The pieces the options ask for, of a source of `total` frames at `rate`;
-/// `channels` for finding silences.
+/// `channels` for finding silences. At most `most` pieces.
 int Plan(const Arguments& args, int rate, int64_t total, int channels, std::vector<SplitPiece>& pieces) {
   std::string error;
+  uint32_t most = kMostPiecesUnasked;
+  if (!Count(args.maxPieces, "not a number of pieces: ", UINT32_MAX, most, error) || most < 1)
+    return Fail(kUsage, error.empty() ? "not a number of pieces: " + *args.maxPieces : error);
   if (args.at) {
     std::vector<int64_t> frames;
     if (!Times(*args.at, rate, frames, error)) return Fail(kUsage, error);
@@ -45,6 +64,9 @@ int Plan(const Arguments& args, int rate, int64_t total, int channels, std::vect
   } else if (args.every) {
     const auto every = ParseFrameArgument(*args.every, rate);
     if (!every || *every <= 0) return Fail(kUsage, "not a duration: " + *args.every);
+    // Counted before the boundaries are made: a slip of the unit could ask for millions.
+    const int64_t count = (total + *every - 1) / *every;
+    if (count > most) return TooManyPieces(count, *every, rate, most, args.every->back() == 's');
     pieces = PiecesAt(BoundariesEvery(*every, total), total);
   } else if (args.cue) {
     pieces = PiecesOfCueSheet(media::ReadCueSheet(*args.cue), *args.cue, args.files[0], rate, total);
@@ -56,6 +78,10 @@ int Plan(const Arguments& args, int rate, int64_t total, int channels, std::vect
     const auto silences =
         FindSilences(args.files[0], channels, rate, total, threshold, seconds, MachineThreads());
     pieces = PiecesAt(MiddlesOfSilences(silences, total), total);
+  }
+  if (pieces.size() > most) {
+    const auto count = static_cast<int64_t>(pieces.size());
+    return TooManyPieces(count, total / count, rate, most, false);
   }
   return kDone;
 }
