@@ -9,9 +9,10 @@ namespace cli {
 bool Mp3Options(const Arguments& args, EncodeOptions& options, std::string& error) {
   if (args.bitrate) {
     int32_t kbps = 0;
-    const TMP3BitRate rate = ParseInt32(*args.bitrate, kbps) ? BitRateToMP3BitRate(kbps * 1000) : mbrAuto;
-    if (rate == mbrAuto || BitRateKbps(rate) != kbps) {
-      error = "not an MP3 bit rate (32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160, 192, 224, 256, 320): " + *args.bitrate;
+    const TMP3BitRate rate = ParseInt32(*args.bitrate, kbps) && kbps > 0 && kbps <= 320 ? AnyMp3BitRate(kbps * 1000) : mbrAuto;
+    if (rate == mbrAuto) {
+      error = "not an MP3 bit rate (8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160, 192, 224, 256, 320): " +
+              *args.bitrate;
       return false;
     }
     options.mp3Bitrate = rate;

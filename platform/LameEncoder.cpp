@@ -17,9 +17,11 @@ struct Lame {
   LAME_CALL(lame_init)
   LAME_CALL(lame_close)
   LAME_CALL(lame_set_in_samplerate)
+  LAME_CALL(lame_set_out_samplerate)
   LAME_CALL(lame_set_num_channels)
   LAME_CALL(lame_set_mode)
   LAME_CALL(lame_set_brate)
+  LAME_CALL(lame_get_brate)
   LAME_CALL(lame_set_VBR)
   LAME_CALL(lame_set_VBR_q)
   LAME_CALL(lame_set_VBR_mean_bitrate_kbps)
@@ -51,8 +53,8 @@ void LoadOnce() {
   bool all = true;
   auto resolve = [&](auto& pointer, const char* symbol) { all = ResolveSymbol(library, pointer, symbol) && all; };
 #define RESOLVE(name) resolve(lame.name, #name);
-  RESOLVE(lame_init) RESOLVE(lame_close) RESOLVE(lame_set_in_samplerate)
-  RESOLVE(lame_set_num_channels) RESOLVE(lame_set_mode) RESOLVE(lame_set_brate) RESOLVE(lame_set_VBR)
+  RESOLVE(lame_init) RESOLVE(lame_close) RESOLVE(lame_set_in_samplerate) RESOLVE(lame_set_out_samplerate)
+  RESOLVE(lame_set_num_channels) RESOLVE(lame_set_mode) RESOLVE(lame_set_brate) RESOLVE(lame_get_brate) RESOLVE(lame_set_VBR)
   RESOLVE(lame_set_VBR_q) RESOLVE(lame_set_VBR_mean_bitrate_kbps) RESOLVE(lame_set_VBR_min_bitrate_kbps)
   RESOLVE(lame_set_VBR_max_bitrate_kbps) RESOLVE(lame_set_error_protection)
   RESOLVE(lame_set_original) RESOLVE(lame_set_bWriteVbrTag)
@@ -115,16 +117,27 @@ bool LoadLame() {
 LameEncoder::LameEncoder(const LameSettings& settings)
     : channels_(settings.mode == LameSettings::Mode::Mono ? 1 : 2), out_(kOutputBytes) {
   if (!LoadLame()) throw std::runtime_error(std::string(kLameLibrary) + " could not be loaded");
-  flags_ = lame.lame_init();
-  if (flags_ == nullptr) throw std::runtime_error("LAME could not be started");
-  Configure(flags_, settings);
-  if (lame.lame_init_params(flags_) < 0) {
+  // The input's rate where the standard has this bit rate at it: LAME
+  // would otherwise resample low bit rates (a 32 kbps podcast at 16 kHz
+  // to 11.025 kHz). Where it has not (8 kbps at 44.1 kHz), LAME would
+  // change the bit rate instead: then it chooses the rate.
+  for (const bool keepRate : {true, false}) {
+    flags_ = lame.lame_init();
+    if (flags_ == nullptr) throw std::runtime_error("LAME could not be started");
+    Configure(flags_, settings);
+    if (keepRate) lame.lame_set_out_samplerate(flags_, settings.sampleRate);
+    const bool taken = lame.lame_init_params(flags_) >= 0;
+    const bool rateKept = settings.vbr || settings.bitrateKbps == 0 || lame.lame_get_brate(flags_) == settings.bitrateKbps;
+    if (taken && (rateKept || !keepRate)) return;
     lame.lame_close(flags_);
-    throw std::runtime_error("LAME does not take these settings");
   }
+  flags_ = nullptr;
+  throw std::runtime_error("LAME does not take these settings");
 }
 
-LameEncoder::~LameEncoder() { lame.lame_close(flags_); }
+LameEncoder::~LameEncoder() {
+  if (flags_ != nullptr) lame.lame_close(flags_);
+}
 
 const std::vector<uint8_t>& LameEncoder::Encode(const int16_t* pcm, int frames) {
   if (frames > kFramesPerChunk) throw std::logic_error("LAME takes at most 1152 frames at a time");
@@ -147,6 +160,15 @@ const std::vector<uint8_t>& LameEncoder::Flush() {
 int LameEncoder::OutputRate() const { return lame.lame_get_out_samplerate(flags_); }
 int LameEncoder::Delay() const { return lame.lame_get_encoder_delay(flags_); }
 int LameEncoder::FrameSamples() const { return lame.lame_get_framesize(flags_); }
+
+bool LameEncoder::MakesTagFrame(const LameSettings& settings) {
+  if (!settings.tagFrame) return false;
+  LameEncoder probe(settings);
+  const std::vector<int16_t> silence(static_cast<size_t>(kFramesPerChunk) * probe.Channels(), 0);
+  probe.Encode(silence.data(), kFramesPerChunk);
+  probe.Flush();
+  return !probe.TagFrame().empty();
+}
 
 std::vector<uint8_t> LameEncoder::TagFrame() {
   std::vector<uint8_t> frame(lame.lame_get_lametag_frame(flags_, nullptr, 0));

@@ -54,6 +54,10 @@ class LameEncoder {
   const std::vector<uint8_t>& Flush();
   /// The Xing/LAME frame for the start of the file, after Flush; empty without one.
   std::vector<uint8_t> TagFrame();
+  /// Whether LAME makes a Xing/LAME frame at these settings: it leaves it
+  /// out where a frame of the stream's bit rate is too small to hold it
+  /// (32 kbps at 16 kHz and below).
+  static bool MakesTagFrame(const LameSettings& settings);
 
  private:
   ::lame_global_struct* flags_ = nullptr;

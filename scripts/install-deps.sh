@@ -15,6 +15,9 @@ packages=(
   pulseaudio pulseaudio-utils
   # a second decoder that honours the LAME tag, to check lossless MP3 cuts
   mpg123
+  # the encoders and taggers whose files the corpus tests read, and FFmpeg's
+  # own decoder as their reference
+  ffmpeg lame sox flac vorbis-tools opus-tools kid3-cli
   # checking the installed desktop entry and AppStream description
   desktop-file-utils appstream
   # the window on a display in memory, and a picture of it

@@ -63,7 +63,9 @@ void FillId3v1Fields(const TId3v2Tags& from, TId3v1Tags& to) {
 void CopyMp3Settings(TWMIn& source, TMP3Out& output) {
   CopyId3v2Fields(source.Id3v2Tags(), output.Id3v2Tags());
   FillId3v1Fields(source.Id3v2Tags(), output.Id3v1Tags());
-  output.SetBitRate(BitRateToMP3BitRate(source.Bitrate()));
+  // The low rates of MPEG 2 and 2.5 are kept too, not left to the encoder.
+  const TMP3BitRate low = source.Bitrate() < 32000 ? AnyMp3BitRate(source.Bitrate()) : mbrAuto;
+  output.SetBitRate(low != mbrAuto ? low : BitRateToMP3BitRate(source.Bitrate()));
   if (source.Channels() == 1) output.SetMode(mmMono);
   if (source.Channels() == 2) output.SetMode(mmStereo);
   output.SetEnableVBR(source.IsVBR());

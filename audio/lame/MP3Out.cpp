@@ -5,6 +5,7 @@
 #include "platform/Error.h"
 
 #include <algorithm>
+#include <cmath>
 #include <atomic>
 #include <thread>
 #include <cstring>
@@ -16,8 +17,20 @@
 #include "platform/Utf.h"
 
 int BitRateKbps(TMP3BitRate rate) {
-  static constexpr int kKbps[] = {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160, 192, 224, 256, 320};
-  return rate >= mbrAuto && rate <= mbr320 ? kKbps[rate] : 128;
+  static constexpr int kKbps[] = {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160, 192, 224, 256, 320, 8, 16, 24};
+  return rate >= mbrAuto && rate <= mbr24 ? kKbps[rate] : 128;
+}
+
+TMP3BitRate AnyMp3BitRate(int32_t bitsPerSecond) {
+  switch (bitsPerSecond) {
+    case 8000: return mbr8;
+    case 16000: return mbr16;
+    case 24000: return mbr24;
+    default: {
+      const TMP3BitRate rate = BitRateToMP3BitRate(bitsPerSecond);
+      return rate != mbrAuto && BitRateKbps(rate) * 1000 == bitsPerSecond ? rate : mbrAuto;
+    }
+  }
 }
 
 TMP3BitRate BitRateToMP3BitRate(int32_t bitsPerSecond) {
@@ -57,6 +70,17 @@ int TMP3Out::DefaultThreads() {
 
 bool TMP3Out::StartChunks() {
   ThreadsUsed_ = 1;
+  // Where LAME makes no info frame of its own, the chunks make ours, on
+  // however many threads.
+  if (!media::LameEncoder::MakesTagFrame(EncoderSettings_)) {
+    if (!Mp3Chunks::Suits(EncoderSettings_))
+      throw EAuException("Error writing down mp3 file: LAME makes no Xing/LAME frame at these settings");
+    const int threads = std::clamp(Threads_ > 0 ? Threads_ : DefaultThreads(), 1, Mp3Chunks::kMostThreads);
+    chunks_ = std::make_unique<Mp3Chunks>(EncoderSettings_, threads,
+                                          [this](const uint8_t* made, size_t count) { WriteOut(made, static_cast<uint32_t>(count)); });
+    ThreadsUsed_ = threads;
+    return true;
+  }
   const int threads = std::min(Threads_ > 0 ? Threads_ : DefaultThreads(), Mp3Chunks::kMostThreads);
   if (threads < 2) return false;
   const int64_t bytes = Input_->Size();  // unknown (-1) may be long
@@ -108,7 +132,14 @@ void TMP3Out::Prepare() {
   Input_->Init();
   inputFlushed_ = false;
   FillSettings();
+  resampler_.reset();
+  resamplerDrained_ = false;
   try {
+    const int channels = EncoderSettings_.mode == media::LameSettings::Mode::Mono ? 1 : 2;
+    if (const int rate = media::LameEncoder(EncoderSettings_).OutputRate(); rate != EncoderSettings_.sampleRate) {
+      resampler_ = std::make_unique<RateConverter>(channels, EncoderSettings_.sampleRate, rate);
+      EncoderSettings_.sampleRate = rate;
+    }
     encoder_ = std::make_unique<media::LameEncoder>(EncoderSettings_);
     if (StartChunks()) encoder_.reset();
   } catch (const std::runtime_error& e) {
@@ -157,7 +188,13 @@ bool TMP3Out::DoOutput(bool Abort) {
   if (Abort) return false;
   bool ended = false;
   const int read = Input_->FillBuffer(inBuffer_.data(), static_cast<int>(inBuffer_.size()), ended);
-  if (read <= 0) return false;
+  if (read <= 0) {
+    if (resampler_ && !resamplerDrained_) {
+      Resample(nullptr, 0, true);
+      if (!resampled_.empty()) Submit(resampled_.data(), static_cast<uint32_t>(resampled_.size()));
+    }
+    return false;
+  }
   uint32_t samples = static_cast<uint32_t>(read / 2);
   auto* pcm = reinterpret_cast<int16_t*>(inBuffer_.data());
   if (EncoderSettings_.mode == media::LameSettings::Mode::Mono && Input_->Channels() == 2) {
@@ -165,6 +202,16 @@ bool TMP3Out::DoOutput(bool Abort) {
     samples /= 2;
     for (uint32_t i = 0; i < samples; ++i) pcm[i] = static_cast<int16_t>((pcm[2 * i] + pcm[2 * i + 1]) / 2);
   }
+  if (resampler_) {
+    Resample(pcm, samples, ended);
+    if (!resampled_.empty()) Submit(resampled_.data(), static_cast<uint32_t>(resampled_.size()));
+  } else {
+    Submit(pcm, samples);
+  }
+  return !ended;
+}
+
+void TMP3Out::Submit(int16_t* pcm, uint32_t samples) {
   if (chunks_) {
     try {
       chunks_->Write(pcm, samples / static_cast<uint32_t>(EncoderSettings_.mode == media::LameSettings::Mode::Mono ? 1 : 2));
@@ -173,10 +220,26 @@ bool TMP3Out::DoOutput(bool Abort) {
     } catch (const std::runtime_error& e) {
       throw EAuException(e.what());
     }
-    return !ended;
+    return;
   }
   if (!encoding_->Submit(reinterpret_cast<uint8_t*>(pcm), samples * 2)) FinishEncoding();
-  return !ended;
+}
+
+void TMP3Out::Resample(const int16_t* pcm, uint32_t samples, bool last) {
+  const int channels = EncoderSettings_.mode == media::LameSettings::Mode::Mono ? 1 : 2;
+  resampleIn_.resize(samples);
+  for (uint32_t i = 0; i < samples; ++i) resampleIn_[i] = pcm[i] / 32768.0f;
+  resampleOut_.clear();
+  try {
+    if (samples > 0) resampler_->Convert(resampleIn_.data(), static_cast<int>(samples) / channels, resampleOut_);
+    if (last) resampler_->Convert(nullptr, 0, resampleOut_);
+    resamplerDrained_ = last;
+  } catch (const std::runtime_error& e) {
+    throw EAuException(e.what());
+  }
+  resampled_.resize(resampleOut_.size());
+  for (size_t i = 0; i < resampleOut_.size(); ++i)
+    resampled_[i] = static_cast<int16_t>(std::clamp(std::lrint(resampleOut_[i] * 32768.0f), -32768L, 32767L));
 }
 
 std::vector<uint8_t> TMP3Out::Id3v1Record() {
@@ -237,9 +300,14 @@ void TMP3Out::Release() {
 
 void TMP3Out::PlaceId3v1Record() {
   // TagLib rewrites or drops the ID3v1 record as it sees fit; the file ends
-  // with ours, built from Id3v1Tags, whatever it did.
+  // with ours, built from Id3v1Tags, whatever it did. A record with nothing
+  // in it is left out: FFmpeg then trims LAME's padding wrongly.
   TAuFileStream file(FileName_, 2);
   const std::vector<uint8_t> record = Id3v1Record();
+  std::vector<uint8_t> blank(128, 0);
+  std::memcpy(blank.data(), "TAG", 3);
+  blank[127] = 255;
+  if (record == blank) return;
   uint8_t last[3] = {};
   const int64_t size = file.Size();
   const bool hasRecord = size >= 128 && file.Seek(size - 128, TAuStream::FromBeginning) >= 0 && file.Read(last, 3) == 3 &&

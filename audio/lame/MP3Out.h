@@ -10,6 +10,7 @@
 #include "audio/lame/Mp3Settings.h"
 #include "platform/BlockWorker.h"
 #include "platform/LameEncoder.h"
+#include "platform/RateConverter.h"
 
 /// Encodes the 16-bit PCM its Input delivers into an MP3 file through LAME. The file ends with a 128-byte ID3v1 record
 /// built from Id3v1Tags, starts with a Xing/LAME frame (so decoders return
@@ -84,6 +85,10 @@ class TMP3Out : public TAuTaggedFileOut {
   void FinishStream();
   /// Waits for the queued chunks; raises what stopped their encoding.
   void FinishEncoding();
+  /// Hands `samples` values of encoder-layout PCM to the chunks or the encoder.
+  void Submit(int16_t* pcm, uint32_t samples);
+  /// The PCM at the encoder's rate; `last` also gives what the converter holds.
+  void Resample(const int16_t* pcm, uint32_t samples, bool last);
   /// Ends the encoder stream and closes the file, whatever state they are in.
   void Release();
 
@@ -107,5 +112,12 @@ class TMP3Out : public TAuTaggedFileOut {
   bool inputFlushed_ = true;
   std::unique_ptr<BlockWorker> encoding_;  // the encoder and the file writes, on a thread of their own
   std::unique_ptr<Mp3Chunks> chunks_;      // instead of both, for a long input on several threads
+  /// Where the standard has no such bit rate at the input's rate, the
+  /// samples go to the rate LAME chooses through our converter first, so
+  /// that LAME itself never resamples (it then writes no Xing/LAME frame).
+  std::unique_ptr<RateConverter> resampler_;
+  std::vector<float> resampleIn_, resampleOut_;
+  std::vector<int16_t> resampled_;
+  bool resamplerDrained_ = false;
   std::exception_ptr encodingError_;       // why encoding_ failed
 };

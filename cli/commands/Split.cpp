@@ -40,7 +40,7 @@ constexpr uint32_t kMostPiecesUnasked = 1000;
 int TooManyPieces(int64_t count, int64_t frames, int rate, uint32_t most, bool inSamples) {
   char length[80];
   const double seconds = static_cast<double>(frames) / rate;
-  if (frames < rate)
+  if (frames * 100 < rate)
     std::snprintf(length, sizeof length, "%lld sample%s (%.3f ms)", static_cast<long long>(frames),
                   frames == 1 ? "" : "s", seconds * 1000);
   else std::snprintf(length, sizeof length, "%.3f s", seconds);

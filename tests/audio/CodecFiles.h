@@ -39,6 +39,7 @@ inline const char* CodecExtension(CodecKind kind) {
     case CodecKind::Vorbis: return ".ogg";
     case CodecKind::Opus: return ".opus";
     case CodecKind::Aac: return ".m4a";
+    case CodecKind::Aiff: return ".aiff";
   }
   return "";
 }

@@ -12,6 +12,7 @@ and an MP3 file's count with mpg123's too. The table says, for each file and run
 import array
 import os
 import re
+import shutil
 import struct
 import subprocess
 import sys
@@ -237,6 +238,9 @@ def main():
         print(f"{entry.name:32} {row[0]:8} {row[1]:8} {row[2]:8} {row[3]:8}")
     print("\n".join(details))
     print(f"{len(entries)} files, {runs} runs, {others} other")
+    shutil.rmtree(work, ignore_errors=True)
+    if len(sys.argv) <= 2:
+        shutil.rmtree(folder, ignore_errors=True)
     return 1 if others else 0
 
 
