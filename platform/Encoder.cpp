@@ -32,9 +32,12 @@ namespace {
 AVSampleFormat ChooseSampleFormat(const AVCodec& codec, int bits) {
   const AVSampleFormat* formats = codec.sample_fmts;
   if (formats == nullptr) return AV_SAMPLE_FMT_FLTP;
-  const AVSampleFormat wanted[] = {bits > 16 ? AV_SAMPLE_FMT_S32 : AV_SAMPLE_FMT_S16, AV_SAMPLE_FMT_FLTP, AV_SAMPLE_FMT_FLT};
-  const bool lossless = (codec.capabilities & AV_CODEC_CAP_LOSSLESS) != 0 || codec.id == AV_CODEC_ID_FLAC;
-  for (size_t i = lossless ? 0 : 1; i < std::size(wanted); ++i)
+  const AVSampleFormat wanted[] = {bits > 16 ? AV_SAMPLE_FMT_S32 : AV_SAMPLE_FMT_S16,
+                                   bits > 16 ? AV_SAMPLE_FMT_S32P : AV_SAMPLE_FMT_S16P, AV_SAMPLE_FMT_FLTP,
+                                   AV_SAMPLE_FMT_FLT};
+  const bool lossless = (codec.capabilities & AV_CODEC_CAP_LOSSLESS) != 0 || codec.id == AV_CODEC_ID_FLAC ||
+                        codec.id == AV_CODEC_ID_ALAC;
+  for (size_t i = lossless ? 0 : 2; i < std::size(wanted); ++i)
     for (const AVSampleFormat* f = formats; *f != AV_SAMPLE_FMT_NONE; ++f)
       if (*f == wanted[i]) return *f;
   return formats[0];
@@ -89,6 +92,9 @@ class Encoder::Impl {
     const AVCodec* codec = Ffmpeg().avcodec_find_encoder_by_name(settings.codec.c_str());
     if (codec == nullptr) throw std::runtime_error("FFmpeg's " + settings.codec + " encoder is not installed");
     if (!Check(Ffmpeg().avformat_alloc_output_context2(&format_, nullptr, settings.muxer.c_str(), nullptr))) Fail();
+    // FLAC and Opus in MP4 are still marked experimental in FFmpeg's muxer;
+    // the files are those the MP4 registration of each codec describes.
+    format_->strict_std_compliance = FF_COMPLIANCE_EXPERIMENTAL;
     AVStream* stream = Ffmpeg().avformat_new_stream(format_, nullptr);
     frame_ = Ffmpeg().av_frame_alloc();
     packet_ = Ffmpeg().av_packet_alloc();
@@ -96,12 +102,18 @@ class Encoder::Impl {
       throw std::runtime_error("Out of memory");
     const int rate = settings.rate > 0 ? settings.rate : input_.rate;
     // A bit rate the encoder cannot reach for this rate and layout (Vorbis
-    // has a range for each) gives way to the nearest lower one it takes.
-    int64_t bitrate = settings.bitrate;
-    while (!OpenCodec(*codec, rate, bitrate, settings.bits, format_->oformat->flags & AVFMT_GLOBALHEADER)) {
-      if (bitrate <= 8000) Fail();
-      bitrate = std::max<int64_t>(8000, bitrate * 4 / 5);
+    // has a range for each) gives way to the nearest it takes: up to its
+    // minimum first, never needlessly down.
+    const bool globalHeader = format_->oformat->flags & AVFMT_GLOBALHEADER;
+    std::vector<int64_t> bitrates = {settings.bitrate};
+    if (settings.bitrate > 0) {
+      for (int64_t up = settings.bitrate * 5 / 4; up <= 640000; up = up * 5 / 4) bitrates.push_back(up);
+      for (int64_t down = settings.bitrate * 4 / 5; down >= 8000; down = down * 4 / 5) bitrates.push_back(down);
     }
+    bool opened = false;
+    for (const int64_t bitrate : bitrates)
+      if ((opened = OpenCodec(*codec, rate, bitrate, settings.bits, globalHeader))) break;
+    if (!opened) Fail();
     failureText_.clear();  // the refusals on the way were no failure
     if (!Check(Ffmpeg().avcodec_parameters_from_context(stream->codecpar, encoder_))) Fail();
     stream->time_base = encoder_->time_base;
@@ -122,7 +134,10 @@ class Encoder::Impl {
     encoder_ = Ffmpeg().avcodec_alloc_context3(&codec);
     if (encoder_ == nullptr) throw std::runtime_error("Out of memory");
     encoder_->sample_fmt = ChooseSampleFormat(codec, bits);
-    if (encoder_->sample_fmt == AV_SAMPLE_FMT_S32) encoder_->bits_per_raw_sample = 24;
+    if (encoder_->sample_fmt == AV_SAMPLE_FMT_S32 || encoder_->sample_fmt == AV_SAMPLE_FMT_S32P)
+      encoder_->bits_per_raw_sample = 24;
+    else if (encoder_->sample_fmt == AV_SAMPLE_FMT_S16P || encoder_->sample_fmt == AV_SAMPLE_FMT_S16)
+      encoder_->bits_per_raw_sample = 16;
     encoder_->sample_rate = rate;
     Ffmpeg().av_channel_layout_default(&encoder_->ch_layout, input_.channels);
     encoder_->bit_rate = bitrate;
@@ -155,6 +170,11 @@ class Encoder::Impl {
       if (received == AVERROR(EAGAIN) || received == AVERROR_EOF) return true;
       if (!Check(received)) return false;
       ++packets_;
+      // An encoder that takes only whole frames fills the last one up with
+      // silence; the packet covers no more than the samples it was given, so
+      // that the container's length (the MP4 edit list) ends where they end.
+      if (packet_->pts != AV_NOPTS_VALUE && packet_->duration > 0 && packet_->pts + packet_->duration > samplesEncoded_)
+        packet_->duration = std::max<int64_t>(1, samplesEncoded_ - packet_->pts);
       Ffmpeg().av_packet_rescale_ts(packet_, encoder_->time_base, format_->streams[streamIndex_]->time_base);
       packet_->stream_index = streamIndex_;
       if (!Check(Ffmpeg().av_write_frame(format_, packet_))) return false;

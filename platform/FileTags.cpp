@@ -4,6 +4,7 @@
 #include <taglib/attachedpictureframe.h>
 #include <taglib/flacfile.h>
 #include <taglib/mp4file.h>
+#include <taglib/oggflacfile.h>
 #include <taglib/opusfile.h>
 #include <taglib/tpropertymap.h>
 #include <taglib/vorbisfile.h>
@@ -27,6 +28,7 @@ std::unique_ptr<TagLib::File> Open(const std::string& fileName, TagContainer con
     case TagContainer::Flac: return std::make_unique<TagLib::FLAC::File>(name, false);
     case TagContainer::OggVorbis: return std::make_unique<TagLib::Ogg::Vorbis::File>(name, false);
     case TagContainer::OggOpus: return std::make_unique<TagLib::Ogg::Opus::File>(name, false);
+    case TagContainer::OggFlac: return std::make_unique<TagLib::Ogg::FLAC::File>(name, false);
     case TagContainer::Mp4: return std::make_unique<TagLib::MP4::File>(name, false);
     case TagContainer::Aiff: return std::make_unique<TagLib::RIFF::AIFF::File>(name, false);
   }
@@ -51,6 +53,7 @@ TagLib::FLAC::Picture* ToFlac(const Picture& picture) {
 TagLib::Ogg::XiphComment* XiphOf(TagLib::File& file, TagContainer container) {
   if (container == TagContainer::Flac) return static_cast<TagLib::FLAC::File&>(file).xiphComment(true);
   if (container == TagContainer::OggVorbis) return static_cast<TagLib::Ogg::Vorbis::File&>(file).tag();
+  if (container == TagContainer::OggFlac) return static_cast<TagLib::Ogg::FLAC::File&>(file).tag();
   return static_cast<TagLib::Ogg::Opus::File&>(file).tag();
 }
 

@@ -9,7 +9,7 @@
 namespace media {
 
 /// Where a file keeps its tags: Vorbis comments (FLAC, Ogg Vorbis, Opus) or MP4 atoms.
-enum class TagContainer { Flac, OggVorbis, OggOpus, Mp4, Aiff };
+enum class TagContainer { Flac, OggVorbis, OggOpus, OggFlac, Mp4, Aiff };
 
 struct Picture {
   std::string mimeType;     // "image/jpeg"

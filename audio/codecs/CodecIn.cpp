@@ -17,7 +17,9 @@ void TCodecIn::OpenFile() {
   TWMIn::OpenFile();
   if (OpenCount == 0) return;  // holds no audio: the reader says so
   try {
-    const media::TagSet tags = media::ReadTags(FileName_, TraitsOf(kind_).tags);
+    // The tags of what the file holds (Opus in an .ogg file has Opus's).
+    const CodecTraits* stream = TraitsOfStream(Container(), Codec());
+    const media::TagSet tags = media::ReadTags(FileName_, stream ? stream->tags : TraitsOf(kind_).tags);
     FieldsToId3v2(tags, TAuTaggedFileIn::Id3v2Tags());
     pictures_ = tags.pictures;
   } catch (const std::runtime_error&) {

@@ -26,7 +26,7 @@ std::string ItunesGapless(const media::EncodedLength& length) {
 
 void TCodecOut::Prepare() {
   if (FileName_.empty()) throw EAuException("File name is not assigned.");
-  const CodecTraits& traits = TraitsOf(kind_);
+  const CodecTraits& traits = Traits();
   const media::PcmLayout layout{Input_->Channels(), Input_->SampleRate(), Input_->BitsPerSample()};
   media::EncoderSettings settings;
   settings.codec = traits.encoder;
@@ -34,7 +34,7 @@ void TCodecOut::Prepare() {
   settings.rate = media::EncoderRate(traits.encoder, layout.rate);
   if (settings.rate == 0) throw EAuException(std::string("FFmpeg's ") + traits.encoder + " encoder is not installed");
   // Opus decoders play at 48 kHz whatever the encoder was given: the file is made at that rate.
-  if (kind_ == CodecKind::Opus) settings.rate = 48000;
+  if (std::string(traits.encoder) == "libopus") settings.rate = 48000;
   settings.bitrate = traits.lossless ? 0 : Bitrate_;
   settings.bits = Bits_ != 0 ? Bits_ : layout.bits > 16 ? 24 : 16;
   if (settings.bits > 16 && traits.wideEncoder != nullptr) settings.codec = traits.wideEncoder;
@@ -63,7 +63,7 @@ void TCodecOut::Done() {
 }
 
 void TCodecOut::WriteTags(const media::EncodedLength& length) {
-  const CodecTraits& traits = TraitsOf(kind_);
+  const CodecTraits& traits = Traits();
   media::TagSet tags;
   Id3v2ToFields(Id3v2Tags(), tags);
   tags.pictures = Pictures_;

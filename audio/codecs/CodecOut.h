@@ -26,6 +26,10 @@ class TCodecOut : public TEncodingFileOut {
   /// Bits per sample of a FLAC result, 16 or 24; 0 follows the input (more than 16 bits: 24).
   int Bits() const { return Bits_; }
   void SetBits(int value) { if (!Busy()) Bits_ = value; }
+  /// The codec and container to write, when they are not the format's own
+  /// (Opus in an .ogg file, ALAC in an .m4a file): the source's. Null: the format's.
+  void SetStreamTraits(const CodecTraits* value) { if (!Busy()) StreamTraits_ = value; }
+  const CodecTraits& Traits() const { return StreamTraits_ ? *StreamTraits_ : TraitsOf(kind_); }
   const std::vector<media::Picture>& Pictures() const { return Pictures_; }
   void SetPictures(std::vector<media::Picture> value) { if (!Busy()) Pictures_ = std::move(value); }
 
@@ -40,6 +44,7 @@ class TCodecOut : public TEncodingFileOut {
   const CodecKind kind_;
   uint32_t Bitrate_ = 128000;
   int Bits_ = 0;
+  const CodecTraits* StreamTraits_ = nullptr;
   std::vector<media::Picture> Pictures_;
 
   std::unique_ptr<media::Encoder> encoder_;

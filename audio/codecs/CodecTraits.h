@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 #include "platform/FileTags.h"
 
 /// The formats read and written through FFmpeg's codecs and TagLib's tags.
@@ -18,3 +20,8 @@ struct CodecTraits {
 };
 
 const CodecTraits& TraitsOf(CodecKind kind);
+
+/// How a stream of `codec` in `container` (as the decoder names them:
+/// "alac" in "mp4", "opus" in "ogg") is written again in the same codec and
+/// container; nothing when FFmpeg cannot write it so.
+const CodecTraits* TraitsOfStream(const std::string& container, const std::string& codec);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 
+#include "audio/classes/AuException.h"
 #include "audio/tags/AuTags.h"
 #include "audio/tags/Id3v1Tags.h"
 #include "audio/tags/Id3v2Tags.h"
@@ -115,4 +116,11 @@ void CopyCodecSettings(TCodecIn& source, TCodecOut& output) {
   const uint32_t kbps = NormalisedKbps(static_cast<uint32_t>(source.Bitrate() + 500) / 1000);
   if (kbps > 0) output.SetBitrate(kbps * 1000);
   output.SetBits(source.BitsPerSample() > 16 ? 24 : 16);
+  // The source's own codec in its own container, never a lesser one.
+  const std::string codec = source.Codec(), container = source.Container();
+  const CodecTraits* stream = TraitsOfStream(container, codec);
+  if (stream == nullptr)
+    throw EAuException("FFmpeg cannot write " + codec + " audio in " + container +
+                       " again, and this program writes no lesser codec in its place: decode it to WAV or FLAC instead");
+  output.SetStreamTraits(stream);
 }

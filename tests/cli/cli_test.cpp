@@ -392,7 +392,7 @@ TEST_F(CommandLine, Mp3AndWmaInfoAndDecode) {
   Result r = Cli({"info", Q(mp3)});
   ASSERT_EQ(r.code, 0) << r.err;
   EXPECT_EQ(r.out,
-            "format: MP3\nchannels: 2\nsample_rate: 44100\nbits_per_sample: 16\ntotal_samples: 88200\n"
+            "format: MP3\ncodec: mp3\ncontainer: mp3\nchannels: 2\nsample_rate: 44100\nbits_per_sample: 16\ntotal_samples: 88200\n"
             "duration: 00:00:02.0\nbitrate: 192000\nvbr: no\ntitle: Song\nartist: Band\nyear: 1999\ncomment: Live\n");
   r = Cli({"decode", Q(mp3), Q(target), "--quiet"});
   ASSERT_EQ(r.code, 0) << r.err;

@@ -77,6 +77,7 @@ class Check:
         self.entry, self.tool, self.work = entry, tool, work
         self.path = os.path.join(folder, entry.name)
         self.results = {}
+        self.codec = None
 
     def say(self, run, result):
         self.results[run] = result
@@ -119,6 +120,7 @@ class Check:
             self.say("info", self.refusal(code, err) if e.kind == "partial" else f"OTHER: {err.strip()}")
             return
         info = dict(line.split(": ", 1) for line in out.strip().splitlines() if ": " in line)
+        self.codec = info.get("codec")
         channels, rate, total = int(info["channels"]), int(info["sample_rate"]), int(info["total_samples"])
         # Samples are compared with FFmpeg's decode; an MP3 file's count also
         # with mpg123's, which reads the LAME tag on its own.
@@ -175,6 +177,10 @@ class Check:
         counted = re.search(r"total_samples: (\d+)", out)
         if code != 0 or not counted:
             self.say("cut", f"OTHER: the cut does not read back: {err.strip()}")
+            return
+        codec = re.search(r"codec: (\S+)", out)
+        if self.codec and (not codec or codec.group(1) != self.codec):
+            self.say("cut", f"OTHER: the cut holds {codec.group(1) if codec else 'another codec'}, the source {self.codec}")
             return
         out_rate = int(re.search(r"sample_rate: (\d+)", out).group(1))
         if out_rate != rate:

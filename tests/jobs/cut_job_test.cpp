@@ -78,9 +78,9 @@ TEST(CutJob, Mp3SettingsComeFromTheSource) {
     PrepareCut(AudioFormat::Mp3, *input, *output, junk, FrameRange{}, dir.File("out.mp3"));
     FAIL() << "a file without MPEG frames was prepared";
   } catch (const JobRefused& e) {
-    // The window's text, then which file it is.
+    // Not MPEG audio at all: the cause, then which file it is.
     EXPECT_EQ(std::string(e.what()),
-              "This is not a standard MP3 file. Please use Vorlun Quorvex to convert it into a standard MP3 file.: " + junk);
+              "no MPEG audio frame was found: the file is not an MP3 file, or it is damaged: " + junk);
   }
 }
 

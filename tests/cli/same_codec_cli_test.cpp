@@ -1,0 +1,76 @@
+// A cut is written in the source's codec and container, never a lesser one:
+// ALAC stays ALAC and FLAC stays FLAC bit for bit, in MP4 and in Ogg; Opus in
+// an .ogg file stays Opus; AC-3 in MP4 stays AC-3.
+#include <gtest/gtest.h>
+
+#include <QProcess>
+#include <algorithm>
+#include <filesystem>
+
+#include "tests/cli/CliRun.h"
+#include "tests/support/FfmpegDecode.h"
+#include "tests/support/TempDir.h"
+
+namespace {
+
+QString Q(const std::string& s) { return QString::fromStdString(s); }
+
+int Tool(const QString& program, const QStringList& arguments) {
+  QProcess process;
+  process.start(program, arguments);
+  process.waitForFinished(120000);
+  return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+}
+
+std::string InfoValue(const std::string& info, const std::string& key) {
+  const size_t at = info.find(key + ": ");
+  if (at == std::string::npos) return {};
+  const size_t from = at + key.size() + 2;
+  return info.substr(from, info.find('\n', from) - from);
+}
+
+struct Case {
+  const char* name;
+  QStringList options;  // FFmpeg's, for the source
+  const char* codec;
+  bool lossless;
+};
+
+class SameCodec : public ::testing::TestWithParam<Case> {};
+
+TEST_P(SameCodec, ACutKeepsTheSourcesCodecAndContainer) {
+  const Case& c = GetParam();
+  TempDir dir;
+  const std::string wav = dir.File("music.wav"), source = dir.File(c.name);
+  ASSERT_EQ(Tool("sox", {"-R", "-n", "-r", "48000", "-c", "2", "-b", "16", Q(wav), "synth", "4", "pinknoise", "synth", "4",
+                         "sine", "mix", "440", "tremolo", "3", "80", "vol", "0.5"}),
+            0);
+  ASSERT_EQ(Tool("ffmpeg", QStringList{"-nostdin", "-v", "error", "-y", "-i", Q(wav)} + c.options + QStringList{Q(source)}), 0);
+  const std::string target = dir.File(std::string("cut") + std::filesystem::path(c.name).extension().string());
+  const Result r = Cli({"cut", Q(source), Q(target), "--start", "1", "--end", "3", "--quiet"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  const Result info = Cli({"info", Q(target)});
+  ASSERT_EQ(info.code, 0) << info.err;
+  EXPECT_EQ(InfoValue(info.out, "codec"), c.codec);
+  EXPECT_EQ(InfoValue(info.out, "container"), InfoValue(Cli({"info", Q(source)}).out, "container"));
+  EXPECT_EQ(InfoValue(info.out, "total_samples"), "96000");
+  if (c.lossless) {
+    const std::vector<int16_t> whole = DecodeWithFfmpeg(source), piece = DecodeWithFfmpeg(target);
+    ASSERT_GE(piece.size(), size_t{96000} * 2);
+    EXPECT_TRUE(std::equal(piece.begin(), piece.begin() + 96000 * 2, whole.begin() + 48000 * 2));
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Codecs, SameCodec,
+                         ::testing::Values(Case{"alac.m4a", {"-c:a", "alac"}, "alac", true},
+                                           Case{"flac.m4a", {"-c:a", "flac", "-strict", "-2", "-f", "mp4"}, "flac", true},
+                                           Case{"flac.oga", {"-c:a", "flac"}, "flac", true},
+                                           Case{"opus.ogg", {"-c:a", "libopus"}, "opus", false},
+                                           Case{"ac3.m4a", {"-c:a", "ac3", "-f", "mp4"}, "ac3", false}),
+                         [](const ::testing::TestParamInfo<Case>& info) {
+                           std::string name = info.param.name;
+                           std::replace(name.begin(), name.end(), '.', '_');
+                           return name;
+                         });
+
+}  // namespace
