@@ -31,6 +31,7 @@ class Entry:
     count: str = "exact"
     lossless: bool = True  # samples compared exactly; otherwise within 1 LSB
     note: str = ""
+    writes: str = ""  # the codec a cut is written in, when not the source's
     tags: dict = field(default_factory=dict)
 
 
@@ -120,6 +121,10 @@ def make_mp3(d, entries):
     ffmpeg("-i", source, "-c:a", "libmp3lame", "-b:a", "192k", "-metadata", "title=From FFmpeg",
            os.path.join(d, "ffmpeg_lame.mp3"))
     entries.append(Entry("ffmpeg_lame.mp3", reference="mpg123", lossless=False, tags={"title": "From FFmpeg"}))
+    # Layer II, as FFmpeg writes it, in a file named .mp3: read as what it
+    # holds; a cut of it is written as layer III, the one MP3 writer.
+    ffmpeg("-i", source, "-c:a", "mp2", "-b:a", "192k", "-f", "mp2", os.path.join(d, "ffmpeg_layer2.mp3"))
+    entries.append(Entry("ffmpeg_layer2.mp3", reference="mpg123", lossless=False, writes="mp3"))
     shutil.copy(os.path.join(d, "lame_44100_s_128.mp3"), os.path.join(d, "kid3_tagged.mp3"))
     run("kid3-cli", "-c", "set title 'Ωmega'", "-c", "set artist 'Kid3'", os.path.join(d, "kid3_tagged.mp3"))
     entries.append(Entry("kid3_tagged.mp3", reference="mpg123", lossless=False,
@@ -188,16 +193,19 @@ def make_wav(d, entries):
 
 def make_aiff(d, entries):
     source = os.path.join(d, "src_44100_2.wav")
-    for name, options in [("sox_s16.aiff", []), ("sox_s24.aif", ["-b", "24"]), ("sox_s8.aiff", ["-b", "8"]),
-                          ("sox_none.aifc", [])]:
+    # AIFC's other encodings are written as plain AIFF PCM that holds their
+    # samples: 8-bit, A-law and little-endian as 16 bits, float as 24 bits.
+    for name, options, writes in [("sox_s16.aiff", [], ""), ("sox_s24.aif", ["-b", "24"], ""),
+                                  ("sox_s8.aiff", ["-b", "8"], "pcm_s16be"), ("sox_none.aifc", [], "")]:
         run("sox", source, *options, os.path.join(d, name))
-        entries.append(Entry(name))
-    for name, options in [("ffmpeg_s16.aiff", ["-c:a", "pcm_s16be"]), ("ffmpeg_s24.aiff", ["-c:a", "pcm_s24be"]),
-                          ("ffmpeg_f32.aifc", ["-c:a", "pcm_f32be", "-f", "aiff"]),
-                          ("ffmpeg_alaw.aifc", ["-c:a", "pcm_alaw", "-f", "aiff"]),
-                          ("ffmpeg_sowt.aifc", ["-c:a", "pcm_s16le", "-f", "aiff"])]:
+        entries.append(Entry(name, writes=writes))
+    for name, options, writes in [("ffmpeg_s16.aiff", ["-c:a", "pcm_s16be"], ""),
+                                  ("ffmpeg_s24.aiff", ["-c:a", "pcm_s24be"], ""),
+                                  ("ffmpeg_f32.aifc", ["-c:a", "pcm_f32be", "-f", "aiff"], "pcm_s24be"),
+                                  ("ffmpeg_alaw.aifc", ["-c:a", "pcm_alaw", "-f", "aiff"], "pcm_s16be"),
+                                  ("ffmpeg_sowt.aifc", ["-c:a", "pcm_s16le", "-f", "aiff"], "pcm_s16be")]:
         ffmpeg("-i", source, *options, os.path.join(d, name))
-        entries.append(Entry(name))
+        entries.append(Entry(name, writes=writes))
 
 
 def make_flac(d, entries):
@@ -318,11 +326,12 @@ def make_mp4(d, entries):
 
 def make_wma(d, entries):
     source = os.path.join(d, "src_44100_2.wav")
+    # The WMA writer writes WMA 2, the later of the two versions.
     for name, options in [("wmav1.wma", ["-c:a", "wmav1"]), ("wmav2_128.wma", ["-c:a", "wmav2", "-b:a", "128k"]),
                           ("wmav2_48.wma", ["-c:a", "wmav2", "-b:a", "48k"]),
                           ("wmav2_mono.wma", ["-c:a", "wmav2", "-ac", "1", "-b:a", "32k"])]:
         ffmpeg("-i", source, *options, "-metadata", "title=Windows Media", os.path.join(d, name))
-        entries.append(Entry(name, lossless=False, tags={"title": "Windows Media"}))
+        entries.append(Entry(name, lossless=False, tags={"title": "Windows Media"}, writes="wmav2"))
     # Play durations a few frames off what the packets hold, as other encoders leave them.
     guid = bytes([0xA1, 0xDC, 0xAB, 0x8C, 0x47, 0xA9, 0xCF, 0x11, 0x8E, 0xE4, 0x00, 0xC0, 0x0C, 0x20, 0x53, 0x65])
     for name, shift in [("wma_duration_short.wma", -500000), ("wma_duration_long.wma", 300000)]:

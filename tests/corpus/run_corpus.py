@@ -179,8 +179,9 @@ class Check:
             self.say("cut", f"OTHER: the cut does not read back: {err.strip()}")
             return
         codec = re.search(r"codec: (\S+)", out)
-        if self.codec and (not codec or codec.group(1) != self.codec):
-            self.say("cut", f"OTHER: the cut holds {codec.group(1) if codec else 'another codec'}, the source {self.codec}")
+        wanted = self.entry.writes or self.codec
+        if wanted and (not codec or codec.group(1) != wanted):
+            self.say("cut", f"OTHER: the cut holds {codec.group(1) if codec else 'another codec'}, not {wanted}")
             return
         out_rate = int(re.search(r"sample_rate: (\d+)", out).group(1))
         if out_rate != rate:
