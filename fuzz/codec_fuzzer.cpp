@@ -1,6 +1,7 @@
 // libFuzzer target for the FLAC, Ogg, Opus, M4A/AAC and AIFF input (FFmpeg's
 // demuxers and decoders, our frame placement, TagLib's tags through TCodecIn):
 // the first byte picks the tag container, the rest is a whole file.
+#include "audio/classes/Sealed.h"
 #include "audio/codecs/CodecIn.h"
 #include "fuzz/FuzzFile.h"
 

@@ -439,7 +439,7 @@ struct Decoder::State {
         {"title", {"title"}},
         {"album", {"album", "WM/AlbumTitle"}},
         {"genre", {"genre", "WM/Genre"}},
-        {"track", {"WM/Track", "track", "WM/TrackNumber"}},
+        {"track", {"WM/TrackNumber", "track"}},
         {"year", {"WM/Year", "date", "year", "TYER"}},
         {"copyright", {"copyright"}},
         {"comment", {"comment", "Description"}},
@@ -447,10 +447,24 @@ struct Decoder::State {
     const auto keys = kKeys.find(name);
     if (keys == kKeys.end()) return {};
     for (const char* key : keys->second)
-      for (AVDictionary* dictionary : {format->metadata, format->streams[audioIndex]->metadata}) {
-        const AVDictionaryEntry* entry = Ffmpeg().av_dict_get(dictionary, key, nullptr, 0);
-        if (entry && entry->value && entry->value[0]) return entry->value;
-      }
+      if (std::string value = Value(key); !value.empty()) return value;
+    // WMA's older track attribute counts from 0.
+    if (name == "track") {
+      const std::string zeroBased = Value("WM/Track");
+      char* end = nullptr;
+      const long number = std::strtol(zeroBased.c_str(), &end, 10);
+      if (!zeroBased.empty() && *end == '\0' && number >= 0 && number < 100000) return std::to_string(number + 1);
+      return zeroBased;
+    }
+    return {};
+  }
+
+  /// A tag's value in the container or the audio stream; empty when absent.
+  std::string Value(const char* key) const {
+    for (AVDictionary* dictionary : {format->metadata, format->streams[audioIndex]->metadata}) {
+      const AVDictionaryEntry* entry = Ffmpeg().av_dict_get(dictionary, key, nullptr, 0);
+      if (entry && entry->value && entry->value[0]) return entry->value;
+    }
     return {};
   }
 

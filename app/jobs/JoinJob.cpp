@@ -4,6 +4,7 @@
 #include <cctype>
 
 #include "app/jobs/CutJob.h"
+#include "audio/codecs/CodecIn.h"
 #include "audio/formats/FormatRegistry.h"
 #include "audio/ACS_LAME.h"
 #include "audio/ACS_Wave.h"
@@ -39,6 +40,15 @@ void PrepareJoin(AudioFormat format, TAudioMixerMode mode, TAudioMixer& mixer, T
   if (!entry) throw JobRefused(ErrorKind::Usage, "only " + FormatNames() + " files can be joined or mixed", input1.FileName());
   CheckSource(format, input1);
   CheckSource(format, input2);
+  // One extension, two codecs (ALAC and AAC in .m4a): the result would be
+  // written in the first one's, a lesser codec for the other perhaps.
+  auto* codec1 = dynamic_cast<TCodecIn*>(&input1);
+  auto* codec2 = dynamic_cast<TCodecIn*>(&input2);
+  if (codec1 && codec2 && codec1->Codec() != codec2->Codec())
+    throw JobRefused(ErrorKind::Usage,
+                     "the two files hold different codecs (" + codec1->Codec() + " and " + codec2->Codec() +
+                         "): only files of one codec can be joined or mixed",
+                     input2.FileName());
   mixer.SetMode(mode);
   mixer.SetVolume1(65535);
   mixer.SetVolume2(65535);

@@ -63,6 +63,9 @@ void RemoveAndDie(int signal) {
 }
 
 void InstallHandlers() {
+  // A write past the file-size limit (ulimit -f) then fails with EFBIG,
+  // which the writer reports, instead of killing the process mid-file.
+  ::signal(SIGXFSZ, SIG_IGN);
   struct sigaction action {};
   action.sa_handler = RemoveAndDie;
   action.sa_flags = SA_RESETHAND | SA_NODEFER;

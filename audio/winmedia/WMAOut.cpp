@@ -43,6 +43,17 @@ const std::vector<std::u16string>& TWMAOut::GetFormatList(int32_t codec) {
   return formatList_;
 }
 
+namespace {
+
+/// "WM/Track" of a track number ("6" is "5"; "6/12" too); empty when it is none.
+std::string ZeroBasedTrack(const std::string& track) {
+  char* end = nullptr;
+  const long number = std::strtol(track.c_str(), &end, 10);
+  return !track.empty() && end != track.c_str() && number >= 1 && number < 100000 ? std::to_string(number - 1) : std::string();
+}
+
+}  // namespace
+
 media::WmaEncoder::Tags TWMAOut::Attributes() {
   TId3v2Tags& tags = Id3v2Tags();
   const std::pair<const char*, std::u16string> attributes[] = {
@@ -50,8 +61,8 @@ media::WmaEncoder::Tags TWMAOut::Attributes() {
       {"WM/AlbumTitle", tags.Album()},
       {"WM/Genre", tags.Genre()},
       {"WM/Year", TagText::Latin1ToUtf16(tags.Year())},
-      {"WM/Track", TagText::Latin1ToUtf16(tags.Track())},
-      // Other programs read the track from here.
+      // The older attribute counts from 0; players read the track from the other.
+      {"WM/Track", TagText::Latin1ToUtf16(ZeroBasedTrack(tags.Track()))},
       {"WM/TrackNumber", TagText::Latin1ToUtf16(tags.Track())},
       {"title", tags.Title()},
       {"copyright", tags.Comment()},

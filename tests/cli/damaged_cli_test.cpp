@@ -102,6 +102,30 @@ TEST(FullDisk, EveryWriterSaysWhyAndNamesTheTarget) {
   EXPECT_EQ(ErrnoText(ENOSPC), "the disk is full");
 }
 
+TEST(FullDisk, AFileSizeLimitIsAFailureNotADeath) {
+  // As under `ulimit -f` in a shell: the limit, and SIGXFSZ as the system
+  // starts every program with it.
+  TempDir dir;
+  const std::string source = dir.File("tone.wav"), target = dir.File("out.wav");
+  WritePcmWav(source, 44100, 2, 44100 * 20);
+  QProcess process;
+  process.setChildProcessModifier([] {
+    ::signal(SIGXFSZ, SIG_DFL);
+    rlimit limit{};
+    ::getrlimit(RLIMIT_FSIZE, &limit);
+    limit.rlim_cur = 60000;
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+  });
+  process.start(CLIPWRIGHT_CLI, {"decode", Q(source), Q(target), "--quiet"});
+  ASSERT_TRUE(process.waitForFinished(60000));
+  EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(process.exitCode(), 4);
+  const std::string err = process.readAllStandardError().toStdString();
+  EXPECT_NE(err.find("larger than this file system or its limit allows"), std::string::npos) << err;
+  EXPECT_NE(err.find(target), std::string::npos) << err;
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1);  // the source alone
+}
+
 TEST(UnreadableFiles, MessagesNameTheFileAndTheCause) {
   TempDir dir;
   const std::string good = dir.File("good.mp3"), junk = dir.File("junk.mp3");

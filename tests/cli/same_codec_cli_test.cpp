@@ -74,3 +74,22 @@ INSTANTIATE_TEST_SUITE_P(Codecs, SameCodec,
                          });
 
 }  // namespace
+
+namespace {
+
+TEST(SameCodec, FilesOfOneFormatButTwoCodecsAreNotJoined) {
+  TempDir dir;
+  const std::string wav = dir.File("music.wav"), alac = dir.File("alac.m4a"), aac = dir.File("aac.m4a");
+  ASSERT_EQ(Tool("sox", {"-n", "-r", "44100", "-c", "2", "-b", "16", Q(wav), "synth", "1", "sine", "440"}), 0);
+  ASSERT_EQ(Tool("ffmpeg", {"-nostdin", "-v", "error", "-i", Q(wav), "-c:a", "alac", Q(alac)}), 0);
+  ASSERT_EQ(Tool("ffmpeg", {"-nostdin", "-v", "error", "-i", Q(wav), "-c:a", "aac", Q(aac)}), 0);
+  for (const char* command : {"join", "mix"}) {
+    const Result r = Cli({command, Q(alac), Q(aac), Q(dir.File("both.m4a"))});
+    EXPECT_EQ(r.code, 1) << command;
+    EXPECT_NE(r.err.find("different codecs (alac and aac)"), std::string::npos) << r.err;
+    EXPECT_FALSE(std::filesystem::exists(dir.File("both.m4a")));
+  }
+  EXPECT_EQ(Cli({"join", Q(alac), Q(alac), Q(dir.File("twice.m4a")), "--quiet"}).code, 0);
+}
+
+}  // namespace

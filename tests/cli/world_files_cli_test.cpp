@@ -153,6 +153,22 @@ TEST_F(WorldFiles, AsfPlayDurationsOffByAFewFramesAreNotBelieved) {
   }
 }
 
+TEST_F(WorldFiles, WmaTrackNumbersCountFromOneAsPlayersShowThem) {
+  const std::string wav = Music(2);
+  const struct {
+    const char* name;
+    const char* metadata;
+  } files[] = {{"zero_based.wma", "WM/Track=5"}, {"one_based.wma", "track=6"}};
+  for (const auto& file : files) {
+    SCOPED_TRACE(file.name);
+    const std::string wma = dir.File(file.name), cut = dir.File("cut.wma");
+    ASSERT_EQ(Ffmpeg({"-i", Q(wav), "-c:a", "wmav2", "-metadata", file.metadata, Q(wma)}), 0);
+    EXPECT_EQ(InfoValue(Info(wma), "track"), "6");
+    ASSERT_EQ(Cli({"cut", Q(wma), Q(cut), "--start", "0.5", "--end", "1.5", "--force", "--quiet"}).code, 0);
+    EXPECT_EQ(InfoValue(Info(cut), "track"), "6");
+  }
+}
+
 TEST_F(WorldFiles, WavFilesOfEveryKindPeopleBringAreReadWhole) {
   const std::string wav = Music(3);
   const std::vector<std::pair<std::string, QStringList>> bySox = {
