@@ -37,7 +37,7 @@ std::unique_ptr<TagLib::File> Open(const std::string& fileName, TagContainer con
 
 Picture FromFlac(const TagLib::FLAC::Picture& picture) {
   return {picture.mimeType().to8Bit(true), picture.description().to8Bit(true), static_cast<int>(picture.type()),
-          Bytes(picture.data())};
+          Bytes(picture.data()), picture.width(), picture.height(), picture.colorDepth(), picture.numColors()};
 }
 
 TagLib::FLAC::Picture* ToFlac(const Picture& picture) {
@@ -46,6 +46,10 @@ TagLib::FLAC::Picture* ToFlac(const Picture& picture) {
   made->setDescription(Text(picture.description));
   made->setType(static_cast<TagLib::FLAC::Picture::Type>(picture.type));
   made->setData(Bytes(picture.data));
+  made->setWidth(picture.width);
+  made->setHeight(picture.height);
+  made->setColorDepth(picture.depth);
+  made->setNumColors(picture.colors);
   return made;
 }
 

@@ -16,6 +16,7 @@ struct Picture {
   std::string description;
   int type = 3;             // what it shows, as ID3v2 and FLAC number it: 3 is the front cover
   std::vector<uint8_t> data;
+  int width = 0, height = 0, depth = 0, colors = 0;  // as a FLAC picture block tells them; 0 unknown
 };
 
 struct TagSet {

@@ -62,7 +62,10 @@ std::unique_ptr<Job> StartConvert(const ConvertRequest& request, JobEvents event
     // These encoders take any layout; FLAC keeps the source's bits.
     codec->SetBitrate(request.options.bitrate);
     if (tags) CopyId3v2Fields(*tags, codec->Id3v2Tags());
-    if (auto* tagged = dynamic_cast<TCodecIn*>(&source)) codec->SetPictures(tagged->Pictures());
+    if (auto* tagged = dynamic_cast<TCodecIn*>(&source)) {
+      codec->SetPictures(tagged->Pictures());
+      codec->SetSourceTags(tagged->Tags());
+    }
   }
   output.SetFileName(job->OpenTarget(request.target));
   output.SetInput(input);

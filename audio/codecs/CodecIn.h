@@ -16,6 +16,8 @@ class TCodecIn : public TWMIn {
   CodecKind Kind() const { return kind_; }
   /// The pictures of the file's tags (opening it if needed).
   std::vector<media::Picture> Pictures();
+  /// Every field of the file's tags, repeated values and all (opening it if needed).
+  media::TagSet Tags();
 
  protected:
   void OpenFile() override;
@@ -24,4 +26,5 @@ class TCodecIn : public TWMIn {
  private:
   const CodecKind kind_;
   std::vector<media::Picture> pictures_;
+  media::TagSet tags_;  // fields only: the pictures are pictures_
 };

@@ -1,5 +1,6 @@
 #include "audio/codecs/CodecOut.h"
 
+#include <cctype>
 #include <cinttypes>
 #include <cstdio>
 #include <stdexcept>
@@ -62,10 +63,32 @@ void TCodecOut::Done() {
   if (!failure.empty()) throw EAuException("Encoder error: " + failure);
 }
 
+namespace {
+
+/// Fields that describe the whole source's audio, wrong for any part of it.
+bool OfTheWholeSource(std::string key) {
+  for (char& c : key) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  for (const char* prefix : {"REPLAYGAIN_", "R128_", "ITUNNORM", "ITUNSMPB", "LENGTH", "----:COM.APPLE.ITUNES:ITUN"})
+    if (key.rfind(prefix, 0) == 0) return true;
+  return false;
+}
+
+}  // namespace
+
 void TCodecOut::WriteTags(const media::EncodedLength& length) {
   const CodecTraits& traits = Traits();
   media::TagSet tags;
-  Id3v2ToFields(Id3v2Tags(), tags);
+  for (const auto& field : SourceTags_.fields)
+    if (!OfTheWholeSource(field.first)) tags.fields.push_back(field);
+  media::TagSet own;
+  Id3v2ToFields(Id3v2Tags(), own);
+  // The job's fields (a cue sheet's title and track) where they say otherwise;
+  // a field the source repeats keeps all its values when the first agrees.
+  for (const auto& [key, value] : own.fields) {
+    if (value.empty() || tags.Field(key) == value) continue;
+    std::erase_if(tags.fields, [&key](const auto& field) { return field.first == key; });
+    tags.fields.emplace_back(key, value);
+  }
   tags.pictures = Pictures_;
   if (traits.gaplessComment) tags.fields.emplace_back("----:com.apple.iTunes:iTunSMPB", ItunesGapless(length));
   bool any = !tags.pictures.empty();

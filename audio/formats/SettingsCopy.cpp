@@ -112,6 +112,7 @@ int MatchWmaFormat(TWMIn& source, TWMAOut& output) {
 void CopyCodecSettings(TCodecIn& source, TCodecOut& output) {
   CopyId3v2Fields(source.Id3v2Tags(), output.Id3v2Tags());
   output.SetPictures(source.Pictures());
+  output.SetSourceTags(source.Tags());
   // The usual rate the source's stands for: a file made at 128 kbps averages 133 or so.
   const uint32_t kbps = NormalisedKbps(static_cast<uint32_t>(source.Bitrate() + 500) / 1000);
   if (kbps > 0) output.SetBitrate(kbps * 1000);

@@ -1,9 +1,13 @@
 // A cut is written in the source's codec and container, never a lesser one:
 // ALAC stays ALAC and FLAC stays FLAC bit for bit, in MP4 and in Ogg; Opus in
-// an .ogg file stays Opus; AC-3 in MP4 stays AC-3.
+// an .ogg file stays Opus; AC-3 in MP4 stays AC-3. Every tag field comes
+// along, but those of the whole source's audio.
 #include <gtest/gtest.h>
 
 #include <QProcess>
+#include <taglib/fileref.h>
+#include <taglib/flacfile.h>
+#include <taglib/tpropertymap.h>
 #include <algorithm>
 #include <filesystem>
 
@@ -90,6 +94,52 @@ TEST(SameCodec, FilesOfOneFormatButTwoCodecsAreNotJoined) {
     EXPECT_FALSE(std::filesystem::exists(dir.File("both.m4a")));
   }
   EXPECT_EQ(Cli({"join", Q(alac), Q(alac), Q(dir.File("twice.m4a")), "--quiet"}).code, 0);
+}
+
+}  // namespace
+
+namespace {
+
+TagLib::PropertyMap PropertiesOf(const std::string& file) {
+  const TagLib::FileRef ref(file.c_str());
+  return ref.isNull() ? TagLib::PropertyMap() : ref.file()->properties();
+}
+
+TEST(SameCodec, EveryFieldIsKeptRepeatedValuesToo) {
+  TempDir dir;
+  const std::string wav = dir.File("music.wav"), picture = dir.File("cover.png");
+  ASSERT_EQ(Tool("sox", {"-R", "-n", "-r", "44100", "-c", "2", "-b", "16", Q(wav), "synth", "3", "pinknoise", "vol", "0.3"}), 0);
+  ASSERT_EQ(Tool("convert", {"-size", "12x7", "xc:red", Q(picture)}), 0);
+  const QStringList fields = {"ARTIST=First",          "ARTIST=Second",         "ALBUMARTIST=Various",
+                              "DISCNUMBER=2",          "COMPOSER=Someone",      "LYRICS=la la",
+                              "MUSICBRAINZ_TRACKID=0b4e2c1a-1d2f-4c3b-9a8e-7f6d5c4b3a21",
+                              "TITLE=Song",            "REPLAYGAIN_TRACK_GAIN=-3.00 dB"};
+  const std::string flac = dir.File("tagged.flac"), ogg = dir.File("tagged.ogg");
+  ASSERT_EQ(Tool("flac", {"-s", "-f", Q(wav), "-o", Q(flac)}), 0);
+  QStringList metaflac;
+  for (const QString& field : fields) metaflac << "--set-tag=" + field;
+  ASSERT_EQ(Tool("metaflac", metaflac + QStringList{"--import-picture-from=" + Q(picture), Q(flac)}), 0);
+  QStringList oggenc{"-Q", Q(wav), "-o", Q(ogg)};
+  for (const QString& field : fields) oggenc << "-c" << field;
+  ASSERT_EQ(Tool("oggenc", oggenc), 0);
+
+  for (const std::string& source : {flac, ogg}) {
+    SCOPED_TRACE(source);
+    const std::string cut = dir.File("cut" + std::filesystem::path(source).extension().string());
+    const Result r = Cli({"cut", Q(source), Q(cut), "--start", "1", "--end", "2", "--force", "--quiet"});
+    ASSERT_EQ(r.code, 0) << r.err;
+    TagLib::PropertyMap wanted = PropertiesOf(source);
+    ASSERT_TRUE(wanted.contains("REPLAYGAIN_TRACK_GAIN"));
+    wanted.erase("REPLAYGAIN_TRACK_GAIN");  // the whole source's loudness, wrong for a piece
+    TagLib::PropertyMap got = PropertiesOf(cut);
+    got.erase("ENCODER");  // what wrote the file
+    EXPECT_EQ(got.toString().to8Bit(true), wanted.toString().to8Bit(true));
+    EXPECT_EQ(got["ARTIST"].size(), 2u);
+  }
+  TagLib::FLAC::File cut(dir.File("cut.flac").c_str());
+  ASSERT_EQ(cut.pictureList().size(), 1u);
+  EXPECT_EQ(cut.pictureList().front()->width(), 12);
+  EXPECT_EQ(cut.pictureList().front()->height(), 7);
 }
 
 }  // namespace
