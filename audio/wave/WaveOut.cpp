@@ -22,7 +22,7 @@ constexpr int64_t kCopyBytes = 32 << 20;  // per block the input copies itself (
 constexpr int64_t kMaxWavBytes = 0xFFFFFFFFll;  // the RIFF size counts all but 8 bytes
 constexpr int kAppendWindow = 4096;
 
-/// Lays out a header of at most 68 bytes, little-endian.
+/// Lays out a header of at most 104 bytes (an extensible RF64 one), little-endian.
 class HeaderBuilder {
  public:
   HeaderBuilder& Text(const char* four) {
@@ -51,13 +51,17 @@ class HeaderBuilder {
   }
   /// The next `count` bytes of the header.
   uint8_t* Room(int count) {
-    if (size_ + count > static_cast<int>(bytes_.size())) throw std::out_of_range("a WAV header of more than 68 bytes");
+    if (size_ + count > static_cast<int>(bytes_.size())) throw std::out_of_range("a WAV header of more than 104 bytes");
     size_ += count;
     return bytes_.data() + size_ - count;
   }
-  std::array<uint8_t, 68> bytes_{};
+  std::array<uint8_t, 104> bytes_{};
   int size_ = 0;
 };
+
+/// The "ds64" chunk of an RF64 header: RIFF size, data size and sample
+/// count, 64 bits each, filled in at the end, and no table.
+void Ds64(HeaderBuilder& h) { h.Text("ds64").U32(28).U32(0).U32(0).U32(0).U32(0).U32(0).U32(0).U32(0); }
 
 uint32_t ChannelMask(int channels) {
   switch (channels) {
@@ -99,6 +103,7 @@ void TWaveOut::Prepare() {
   copyDirect_ = false;
   appending_ = false;
   headerBytes_ = 0;
+  rf64_ = false;
   DataSize = 0;
   if (FileName_.empty()) throw EAuException("File name is not assigned.");
   std::error_code error;
@@ -124,7 +129,9 @@ void TWaveOut::Prepare() {
 
   const int64_t announced = Input_->Size();
   const int64_t dataEstimate = WavType_ == wtDVIADPCM ? announced / 4 : announced;
-  if (dataEstimate + (appending_ ? Stream->Size() : 68) > kMaxWavBytes)
+  const bool plainPcm = WavType_ == wtPCM || WavType_ == wtExtPCM;
+  rf64_ = plainPcm && !appending_ && announced + 104 > std::min(Rf64Above_, kMaxWavBytes);
+  if (!rf64_ && dataEstimate + (appending_ ? Stream->Size() : 68) > kMaxWavBytes)
     Refuse("The result would be larger than the 4 GiB a WAV file can hold");
   DataSize = static_cast<uint32_t>(std::max<int64_t>(announced, 0));
   switch (WavType_) {
@@ -138,9 +145,11 @@ void TWaveOut::Prepare() {
       }
       const uint32_t align = static_cast<uint32_t>(bits * channels / 8);
       HeaderBuilder h;
-      h.Text("RIFF").U32(DataSize + 36).Text("WAVE").Text("fmt ").U32(16).U16(1).U16(channels).U32(rate);
-      h.U32(rate * align).U16(align).U16(bits).Text("data").U32(DataSize);
-      headerBytes_ = 44;
+      h.Text(rf64_ ? "RF64" : "RIFF").U32(rf64_ ? 0xFFFFFFFF : DataSize + 36).Text("WAVE");
+      if (rf64_) Ds64(h);
+      h.Text("fmt ").U32(16).U16(1).U16(channels).U32(rate);
+      h.U32(rate * align).U16(align).U16(bits).Text("data").U32(rf64_ ? 0xFFFFFFFF : DataSize);
+      headerBytes_ = rf64_ ? 80 : 44;
       WriteHeader(h.data(), h.size());
       return;
     }
@@ -169,11 +178,13 @@ void TWaveOut::Prepare() {
     case wtExtPCM: {
       const uint32_t align = static_cast<uint32_t>(bits * channels / 8);
       HeaderBuilder h;
-      h.Text("RIFF").U32(DataSize + 60).Text("WAVE").Text("fmt ").U32(40).U16(0xFFFE).U16(channels).U32(rate);
+      h.Text(rf64_ ? "RF64" : "RIFF").U32(rf64_ ? 0xFFFFFFFF : DataSize + 60).Text("WAVE");
+      if (rf64_) Ds64(h);
+      h.Text("fmt ").U32(40).U16(0xFFFE).U16(channels).U32(rate);
       h.U32(rate * align).U16(align).U16(bits).U16(22).U16(bits).U32(ChannelMask(channels));
       h.Bytes(kWavPcmGuid, 16);
-      h.Text("data").U32(DataSize);
-      headerBytes_ = 68;
+      h.Text("data").U32(rf64_ ? 0xFFFFFFFF : DataSize);
+      headerBytes_ = rf64_ ? 104 : 68;
       WriteHeader(h.data(), h.size());
       return;
     }
@@ -233,6 +244,17 @@ void TWaveOut::Write32At(int64_t offset, uint32_t value) {
 
 void TWaveOut::PatchHeader() {
   const int64_t fileSize = Stream->Size();
+  if (rf64_) {
+    const int64_t data = fileSize - headerBytes_;
+    const auto put64 = [this](int64_t offset, int64_t value) {
+      Write32At(offset, static_cast<uint32_t>(value));
+      Write32At(offset + 4, static_cast<uint32_t>(static_cast<uint64_t>(value) >> 32));
+    };
+    put64(20, fileSize - 8);
+    put64(28, data);
+    put64(36, channels_ > 0 && Input_->BitsPerSample() > 0 ? data / (channels_ * Input_->BitsPerSample() / 8) : 0);
+    return;
+  }
   const auto size32 = [](int64_t value) { return static_cast<uint32_t>(std::max<int64_t>(value, 0)); };
   if (WavType_ == wtPCM || WavType_ == wtExtPCM) {
     if (appending_) Write32At(existing_.dataSizeOffset, size32(fileSize - existing_.dataOffset));
@@ -255,7 +277,7 @@ void TWaveOut::PatchHeader() {
 
 void TWaveOut::CheckRoomFor(int64_t bytes) {
   // RIFF sizes are 32 bits: a larger file would wrap them into nonsense.
-  if (Stream->Position() + bytes > kMaxWavBytes)
+  if (!rf64_ && Stream->Position() + bytes > kMaxWavBytes)
     throw EAuException("The result would be larger than the 4 GiB a WAV file can hold");
 }
 

@@ -23,6 +23,11 @@ class TWaveOut : public TAuFileOut {
   void SetBlockSize(uint16_t value);
   bool CreateNonMsHeaders() const { return CreateNonMsHeaders_; }
   void SetCreateNonMsHeaders(bool value) { CreateNonMsHeaders_ = value; }
+  /// A PCM result whose input announces more than this many bytes (4 GiB,
+  /// what 32-bit RIFF sizes hold, unless set) is written as RF64, with its
+  /// 64-bit sizes in a "ds64" chunk. Other results refuse to pass 4 GiB.
+  int64_t Rf64Above() const { return Rf64Above_; }
+  void SetRf64Above(int64_t value) { if (!Busy()) Rf64Above_ = value; }
   void SetFileMode(TFileOutputMode value) override { FileMode_ = value; }
 
  protected:
@@ -45,6 +50,8 @@ class TWaveOut : public TAuFileOut {
   TWavType WavType_ = wtPCM;
   uint16_t BlockSize_ = 512;
   bool CreateNonMsHeaders_ = true;
+  int64_t Rf64Above_ = 0xFFFFFFFFll;
+  bool rf64_ = false;  // this run writes RF64
 
   bool EndOfInput = false;
   Adpcm::ImaChannel encoder_[2];

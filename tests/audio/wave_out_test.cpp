@@ -10,6 +10,7 @@
 #include "tests/audio/MemoryComponents.h"
 #include "tests/audio/WriterTest.h"
 #include "tests/support/EventLoop.h"
+#include "tests/support/FfmpegDecode.h"
 #include "tests/support/FileSizeLimit.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TestAudio.h"
@@ -105,11 +106,58 @@ TEST_F(WaveWriting, FailingInputFailsTheRun) {
   EXPECT_EQ(Write(input), "the source went away");
 }
 
-TEST_F(WaveWriting, ResultPastFourGibibytesIsRefusedBeforeWriting) {
+uint64_t U64At(const Bytes& b, size_t at) { return U32At(b, at) | uint64_t{U32At(b, at + 4)} << 32; }
+
+TEST_F(WaveWriting, PcmPastFourGibibytesIsRf64AndAdpcmIsRefused) {
+  // Announced past 4 GiB: RF64 from the start, its sizes in "ds64" at the end.
   Sealed<StereoFrames> input(1000);
   input.AnnouncedSize = int64_t{5} << 30;
-  EXPECT_EQ(Write(input), "The result would be larger than the 4 GiB a WAV file can hold");
-  EXPECT_EQ(input.Delivered, 0);
+  EXPECT_EQ(Write(input), "");
+  Bytes bytes = ReadFile(file);
+  ASSERT_EQ(bytes.size(), 80u + 4000u);
+  EXPECT_EQ(std::memcmp(bytes.data(), "RF64", 4), 0);
+  EXPECT_EQ(U32At(bytes, 4), 0xFFFFFFFFu);
+  EXPECT_EQ(std::memcmp(bytes.data() + 8, "WAVEds64", 8), 0);
+  EXPECT_EQ(U32At(bytes, 16), 28u);
+  EXPECT_EQ(U64At(bytes, 20), bytes.size() - 8);
+  EXPECT_EQ(U64At(bytes, 28), 4000u);
+  EXPECT_EQ(U64At(bytes, 36), 1000u);
+  EXPECT_EQ(std::memcmp(bytes.data() + 48, "fmt ", 4), 0);
+  EXPECT_EQ(std::memcmp(bytes.data() + 72, "data", 4), 0);
+  EXPECT_EQ(U32At(bytes, 76), 0xFFFFFFFFu);
+  EXPECT_TRUE(std::equal(input.data.begin(), input.data.end(), bytes.begin() + 80));
+  {
+    Sealed<TWaveIn> reader;
+    reader.SetFileName(file);
+    EXPECT_EQ(reader.TotalSamples(), 1000);
+  }
+  // FFmpeg reads the same samples.
+  const std::vector<int16_t> decoded = DecodeWithFfmpeg(file);
+  ASSERT_EQ(decoded.size(), 2000u);
+  EXPECT_EQ(std::memcmp(decoded.data(), input.data.data(), 4000), 0);
+
+  // A lower threshold, and the extensible header of wider samples.
+  output.SetRf64Above(1000);
+  Sealed<StereoFrames> wide(1000, 24);
+  EXPECT_EQ(Write(wide), "");
+  bytes = ReadFile(file);
+  ASSERT_EQ(bytes.size(), 104u + 6000u);
+  EXPECT_EQ(std::memcmp(bytes.data(), "RF64", 4), 0);
+  EXPECT_EQ(U64At(bytes, 28), 6000u);
+  EXPECT_EQ(U16At(bytes, 56), 0xFFFE);
+  EXPECT_TRUE(std::equal(wide.data.begin(), wide.data.end(), bytes.begin() + 104));
+  {
+    Sealed<TWaveIn> wideReader;  // closed again before the next run writes the file
+    wideReader.SetFileName(file);
+    EXPECT_EQ(wideReader.TotalSamples(), 1000);
+  }
+
+  // ADPCM keeps 32-bit sizes: refused before anything is read.
+  output.SetWavType(wtDVIADPCM);
+  Sealed<StereoFrames> adpcm(1000);
+  adpcm.AnnouncedSize = int64_t{20} << 30;
+  EXPECT_EQ(Write(adpcm), "The result would be larger than the 4 GiB a WAV file can hold");
+  EXPECT_EQ(adpcm.Delivered, 0);
 }
 
 TEST_F(WaveWriting, StoppedRunPatchesBothSizes) {
