@@ -8,6 +8,7 @@
 #include <cmath>
 
 #include "tests/cli/CliRun.h"
+#include "tests/support/RunTool.h"
 #include "tests/support/Alignment.h"
 #include "tests/support/FfmpegDecode.h"
 #include "tests/support/Mpg123Decode.h"
@@ -17,29 +18,15 @@ namespace {
 
 QString Q(const std::string& s) { return QString::fromStdString(s); }
 
-int Tool(const QString& program, const QStringList& arguments) {
-  QProcess process;
-  process.start(program, arguments);
-  process.waitForFinished(120000);
-  return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-}
-
 /// Music-like audio: pink noise under a tone whose level comes and goes,
 /// below 3 kHz, so that even LAME's lowest bit rates keep what lines it up.
 std::string Music(const TempDir& dir, int rate, int channels, double seconds) {
   const std::string file = dir.File("music_" + std::to_string(rate) + "_" + std::to_string(channels) + ".wav");
-  EXPECT_EQ(Tool("sox", {"-R", "-n", "-r", QString::number(rate), "-c", QString::number(channels), "-b", "16", Q(file),
+  EXPECT_EQ(RunTool("sox", {"-R", "-n", "-r", QString::number(rate), "-c", QString::number(channels), "-b", "16", Q(file),
                          "synth", QString::number(seconds), "pinknoise", "synth", QString::number(seconds), "sine",
                          "mix", "440", "tremolo", "3", "80", "lowpass", "3000", "vol", "0.5"}),
             0);
   return file;
-}
-
-std::string InfoValue(const std::string& info, const std::string& key) {
-  const size_t at = info.find(key + ": ");
-  if (at == std::string::npos) return {};
-  const size_t from = at + key.size() + 2;
-  return info.substr(from, info.find('\n', from) - from);
 }
 
 /// Whether the standard has `kbps` at `rate` (ISO 11172-3 and 13818-3; MPEG
@@ -103,7 +90,7 @@ TEST(Mp3Rates, AThirtyTwoKilobitPodcastIsCutAtItsOwnRateAndBitRate) {
   TempDir dir;
   for (const int rate : {44100, 22050}) {
     const std::string wav = Music(dir, rate, rate == 44100 ? 2 : 1, 25), mp3 = dir.File("podcast.mp3");
-    ASSERT_EQ(Tool("lame", {"--quiet", "-b", "32", Q(wav), Q(mp3)}), 0);
+    ASSERT_EQ(RunTool("lame", {"--quiet", "-b", "32", Q(wav), Q(mp3)}), 0);
     const Result source = Cli({"info", Q(mp3)});
     const std::string cut = dir.File("cut.mp3");
     const Result r = Cli({"cut", Q(mp3), Q(cut), "--start", "10", "--end", "20", "--force", "--quiet"});

@@ -12,26 +12,13 @@
 #include <filesystem>
 
 #include "tests/cli/CliRun.h"
+#include "tests/support/RunTool.h"
 #include "tests/support/FfmpegDecode.h"
 #include "tests/support/TempDir.h"
 
 namespace {
 
 QString Q(const std::string& s) { return QString::fromStdString(s); }
-
-int Tool(const QString& program, const QStringList& arguments) {
-  QProcess process;
-  process.start(program, arguments);
-  process.waitForFinished(120000);
-  return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-}
-
-std::string InfoValue(const std::string& info, const std::string& key) {
-  const size_t at = info.find(key + ": ");
-  if (at == std::string::npos) return {};
-  const size_t from = at + key.size() + 2;
-  return info.substr(from, info.find('\n', from) - from);
-}
 
 struct Case {
   const char* name;
@@ -46,10 +33,10 @@ TEST_P(SameCodec, ACutKeepsTheSourcesCodecAndContainer) {
   const Case& c = GetParam();
   TempDir dir;
   const std::string wav = dir.File("music.wav"), source = dir.File(c.name);
-  ASSERT_EQ(Tool("sox", {"-R", "-n", "-r", "48000", "-c", "2", "-b", "16", Q(wav), "synth", "4", "pinknoise", "synth", "4",
+  ASSERT_EQ(RunTool("sox", {"-R", "-n", "-r", "48000", "-c", "2", "-b", "16", Q(wav), "synth", "4", "pinknoise", "synth", "4",
                          "sine", "mix", "440", "tremolo", "3", "80", "vol", "0.5"}),
             0);
-  ASSERT_EQ(Tool("ffmpeg", QStringList{"-nostdin", "-v", "error", "-y", "-i", Q(wav)} + c.options + QStringList{Q(source)}), 0);
+  ASSERT_EQ(RunTool("ffmpeg", QStringList{"-nostdin", "-v", "error", "-y", "-i", Q(wav)} + c.options + QStringList{Q(source)}), 0);
   const std::string target = dir.File(std::string("cut") + std::filesystem::path(c.name).extension().string());
   const Result r = Cli({"cut", Q(source), Q(target), "--start", "1", "--end", "3", "--quiet"});
   ASSERT_EQ(r.code, 0) << r.err;
@@ -84,9 +71,9 @@ namespace {
 TEST(SameCodec, FilesOfOneFormatButTwoCodecsAreNotJoined) {
   TempDir dir;
   const std::string wav = dir.File("music.wav"), alac = dir.File("alac.m4a"), aac = dir.File("aac.m4a");
-  ASSERT_EQ(Tool("sox", {"-n", "-r", "44100", "-c", "2", "-b", "16", Q(wav), "synth", "1", "sine", "440"}), 0);
-  ASSERT_EQ(Tool("ffmpeg", {"-nostdin", "-v", "error", "-i", Q(wav), "-c:a", "alac", Q(alac)}), 0);
-  ASSERT_EQ(Tool("ffmpeg", {"-nostdin", "-v", "error", "-i", Q(wav), "-c:a", "aac", Q(aac)}), 0);
+  ASSERT_EQ(RunTool("sox", {"-n", "-r", "44100", "-c", "2", "-b", "16", Q(wav), "synth", "1", "sine", "440"}), 0);
+  ASSERT_EQ(RunTool("ffmpeg", {"-nostdin", "-v", "error", "-i", Q(wav), "-c:a", "alac", Q(alac)}), 0);
+  ASSERT_EQ(RunTool("ffmpeg", {"-nostdin", "-v", "error", "-i", Q(wav), "-c:a", "aac", Q(aac)}), 0);
   for (const char* command : {"join", "mix"}) {
     const Result r = Cli({command, Q(alac), Q(aac), Q(dir.File("both.m4a"))});
     EXPECT_EQ(r.code, 1) << command;
@@ -108,20 +95,20 @@ TagLib::PropertyMap PropertiesOf(const std::string& file) {
 TEST(SameCodec, EveryFieldIsKeptRepeatedValuesToo) {
   TempDir dir;
   const std::string wav = dir.File("music.wav"), picture = dir.File("cover.png");
-  ASSERT_EQ(Tool("sox", {"-R", "-n", "-r", "44100", "-c", "2", "-b", "16", Q(wav), "synth", "3", "pinknoise", "vol", "0.3"}), 0);
-  ASSERT_EQ(Tool("convert", {"-size", "12x7", "xc:red", Q(picture)}), 0);
+  ASSERT_EQ(RunTool("sox", {"-R", "-n", "-r", "44100", "-c", "2", "-b", "16", Q(wav), "synth", "3", "pinknoise", "vol", "0.3"}), 0);
+  ASSERT_EQ(RunTool("convert", {"-size", "12x7", "xc:red", Q(picture)}), 0);
   const QStringList fields = {"ARTIST=First",          "ARTIST=Second",         "ALBUMARTIST=Various",
                               "DISCNUMBER=2",          "COMPOSER=Someone",      "LYRICS=la la",
                               "MUSICBRAINZ_TRACKID=0b4e2c1a-1d2f-4c3b-9a8e-7f6d5c4b3a21",
                               "TITLE=Song",            "REPLAYGAIN_TRACK_GAIN=-3.00 dB"};
   const std::string flac = dir.File("tagged.flac"), ogg = dir.File("tagged.ogg");
-  ASSERT_EQ(Tool("flac", {"-s", "-f", Q(wav), "-o", Q(flac)}), 0);
+  ASSERT_EQ(RunTool("flac", {"-s", "-f", Q(wav), "-o", Q(flac)}), 0);
   QStringList metaflac;
   for (const QString& field : fields) metaflac << "--set-tag=" + field;
-  ASSERT_EQ(Tool("metaflac", metaflac + QStringList{"--import-picture-from=" + Q(picture), Q(flac)}), 0);
+  ASSERT_EQ(RunTool("metaflac", metaflac + QStringList{"--import-picture-from=" + Q(picture), Q(flac)}), 0);
   QStringList oggenc{"-Q", Q(wav), "-o", Q(ogg)};
   for (const QString& field : fields) oggenc << "-c" << field;
-  ASSERT_EQ(Tool("oggenc", oggenc), 0);
+  ASSERT_EQ(RunTool("oggenc", oggenc), 0);
 
   for (const std::string& source : {flac, ogg}) {
     SCOPED_TRACE(source);

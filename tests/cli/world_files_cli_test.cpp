@@ -9,6 +9,7 @@
 #include <fstream>
 
 #include "tests/cli/CliRun.h"
+#include "tests/support/RunTool.h"
 #include "tests/support/FfmpegDecode.h"
 #include "tests/support/TempDir.h"
 
@@ -16,20 +17,12 @@ namespace {
 
 QString Q(const std::string& s) { return QString::fromStdString(s); }
 
-/// Runs a program of the system's (sox, flac, ffmpeg); its exit code.
-int Tool(const QString& program, const QStringList& arguments) {
-  QProcess process;
-  process.start(program, arguments);
-  process.waitForFinished(120000);
-  return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-}
-
 int Ffmpeg(QStringList arguments) {
   arguments.prepend("-y");
   arguments.prepend("error");
   arguments.prepend("-v");
   arguments.prepend("-nostdin");
-  return Tool("ffmpeg", arguments);
+  return RunTool("ffmpeg", arguments);
 }
 
 std::vector<uint8_t> Read(const std::string& name) {
@@ -45,20 +38,12 @@ void PutLe(std::vector<uint8_t>& bytes, size_t at, uint64_t value, int width) {
   for (int i = 0; i < width; ++i) bytes[at + static_cast<size_t>(i)] = static_cast<uint8_t>(value >> (8 * i));
 }
 
-/// A key's value in `info`'s output; empty when the line is absent.
-std::string InfoValue(const std::string& info, const std::string& key) {
-  const size_t at = info.find(key + ": ");
-  if (at == std::string::npos) return {};
-  const size_t from = at + key.size() + 2;
-  return info.substr(from, info.find('\n', from) - from);
-}
-
 class WorldFiles : public ::testing::Test {
  protected:
   /// Music-like stereo audio at 44.1 kHz: pink noise under a tone whose level comes and goes.
   std::string Music(double seconds) {
     const std::string file = dir.File("music.wav");
-    EXPECT_EQ(Tool("sox", {"-R", "-n", "-r", "44100", "-c", "2", "-b", "16", Q(file), "synth", QString::number(seconds),
+    EXPECT_EQ(RunTool("sox", {"-R", "-n", "-r", "44100", "-c", "2", "-b", "16", Q(file), "synth", QString::number(seconds),
                            "pinknoise", "synth", QString::number(seconds), "sine", "mix", "440", "tremolo", "3", "80",
                            "vol", "0.5"}),
               0);
@@ -96,7 +81,7 @@ class WorldFiles : public ::testing::Test {
 
 TEST_F(WorldFiles, FlacWithJunkBeforeItsFirstFrameIsCutFromTheRightPlace) {
   const std::string wav = Music(12), flac = dir.File("clean.flac");
-  ASSERT_EQ(Tool("flac", {"-s", "-f", Q(wav), "-o", Q(flac)}), 0);
+  ASSERT_EQ(RunTool("flac", {"-s", "-f", Q(wav), "-o", Q(flac)}), 0);
   std::vector<uint8_t> bytes = Read(flac);
   size_t at = 4;
   for (bool last = false; !last;) {
@@ -125,7 +110,7 @@ TEST_F(WorldFiles, FlacWithJunkBeforeItsFirstFrameIsCutFromTheRightPlace) {
 TEST_F(WorldFiles, AdtsIsCountedByItsFramesNotByItsBitRate) {
   // A tone: its bit rate is far from the one FFmpeg's length estimate assumes.
   const std::string tone = dir.File("tone.wav"), aac = dir.File("tone.aac");
-  ASSERT_EQ(Tool("sox", {"-n", "-r", "44100", "-c", "2", "-b", "16", Q(tone), "synth", "10", "sine", "440", "vol", "0.5"}), 0);
+  ASSERT_EQ(RunTool("sox", {"-n", "-r", "44100", "-c", "2", "-b", "16", Q(tone), "synth", "10", "sine", "440", "vol", "0.5"}), 0);
   ASSERT_EQ(Ffmpeg({"-i", Q(tone), "-c:a", "aac", "-f", "adts", Q(aac)}), 0);
   ExpectReadAsFfmpegReadsIt(aac);
   EXPECT_EQ(InfoValue(Info(aac), "container"), "adts");
@@ -175,7 +160,7 @@ TEST_F(WorldFiles, WavFilesOfEveryKindPeopleBringAreReadWhole) {
       {"alaw.wav", {"-e", "a-law"}}, {"ulaw.wav", {"-e", "u-law"}}, {"u8.wav", {"-b", "8"}},
       {"f64.wav", {"-b", "64", "-e", "floating-point"}}, {"s24.wav", {"-b", "24"}}};
   for (const auto& [name, options] : bySox) {
-    ASSERT_EQ(Tool("sox", QStringList{Q(wav)} + options + QStringList{Q(dir.File(name))}), 0);
+    ASSERT_EQ(RunTool("sox", QStringList{Q(wav)} + options + QStringList{Q(dir.File(name))}), 0);
     ExpectReadAsFfmpegReadsIt(dir.File(name), name == "f64.wav" ? 1 : 0);
   }
   EXPECT_EQ(InfoValue(Info(dir.File("alaw.wav")), "type"), "wtALaw");
@@ -219,7 +204,7 @@ TEST_F(WorldFiles, AiffAndAifcAreReadAndCutSampleForSample) {
     SCOPED_TRACE(name);
     QStringList arguments{Q(wav)};
     if (name == "sox24.aif") arguments << "-b" << "24";
-    ASSERT_EQ(Tool("sox", arguments << Q(dir.File(name))), 0);
+    ASSERT_EQ(RunTool("sox", arguments << Q(dir.File(name))), 0);
     ExpectReadAsFfmpegReadsIt(dir.File(name));
     const std::string cut = dir.File("cut.aiff");
     const Result r = Cli({"cut", Q(dir.File(name)), Q(cut), "--start", "1", "--end", "2", "--force", "--quiet"});
