@@ -84,10 +84,11 @@ void TCodecOut::WriteTags(const media::EncodedLength& length) {
   Id3v2ToFields(Id3v2Tags(), own);
   // The job's fields (a cue sheet's title and track) where they say otherwise;
   // a field the source repeats keeps all its values when the first agrees.
-  for (const auto& [key, value] : own.fields) {
-    if (value.empty() || tags.Field(key) == value) continue;
-    std::erase_if(tags.fields, [&key](const auto& field) { return field.first == key; });
-    tags.fields.emplace_back(key, value);
+  for (const auto& field : own.fields) {
+    const std::string& key = field.first;
+    if (field.second.empty() || tags.Field(key) == field.second) continue;
+    std::erase_if(tags.fields, [&key](const auto& kept) { return kept.first == key; });
+    tags.fields.push_back(field);
   }
   tags.pictures = Pictures_;
   if (traits.gaplessComment) tags.fields.emplace_back("----:com.apple.iTunes:iTunSMPB", ItunesGapless(length));
