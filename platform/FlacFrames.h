@@ -7,9 +7,9 @@
 #include "platform/ByteSource.h"
 
 /// What a FLAC file's own bytes tell: where its frames start and where each
-/// frame lies in the stream, read from the frame headers (FLAC format
-/// specification, "FRAME_HEADER"). Demuxers guess both from STREAMINFO and
-/// seek tables, which other programs leave wrong.
+/// frame lies in the stream, read from the frame headers (the layout
+/// Xiph.Org's FLAC format document gives as FRAME_HEADER). Demuxers guess
+/// both from STREAMINFO and seek tables, which other programs leave wrong.
 namespace media {
 
 struct FlacFrameHeader {
