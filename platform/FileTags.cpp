@@ -1,17 +1,23 @@
 #include "platform/FileTags.h"
 
 #include <taglib/aifffile.h>
+#include <taglib/asffile.h>
+#include <taglib/asfpicture.h>
 #include <taglib/attachedpictureframe.h>
 #include <taglib/flacfile.h>
 #include <taglib/mp4file.h>
+#include <taglib/mpegfile.h>
 #include <taglib/oggflacfile.h>
 #include <taglib/opusfile.h>
 #include <taglib/tpropertymap.h>
 #include <taglib/vorbisfile.h>
+#include <taglib/wavfile.h>
 #include <taglib/xiphcomment.h>
 
 #include <memory>
 #include <stdexcept>
+
+#include "platform/Id3v2Frames.h"
 
 namespace media {
 namespace {
@@ -31,6 +37,9 @@ std::unique_ptr<TagLib::File> Open(const std::string& fileName, TagContainer con
     case TagContainer::OggFlac: return std::make_unique<TagLib::Ogg::FLAC::File>(name, false);
     case TagContainer::Mp4: return std::make_unique<TagLib::MP4::File>(name, false);
     case TagContainer::Aiff: return std::make_unique<TagLib::RIFF::AIFF::File>(name, false);
+    case TagContainer::Mpeg: return std::make_unique<TagLib::MPEG::File>(name, false);
+    case TagContainer::Wav: return std::make_unique<TagLib::RIFF::WAV::File>(name, false);
+    case TagContainer::Asf: return std::make_unique<TagLib::ASF::File>(name, false);
   }
   return nullptr;
 }
@@ -61,16 +70,26 @@ TagLib::Ogg::XiphComment* XiphOf(TagLib::File& file, TagContainer container) {
   return static_cast<TagLib::Ogg::Opus::File&>(file).tag();
 }
 
-/// An AIFF file's ID3v2 tag (made when absent).
-TagLib::ID3v2::Tag* Id3v2Of(TagLib::File& file) { return static_cast<TagLib::RIFF::AIFF::File&>(file).tag(); }
+/// The ID3v2 tag of an AIFF, MP3 or WAV file (made when absent); null for the others.
+TagLib::ID3v2::Tag* Id3v2Of(TagLib::File& file, TagContainer container) {
+  if (container == TagContainer::Aiff) return static_cast<TagLib::RIFF::AIFF::File&>(file).tag();
+  if (container == TagContainer::Mpeg) return static_cast<TagLib::MPEG::File&>(file).ID3v2Tag(true);
+  if (container == TagContainer::Wav) return static_cast<TagLib::RIFF::WAV::File&>(file).ID3v2Tag();
+  return nullptr;
+}
+
+TagLib::ASF::Tag* AsfOf(TagLib::File& file) { return static_cast<TagLib::ASF::File&>(file).tag(); }
 
 std::vector<Picture> ReadPictures(TagLib::File& file, TagContainer container) {
   std::vector<Picture> pictures;
-  if (container == TagContainer::Aiff) {
-    for (const TagLib::ID3v2::Frame* frame : Id3v2Of(file)->frameList("APIC"))
-      if (const auto* picture = dynamic_cast<const TagLib::ID3v2::AttachedPictureFrame*>(frame))
-        pictures.push_back({picture->mimeType().to8Bit(true), picture->description().to8Bit(true),
-                            static_cast<int>(picture->type()), Bytes(picture->picture())});
+  if (TagLib::ID3v2::Tag* tag = Id3v2Of(file, container)) return Id3v2Pictures(*tag);
+  if (container == TagContainer::Asf) {
+    for (const TagLib::ASF::Attribute& attribute : AsfOf(file)->attribute("WM/Picture")) {
+      const TagLib::ASF::Picture picture = attribute.toPicture();
+      if (picture.isValid())
+        pictures.push_back({picture.mimeType().to8Bit(true), picture.description().to8Bit(true),
+                            static_cast<int>(picture.type()), Bytes(picture.picture())});
+    }
     return pictures;
   }
   if (container == TagContainer::Mp4) {
@@ -93,16 +112,20 @@ std::vector<Picture> ReadPictures(TagLib::File& file, TagContainer container) {
 }
 
 void SetPictures(TagLib::File& file, TagContainer container, const std::vector<Picture>& pictures) {
-  if (container == TagContainer::Aiff) {
-    TagLib::ID3v2::Tag* tag = Id3v2Of(file);
-    tag->removeFrames("APIC");
+  if (TagLib::ID3v2::Tag* tag = Id3v2Of(file, container)) {
+    SetId3v2Pictures(*tag, pictures);
+    return;
+  }
+  if (container == TagContainer::Asf) {
+    TagLib::ASF::Tag* tag = AsfOf(file);
+    tag->removeItem("WM/Picture");
     for (const Picture& picture : pictures) {
-      auto* frame = new TagLib::ID3v2::AttachedPictureFrame;  // owned by the tag
-      frame->setMimeType(Text(picture.mimeType));
-      frame->setDescription(Text(picture.description));
-      frame->setType(static_cast<TagLib::ID3v2::AttachedPictureFrame::Type>(picture.type));
-      frame->setPicture(Bytes(picture.data));
-      tag->addFrame(frame);
+      TagLib::ASF::Picture made;
+      made.setMimeType(Text(picture.mimeType));
+      made.setDescription(Text(picture.description));
+      made.setType(static_cast<TagLib::ASF::Picture::Type>(picture.type));
+      made.setPicture(Bytes(picture.data));
+      tag->addAttribute("WM/Picture", TagLib::ASF::Attribute(made));
     }
     return;
   }
@@ -143,7 +166,17 @@ TagSet ReadTags(const std::string& fileName, TagContainer container) {
   const std::unique_ptr<TagLib::File> file = Open(fileName, container);
   if (!file || !file->isValid()) throw std::runtime_error("Failed to read tags");
   TagSet tags;
-  for (const auto& [key, values] : file->properties())
+  TagLib::PropertyMap properties = file->properties();
+  if (container == TagContainer::Mpeg) {
+    auto& mpeg = static_cast<TagLib::MPEG::File&>(*file);
+    if (mpeg.hasID3v2Tag() && FoldLaterId3v2Tags(mpeg, *mpeg.ID3v2Tag()) > 0) properties = mpeg.ID3v2Tag()->properties();
+  }
+  if (container == TagContainer::Wav) {
+    // Most writers keep a WAV file's tags in an INFO list only.
+    for (const auto& [key, values] : static_cast<TagLib::RIFF::WAV::File&>(*file).InfoTag()->properties())
+      if (!properties.contains(key)) properties.insert(key, values);
+  }
+  for (const auto& [key, values] : properties)
     for (const TagLib::String& value : values) tags.fields.emplace_back(key.to8Bit(true), value.to8Bit(true));
   if (container == TagContainer::Mp4) {
     // Texts kept as iTunes comments (URL) that the property names leave out.
@@ -176,7 +209,15 @@ void WriteTags(const std::string& fileName, TagContainer container, const TagSet
     for (const auto& [key, values] : refused) tag->setItem("----:com.apple.iTunes:" + key, values);
   }
   SetPictures(*file, container, tags.pictures);
-  if (!file->save()) throw std::runtime_error("Failed to save tags");
+  bool saved = false;
+  if (container == TagContainer::Mpeg) {
+    // The ID3v1 record is the writer's own: left as it is.
+    saved = static_cast<TagLib::MPEG::File&>(*file).save(TagLib::MPEG::File::ID3v2, TagLib::File::StripNone,
+                                                         TagLib::ID3v2::v4, TagLib::File::DoNotDuplicate);
+  } else {
+    saved = file->save();
+  }
+  if (!saved) throw std::runtime_error("Failed to save tags");
 }
 
 }  // namespace media

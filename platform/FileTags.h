@@ -8,8 +8,10 @@
 /// The tags of FLAC, Ogg and MP4 files, read and written with TagLib.
 namespace media {
 
-/// Where a file keeps its tags: Vorbis comments (FLAC, Ogg Vorbis, Opus) or MP4 atoms.
-enum class TagContainer { Flac, OggVorbis, OggOpus, OggFlac, Mp4, Aiff };
+/// Where a file keeps its tags: Vorbis comments (FLAC, Ogg Vorbis, Opus),
+/// MP4 atoms, ID3v2 (AIFF, MP3), a WAV file's INFO list and "id3 " chunk,
+/// or ASF attributes (WMA).
+enum class TagContainer { Flac, OggVorbis, OggOpus, OggFlac, Mp4, Aiff, Mpeg, Wav, Asf };
 
 struct Picture {
   std::string mimeType;     // "image/jpeg"
@@ -29,12 +31,15 @@ struct TagSet {
   std::string Field(const std::string& name) const;
 };
 
-/// The tags of the file; empty when it has none. Throws std::runtime_error
+/// The tags of the file; empty when it has none. An MP3 file's later ID3v2
+/// tags are folded into its first (see FoldLaterId3v2Tags); a WAV file's
+/// INFO fields fill what its "id3 " chunk lacks. Throws std::runtime_error
 /// "Failed to read tags" when TagLib cannot read the file as `container`.
 TagSet ReadTags(const std::string& fileName, TagContainer container);
 
 /// Replaces the file's fields and pictures with `tags` (texts that are empty
-/// are left out). Throws std::runtime_error "Failed to write tags" when
+/// are left out). An MP3 file keeps its ID3v1 record as it is; a WAV file
+/// gets both an INFO list (the fields it has names for) and an "id3 " chunk. Throws std::runtime_error "Failed to write tags" when
 /// TagLib cannot read the file as `container`, "Failed to save tags" when
 /// it cannot save it.
 void WriteTags(const std::string& fileName, TagContainer container, const TagSet& tags);

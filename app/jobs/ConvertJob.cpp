@@ -23,7 +23,7 @@ TAuInput& EncoderInput(OutputJob& job, TAuFileIn& source, const std::string& nam
   return job.Keep(std::make_unique<Sealed<TSixteenBitInput>>(source));
 }
 
-/// The source's tags, when it has any (a WAV file has none).
+/// The source's twelve common fields, when its reader fills them (a WAV file's come with the others).
 TId3v2Tags* TagsOf(TAuFileIn& source) {
   auto* media = dynamic_cast<TWMIn*>(&source);
   return media ? &media->Id3v2Tags() : nullptr;
@@ -62,11 +62,8 @@ std::unique_ptr<Job> StartConvert(const ConvertRequest& request, JobEvents event
     // These encoders take any layout; FLAC keeps the source's bits.
     codec->SetBitrate(request.options.bitrate);
     if (tags) CopyId3v2Fields(*tags, codec->Id3v2Tags());
-    if (auto* tagged = dynamic_cast<TCodecIn*>(&source)) {
-      codec->SetPictures(tagged->Pictures());
-      codec->SetSourceTags(tagged->Tags());
-    }
   }
+  CarrySourceTags(source, output);
   output.SetFileName(job->OpenTarget(request.target));
   output.SetInput(input);
   job->Run();

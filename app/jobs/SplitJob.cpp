@@ -8,6 +8,7 @@
 #include "audio/formats/FormatRegistry.h"
 #include "audio/formats/SettingsCopy.h"
 #include "audio/mp3cut/MP3LosslessOut.h"
+#include "audio/tags/TagFields.h"
 #include "audio/tags/TagText.h"
 #include "platform/TagWriter.h"
 
@@ -24,11 +25,11 @@ void GivePieceTags(TAuFileOut& output, const SplitPiece& piece, const std::strin
     fields.title = piece.title;
     fields.artist = piece.artist;
     if (piece.track > 0) fields.track = std::to_string(piece.track) + "/" + std::to_string(piece.tracks);
-    copy->SetId3v2Tag(media::Id3v2TagWith(source, fields));
+    copy->SetId3v2Tag(media::Id3v2TagWith(source, fields, [](const std::string& key) { return !OfTheWholeSource(key); }));
     return;
   }
   auto* tagged = dynamic_cast<TAuTaggedFileOut*>(&output);
-  if (!tagged) return;  // a WAV piece has no tags
+  if (!tagged) return;
   TId3v2Tags& tags = tagged->Id3v2Tags();
   if (!piece.title.empty()) tags.SetTitle(TagText::Utf8ToUtf16(piece.title));
   if (!piece.artist.empty()) tags.SetArtist(TagText::Utf8ToUtf16(piece.artist));

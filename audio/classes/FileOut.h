@@ -3,12 +3,14 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "audio/classes/AuOutput.h"
 #include "audio/classes/AuStream.h"
 #include "audio/tags/APEv2Tags.h"
 #include "audio/tags/Id3v1Tags.h"
 #include "audio/tags/Id3v2Tags.h"
+#include "platform/FileTags.h"
 
 enum TFileOutputMode { foRewrite = 0, foAppend = 1 };
 
@@ -46,8 +48,18 @@ class TAuTaggedFileOut : public TAuFileOut {
   TAPEv2Tags& APEv2Tags() { return APEv2Tags_; }
   void SetAPEv2Tags(const TAPEv2Tags& value) { APEv2Tags_.Assign(value); }
 
+  /// Every field of the source's tags, written under Id3v2Tags' fields
+  /// (which win where they differ) less those that describe the whole
+  /// source's audio (ReplayGain, iTunNORM, lengths): they would be wrong here.
+  const media::TagSet& SourceTags() const { return SourceTags_; }
+  void SetSourceTags(media::TagSet value) { if (!Busy()) SourceTags_ = std::move(value); }
+  const std::vector<media::Picture>& Pictures() const { return Pictures_; }
+  void SetPictures(std::vector<media::Picture> value) { if (!Busy()) Pictures_ = std::move(value); }
+
  private:
   TId3v1Tags Id3v1Tags_;
   TId3v2Tags Id3v2Tags_;
   TAPEv2Tags APEv2Tags_;
+  media::TagSet SourceTags_;
+  std::vector<media::Picture> Pictures_;
 };

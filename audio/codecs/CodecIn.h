@@ -14,17 +14,12 @@ class TCodecIn : public TWMIn {
   explicit TCodecIn(CodecKind kind) : kind_(kind) {}
 
   CodecKind Kind() const { return kind_; }
-  /// The pictures of the file's tags (opening it if needed).
-  std::vector<media::Picture> Pictures();
-  /// Every field of the file's tags, repeated values and all (opening it if needed).
-  media::TagSet Tags();
 
  protected:
   void OpenFile() override;
-  void CloseFile() override;
+  /// The tags of what the file holds (Opus in an .ogg file has Opus's).
+  media::TagContainer TagPlace(const std::string& container, const std::string& codec) override;
 
  private:
   const CodecKind kind_;
-  std::vector<media::Picture> pictures_;
-  media::TagSet tags_;  // fields only: the pictures are pictures_
 };

@@ -6,7 +6,7 @@
 #include <stdexcept>
 
 #include "audio/classes/AuException.h"
-#include "audio/codecs/CodecTags.h"
+#include "audio/tags/TagFields.h"
 #include "audio/tags/Id3v2Tags.h"
 
 namespace {
@@ -63,34 +63,10 @@ void TCodecOut::Done() {
   if (!failure.empty()) throw EAuException("Encoder error: " + failure);
 }
 
-namespace {
-
-/// Fields that describe the whole source's audio, wrong for any part of it.
-bool OfTheWholeSource(std::string key) {
-  for (char& c : key) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  for (const char* prefix : {"REPLAYGAIN_", "R128_", "ITUNNORM", "ITUNSMPB", "LENGTH", "----:COM.APPLE.ITUNES:ITUN"})
-    if (key.rfind(prefix, 0) == 0) return true;
-  return false;
-}
-
-}  // namespace
 
 void TCodecOut::WriteTags(const media::EncodedLength& length) {
   const CodecTraits& traits = Traits();
-  media::TagSet tags;
-  for (const auto& field : SourceTags_.fields)
-    if (!OfTheWholeSource(field.first)) tags.fields.push_back(field);
-  media::TagSet own;
-  Id3v2ToFields(Id3v2Tags(), own);
-  // The job's fields (a cue sheet's title and track) where they say otherwise;
-  // a field the source repeats keeps all its values when the first agrees.
-  for (const auto& field : own.fields) {
-    const std::string& key = field.first;
-    if (field.second.empty() || tags.Field(key) == field.second) continue;
-    std::erase_if(tags.fields, [&key](const auto& kept) { return kept.first == key; });
-    tags.fields.push_back(field);
-  }
-  tags.pictures = Pictures_;
+  media::TagSet tags = ResultTags(SourceTags(), Pictures(), Id3v2Tags());
   if (traits.gaplessComment) tags.fields.emplace_back("----:com.apple.iTunes:iTunSMPB", ItunesGapless(length));
   bool any = !tags.pictures.empty();
   for (const auto& field : tags.fields) any = any || !field.second.empty();

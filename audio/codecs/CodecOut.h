@@ -30,12 +30,6 @@ class TCodecOut : public TEncodingFileOut {
   /// (Opus in an .ogg file, ALAC in an .m4a file): the source's. Null: the format's.
   void SetStreamTraits(const CodecTraits* value) { if (!Busy()) StreamTraits_ = value; }
   const CodecTraits& Traits() const { return StreamTraits_ ? *StreamTraits_ : TraitsOf(kind_); }
-  const std::vector<media::Picture>& Pictures() const { return Pictures_; }
-  /// Every field of the source's tags, written under Id3v2Tags' fields
-  /// (which win where they differ) less those that describe the whole
-  /// source's audio (ReplayGain, iTunNORM, lengths): they would be wrong here.
-  void SetSourceTags(media::TagSet value) { if (!Busy()) SourceTags_ = std::move(value); }
-  void SetPictures(std::vector<media::Picture> value) { if (!Busy()) Pictures_ = std::move(value); }
 
  protected:
   void Prepare() override;
@@ -49,8 +43,6 @@ class TCodecOut : public TEncodingFileOut {
   uint32_t Bitrate_ = 128000;
   int Bits_ = 0;
   const CodecTraits* StreamTraits_ = nullptr;
-  std::vector<media::Picture> Pictures_;
-  media::TagSet SourceTags_;
 
   std::unique_ptr<media::Encoder> encoder_;
 };

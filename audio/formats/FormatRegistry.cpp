@@ -42,8 +42,9 @@ std::unique_ptr<TAuFileOut> NewMp3Out() {
   return out;
 }
 
-void CopyWaveSettings(TAuFileIn&, TAuFileOut&, SettingsUse) {
-  // A WAV result takes the source's layout from its input; it has no tags.
+void CopyWaveSettings(TAuFileIn& source, TAuFileOut& output, SettingsUse) {
+  // A WAV result takes the source's layout from its input.
+  CarrySourceTags(source, output);
 }
 
 void CopyMp3(TAuFileIn& source, TAuFileOut& output, SettingsUse) {

@@ -12,6 +12,7 @@
 #include "audio/ACS_WinMedia.h"
 #include "audio/codecs/CodecIn.h"
 #include "audio/codecs/CodecOut.h"
+#include "audio/wave/WaveIn.h"
 
 namespace {
 
@@ -61,8 +62,23 @@ void FillId3v1Fields(const TId3v2Tags& from, TId3v1Tags& to) {
   to.SetComment(TagText::Utf16ToLatin1(from.Comment()));
 }
 
+void CarrySourceTags(TAuFileIn& source, TAuFileOut& output) {
+  auto* tagged = dynamic_cast<TAuTaggedFileOut*>(&output);
+  if (tagged == nullptr) return;
+  if (auto* wave = dynamic_cast<TWaveIn*>(&source)) {
+    media::TagSet tags = wave->Tags();
+    tagged->SetPictures(std::move(tags.pictures));
+    tags.pictures.clear();
+    tagged->SetSourceTags(std::move(tags));
+  } else if (auto* decoded = dynamic_cast<TWMIn*>(&source)) {
+    tagged->SetPictures(decoded->Pictures());
+    tagged->SetSourceTags(decoded->Tags());
+  }
+}
+
 void CopyMp3Settings(TWMIn& source, TMP3Out& output) {
   CopyId3v2Fields(source.Id3v2Tags(), output.Id3v2Tags());
+  CarrySourceTags(source, output);
   FillId3v1Fields(source.Id3v2Tags(), output.Id3v1Tags());
   // The low rates of MPEG 2 and 2.5 are kept too, not left to the encoder.
   const TMP3BitRate low = source.Bitrate() < 32000 ? AnyMp3BitRate(source.Bitrate()) : mbrAuto;
@@ -76,6 +92,7 @@ void CopyMp3Settings(TWMIn& source, TMP3Out& output) {
 void CopyWmaSettings(TWMIn& source, TWMAOut& output) {
   output.SetDesiredBitrate(static_cast<uint32_t>(source.Bitrate()));
   CopyId3v2Fields(source.Id3v2Tags(), output.Id3v2Tags());
+  CarrySourceTags(source, output);
 }
 
 void CopyWmaSettingsForJoin(TWMIn& source, TWMAOut& output) {
@@ -89,6 +106,7 @@ void CopyWmaSettingsForJoin(TWMIn& source, TWMAOut& output) {
     output.SetDesiredBitrate(static_cast<uint32_t>(source.Bitrate()));
   }
   CopyId3v2Fields(source.Id3v2Tags(), output.Id3v2Tags());
+  CarrySourceTags(source, output);
 }
 
 std::string WmaFormatDescription(int bitrate, int sampleRate, int channels) {
@@ -111,8 +129,7 @@ int MatchWmaFormat(TWMIn& source, TWMAOut& output) {
 
 void CopyCodecSettings(TCodecIn& source, TCodecOut& output) {
   CopyId3v2Fields(source.Id3v2Tags(), output.Id3v2Tags());
-  output.SetPictures(source.Pictures());
-  output.SetSourceTags(source.Tags());
+  CarrySourceTags(source, output);
   // The usual rate the source's stands for: a file made at 128 kbps averages 133 or so.
   const uint32_t kbps = NormalisedKbps(static_cast<uint32_t>(source.Bitrate() + 500) / 1000);
   if (kbps > 0) output.SetBitrate(kbps * 1000);

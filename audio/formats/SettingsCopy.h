@@ -9,6 +9,8 @@ class TWMAOut;
 class TId3v2Tags;
 class TCodecIn;
 class TCodecOut;
+class TAuFileIn;
+class TAuFileOut;
 
 /// Copies a source's tags to an output, as every job does: the twelve ID3v2
 /// fields in the order Artist, Album, Genre, Year, Track, Title, Comment,
@@ -19,6 +21,11 @@ void CopyId3v2Fields(const TId3v2Tags& from, TId3v2Tags& to);
 /// Album, Genre as ISO-8859-1 text, Year and Track as integers (0 when not a
 /// number), Title and Comment as ISO-8859-1 text.
 void FillId3v1Fields(const TId3v2Tags& from, TId3v1Tags& to);
+
+/// Gives an output that writes tags every field and picture of the source's
+/// tags, as TagLib names them, whatever the two formats (a FLAC file's
+/// ALBUMARTIST becomes an MP3 file's TPE2). Nothing for outputs without tags.
+void CarrySourceTags(TAuFileIn& source, TAuFileOut& output);
 
 /// Gives an MP3 output a compressed source's tags (both kinds) and encoder
 /// settings: its bit rate as the nearest standard one, mono or stereo as the

@@ -13,6 +13,7 @@
 #include "audio/classes/AuException.h"
 #include "audio/classes/FileStream.h"
 #include "audio/tags/AuTags.h"
+#include "audio/tags/TagFields.h"
 #include "platform/TagWriter.h"
 #include "platform/Utf.h"
 
@@ -269,6 +270,15 @@ std::vector<uint8_t> TMP3Out::Id3v1Record() {
 
 void TMP3Out::WriteId3v2Tag() {
   TId3v2Tags& tags = Id3v2Tags();
+  if (!SourceTags().fields.empty() || !Pictures().empty()) {
+    // Every field of the source, under the job's own.
+    try {
+      media::WriteTags(FileName_, media::TagContainer::Mpeg, ResultTags(SourceTags(), Pictures(), tags));
+    } catch (const std::runtime_error& e) {
+      throw EAuException(e.what());
+    }
+    return;
+  }
   media::Id3v2Fields fields;
   fields.title = Utf::Utf16ToUtf8(tags.Title());
   fields.artist = Utf::Utf16ToUtf8(tags.Artist());

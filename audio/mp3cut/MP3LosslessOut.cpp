@@ -7,7 +7,9 @@
 #include "audio/classes/AuException.h"
 #include "audio/classes/FileIn.h"
 #include "audio/mpeg/InfoFrame.h"
+#include "audio/tags/TagFields.h"
 #include "platform/Error.h"
+#include "platform/TagWriter.h"
 
 namespace {
 
@@ -64,9 +66,21 @@ void TMP3LosslessOut::Prepare() {
   for (int64_t i = plan_.firstFrame; i <= plan_.lastFrame; ++i) lengths_.push_back(stream_->frames[static_cast<size_t>(i)].length);
 
   Stream = std::make_unique<TAuFileStream>(FileName_, TAuFileStream::kCreate);
-  if (!id3v2_.empty()) {
-    Write(id3v2_.data(), id3v2_.size());
-    infoAt_ = static_cast<int64_t>(id3v2_.size());
+  // Tags one after the other become one: readers see the first only.
+  std::vector<uint8_t> folded;
+  // So are fields of the whole source's audio (its length, its ReplayGain): wrong for a piece.
+  const media::KeepProperty keep = [](const std::string& key) { return !OfTheWholeSource(key); };
+  if (id3v2_.empty() && stream_->tagEnd > 0 && media::Id3v2TagChangesForPiece(sourceName, keep)) {
+    try {
+      folded = media::Id3v2TagWith(sourceName, {}, keep);
+    } catch (const std::runtime_error& e) {
+      throw EAuException(WithFileName(e.what(), sourceName));
+    }
+  }
+  const std::vector<uint8_t>& tag = id3v2_.empty() ? folded : id3v2_;
+  if (!tag.empty()) {
+    Write(tag.data(), tag.size());
+    infoAt_ = static_cast<int64_t>(tag.size());
   } else {
     if (stream_->tagEnd > 0) Write(ReadSource(0, stream_->tagEnd).data(), static_cast<size_t>(stream_->tagEnd));
     infoAt_ = stream_->tagEnd;

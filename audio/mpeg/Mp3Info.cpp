@@ -29,10 +29,15 @@ int LengthOf(int layer, int samples, int bitrate, int sampleRate, int padding) {
 }
 
 int64_t SkipId3v2(const ReadAt& read) {
+  // Some taggers put a new tag in front of the old one: all of them are skipped.
+  int64_t end = 0;
   uint8_t h[10];
-  if (read(0, h, 10) != 10) return 0;
-  const auto header = ParseId3v2Header(h);
-  return header ? header->wholeSize : 0;
+  for (int tags = 0; tags < 8 && read(end, h, 10) == 10; ++tags) {
+    const auto header = ParseId3v2Header(h);
+    if (!header) break;
+    end += header->wholeSize;
+  }
+  return end;
 }
 
 /// The first offset at or after `from` where a frame starts that is followed by another.

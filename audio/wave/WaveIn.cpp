@@ -23,6 +23,14 @@ constexpr int kBufferSize = 16384;
 
 TWaveIn::TWaveIn() = default;
 
+media::TagSet TWaveIn::Tags() const {
+  try {
+    return media::ReadTags(FileName_, media::TagContainer::Wav);
+  } catch (const std::runtime_error&) {
+    return {};  // no tags TagLib reads: the samples may still be read
+  }
+}
+
 TWavType TWaveIn::WavType() {
   std::lock_guard lock(FileLock);
   OpenFile();

@@ -7,6 +7,7 @@
 #include "audio/classes/FileIn.h"
 #include "audio/wave/Adpcm.h"
 #include "audio/wave/WavHeader.h"
+#include "platform/FileTags.h"
 
 /// Reads a RIFF WAVE file and delivers it as PCM: integer PCM (plain and
 /// extensible), IEEE float (as 32-bit integers), IMA/DVI and Microsoft ADPCM
@@ -28,6 +29,9 @@ class TWaveIn : public TAuFileIn {
   /// The header's sizes were never filled in (a recording that was not
   /// finished): the samples are read to the end of the file.
   bool HeaderUnfinished();
+  /// The fields and pictures of the file's INFO list and "id3 " chunk, read
+  /// with TagLib; empty when it has none or TagLib cannot read it (RF64).
+  media::TagSet Tags() const;
 
  protected:
   void OpenFile() override;

@@ -12,6 +12,7 @@
 
 #include "audio/classes/AuException.h"
 #include "audio/classes/FileStream.h"
+#include "audio/tags/TagFields.h"
 #include "platform/ByteOrder.h"
 #include "platform/Error.h"
 
@@ -121,7 +122,11 @@ void TWaveOut::Prepare() {
 
   if (FileMode_ == foAppend && Stream->Size() > 0) {
     existing_ = ScanWavHeader(*Stream, kAppendWindow, true);
-    if (!existing_.found || (existing_.type != wtPCM && existing_.type != wtDVIADPCM))
+    // Samples added after a chunk that follows the data (tags) would be
+    // heard as part of it: only a file its samples end can grow.
+    const int64_t dataEnd = existing_.dataOffset + static_cast<int64_t>(existing_.dataSize);
+    const bool dataLast = existing_.unfinished || dataEnd + 1 >= Stream->Size();
+    if (!existing_.found || (existing_.type != wtPCM && existing_.type != wtDVIADPCM) || existing_.rf64 || !dataLast)
       Refuse("Cannot append data to this .wav file.");
     WavType_ = existing_.type;
     appending_ = true;
@@ -294,4 +299,17 @@ void TWaveOut::Done() {
   }
   Stream.reset();
   Input_->Flush();
+  if (!appending_ && !rf64_) WriteTags();
+}
+
+void TWaveOut::WriteTags() {
+  const media::TagSet tags = ResultTags(SourceTags(), Pictures(), Id3v2Tags());
+  bool any = !tags.pictures.empty();
+  for (const auto& field : tags.fields) any = any || !field.second.empty();
+  if (!any) return;
+  try {
+    media::WriteTags(FileName_, media::TagContainer::Wav, tags);
+  } catch (const std::runtime_error& e) {
+    throw EAuException(std::string("Error writing wave file: ") + e.what());
+  }
 }

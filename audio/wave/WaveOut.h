@@ -11,8 +11,11 @@
 /// Writes the PCM its Input delivers into a RIFF WAVE file: plain PCM, PCM
 /// with the extensible header (more than 2 channels or 16 bits, unless
 /// CreateNonMsHeaders), or IMA/DVI ADPCM. With FileMode foAppend it adds to an
-/// existing PCM or IMA ADPCM file of the same format.
-class TWaveOut : public TAuFileOut {
+/// existing PCM or IMA ADPCM file of the same format whose samples end it.
+/// A new file gets the source's tags and Id3v2Tags' fields as an INFO list
+/// and an "id3 " chunk after its samples (an RF64 file none: TagLib cannot
+/// save one).
+class TWaveOut : public TAuTaggedFileOut {
  public:
 
   TWavType WavType() const { return WavType_; }
@@ -36,6 +39,7 @@ class TWaveOut : public TAuFileOut {
   void Done() override;
 
  private:
+  void WriteTags();
   /// Samples per block per channel for the current BlockSize.
   int SamplesPerBlock(int channels) const;
   void WriteHeader(const uint8_t* bytes, int size);

@@ -8,6 +8,7 @@
 
 #include "audio/classes/AuException.h"
 #include "audio/classes/EventHandler.h"
+#include "audio/tags/TagFields.h"
 #include "audio/tags/TagText.h"
 
 std::optional<WmaFormatChoice> FindWmaFormat(const std::vector<media::WmaCodec>& codecs, int channels, int bits, int rate,
@@ -127,6 +128,15 @@ void TWMAOut::Done() {
   }
   encoder_.reset();
   CloseDestination();
+  // The muxer writes the common attributes; the source's others go in after it.
+  if (failure.empty() && ExceptionMessage().empty() && !FileName_.empty() &&
+      (!SourceTags().fields.empty() || !Pictures().empty())) {
+    try {
+      media::WriteTags(FileName_, media::TagContainer::Asf, ResultTags(SourceTags(), Pictures(), Id3v2Tags()));
+    } catch (const std::runtime_error& e) {
+      failure = e.what();
+    }
+  }
   if (!failure.empty()) throw EAuException("Windows Media output error: " + failure);
 }
 

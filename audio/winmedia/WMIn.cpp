@@ -85,6 +85,24 @@ std::string TWMIn::Container() {
   return decoder_ ? decoder_->Container() : std::string();
 }
 
+media::TagSet TWMIn::Tags() {
+  std::lock_guard lock(FileLock);
+  OpenFile();
+  media::TagSet fields = tags_;
+  fields.pictures.clear();
+  return fields;
+}
+
+std::vector<media::Picture> TWMIn::Pictures() {
+  std::lock_guard lock(FileLock);
+  OpenFile();
+  return tags_.pictures;
+}
+
+media::TagContainer TWMIn::TagPlace(const std::string& container, const std::string&) {
+  return container == "asf" ? media::TagContainer::Asf : media::TagContainer::Mpeg;
+}
+
 TId3v2Tags& TWMIn::Id3v2Tags() {
   std::lock_guard lock(FileLock);
   OpenFile();
@@ -150,6 +168,12 @@ void TWMIn::OpenFile() {
   v2.SetTrack(track);
   v2.SetYear(year);
   v2.SetComment(decoder_->IsMp3() ? Mp3Comment() : tag("copyright"));
+  try {
+    tags_ = media::ReadTags(FileName_, TagPlace(decoder_->Container(), decoder_->Codec()));
+  } catch (const std::runtime_error&) {
+    // Tags TagLib cannot read are no reason to refuse audio that decodes: the demuxer's are kept.
+    tags_ = {};
+  }
   ++OpenCount;
 }
 
@@ -199,6 +223,7 @@ std::u16string TWMIn::Mp3Comment() {
 
 void TWMIn::CloseFile() {
   std::lock_guard lock(FileLock);
+  tags_ = {};
   decoder_.reset();
   bytes_.reset();
   block_ = {};

@@ -6,6 +6,7 @@
 
 #include "audio/classes/FileIn.h"
 #include "platform/Decoder.h"
+#include "platform/FileTags.h"
 
 /// Channel layouts an input may deliver.
 enum TChannelsNumber { cnMaxAvailable, cnMonoOrStereo, cn5dot1, cn7dot1 };
@@ -40,10 +41,18 @@ class TWMIn : public TAuTaggedFileIn {
   /// when it holds no audio that can be read.
   std::string Codec();
   std::string Container();
+  /// Every field of the file's tags, repeated values and all, as TagLib
+  /// names them (opening it if needed); empty when TagLib cannot read them.
+  media::TagSet Tags();
+  /// The pictures of the file's tags (opening it if needed).
+  std::vector<media::Picture> Pictures();
 
  protected:
   void OpenFile() override;
   void CloseFile() override;
+  /// Where a file of this container and codec keeps its tags: ASF
+  /// attributes for WMA, ID3v2 for MP3.
+  virtual media::TagContainer TagPlace(const std::string& container, const std::string& codec);
   void GetDataInternal(void*& Buffer, uint32_t& Bytes) override;
   bool SeekInternal(int64_t& SampleNum) override;
 
@@ -66,6 +75,7 @@ class TWMIn : public TAuTaggedFileIn {
   int64_t bitrate_ = 0;
   bool vbr_ = false;
   std::string whyUnreadable_;
+  media::TagSet tags_;  // fields and pictures, read with TagLib
   std::vector<uint8_t> block_;  // decoded, being handed out
   size_t handedOut_ = 0;        // bytes of block_ already handed out
 };

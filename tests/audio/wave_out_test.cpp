@@ -309,6 +309,20 @@ TEST_F(WaveWriting, AppendingRules) {
   Sealed<StereoFrames> more(10);
   EXPECT_EQ(Write(more), "Cannot append data to this .wav file.");
 
+  // Samples added after a tag chunk would be heard as part of it: refused.
+  output.SetFileName(file);
+  output.SetFileMode(foRewrite);
+  output.Id3v2Tags().SetTitle(u"Song");
+  Sealed<StereoFrames> tagged(100);
+  EXPECT_EQ(Write(tagged), "");
+  const size_t taggedSize = ReadFile(file).size();
+  ASSERT_GT(taggedSize, 444u);  // the samples, then INFO and "id3 "
+  output.Id3v2Tags().Clear();
+  output.SetFileMode(foAppend);
+  Sealed<StereoFrames> after(10);
+  EXPECT_EQ(Write(after), "Cannot append data to this .wav file.");
+  EXPECT_EQ(ReadFile(file).size(), taggedSize);
+
   // Appending to a missing file makes a new one.
   output.SetFileName(dir.File("new.wav"));
   Sealed<StereoFrames> fresh(10);

@@ -1,4 +1,7 @@
-#include "audio/codecs/CodecTags.h"
+#include "audio/tags/TagFields.h"
+
+#include <algorithm>
+#include <cctype>
 
 #include "audio/tags/Id3v2Tags.h"
 #include "audio/tags/TagText.h"
@@ -37,4 +40,29 @@ void Id3v2ToFields(const TId3v2Tags& from, media::TagSet& to) {
   for (const Mapping& field : kWide) to.fields.emplace_back(field.name, TagText::Utf16ToUtf8((from.*field.get)()));
   to.fields.emplace_back("DATE", TagText::Utf16ToUtf8(TagText::Latin1ToUtf16(from.Year())));
   to.fields.emplace_back("TRACKNUMBER", TagText::Utf16ToUtf8(TagText::Latin1ToUtf16(from.Track())));
+}
+
+bool OfTheWholeSource(std::string key) {
+  for (char& c : key) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  // ID3v2 keeps iTunNORM as a described comment: "COMMENT:ITUNNORM".
+  if (key.rfind("COMMENT:", 0) == 0) key.erase(0, 8);
+  for (const char* prefix : {"REPLAYGAIN_", "R128_", "ITUNNORM", "ITUNSMPB", "LENGTH", "----:COM.APPLE.ITUNES:ITUN"})
+    if (key.rfind(prefix, 0) == 0) return true;
+  return false;
+}
+
+media::TagSet ResultTags(const media::TagSet& source, const std::vector<media::Picture>& pictures, const TId3v2Tags& own) {
+  media::TagSet tags;
+  for (const auto& field : source.fields)
+    if (!OfTheWholeSource(field.first)) tags.fields.push_back(field);
+  media::TagSet ours;
+  Id3v2ToFields(own, ours);
+  for (const auto& field : ours.fields) {
+    const std::string& key = field.first;
+    if (field.second.empty() || tags.Field(key) == field.second) continue;
+    std::erase_if(tags.fields, [&key](const auto& kept) { return kept.first == key; });
+    tags.fields.push_back(field);
+  }
+  tags.pictures = pictures;
+  return tags;
 }
