@@ -551,6 +551,20 @@ int64_t Decoder::Bitrate() const {
 bool Decoder::IsVbr() const { return state_->vbr; }
 std::string Decoder::Tag(const std::string& name) const { return state_->Tag(name); }
 
+std::vector<Chapter> Decoder::Chapters() const {
+  std::vector<Chapter> chapters;
+  const AVFormatContext* format = state_->format;
+  const AVRational samples = {1, SampleRate()};
+  for (unsigned i = 0; format != nullptr && i < format->nb_chapters; ++i) {
+    const AVChapter* chapter = format->chapters[i];
+    const AVDictionaryEntry* title = Ffmpeg().av_dict_get(chapter->metadata, "title", nullptr, 0);
+    chapters.push_back({Ffmpeg().av_rescale_q(chapter->start, chapter->time_base, samples),
+                        Ffmpeg().av_rescale_q(chapter->end, chapter->time_base, samples),
+                        title != nullptr && title->value != nullptr ? title->value : ""});
+  }
+  return chapters;
+}
+
 bool Decoder::Read(std::vector<uint8_t>& out) {
   State& s = *state_;
   out.clear();

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/ByteSource.h"
+#include "platform/Chapter.h"
 
 /// A compressed audio file (MP3, WMA) decoded to interleaved integer PCM
 /// through libavformat, libavcodec and libswresample, with sample-exact
@@ -54,6 +55,8 @@ class Decoder {
   /// A tag of the container or the audio stream ("artist", "title", "album",
   /// "genre", "track", "year", "copyright", "comment"), as UTF-8; empty when absent.
   std::string Tag(const std::string& name) const;
+  /// The file's chapters (an M4B audiobook's), in samples at SampleRate.
+  std::vector<Chapter> Chapters() const;
 
   /// The next block of PCM into `out` (replacing it); false at the end.
   bool Read(std::vector<uint8_t>& out);

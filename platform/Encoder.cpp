@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <mutex>
+#include <cstring>
 #include <stdexcept>
 
 #include "Ffmpeg.h"
@@ -120,12 +121,32 @@ class Encoder::Impl {
     streamIndex_ = stream->index;
     queue_ = std::make_unique<FrameQueue>(input_, *encoder_);
     if (!Check(Ffmpeg().avio_open(&format_->pb, fileName.c_str(), AVIO_FLAG_WRITE))) Fail();
+    AddChapters(settings.chapters);
     // An MP4 movie on the audio's own clock: its edit list then ends on the exact sample.
     AVDictionary* options = nullptr;
     Ffmpeg().av_dict_set(&options, "movie_timescale", std::to_string(rate).c_str(), 0);
     const bool written = Check(Ffmpeg().avformat_write_header(format_, &options));
     Ffmpeg().av_dict_free(&options);
     if (!written) Fail();
+  }
+
+  /// The chapters for the muxer; avformat_free_context frees them with the context.
+  void AddChapters(const std::vector<Chapter>& chapters) {
+    if (chapters.empty() || std::strcmp(format_->oformat->name, "flac") == 0 ||
+        std::strcmp(format_->oformat->name, "ogg") == 0)
+      return;  // Vorbis comments: the source's tags carry those
+    format_->chapters = static_cast<AVChapter**>(Ffmpeg().av_mallocz(chapters.size() * sizeof(AVChapter*)));
+    if (format_->chapters == nullptr) throw std::runtime_error("Out of memory");
+    for (const Chapter& from : chapters) {
+      auto* chapter = static_cast<AVChapter*>(Ffmpeg().av_mallocz(sizeof(AVChapter)));
+      if (chapter == nullptr) throw std::runtime_error("Out of memory");
+      format_->chapters[format_->nb_chapters++] = chapter;
+      chapter->id = format_->nb_chapters;
+      chapter->time_base = {1, input_.rate};
+      chapter->start = from.start;
+      chapter->end = from.end;
+      if (!from.title.empty()) Ffmpeg().av_dict_set(&chapter->metadata, "title", from.title.c_str(), 0);
+    }
   }
 
   /// Opens the encoder with these settings; false (the context freed) when it refuses them.

@@ -3,7 +3,9 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
+#include "platform/Chapter.h"
 #include "platform/PcmLayout.h"
 
 /// Encoding a file through one of libavcodec's audio encoders and one of
@@ -16,6 +18,9 @@ struct EncoderSettings {
   int rate = 0;         // the encoder's sample rate; other input rates are resampled (see EncoderRate)
   int64_t bitrate = 0;  // bits per second; 0 takes the encoder's own choice
   int bits = 16;        // a lossless encoder's sample size: 16 or 24
+  /// In samples of the input's rate; the MP4 muxers write them (a chapter
+  /// track and a Nero chapter list), the others leave them out.
+  std::vector<Chapter> chapters;
 };
 
 /// What an encoder put around the samples it was given, which the container

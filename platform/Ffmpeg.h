@@ -84,6 +84,7 @@ extern "C" {
   X(av_get_bytes_per_sample) \
   X(av_log_set_level) \
   X(av_malloc) \
+  X(av_mallocz) \
   X(av_rescale) \
   X(av_rescale_q) \
   X(av_sample_fmt_is_planar) \

@@ -38,6 +38,7 @@ void TCodecOut::Prepare() {
   if (std::string(traits.encoder) == "libopus") settings.rate = 48000;
   settings.bitrate = traits.lossless ? 0 : Bitrate_;
   settings.bits = Bits_ != 0 ? Bits_ : layout.bits > 16 ? 24 : 16;
+  settings.chapters = Chapters_;
   if (settings.bits > 16 && traits.wideEncoder != nullptr) settings.codec = traits.wideEncoder;
   StartInput();
   try {

@@ -30,6 +30,8 @@ class TCodecOut : public TEncodingFileOut {
   /// (Opus in an .ogg file, ALAC in an .m4a file): the source's. Null: the format's.
   void SetStreamTraits(const CodecTraits* value) { if (!Busy()) StreamTraits_ = value; }
   const CodecTraits& Traits() const { return StreamTraits_ ? *StreamTraits_ : TraitsOf(kind_); }
+  /// Chapters of the result, in samples of the input's rate (an M4B's, shifted to the range's start).
+  void SetChapters(std::vector<media::Chapter> value) { if (!Busy()) Chapters_ = std::move(value); }
 
  protected:
   void Prepare() override;
@@ -43,6 +45,7 @@ class TCodecOut : public TEncodingFileOut {
   uint32_t Bitrate_ = 128000;
   int Bits_ = 0;
   const CodecTraits* StreamTraits_ = nullptr;
+  std::vector<media::Chapter> Chapters_;
 
   std::unique_ptr<media::Encoder> encoder_;
 };

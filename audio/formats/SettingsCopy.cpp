@@ -141,4 +141,15 @@ void CopyCodecSettings(TCodecIn& source, TCodecOut& output) {
     throw EAuException("FFmpeg cannot write " + codec + " audio in " + container +
                        " again, and this program writes no lesser codec in its place: decode it to WAV or FLAC instead");
   output.SetStreamTraits(stream);
+  output.SetChapters(ChaptersOfRange(source.Chapters(), source.StartSample(), source.EndSample()));
+}
+
+std::vector<media::Chapter> ChaptersOfRange(const std::vector<media::Chapter>& chapters, int64_t start, int64_t last) {
+  std::vector<media::Chapter> kept;
+  const int64_t end = last < 0 ? INT64_MAX : last + 1;
+  for (const media::Chapter& chapter : chapters) {
+    const int64_t from = std::max(chapter.start, start), to = std::min(chapter.end, end);
+    if (to > from) kept.push_back({from - start, to - start, chapter.title});
+  }
+  return kept;
 }

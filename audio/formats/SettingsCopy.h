@@ -1,6 +1,10 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <vector>
+
+#include "platform/Chapter.h"
 
 class TId3v1Tags;
 class TMP3Out;
@@ -55,3 +59,7 @@ int MatchWmaFormat(TWMIn& source, TWMAOut& output);
 /// tags, pictures and settings: its bit rate (the usual one it stands for,
 /// as for WMA: 133 kbps is 128), FLAC its bits per sample.
 void CopyCodecSettings(TCodecIn& source, TCodecOut& output);
+
+/// The chapters that overlap samples [start, last] (last -1: to the end),
+/// cut to them and shifted so that `start` is 0.
+std::vector<media::Chapter> ChaptersOfRange(const std::vector<media::Chapter>& chapters, int64_t start, int64_t last);

@@ -99,6 +99,12 @@ std::vector<media::Picture> TWMIn::Pictures() {
   return tags_.pictures;
 }
 
+std::vector<media::Chapter> TWMIn::Chapters() {
+  std::lock_guard lock(FileLock);
+  OpenFile();
+  return decoder_ ? decoder_->Chapters() : std::vector<media::Chapter>();
+}
+
 media::TagContainer TWMIn::TagPlace(const std::string& container, const std::string&) {
   return container == "asf" ? media::TagContainer::Asf : media::TagContainer::Mpeg;
 }

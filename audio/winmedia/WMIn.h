@@ -46,6 +46,8 @@ class TWMIn : public TAuTaggedFileIn {
   media::TagSet Tags();
   /// The pictures of the file's tags (opening it if needed).
   std::vector<media::Picture> Pictures();
+  /// The file's chapters (an M4B audiobook's), in samples (opening it if needed).
+  std::vector<media::Chapter> Chapters();
 
  protected:
   void OpenFile() override;
