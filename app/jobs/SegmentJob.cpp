@@ -18,6 +18,7 @@
 #include "audio/ACS_WinMedia.h"
 #include "audio/ACS_smpeg.h"
 #include "audio/formats/FormatRegistry.h"
+#include "audio/formats/SettingsCopy.h"
 #include "platform/Error.h"
 
 namespace fs = std::filesystem;
@@ -151,6 +152,10 @@ void SegmentJob::Join(const std::string& first, const std::string& second, const
       throw std::runtime_error("cannot write " + output + ": " + ErrnoText(errno));
     }
     if (moved) {
+      // The pieces have no tags, so that they can be appended to; the result has the source's.
+      WaveOut1->SetSourceTags({});
+      WaveOut1->SetPictures({});
+      if (toTarget) CarrySourceTags(*source_, *WaveOut1);
       WaveIn2->SetFileName(second);
       WaveIn2->SetStartSample(0);
       WaveIn2->SetEndSample(-1);

@@ -299,7 +299,8 @@ void TWaveOut::Done() {
   }
   Stream.reset();
   Input_->Flush();
-  if (!appending_ && !rf64_) WriteTags();
+  // An appended file's samples ended it (see Prepare): the tags go after them.
+  if (!rf64_) WriteTags();
 }
 
 void TWaveOut::WriteTags() {

@@ -44,6 +44,15 @@ int Show(const Arguments& args, TAuFileIn& in) {
     for (const auto& [key, value] : lines)
       if (!value.empty()) std::printf("%s: %s\n", key, value.c_str());
   }
+  if (auto* wave = dynamic_cast<TWaveIn*>(&in)) {
+    // Its INFO list and "id3 " chunk, by TagLib's names.
+    const media::TagSet tags = wave->Tags();
+    const std::pair<const char*, const char*> lines[] = {{"title", "TITLE"}, {"artist", "ARTIST"},    {"album", "ALBUM"},
+                                                         {"genre", "GENRE"}, {"year", "DATE"},        {"track", "TRACKNUMBER"},
+                                                         {"comment", "COMMENT"}};
+    for (const auto& [key, name] : lines)
+      if (const std::string value = tags.Field(name); !value.empty()) std::printf("%s: %s\n", key, value.c_str());
+  }
   return kDone;
 }
 

@@ -192,6 +192,13 @@ TEST_F(Tags, WavInfoAndId3ChunksAreReadAndWrittenAndCuePiecesGetTheSheetsWords) 
   EXPECT_EQ(result.InfoTag()->title().to8Bit(true), "Song");  // for readers that know INFO only
   EXPECT_EQ(DecodeWithFfmpeg(cut).size(), size_t{44100} * 2);
 
+  // Ranges removed: the pieces are appended to one another, the tags written after the last.
+  const std::string removed = dir.File("removed.wav");
+  const Result removal = Cli({"remove", Q(tagged), Q(removed), "--range", "1-2", "--quiet"});
+  ASSERT_EQ(removal.code, 0) << removal.err;
+  EXPECT_EQ(Without(PropertiesOf(removed), {"ENCODEDBY", "ENCODER"}), Without(source, {"ENCODEDBY", "ENCODER"}));
+  EXPECT_EQ(DecodeWithFfmpeg(removed).size(), WavSamples(removed).size());
+
   // The pieces of a cue sheet: its titles, performer and track numbers over the source's.
   const std::string cue = dir.File("album.cue");
   std::ofstream(cue) << "PERFORMER \"Ann\"\nFILE \"tagged.wav\" WAVE\n  TRACK 01 AUDIO\n    TITLE \"One\"\n"

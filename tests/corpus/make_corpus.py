@@ -33,6 +33,9 @@ class Entry:
     note: str = ""
     writes: str = ""  # the codec a cut is written in, when not the source's
     tags: dict = field(default_factory=dict)
+    # Fields a cut may hold that TagLib does not read in the source: a later
+    # ID3v2 tag's, an INFO list's beside an "id3 " chunk, FFmpeg's WMA "date".
+    extra_fields: tuple = ()
 
 
 def run(*command, cwd=None):
@@ -343,6 +346,62 @@ def make_wma(d, entries):
         entries.append(Entry(name, lossless=False, note="ASF play duration off by a few frames"))
 
 
+def prepend_id3v2(path, frames):
+    """Puts a new ID3v2.4 tag of UTF-8 text frames in front of the file's, as some taggers do."""
+    body = b""
+    for frame_id, text in frames:
+        data = b"\x03" + text.encode()
+        body += frame_id.encode() + bytes([0, 0, len(data) >> 7, len(data) & 0x7F]) + b"\0\0" + data
+    size = len(body)
+    header = b"ID3\x04\x00\x00" + bytes([(size >> 21) & 0x7F, (size >> 14) & 0x7F, (size >> 7) & 0x7F, size & 0x7F])
+    data = open(path, "rb").read()
+    open(path, "wb").write(header + body + data)
+
+
+def make_tagged(d, entries):
+    """Files tagged by the tools people use, with the fields taggers add: every one is carried into a cut."""
+    source = os.path.join(d, "src_44100_2.wav")
+    cover = os.path.join(d, "cover.jpg")
+    ffmpeg("-f", "lavfi", "-i", "color=blue:s=32x32", "-frames:v", "1", cover)
+    common = ["-metadata", "title=Tagged", "-metadata", "artist=Ann", "-metadata", "album=Live",
+              "-metadata", "album_artist=Band", "-metadata", "composer=Carl", "-metadata", "disc=2/3",
+              "-metadata", "track=4/12", "-metadata", "genre=Jazz", "-metadata", "date=1999"]
+    ffmpeg("-i", source, *common, os.path.join(d, "tagged.flac"))
+    run("metaflac", "--set-tag=ARTIST=Bob", "--set-tag=MUSICBRAINZ_TRACKID=9f0e-11", "--set-tag=LYRICS=la la",
+        "--set-tag=REPLAYGAIN_TRACK_GAIN=-3.1 dB", "--set-tag=ISRC=GBAAA0000001", f"--import-picture-from={cover}",
+        os.path.join(d, "tagged.flac"))
+    entries.append(Entry("tagged.flac", tags={"title": "Tagged"}))
+    run("lame", "--quiet", "-b", "160", "--tt", "Tagged", "--ta", "Ann", "--tl", "Live", "--ty", "1999", "--tn", "4/12",
+        "--tg", "Jazz", "--tc", "Nice", "--ti", cover, "--tv", "TPE2=Band", "--tv", "TPOS=2/3", "--tv", "TCOM=Carl",
+        "--tv", "TLEN=3000", "--tv", "TXXX=MOOD=calm", "--tv", "TSRC=GBAAA0000001", source,
+        os.path.join(d, "lame_tagged.mp3"))
+    entries.append(Entry("lame_tagged.mp3", reference="mpg123", lossless=False, tags={"title": "Tagged"}))
+    shutil.copy(os.path.join(d, "lame_tagged.mp3"), os.path.join(d, "two_id3v2.mp3"))
+    prepend_id3v2(os.path.join(d, "two_id3v2.mp3"), [("TIT2", "Retitled"), ("TPUB", "Label")])
+    entries.append(Entry("two_id3v2.mp3", reference="mpg123", lossless=False, tags={"title": "Retitled"},
+                         extra_fields=("ALBUM", "ALBUMARTIST", "ARTIST", "COMMENT", "COMPOSER", "DATE", "DISCNUMBER",
+                                       "ENCODING", "GENRE", "ISRC", "MOOD", "TRACKNUMBER")))
+    run("oggenc", "-Q", "-q", "3", "-t", "Tagged", "-a", "Ann", "-a", "Bob", "-l", "Live", "-N", "4", "-G", "Jazz",
+        "-c", "ALBUMARTIST=Band", "-c", "DISCNUMBER=2", "-c", "REPLAYGAIN_TRACK_GAIN=-2 dB", "-o",
+        os.path.join(d, "oggenc_tagged.ogg"), source)
+    entries.append(Entry("oggenc_tagged.ogg", lossless=False, tags={"title": "Tagged"}))
+    run("opusenc", "--quiet", "--title", "Tagged", "--artist", "Ann", "--album", "Live", "--comment", "ALBUMARTIST=Band",
+        "--comment", "R128_TRACK_GAIN=-512", "--picture", cover, source, os.path.join(d, "opusenc_tagged.opus"))
+    entries.append(Entry("opusenc_tagged.opus", lossless=False, tags={"title": "Tagged"}))
+    ffmpeg("-i", source, "-c:a", "aac", *common, os.path.join(d, "tagged.m4a"))
+    run("kid3-cli", "-c", "set 'Catalog Number' X12", "-c", f"set picture:'{cover}' 'Cover'", os.path.join(d, "tagged.m4a"))
+    entries.append(Entry("tagged.m4a", count="edit", lossless=False, tags={"title": "Tagged"}))
+    ffmpeg("-i", source, *common, os.path.join(d, "tagged.wav"))
+    run("kid3-cli", "-c", "set albumartist Band", "-c", "set 'Catalog Number' X12", os.path.join(d, "tagged.wav"))
+    entries.append(Entry("tagged.wav", tags={"title": "Tagged"},
+                         extra_fields=("ALBUM", "ARTIST", "DATE", "GENRE", "TITLE", "TRACKNUMBER", "ENCODEDBY",
+                                       "ENCODING", "COMPOSER", "COMMENT", "DISCNUMBER")))
+    ffmpeg("-i", source, *common, os.path.join(d, "tagged.wma"))
+    entries.append(Entry("tagged.wma", lossless=False, tags={"title": "Tagged"}, extra_fields=("DATE",)))
+    ffmpeg("-i", source, *common, "-write_id3v2", "1", os.path.join(d, "tagged.aiff"))
+    entries.append(Entry("tagged.aiff", tags={"title": "Tagged"}))
+
+
 def make_corpus(d):
     os.makedirs(d, exist_ok=True)
     entries = []
@@ -354,4 +413,5 @@ def make_corpus(d):
     make_ogg(d, entries)
     make_mp4(d, entries)
     make_wma(d, entries)
+    make_tagged(d, entries)
     return entries

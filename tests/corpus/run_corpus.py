@@ -1,11 +1,13 @@
 #!/usr/bin/env python3
 """Reads a corpus of files made by other programs through clipwright-cli.
 
-  run_corpus.py CLI [FOLDER]
+  run_corpus.py CLI TAG_DUMP [FOLDER]
 
 Each file goes through `info`, `decode`, a cut of its middle second and
 `peaks`; counts and samples are compared with FFmpeg's decode of the file,
-and an MP3 file's count with mpg123's too. The table says, for each file and run, "exact",
+and an MP3 file's count with mpg123's too. The cut's tags are compared field
+by field with the source's as TagLib reads them (TAG_DUMP prints them), but
+the fields of the whole source's audio, which a piece must not carry. The table says, for each file and run, "exact",
 "refused: REASON" or "OTHER: WHAT". Any OTHER fails the run (exit 1).
 """
 
@@ -66,6 +68,22 @@ def stream_facts(path):
     return int(facts["channels"]), rate, length
 
 
+# Fields that describe the whole source's audio: wrong for a piece, left out of it.
+WHOLE_SOURCE = re.compile(r"^(REPLAYGAIN_|R128_|LENGTH$|ITUNNORM|ITUNSMPB|COMMENT:ITUN)", re.I)
+
+
+def tags_of(tag_dump, path):
+    """The file's fields as TagLib reads them: {KEY: sorted values}, pictures under "picture"; None when unreadable."""
+    done = subprocess.run([tag_dump, path], capture_output=True, text=True, timeout=60)
+    if done.returncode != 0:
+        return None
+    fields = {}
+    for line in done.stdout.splitlines():
+        key, _, value = line.partition("=")
+        fields.setdefault(key, []).append(value)
+    return {key: sorted(values) for key, values in fields.items()}
+
+
 def largest_difference(ours, reference, count):
     if ours[:count] == reference[:count]:
         return 0
@@ -73,8 +91,8 @@ def largest_difference(ours, reference, count):
 
 
 class Check:
-    def __init__(self, entry, tool, folder, work):
-        self.entry, self.tool, self.work = entry, tool, work
+    def __init__(self, entry, tool, tag_dump, folder, work):
+        self.entry, self.tool, self.tag_dump, self.work = entry, tool, tag_dump, work
         self.path = os.path.join(folder, entry.name)
         self.results = {}
         self.codec = None
@@ -196,7 +214,23 @@ class Check:
             if len(ours) != len(part) or largest_difference(ours, part, len(part)) > self.tolerance():
                 self.say("cut", "OTHER: the cut's samples are not the source's")
                 return
-        self.say("cut", "exact")
+        problem = self.compare_tags(target)
+        self.say("cut", f"OTHER: {problem}" if problem else "exact")
+
+    def compare_tags(self, target):
+        """What differs between the source's tags and the cut's; None when nothing does."""
+        source = tags_of(self.tag_dump, self.path)
+        if source is None:
+            return None  # TagLib reads no tags here (ADTS): nothing to compare
+        cut = tags_of(self.tag_dump, target) or {}
+        wanted = {key: values for key, values in source.items() if not WHOLE_SOURCE.match(key)}
+        for key, values in wanted.items():
+            if cut.get(key) != values:
+                return f"tag {key} is {cut.get(key)}, the source's {values}"
+        for key in cut:
+            if key not in wanted and key not in self.entry.extra_fields:
+                return f"tag {key} {cut[key]} is not the source's"
+        return None
 
     def peaks(self, reference, channels, total):
         code, out, err = cli(self.tool, "peaks", self.path, "--width", "16", "--exact")
@@ -215,8 +249,8 @@ class Check:
 
 
 def main():
-    tool = os.path.abspath(sys.argv[1])
-    folder = sys.argv[2] if len(sys.argv) > 2 else tempfile.mkdtemp(prefix="corpus-")
+    tool, tag_dump = os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2])
+    folder = sys.argv[3] if len(sys.argv) > 3 else tempfile.mkdtemp(prefix="corpus-")
     entries = make_corpus.make_corpus(folder)
     work = tempfile.mkdtemp(prefix="corpus-runs-")
     only = os.environ.get("CORPUS_ONLY")
@@ -226,7 +260,7 @@ def main():
     for entry in entries:
         if only and only not in entry.name:
             continue
-        check = Check(entry, tool, folder, work)
+        check = Check(entry, tool, tag_dump, folder, work)
         try:
             check.run()
         except (subprocess.SubprocessError, ValueError, KeyError) as failure:
@@ -246,7 +280,7 @@ def main():
     print("\n".join(details))
     print(f"{len(entries)} files, {runs} runs, {others} other")
     shutil.rmtree(work, ignore_errors=True)
-    if len(sys.argv) <= 2:
+    if len(sys.argv) <= 3:
         shutil.rmtree(folder, ignore_errors=True)
     return 1 if others else 0
 
