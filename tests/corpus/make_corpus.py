@@ -380,7 +380,7 @@ def make_tagged(d, entries):
     prepend_id3v2(os.path.join(d, "two_id3v2.mp3"), [("TIT2", "Retitled"), ("TPUB", "Label")])
     entries.append(Entry("two_id3v2.mp3", reference="mpg123", lossless=False, tags={"title": "Retitled"},
                          extra_fields=("ALBUM", "ALBUMARTIST", "ARTIST", "COMMENT", "COMPOSER", "DATE", "DISCNUMBER",
-                                       "ENCODING", "GENRE", "ISRC", "MOOD", "TRACKNUMBER")))
+                                       "ENCODING", "GENRE", "ISRC", "MOOD", "TRACKNUMBER", "picture")))
     run("oggenc", "-Q", "-q", "3", "-t", "Tagged", "-a", "Ann", "-a", "Bob", "-l", "Live", "-N", "4", "-G", "Jazz",
         "-c", "ALBUMARTIST=Band", "-c", "DISCNUMBER=2", "-c", "REPLAYGAIN_TRACK_GAIN=-2 dB", "-o",
         os.path.join(d, "oggenc_tagged.ogg"), source)
