@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <cstring>
 #include <stdexcept>
+#include <unordered_map>
 
 #include "platform/Error.h"
 
@@ -87,12 +88,13 @@ void WmaStreamServer::SetMaximumClients(uint32_t clients) {
   maxClients_ = clients;
 }
 
-void WmaStreamServer::Close() {
+void WmaStreamServer::Close(bool drain) {
   {
     std::lock_guard lock(mutex_);
     if (listener_ < 0) return;
     closing_ = true;  // the clients get what is queued for them first
     closingSinceMs_ = 0;
+    if (!drain) stopping_ = true;
   }
   Wake();
   if (thread_.joinable()) thread_.join();
@@ -107,6 +109,7 @@ void WmaStreamServer::Close() {
   window_.clear();
   windowStart_ = windowBytes_ = streamEnd_ = 0;
   closing_ = false;
+  stopping_ = false;
 }
 
 void WmaStreamServer::SetStreamRate(int64_t bytesPerSecond) {
@@ -205,6 +208,7 @@ void WmaStreamServer::Accept() {
     const int sendBuffer = 64 * 1024;
     ::setsockopt(fd, SOL_SOCKET, SO_SNDBUF, &sendBuffer, sizeof sendBuffer);
     Client client;
+    client.id = nextClientId_++;
     client.fd = fd;
     client.acceptedAtMs = NowMs();
     clients_.push_back(std::move(client));
@@ -214,13 +218,16 @@ void WmaStreamServer::Accept() {
 void WmaStreamServer::Serve() {
   for (;;) {
     std::vector<pollfd> fds;
+    std::vector<uint64_t> polledIds;  // of fds[2...]
     {
       std::lock_guard lock(mutex_);
       if (stopping_) return;
       fds.push_back({wakeRead_, POLLIN, 0});
       fds.push_back({listener_, POLLIN, 0});
-      for (const Client& client : clients_)
+      for (const Client& client : clients_) {
         fds.push_back({client.fd, static_cast<short>(POLLIN | (client.streaming && HasPending(client) ? POLLOUT : 0)), 0});
+        polledIds.push_back(client.id);
+      }
     }
     ::poll(fds.data(), fds.size(), 250);
     int connected = 0, disconnected = 0;
@@ -230,14 +237,17 @@ void WmaStreamServer::Serve() {
       char drain[64];
       while (::read(wakeRead_, drain, sizeof drain) > 0) {
       }
-      // The clients polled are the first ones of the list; later ones were accepted since.
-      const size_t polled = fds.size() - 2;
+      // What poll saw, by client: Deliver may have dropped some since, and
+      // their descriptors may already belong to clients accepted after.
+      std::unordered_map<uint64_t, short> seen;
+      for (size_t i = 0; i < polledIds.size(); ++i) seen.emplace(polledIds[i], fds[i + 2].revents);
       if ((fds[1].revents & POLLIN) && !closing_) Accept();
       const int64_t now = NowMs();
       size_t streaming = static_cast<size_t>(std::count_if(clients_.begin(), clients_.end(), [](const Client& c) { return c.streaming; }));
-      for (size_t i = std::min(polled, clients_.size()); i-- > 0;) {
+      for (size_t i = clients_.size(); i-- > 0;) {
         Client& client = clients_[i];
-        const short events = fds[i + 2].revents;
+        const auto found = seen.find(client.id);
+        const short events = found != seen.end() ? found->second : 0;
         if (!client.streaming) {
           if (closing_ || ((events & (POLLIN | POLLHUP | POLLERR)) && !ReadRequest(client))) {
             Drop(i);

@@ -34,8 +34,9 @@ class WmaStreamServer {
   uint32_t Open(uint32_t port);
   /// 0: no limit.
   void SetMaximumClients(uint32_t clients);
-  /// Ends the stream for the clients, giving them a few seconds to take the rest.
-  void Close();
+  /// Ends the stream for the clients, giving them (with `drain`) a few
+  /// seconds to take the rest; without, at once (a stream that was stopped).
+  void Close(bool drain = true);
 
   /// The writer's side: the stream's bytes per second (sets the window),
   /// the stream's header, then whole packets.
@@ -46,6 +47,7 @@ class WmaStreamServer {
 
  private:
   struct Client {
+    uint64_t id = 0;           // its own: a descriptor number is reused once closed
     int fd = -1;
     std::string request;       // read so far
     bool streaming = false;    // the request was answered
@@ -81,6 +83,7 @@ class WmaStreamServer {
   int64_t windowStart_ = 0;                // stream offset of window_'s first byte
   int64_t windowBytes_ = 0;
   int64_t streamEnd_ = 0;                  // stream offset after the last packet
+  uint64_t nextClientId_ = 1;
   std::vector<Client> clients_;
   const ClientEvent onConnected_, onDisconnected_;
   std::thread thread_;

@@ -77,8 +77,14 @@ class StreamJob : public Job {
  public:
   explicit StreamJob(JobEvents events) : events_(std::move(events)) {}
   ~StreamJob() override {
-    if (output_) output_->OnDone = nullptr;
-    output_.reset();  // stops serving
+    if (!output_) return;
+    // As OutputJob: the handlers change only once the worker has stopped serving.
+    closing_ = true;
+    if (output_->Busy()) output_->Stop(false);
+    output_->OnDone = nullptr;
+    output_->OnProgress = nullptr;
+    output_->OnThreadException = nullptr;
+    output_.reset();
   }
   bool Running() const override { return running_; }
   void Stop() override {
@@ -96,14 +102,18 @@ class StreamJob : public Job {
     output_->SetInput(&input);
     // The address, once the server listens; then the run goes on to the end.
     output_->OnProgress = [this, listening = request.listening](TComponent*) {
+      if (closing_) return;
       if (!announced_ && output_->Port() != 0) {
         announced_ = true;
         if (listening) listening(output_->Port());
       }
       if (events_.progress) events_.progress(output_->Progress());
     };
-    output_->OnThreadException = [this](TComponent*) { failure_ = output_->ExceptionMessage(); };
+    output_->OnThreadException = [this](TComponent*) {
+      if (!closing_) failure_ = output_->ExceptionMessage();
+    };
     output_->OnDone = [this, name = request.source](TComponent*) {
+      if (closing_) return;
       running_ = false;
       if (events_.finished) events_.finished(failure_.empty() ? failure_ : WithFileName(failure_, name));
     };
@@ -128,6 +138,7 @@ class StreamJob : public Job {
   std::unique_ptr<TWMStreamedOut> output_;  // last: it stops before its inputs go
   std::string failure_;
   bool announced_ = false;
+  bool closing_ = false;  // see ~StreamJob
   bool running_ = false;
 };
 

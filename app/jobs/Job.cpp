@@ -50,20 +50,28 @@ std::unique_ptr<TAuFileIn> OpenSource(const std::string& name, std::unique_ptr<T
 OutputJob::OutputJob(JobEvents events) : events_(std::move(events)) {}
 
 OutputJob::~OutputJob() {
-  if (output_) {
-    output_->OnDone = nullptr;
-    output_->OnProgress = nullptr;
-  }
-  output_.reset();  // stops a run still going
+  if (!output_) return;
+  // The worker reads the handlers while it runs: they change only after it
+  // has stopped, and meanwhile do nothing (a window being closed hears no more).
+  closing_ = true;
+  if (output_->Busy()) output_->Stop(false);
+  output_->OnDone = nullptr;
+  output_->OnProgress = nullptr;
+  output_->OnThreadException = nullptr;
+  output_.reset();
 }
 
 TAuFileOut& OutputJob::SetOutput(std::unique_ptr<TAuFileOut> output) {
   output_ = std::move(output);
   output_->OnProgress = [this](TComponent*) {
-    if (events_.progress) events_.progress(output_->Progress());
+    if (!closing_ && events_.progress) events_.progress(output_->Progress());
   };
-  output_->OnThreadException = [this](TComponent*) { failure_ = output_->ExceptionMessage(); };
-  output_->OnDone = [this](TComponent*) { Done(); };
+  output_->OnThreadException = [this](TComponent*) {
+    if (!closing_) failure_ = output_->ExceptionMessage();
+  };
+  output_->OnDone = [this](TComponent*) {
+    if (!closing_) Done();
+  };
   return *output_;
 }
 

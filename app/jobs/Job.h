@@ -90,4 +90,5 @@ class OutputJob : public Job {
   std::unique_ptr<TAuFileOut> output_;  // last: it stops before the inputs go
   std::string failure_;
   bool running_ = false;
+  bool closing_ = false;  // set by the destructor on the window thread, where the handlers run too
 };

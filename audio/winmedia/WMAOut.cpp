@@ -157,6 +157,7 @@ void TWMStreamedOut::OpenEncoder(const media::WmaCodec& codec, const media::WmaF
 }
 
 void TWMStreamedOut::CloseDestination() {
-  if (server_) server_->Close();
+  // A stream that ended gives its listeners a few seconds for the rest; a stopped one ends now.
+  if (server_) server_->Close(!Stopped());
   server_.reset();
 }
