@@ -82,7 +82,7 @@ void TWMAOut::OpenEncoder(const media::WmaCodec& codec, const media::WmaFormat& 
   if (FileName_.empty()) throw EAuException("File name is not assigned.");
   // Made now, so that a folder that is not there says so before anything is encoded.
   const int fd = ::open(FileName_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-  if (fd < 0) throw std::runtime_error("Cannot create file");
+  if (fd < 0) throw EAuException("Cannot create file");
   ::close(fd);
   encoder_ = std::make_unique<media::WmaEncoder>(codec, format, InputLayout(), Attributes(), FileName_);
 }
@@ -108,7 +108,6 @@ void TWMAOut::Prepare() {
   } catch (const EAuException&) {
     throw;
   } catch (const std::runtime_error& e) {
-    if (std::string(e.what()) == "Cannot create file") throw;
     throw EAuException(std::string("Failed to set data writer: ") + e.what());
   }
 }
@@ -150,7 +149,7 @@ void TWMStreamedOut::OpenEncoder(const media::WmaCodec& codec, const media::WmaF
     Port_ = server_->Open(Port_);
   } catch (const std::runtime_error&) {
     server_.reset();
-    throw std::runtime_error("Cannot create file");
+    throw EAuException("Cannot create file");
   }
   if (MaxClients_ != 0) server_->SetMaximumClients(MaxClients_);
   encoder_ = std::make_unique<media::WmaEncoder>(codec, format, InputLayout(), Attributes(), std::string(), server_.get());
