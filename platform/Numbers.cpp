@@ -1,5 +1,7 @@
 #include "platform/Numbers.h"
 
+#include <cmath>
+
 #include <algorithm>
 #include <charconv>
 #include <string_view>
@@ -17,4 +19,8 @@ bool ParseInt32(const std::string& text, int32_t& value) {
   if (rest.empty() || error != std::errc() || stop != end) return false;
   value = number;
   return true;
+}
+
+int64_t FrameOfMs(int64_t ms, int sampleRate) {
+  return static_cast<int64_t>(std::nearbyint(static_cast<double>(ms) * sampleRate / 1000.0));
 }

@@ -19,10 +19,6 @@ constexpr char kNotStandardMp3[] =
 
 }  // namespace
 
-int64_t FrameOfMs(int64_t ms, int sampleRate) {
-  return static_cast<int64_t>(std::nearbyint(static_cast<double>(ms) * sampleRate / 1000.0));
-}
-
 void PrepareLosslessCut(TAuFileIn& input, TAuFileOut& output, const std::string& source, const FrameRange& range,
                         const std::string& outputName) {
   // The output reads the file's frames itself: the input only names the range.

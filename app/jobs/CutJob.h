@@ -11,6 +11,7 @@
 #include "app/jobs/TimeRange.h"
 #include "audio/formats/AudioFormat.h"
 #include "audio/Forward.h"
+#include "platform/Numbers.h"
 
 /// A cut: `source`'s range saved as `target`, a new file of its format with
 /// its settings and tags.
@@ -37,8 +38,6 @@ std::unique_ptr<Job> StartCut(const CutRequest& request, JobEvents events);
 /// The frames the window's selection [startMs, endMs) covers; an end at
 /// `wholeMs` (the end thumb at the right end) means the end of the file.
 /// What the time boxes show is what is saved.
-/// The frame nearest `ms` (halves to even).
-int64_t FrameOfMs(int64_t ms, int sampleRate);
 FrameRange RangeOfSelection(int64_t startMs, int64_t endMs, int64_t wholeMs, int sampleRate);
 
 /// Prepares a cut of `source` into the file `outputName`: the input reads

@@ -3,13 +3,11 @@
 #include <algorithm>
 #include <cmath>
 
+#include "platform/Numbers.h"
+
 namespace {
 
 int64_t WholeSeconds(int64_t ms) { return ms / 1000; }
-
-int64_t FrameOfMs(int64_t ms, int sampleRate) {
-  return static_cast<int64_t>(std::nearbyint(static_cast<double>(ms) * sampleRate / 1000.0));
-}
 
 }  // namespace
 

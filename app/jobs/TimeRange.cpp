@@ -71,9 +71,7 @@ std::optional<int64_t> ParseFrameArgument(const std::string& text, int sampleRat
 
 std::optional<FrameRange> RangeOfTimes(int64_t startMs, int64_t endMs, int sampleRate, int64_t totalSamples) {
   if (sampleRate <= 0 || totalSamples <= 0 || startMs < 0) return std::nullopt;
-  const auto frameOf = [sampleRate](int64_t ms) {
-    return static_cast<int64_t>(std::nearbyint(static_cast<double>(ms) * sampleRate / 1000.0));
-  };
+  const auto frameOf = [sampleRate](int64_t ms) { return FrameOfMs(ms, sampleRate); };
   FrameRange range;
   range.startSample = frameOf(startMs);
   const int64_t endFrame = frameOf(endMs);

@@ -3,6 +3,7 @@
 #include "audio/ACS_Classes.h"
 #include "audio/formats/FormatRegistry.h"
 #include "audio/device/PlaybackOut.h"
+#include "platform/Numbers.h"
 
 TMediaPlayer::TMediaPlayer(QObject* parent) : TMediaPlayer(AudioSink::DefaultKind(), parent) {}
 
@@ -74,8 +75,9 @@ int64_t TMediaPlayer::FramesPlayed() const { return playback_ ? playback_->Frame
 void TMediaPlayer::Play() {
   RequireOpen();
   StopPlaying();
-  const int64_t startFrame = StartPos_ > 0 ? StartPos_ * rate_ / 1000 : 0;
-  const int64_t endFrame = EndPos_ > 0 ? EndPos_ * rate_ / 1000 - 1 : -1;
+  // The frames a cut of the same times starts and ends on.
+  const int64_t startFrame = StartPos_ > 0 ? FrameOfMs(StartPos_, rate_) : 0;
+  const int64_t endFrame = EndPos_ > 0 ? FrameOfMs(EndPos_, rate_) - 1 : -1;
   StartPos_ = EndPos_ = -1;  // each used once
   input_->SetStartSample(startFrame);
   input_->SetEndSample(endFrame);

@@ -72,6 +72,20 @@ TEST_F(SilentPlayer, SelectionPlaysItsFramesOnceThenTheWholeFile) {
   player.Stop();
 }
 
+TEST_F(SilentPlayer, ASelectionPlaysTheFramesACutOfItSaves) {
+  // At 44.1 kHz, 15 ms is frame 661.5 and 25 ms frame 1102.5: a cut rounds
+  // both to the nearest even frame, [662, 1102), and so does the preview.
+  const std::string cd = dir.File("cd.wav");
+  WritePcmWav(cd, 44100, 2, 44100);
+  player.SetFileName(cd);
+  player.Open();
+  player.SetStartPos(15);
+  player.SetEndPos(25);
+  player.Play();
+  ASSERT_TRUE(SpinUntil([&] { return player.Mode() == mpStopped; }));
+  EXPECT_EQ(player.FramesPlayed(), 1102 - 662);
+}
+
 TEST_F(SilentPlayer, CompressedFilesPlayTheirExactLength) {
   // 1.5 s at 22050 Hz stereo: the MP3 carries its encoder delay and padding,
   // so its length is exact; WMA's is what its header tells.
