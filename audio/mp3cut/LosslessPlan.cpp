@@ -5,7 +5,6 @@
 
 namespace {
 
-constexpr int kDecoderDelay = 529;   // samples every Layer III decoder adds
 constexpr int kLargestField = 4095;  // 12 bits of delay or padding
 constexpr int kLargestReservoir[2] = {511, 255};  // MPEG 1, MPEG 2 and 2.5
 
@@ -42,7 +41,7 @@ LosslessPlan PlanLosslessCut(const Mp3Stream& stream, int64_t start, int64_t end
   plan.firstFrame = exactFrom;
   int64_t missing = -reach;  // reservoir bytes not yet in the copy
   while (missing > 0 && plan.firstFrame > 0) missing -= regionSize(--plan.firstFrame);
-  int64_t delay = rawStart - plan.firstFrame * spf - kDecoderDelay;
+  int64_t delay = rawStart - plan.firstFrame * spf - kLayer3DecoderDelay;
   while (delay < 0 && plan.firstFrame > 0) --plan.firstFrame, delay += spf;
 
   if (delay < 0) {
@@ -59,12 +58,12 @@ LosslessPlan PlanLosslessCut(const Mp3Stream& stream, int64_t start, int64_t end
     plan.firstFrame = exactFrom;
     plan.silentFrame = true;
     plan.carriedBytes = static_cast<int>(-reach);
-    delay = rawStart - exactFrom * spf + spf - kDecoderDelay;
+    delay = rawStart - exactFrom * spf + spf - kLayer3DecoderDelay;
   }
   // FFmpeg forgets what is left of the start skip when the frame that ends
   // the range comes with its end trim: a range inside one frame is exact
   // for it only in the first frame.
-  const int64_t firstOut = delay + kDecoderDelay;
+  const int64_t firstOut = delay + kLayer3DecoderDelay;
   if (firstOut / spf > 0 && firstOut / spf == (firstOut + end - start - 1) / spf)
     throw Mp3StreamRefused("a range this short, inside one MP3 frame, cannot be copied so that every decoder "
                            "starts and ends it exactly");
@@ -75,7 +74,7 @@ LosslessPlan PlanLosslessCut(const Mp3Stream& stream, int64_t start, int64_t end
   }
   plan.delay = static_cast<int>(delay);
   const int64_t padding = plan.AudioFrames() * spf - delay - (end - start);
-  if (padding < kDecoderDelay || padding > kLargestField)
+  if (padding < kLayer3DecoderDelay || padding > kLargestField)
     throw Mp3StreamRefused("the end of the range cannot be told to a decoder (padding " + std::to_string(padding) + ")");
   plan.padding = static_cast<int>(padding);
   return plan;

@@ -53,7 +53,7 @@ std::string At(int64_t offset) { return " at byte " + std::to_string(offset); }
 
 int64_t Mp3Stream::GaplessSamples() const {
   const int64_t raw = static_cast<int64_t>(frames.size()) * first.samples;
-  const int64_t end = lameTag ? std::min(raw, raw - padding + 529) : raw;
+  const int64_t end = lameTag ? std::min(raw, raw - padding + kLayer3DecoderDelay) : raw;
   return std::max<int64_t>(0, end - SkippedAtStart());
 }
 

@@ -43,8 +43,8 @@ struct Mp3Stream {
   int64_t trailer = 0;           // the tags after the frames are [trailer, fileSize)
 
   /// What a gapless decoder drops before sample 0: the delay the LAME tag
-  /// gives plus the decoder's own 529 samples; nothing without a LAME tag.
-  int64_t SkippedAtStart() const { return lameTag ? delay + 529 : 0; }
+  /// gives plus the decoder's own delay; nothing without a LAME tag.
+  int64_t SkippedAtStart() const { return lameTag ? delay + kLayer3DecoderDelay : 0; }
   /// Frames of audio a gapless decoder delivers.
   int64_t GaplessSamples() const;
 };

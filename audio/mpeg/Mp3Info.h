@@ -28,6 +28,10 @@ bool ParseMp3FrameHeader(const uint8_t* h, Mp3FrameHeader& out);
 /// Frame length in bytes of a header with `bitrateIndex` instead of its own, unpadded.
 int Mp3FrameLength(const Mp3FrameHeader& like, int bitrateIndex);
 
+/// Samples every Layer III decoder puts before the first one it was given
+/// (its synthesis filter's delay), besides the encoder's own delay.
+constexpr int kLayer3DecoderDelay = 529;
+
 /// What the frame headers of an MP3 file tell without decoding it.
 struct Mp3Info {
   bool found = false;        // at least one frame header

@@ -77,7 +77,7 @@ std::shared_ptr<const FrameRangeReader::Layout> FrameRangeReader::Look(const std
                         info.channels == layout->channels && layout->table.Count() == info.frames &&
                         (info.infoFrames == 0 || info.infoFrames == info.frames) && info.Samples() == layout->frames;
     layout->samplesPerFrame = info.samplesPerFrame;
-    layout->skipped = info.lameTag ? info.encoderDelay + 529 : 0;
+    layout->skipped = info.lameTag ? info.encoderDelay + kLayer3DecoderDelay : 0;
   }
   return layout;
 }

@@ -125,7 +125,7 @@ Mp3Estimate ReadMp3Estimate(const std::string& fileName, const std::function<boo
   if (!info.found || estimate.peaks.empty()) throw EAuException("no MPEG audio frames found");
   estimate.channels = info.channels;
   estimate.granuleFrames = 576;
-  estimate.skipped = info.lameTag ? info.encoderDelay + 529 : 0;
+  estimate.skipped = info.lameTag ? info.encoderDelay + kLayer3DecoderDelay : 0;
   HoldOutliers(estimate.peaks, estimate.channels);
   if (cancelled && cancelled()) return estimate;
   estimate.CalibrateTo(DecodeSnippets(fileName, table, info, granulesPerFrame));
