@@ -77,13 +77,8 @@ class StreamJob : public Job {
  public:
   explicit StreamJob(JobEvents events) : events_(std::move(events)) {}
   ~StreamJob() override {
-    if (!output_) return;
-    // As OutputJob: the handlers change only once the worker has stopped serving.
-    closing_ = true;
-    if (output_->Busy()) output_->Stop(false);
-    output_->OnDone = nullptr;
-    output_->OnProgress = nullptr;
-    output_->OnThreadException = nullptr;
+    closing_ = true;  // as OutputJob's
+    if (output_) StopAndClearHandlers(*output_);
     output_.reset();
   }
   bool Running() const override { return running_; }

@@ -49,15 +49,17 @@ std::unique_ptr<TAuFileIn> OpenSource(const std::string& name, std::unique_ptr<T
 
 OutputJob::OutputJob(JobEvents events) : events_(std::move(events)) {}
 
+void StopAndClearHandlers(TAuOutput& output) {
+  if (output.Busy()) output.Stop(false);
+  output.OnDone = nullptr;
+  output.OnProgress = nullptr;
+  output.OnThreadException = nullptr;
+}
+
 OutputJob::~OutputJob() {
-  if (!output_) return;
-  // The worker reads the handlers while it runs: they change only after it
-  // has stopped, and meanwhile do nothing (a window being closed hears no more).
+  // Until the output has stopped its handlers do nothing: a window being closed hears no more.
   closing_ = true;
-  if (output_->Busy()) output_->Stop(false);
-  output_->OnDone = nullptr;
-  output_->OnProgress = nullptr;
-  output_->OnThreadException = nullptr;
+  if (output_) StopAndClearHandlers(*output_);
   output_.reset();
 }
 

@@ -43,6 +43,10 @@ class Job {
   virtual void Stop() = 0;
 };
 
+/// Before a job lets go of its output: a run still going is stopped first
+/// (synchronously), since its worker reads the handlers; then they are cleared.
+void StopAndClearHandlers(TAuOutput& output);
+
 /// Raises JobRefused when the target's extension is one its format is not written as (.aac).
 void CheckWritable(const std::string& target);
 

@@ -41,21 +41,13 @@ Fields Without(Fields fields, const std::set<std::string>& keys) {
   return fields;
 }
 
-int Ffmpeg(QStringList arguments) {
-  arguments.prepend("-y");
-  arguments.prepend("error");
-  arguments.prepend("-v");
-  arguments.prepend("-nostdin");
-  return RunTool("ffmpeg", arguments);
-}
-
 class Tags : public ::testing::Test {
  protected:
   void SetUp() override {
     wav = dir.File("plain.wav");
     ASSERT_EQ(RunTool("sox", {"-n", "-r", "44100", "-c", "2", "-b", "16", Q(wav), "synth", "4", "sine", "440"}), 0);
     cover = dir.File("cover.jpg");
-    ASSERT_EQ(Ffmpeg({"-f", "lavfi", "-i", "color=red:s=16x16", "-frames:v", "1", Q(cover)}), 0);
+    ASSERT_EQ(RunFfmpeg({"-f", "lavfi", "-i", "color=red:s=16x16", "-frames:v", "1", Q(cover)}), 0);
   }
 
   /// The metadata options FFmpeg's muxers turn into each format's own fields.
@@ -84,7 +76,7 @@ TEST_F(Tags, EveryFieldOfEachFormatIsCarriedIntoACutButThoseOfTheWholeSource) {
   const std::string flac = dir.File("source.flac");
   QStringList make = {"-i", Q(wav)};
   make << Metadata() << Q(flac);
-  ASSERT_EQ(Ffmpeg(make), 0);
+  ASSERT_EQ(RunFfmpeg(make), 0);
   ASSERT_EQ(RunTool("metaflac", {"--set-tag=ARTIST=Bob", "--set-tag=MUSICBRAINZ_TRACKID=9f0e-11", "--set-tag=LYRICS=la la",
                                  "--set-tag=REPLAYGAIN_TRACK_GAIN=-3.1 dB", "--set-tag=REPLAYGAIN_TRACK_PEAK=0.9",
                                  "--import-picture-from=" + Q(cover), Q(flac)}),
@@ -113,7 +105,7 @@ TEST_F(Tags, EveryFieldOfEachFormatIsCarriedIntoACutButThoseOfTheWholeSource) {
     const std::string source = dir.File(std::string("source") + extension);
     QStringList arguments = {"-i", Q(wav)};
     arguments << Metadata() << Q(source);
-    ASSERT_EQ(Ffmpeg(arguments), 0) << extension;
+    ASSERT_EQ(RunFfmpeg(arguments), 0) << extension;
     const Fields fields = PropertiesOf(source);
     ASSERT_GE(fields.size(), 3u) << extension;
     // FFmpeg keeps a WMA file's date under a name of its own ("date"), which
@@ -175,7 +167,7 @@ TEST_F(Tags, WavInfoAndId3ChunksAreReadAndWrittenAndCuePiecesGetTheSheetsWords) 
   const std::string tagged = dir.File("tagged.wav");
   QStringList arguments = {"-i", Q(wav)};
   arguments << Metadata() << Q(tagged);
-  ASSERT_EQ(Ffmpeg(arguments), 0);
+  ASSERT_EQ(RunFfmpeg(arguments), 0);
   const Fields info = PropertiesOf(tagged);
   ASSERT_EQ(info.count("TITLE"), 1u);
   ASSERT_EQ(RunTool("kid3-cli", {"-c", "set albumartist Band", "-c", "set discnumber 2/3", "-c", "set 'Catalog Number' X12",
@@ -223,7 +215,7 @@ TEST_F(Tags, AnAudiobooksChaptersInsideTheRangeAreKeptShiftedToItsStart) {
                              "[CHAPTER]\nTIMEBASE=1/1000\nSTART=0\nEND=1500\ntitle=Opening\n"
                              "[CHAPTER]\nTIMEBASE=1/1000\nSTART=1500\nEND=1800\ntitle=Short\n"
                              "[CHAPTER]\nTIMEBASE=1/1000\nSTART=1800\nEND=4000\ntitle=Ending\n";
-  ASSERT_EQ(Ffmpeg({"-i", Q(wav), "-i", Q(metadata), "-map_metadata", "1", "-map_chapters", "1", "-c:a", "aac", Q(book)}), 0);
+  ASSERT_EQ(RunFfmpeg({"-i", Q(wav), "-i", Q(metadata), "-map_metadata", "1", "-map_chapters", "1", "-c:a", "aac", Q(book)}), 0);
   const std::string cut = dir.File("cut.m4b");
   const Result r = Cli({"cut", Q(book), Q(cut), "--start", "1.6", "--end", "3", "--quiet"});
   ASSERT_EQ(r.code, 0) << r.err;
@@ -243,8 +235,8 @@ TEST_F(Tags, AJoinCarriesTheFirstSourcesFields) {
   const std::string first = dir.File("first.flac"), second = dir.File("second.flac"), joined = dir.File("joined.flac");
   QStringList arguments = {"-i", Q(wav)};
   arguments << Metadata() << Q(first);
-  ASSERT_EQ(Ffmpeg(arguments), 0);
-  ASSERT_EQ(Ffmpeg({"-i", Q(wav), "-metadata", "title=Other", Q(second)}), 0);
+  ASSERT_EQ(RunFfmpeg(arguments), 0);
+  ASSERT_EQ(RunFfmpeg({"-i", Q(wav), "-metadata", "title=Other", Q(second)}), 0);
   const Result r = Cli({"join", Q(first), Q(second), Q(joined), "--quiet"});
   ASSERT_EQ(r.code, 0) << r.err;
   EXPECT_EQ(Without(PropertiesOf(joined), {"ENCODER"}), Without(PropertiesOf(first), {"ENCODER"}));

@@ -17,14 +17,6 @@ namespace {
 
 QString Q(const std::string& s) { return QString::fromStdString(s); }
 
-int Ffmpeg(QStringList arguments) {
-  arguments.prepend("-y");
-  arguments.prepend("error");
-  arguments.prepend("-v");
-  arguments.prepend("-nostdin");
-  return RunTool("ffmpeg", arguments);
-}
-
 std::vector<uint8_t> Read(const std::string& name) {
   std::ifstream in(name, std::ios::binary);
   return {std::istreambuf_iterator<char>(in), {}};
@@ -111,14 +103,14 @@ TEST_F(WorldFiles, AdtsIsCountedByItsFramesNotByItsBitRate) {
   // A tone: its bit rate is far from the one FFmpeg's length estimate assumes.
   const std::string tone = dir.File("tone.wav"), aac = dir.File("tone.aac");
   ASSERT_EQ(RunTool("sox", {"-n", "-r", "44100", "-c", "2", "-b", "16", Q(tone), "synth", "10", "sine", "440", "vol", "0.5"}), 0);
-  ASSERT_EQ(Ffmpeg({"-i", Q(tone), "-c:a", "aac", "-f", "adts", Q(aac)}), 0);
+  ASSERT_EQ(RunFfmpeg({"-i", Q(tone), "-c:a", "aac", "-f", "adts", Q(aac)}), 0);
   ExpectReadAsFfmpegReadsIt(aac);
   EXPECT_EQ(InfoValue(Info(aac), "container"), "adts");
 }
 
 TEST_F(WorldFiles, AsfPlayDurationsOffByAFewFramesAreNotBelieved) {
   const std::string wav = Music(4), wma = dir.File("clean.wma");
-  ASSERT_EQ(Ffmpeg({"-i", Q(wav), "-c:a", "wmav2", "-b:a", "128k", Q(wma)}), 0);
+  ASSERT_EQ(RunFfmpeg({"-i", Q(wav), "-c:a", "wmav2", "-b:a", "128k", Q(wma)}), 0);
   constexpr uint8_t kFileProperties[16] = {0xA1, 0xDC, 0xAB, 0x8C, 0x47, 0xA9, 0xCF, 0x11,
                                            0x8E, 0xE4, 0x00, 0xC0, 0x0C, 0x20, 0x53, 0x65};
   for (const int64_t shift : {-500000, -50000, 300000}) {  // 100 ns units
@@ -147,7 +139,7 @@ TEST_F(WorldFiles, WmaTrackNumbersCountFromOneAsPlayersShowThem) {
   for (const auto& file : files) {
     SCOPED_TRACE(file.name);
     const std::string wma = dir.File(file.name), cut = dir.File("cut.wma");
-    ASSERT_EQ(Ffmpeg({"-i", Q(wav), "-c:a", "wmav2", "-metadata", file.metadata, Q(wma)}), 0);
+    ASSERT_EQ(RunFfmpeg({"-i", Q(wav), "-c:a", "wmav2", "-metadata", file.metadata, Q(wma)}), 0);
     EXPECT_EQ(InfoValue(Info(wma), "track"), "6");
     ASSERT_EQ(Cli({"cut", Q(wma), Q(cut), "--start", "0.5", "--end", "1.5", "--force", "--quiet"}).code, 0);
     EXPECT_EQ(InfoValue(Info(cut), "track"), "6");
@@ -167,7 +159,7 @@ TEST_F(WorldFiles, WavFilesOfEveryKindPeopleBringAreReadWhole) {
   EXPECT_EQ(InfoValue(Info(dir.File("ulaw.wav")), "type"), "wtMuLaw");
 
   const std::string rf64 = dir.File("rf64.wav");
-  ASSERT_EQ(Ffmpeg({"-i", Q(wav), "-c:a", "pcm_s24le", "-rf64", "always", Q(rf64)}), 0);
+  ASSERT_EQ(RunFfmpeg({"-i", Q(wav), "-c:a", "pcm_s24le", "-rf64", "always", Q(rf64)}), 0);
   ExpectReadAsFfmpegReadsIt(rf64);
   std::vector<uint8_t> bytes = Read(rf64);
   std::memcpy(bytes.data(), "BW64", 4);
@@ -231,7 +223,7 @@ TEST_F(WorldFiles, InfoNamesTheCodecAndTheContainerNotTheExtensionsGuess) {
                {"book.m4b", {"-c:a", "aac", "-f", "ipod"}, "aac", "mp4"}};
   for (const auto& file : files) {
     SCOPED_TRACE(file.name);
-    ASSERT_EQ(Ffmpeg(QStringList{"-i", Q(wav)} + file.options + QStringList{Q(dir.File(file.name))}), 0);
+    ASSERT_EQ(RunFfmpeg(QStringList{"-i", Q(wav)} + file.options + QStringList{Q(dir.File(file.name))}), 0);
     const std::string info = Info(dir.File(file.name));
     EXPECT_EQ(InfoValue(info, "codec"), file.codec);
     EXPECT_EQ(InfoValue(info, "container"), file.container);
@@ -282,7 +274,7 @@ TEST_F(WorldFiles, RefusalsNameTheFileAndTheCause) {
   noFrames.resize(4096);
   Write(dir.File("noframes.mp3"), noFrames);
   const std::string wav = Music(2), m4a = dir.File("whole.m4a");
-  ASSERT_EQ(Ffmpeg({"-i", Q(wav), "-c:a", "aac", Q(m4a)}), 0);
+  ASSERT_EQ(RunFfmpeg({"-i", Q(wav), "-c:a", "aac", Q(m4a)}), 0);
   std::vector<uint8_t> bytes = Read(m4a);
   bytes.resize(bytes.size() * 2 / 3);  // the index at the end is gone
   Write(dir.File("short.m4a"), bytes);

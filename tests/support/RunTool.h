@@ -14,6 +14,12 @@ inline int RunTool(const QString& program, const QStringList& arguments) {
   return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
 }
 
+/// Runs FFmpeg quietly, overwriting its output: its exit code.
+inline int RunFfmpeg(QStringList arguments) {
+  arguments = QStringList{"-nostdin", "-v", "error", "-y"} + arguments;
+  return RunTool("ffmpeg", arguments);
+}
+
 /// A key's value in what `clipwright-cli info` printed; empty when the line is absent.
 inline std::string InfoValue(const std::string& info, const std::string& key) {
   const size_t at = info.find(key + ": ");
