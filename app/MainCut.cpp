@@ -19,19 +19,26 @@ namespace {
 
 namespace fs = std::filesystem;
 
+/// A cut of the file can copy its coded frames.
+bool CopiesFrames(const std::string& file) {
+  const FormatEntry* entry = FormatEntryOfFile(file);
+  return entry && entry->newLosslessOutput;
+}
+
 }  // namespace
 
 void TfrmMain::ConnectCut() {
   connect(bStartCut, &QPushButton::clicked, this, [this] { bStartCutClick(); });
-  // Frames can be copied from MP3 files only. For other files the box shows
-  // unticked; the user's choice comes back with the next MP3 file.
+  // Frames can be copied from the formats with a lossless cut output (MP3).
+  // For other files the box shows unticked; the user's choice comes back
+  // with the next file whose frames can be copied.
   connect(cbKeepQuality, &QCheckBox::toggled, this, [this](bool checked) {
     if (cbKeepQuality->isEnabled()) keepQualityChoice_ = checked;
   });
   connect(eOpenFile, &QLineEdit::textChanged, this, [this](const QString& file) {
-    const bool mp3 = FormatOfFile(file.toStdString()) == AudioFormat::Mp3;
-    cbKeepQuality->setEnabled(mp3);
-    cbKeepQuality->setChecked(mp3 && keepQualityChoice_);
+    const bool copies = CopiesFrames(file.toStdString());
+    cbKeepQuality->setEnabled(copies);
+    cbKeepQuality->setChecked(copies && keepQualityChoice_);
   });
 }
 
@@ -75,7 +82,7 @@ bool TfrmMain::StartCut(const std::string& source, const std::string& target) {
   request.source = source;
   request.target = target;
   request.frames = [this](int rate) { return SelectedFrames(rate); };
-  request.lossless = FormatOfFile(source) == AudioFormat::Mp3 && cbKeepQuality->isEnabled() && cbKeepQuality->isChecked();
+  request.lossless = CopiesFrames(source) && cbKeepQuality->isEnabled() && cbKeepQuality->isChecked();
   request.replaceTarget = true;  // the user was asked
   JobEvents events;
   events.progress = [this](int percent) { ShowCutProgress(percent); };

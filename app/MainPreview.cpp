@@ -134,7 +134,9 @@ void TfrmMain::OpenFailed(const std::exception& error, const std::string& fileNa
     Dialogs::Current().Information(this, PlaybackMessage(*device, fileName));
     PlaybackUnavailable = true;
     try {
-      const std::unique_ptr<TAuFileIn> decoder = FindFormat(AudioFormat::Mp3)->newInput();
+      const FormatEntry* entry = FormatEntryOfFile(fileName);
+      if (!entry) throw Error(ErrorKind::UnreadableFile, "not an " + FormatNames() + " file", fileName);
+      const std::unique_ptr<TAuFileIn> decoder = entry->newInput();
       decoder->SetFileName(fileName);
       SelectWhole(decoder->TotalTime() * 2);
     } catch (const std::exception& again) {

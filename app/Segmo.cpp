@@ -150,8 +150,9 @@ void TfrmSegmo::bOpenClick() {
     peaks_ = WaveformPeaks::Open(fileName);
     wvAudio->SetSource(peaks_.get());
     ShadeRows();
-  } catch (const std::exception&) {
-    Dialogs::Current().Information(this, Texts::kOpenFileError);
+  } catch (const std::exception& e) {
+    // The reason first, as the main window says it.
+    Dialogs::Current().Information(this, QString::fromStdString(e.what()) + "   " + Texts::kOpenFileError);
     eOpenFile->clear();
   }
 }

@@ -41,6 +41,7 @@ int Fail(const Error& error) {
     case ErrorKind::TargetExists:
       return Fail(kTargetRefused, WithFileName("the target exists (use --force to replace it)", error.File()));
     case ErrorKind::TargetIsSource: return Fail(kTargetRefused, error.what());
+    case ErrorKind::MissingLibrary: return Fail(kMissingLibrary, error.what());
     case ErrorKind::Failed: break;
   }
   return Fail(kRunFailed, error.what());
@@ -84,7 +85,9 @@ int RunJob(const std::function<std::unique_ptr<Job>(JobEvents)>& start, bool qui
     if (failure.empty()) DrawProgress(100);
     std::fprintf(stderr, "\n");
   }
-  return failure.empty() ? kDone : Fail(kRunFailed, failure);
+  if (failure.empty()) return kDone;
+  // A run that failed because a library is missing says so by its code too.
+  return job->FailureKind() == ErrorKind::MissingLibrary ? Fail(kMissingLibrary, failure) : Fail(kRunFailed, failure);
 }
 
 }  // namespace cli

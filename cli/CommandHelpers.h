@@ -11,7 +11,7 @@
 
 namespace cli {
 
-enum ExitCode { kDone = 0, kUsage = 1, kBadSource = 2, kTargetRefused = 3, kRunFailed = 4 };
+enum ExitCode { kDone = 0, kUsage = 1, kBadSource = 2, kTargetRefused = 3, kRunFailed = 4, kMissingLibrary = 5 };
 
 /// Says `message` on stderr as one line (and how to get help for a usage
 /// error) and returns `code`.

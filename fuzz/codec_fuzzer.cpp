@@ -3,14 +3,17 @@
 // the first byte picks the tag container, the rest is a whole file.
 #include "audio/classes/Sealed.h"
 #include "audio/codecs/CodecIn.h"
+#include "audio/formats/FormatRegistry.h"
 #include "fuzz/FuzzFile.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 1) return 0;
-  const auto kind = static_cast<CodecKind>(data[0] % 5);
-  WithMemoryFile(data + 1, size - 1, [kind](const std::string& name) {
+  constexpr AudioFormat kFormats[] = {AudioFormat::Flac, AudioFormat::Vorbis, AudioFormat::Opus, AudioFormat::M4a,
+                                      AudioFormat::Aiff};
+  const CodecTraits& traits = CodecOf(kFormats[data[0] % 5]);
+  WithMemoryFile(data + 1, size - 1, [&traits](const std::string& name) {
     try {
-      Sealed<TCodecIn> input(kind);
+      Sealed<TCodecIn> input(traits);
       input.SetFileName(name);
       if (!input.Valid() || input.TotalSamples() <= 0) return;
       (void)input.Pictures();

@@ -1,4 +1,5 @@
 #include "platform/Decoder.h"
+#include "platform/Error.h"
 
 #include <algorithm>
 #include <cmath>
@@ -71,7 +72,7 @@ struct Decoder::State {
     OpenDemuxer();
     if (std::strcmp(format->iformat->name, "flac") == 0) ReadFlacFrames();
     audioIndex = Ffmpeg().av_find_best_stream(format, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
-    if (audioIndex < 0) throw std::runtime_error("The file holds no audio that can be read");
+    if (audioIndex < 0) throw Error(ErrorKind::UnreadableFile, "The file holds no audio that can be read");
     isMp3 = std::strstr(format->iformat->name, "mp3") != nullptr;
     isAsf = std::strstr(format->iformat->name, "asf") != nullptr;
     OpenDecoder();
@@ -106,15 +107,15 @@ struct Decoder::State {
     auto* ioBuffer = static_cast<uint8_t*>(Ffmpeg().av_malloc(kIoBuffer));
     io = Ffmpeg().avio_alloc_context(ioBuffer, kIoBuffer, 0, &file, &DecoderInput::ReadPacket, nullptr, &DecoderInput::Seek);
     format = Ffmpeg().avformat_alloc_context();
-    if (!io || !format) throw std::runtime_error("Out of memory");
+    if (!io || !format) throw Error(ErrorKind::Failed, "Out of memory");
     format->pb = io;
     format->flags |= AVFMT_FLAG_CUSTOM_IO;
     if (const int opened = Ffmpeg().avformat_open_input(&format, nullptr, nullptr, nullptr); opened < 0) {
       format = nullptr;  // freed by the failed open
-      throw std::runtime_error(AvErrorText(opened));
+      throw Error(ErrorKind::UnreadableFile, AvErrorText(opened));
     }
     if (const int found = Ffmpeg().avformat_find_stream_info(format, nullptr); found < 0)
-      throw std::runtime_error(AvErrorText(found));
+      throw Error(ErrorKind::UnreadableFile, AvErrorText(found));
   }
 
   /// A native FLAC file's frames are placed by their own headers: junk
@@ -178,6 +179,7 @@ struct Decoder::State {
   }
 
   void Close() {
+    if (!FfmpegLoaded()) return;  // nothing was allocated
     converter.Reset();
     Ffmpeg().avcodec_free_context(&decoder);
     CloseDemuxer();
@@ -189,21 +191,24 @@ struct Decoder::State {
   void OpenDecoder() {
     const AVCodecParameters* parameters = format->streams[audioIndex]->codecpar;
     const AVCodec* codec = Ffmpeg().avcodec_find_decoder(parameters->codec_id);
-    if (!codec) throw std::runtime_error("No decoder for its audio");
+    // Debian's FFmpeg decodes every codec the formats hold; another build may not.
+    if (!codec)
+      throw Error(ErrorKind::MissingLibrary, std::string("the installed FFmpeg has no decoder for its ") +
+                                                 Ffmpeg().avcodec_get_name(parameters->codec_id) + " audio");
     decoder = Ffmpeg().avcodec_alloc_context3(codec);
     if (!frame) frame = Ffmpeg().av_frame_alloc();
     if (!packet) packet = Ffmpeg().av_packet_alloc();
-    if (!decoder || !frame || !packet) throw std::runtime_error("Out of memory");
+    if (!decoder || !frame || !packet) throw Error(ErrorKind::Failed, "Out of memory");
     if (const int set = Ffmpeg().avcodec_parameters_to_context(decoder, parameters); set < 0)
-      throw std::runtime_error(AvErrorText(set));
+      throw Error(ErrorKind::UnreadableFile, AvErrorText(set));
     // Where samples are placed by the clock, the priming the demuxer marks
     // is left out by its timestamps here, after a seek as at the start: the
     // codec library must not leave it out as well.
     if (!isMp3 && !isAsf) decoder->flags2 |= AV_CODEC_FLAG2_SKIP_MANUAL;
     if (const int opened = Ffmpeg().avcodec_open2(decoder, codec, nullptr); opened < 0)
-      throw std::runtime_error(AvErrorText(opened));
+      throw Error(ErrorKind::UnreadableFile, AvErrorText(opened));
     sourceChannels = decoder->ch_layout.nb_channels;
-    if (sourceChannels <= 0 || decoder->sample_rate <= 0) throw std::runtime_error("The audio has no channels or rate");
+    if (sourceChannels <= 0 || decoder->sample_rate <= 0) throw Error(ErrorKind::UnreadableFile, "The audio has no channels or rate");
     if (outputChannels == 0) outputChannels = sourceChannels;
   }
 
@@ -315,7 +320,7 @@ struct Decoder::State {
                                                    audio->time_base);
     if (Ffmpeg().av_seek_frame(format, audioIndex, timestamp, AVSEEK_FLAG_BACKWARD) < 0 &&
         Ffmpeg().av_seek_frame(format, audioIndex, timestamp, AVSEEK_FLAG_BACKWARD | AVSEEK_FLAG_ANY) < 0) {
-      if (from != 0) throw std::runtime_error("The file cannot be positioned");
+      if (from != 0) throw Error(ErrorKind::Failed, "The file cannot be positioned");
       // Some demuxers cannot seek in a file of one frame; the start is where a new one begins.
       CloseDemuxer();
       OpenDemuxer();

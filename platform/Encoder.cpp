@@ -1,4 +1,5 @@
 #include "platform/Encoder.h"
+#include "platform/Error.h"
 
 #include <cstdlib>
 #include <mutex>
@@ -91,7 +92,7 @@ class Encoder::Impl {
  private:
   void Open(const EncoderSettings& settings, const std::string& fileName) {
     const AVCodec* codec = Ffmpeg().avcodec_find_encoder_by_name(settings.codec.c_str());
-    if (codec == nullptr) throw std::runtime_error("FFmpeg's " + settings.codec + " encoder is not installed");
+    if (codec == nullptr) throw Error(ErrorKind::MissingLibrary, "FFmpeg's " + settings.codec + " encoder is not installed");
     if (!Check(Ffmpeg().avformat_alloc_output_context2(&format_, nullptr, settings.muxer.c_str(), nullptr))) Fail();
     // FLAC and Opus in MP4 are still marked experimental in FFmpeg's muxer;
     // the files are those the MP4 registration of each codec describes.
@@ -100,7 +101,7 @@ class Encoder::Impl {
     frame_ = Ffmpeg().av_frame_alloc();
     packet_ = Ffmpeg().av_packet_alloc();
     if (stream == nullptr || frame_ == nullptr || packet_ == nullptr)
-      throw std::runtime_error("Out of memory");
+      throw Error(ErrorKind::Failed, "Out of memory");
     const int rate = settings.rate > 0 ? settings.rate : input_.rate;
     // A bit rate the encoder cannot reach for this rate and layout (Vorbis
     // has a range for each) gives way to the nearest it takes: up to its
@@ -136,10 +137,10 @@ class Encoder::Impl {
         std::strcmp(format_->oformat->name, "ogg") == 0)
       return;  // Vorbis comments: the source's tags carry those
     format_->chapters = static_cast<AVChapter**>(Ffmpeg().av_mallocz(chapters.size() * sizeof(AVChapter*)));
-    if (format_->chapters == nullptr) throw std::runtime_error("Out of memory");
+    if (format_->chapters == nullptr) throw Error(ErrorKind::Failed, "Out of memory");
     for (const Chapter& from : chapters) {
       auto* chapter = static_cast<AVChapter*>(Ffmpeg().av_mallocz(sizeof(AVChapter)));
-      if (chapter == nullptr) throw std::runtime_error("Out of memory");
+      if (chapter == nullptr) throw Error(ErrorKind::Failed, "Out of memory");
       format_->chapters[format_->nb_chapters++] = chapter;
       chapter->id = format_->nb_chapters;
       chapter->time_base = {1, input_.rate};
@@ -153,7 +154,7 @@ class Encoder::Impl {
   bool OpenCodec(const AVCodec& codec, int rate, int64_t bitrate, int bits, bool globalHeader) {
     Ffmpeg().avcodec_free_context(&encoder_);
     encoder_ = Ffmpeg().avcodec_alloc_context3(&codec);
-    if (encoder_ == nullptr) throw std::runtime_error("Out of memory");
+    if (encoder_ == nullptr) throw Error(ErrorKind::Failed, "Out of memory");
     encoder_->sample_fmt = ChooseSampleFormat(codec, bits);
     if (encoder_->sample_fmt == AV_SAMPLE_FMT_S32 || encoder_->sample_fmt == AV_SAMPLE_FMT_S32P)
       encoder_->bits_per_raw_sample = 24;
@@ -216,10 +217,11 @@ class Encoder::Impl {
 
   [[noreturn]] void Fail() {
     std::lock_guard lock(failureLock_);
-    throw std::runtime_error(failureText_.empty() ? "the encoder failed" : failureText_);
+    throw Error(ErrorKind::Failed, failureText_.empty() ? "the encoder failed" : failureText_);
   }
 
   void Release() {
+    if (!FfmpegLoaded()) return;  // nothing was allocated
     encoding_.reset();
     queue_.reset();
     if (format_ != nullptr && format_->pb != nullptr) Ffmpeg().avio_closep(&format_->pb);

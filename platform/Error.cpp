@@ -10,6 +10,7 @@ const char* ErrorText(ErrorKind kind) {
     case ErrorKind::UnreadableFile: return "not a file this program can read";
     case ErrorKind::TargetExists: return "the target exists";
     case ErrorKind::TargetIsSource: return "the target is the source file";
+    case ErrorKind::MissingLibrary: return "a library this program needs is not installed";
     case ErrorKind::Failed: break;
   }
   return "the operation failed";
@@ -17,6 +18,11 @@ const char* ErrorText(ErrorKind kind) {
 
 Error::Error(ErrorKind kind, const std::string& text, const std::string& file)
     : std::runtime_error(WithFileName(text, file)), kind_(kind), file_(file) {}
+
+bool IsMissingLibrary(const std::exception& error) {
+  const auto* ours = dynamic_cast<const Error*>(&error);
+  return ours && ours->Kind() == ErrorKind::MissingLibrary;
+}
 
 std::string WithFileName(std::string message, const std::string& file) {
   if (!file.empty() && message.find(file) == std::string::npos) message += ": " + file;

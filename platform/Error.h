@@ -12,6 +12,7 @@ enum class ErrorKind {
   UnreadableFile,  // a source none of our inputs can read
   TargetExists,    // a target that exists and may not be replaced
   TargetIsSource,  // a target that is the source itself
+  MissingLibrary,  // a library the program loads (FFmpeg, LAME) is not installed; the text names it
 };
 
 /// The kind's own words, for an error that needs no others: "no such file".
@@ -30,6 +31,9 @@ class Error : public std::runtime_error {
   ErrorKind kind_;
   std::string file_;
 };
+
+/// The error is a library that is not installed: no file is to blame for it.
+bool IsMissingLibrary(const std::exception& error);
 
 /// `message`, followed by ": " and `file` unless it names the file already.
 std::string WithFileName(std::string message, const std::string& file);

@@ -2,6 +2,7 @@
 #include "platform/Error.h"
 #include "platform/SharedLibrary.h"
 
+#include <atomic>
 #include <stdexcept>
 #include <string>
 
@@ -18,21 +19,24 @@ constexpr const char* kLibraries[] = {
     CLIPWRIGHT_SONAME("avformat", LIBAVFORMAT_VERSION_MAJOR),
 };
 constexpr int kLibraryCount = sizeof kLibraries / sizeof kLibraries[0];
+constexpr const char* kOverrides[kLibraryCount] = {"CLIPWRIGHT_AVUTIL_LIBRARY", "CLIPWRIGHT_SWRESAMPLE_LIBRARY",
+                                                   "CLIPWRIGHT_AVCODEC_LIBRARY", "CLIPWRIGHT_AVFORMAT_LIBRARY"};
 
 template <typename Pointer>
 void Resolve(void* const (&handles)[kLibraryCount], Pointer& pointer, const char* name) {
   for (void* handle : handles)
     if (ResolveSymbol(handle, pointer, name)) return;
-  throw std::runtime_error(std::string("FFmpeg function ") + name + " is missing from the installed libraries");
+  throw Error(ErrorKind::MissingLibrary, std::string("FFmpeg function ") + name + " is missing from the installed libraries");
 }
 
 FfmpegApi Load() {
   void* handles[kLibraryCount] = {};
   for (int i = 0; i < kLibraryCount; ++i) {
     // Kept loaded for the life of the process.
-    handles[i] = LoadSharedLibrary(kLibraries[i], nullptr, RTLD_NOW | RTLD_GLOBAL);
+    // CLIPWRIGHT_AVCODEC_LIBRARY and the like name another file (tests ask for a missing one).
+    handles[i] = LoadSharedLibrary(kLibraries[i], kOverrides[i], RTLD_NOW | RTLD_GLOBAL);
     if (!handles[i])
-      throw std::runtime_error(std::string("FFmpeg library ") + kLibraries[i] + " cannot be loaded: " + dlerror());
+      throw Error(ErrorKind::MissingLibrary, std::string("FFmpeg library ") + kLibraries[i] + " cannot be loaded: " + dlerror());
   }
   FfmpegApi api;
 #define CLIPWRIGHT_FFMPEG_RESOLVE(name) Resolve(handles, api.name, #name);
@@ -46,11 +50,21 @@ FfmpegApi Load() {
 
 }  // namespace
 
+namespace {
+std::atomic<bool> loaded{false};
+}  // namespace
+
 const FfmpegApi& Ffmpeg() {
   // A failed load throws out of the initialiser, so the next call tries again.
-  static const FfmpegApi api = Load();
+  static const FfmpegApi api = [] {
+    FfmpegApi made = Load();
+    loaded = true;
+    return made;
+  }();
   return api;
 }
+
+bool FfmpegLoaded() { return loaded; }
 
 std::string AvErrorText(int code) {
   if (code < 0 && code > -4096) return ErrnoText(-code);  // AVERROR(e) is -e

@@ -101,9 +101,12 @@ struct FfmpegApi {
 #undef CLIPWRIGHT_FFMPEG_POINTER
 };
 
-// Loads the libraries once (thread-safe). Throws std::runtime_error naming
-// the library or function that is missing.
+// Loads the libraries once (thread-safe). Throws Error (MissingLibrary)
+// naming the library or function that is missing.
 const FfmpegApi& Ffmpeg();
+// The libraries were loaded. Code that releases FFmpeg's objects asks first:
+// without them nothing was ever allocated, and a destructor must not throw.
+bool FfmpegLoaded();
 
 // An FFmpeg result code as text: errno codes in our wording, others in FFmpeg's.
 std::string AvErrorText(int code);

@@ -1,4 +1,5 @@
 #include "platform/FileTags.h"
+#include "platform/Error.h"
 
 #include <taglib/aifffile.h>
 #include <taglib/asffile.h>
@@ -162,9 +163,25 @@ std::string TagSet::Field(const std::string& name) const {
   return {};
 }
 
+std::optional<TagContainer> TagContainerOfStream(const std::string& container, const std::string& codec) {
+  if (container == "flac") return TagContainer::Flac;
+  if (container == "ogg") {
+    if (codec == "vorbis") return TagContainer::OggVorbis;
+    if (codec == "opus") return TagContainer::OggOpus;
+    if (codec == "flac") return TagContainer::OggFlac;
+    return std::nullopt;
+  }
+  if (container == "mp4" || container == "adts") return TagContainer::Mp4;
+  if (container == "aiff") return TagContainer::Aiff;
+  if (container == "asf") return TagContainer::Asf;
+  if (container == "mp3") return TagContainer::Mpeg;
+  if (container == "wav") return TagContainer::Wav;
+  return std::nullopt;
+}
+
 TagSet ReadTags(const std::string& fileName, TagContainer container) {
   const std::unique_ptr<TagLib::File> file = Open(fileName, container);
-  if (!file || !file->isValid()) throw std::runtime_error("Failed to read tags");
+  if (!file || !file->isValid()) throw Error(ErrorKind::Failed, "Failed to read tags");
   TagSet tags;
   TagLib::PropertyMap properties = file->properties();
   if (container == TagContainer::Mpeg) {
@@ -194,7 +211,7 @@ TagSet ReadTags(const std::string& fileName, TagContainer container) {
 
 void WriteTags(const std::string& fileName, TagContainer container, const TagSet& tags) {
   const std::unique_ptr<TagLib::File> file = Open(fileName, container);
-  if (!file || !file->isValid()) throw std::runtime_error("Failed to write tags");
+  if (!file || !file->isValid()) throw Error(ErrorKind::Failed, "Failed to write tags");
   TagLib::PropertyMap properties;
   for (const auto& [key, value] : tags.fields)
     if (!value.empty() && key.rfind("----:", 0) != 0) properties[Text(key)].append(Text(value));
@@ -217,7 +234,7 @@ void WriteTags(const std::string& fileName, TagContainer container, const TagSet
   } else {
     saved = file->save();
   }
-  if (!saved) throw std::runtime_error("Failed to save tags");
+  if (!saved) throw Error(ErrorKind::Failed, "Failed to save tags");
 }
 
 }  // namespace media

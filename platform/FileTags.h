@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -30,6 +31,10 @@ struct TagSet {
   /// The first text of the property; empty when it has none.
   std::string Field(const std::string& name) const;
 };
+
+/// Where TagLib finds the tags of a stream of `codec` (FFmpeg's names:
+/// "opus") in `container` ("ogg"); nothing when it is none of TagLib's.
+std::optional<TagContainer> TagContainerOfStream(const std::string& container, const std::string& codec);
 
 /// The tags of the file; empty when it has none. An MP3 file's later ID3v2
 /// tags are folded into its first (see FoldLaterId3v2Tags); a WAV file's

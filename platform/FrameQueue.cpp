@@ -1,4 +1,5 @@
 #include "platform/FrameQueue.h"
+#include "platform/Error.h"
 
 #include <algorithm>
 #include <cstring>
@@ -11,7 +12,7 @@ namespace media {
 FrameQueue::FrameQueue(const PcmLayout& input, const AVCodecContext& encoder) : input_(input), encoder_(encoder) {
   const bool pcm = input.channels >= 1 && input.channels <= 8 && input.rate > 0 &&
                    (input.bits == 8 || input.bits == 16 || input.bits == 24 || input.bits == 32);
-  if (!pcm) throw std::runtime_error("the encoder takes no PCM of this layout");
+  if (!pcm) throw Error(ErrorKind::Failed, "the encoder takes no PCM of this layout");
   AVChannelLayout inLayout, outLayout;
   Ffmpeg().av_channel_layout_default(&inLayout, input.channels);
   Ffmpeg().av_channel_layout_default(&outLayout, encoder.ch_layout.nb_channels);
@@ -22,16 +23,17 @@ FrameQueue::FrameQueue(const PcmLayout& input, const AVCodecContext& encoder) : 
                                    inFormat, input.rate, 0, nullptr) < 0 ||
       Ffmpeg().swr_init(resampler_) < 0) {
     Ffmpeg().swr_free(&resampler_);
-    throw std::runtime_error("the encoder's sample format cannot be made from this PCM");
+    throw Error(ErrorKind::Failed, "the encoder's sample format cannot be made from this PCM");
   }
   fifo_ = Ffmpeg().av_audio_fifo_alloc(encoder.sample_fmt, encoder.ch_layout.nb_channels, std::max(encoder.frame_size, 1024) * 4);
   if (fifo_ == nullptr) {
     Ffmpeg().swr_free(&resampler_);
-    throw std::runtime_error("Out of memory");
+    throw Error(ErrorKind::Failed, "Out of memory");
   }
 }
 
 FrameQueue::~FrameQueue() {
+  if (!FfmpegLoaded()) return;  // nothing was allocated
   Ffmpeg().swr_free(&resampler_);
   Ffmpeg().av_audio_fifo_free(fifo_);
 }

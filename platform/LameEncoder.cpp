@@ -1,4 +1,5 @@
 #include "platform/LameEncoder.h"
+#include "platform/Error.h"
 
 #include <lame/lame.h>
 
@@ -116,14 +117,14 @@ bool LoadLame() {
 
 LameEncoder::LameEncoder(const LameSettings& settings)
     : channels_(settings.mode == LameSettings::Mode::Mono ? 1 : 2), out_(kOutputBytes) {
-  if (!LoadLame()) throw std::runtime_error(std::string(kLameLibrary) + " could not be loaded");
+  if (!LoadLame()) throw Error(ErrorKind::MissingLibrary, std::string(kLameLibrary) + " could not be loaded");
   // The input's rate where the standard has this bit rate at it: LAME
   // would otherwise resample low bit rates (a 32 kbps podcast at 16 kHz
   // to 11.025 kHz). Where it has not (8 kbps at 44.1 kHz), LAME would
   // change the bit rate instead: then it chooses the rate.
   for (const bool keepRate : {true, false}) {
     flags_ = lame.lame_init();
-    if (flags_ == nullptr) throw std::runtime_error("LAME could not be started");
+    if (flags_ == nullptr) throw Error(ErrorKind::Failed, "LAME could not be started");
     Configure(flags_, settings);
     if (keepRate) lame.lame_set_out_samplerate(flags_, settings.sampleRate);
     const bool taken = lame.lame_init_params(flags_) >= 0;
@@ -132,7 +133,7 @@ LameEncoder::LameEncoder(const LameSettings& settings)
     lame.lame_close(flags_);
   }
   flags_ = nullptr;
-  throw std::runtime_error("LAME does not take these settings");
+  throw Error(ErrorKind::Failed, "LAME does not take these settings");
 }
 
 LameEncoder::~LameEncoder() {
@@ -140,19 +141,19 @@ LameEncoder::~LameEncoder() {
 }
 
 const std::vector<uint8_t>& LameEncoder::Encode(const int16_t* pcm, int frames) {
-  if (frames > kFramesPerChunk) throw std::logic_error("LAME takes at most 1152 frames at a time");
+  if (frames > kFramesPerChunk) throw Error(ErrorKind::Failed, "LAME takes at most 1152 frames at a time");
   auto* samples = const_cast<int16_t*>(pcm);  // LAME's interface is not const-correct
   const int made = channels_ == 1
                        ? lame.lame_encode_buffer(flags_, samples, samples, frames, out_.data(), kOutputBytes)
                        : lame.lame_encode_buffer_interleaved(flags_, samples, frames, out_.data(), kOutputBytes);
-  if (made < 0) throw std::runtime_error("LAME Error: " + std::to_string(made));
+  if (made < 0) throw Error(ErrorKind::Failed, "LAME Error: " + std::to_string(made));
   made_.assign(out_.begin(), out_.begin() + made);
   return made_;
 }
 
 const std::vector<uint8_t>& LameEncoder::Flush() {
   const int made = lame.lame_encode_flush(flags_, out_.data(), kOutputBytes);
-  if (made < 0) throw std::runtime_error("LAME Error: " + std::to_string(made));
+  if (made < 0) throw Error(ErrorKind::Failed, "LAME Error: " + std::to_string(made));
   made_.assign(out_.begin(), out_.begin() + made);
   return made_;
 }

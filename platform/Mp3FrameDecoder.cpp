@@ -1,4 +1,5 @@
 #include "platform/Mp3FrameDecoder.h"
+#include "platform/Error.h"
 
 #include <cstring>
 #include <stdexcept>
@@ -30,11 +31,12 @@ Mp3FrameDecoder::Mp3FrameDecoder(int channels, int sampleRate) : state_(std::mak
     Ffmpeg().av_frame_free(&s.frame);
     Ffmpeg().av_packet_free(&s.packet);
     Ffmpeg().avcodec_free_context(&s.context);
-    throw std::runtime_error("FFmpeg's MP3 decoder could not be opened");
+    throw Error(ErrorKind::Failed, "FFmpeg's MP3 decoder could not be opened");
   }
 }
 
 Mp3FrameDecoder::~Mp3FrameDecoder() {
+  if (!FfmpegLoaded()) return;  // nothing was allocated
   Ffmpeg().av_frame_free(&state_->frame);
   Ffmpeg().av_packet_free(&state_->packet);
   Ffmpeg().avcodec_free_context(&state_->context);

@@ -8,6 +8,7 @@
 namespace media {
 
 void PcmConverter::Reset() {
+  if (!FfmpegLoaded()) return;  // nothing was allocated
   Ffmpeg().swr_free(&resampler_);
   Ffmpeg().av_channel_layout_uninit(&inputLayout_);
   inputFormat_ = -1;

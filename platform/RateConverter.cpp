@@ -1,4 +1,5 @@
 #include "platform/RateConverter.h"
+#include "platform/Error.h"
 
 #include <stdexcept>
 
@@ -11,11 +12,13 @@ RateConverter::RateConverter(int channels, int fromRate, int toRate) : channels_
                                    nullptr) < 0 ||
       Ffmpeg().swr_init(context_) < 0) {
     Ffmpeg().swr_free(&context_);
-    throw std::runtime_error("Cannot convert " + std::to_string(fromRate) + " Hz to " + std::to_string(toRate) + " Hz");
+    throw Error(ErrorKind::Failed, "Cannot convert " + std::to_string(fromRate) + " Hz to " + std::to_string(toRate) + " Hz");
   }
 }
 
-RateConverter::~RateConverter() { Ffmpeg().swr_free(&context_); }
+RateConverter::~RateConverter() {
+  if (FfmpegLoaded()) Ffmpeg().swr_free(&context_);  // else nothing was allocated
+}
 
 void RateConverter::Convert(const float* in, int frames, std::vector<float>& out) {
   const int room = Ffmpeg().swr_get_out_samples(context_, frames);
@@ -25,6 +28,6 @@ void RateConverter::Convert(const float* in, int frames, std::vector<float>& out
   auto* dest = reinterpret_cast<uint8_t*>(out.data() + start);
   const auto* source = reinterpret_cast<const uint8_t*>(in);
   const int made = Ffmpeg().swr_convert(context_, &dest, room, in ? &source : nullptr, in ? frames : 0);
-  if (made < 0) throw std::runtime_error("The sample rate conversion failed");
+  if (made < 0) throw Error(ErrorKind::Failed, "The sample rate conversion failed");
   out.resize(start + static_cast<size_t>(made) * channels_);
 }

@@ -1,4 +1,5 @@
 #include "platform/TagWriter.h"
+#include "platform/Error.h"
 
 #include <taglib/id3v2framefactory.h>
 #include <taglib/id3v2tag.h>
@@ -44,7 +45,7 @@ std::vector<uint8_t> Id3v2TagWith(const std::string& fileName, const Id3v2Fields
   TagLib::ID3v2::FrameFactory::instance()->setDefaultTextEncoding(TagLib::String::UTF16);
   TagLib::MPEG::File file(fileName.c_str(), false);
   TagLib::ID3v2::Tag* tag = file.isValid() ? file.ID3v2Tag(true) : nullptr;
-  if (tag == nullptr) throw std::runtime_error("Failed to write tags");
+  if (tag == nullptr) throw Error(ErrorKind::Failed, "Failed to write tags");
   // Changed in memory only: the file is never saved.
   FoldLaterId3v2Tags(file, *tag);
   DropRefused(*tag, keep);
@@ -69,7 +70,7 @@ void WriteId3v2Tag(const std::string& fileName, const Id3v2Fields& fields) {
   TagLib::ID3v2::FrameFactory::instance()->setDefaultTextEncoding(TagLib::String::UTF16);
   TagLib::MPEG::File file(fileName.c_str(), false);
   TagLib::ID3v2::Tag* tag = file.isValid() ? file.ID3v2Tag(true) : nullptr;
-  if (tag == nullptr) throw std::runtime_error("Failed to write tags");
+  if (tag == nullptr) throw Error(ErrorKind::Failed, "Failed to write tags");
   tag->setTitle(Text(fields.title));
   tag->setArtist(Text(fields.artist));
   tag->setAlbum(Text(fields.album));
@@ -79,7 +80,7 @@ void WriteId3v2Tag(const std::string& fileName, const Id3v2Fields& fields) {
   SetTrack(*tag, fields.track);
   // The ID3v1 record is the writer's own.
   if (!file.save(TagLib::MPEG::File::ID3v2, TagLib::File::StripNone, TagLib::ID3v2::v4, TagLib::File::DoNotDuplicate))
-    throw std::runtime_error("Failed to save tags");
+    throw Error(ErrorKind::Failed, "Failed to save tags");
 }
 
 }  // namespace media

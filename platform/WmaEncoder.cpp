@@ -94,7 +94,7 @@ class WmaEncoder::Impl {
     if (!opened) {
       const std::string reason = failureText_;
       Release();
-      throw std::runtime_error(reason.empty() ? "the WMA encoder could not be started" : reason);
+      throw Error(ErrorKind::Failed, reason.empty() ? "the WMA encoder could not be started" : reason);
     }
     if (network_) {
       // A few seconds of the stream, and a little for the container, for the clients' window.
@@ -137,7 +137,7 @@ class WmaEncoder::Impl {
  private:
   [[noreturn]] void Fail() {
     std::lock_guard lock(failureLock_);
-    throw std::runtime_error(failureText_.empty() ? "the WMA encoder failed" : failureText_);
+    throw Error(ErrorKind::Failed, failureText_.empty() ? "the WMA encoder failed" : failureText_);
   }
 
   bool OpenEncoding() {
@@ -243,6 +243,7 @@ class WmaEncoder::Impl {
   }
 
   void Release() {
+    if (!FfmpegLoaded()) return;  // nothing was allocated
     encoding_.reset();
     if (format_ != nullptr && format_->pb != nullptr) {
       if (network_) {

@@ -56,9 +56,9 @@ WmaStreamServer::~WmaStreamServer() {
 
 uint32_t WmaStreamServer::Open(uint32_t port) {
   std::lock_guard lock(mutex_);
-  if (listener_ >= 0) throw std::logic_error("The stream server is open already");
+  if (listener_ >= 0) throw Error(ErrorKind::Failed, "The stream server is open already");
   const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (fd < 0) throw std::runtime_error(ErrnoText(errno));
+  if (fd < 0) throw Error(ErrorKind::Failed, ErrnoText(errno));
   const int yes = 1;
   ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
   sockaddr_in address{};
@@ -71,7 +71,7 @@ uint32_t WmaStreamServer::Open(uint32_t port) {
       ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0 || ::pipe2(pipe, O_CLOEXEC | O_NONBLOCK) != 0) {
     const int cause = errno;
     ::close(fd);
-    throw std::runtime_error(ErrnoText(cause));
+    throw Error(ErrorKind::Failed, ErrnoText(cause));
   }
   SetNonBlocking(fd);
   listener_ = fd;

@@ -23,12 +23,6 @@ TAuInput& EncoderInput(OutputJob& job, TAuFileIn& source, const std::string& nam
   return job.Keep(std::make_unique<Sealed<TSixteenBitInput>>(source));
 }
 
-/// The source's twelve common fields, when its reader fills them (a WAV file's come with the others).
-TId3v2Tags* TagsOf(TAuFileIn& source) {
-  auto* media = dynamic_cast<TWMIn*>(&source);
-  return media ? &media->Id3v2Tags() : nullptr;
-}
-
 }  // namespace
 
 std::unique_ptr<Job> StartConvert(const ConvertRequest& request, JobEvents events) {
@@ -40,30 +34,9 @@ std::unique_ptr<Job> StartConvert(const ConvertRequest& request, JobEvents event
   CheckTarget(request.target, {request.source}, request.replaceTarget);
   TAuFileOut& output = job->SetOutput(target->newOutput());
   TAuInput* input = &source;
-  TId3v2Tags* tags = TagsOf(source);
-  if (auto* mp3 = dynamic_cast<TMP3Out*>(&output)) {
-    input = &EncoderInput(*job, source, request.source, "MP3", "files");
-    const EncodeOptions& o = request.options;
-    mp3->SetBitRate(o.mp3Bitrate.value_or(mbr128));
-    mp3->SetMode(o.mode.value_or(source.Channels() == 1 ? mmMono : mmStereo));
-    if (o.vbrQuality) {
-      mp3->SetEnableVBR(true);
-      mp3->SetVBRQuality(*o.vbrQuality);
-    }
-    if (tags) {
-      CopyId3v2Fields(*tags, mp3->Id3v2Tags());
-      FillId3v1Fields(*tags, mp3->Id3v1Tags());
-    }
-  } else if (auto* wma = dynamic_cast<TWMAOut*>(&output)) {
-    input = &EncoderInput(*job, source, request.source, "WMA", "files");
-    wma->SetDesiredBitrate(request.options.bitrate);
-    if (tags) CopyId3v2Fields(*tags, wma->Id3v2Tags());
-  } else if (auto* codec = dynamic_cast<TCodecOut*>(&output)) {
-    // These encoders take any layout; FLAC keeps the source's bits.
-    codec->SetBitrate(request.options.bitrate);
-    if (tags) CopyId3v2Fields(*tags, codec->Id3v2Tags());
-  }
-  CarrySourceTags(source, output);
+  if (target->encodesSixteenBitStereo) input = &EncoderInput(*job, source, request.source, target->name, "files");
+  if (target->applyEncodeOptions) target->applyEncodeOptions(output, request.options, source.Channels());
+  CarryConvertedTags(source, output);
   output.SetFileName(job->OpenTarget(request.target));
   output.SetInput(input);
   job->Run();
@@ -93,7 +66,7 @@ class StreamJob : public Job {
     output_->SetPort(request.port);
     output_->SetMaxClients(request.maxClients);
     output_->SetDesiredBitrate(request.bitrate);
-    if (TId3v2Tags* tags = TagsOf(*source_)) CopyId3v2Fields(*tags, output_->Id3v2Tags());
+    if (TId3v2Tags* tags = source_->CommonFields()) CopyId3v2Fields(*tags, output_->Id3v2Tags());
     output_->SetInput(&input);
     // The address, once the server listens; then the run goes on to the end.
     output_->OnProgress = [this, listening = request.listening](TComponent*) {

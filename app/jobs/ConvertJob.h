@@ -7,17 +7,7 @@
 #include <string>
 
 #include "app/jobs/Job.h"
-#include "audio/lame/Mp3Settings.h"
-
-/// How an encode writes its target; unset fields keep the defaults:
-/// 128 kbps constant bit rate in the source's channels (MP3), 128 kbps
-/// (WMA, Ogg Vorbis, Opus, M4A); FLAC has no settings.
-struct EncodeOptions {
-  std::optional<TMP3BitRate> mp3Bitrate;
-  std::optional<TMP3Quality> vbrQuality;  // MP3 at a variable bit rate
-  std::optional<TMP3Mode> mode;
-  uint32_t bitrate = 128000;  // bits per second, of the formats other than MP3
-};
+#include "audio/formats/EncodeOptions.h"
 
 /// The whole of `source` written as `target`: plain PCM for a .wav target
 /// (decode), any other format with `options` and the source's tags (encode).

@@ -6,18 +6,7 @@
 #include "app/jobs/Global.h"
 #include "audio/formats/FormatRegistry.h"
 #include "audio/mp3cut/Mp3Stream.h"
-#include "audio/ACS_LAME.h"
-#include "audio/ACS_Wave.h"
-#include "audio/ACS_WinMedia.h"
-#include "audio/ACS_smpeg.h"
-#include "audio/mp3cut/MP3LosslessOut.h"
-
-namespace {
-
-constexpr char kNotStandardMp3[] =
-    "This is not a standard MP3 file. Please use Vorlun Quorvex to convert it into a standard MP3 file.";
-
-}  // namespace
+#include "audio/ACS_Classes.h"
 
 void PrepareLosslessCut(TAuFileIn& input, TAuFileOut& output, const std::string& source, const FrameRange& range,
                         const std::string& outputName) {
@@ -29,6 +18,18 @@ void PrepareLosslessCut(TAuFileIn& input, TAuFileOut& output, const std::string&
   output.SetInput(&input);
 }
 
+void RefuseSource(const std::exception& error, const std::string& source) {
+  // The library is at fault, not the file: the message must not read as if the file were the library.
+  if (IsMissingLibrary(error))
+    throw JobRefused(ErrorKind::MissingLibrary, std::string(error.what()) + " (reading " + source + " needs it)", source);
+  throw JobRefused(ErrorKind::UnreadableFile, error.what(), source);
+}
+
+std::string LosslessFormatsOnly() {
+  return "--lossless cuts " + FormatNames([](const FormatEntry& entry) { return entry.newLosslessOutput != nullptr; }) +
+         " files only";
+}
+
 FrameRange RangeOfSelection(int64_t startMs, int64_t endMs, int64_t wholeMs, int sampleRate) {
   FrameRange range;
   range.startSample = FrameOfMs(startMs, sampleRate);
@@ -36,63 +37,46 @@ FrameRange RangeOfSelection(int64_t startMs, int64_t endMs, int64_t wholeMs, int
   return range;
 }
 
-int InputRate(AudioFormat format, TAuFileIn& input, const std::string& source) {
+int InputRate(const FormatEntry& format, TAuFileIn& input, const std::string& source) {
   try {
     input.SetFileName(source);
   } catch (const std::exception& e) {
-    throw JobRefused(WithFileName(e.what(), source));
+    RefuseSource(e, source);
   }
   CheckSource(format, input);
   return input.SampleRate();
 }
 
 int64_t ReadableLengthMs(const std::string& source) {
-  const AudioFormat format = FormatOfFile(source);
-  const FormatEntry* entry = FindFormat(format);
+  const FormatEntry* entry = FormatEntryOfFile(source);
   if (!entry) throw JobRefused("not an " + FormatNames() + " file: " + source);
   std::unique_ptr<TAuFileIn> input = entry->newInput();
-  const int rate = InputRate(format, *input, source);
+  const int rate = InputRate(*entry, *input, source);
   return rate > 0 ? input->TotalSamples() * 1000 / rate : 0;
 }
 
 int64_t ShownLengthMs(const std::string& source) { return ReadableLengthMs(source) / 1000 * 1000; }
 
-void CheckSource(AudioFormat format, TAuFileIn& input) {
+void CheckSource(const FormatEntry& format, TAuFileIn& input) {
   const std::string source = input.FileName();
   try {
     if (input.Valid() && input.TotalSamples() <= 0) throw JobRefused("the file holds no samples: " + source);
-    if (!input.Valid()) {
-      if (format == AudioFormat::Mp3) {
-        // Layer III frames the decoder cannot read would only give an empty file.
-        const int layer = GetMpegLayer(source);
-        if (layer == 3) throw JobRefused("The MP3 file cannot be decoded: " + source);
-        if (layer == 0)
-          throw JobRefused("no MPEG audio frame was found: the file is not an MP3 file, or it is damaged: " + source);
-        throw JobRefused(std::string(kNotStandardMp3) + ": " + source);
-      }
-      if (auto* wave = dynamic_cast<TWaveIn*>(&input)) throw JobRefused(wave->WhyUnsupported() + ": " + source);
-      std::string why;
-      if (auto* media = dynamic_cast<TWMIn*>(&input)) why = media->WhyUnreadable();
-      throw JobRefused(std::string("not a ") + FormatName(format) + " file this program can read" +
-                       (why.empty() ? "" : " (" + why + ")") + ": " + source);
-    }
+    if (!input.Valid()) throw JobRefused(format.whyUnreadable(format, input) + ": " + source);
   } catch (const JobRefused&) {
     throw;
   } catch (const std::exception& e) {
-    throw JobRefused(WithFileName(e.what(), source));
+    RefuseSource(e, source);
   }
 }
 
-void PrepareCut(AudioFormat format, TAuFileIn& input, TAuFileOut& output, const std::string& source,
+void PrepareCut(const FormatEntry& format, TAuFileIn& input, TAuFileOut& output, const std::string& source,
                 const FrameRange& range, const std::string& outputName) {
   // Opened by InputRate already: opening it again would count it again.
   if (input.FileName() != source) InputRate(format, input, source);
   input.SetStartSample(range.startSample);
   input.SetEndSample(range.endSample);
   output.SetFileName(outputName);
-  const FormatEntry* entry = FindFormat(format);
-  if (!entry) throw JobRefused("only " + FormatNames() + " files can be cut: " + source);
-  entry->copySettings(input, output, SettingsUse::Cut);
+  format.copySettings(input, output, SettingsUse::Cut);
   output.SetInput(&input);
 }
 
@@ -106,12 +90,10 @@ FrameRange RangeOf(const CutRequest& request, int rate, int64_t totalSamples) {
 }
 
 /// The lossless cut reads the source by its frames only: no decoder is loaded.
-std::unique_ptr<Job> StartLosslessCut(const CutRequest& request, JobEvents events) {
-  const FormatEntry* entry = FindFormat(AudioFormat::Mp3);
+std::unique_ptr<Job> StartLosslessCut(const FormatEntry* entry, const CutRequest& request, JobEvents events) {
   std::error_code error;
   if (!std::filesystem::exists(request.source, error)) throw JobRefused(ErrorKind::NoSuchFile, ErrorText(ErrorKind::NoSuchFile), request.source);
-  if (FormatOfFile(request.source) != AudioFormat::Mp3)
-    throw JobRefused(ErrorKind::Usage, "--lossless cuts MP3 files only", request.source);
+  if (!entry || !entry->newLosslessOutput) throw JobRefused(ErrorKind::Usage, LosslessFormatsOnly(), request.source);
   CheckTargetFormat(*entry, request.target, "the source is");
   CheckTarget(request.target, {request.source}, request.replaceTarget);
   std::shared_ptr<const Mp3Stream> stream;
@@ -136,10 +118,9 @@ std::unique_ptr<Job> StartLosslessCut(const CutRequest& request, JobEvents event
 }  // namespace
 
 std::unique_ptr<Job> StartCut(const CutRequest& request, JobEvents events) {
-  // A FLAC cut keeps every sample as it is: asked to be lossless, it is the cut itself.
-  if (request.lossless && FormatOfFile(request.source) != AudioFormat::Flac)
-    return StartLosslessCut(request, std::move(events));
   const FormatEntry* entry = FormatEntryOfFile(request.source);
+  // A FLAC cut keeps every sample as it is: asked to be lossless, it is the cut itself.
+  if (request.lossless && !(entry && entry->plainCutIsLossless)) return StartLosslessCut(entry, request, std::move(events));
   // The input that counts exactly what the file holds checks it; the cut reads it with its own.
   OpenSource(request.source, &FormatEntry::newExactInput);
   CheckTargetFormat(*entry, request.target, "the source is");
@@ -147,9 +128,9 @@ std::unique_ptr<Job> StartCut(const CutRequest& request, JobEvents events) {
   auto job = std::make_unique<OutputJob>(std::move(events));
   TAuFileIn& input = job->Keep(entry->newInput());
   TAuFileOut& output = job->SetOutput(entry->newOutput());
-  const int rate = InputRate(entry->format, input, request.source);
+  const int rate = InputRate(*entry, input, request.source);
   const FrameRange range = RangeOf(request, rate, input.TotalSamples());
-  PrepareCut(entry->format, input, output, request.source, range, job->OpenTarget(request.target));
+  PrepareCut(*entry, input, output, request.source, range, job->OpenTarget(request.target));
   if (request.adjustOutput) request.adjustOutput(output);
   job->Run();
   return job;

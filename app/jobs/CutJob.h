@@ -9,9 +9,10 @@
 
 #include "app/jobs/Job.h"
 #include "app/jobs/TimeRange.h"
-#include "audio/formats/AudioFormat.h"
 #include "audio/Forward.h"
 #include "platform/Numbers.h"
+
+struct FormatEntry;
 
 /// A cut: `source`'s range saved as `target`, a new file of its format with
 /// its settings and tags.
@@ -47,7 +48,7 @@ FrameRange RangeOfSelection(int64_t startMs, int64_t endMs, int64_t wholeMs, int
 /// `range` is given by the caller from the input's rate (see InputRate,
 /// which opens the source; a source opened so is not opened again).
 /// Raises JobRefused when the source cannot be cut.
-void PrepareCut(AudioFormat format, TAuFileIn& input, TAuFileOut& output, const std::string& source,
+void PrepareCut(const FormatEntry& format, TAuFileIn& input, TAuFileOut& output, const std::string& source,
                 const FrameRange& range, const std::string& outputName);
 
 /// Prepares a cut of the MP3 file `source` that copies its frames instead of
@@ -56,10 +57,17 @@ void PrepareCut(AudioFormat format, TAuFileIn& input, TAuFileOut& output, const 
 void PrepareLosslessCut(TAuFileIn& input, TAuFileOut& output, const std::string& source, const FrameRange& range,
                         const std::string& outputName);
 
+/// Refuses a source that could not be opened for `error`: unreadable,
+/// unless a library the program needs is missing. Names the file.
+[[noreturn]] void RefuseSource(const std::exception& error, const std::string& source);
+
+/// "--lossless cuts MP3 files only": the formats whose frames a cut copies.
+std::string LosslessFormatsOnly();
+
 /// Opens `source` in the input and tells its sample rate; raises JobRefused
 /// when the source cannot be read ("This is not a standard MP3 file..." for
 /// an MP3 file the decoder cannot read).
-int InputRate(AudioFormat format, TAuFileIn& input, const std::string& source);
+int InputRate(const FormatEntry& format, TAuFileIn& input, const std::string& source);
 
 /// The length in ms of what the engine's input for the file's format reads
 /// of `source`; raises JobRefused, naming the file and the cause, when none
@@ -70,4 +78,4 @@ int64_t ShownLengthMs(const std::string& source);
 
 /// Raises JobRefused, naming the file, unless the input (its file name set)
 /// can be read and holds audio.
-void CheckSource(AudioFormat format, TAuFileIn& input);
+void CheckSource(const FormatEntry& format, TAuFileIn& input);

@@ -43,7 +43,7 @@ std::unique_ptr<TAuFileIn> OpenSource(const std::string& name, std::unique_ptr<T
   const FormatEntry* entry = FormatEntryOfFile(name);
   if (!entry) throw JobRefused(ErrorKind::UnreadableFile, "unsupported file type", name);
   std::unique_ptr<TAuFileIn> input = (entry->*make)();
-  InputRate(entry->format, *input, name);
+  InputRate(*entry, *input, name);
   return input;
 }
 
@@ -69,7 +69,9 @@ TAuFileOut& OutputJob::SetOutput(std::unique_ptr<TAuFileOut> output) {
     if (!closing_ && events_.progress) events_.progress(output_->Progress());
   };
   output_->OnThreadException = [this](TComponent*) {
-    if (!closing_) failure_ = output_->ExceptionMessage();
+    if (closing_) return;
+    failure_ = output_->ExceptionMessage();
+    failureKind_ = output_->ExceptionKind();
   };
   output_->OnDone = [this](TComponent*) {
     if (!closing_) Done();
@@ -84,6 +86,7 @@ const std::string& OutputJob::OpenTarget(const std::string& target) {
 
 void OutputJob::Run() {
   failure_.clear();
+  failureKind_ = ErrorKind::Failed;
   running_ = true;
   try {
     output_->Run();

@@ -41,6 +41,8 @@ class Job {
   virtual bool Running() const = 0;
   /// Asks the run to stop; `finished` then says it was stopped.
   virtual void Stop() = 0;
+  /// What kind of failure `finished` told of (a library that is missing, say).
+  virtual ErrorKind FailureKind() const { return ErrorKind::Failed; }
 };
 
 /// Before a job lets go of its output: a run still going is stopped first
@@ -69,6 +71,7 @@ class OutputJob : public Job {
   explicit OutputJob(JobEvents events);
   ~OutputJob() override;
   bool Running() const override { return running_; }
+  ErrorKind FailureKind() const override { return failureKind_; }
   void Stop() override;
 
   /// Keeps a component the run reads from (an input, a mixer).
@@ -93,6 +96,7 @@ class OutputJob : public Job {
   std::vector<std::shared_ptr<void>> inputs_;
   std::unique_ptr<TAuFileOut> output_;  // last: it stops before the inputs go
   std::string failure_;
+  ErrorKind failureKind_ = ErrorKind::Failed;
   bool running_ = false;
   bool closing_ = false;  // set by the destructor on the window thread, where the handlers run too
 };

@@ -34,10 +34,8 @@ std::string CheckJoinFiles(const std::string& file1, const std::string& file2) {
   return {};
 }
 
-void PrepareJoin(AudioFormat format, TAudioMixerMode mode, TAudioMixer& mixer, TAuFileIn& input1, TAuFileIn& input2,
+void PrepareJoin(const FormatEntry& format, TAudioMixerMode mode, TAudioMixer& mixer, TAuFileIn& input1, TAuFileIn& input2,
                  TAuFileOut& output, const std::string& outputName) {
-  const FormatEntry* entry = FindFormat(format);
-  if (!entry) throw JobRefused(ErrorKind::Usage, "only " + FormatNames() + " files can be joined or mixed", input1.FileName());
   CheckSource(format, input1);
   CheckSource(format, input2);
   // One extension, two codecs (ALAC and AAC in .m4a): the result would be
@@ -55,7 +53,7 @@ void PrepareJoin(AudioFormat format, TAudioMixerMode mode, TAudioMixer& mixer, T
   mixer.SetInput1(&input1);
   mixer.SetInput2(&input2);
   output.SetFileName(outputName);
-  entry->copySettings(input1, output, SettingsUse::Join);
+  format.copySettings(input1, output, SettingsUse::Join);
   output.SetInput(&mixer);
 }
 
@@ -72,9 +70,9 @@ std::unique_ptr<Job> StartJoin(const JoinRequest& request, JobEvents events) {
   TAuFileIn& input2 = job->Keep(entry->newInput());
   TAudioMixer& mixer = job->Keep(std::unique_ptr<TAudioMixer>(std::make_unique<Sealed<TAudioMixer>>()));
   TAuFileOut& output = job->SetOutput(entry->newOutput());
-  InputRate(entry->format, input1, request.file1);
-  InputRate(entry->format, input2, request.file2);
-  PrepareJoin(entry->format, request.mode, mixer, input1, input2, output, job->OpenTarget(request.target));
+  InputRate(*entry, input1, request.file1);
+  InputRate(*entry, input2, request.file2);
+  PrepareJoin(*entry, request.mode, mixer, input1, input2, output, job->OpenTarget(request.target));
   job->Run();
   return job;
 }

@@ -5,7 +5,7 @@
 
 #include "app/jobs/Job.h"
 #include "audio/ACS_AudioMix.h"
-#include "audio/formats/AudioFormat.h"
+#include "audio/formats/FormatRegistry.h"
 
 class TAuFileIn;
 class TAuFileOut;
@@ -24,7 +24,7 @@ std::string CheckJoinFiles(const std::string& file1, const std::string& file2);
 /// mixer with the first file's tags and encoding settings. The second file
 /// gives only its samples, converted to the first one's rate and channels.
 /// Raises JobRefused naming a file that cannot be read.
-void PrepareJoin(AudioFormat format, TAudioMixerMode mode, TAudioMixer& mixer, TAuFileIn& input1, TAuFileIn& input2,
+void PrepareJoin(const FormatEntry& format, TAudioMixerMode mode, TAudioMixer& mixer, TAuFileIn& input1, TAuFileIn& input2,
                  TAuFileOut& output, const std::string& outputName);
 
 /// A join (FILE2 after FILE1) or a mix (both at once) into `target`, a new

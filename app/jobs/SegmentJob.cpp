@@ -36,9 +36,11 @@ SegmentJob::SegmentJob(const FormatEntry& format, JobEvents events)
       WaveIn1(std::make_unique<Sealed<TWaveIn>>()),
       WaveIn2(std::make_unique<Sealed<TWaveIn>>()),
       AudioMixer1(std::make_unique<Sealed<TAudioMixer>>()),
-      targetOutput_(format.newOutput()) {
-  std::unique_ptr<TAuFileOut> pieces = FindFormat(AudioFormat::Wav)->newOutput();
-  WaveOut1.reset(static_cast<TWaveOut*>(pieces.release()));
+      targetOutput_(format.newOutput()),
+      WaveOut1(std::make_unique<Sealed<TWaveOut>>()) {
+  // The pieces are work files of plain PCM, whatever the source.
+  WaveOut1->SetBlockSize(512);
+  WaveOut1->SetCreateNonMsHeaders(false);
   AudioMixer1->SetMode(amConcatenate);
 }
 
@@ -64,7 +66,7 @@ void SegmentJob::Start(const std::string& source, const std::vector<RemovedRange
   if (totalMs <= 0) throw JobRefused("The file is too short to be cut: " + source);
   source_->SetStartSample(0);
   source_->SetEndSample(-1);
-  const int rate = InputRate(format_.format, *source_, source);
+  const int rate = InputRate(format_, *source_, source);
   pieces_ = PiecesOfBoundaries(BuildBoundaries(rows, totalMs), totalMs, rate, source_->TotalSamples());
   if (pieces_.empty()) throw JobRefused(kNothingRemains);  // of the source, as the tool has always said (exit 2)
   // Pieces of up to 16 bits in one or two channels are plain PCM, which a join can append to.
@@ -142,14 +144,14 @@ void SegmentJob::JoinPair(int step) {
 void SegmentJob::Join(const std::string& first, const std::string& second, const std::string& output, bool toTarget) {
   // The file so far becomes the output, and the next piece is appended to it,
   // when the output is PCM like the pieces.
-  if (appendable_ && (!toTarget || format_.format == AudioFormat::Wav)) {
+  if (appendable_ && (!toTarget || format_.appends)) {
     bool moved = false;
     if (toTarget) {
       moved = target_->TakeOver(first);
     } else if (std::rename(first.c_str(), output.c_str()) == 0) {
       moved = true;
     } else {
-      throw std::runtime_error("cannot write " + output + ": " + ErrnoText(errno));
+      throw Error(ErrorKind::Failed, "cannot write " + output + ": " + ErrnoText(errno));
     }
     if (moved) {
       // The pieces have no tags, so that they can be appended to; the result has the source's.
@@ -243,12 +245,11 @@ namespace {
 
 /// Removing ranges losslessly keeps one piece: an MP3 stream can tell a
 /// decoder to drop samples at its start and end only, so a join would not be exact.
-std::unique_ptr<Job> StartLosslessRemove(const RemoveRequest& request, JobEvents events) {
-  const FormatEntry& mp3 = *FindFormat(AudioFormat::Mp3);
+std::unique_ptr<Job> StartLosslessRemove(const FormatEntry& format, const RemoveRequest& request, JobEvents events) {
   auto job = std::make_unique<OutputJob>(std::move(events));
-  TAuFileIn& input = job->Keep(mp3.newInput());
-  TAuFileOut& output = job->SetOutput(mp3.newLosslessOutput());
-  const int rate = InputRate(AudioFormat::Mp3, input, request.source);
+  TAuFileIn& input = job->Keep(format.newInput());
+  TAuFileOut& output = job->SetOutput(format.newLosslessOutput());
+  const int rate = InputRate(format, input, request.source);
   const std::vector<FrameRange> pieces =
       PiecesOfBoundaries(BuildBoundaries(request.rows, request.totalMs), request.totalMs, rate, input.TotalSamples());
   if (pieces.empty()) throw JobRefused(ErrorKind::UnreadableFile, kNothingRemains);
@@ -275,11 +276,10 @@ std::unique_ptr<Job> StartRemove(const RemoveRequest& request, JobEvents events)
       throw JobRefused(ErrorKind::Usage, refusal);
   if (const std::string refusal = CheckRows(request.rows, request.totalMs); !refusal.empty())
     throw JobRefused(ErrorKind::Usage, refusal);
-  const bool copyFrames = request.lossless && format.format != AudioFormat::Flac;  // FLAC: lossless anyway
-  if (copyFrames && format.format != AudioFormat::Mp3)
-    throw JobRefused(ErrorKind::Usage, "--lossless cuts MP3 files only", request.source);
+  const bool copyFrames = request.lossless && !format.plainCutIsLossless;  // FLAC: lossless anyway
+  if (copyFrames && !format.newLosslessOutput) throw JobRefused(ErrorKind::Usage, LosslessFormatsOnly(), request.source);
   CheckTarget(request.target, {request.source}, request.replaceTarget);
-  if (copyFrames) return StartLosslessRemove(request, std::move(events));
+  if (copyFrames) return StartLosslessRemove(format, request, std::move(events));
   auto job = std::make_unique<SegmentJob>(format, std::move(events));
   job->Start(request.source, request.rows, request.totalMs, request.target, request.workFolder);
   return job;

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "app/jobs/Job.h"
-#include "audio/formats/AudioFormat.h"
+#include "audio/formats/FormatRegistry.h"
 #include "app/jobs/SegmentPlan.h"
 #include "audio/Forward.h"
 

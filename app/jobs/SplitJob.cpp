@@ -4,41 +4,11 @@
 
 #include "app/jobs/CutJob.h"
 #include "audio/ACS_Classes.h"
-#include "audio/ACS_LAME.h"
 #include "audio/formats/FormatRegistry.h"
-#include "audio/formats/SettingsCopy.h"
-#include "audio/mp3cut/MP3LosslessOut.h"
-#include "audio/tags/TagFields.h"
-#include "audio/tags/TagText.h"
-#include "platform/TagWriter.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-/// The cue sheet's word on a piece, over the source's tags.
-void GivePieceTags(TAuFileOut& output, const SplitPiece& piece, const std::string& source) {
-  if (auto* copy = dynamic_cast<TMP3LosslessOut*>(&output)) {
-    // Copied frames get the source's tag with the piece's title, artist and number.
-    if (piece.title.empty() && piece.artist.empty() && piece.track == 0) return;
-    media::Id3v2Fields fields;
-    fields.title = piece.title;
-    fields.artist = piece.artist;
-    if (piece.track > 0) fields.track = std::to_string(piece.track) + "/" + std::to_string(piece.tracks);
-    copy->SetId3v2Tag(media::Id3v2TagWith(source, fields, [](const std::string& key) { return !OfTheWholeSource(key); }));
-    return;
-  }
-  auto* tagged = dynamic_cast<TAuTaggedFileOut*>(&output);
-  if (!tagged) return;
-  TId3v2Tags& tags = tagged->Id3v2Tags();
-  if (!piece.title.empty()) tags.SetTitle(TagText::Utf8ToUtf16(piece.title));
-  if (!piece.artist.empty()) tags.SetArtist(TagText::Utf8ToUtf16(piece.artist));
-  if (piece.track > 0) tags.SetTrack(std::to_string(piece.track) + "/" + std::to_string(piece.tracks));
-  if (dynamic_cast<TMP3Out*>(&output)) {
-    FillId3v1Fields(tags, tagged->Id3v1Tags());
-    if (piece.track > 0) tagged->Id3v1Tags().SetTrack(static_cast<uint8_t>(std::min(piece.track, 255)));
-  }
-}
 
 /// Runs the pieces' cuts one after the other, each started when the one
 /// before has ended.
@@ -48,6 +18,7 @@ class SplitJob : public Job {
       : request_(request), files_(PieceFiles(request)), events_(std::move(events)) {}
 
   bool Running() const override { return running_; }
+  ErrorKind FailureKind() const override { return cut_ ? cut_->FailureKind() : ErrorKind::Failed; }
   void Stop() override {
     if (cut_) cut_->Stop();
   }
@@ -63,7 +34,8 @@ class SplitJob : public Job {
     cut.frames = [range = piece.range](int) { return range; };
     cut.lossless = request_.lossless;
     cut.replaceTarget = request_.replaceTargets;
-    cut.adjustOutput = [piece, source = request_.source](TAuFileOut& output) { GivePieceTags(output, piece, source); };
+    cut.adjustOutput = [tags = PieceTags{piece.title, piece.artist, piece.track, piece.tracks},
+                        source = request_.source](TAuFileOut& output) { output.TakePieceTags(tags, source); };
     JobEvents events;
     events.progress = [this, i](int percent) {
       if (events_.progress) events_.progress(static_cast<int>((i * 100 + percent) / request_.pieces.size()));

@@ -54,7 +54,7 @@ TargetFile::TargetFile(const std::string& target) : target_(target) {
   const std::string folder = FolderOf(target);
   std::error_code error;
   if (!fs::is_directory(folder, error))
-    throw std::runtime_error("the folder " + folder + (fs::exists(folder, error) ? " is not a folder" : " does not exist"));
+    throw Error(ErrorKind::Failed, "the folder " + folder + (fs::exists(folder, error) ? " is not a folder" : " does not exist"));
   Leftovers::RemoveThoseOfDeadRuns(folder, kTemporaryStem);
   // Listed for the signal handler before the file exists, so that no moment
   // is left in which an interrupt would leave it behind.
@@ -66,7 +66,7 @@ TargetFile::TargetFile(const std::string& target) : target_(target) {
     Leftovers::Forget(slot_);
     slot_ = -1;
     temporary_.clear();
-    throw std::runtime_error("cannot create a file in " + folder + ": " + Cause(code));
+    throw Error(ErrorKind::Failed, "cannot create a file in " + folder + ": " + Cause(code));
   }
   // The result gets the permissions of the file it replaces, else those of a new file.
   struct stat old {};
@@ -87,7 +87,7 @@ void TargetFile::Discard() {
 
 bool TargetFile::TakeOver(const std::string& file) {
   struct stat own {};
-  if (::stat(temporary_.c_str(), &own) != 0) throw std::runtime_error("cannot write " + target_ + ": " + Cause(errno));
+  if (::stat(temporary_.c_str(), &own) != 0) throw Error(ErrorKind::Failed, "cannot write " + target_ + ": " + Cause(errno));
   // Not renamed over the empty temporary file: ext4 writes back a file that
   // replaces another at once, which would cost the whole file's write-back
   // here. The name is free for a moment; NOREPLACE keeps whatever took it.
@@ -97,11 +97,11 @@ bool TargetFile::TakeOver(const std::string& file) {
     if (code == EXDEV) {
       // Back as it was: an empty temporary file of ours for the caller to write.
       const int fd = ::open(temporary_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, own.st_mode & 07777);
-      if (fd < 0) throw std::runtime_error("cannot write " + target_ + ": " + Cause(errno));
+      if (fd < 0) throw Error(ErrorKind::Failed, "cannot write " + target_ + ": " + Cause(errno));
       ::close(fd);
       return false;
     }
-    throw std::runtime_error("cannot write " + target_ + ": " + Cause(code));
+    throw Error(ErrorKind::Failed, "cannot write " + target_ + ": " + Cause(code));
   }
   ::chmod(temporary_.c_str(), own.st_mode & 07777);
   return true;
@@ -110,7 +110,7 @@ bool TargetFile::TakeOver(const std::string& file) {
 void TargetFile::Commit() {
   auto fail = [this](int code) {
     Discard();
-    throw std::runtime_error("cannot write " + target_ + ": " + Cause(code));
+    throw Error(ErrorKind::Failed, "cannot write " + target_ + ": " + Cause(code));
   };
   const int fd = ::open(temporary_.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) fail(errno);

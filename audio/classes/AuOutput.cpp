@@ -84,9 +84,15 @@ std::string TAuOutput::ExceptionMessage() const {
   return ExceptionMessage_;
 }
 
-void TAuOutput::SetExceptionMessage(const std::string& message) {
+ErrorKind TAuOutput::ExceptionKind() const {
+  std::lock_guard lock(exceptionMutex_);
+  return ExceptionKind_;
+}
+
+void TAuOutput::SetExceptionMessage(const std::string& message, ErrorKind kind) {
   std::lock_guard lock(exceptionMutex_);
   ExceptionMessage_ = message;
+  ExceptionKind_ = kind;
 }
 
 void TAuOutput::WhenDone() {

@@ -7,6 +7,7 @@
 
 #include "audio/classes/AuInput.h"
 #include "audio/classes/Component.h"
+#include "platform/Error.h"
 
 class TAuThread;
 
@@ -50,6 +51,8 @@ class TAuOutput : public TComponent {
   bool CanOutput() const { return CanOutput_; }
   /// The message of the exception that ended the last run; cleared by Run.
   std::string ExceptionMessage() const;
+  /// The kind of that exception (Failed for any but ours).
+  ErrorKind ExceptionKind() const;
   const std::shared_ptr<TAuThread>& Thread() const { return Thread_; }
 
   TOutputDoneEvent OnDone;
@@ -80,12 +83,13 @@ class TAuOutput : public TComponent {
   friend class TEventHandler;
 
   void WhenDone();
-  void SetExceptionMessage(const std::string& message);
+  void SetExceptionMessage(const std::string& message, ErrorKind kind = ErrorKind::Failed);
 
   std::atomic<bool> Stopped_{false};
   std::atomic<bool> RunCompleted_{false};  // set by the worker before OnDone is posted
   mutable std::mutex exceptionMutex_;
   std::string ExceptionMessage_;
+  ErrorKind ExceptionKind_ = ErrorKind::Failed;
   std::atomic<bool> CanOutput_{false};
   int LastProgress_ = 0;  // worker thread only
   std::atomic<bool> Busy_{false};

@@ -77,8 +77,8 @@ void TAuThread::Execute() {
 void TAuThread::DoRun() {
   TAuOutput& out = *Output;
   TEventHandler* events = TEventHandler::Instance();
-  const auto fail = [&out, events](const std::string& message) {
-    out.SetExceptionMessage(message);
+  const auto fail = [&out, events](const std::string& message, ErrorKind kind = ErrorKind::Failed) {
+    out.SetExceptionMessage(message, kind);
     if (out.OnThreadException && events) events->PostEvent(&out, out.OnThreadException);
   };
   bool completed = false;  // the input ended, nothing failed
@@ -95,6 +95,8 @@ void TAuThread::DoRun() {
       more = out.DoOutput(StopRequested);
     }
     completed = !more && !StopRequested;  // a block cut short by a stop is no end
+  } catch (const Error& e) {
+    fail(e.what(), e.Kind());
   } catch (const std::exception& e) {
     fail(e.what());
   } catch (...) {

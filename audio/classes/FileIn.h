@@ -11,6 +11,7 @@
 #include "audio/tags/CommonTags.h"
 #include "audio/tags/Id3v1Tags.h"
 #include "audio/tags/Id3v2Tags.h"
+#include "platform/FileTags.h"
 
 /// An input that reads a stream and delivers the frames StartSample..EndSample.
 class TAuStreamedInput : public TAuInput {
@@ -84,6 +85,17 @@ class TAuFileIn : public TAuStreamedInput {
   void Reset() override;
   /// The file held a stream this input can deliver.
   bool Valid();
+  /// Why the file holds nothing this input can deliver, in the reader's
+  /// words; empty when it does, or when nothing more is known.
+  virtual std::string WhyUnreadable() { return {}; }
+  /// Every field and picture of the file's tags as TagLib names them
+  /// (opening it if needed); empty for inputs that read no tags.
+  virtual media::TagSet SourceTags() { return {}; }
+  /// The twelve common fields, for inputs that fill them; null for the others.
+  virtual TId3v2Tags* CommonFields() { return nullptr; }
+  /// Where the samples of integer PCM start in the file, for readers that
+  /// take them directly; -1 when they cannot.
+  virtual int64_t PcmDataOffset() { return -1; }
 
  protected:
   /// Opens the source and reads its format into the fields below and Size;

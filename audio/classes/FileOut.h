@@ -10,6 +10,7 @@
 #include "audio/tags/APEv2Tags.h"
 #include "audio/tags/Id3v1Tags.h"
 #include "audio/tags/Id3v2Tags.h"
+#include "audio/tags/PieceTags.h"
 #include "platform/FileTags.h"
 
 enum TFileOutputMode { foRewrite = 0, foAppend = 1 };
@@ -30,6 +31,9 @@ class TAuFileOut : public TAuStreamedOutput {
   TFileOutputMode FileMode() const { return FileMode_; }
   /// Only writers that can append accept foAppend; this one stores foRewrite.
   virtual void SetFileMode(TFileOutputMode) { FileMode_ = foRewrite; }
+  /// Names the result as one piece of `source` (a cue sheet's track) over
+  /// the source's tags; outputs that write no tags ignore it.
+  virtual void TakePieceTags(const PieceTags&, const std::string& /*source*/) {}
 
  protected:
   std::string FileName_;
@@ -55,6 +59,8 @@ class TAuTaggedFileOut : public TAuFileOut {
   void SetSourceTags(media::TagSet value) { if (!Busy()) SourceTags_ = std::move(value); }
   const std::vector<media::Picture>& Pictures() const { return Pictures_; }
   void SetPictures(std::vector<media::Picture> value) { if (!Busy()) Pictures_ = std::move(value); }
+  /// Sets the title, artist and track the piece has.
+  void TakePieceTags(const PieceTags& piece, const std::string& source) override;
 
  private:
   TId3v1Tags Id3v1Tags_;

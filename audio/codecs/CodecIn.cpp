@@ -6,8 +6,7 @@
 #include "audio/tags/Id3v2Tags.h"
 
 media::TagContainer TCodecIn::TagPlace(const std::string& container, const std::string& codec) {
-  const CodecTraits* stream = TraitsOfStream(container, codec);
-  return stream ? stream->tags : TraitsOf(kind_).tags;
+  return media::TagContainerOfStream(container, codec).value_or(traits_.tags);
 }
 
 void TCodecIn::OpenFile() {

@@ -11,9 +11,10 @@
 /// pictures) read with TagLib.
 class TCodecIn : public TWMIn {
  public:
-  explicit TCodecIn(CodecKind kind) : kind_(kind) {}
+  /// `traits`: the format's own codec, whose tags the file holds when its stream does not tell.
+  explicit TCodecIn(const CodecTraits& traits) : traits_(traits) {}
 
-  CodecKind Kind() const { return kind_; }
+  const CodecTraits& Traits() const { return traits_; }
 
  protected:
   void OpenFile() override;
@@ -21,5 +22,5 @@ class TCodecIn : public TWMIn {
   media::TagContainer TagPlace(const std::string& container, const std::string& codec) override;
 
  private:
-  const CodecKind kind_;
+  const CodecTraits& traits_;
 };

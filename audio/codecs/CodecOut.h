@@ -17,9 +17,8 @@
 /// other rates are resampled; FLAC keeps every sample as it is.
 class TCodecOut : public TEncodingFileOut {
  public:
-  explicit TCodecOut(CodecKind kind) : kind_(kind) {}
-
-  CodecKind Kind() const { return kind_; }
+  /// `traits`: how the format's own codec is written.
+  explicit TCodecOut(const CodecTraits& traits) : traits_(traits) {}
   /// Bits per second of a lossy format.
   uint32_t Bitrate() const { return Bitrate_; }
   void SetBitrate(uint32_t value) { if (!Busy()) Bitrate_ = value; }
@@ -29,7 +28,7 @@ class TCodecOut : public TEncodingFileOut {
   /// The codec and container to write, when they are not the format's own
   /// (Opus in an .ogg file, ALAC in an .m4a file): the source's. Null: the format's.
   void SetStreamTraits(const CodecTraits* value) { if (!Busy()) StreamTraits_ = value; }
-  const CodecTraits& Traits() const { return StreamTraits_ ? *StreamTraits_ : TraitsOf(kind_); }
+  const CodecTraits& Traits() const { return StreamTraits_ ? *StreamTraits_ : traits_; }
   /// Chapters of the result, in samples of the input's rate (an M4B's, shifted to the range's start).
   void SetChapters(std::vector<media::Chapter> value) { if (!Busy()) Chapters_ = std::move(value); }
 
@@ -41,7 +40,7 @@ class TCodecOut : public TEncodingFileOut {
  private:
   void WriteTags(const media::EncodedLength& length);
 
-  const CodecKind kind_;
+  const CodecTraits& traits_;
   uint32_t Bitrate_ = 128000;
   int Bits_ = 0;
   const CodecTraits* StreamTraits_ = nullptr;

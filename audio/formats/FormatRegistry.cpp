@@ -1,8 +1,10 @@
 #include "audio/formats/FormatRegistry.h"
+#include "platform/Error.h"
 
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
+#include <stdexcept>
 
 #include "audio/ACS_LAME.h"
 #include "audio/ACS_Wave.h"
@@ -12,6 +14,7 @@
 #include "audio/codecs/CodecOut.h"
 #include "audio/formats/SettingsCopy.h"
 #include "audio/mp3cut/MP3LosslessOut.h"
+#include "audio/mpeg/FrameScan.h"
 
 namespace {
 
@@ -62,21 +65,103 @@ void CopyCodec(TAuFileIn& source, TAuFileOut& output, SettingsUse) {
   CopyCodecSettings(dynamic_cast<TCodecIn&>(source), dynamic_cast<TCodecOut&>(output));
 }
 
-template <CodecKind kind>
+void EncodeMp3(TAuFileOut& output, const EncodeOptions& options, int channels) {
+  auto& mp3 = dynamic_cast<TMP3Out&>(output);
+  mp3.SetBitRate(options.mp3Bitrate.value_or(mbr128));
+  mp3.SetMode(options.mode.value_or(channels == 1 ? mmMono : mmStereo));
+  if (options.vbrQuality) {
+    mp3.SetEnableVBR(true);
+    mp3.SetVBRQuality(*options.vbrQuality);
+  }
+}
+
+void EncodeWma(TAuFileOut& output, const EncodeOptions& options, int) {
+  dynamic_cast<TWMAOut&>(output).SetDesiredBitrate(options.bitrate);
+}
+
+void EncodeCodec(TAuFileOut& output, const EncodeOptions& options, int) {
+  // FLAC and AIFF keep the source's bits; the lossy ones take the bit rate.
+  dynamic_cast<TCodecOut&>(output).SetBitrate(options.bitrate);
+}
+
+std::string WhyInvalidFile(const FormatEntry& entry, TAuFileIn& input) {
+  const std::string why = input.WhyUnreadable();
+  return std::string("not a ") + entry.name + " file this program can read" + (why.empty() ? "" : " (" + why + ")");
+}
+
+std::string WhyInvalidWave(const FormatEntry& entry, TAuFileIn& input) {
+  const std::string why = input.WhyUnreadable();
+  return why.empty() ? WhyInvalidFile(entry, input) : why;
+}
+
+std::string WhyInvalidMp3(const FormatEntry&, TAuFileIn& input) {
+  // Layer III frames the decoder cannot read would only give an empty file.
+  const int layer = LayerOfFirstSync(input.FileName());
+  if (layer == 3) return "The MP3 file cannot be decoded";
+  if (layer == 0) return "no MPEG audio frame was found: the file is not an MP3 file, or it is damaged";
+  return "This is not a standard MP3 file. Please use Vorlun Quorvex to convert it into a standard MP3 file.";
+}
+
+const CodecTraits kFlac{"flac", nullptr, "flac", media::TagContainer::Flac, true, false};
+const CodecTraits kVorbis{"libvorbis", nullptr, "ogg", media::TagContainer::OggVorbis, false, false};
+const CodecTraits kOpus{"libopus", nullptr, "ogg", media::TagContainer::OggOpus, false, false};
+const CodecTraits kAac{"aac", nullptr, "ipod", media::TagContainer::Mp4, false, true};
+const CodecTraits kAiff{"pcm_s16be", "pcm_s24be", "aiff", media::TagContainer::Aiff, true, false};
+
+const CodecTraits kOggFlac{"flac", nullptr, "ogg", media::TagContainer::OggFlac, true, false};
+const CodecTraits kAlac{"alac", nullptr, "ipod", media::TagContainer::Mp4, true, false};
+const CodecTraits kMp4Flac{"flac", nullptr, "mp4", media::TagContainer::Mp4, true, false};
+const CodecTraits kMp4Opus{"libopus", nullptr, "mp4", media::TagContainer::Mp4, false, false};
+const CodecTraits kMp4Ac3{"ac3", nullptr, "mp4", media::TagContainer::Mp4, false, false};
+const CodecTraits kMp4Eac3{"eac3", nullptr, "mp4", media::TagContainer::Mp4, false, false};
+
+/// The streams a file of a codec format may hold, each written again in
+/// its own codec and container (as the decoder names them).
+const struct {
+  const char* container;
+  const char* codec;
+  const CodecTraits* traits;
+} kStreams[] = {
+    {"flac", "flac", &kFlac},     {"ogg", "vorbis", &kVorbis}, {"ogg", "opus", &kOpus},
+    {"ogg", "flac", &kOggFlac},   {"mp4", "aac", &kAac},       {"adts", "aac", &kAac},  // ADTS is saved as .m4a
+    {"mp4", "alac", &kAlac},      {"mp4", "flac", &kMp4Flac},  {"mp4", "opus", &kMp4Opus},
+    {"mp4", "ac3", &kMp4Ac3},     {"mp4", "eac3", &kMp4Eac3},
+};
+
+template <const CodecTraits& traits>
 std::unique_ptr<TAuFileIn> NewCodecIn() {
-  return std::make_unique<Sealed<TCodecIn>>(kind);
+  return std::make_unique<Sealed<TCodecIn>>(traits);
 }
 
-template <CodecKind kind>
+template <const CodecTraits& traits>
 std::unique_ptr<TAuFileOut> NewCodecOut() {
-  return std::make_unique<Sealed<TCodecOut>>(kind);
+  return std::make_unique<Sealed<TCodecOut>>(traits);
 }
 
-template <CodecKind kind>
+/// A format read and written through FFmpeg's codecs and TagLib's tags.
+template <const CodecTraits& traits>
 FormatEntry CodecEntry(AudioFormat format, const char* name, std::vector<std::string> extensions,
-                       std::vector<std::string> readOnly = {}) {
-  return {format, name, std::move(extensions), NewCodecIn<kind>, NewCodecIn<kind>, NewCodecOut<kind>, nullptr, CopyCodec,
-          std::move(readOnly)};
+                       std::vector<std::string> readOnly, bool plainCutIsLossless, unsigned encodeOptions) {
+  return {.format = format,
+          .name = name,
+          .extensions = std::move(extensions),
+          .readOnlyExtensions = std::move(readOnly),
+          .newInput = NewCodecIn<traits>,
+          .newExactInput = NewCodecIn<traits>,
+          .whyUnreadable = WhyInvalidFile,
+          .newOutput = NewCodecOut<traits>,
+          .copySettings = CopyCodec,
+          .codec = &traits,
+          .plainCutIsLossless = plainCutIsLossless,
+          .encodeOptions = encodeOptions,
+          .applyEncodeOptions = EncodeCodec};
+}
+
+/// "a, b and c".
+std::string ListOf(const std::vector<std::string>& items, const char* last) {
+  std::string text;
+  for (size_t i = 0; i < items.size(); ++i) text += (i == 0 ? "" : i + 1 == items.size() ? last : ", ") + items[i];
+  return text;
 }
 
 std::string Lower(std::string text) {
@@ -94,21 +179,61 @@ std::string FormatEntry::Patterns() const {
 
 const std::vector<FormatEntry>& Formats() {
   static const std::vector<FormatEntry> formats = {
-      {AudioFormat::Wav, "WAV", {".wav"}, [] { return std::unique_ptr<TAuFileIn>(New<TWaveIn>()); },
-       [] { return std::unique_ptr<TAuFileIn>(New<TWaveIn>()); }, NewWaveOut, nullptr, CopyWaveSettings, {}},
-      {AudioFormat::Mp3, "MP3", {".mp3"}, [] { return std::unique_ptr<TAuFileIn>(New<TMP3In>()); },
-       [] { return std::unique_ptr<TAuFileIn>(New<TWMIn>()); }, NewMp3Out,
-       [] { return std::unique_ptr<TAuFileOut>(New<TMP3LosslessOut>()); }, CopyMp3, {}},
-      {AudioFormat::Wma, "WMA", {".wma"}, [] { return std::unique_ptr<TAuFileIn>(New<TWMIn>()); },
-       [] { return std::unique_ptr<TAuFileIn>(New<TWMIn>()); },
-       [] { return std::unique_ptr<TAuFileOut>(New<TWMAOut>()); }, nullptr, CopyWma, {}},
-      CodecEntry<CodecKind::Flac>(AudioFormat::Flac, "FLAC", {".flac"}),
-      CodecEntry<CodecKind::Vorbis>(AudioFormat::Vorbis, "Ogg Vorbis", {".ogg", ".oga"}),
-      CodecEntry<CodecKind::Opus>(AudioFormat::Opus, "Opus", {".opus"}),
-      CodecEntry<CodecKind::Aac>(AudioFormat::M4a, "M4A", {".m4a", ".m4b", ".aac"}, {".aac"}),
-      CodecEntry<CodecKind::Aiff>(AudioFormat::Aiff, "AIFF", {".aiff", ".aif", ".aifc"}),
+      {.format = AudioFormat::Wav,
+       .name = "WAV",
+       .extensions = {".wav"},
+       .newInput = [] { return std::unique_ptr<TAuFileIn>(New<TWaveIn>()); },
+       .newExactInput = [] { return std::unique_ptr<TAuFileIn>(New<TWaveIn>()); },
+       .whyUnreadable = WhyInvalidWave,
+       .newOutput = NewWaveOut,
+       .copySettings = CopyWaveSettings,
+       .appends = true,
+       .encodes = false},
+      {.format = AudioFormat::Mp3,
+       .name = "MP3",
+       .extensions = {".mp3"},
+       .newInput = [] { return std::unique_ptr<TAuFileIn>(New<TMP3In>()); },
+       .newExactInput = [] { return std::unique_ptr<TAuFileIn>(New<TWMIn>()); },
+       .whyUnreadable = WhyInvalidMp3,
+       .newOutput = NewMp3Out,
+       .copySettings = CopyMp3,
+       .newLosslessOutput = [] { return std::unique_ptr<TAuFileOut>(New<TMP3LosslessOut>()); },
+       .encodeOptions = kBitrateOption | kVbrOption | kModeOption,
+       .encodesSixteenBitStereo = true,
+       .applyEncodeOptions = EncodeMp3,
+       .walksFrames = true},
+      {.format = AudioFormat::Wma,
+       .name = "WMA",
+       .extensions = {".wma"},
+       .newInput = [] { return std::unique_ptr<TAuFileIn>(New<TWMIn>()); },
+       .newExactInput = [] { return std::unique_ptr<TAuFileIn>(New<TWMIn>()); },
+       .whyUnreadable = WhyInvalidFile,
+       .newOutput = [] { return std::unique_ptr<TAuFileOut>(New<TWMAOut>()); },
+       .copySettings = CopyWma,
+       .encodeOptions = kBitrateOption,
+       .encodesSixteenBitStereo = true,
+       .applyEncodeOptions = EncodeWma},
+      CodecEntry<kFlac>(AudioFormat::Flac, "FLAC", {".flac"}, {}, true, kNoEncodeOptions),
+      CodecEntry<kVorbis>(AudioFormat::Vorbis, "Ogg Vorbis", {".ogg", ".oga"}, {}, false, kBitrateOption),
+      CodecEntry<kOpus>(AudioFormat::Opus, "Opus", {".opus"}, {}, false, kBitrateOption),
+      CodecEntry<kAac>(AudioFormat::M4a, "M4A", {".m4a", ".m4b", ".aac"}, {".aac"}, false, kBitrateOption),
+      CodecEntry<kAiff>(AudioFormat::Aiff, "AIFF", {".aiff", ".aif", ".aifc"}, {}, false, kNoEncodeOptions),
   };
   return formats;
+}
+
+const CodecTraits& CodecOf(AudioFormat format) {
+  const FormatEntry* entry = FindFormat(format);
+  if (entry == nullptr || entry->codec == nullptr) throw Error(ErrorKind::Failed, "not a codec format");
+  return *entry->codec;
+}
+
+const CodecTraits* TraitsOfStream(const std::string& container, const std::string& codec) {
+  for (const auto& stream : kStreams)
+    if (container == stream.container && codec == stream.codec) return stream.traits;
+  // AIFF holds PCM of many kinds; the result keeps its samples at 16 or 24 bits.
+  if (container == "aiff" && codec.rfind("pcm_", 0) == 0) return &kAiff;
+  return nullptr;
 }
 
 const FormatEntry* FindFormat(AudioFormat format) {
@@ -142,6 +267,24 @@ std::string SoundFilesFilter() {
   return "Sound Files(" + patterns + ")|" + patterns;
 }
 
+std::string FormatNames(bool (*has)(const FormatEntry&)) {
+  std::vector<std::string> names;
+  for (const FormatEntry& entry : Formats())
+    if (has(entry)) names.push_back(entry.name);
+  return ListOf(names, " and ");
+}
+
+std::string ExtensionList(bool (*has)(const FormatEntry&)) {
+  std::vector<std::string> extensions;
+  for (const FormatEntry& entry : Formats())
+    if (has(entry))
+      for (const std::string& extension : entry.extensions)
+        if (std::find(entry.readOnlyExtensions.begin(), entry.readOnlyExtensions.end(), extension) ==
+            entry.readOnlyExtensions.end())
+          extensions.push_back(extension);
+  return ListOf(extensions, " or ");
+}
+
 std::string FormatNames() {
   // The order the program has always named them in.
   const auto& formats = Formats();
@@ -150,7 +293,5 @@ std::string FormatNames() {
     if (const FormatEntry* entry = FindFormat(format)) names.push_back(entry->name);
   for (const FormatEntry& entry : formats)
     if (std::find(names.begin(), names.end(), entry.name) == names.end()) names.push_back(entry.name);
-  std::string text;
-  for (size_t i = 0; i < names.size(); ++i) text += (i == 0 ? "" : i + 1 == names.size() ? " and " : ", ") + names[i];
-  return text;
+  return ListOf(names, " and ");
 }

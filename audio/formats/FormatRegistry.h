@@ -4,7 +4,9 @@
 #include <string>
 #include <vector>
 
+#include "audio/codecs/CodecTraits.h"
 #include "audio/formats/AudioFormat.h"
+#include "audio/formats/EncodeOptions.h"
 #include "audio/Forward.h"
 
 /// What a source's settings are copied for: a join picks WMA formats by
@@ -18,29 +20,60 @@ struct FormatEntry {
   AudioFormat format;
   const char* name;                     // "MP3"
   std::vector<std::string> extensions;  // lower case with the dot; any letter case matches
-  /// The input windows and jobs cut with (TMP3In announces a third of a second more).
-  std::unique_ptr<TAuFileIn> (*newInput)();
-  /// An input that counts exactly what the file holds (the tool, the preview, the waveform).
-  std::unique_ptr<TAuFileIn> (*newExactInput)();
-  /// The output, with the settings every job starts from.
-  std::unique_ptr<TAuFileOut> (*newOutput)();
-  /// An output that copies the source's coded frames; null when the format has none.
-  std::unique_ptr<TAuFileOut> (*newLosslessOutput)();
-  /// Gives `output` (this format's) the source's (this format's input) tags and encoder settings.
-  void (*copySettings)(TAuFileIn& source, TAuFileOut& output, SettingsUse use);
-
   /// Extensions it reads but does not write (".aac": AAC without a
   /// container cannot tell where the audio starts and ends).
   std::vector<std::string> readOnlyExtensions;
 
+  /// The input windows and jobs cut with (TMP3In announces a third of a second more).
+  std::unique_ptr<TAuFileIn> (*newInput)();
+  /// An input that counts exactly what the file holds (the tool, the preview, the waveform).
+  std::unique_ptr<TAuFileIn> (*newExactInput)();
+  /// Why a file its input found invalid cannot be read, for the message
+  /// that names the file after it.
+  std::string (*whyUnreadable)(const FormatEntry& entry, TAuFileIn& input);
+
+  /// The output, with the settings every job starts from.
+  std::unique_ptr<TAuFileOut> (*newOutput)();
+  /// Gives `output` (this format's) the source's (this format's input) tags and encoder settings.
+  void (*copySettings)(TAuFileIn& source, TAuFileOut& output, SettingsUse use);
+  /// The codec it is written with through FFmpeg; null for formats with writers of their own.
+  const CodecTraits* codec = nullptr;
+
+  /// An output that copies the source's coded frames (a lossless cut); null when the format has none.
+  std::unique_ptr<TAuFileOut> (*newLosslessOutput)() = nullptr;
+  /// A plain cut loses nothing (FLAC): asked for a lossless one, it is done.
+  bool plainCutIsLossless = false;
+  /// Its output can append to a file of its own, as the joins of Segment Cut's work files do (WAV).
+  bool appends = false;
+
+  /// Written by `encode` (not WAV: `decode` writes it), with these EncodeOption bits.
+  bool encodes = true;
+  unsigned encodeOptions = kNoEncodeOptions;
+  /// Its encoder takes one or two channels of 16-bit samples (the others take any).
+  bool encodesSixteenBitStereo = false;
+  /// Gives an output of this format an encode's options, for a source of `channels`.
+  void (*applyEncodeOptions)(TAuFileOut& output, const EncodeOptions& options, int channels) = nullptr;
+
+  /// Its frames can be walked without decoding: the waveform's overview is
+  /// estimated from them first, and intact files are decoded frame by frame.
+  bool walksFrames = false;
+
   /// "*.mp3" for the file dialogs.
   std::string Patterns() const;
+  /// Its lossless cut is done: by its own nature or by copying frames.
+  bool CutsLosslessly() const { return plainCutIsLossless || newLosslessOutput != nullptr; }
 };
 
 /// The formats, in the order the dialogs list them.
 const std::vector<FormatEntry>& Formats();
 /// Null for AudioFormat::Unknown.
 const FormatEntry* FindFormat(AudioFormat format);
+/// The codec traits of a codec format (FLAC, Ogg Vorbis, Opus, M4A, AIFF).
+const CodecTraits& CodecOf(AudioFormat format);
+/// How a stream of `codec` in `container` (as the decoder names them:
+/// "alac" in "mp4", "opus" in "ogg") is written again in the same codec and
+/// container; null when FFmpeg cannot write it so.
+const CodecTraits* TraitsOfStream(const std::string& container, const std::string& codec);
 /// The entry of a file name's extension; null when no format has it.
 const FormatEntry* FormatEntryOfFile(const std::string& fileName);
 /// The extension a result made from `source` gets: the source's own, its
@@ -52,3 +85,7 @@ bool IsReadOnlyExtension(const std::string& fileName);
 std::string SoundFilesFilter();
 /// "MP3, WAV and WMA": the formats, for messages.
 std::string FormatNames();
+/// The names of the formats whose entries `has` holds ("MP3"), for messages.
+std::string FormatNames(bool (*has)(const FormatEntry&));
+/// ".mp3, .wma or .flac": the extensions of those formats, for messages.
+std::string ExtensionList(bool (*has)(const FormatEntry&));

@@ -12,6 +12,7 @@
 #include "audio/ACS_WinMedia.h"
 #include "audio/codecs/CodecIn.h"
 #include "audio/codecs/CodecOut.h"
+#include "audio/formats/FormatRegistry.h"
 #include "audio/wave/WaveIn.h"
 
 namespace {
@@ -65,15 +66,20 @@ void FillId3v1Fields(const TId3v2Tags& from, TId3v1Tags& to) {
 void CarrySourceTags(TAuFileIn& source, TAuFileOut& output) {
   auto* tagged = dynamic_cast<TAuTaggedFileOut*>(&output);
   if (tagged == nullptr) return;
-  if (auto* wave = dynamic_cast<TWaveIn*>(&source)) {
-    media::TagSet tags = wave->Tags();
-    tagged->SetPictures(std::move(tags.pictures));
-    tags.pictures.clear();
-    tagged->SetSourceTags(std::move(tags));
-  } else if (auto* decoded = dynamic_cast<TWMIn*>(&source)) {
-    tagged->SetPictures(decoded->Pictures());
-    tagged->SetSourceTags(decoded->Tags());
+  media::TagSet tags = source.SourceTags();
+  tagged->SetPictures(std::move(tags.pictures));
+  tags.pictures.clear();
+  tagged->SetSourceTags(std::move(tags));
+}
+
+void CarryConvertedTags(TAuFileIn& source, TAuFileOut& output) {
+  auto* tagged = dynamic_cast<TAuTaggedFileOut*>(&output);
+  const TId3v2Tags* common = source.CommonFields();
+  if (tagged && common) {
+    CopyId3v2Fields(*common, tagged->Id3v2Tags());
+    if (dynamic_cast<TMP3Out*>(&output)) FillId3v1Fields(*common, tagged->Id3v1Tags());
   }
+  CarrySourceTags(source, output);
 }
 
 void CopyMp3Settings(TWMIn& source, TMP3Out& output) {

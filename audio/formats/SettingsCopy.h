@@ -31,6 +31,11 @@ void FillId3v1Fields(const TId3v2Tags& from, TId3v1Tags& to);
 /// ALBUMARTIST becomes an MP3 file's TPE2). Nothing for outputs without tags.
 void CarrySourceTags(TAuFileIn& source, TAuFileOut& output);
 
+/// Gives an output of any format a source's tags, of any format, as an
+/// encode does: the twelve common fields where the source fills them (an
+/// MP3 output also in its ID3v1 record), then CarrySourceTags.
+void CarryConvertedTags(TAuFileIn& source, TAuFileOut& output);
+
 /// Gives an MP3 output a compressed source's tags (both kinds) and encoder
 /// settings: its bit rate as the nearest standard one, mono or stereo as the
 /// source, VBR when the source is, copyright when the source is protected.

@@ -14,6 +14,7 @@
 #include "audio/classes/FileStream.h"
 #include "audio/tags/AuTags.h"
 #include "audio/tags/TagFields.h"
+#include "audio/tags/TagText.h"
 #include "platform/TagWriter.h"
 #include "platform/Utf.h"
 
@@ -97,6 +98,13 @@ bool TMP3Out::StartChunks() {
 TMP3Out::TMP3Out() {
   media::LoadLame();
   Id3v1Tags().SetGenreId(255);  // no genre until one is set
+}
+
+void TMP3Out::TakePieceTags(const PieceTags& piece, const std::string& source) {
+  TAuTaggedFileOut::TakePieceTags(piece, source);
+  if (!piece.title.empty()) Id3v1Tags().SetTitle(TagText::Utf16ToLatin1(Id3v2Tags().Title()));
+  if (!piece.artist.empty()) Id3v1Tags().SetArtist(TagText::Utf16ToLatin1(Id3v2Tags().Artist()));
+  if (piece.track > 0) Id3v1Tags().SetTrack(static_cast<uint8_t>(std::min(piece.track, 255)));
 }
 
 void TMP3Out::FillSettings() {

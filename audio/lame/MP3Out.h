@@ -21,6 +21,9 @@ class TMP3Out : public TAuTaggedFileOut {
  public:
   TMP3Out();
 
+  /// Also in the ID3v1 record, which a piece's names fill anew.
+  void TakePieceTags(const PieceTags& piece, const std::string& source) override;
+
   TMP3BitRate BitRate() const { return BitRate_; }
   void SetBitRate(TMP3BitRate value) { if (!Busy()) BitRate_ = value; }
   TMP3BitRate MaximumBitrate() const { return MaximumBitrate_; }

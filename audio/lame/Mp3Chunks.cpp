@@ -1,4 +1,5 @@
 #include "audio/lame/Mp3Chunks.h"
+#include "platform/Error.h"
 
 #include <algorithm>
 #include <stdexcept>
@@ -58,7 +59,7 @@ void Mp3Chunks::Write(const int16_t* pcm, size_t frames) {
 std::vector<uint8_t> Mp3Chunks::Finish() {
   Dispatch(true);
   while (delivered_ < dispatched_) DeliverOldest();
-  if (frameLengths_.empty()) throw std::runtime_error("LAME made no frames");
+  if (frameLengths_.empty()) throw Error(ErrorKind::Failed, "LAME made no frames");
   Mp3FrameHeader like;
   ParseMp3FrameHeader(firstHeader_.data(), like);
   InfoFrameFields fields;
@@ -129,7 +130,7 @@ Mp3Chunks::Encoded Mp3Chunks::EncodeChunk(const Chunk& chunk) {
   std::vector<uint8_t> all;
   const size_t frames = chunk.pcm.size() / ch;
   for (size_t at = 0; at < frames; at += media::LameEncoder::kFramesPerChunk) {
-    if (stopping_) throw std::runtime_error("stopped");
+    if (stopping_) throw Error(ErrorKind::Failed, "stopped");
     const int count = static_cast<int>(std::min<size_t>(media::LameEncoder::kFramesPerChunk, frames - at));
     const std::vector<uint8_t>& made = encoder.Encode(chunk.pcm.data() + at * ch, count);
     all.insert(all.end(), made.begin(), made.end());
@@ -143,7 +144,7 @@ Mp3Chunks::Encoded Mp3Chunks::EncodeChunk(const Chunk& chunk) {
   while (at + 4 <= all.size()) {
     Mp3FrameHeader header;
     if (!ParseMp3FrameHeader(&all[at], header) || header.length <= 0 || at + static_cast<size_t>(header.length) > all.size())
-      throw std::runtime_error("LAME made a frame that cannot be read");
+      throw Error(ErrorKind::Failed, "LAME made a frame that cannot be read");
     const bool kept = index >= chunk.dropFrames && (chunk.keepFrames == 0 || index < chunk.dropFrames + chunk.keepFrames);
     if (kept) {
       encoded.bytes.insert(encoded.bytes.end(), all.begin() + static_cast<long>(at),
@@ -154,7 +155,7 @@ Mp3Chunks::Encoded Mp3Chunks::EncodeChunk(const Chunk& chunk) {
     ++index;
   }
   if (chunk.keepFrames != 0 && encoded.frameLengths.size() != chunk.keepFrames)
-    throw std::runtime_error("LAME made fewer frames than a chunk covers");
+    throw Error(ErrorKind::Failed, "LAME made fewer frames than a chunk covers");
   return encoded;
 }
 
@@ -167,7 +168,7 @@ void Mp3Chunks::DeliverOldest() {
     done_.erase(delivered_);
   }
   ++delivered_;
-  if (!encoded.error.empty()) throw std::runtime_error("LAME Error: " + encoded.error);
+  if (!encoded.error.empty()) throw Error(ErrorKind::Failed, "LAME Error: " + encoded.error);
   if (encoded.frameLengths.empty()) return;
   if (frameLengths_.empty()) {
     // Room for the info frame, which takes the first audio frame's layout.

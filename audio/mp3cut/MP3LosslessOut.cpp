@@ -153,3 +153,12 @@ void TMP3LosslessOut::Done() {
   Stream.reset();
   source_.reset();
 }
+
+void TMP3LosslessOut::TakePieceTags(const PieceTags& piece, const std::string& source) {
+  if (piece.Empty()) return;
+  media::Id3v2Fields fields;
+  fields.title = piece.title;
+  fields.artist = piece.artist;
+  fields.track = piece.TrackText();
+  SetId3v2Tag(media::Id3v2TagWith(source, fields, [](const std::string& key) { return !OfTheWholeSource(key); }));
+}

@@ -25,6 +25,8 @@ class TMP3LosslessOut : public TAuFileOut {
   int Progress() const override;
   /// An ID3v2 tag to write in front instead of the source's; empty for the source's.
   void SetId3v2Tag(std::vector<uint8_t> bytes) { if (!Busy()) id3v2_ = std::move(bytes); }
+  /// The source's tag is written anew with the piece's title, artist and number.
+  void TakePieceTags(const PieceTags& piece, const std::string& source) override;
 
  protected:
   void Prepare() override;

@@ -1,4 +1,5 @@
 #include "audio/mpeg/InfoFrame.h"
+#include "platform/Error.h"
 
 #include <algorithm>
 #include <cstring>
@@ -29,7 +30,7 @@ int IndexForRoom(const Mp3FrameHeader& like, int bytes, int preferred) {
   if (Mp3FrameLength(like, preferred) - fixed >= bytes) return preferred;
   for (int index = 1; index < 15; ++index)
     if (Mp3FrameLength(like, index) - fixed >= bytes) return index;
-  throw std::logic_error("no MPEG frame is large enough");
+  throw Error(ErrorKind::Failed, "no MPEG frame is large enough");
 }
 
 }  // namespace

@@ -33,7 +33,7 @@ constexpr size_t kPcmReadBytes = 4 << 20;
 
 struct FrameRangeReader::Layout {
   std::string fileName;
-  AudioFormat format = AudioFormat::Unknown;
+  const FormatEntry* format = nullptr;
   int channels = 0, bits = 0, rate = 0;
   int64_t frames = 0;        // as the input counts them
   int64_t pcmOffset = -1;    // where integer PCM starts, when read directly
@@ -46,9 +46,8 @@ struct FrameRangeReader::Layout {
 
 namespace {
 
-std::unique_ptr<TAuFileIn> InputFor(AudioFormat format, const std::string& fileName) {
-  const FormatEntry* entry = FindFormat(format);
-  if (!entry) throw EAuException("unsupported file type");
+std::unique_ptr<TAuFileIn> InputFor(const FormatEntry* entry, const std::string& fileName) {
+  if (!entry) throw Error(ErrorKind::UnreadableFile, "unsupported file type", fileName);
   std::unique_ptr<TAuFileIn> input = entry->newExactInput();
   input->SetFileName(fileName);
   return input;
@@ -60,14 +59,14 @@ std::shared_ptr<const FrameRangeReader::Layout> FrameRangeReader::Look(const std
                                                                        const std::function<bool()>& cancelled) {
   auto layout = std::make_shared<Layout>();
   layout->fileName = fileName;
-  layout->format = FormatOfFile(fileName);
+  layout->format = FormatEntryOfFile(fileName);
   std::unique_ptr<TAuFileIn> input = InputFor(layout->format, fileName);
   layout->channels = std::max(input->Channels(), 1);
   layout->bits = input->BitsPerSample();
   layout->rate = input->SampleRate();
   layout->frames = input->TotalSamples();
-  if (auto* wave = dynamic_cast<TWaveIn*>(input.get())) layout->pcmOffset = wave->PcmDataOffset();
-  if (layout->format == AudioFormat::Mp3) {
+  layout->pcmOffset = input->PcmDataOffset();
+  if (layout->format->walksFrames) {
     // The frames are decoded directly only where the input delivers exactly
     // what they decode to (gapless): no damage, no count that disagrees.
     const Mp3Info info = WalkMp3Frames(

@@ -6,7 +6,7 @@
 #include <tuple>
 #include <vector>
 
-#include "audio/formats/AudioFormat.h"
+#include "audio/formats/FormatRegistry.h"
 #include "audio/peaks/ColumnPeaks.h"
 #include "audio/peaks/FrameRangeReader.h"
 #include "audio/peaks/Mp3Estimate.h"
@@ -117,10 +117,11 @@ void PeaksProvider::WaitUntilFinished() {
 void PeaksProvider::Work() {
   RunInBackground();
   try {
-    const bool mp3 = FormatOfFile(fileName_) == AudioFormat::Mp3;
-    if (mp3) EstimateMp3();
+    const FormatEntry* entry = FormatEntryOfFile(fileName_);
+    const bool estimated = entry && entry->walksFrames;
+    if (estimated) EstimateMp3();
     // Files without an estimate get their overview from their samples.
-    if (depth_ == Depth::Exact || !mp3) Refine();
+    if (depth_ == Depth::Exact || !estimated) Refine();
   } catch (const std::exception& e) {
     std::lock_guard hold(lock_);
     failure_ = e.what();

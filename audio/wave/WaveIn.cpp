@@ -23,7 +23,7 @@ constexpr int kBufferSize = 16384;
 
 TWaveIn::TWaveIn() = default;
 
-media::TagSet TWaveIn::Tags() const {
+media::TagSet TWaveIn::SourceTags() {
   try {
     return media::ReadTags(FileName_, media::TagContainer::Wav);
   } catch (const std::runtime_error&) {
@@ -67,7 +67,7 @@ std::string ImplausibleField(const WavHeader& h) {
 
 }  // namespace
 
-std::string TWaveIn::WhyUnsupported() {
+std::string TWaveIn::WhyUnreadable() {
   std::lock_guard lock(FileLock);
   OpenFile();
   if (Valid_) return {};

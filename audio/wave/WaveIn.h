@@ -22,16 +22,16 @@ class TWaveIn : public TAuFileIn {
   TWavType WavType();
   /// Why the file cannot be delivered ("WAV encoding GSM 6.10 is not
   /// supported"), or empty when it can.
-  std::string WhyUnsupported();
+  std::string WhyUnreadable() override;
   /// Where the samples of integer PCM (plain or extensible) start in the
   /// file, for readers that take them directly; -1 for every other kind.
-  int64_t PcmDataOffset();
+  int64_t PcmDataOffset() override;
   /// The header's sizes were never filled in (a recording that was not
   /// finished): the samples are read to the end of the file.
   bool HeaderUnfinished();
   /// The fields and pictures of the file's INFO list and "id3 " chunk, read
   /// with TagLib; empty when it has none or TagLib cannot read it (RF64).
-  media::TagSet Tags() const;
+  media::TagSet SourceTags() override;
 
  protected:
   void OpenFile() override;

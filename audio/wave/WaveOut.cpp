@@ -52,7 +52,7 @@ class HeaderBuilder {
   }
   /// The next `count` bytes of the header.
   uint8_t* Room(int count) {
-    if (size_ + count > static_cast<int>(bytes_.size())) throw std::out_of_range("a WAV header of more than 104 bytes");
+    if (size_ + count > static_cast<int>(bytes_.size())) throw Error(ErrorKind::Failed, "a WAV header of more than 104 bytes");
     size_ += count;
     return bytes_.data() + size_ - count;
   }

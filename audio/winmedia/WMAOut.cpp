@@ -1,4 +1,5 @@
 #include "audio/winmedia/WMAOut.h"
+#include "platform/Error.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -100,7 +101,7 @@ void TWMAOut::Prepare() {
     uint32_t desired = VBR_ ? VBRQuality_ : DesiredBitrate_;
     if (!VBR_ && desired < 1000) desired *= 1000;
     choice = FindWmaFormat(codecs, channels, bits, rate, desired, Lossless_, VBR_);
-    if (!choice) throw std::runtime_error("Failed to init codec");
+    if (!choice) throw Error(ErrorKind::Failed, "Failed to init codec");
   }
   StartInput();
   try {

@@ -93,6 +93,12 @@ media::TagSet TWMIn::Tags() {
   return fields;
 }
 
+media::TagSet TWMIn::SourceTags() {
+  std::lock_guard lock(FileLock);
+  OpenFile();
+  return tags_;
+}
+
 std::vector<media::Picture> TWMIn::Pictures() {
   std::lock_guard lock(FileLock);
   OpenFile();
@@ -129,6 +135,7 @@ void TWMIn::OpenFile() {
       decoder_ = std::make_unique<media::Decoder>(bytes_, base);
       break;
     } catch (const std::runtime_error& e) {
+      if (IsMissingLibrary(e)) throw;  // no file can be read: not this one's fault
       if (whyUnreadable_.empty()) whyUnreadable_ = e.what();  // what the file's own start says
       decoder_.reset();
     }
@@ -141,6 +148,7 @@ void TWMIn::OpenFile() {
     TotalSamples_ = decoder_->Frames();
     if (decoder_->IsMp3()) ApplyMp3Facts();
   } catch (const std::runtime_error& e) {
+    if (IsMissingLibrary(e)) throw;
     whyUnreadable_ = e.what();
     decoder_.reset();  // a file that cannot be read through holds no audio we can deliver
     return;

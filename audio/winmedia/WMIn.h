@@ -36,7 +36,7 @@ class TWMIn : public TAuTaggedFileIn {
   TId3v2Tags& Id3v2Tags();
   /// Why the file holds no audio that can be read (the decoder's words);
   /// empty when it does, or when nothing more is known.
-  std::string WhyUnreadable();
+  std::string WhyUnreadable() override;
   /// The codec and the container the file holds ("aac" in "mp4"); empty
   /// when it holds no audio that can be read.
   std::string Codec();
@@ -44,6 +44,8 @@ class TWMIn : public TAuTaggedFileIn {
   /// Every field of the file's tags, repeated values and all, as TagLib
   /// names them (opening it if needed); empty when TagLib cannot read them.
   media::TagSet Tags();
+  media::TagSet SourceTags() override;
+  TId3v2Tags* CommonFields() override { return &Id3v2Tags(); }
   /// The pictures of the file's tags (opening it if needed).
   std::vector<media::Picture> Pictures();
   /// The file's chapters (an M4B audiobook's), in samples (opening it if needed).

@@ -46,7 +46,7 @@ int Show(const Arguments& args, TAuFileIn& in) {
   }
   if (auto* wave = dynamic_cast<TWaveIn*>(&in)) {
     // Its INFO list and "id3 " chunk, by TagLib's names.
-    const media::TagSet tags = wave->Tags();
+    const media::TagSet tags = wave->SourceTags();
     const std::pair<const char*, const char*> lines[] = {{"title", "TITLE"}, {"artist", "ARTIST"},    {"album", "ALBUM"},
                                                          {"genre", "GENRE"}, {"year", "DATE"},        {"track", "TRACKNUMBER"},
                                                          {"comment", "COMMENT"}};

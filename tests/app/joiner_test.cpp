@@ -155,15 +155,15 @@ TEST_F(Joiner, JoinsAndMixesWithProgressInTheCaption) {
 
 TEST_F(Joiner, AnOggAndAnOgaFileAreOneFormat) {
   const std::string first = dir.File("a.ogg"), second = dir.File("b.OGA");
-  ASSERT_EQ(WriteCodecFile(first, CodecKind::Vorbis, ToneSamples(22050, 1, 22050), 1, 22050), "");
-  ASSERT_EQ(WriteCodecFile(second, CodecKind::Vorbis, ToneSamples(11025, 1, 22050), 1, 22050), "");
+  ASSERT_EQ(WriteCodecFile(first, AudioFormat::Vorbis, ToneSamples(22050, 1, 22050), 1, 22050), "");
+  ASSERT_EQ(WriteCodecFile(second, AudioFormat::Vorbis, ToneSamples(11025, 1, 22050), 1, 22050), "");
   Choose("bOpen1", first);
   Choose("bOpen2", second);
   const std::string target = dir.File("ab.ogg");
   Start(target);
   EXPECT_TRUE(dialogs.messages.isEmpty()) << dialogs.messages.join("|").toStdString();
   EXPECT_EQ(dialogs.lastSuffix.toStdString(), "ogg");
-  Sealed<TCodecIn> joined(CodecKind::Vorbis);
+  Sealed<TCodecIn> joined(CodecOf(AudioFormat::Vorbis));
   joined.SetFileName(target);
   EXPECT_EQ(joined.TotalSamples(), 22050 + 11025);
 }

@@ -315,7 +315,7 @@ TEST_F(StartCut, EachFormatKeepsItsKind) {
 }
 
 TEST_F(StartCut, FlacOggOpusAndM4aFilesOpenAndAreSavedInTheirFormat) {
-  for (const CodecKind kind : {CodecKind::Flac, CodecKind::Vorbis, CodecKind::Opus, CodecKind::Aac}) {
+  for (const AudioFormat kind : {AudioFormat::Flac, AudioFormat::Vorbis, AudioFormat::Opus, AudioFormat::M4a}) {
     const std::string ext = CodecExtension(kind);
     SCOPED_TRACE(ext);
     const std::string song = dir.File("song" + ext);
@@ -329,7 +329,7 @@ TEST_F(StartCut, FlacOggOpusAndM4aFilesOpenAndAreSavedInTheirFormat) {
     EXPECT_TRUE(dialogs.messages.isEmpty()) << dialogs.messages.join("|").toStdString();
     EXPECT_EQ(dialogs.lastSuffix.toStdString(), ext.substr(1));
     EXPECT_EQ(dialogs.lastProposed.toStdString(), "cut_song" + ext);
-    Sealed<TCodecIn> back(kind);
+    Sealed<TCodecIn> back(CodecOf(kind));
     back.SetFileName(target);
     EXPECT_EQ(back.TotalSamples(), 48000 * 3);  // the whole file, exactly
     EXPECT_EQ(back.Id3v2Tags().Title(), u"Three");

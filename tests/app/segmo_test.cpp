@@ -113,7 +113,11 @@ TEST_F(SegmentCut, LayoutAndTheTotalTime) {
   Open(Numbered("ten.wav", 85600));  // 10.7 s: the shell says 10 s
   EXPECT_EQ(window.findChild<QLabel*>("lFileTime")->text(), "00:00:10.0");
   Open(dir.File("missing.wav"));
-  EXPECT_EQ(dialogs.messages, QStringList{Texts::kOpenFileError});
+  // The reason and the file, then what to do.
+  ASSERT_EQ(dialogs.messages.size(), 1);
+  EXPECT_TRUE(dialogs.messages[0].startsWith("No such file")) << dialogs.messages[0].toStdString();
+  EXPECT_TRUE(dialogs.messages[0].contains(QString::fromStdString(dir.File("missing.wav"))));
+  EXPECT_TRUE(dialogs.messages[0].endsWith(Texts::kOpenFileError));
   EXPECT_TRUE(window.findChild<QLineEdit*>("eOpenFile")->text().isEmpty());
   EXPECT_EQ(window.findChild<QLabel*>("lFileTime")->text(), "00:00:10.0");
 }

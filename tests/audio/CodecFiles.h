@@ -6,19 +6,20 @@
 #include <vector>
 
 #include "audio/codecs/CodecOut.h"
+#include "audio/formats/FormatRegistry.h"
 #include "tests/audio/MemoryComponents.h"
 #include "tests/support/EventLoop.h"
 
 /// Writes interleaved 16-bit `samples` as a file of `kind`; `setup` may set
 /// the writer's tags and settings first. The writer's error, empty when none.
-inline std::string WriteCodecFile(const std::string& file, CodecKind kind, const std::vector<int16_t>& samples,
+inline std::string WriteCodecFile(const std::string& file, AudioFormat kind, const std::vector<int16_t>& samples,
                                   int channels, int rate, const std::function<void(TCodecOut&)>& setup = {}) {
   Sealed<MemoryInput> input(0);
   input.SetSamples(samples);
   input.ChannelCount = channels;
   input.Rate = rate;
   input.BlockSize = 4000;
-  Sealed<TCodecOut> output(kind);
+  Sealed<TCodecOut> output(CodecOf(kind));
   output.SetFileName(file);
   if (setup) setup(output);
   bool done = false;
@@ -32,14 +33,26 @@ inline std::string WriteCodecFile(const std::string& file, CodecKind kind, const
   return error;
 }
 
-/// The file name ending each format is written under.
-inline const char* CodecExtension(CodecKind kind) {
+/// A test name for a codec format: "Flac", "Aac".
+inline std::string CodecTestName(AudioFormat kind) {
   switch (kind) {
-    case CodecKind::Flac: return ".flac";
-    case CodecKind::Vorbis: return ".ogg";
-    case CodecKind::Opus: return ".opus";
-    case CodecKind::Aac: return ".m4a";
-    case CodecKind::Aiff: return ".aiff";
+    case AudioFormat::Flac: return "Flac";
+    case AudioFormat::Vorbis: return "Vorbis";
+    case AudioFormat::Opus: return "Opus";
+    case AudioFormat::M4a: return "Aac";
+    case AudioFormat::Aiff: return "Aiff";
+    default: return "Other";
   }
-  return "";
+}
+
+/// The file name ending each format is written under.
+inline const char* CodecExtension(AudioFormat kind) {
+  switch (kind) {
+    case AudioFormat::Flac: return ".flac";
+    case AudioFormat::Vorbis: return ".ogg";
+    case AudioFormat::Opus: return ".opus";
+    case AudioFormat::M4a: return ".m4a";
+    case AudioFormat::Aiff: return ".aiff";
+    default: return "";
+  }
 }

@@ -25,14 +25,13 @@
 namespace {
 
 struct Layout {
-  CodecKind kind;
+  AudioFormat kind;
   int rate;
   int channels;
 };
 
 std::string Name(const ::testing::TestParamInfo<Layout>& info) {
-  const char* kinds[] = {"Flac", "Vorbis", "Opus", "Aac"};
-  return std::string(kinds[static_cast<int>(info.param.kind)]) + "_" + std::to_string(info.param.rate) + "_" +
+  return CodecTestName(info.param.kind) + "_" + std::to_string(info.param.rate) + "_" +
          std::to_string(info.param.channels);
 }
 
@@ -48,7 +47,7 @@ double RelativeError(const std::vector<int16_t>& a, const std::vector<int16_t>& 
 
 /// Decoders of FLAC and Vorbis repeat themselves to the bit; AAC and Opus
 /// fill some bands with noise of their own, so two decodes only come close.
-bool DecodesExactly(CodecKind kind) { return kind == CodecKind::Flac || kind == CodecKind::Vorbis; }
+bool DecodesExactly(AudioFormat kind) { return kind == AudioFormat::Flac || kind == AudioFormat::Vorbis; }
 
 class CodecRoundTrip : public ::testing::TestWithParam<Layout> {
  protected:
@@ -64,20 +63,20 @@ TEST_P(CodecRoundTrip, DecodesToExactlyTheSamplesGivenAtLagZero) {
   ASSERT_EQ(WriteCodecFile(file, layout.kind, source, layout.channels, layout.rate), "");
 
   const std::vector<int16_t> decoded = DecodeWithFfmpeg(file);
-  if (layout.kind == CodecKind::Aac) {
+  if (layout.kind == AudioFormat::M4a) {
     // FFmpeg's own decode leaves the last frame's padding in: the edit list tells where it starts.
     EXPECT_EQ(StreamDurationSamples(file), frames);
     EXPECT_GE(decoded.size(), source.size());
   } else {
     EXPECT_EQ(decoded.size(), source.size());
   }
-  if (layout.kind == CodecKind::Flac) {
+  if (layout.kind == AudioFormat::Flac) {
     EXPECT_EQ(decoded, source);
   } else {
     EXPECT_EQ(BestLag(source, 0, decoded, layout.channels, 600, layout.rate / 10), 0);
   }
 
-  Sealed<TCodecIn> input(layout.kind);
+  Sealed<TCodecIn> input(CodecOf(layout.kind));
   input.SetFileName(file);
   ASSERT_TRUE(input.Valid());
   EXPECT_EQ(input.TotalSamples(), frames);
@@ -91,27 +90,27 @@ TEST_P(CodecRoundTrip, DecodesToExactlyTheSamplesGivenAtLagZero) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, CodecRoundTrip,
-                         ::testing::Values(Layout{CodecKind::Flac, 44100, 2}, Layout{CodecKind::Flac, 8000, 1},
-                                           Layout{CodecKind::Vorbis, 44100, 2}, Layout{CodecKind::Vorbis, 22050, 1},
-                                           Layout{CodecKind::Opus, 48000, 2}, Layout{CodecKind::Opus, 48000, 1},
-                                           Layout{CodecKind::Aac, 44100, 2}, Layout{CodecKind::Aac, 32000, 1}),
+                         ::testing::Values(Layout{AudioFormat::Flac, 44100, 2}, Layout{AudioFormat::Flac, 8000, 1},
+                                           Layout{AudioFormat::Vorbis, 44100, 2}, Layout{AudioFormat::Vorbis, 22050, 1},
+                                           Layout{AudioFormat::Opus, 48000, 2}, Layout{AudioFormat::Opus, 48000, 1},
+                                           Layout{AudioFormat::M4a, 44100, 2}, Layout{AudioFormat::M4a, 32000, 1}),
                          Name);
 
 TEST(CodecOut, FilesShorterThanOneFrameKeepTheirLength) {
   TempDir dir;
-  for (const CodecKind kind : {CodecKind::Flac, CodecKind::Vorbis, CodecKind::Opus, CodecKind::Aac}) {
+  for (const AudioFormat kind : {AudioFormat::Flac, AudioFormat::Vorbis, AudioFormat::Opus, AudioFormat::M4a}) {
     for (const int frames : {1, 300, 2000}) {
       SCOPED_TRACE(std::string(CodecExtension(kind)) + " " + std::to_string(frames));
       const std::string file = dir.File("short" + std::to_string(frames) + CodecExtension(kind));
       const std::vector<int16_t> source = ChirpSamples(frames, 1, 48000);
       ASSERT_EQ(WriteCodecFile(file, kind, source, 1, 48000), "");
-      Sealed<TCodecIn> input(kind);
+      Sealed<TCodecIn> input(CodecOf(kind));
       input.SetFileName(file);
       ASSERT_TRUE(input.Valid());
       EXPECT_EQ(input.TotalSamples(), frames);
       const std::vector<int16_t> read = ReadRun(input);
       EXPECT_EQ(read.size(), source.size());
-      if (kind == CodecKind::Flac) {
+      if (kind == AudioFormat::Flac) {
         EXPECT_EQ(read, source);
       }
     }
@@ -122,8 +121,8 @@ TEST(CodecOut, OpusResamplesOtherRatesTo48kHz) {
   TempDir dir;
   const std::string file = dir.File("voice.opus");
   const int frames = 44100 * 2 + 11;
-  ASSERT_EQ(WriteCodecFile(file, CodecKind::Opus, ChirpSamples(frames, 1, 44100), 1, 44100), "");
-  Sealed<TCodecIn> input(CodecKind::Opus);
+  ASSERT_EQ(WriteCodecFile(file, AudioFormat::Opus, ChirpSamples(frames, 1, 44100), 1, 44100), "");
+  Sealed<TCodecIn> input(CodecOf(AudioFormat::Opus));
   input.SetFileName(file);
   EXPECT_EQ(input.SampleRate(), 48000);
   EXPECT_NEAR(static_cast<double>(input.TotalSamples()), frames * 48000.0 / 44100.0, 1.0);
@@ -142,7 +141,7 @@ TEST(CodecOut, FlacKeeps24BitSamplesWhole) {
   source.ChannelCount = 2;
   source.Rate = 96000;
   source.BlockSize = 6000;
-  Sealed<TCodecOut> output(CodecKind::Flac);
+  Sealed<TCodecOut> output(CodecOf(AudioFormat::Flac));
   output.SetFileName(file);
   bool done = false;
   output.OnDone = [&](TComponent*) { done = true; };
@@ -152,7 +151,7 @@ TEST(CodecOut, FlacKeeps24BitSamplesWhole) {
   EXPECT_TRUE(output.ExceptionMessage().empty()) << output.ExceptionMessage();
   output.SetInput(nullptr);
 
-  Sealed<TCodecIn> input(CodecKind::Flac);
+  Sealed<TCodecIn> input(CodecOf(AudioFormat::Flac));
   input.SetFileName(file);
   ASSERT_EQ(input.BitsPerSample(), 32);  // more than 16 bits are delivered whole
   ASSERT_EQ(input.TotalSamples(), frames);
@@ -194,7 +193,7 @@ void SetAllTags(TCodecOut& out) {
 
 TEST(CodecTags, EveryFieldAndThePictureAreWrittenAndReadBack) {
   TempDir dir;
-  for (const CodecKind kind : {CodecKind::Flac, CodecKind::Vorbis, CodecKind::Opus, CodecKind::Aac}) {
+  for (const AudioFormat kind : {AudioFormat::Flac, AudioFormat::Vorbis, AudioFormat::Opus, AudioFormat::M4a}) {
     SCOPED_TRACE(CodecExtension(kind));
     const std::string file = dir.File(std::string("tagged") + CodecExtension(kind));
     ASSERT_EQ(WriteCodecFile(file, kind, ToneSamples(48000, 2, 48000), 2, 48000, SetAllTags), "");
@@ -211,7 +210,7 @@ TEST(CodecTags, EveryFieldAndThePictureAreWrittenAndReadBack) {
     EXPECT_EQ(properties["COPYRIGHT"].toString().to8Bit(true), "(c) Ann");
 
     // And as our reader does.
-    Sealed<TCodecIn> input(kind);
+    Sealed<TCodecIn> input(CodecOf(kind));
     input.SetFileName(file);
     TId3v2Tags& tags = input.Id3v2Tags();
     EXPECT_EQ(tags.Artist(), u"Ann Åberg");
@@ -239,7 +238,7 @@ TEST(CodecTags, AnM4aFileTellsItsDelayAndPaddingToOtherPlayers) {
   TempDir dir;
   const std::string file = dir.File("gapless.m4a");
   const int frames = 44100 + 100;
-  ASSERT_EQ(WriteCodecFile(file, CodecKind::Aac, ToneSamples(frames, 1, 44100), 1, 44100), "");
+  ASSERT_EQ(WriteCodecFile(file, AudioFormat::M4a, ToneSamples(frames, 1, 44100), 1, 44100), "");
   TagLib::MP4::File mp4(file.c_str());
   ASSERT_TRUE(mp4.isValid());
   const TagLib::String smpb = mp4.tag()->item("----:com.apple.iTunes:iTunSMPB").toStringList().toString();
@@ -255,11 +254,11 @@ TEST(CodecTags, AnM4aFileTellsItsDelayAndPaddingToOtherPlayers) {
 
 TEST(CodecIn, SeeksToTheExactSample) {
   TempDir dir;
-  for (const CodecKind kind : {CodecKind::Flac, CodecKind::Vorbis, CodecKind::Opus, CodecKind::Aac}) {
+  for (const AudioFormat kind : {AudioFormat::Flac, AudioFormat::Vorbis, AudioFormat::Opus, AudioFormat::M4a}) {
     SCOPED_TRACE(CodecExtension(kind));
     const std::string file = dir.File(std::string("seek") + CodecExtension(kind));
     ASSERT_EQ(WriteCodecFile(file, kind, ChirpSamples(48000 * 6, 2, 48000), 2, 48000), "");
-    Sealed<TCodecIn> input(kind);
+    Sealed<TCodecIn> input(CodecOf(kind));
     input.SetFileName(file);
     const std::vector<int16_t> whole = ReadRun(input);
     for (const int64_t start : {int64_t{1}, int64_t{100000}, int64_t{48000 * 5 + 17}}) {
@@ -285,11 +284,11 @@ std::string Truncated(TempDir& dir, const std::string& file, double share) {
 
 TEST(CodecIn, AFileCutShortCountsWhatItHolds) {
   TempDir dir;
-  for (const CodecKind kind : {CodecKind::Flac, CodecKind::Vorbis, CodecKind::Opus}) {
+  for (const AudioFormat kind : {AudioFormat::Flac, AudioFormat::Vorbis, AudioFormat::Opus}) {
     SCOPED_TRACE(CodecExtension(kind));
     const std::string file = dir.File(std::string("long") + CodecExtension(kind));
     ASSERT_EQ(WriteCodecFile(file, kind, ChirpSamples(48000 * 8, 1, 48000), 1, 48000), "");
-    Sealed<TCodecIn> input(kind);
+    Sealed<TCodecIn> input(CodecOf(kind));
     input.SetFileName(Truncated(dir, file, 0.6));
     ASSERT_TRUE(input.Valid());
     // Its header still says 8 seconds; about 60% of them are there.
@@ -301,7 +300,7 @@ TEST(CodecIn, AFileCutShortCountsWhatItHolds) {
 
 TEST(CodecIn, DamageInsideFailsTheReadThatReachesItAndSaysSo) {
   TempDir dir;
-  for (const CodecKind kind : {CodecKind::Flac, CodecKind::Vorbis}) {
+  for (const AudioFormat kind : {AudioFormat::Flac, AudioFormat::Vorbis}) {
     SCOPED_TRACE(CodecExtension(kind));
     const std::string file = dir.File(std::string("damaged") + CodecExtension(kind));
     ASSERT_EQ(WriteCodecFile(file, kind, ChirpSamples(48000 * 8, 1, 48000), 1, 48000), "");
@@ -309,7 +308,7 @@ TEST(CodecIn, DamageInsideFailsTheReadThatReachesItAndSaysSo) {
     const auto middle = static_cast<long>(bytes.size() / 2);
     std::fill(bytes.begin() + middle, bytes.begin() + middle + 300, 0x55);
     WriteBytes(file, bytes);
-    Sealed<TCodecIn> input(kind);
+    Sealed<TCodecIn> input(CodecOf(kind));
     input.SetFileName(file);
     ASSERT_TRUE(input.Valid());
     // Its end is intact, so its header is believed; what lies before the damage reads as ever.
@@ -330,13 +329,13 @@ TEST(CodecIn, WhatIsNoAudioOfItsFormatIsRefused) {
   std::vector<uint8_t> bytes(20000);
   for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<uint8_t>((i * 7919) >> 3);
   WriteBytes(garbage, bytes);
-  Sealed<TCodecIn> input(CodecKind::Flac);
+  Sealed<TCodecIn> input(CodecOf(AudioFormat::Flac));
   input.SetFileName(garbage);
   EXPECT_FALSE(input.Valid());
   // An MP4 file keeps its index at the end: cut short, it cannot be read at all.
   const std::string m4a = dir.File("whole.m4a");
-  ASSERT_EQ(WriteCodecFile(m4a, CodecKind::Aac, ToneSamples(44100 * 3, 1, 44100), 1, 44100), "");
-  Sealed<TCodecIn> shortened(CodecKind::Aac);
+  ASSERT_EQ(WriteCodecFile(m4a, AudioFormat::M4a, ToneSamples(44100 * 3, 1, 44100), 1, 44100), "");
+  Sealed<TCodecIn> shortened(CodecOf(AudioFormat::M4a));
   shortened.SetFileName(Truncated(dir, m4a, 0.7));
   EXPECT_FALSE(shortened.Valid());
 }

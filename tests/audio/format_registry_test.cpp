@@ -53,17 +53,65 @@ TEST(FormatRegistry, EachFormatMakesItsOwnComponents) {
   EXPECT_EQ(dynamic_cast<TMP3Out&>(*mp3Out).BitRate(), mbr128);
   EXPECT_EQ(dynamic_cast<TMP3Out&>(*mp3Out).Mode(), mmMono);
   // The formats of FFmpeg's codecs: their own input and output, no lossless copy.
-  for (const auto& [format, kind] : {std::pair{AudioFormat::Flac, CodecKind::Flac}, {AudioFormat::Vorbis, CodecKind::Vorbis},
-                                    {AudioFormat::Opus, CodecKind::Opus}, {AudioFormat::M4a, CodecKind::Aac}}) {
+  for (const AudioFormat format : {AudioFormat::Flac, AudioFormat::Vorbis, AudioFormat::Opus, AudioFormat::M4a}) {
     const FormatEntry& entry = *FindFormat(format);
     const auto in = entry.newInput();
     const auto out = entry.newOutput();
     ASSERT_NE(dynamic_cast<TCodecIn*>(in.get()), nullptr) << entry.name;
-    EXPECT_EQ(dynamic_cast<TCodecIn&>(*in).Kind(), kind);
+    EXPECT_EQ(&dynamic_cast<TCodecIn&>(*in).Traits(), entry.codec);
     ASSERT_NE(dynamic_cast<TCodecOut*>(out.get()), nullptr) << entry.name;
-    EXPECT_EQ(dynamic_cast<TCodecOut&>(*out).Kind(), kind);
+    EXPECT_EQ(&dynamic_cast<TCodecOut&>(*out).Traits(), entry.codec);
     EXPECT_EQ(entry.newLosslessOutput, nullptr);
   }
+}
+
+}  // namespace
+
+namespace {
+
+TEST(FormatRegistry, EachEntryTellsWhatItsFormatCanDo) {
+  // Frames are copied, and walked for the waveform's estimate, in MP3 files only.
+  EXPECT_EQ(FormatNames([](const FormatEntry& e) { return e.newLosslessOutput != nullptr; }), "MP3");
+  EXPECT_EQ(FormatNames([](const FormatEntry& e) { return e.walksFrames; }), "MP3");
+  // A FLAC cut is lossless as it is; only WAV results are appended to.
+  EXPECT_EQ(FormatNames([](const FormatEntry& e) { return e.plainCutIsLossless; }), "FLAC");
+  EXPECT_EQ(FormatNames([](const FormatEntry& e) { return e.CutsLosslessly(); }), "MP3 and FLAC");
+  EXPECT_EQ(FormatNames([](const FormatEntry& e) { return e.appends; }), "WAV");
+  // Encode options: MP3 takes all three, the lossy codecs a bit rate, the lossless ones none.
+  EXPECT_EQ(FindFormat(AudioFormat::Mp3)->encodeOptions, unsigned{kBitrateOption | kVbrOption | kModeOption});
+  for (AudioFormat f : {AudioFormat::Wma, AudioFormat::Vorbis, AudioFormat::Opus, AudioFormat::M4a})
+    EXPECT_EQ(FindFormat(f)->encodeOptions, unsigned{kBitrateOption}) << FormatName(f);
+  for (AudioFormat f : {AudioFormat::Flac, AudioFormat::Aiff})
+    EXPECT_EQ(FindFormat(f)->encodeOptions, unsigned{kNoEncodeOptions}) << FormatName(f);
+  EXPECT_EQ(ExtensionList([](const FormatEntry& e) { return e.encodes; }),
+            ".mp3, .wma, .flac, .ogg, .oga, .opus, .m4a, .m4b, .aiff, .aif or .aifc");
+  // Every encoder that cannot take any layout says so, and every encoded format has its options' setter.
+  for (const FormatEntry& entry : Formats()) {
+    SCOPED_TRACE(entry.name);
+    EXPECT_EQ(entry.encodes, entry.applyEncodeOptions != nullptr);
+    EXPECT_EQ(entry.codec != nullptr, dynamic_cast<TCodecOut*>(entry.newOutput().get()) != nullptr);
+    EXPECT_NE(entry.whyUnreadable, nullptr);
+  }
+  EXPECT_TRUE(FindFormat(AudioFormat::Mp3)->encodesSixteenBitStereo);
+  EXPECT_FALSE(FindFormat(AudioFormat::Flac)->encodesSixteenBitStereo);
+}
+
+TEST(FormatRegistry, ASourcesOwnCodecIsWrittenAgainAsItIs) {
+  // The format's own codec in its own container is the entry's.
+  EXPECT_EQ(TraitsOfStream("flac", "flac"), FindFormat(AudioFormat::Flac)->codec);
+  EXPECT_EQ(TraitsOfStream("ogg", "opus"), FindFormat(AudioFormat::Opus)->codec);
+  EXPECT_EQ(TraitsOfStream("mp4", "aac"), FindFormat(AudioFormat::M4a)->codec);
+  EXPECT_EQ(TraitsOfStream("aiff", "pcm_s24be"), FindFormat(AudioFormat::Aiff)->codec);
+  // Other codecs an extension may hold keep theirs.
+  ASSERT_NE(TraitsOfStream("ogg", "flac"), nullptr);
+  EXPECT_EQ(TraitsOfStream("ogg", "flac")->tags, media::TagContainer::OggFlac);
+  ASSERT_NE(TraitsOfStream("mp4", "alac"), nullptr);
+  EXPECT_STREQ(TraitsOfStream("mp4", "alac")->encoder, "alac");
+  EXPECT_TRUE(TraitsOfStream("mp4", "alac")->lossless);
+  EXPECT_EQ(TraitsOfStream("mp4", "mp3"), nullptr);  // nothing lesser in its place
+  // Where TagLib finds a stream's tags.
+  EXPECT_EQ(media::TagContainerOfStream("ogg", "vorbis"), media::TagContainer::OggVorbis);
+  EXPECT_EQ(media::TagContainerOfStream("ogg", "speex"), std::nullopt);
 }
 
 }  // namespace

@@ -92,7 +92,7 @@ TEST(LameEncoder, ChunksOfAFrameAndTheTagFrame) {
   media::LameEncoder encoder(settings);
   EXPECT_EQ(encoder.Channels(), 2);
   std::vector<int16_t> pcm(2 * 2 * media::LameEncoder::kFramesPerChunk, 0);
-  EXPECT_THROW(encoder.Encode(pcm.data(), 2 * media::LameEncoder::kFramesPerChunk), std::logic_error);
+  EXPECT_THROW(encoder.Encode(pcm.data(), 2 * media::LameEncoder::kFramesPerChunk), Error);
   size_t made = 0;
   for (int i = 0; i < 10; ++i) made += encoder.Encode(pcm.data(), media::LameEncoder::kFramesPerChunk).size();
   made += encoder.Flush().size();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QStringList>
 #include <string>
 
@@ -13,8 +14,14 @@ struct Result {
   std::string err;
 };
 
-inline Result Cli(const QStringList& arguments) {
+/// `environment`: variables set for this run only ("NAME=value").
+inline Result Cli(const QStringList& arguments, const QStringList& environment = {}) {
   QProcess process;
+  if (!environment.isEmpty()) {
+    QProcessEnvironment variables = QProcessEnvironment::systemEnvironment();
+    for (const QString& pair : environment) variables.insert(pair.section('=', 0, 0), pair.section('=', 1));
+    process.setProcessEnvironment(variables);
+  }
   process.start(CLIPWRIGHT_CLI, arguments);
   process.waitForFinished(60000);
   return {process.exitCode(), process.readAllStandardOutput().toStdString(), process.readAllStandardError().toStdString()};

@@ -34,7 +34,7 @@ void Tag(TCodecOut& out) {
   out.SetPictures({media::Picture{"image/jpeg", "", 3, kCover}});
 }
 
-class CodecJobs : public ::testing::TestWithParam<CodecKind> {
+class CodecJobs : public ::testing::TestWithParam<AudioFormat> {
  protected:
   std::string File(const std::string& stem) const { return dir.File(stem + CodecExtension(GetParam())); }
 
@@ -58,7 +58,7 @@ class CodecJobs : public ::testing::TestWithParam<CodecKind> {
   void ExpectRange(const std::vector<int16_t>& whole, size_t from, const std::string& result, size_t count) {
     const std::vector<int16_t> decoded = Decoded(result);
     ASSERT_EQ(decoded.size(), count * 2);
-    if (GetParam() == CodecKind::Flac) {
+    if (GetParam() == AudioFormat::Flac) {
       EXPECT_TRUE(std::equal(decoded.begin(), decoded.end(), whole.begin() + static_cast<long>(from * 2)));
     } else {
       EXPECT_EQ(BestLag(whole, from, decoded, 2, 1500, 2400), 0);
@@ -68,9 +68,8 @@ class CodecJobs : public ::testing::TestWithParam<CodecKind> {
   TempDir dir;
 };
 
-std::string Name(const ::testing::TestParamInfo<CodecKind>& info) {
-  const char* names[] = {"Flac", "Vorbis", "Opus", "Aac"};
-  return names[static_cast<int>(info.param)];
+std::string Name(const ::testing::TestParamInfo<AudioFormat>& info) {
+  return CodecTestName(info.param);
 }
 
 TEST_P(CodecJobs, CutsFromTheStartInsideAndToTheEndWithTheirTags) {
@@ -94,7 +93,7 @@ TEST_P(CodecJobs, CutsFromTheStartInsideAndToTheEndWithTheirTags) {
     ASSERT_FALSE(ref.isNull());
     EXPECT_EQ(ref.tag()->artist().to8Bit(true), "Ann");
     EXPECT_EQ(ref.tag()->title().to8Bit(true), "Song");
-    Sealed<TCodecIn> result(GetParam());
+    Sealed<TCodecIn> result(CodecOf(GetParam()));
     result.SetFileName(target);
     ASSERT_EQ(result.Pictures().size(), 1u);
     EXPECT_EQ(result.Pictures()[0].data, kCover);
@@ -109,7 +108,7 @@ TEST_P(CodecJobs, JoinsMixesAndRemovesRanges) {
   ASSERT_EQ(r.code, 0) << r.err;
   const std::vector<int16_t> both = Decoded(joined);
   ASSERT_EQ(both.size(), a.size() + b.size());
-  if (GetParam() == CodecKind::Flac) {
+  if (GetParam() == AudioFormat::Flac) {
     EXPECT_TRUE(std::equal(a.begin(), a.end(), both.begin()));
     EXPECT_TRUE(std::equal(b.begin(), b.end(), both.begin() + static_cast<long>(a.size())));
   } else {
@@ -131,7 +130,7 @@ TEST_P(CodecJobs, JoinsMixesAndRemovesRanges) {
   const std::vector<int16_t> rest = Decoded(removed);
   const long before = kRate * 9 / 10 * 2, after = kRate * 21 / 10 * 2;
   ASSERT_EQ(rest.size(), both.size() - static_cast<size_t>(after - before));
-  if (GetParam() == CodecKind::Flac) {
+  if (GetParam() == AudioFormat::Flac) {
     EXPECT_TRUE(std::equal(rest.begin(), rest.begin() + before, both.begin()));
     EXPECT_TRUE(std::equal(rest.begin() + before, rest.end(), both.begin() + after));
   } else {
@@ -158,7 +157,7 @@ TEST_P(CodecJobs, SplitPiecesPutTogetherAreTheWhole) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, CodecJobs,
-                         ::testing::Values(CodecKind::Flac, CodecKind::Vorbis, CodecKind::Opus, CodecKind::Aac), Name);
+                         ::testing::Values(AudioFormat::Flac, AudioFormat::Vorbis, AudioFormat::Opus, AudioFormat::M4a), Name);
 
 TEST(CodecTool, EncodesToEveryFormatAndRefusesWhatCannotBe) {
   TempDir dir;

@@ -65,7 +65,7 @@ TEST(CutJob, Mp3SettingsComeFromTheSource) {
   auto* output = dynamic_cast<TMP3Out*>(made.get());
   ASSERT_NE(output, nullptr);
   output->SetMode(mmStereo);
-  PrepareCut(AudioFormat::Mp3, *input, *output, vbr, FrameRange{}, dir.File("out.mp3"));
+  PrepareCut(*FindFormat(AudioFormat::Mp3), *input, *output, vbr, FrameRange{}, dir.File("out.mp3"));
   EXPECT_EQ(output->BitRate(), mbr128);  // the average of a VBR file is no standard rate
   EXPECT_TRUE(output->EnableVBR());
   EXPECT_EQ(output->Mode(), mmMono);
@@ -75,7 +75,7 @@ TEST(CutJob, Mp3SettingsComeFromTheSource) {
   const std::string junk = dir.File("junk.mp3");
   WriteBytes(junk, std::vector<uint8_t>(5000, 'z'));
   try {
-    PrepareCut(AudioFormat::Mp3, *input, *output, junk, FrameRange{}, dir.File("out.mp3"));
+    PrepareCut(*FindFormat(AudioFormat::Mp3), *input, *output, junk, FrameRange{}, dir.File("out.mp3"));
     FAIL() << "a file without MPEG frames was prepared";
   } catch (const JobRefused& e) {
     // Not MPEG audio at all: the cause, then which file it is.
