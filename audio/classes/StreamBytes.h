@@ -1,12 +1,11 @@
 #pragma once
 
-#include <sys/stat.h>
-
 #include <string>
 
 #include "audio/classes/AuStream.h"
 #include "audio/classes/FileStream.h"
 #include "platform/ByteSource.h"
+#include "platform/FileIdentity.h"
 
 /// One of the engine's streams as the bytes a decoder reads by position.
 class TStreamBytes : public media::ByteSource {
@@ -22,10 +21,7 @@ class TStreamBytes : public media::ByteSource {
 
   std::string Identity() override {
     const auto* file = dynamic_cast<const TAuFileStream*>(&stream_);
-    struct stat about {};
-    if (!file || fstat(file->Handle(), &about) != 0) return {};
-    return std::to_string(about.st_dev) + ":" + std::to_string(about.st_ino) + ":" + std::to_string(about.st_size) + ":" +
-           std::to_string(about.st_ctim.tv_sec) + "." + std::to_string(about.st_ctim.tv_nsec);
+    return file ? media::FileIdentity(file->Handle()) : std::string();
   }
 
  private:

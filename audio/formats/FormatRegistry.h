@@ -17,25 +17,25 @@ enum class SettingsUse { Cut, Join };
 /// tool ask here instead of switching on the format: adding a format is an
 /// entry here and a folder of its components.
 struct FormatEntry {
-  AudioFormat format;
-  const char* name;                     // "MP3"
-  std::vector<std::string> extensions;  // lower case with the dot; any letter case matches
+  AudioFormat format = AudioFormat::Unknown;
+  const char* name = "";                // "MP3"
+  std::vector<std::string> extensions = {};  // lower case with the dot; any letter case matches
   /// Extensions it reads but does not write (".aac": AAC without a
   /// container cannot tell where the audio starts and ends).
-  std::vector<std::string> readOnlyExtensions;
+  std::vector<std::string> readOnlyExtensions = {};
 
   /// The input windows and jobs cut with (TMP3In announces a third of a second more).
-  std::unique_ptr<TAuFileIn> (*newInput)();
+  std::unique_ptr<TAuFileIn> (*newInput)() = nullptr;
   /// An input that counts exactly what the file holds (the tool, the preview, the waveform).
-  std::unique_ptr<TAuFileIn> (*newExactInput)();
+  std::unique_ptr<TAuFileIn> (*newExactInput)() = nullptr;
   /// Why a file its input found invalid cannot be read, for the message
   /// that names the file after it.
-  std::string (*whyUnreadable)(const FormatEntry& entry, TAuFileIn& input);
+  std::string (*whyUnreadable)(const FormatEntry& entry, TAuFileIn& input) = nullptr;
 
   /// The output, with the settings every job starts from.
-  std::unique_ptr<TAuFileOut> (*newOutput)();
+  std::unique_ptr<TAuFileOut> (*newOutput)() = nullptr;
   /// Gives `output` (this format's) the source's (this format's input) tags and encoder settings.
-  void (*copySettings)(TAuFileIn& source, TAuFileOut& output, SettingsUse use);
+  void (*copySettings)(TAuFileIn& source, TAuFileOut& output, SettingsUse use) = nullptr;
   /// The codec it is written with through FFmpeg; null for formats with writers of their own.
   const CodecTraits* codec = nullptr;
 

@@ -13,6 +13,7 @@
 #include "audio/classes/FileStream.h"
 #include "audio/mpeg/FileWindow.h"
 #include "platform/ByteOrder.h"
+#include "platform/FileIdentity.h"
 
 namespace {
 
@@ -63,12 +64,6 @@ namespace {
 /// change time: cutting one file into many pieces walks its frames once.
 class ScanMemory {
  public:
-  std::string Identity(int fd) {
-    struct stat about {};
-    if (fstat(fd, &about) != 0) return {};
-    return std::to_string(about.st_dev) + ":" + std::to_string(about.st_ino) + ":" + std::to_string(about.st_size) +
-           ":" + std::to_string(about.st_ctim.tv_sec) + "." + std::to_string(about.st_ctim.tv_nsec);
-  }
   std::shared_ptr<const Mp3Stream> Find(const std::string& identity) {
     std::lock_guard hold(lock_);
     for (const auto& [key, stream] : kept_)
@@ -90,7 +85,7 @@ ScanMemory memory;
 }  // namespace
 
 std::shared_ptr<const Mp3Stream> ScanMp3Shared(int fd, int64_t fileSize) {
-  const std::string identity = memory.Identity(fd);
+  const std::string identity = media::FileIdentity(fd);
   if (!identity.empty())
     if (auto known = memory.Find(identity)) return known;
   auto stream = std::make_shared<const Mp3Stream>(ScanMp3StreamOnce(fd, fileSize));

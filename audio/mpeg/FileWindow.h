@@ -1,10 +1,12 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "audio/mpeg/Mp3Info.h"
 #include "platform/ByteSource.h"
+#include "platform/FileIdentity.h"
 
 /// A file's bytes through a window of 4 MiB that moves as they are asked
 /// for: frame walks read a few bytes at a time, from the start to the end.
@@ -12,6 +14,7 @@ class FileWindow : public media::ByteSource {
  public:
   FileWindow(int fd, int64_t size) : fd_(fd), size_(size) {}
   int64_t Size() override { return size_; }
+  std::string Identity() override { return media::FileIdentity(fd_); }
   /// Copies through the window; 0 past the end.
   int64_t ReadAt(int64_t offset, void* into, int64_t count) override;
   /// `count` bytes (at most the window) at `offset`, or nullptr past the

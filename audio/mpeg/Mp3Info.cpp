@@ -6,6 +6,10 @@
 
 #include <algorithm>
 #include <cstring>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/ByteOrder.h"
@@ -159,7 +163,7 @@ ReadAt Buffered(const ReadAt& read, int64_t fileSize, std::vector<uint8_t>& wind
 
 }  // namespace
 
-Mp3Info ReadMp3Info(media::ByteSource& bytes) {
+Mp3Info ReadMp3InfoOnce(media::ByteSource& bytes) {
   const int64_t fileSize = bytes.Size();
   const ReadAt unbuffered = [&bytes](int64_t offset, void* into, int64_t count) { return bytes.ReadAt(offset, into, count); };
   std::vector<uint8_t> window;
@@ -217,5 +221,40 @@ Mp3Info ReadMp3Info(media::ByteSource& bytes) {
     info.truncated = true;
     info.encoderPadding = 0;
   }
+  return info;
+}
+
+namespace {
+
+/// The facts of files while they are unchanged: opening a file for its
+/// length, then for the cut or the preview, walks its frames once.
+class InfoMemory {
+ public:
+  std::optional<Mp3Info> Find(const std::string& identity) {
+    std::lock_guard hold(lock_);
+    for (const auto& [key, info] : kept_)
+      if (key == identity) return info;
+    return std::nullopt;
+  }
+  void Keep(const std::string& identity, const Mp3Info& info) {
+    std::lock_guard hold(lock_);
+    if (kept_.size() >= 4) kept_.erase(kept_.begin());  // the files of one action or two
+    kept_.emplace_back(identity, info);
+  }
+
+ private:
+  std::mutex lock_;
+  std::vector<std::pair<std::string, Mp3Info>> kept_;
+};
+InfoMemory infoMemory;
+
+}  // namespace
+
+Mp3Info ReadMp3Info(media::ByteSource& bytes) {
+  const std::string identity = bytes.Identity();
+  if (!identity.empty())
+    if (std::optional<Mp3Info> known = infoMemory.Find(identity)) return *known;
+  const Mp3Info info = ReadMp3InfoOnce(bytes);
+  if (!identity.empty()) infoMemory.Keep(identity, info);
   return info;
 }

@@ -62,3 +62,6 @@ struct Mp3Info {
 /// damage as decoders do; an Xing, Info or VBRI tag's count is only a hint,
 /// and a tag that promised more than the stream holds is marked `truncated`.
 Mp3Info ReadMp3Info(media::ByteSource& bytes);
+/// The same, always read: ReadMp3Info remembers what it read of a file while
+/// the file is unchanged (by its Identity; sources without one are read each time).
+Mp3Info ReadMp3InfoOnce(media::ByteSource& bytes);

@@ -250,3 +250,43 @@ TEST_F(Mp3LosslessTest, RefusesStreamsItCannotCopyExactly) {
 }
 
 }  // namespace
+
+namespace {
+
+/// Counts the reads of the file it passes on.
+class CountingBytes : public media::ByteSource {
+ public:
+  explicit CountingBytes(const std::string& name) : file_(name, 32), bytes_(file_) {}
+  int64_t ReadAt(int64_t offset, void* into, int64_t count) override {
+    ++reads;
+    return bytes_.ReadAt(offset, into, count);
+  }
+  int64_t Size() override { return bytes_.Size(); }
+  std::string Identity() override { return bytes_.Identity(); }
+  int reads = 0;
+
+ private:
+  TAuFileStream file_;
+  TStreamBytes bytes_;
+};
+
+TEST_F(Mp3LosslessTest, AnUnchangedFilesFramesAreWalkedOnceAndAChangedOnesAgain) {
+  const Source s{"walked", 2, 44100, 128, true, false};
+  const std::string source = Make(s, 44100);
+  CountingBytes first(source);
+  const Mp3Info before = ReadMp3Info(first);
+  EXPECT_GT(first.reads, 0);
+  CountingBytes again(source);
+  const Mp3Info remembered = ReadMp3Info(again);
+  EXPECT_EQ(again.reads, 0);
+  EXPECT_EQ(remembered.frames, before.frames);
+  EXPECT_EQ(remembered.Samples(), 44100);
+  // Written anew, longer: its facts are read again.
+  Make(s, 44100 * 2);
+  CountingBytes changed(source);
+  const Mp3Info after = ReadMp3Info(changed);
+  EXPECT_GT(changed.reads, 0);
+  EXPECT_EQ(after.Samples(), 44100 * 2);
+}
+
+}  // namespace
