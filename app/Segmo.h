@@ -20,6 +20,8 @@ class TMediaPlayer;
 class TWaveformView;
 class WaveformPeaks;
 
+struct SilenceResult;
+
 /// The Segment Cut window: a list of ranges of one file; Start Now removes
 /// them and saves what remains as one new file of the file's format, or
 /// saves each of them as a file of its own.
@@ -65,7 +67,10 @@ class TfrmSegmo : public QDialog {
 
   // Pieces (SegmoPieces.cpp): the list's other use, and what fills it.
   void CreatePieceControls();
+  /// Starts Find Silences, or stops it when it runs.
   void bFindSilencesClick();
+  /// Fills the rows with what Find Silences found.
+  void SilencesFound(const SilenceResult& result);
   void bImportCueClick();
   /// Replaces the rows with these ranges (frames at `sampleRate`).
   void FillRows(const std::vector<SplitPiece>& pieces, int sampleRate);
@@ -103,6 +108,7 @@ class TfrmSegmo : public QDialog {
   TMediaPlayer* MediaPlayer1 = nullptr;
   bool refocusing_ = false;
   bool waitCursor_ = false;
+  bool searching_ = false;  // Find Silences runs: its button stops it
   /// The last times the boxes accepted, as they were typed.
   QString acceptedStart_;
   QString acceptedEnd_;

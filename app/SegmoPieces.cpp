@@ -16,6 +16,7 @@
 #include "app/Widgets.h"
 #include "app/jobs/CutJob.h"
 #include "app/jobs/Global.h"
+#include "app/jobs/SilenceJob.h"
 #include "app/jobs/SplitJob.h"
 #include "audio/ACS_Classes.h"
 #include "audio/formats/FormatRegistry.h"
@@ -31,6 +32,9 @@ constexpr char kSaveEach[] = "Save each listed range as its own file";
 constexpr char kNamePieces[] = "Name the pieces ({n}: the number, {title} and {artist}: the cue sheet's, {source}: the file's name):";
 constexpr double kSilenceDb = -50;
 constexpr double kSilenceSeconds = 0.5;
+constexpr char kFindSilences[] = "Find S&ilences";
+constexpr char kStopFinding[] = "&Stop";
+constexpr char kFindingSilences[] = " - Finding silences ... ";
 
 /// The exact input of the file in the window, opened.
 std::unique_ptr<TAuFileIn> Source(const QLineEdit* box) {
@@ -48,7 +52,7 @@ void TfrmSegmo::CreatePieceControls() {
   rbRemove = Place(new QRadioButton("Remove the listed ranges", this), "rbRemove", QRect(8, 474, 300, 22));
   rbSave = Place(new QRadioButton(kSaveEach, this), "rbSave", QRect(8, 496, 300, 22));
   rbRemove->setChecked(true);
-  bFindSilences = MakeButton(this, "bFindSilences", "Find S&ilences", QRect(8, 522, 140, 27));
+  bFindSilences = MakeButton(this, "bFindSilences", kFindSilences, QRect(8, 522, 140, 27));
   bImportCue = MakeButton(this, "bImportCue", "Import &Cue Sheet...", QRect(156, 522, 152, 27));
   connect(bFindSilences, &QPushButton::clicked, this, [this] { bFindSilencesClick(); });
   connect(bImportCue, &QPushButton::clicked, this, [this] { bImportCueClick(); });
@@ -66,34 +70,46 @@ void TfrmSegmo::FillRows(const std::vector<SplitPiece>& pieces, int sampleRate) 
 }
 
 void TfrmSegmo::bFindSilencesClick() {
-  if (eOpenFile->text().isEmpty()) return Dialogs::Current().Information(this, Texts::kOpenFirst);
-  QApplication::setOverrideCursor(Qt::WaitCursor);
-  try {
-    const auto input = Source(eOpenFile);
-    const int rate = input->SampleRate();
-    const int64_t total = input->TotalSamples();
-    const auto silences = FindSilences(eOpenFile->text().toStdString(), input->Channels(), rate, total, kSilenceDb,
-                                       kSilenceSeconds, MachineThreads());
-    std::vector<SplitPiece> rows;
-    if (rbSave->isChecked()) {
-      // The parts between the silences.
-      int64_t from = 0;
-      for (const SilentRun& run : silences) {
-        if (run.start > from) rows.push_back({{from, run.start - 1}, {}, {}, 0, 0});
-        from = run.end;
-      }
-      if (from < total) rows.push_back({{from, total - 1}, {}, {}, 0, 0});
-    } else {
-      for (const SilentRun& run : silences) rows.push_back({{run.start, run.end - 1}, {}, {}, 0, 0});
-    }
-    cuePieces_.clear();
-    FillRows(rows, rate);
-    QApplication::restoreOverrideCursor();
-    if (silences.empty()) Dialogs::Current().Information(this, "No silence of half a second under -50 dBFS was found.");
-  } catch (const std::exception& e) {
-    QApplication::restoreOverrideCursor();
-    Dialogs::Current().Information(this, QString::fromStdString(e.what()));
+  if (searching_) {
+    if (job_) job_->Stop();
+    return;
   }
+  if (eOpenFile->text().isEmpty()) return Dialogs::Current().Information(this, Texts::kOpenFirst);
+  if (job_ && job_->Running()) return;
+  SilenceRequest request;
+  request.source = eOpenFile->text().toStdString();
+  request.thresholdDb = kSilenceDb;
+  request.minSeconds = kSilenceSeconds;
+  request.threads = MachineThreads();
+  JobEvents events;
+  events.progress = [this](int percent) { ShowStep(kFindingSilences + std::to_string(percent) + "%"); };
+  events.finished = [this](const std::string& failure) {
+    searching_ = false;
+    bFindSilences->setText(kFindSilences);
+    JobFinished(failure);
+  };
+  searching_ = true;
+  bFindSilences->setText(kStopFinding);
+  ShowStep(kFindingSilences);
+  job_ = StartFindSilences(request, std::move(events), [this](const SilenceResult& found) { SilencesFound(found); });
+}
+
+void TfrmSegmo::SilencesFound(const SilenceResult& found) {
+  std::vector<SplitPiece> rows;
+  if (rbSave->isChecked()) {
+    // The parts between the silences.
+    int64_t from = 0;
+    for (const SilentRun& run : found.silences) {
+      if (run.start > from) rows.push_back({{from, run.start - 1}, {}, {}, 0, 0});
+      from = run.end;
+    }
+    if (from < found.total) rows.push_back({{from, found.total - 1}, {}, {}, 0, 0});
+  } else {
+    for (const SilentRun& run : found.silences) rows.push_back({{run.start, run.end - 1}, {}, {}, 0, 0});
+  }
+  cuePieces_.clear();
+  FillRows(rows, found.sampleRate);
+  if (found.silences.empty()) Dialogs::Current().Information(this, "No silence of half a second under -50 dBFS was found.");
 }
 
 void TfrmSegmo::bImportCueClick() {

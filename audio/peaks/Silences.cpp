@@ -1,6 +1,7 @@
 #include "audio/peaks/Silences.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdlib>
 
@@ -8,7 +9,8 @@
 
 std::vector<SilentRun> FindSilences(const std::string& fileName, int channels, int sampleRate, int64_t total,
                                     double thresholdDb, double minSeconds, int threads,
-                                    const std::function<bool()>& cancelled) {
+                                    const std::function<bool()>& cancelled,
+                                    const std::function<void(int64_t framesRead)>& progress) {
   std::vector<SilentRun> silences;
   if (total <= 0 || sampleRate <= 0 || channels <= 0) return silences;
   const int64_t window = std::max(1, sampleRate / 100);
@@ -17,6 +19,7 @@ std::vector<SilentRun> FindSilences(const std::string& fileName, int channels, i
   // window is written by the one thread that reads its chunk.
   std::vector<int32_t> loudest(windows, 0);
   const int64_t chunk = window * 2048;
+  std::atomic<int64_t> read{0};
   ReadInParallel(
       fileName, 0, total, chunk, threads,
       [&](int, int64_t at, const int16_t* samples, int64_t frames) {
@@ -26,6 +29,8 @@ std::vector<SilentRun> FindSilences(const std::string& fileName, int channels, i
           int32_t& slot = loudest[static_cast<size_t>((at + f) / window)];
           slot = std::max(slot, peak);
         }
+        const int64_t sofar = read += frames;
+        if (progress) progress(sofar);
       },
       cancelled);
   const double level = 32768.0 * std::pow(10.0, thresholdDb / 20.0);

@@ -17,9 +17,11 @@ struct SilentRun {
 /// a window is quiet when no sample of any channel reaches `thresholdDb`
 /// dBFS (0 dB being full scale, 32768); a run of quiet windows that lasts at
 /// least `minSeconds` is a silence. Raises what reading the file raises.
+/// `progress` hears the frames read so far, from the reading threads.
 std::vector<SilentRun> FindSilences(const std::string& fileName, int channels, int sampleRate, int64_t total,
                                     double thresholdDb, double minSeconds, int threads,
-                                    const std::function<bool()>& cancelled = {});
+                                    const std::function<bool()>& cancelled = {},
+                                    const std::function<void(int64_t framesRead)>& progress = {});
 
 /// Where a file is split at its silences: the middle of each silence that
 /// neither starts the file nor ends it.

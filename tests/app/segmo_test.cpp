@@ -88,6 +88,16 @@ class SegmentCut : public ::testing::Test {
     EXPECT_TRUE(WaitUntil([&] { return window.windowTitle() == "Segment Cut" && Action("aStartCut")->isEnabled(); }, 60000));
   }
 
+  QPushButton* FindButton() { return window.findChild<QPushButton*>("bFindSilences"); }
+
+  /// Find Silences, waiting until it has ended.
+  void FindSilences() {
+    FindButton()->click();
+    EXPECT_EQ(FindButton()->text(), "&Stop");  // while it runs, the button stops it
+    EXPECT_TRUE(WaitUntil([&] { return FindButton()->text() == "Find S&ilences"; }, 60000));
+    EXPECT_EQ(window.windowTitle(), "Segment Cut");
+  }
+
   bool WorkFolderIsEmpty() {
     const std::string folder = dir.File("data/Vorlun/Clipwright");
     return !fs::exists(folder) || fs::is_empty(folder);
@@ -353,18 +363,49 @@ std::string WriteWithGaps(const std::string& name, int64_t total, const std::vec
 TEST_F(SegmentCut, FindSilencesFillsTheListForEitherUse) {
   Open(WriteWithGaps(dir.File("talk.wav"), 8000 * 10, {{16000, 24000}, {56000, 64000}}));
   GoIdle();
-  QTest::mouseClick(window.findChild<QPushButton*>("bFindSilences"), Qt::LeftButton);
+  log.captions.clear();
+  FindSilences();
+  // The search ran off the window thread, saying how far it had come.
+  EXPECT_TRUE(log.captions.contains("Segment Cut - Finding silences ... 100%")) << log.captions.join('|').toStdString();
   ASSERT_EQ(list->rowCount(), 2);  // the silences, to remove
   EXPECT_EQ(Cell(0, 0), "00:00:02.0");
   EXPECT_EQ(Cell(0, 1), "00:00:03.0");
   EXPECT_EQ(Cell(1, 0), "00:00:07.0");
   QTest::mouseClick(window.findChild<QRadioButton*>("rbSave"), Qt::LeftButton);
-  QTest::mouseClick(window.findChild<QPushButton*>("bFindSilences"), Qt::LeftButton);
+  FindSilences();
   ASSERT_EQ(list->rowCount(), 3);  // the parts between them, to save
   EXPECT_EQ(Cell(0, 0), "00:00:00.0");
   EXPECT_EQ(Cell(0, 1), "00:00:02.0");
   EXPECT_EQ(Cell(1, 0), "00:00:03.0");
   EXPECT_EQ(Cell(2, 1), "00:00:10.0");
+}
+
+TEST_F(SegmentCut, FindSilencesStopsAndEndsWithTheWindow) {
+  Open(WriteWithGaps(dir.File("long.wav"), 8000 * 600, {{16000, 24000}}));
+  Add("00:00:01.0", "00:00:02.0");
+  // Stopped before it could tell what it found: the list stays as it was.
+  FindButton()->click();
+  FindButton()->click();
+  EXPECT_TRUE(WaitUntil([&] { return FindButton()->text() == "Find S&ilences"; }, 60000));
+  ASSERT_EQ(list->rowCount(), 1);
+  EXPECT_EQ(Cell(0, 0), "00:00:01.0");
+  EXPECT_TRUE(dialogs.messages.isEmpty()) << dialogs.messages.join('|').toStdString();
+  // A file that cannot be read: said, and the window is idle again.
+  const std::string gone = dir.File("gone.wav");
+  Open(WriteWithGaps(gone, 8000, {}));
+  fs::remove(gone);
+  dialogs.messages.clear();
+  FindSilences();
+  ASSERT_EQ(dialogs.messages.size(), 1);
+  EXPECT_TRUE(dialogs.messages[0].contains(QString::fromStdString(gone))) << dialogs.messages[0].toStdString();
+  // A window closed mid-search stops it and hears nothing more.
+  {
+    TfrmSegmo other(nullptr);
+    dialogs.openAnswer = QString::fromStdString(dir.File("long.wav"));
+    QTest::mouseClick(other.findChild<QPushButton*>("bOpen"), Qt::LeftButton);
+    other.findChild<QPushButton*>("bFindSilences")->click();
+  }
+  GoIdle();
 }
 
 TEST_F(SegmentCut, SaveEachRangeWritesAFileAPieceAndAsksOnceAboutExistingOnes) {
