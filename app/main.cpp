@@ -1,10 +1,12 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QFileInfo>
+#include <QThreadPool>
 
 #include "app/Main.h"
 #include "app/SingleInstance.h"
 #include "app/Texts.h"
+#include "platform/Decoder.h"
 #include "platform/Memory.h"
 
 int main(int argc, char* argv[]) {
@@ -25,6 +27,8 @@ int main(int argc, char* argv[]) {
   SingleInstance instance(SingleInstance::SocketName(Texts::kWindowClassName));
   if (instance.NotifyRunning(file)) return 0;
 
+  // While the window comes up and the user picks a file: no open waits for them.
+  QThreadPool::globalInstance()->start([] { media::PreloadDecoderLibraries(); });
   TfrmMain frmMain;
   instance.Listen([&frmMain](const QString& sent) { frmMain.WMWakeUp(sent); });
   frmMain.show();

@@ -504,6 +504,14 @@ struct Decoder::State {
 };
 
 Decoder::Decoder(std::shared_ptr<ByteSource> source, int64_t base) : state_(std::make_unique<State>(std::move(source), base)) {}
+void PreloadDecoderLibraries() {
+  try {
+    Ffmpeg();
+  } catch (const std::exception&) {
+    // Said by the first use, with the file it was needed for.
+  }
+}
+
 Decoder::~Decoder() = default;
 
 std::string Decoder::Codec() const {

@@ -14,6 +14,11 @@
 /// decode from the start delivers.
 namespace media {
 
+/// Loads FFmpeg's libraries now, where the first file's open would
+/// otherwise wait for them (tens of milliseconds of symbol lookups). A
+/// failure is left for that open to say.
+void PreloadDecoderLibraries();
+
 class Decoder {
  public:
   /// Opens the file `source` holds from byte `base` on. Throws std::runtime_error

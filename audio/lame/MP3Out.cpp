@@ -335,8 +335,10 @@ void TMP3Out::PlaceId3v1Record() {
 }
 
 void TMP3Out::Done() {
-  // A run that already failed only releases what it holds; the job throws its file away.
-  if (!ExceptionMessage().empty() || (!encoder_ && !chunks_)) {
+  // A run that failed or was stopped only releases what it holds: the job
+  // throws its file away, and the chunks still being encoded are dropped,
+  // not finished, so that a stop is prompt.
+  if (!ExceptionMessage().empty() || Stopped() || (!encoder_ && !chunks_)) {
     Release();
     return;
   }
