@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Everything CI checks, in order: the build with warnings as errors and every
-# test; the same suite under AddressSanitizer and UndefinedBehaviorSanitizer;
-# each fuzzer for 30 seconds on the seeds kept in fuzz/seeds/.
+# test; the same suite under AddressSanitizer and UndefinedBehaviorSanitizer,
+# then under ThreadSanitizer; each fuzzer for 30 seconds on the seeds kept in
+# fuzz/seeds/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 WERROR=ON ./scripts/build.sh
@@ -10,4 +11,6 @@ WERROR=ON ./scripts/build.sh
 # alarms in code instrumented for the sanitizers.
 ./scripts/build.sh address
 ./scripts/test.sh address
+./scripts/build.sh thread
+./scripts/test.sh thread
 WERROR=ON ./scripts/fuzz.sh 30
