@@ -7,26 +7,32 @@
 #include <QMessageBox>
 
 #include "app/Texts.h"
+#include "audio/formats/FormatRegistry.h"
 
 namespace {
 
-/// "Name(*.a;*.b)|*.a;*.b|..." as Qt writes filters: "Name (*.a *.A *.b *.B);;...".
-/// Both cases of each pattern, since extensions count whatever their case.
-QString QtFilter(const QString& filter) {
-  const QStringList parts = filter.split('|');
-  QStringList filters;
-  for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
-    QString name = parts[i];
-    if (const qsizetype bracket = name.indexOf('('); bracket >= 0) name.truncate(bracket);
-    QStringList patterns;
-    for (const QString& pattern : parts[i + 1].split(';', Qt::SkipEmptyParts)) {
-      patterns << pattern;
-      if (pattern.toUpper() != pattern) patterns << pattern.toUpper();
-    }
-    filters << QString("%1 (%2)").arg(name.trimmed(), patterns.join(' '));
+/// As Qt writes a filter: "Name (*.a *.A *.b *.B)". Both cases of each
+/// pattern, since extensions count whatever their case.
+QString QtFilter(const FileFilter& filter) {
+  QStringList patterns;
+  for (const QString& pattern : filter.patterns) {
+    patterns << pattern;
+    if (pattern.toUpper() != pattern) patterns << pattern.toUpper();
   }
-  return filters.join(";;");
+  return QString("%1 (%2)").arg(filter.name, patterns.join(' '));
 }
+
+}  // namespace
+
+FileFilter SoundFilesFilter() {
+  FileFilter filter{"Sound Files", {}};
+  for (const std::string& pattern : SoundFilePatterns()) filter.patterns << QString::fromStdString(pattern);
+  return filter;
+}
+
+FileFilter SoundFilesFilter(const QString& extension) { return {"Sound Files", {"*" + extension}}; }
+
+namespace {
 
 class QtDialogs : public Dialogs {
  public:
@@ -39,11 +45,11 @@ class QtDialogs : public Dialogs {
     return box.exec() == QMessageBox::Yes;
   }
 
-  QString OpenFileName(QWidget* owner, const QString& title, const QString& filter) override {
+  QString OpenFileName(QWidget* owner, const QString& title, const FileFilter& filter) override {
     return QFileDialog::getOpenFileName(owner, title, QString(), QtFilter(filter));
   }
 
-  QString SaveFileName(QWidget* owner, const QString& title, const QString& filter, const QString& defaultSuffix,
+  QString SaveFileName(QWidget* owner, const QString& title, const FileFilter& filter, const QString& defaultSuffix,
                        const QString& proposedName, const QString& folder) override {
     QFileDialog dialog(owner, title, folder, QtFilter(filter));
     dialog.setAcceptMode(QFileDialog::AcceptSave);

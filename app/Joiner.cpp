@@ -65,7 +65,7 @@ void TfrmJoiner::bOpen1Click() { ChooseFile(eFile1); }
 void TfrmJoiner::bOpen2Click() { ChooseFile(eFile2); }
 
 void TfrmJoiner::ChooseFile(QLineEdit* box) {
-  const QString chosen = Dialogs::Current().OpenFileName(this, QString(), QString::fromStdString(SoundFilesFilter()));
+  const QString chosen = Dialogs::Current().OpenFileName(this, QString(), SoundFilesFilter());
   // The inputs take their files when a run starts: one may be running now.
   if (!chosen.isEmpty()) box->setText(chosen);
 }
@@ -83,7 +83,7 @@ void TfrmJoiner::bStartClick() {
     return;
   }
   const QString ext = QString::fromStdString(ResultExtension(file1)).mid(1).toLower();
-  const QString chosen = Dialogs::Current().SaveFileName(this, QString(), "Sound Files(*." + ext + ")|*." + ext, ext,
+  const QString chosen = Dialogs::Current().SaveFileName(this, QString(), SoundFilesFilter("." + ext), ext,
                                                          QString(), QFileInfo(eFile1->text()).absolutePath());
   if (chosen.isEmpty()) return;
   const std::string target = chosen.toStdString();

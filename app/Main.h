@@ -49,7 +49,6 @@ class TfrmMain : public QWidget {
  protected:
   void showEvent(QShowEvent* event) override;
   /// Watches the time boxes lose the focus.
-  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void FormCreate();

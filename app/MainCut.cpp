@@ -61,7 +61,7 @@ void TfrmMain::bStartCutClick() {
   const QFileInfo info(QString::fromStdString(source));
   const QString ext = QString::fromStdString(ResultExtension(source));  // its letter case kept
   const QString chosen =
-      Dialogs::Current().SaveFileName(this, Texts::kSaveCutTitle, "Sound Files|*" + ext, ext.mid(1),
+      Dialogs::Current().SaveFileName(this, Texts::kSaveCutTitle, SoundFilesFilter(ext), ext.mid(1),
                                       "cut_" + info.completeBaseName() + ext, info.absolutePath());
   if (chosen.isEmpty()) return;
   const std::string target = chosen.toStdString();

@@ -69,8 +69,12 @@ void TfrmMain::ConnectPreview() {
 
   connect(eStart, &QLineEdit::textChanged, this, [this] { eStartChange(); });
   connect(eEnd, &QLineEdit::textChanged, this, [this] { eEndChange(); });
-  eStart->installEventFilter(this);
-  eEnd->installEventFilter(this);
+  // Start Cut checks the boxes itself when it is clicked; checking them as the
+  // click takes the focus would let that same click cut what was refused.
+  WatchTimeBoxExits(this, eStart, eEnd, [this] { return bStartCut; }, refocusing_, [this](QLineEdit* box) {
+    if (box == eStart) eStartExit();
+    else eEndExit();
+  });
 
   connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, this,
           [this] { UpdateActions(); });
@@ -79,7 +83,7 @@ void TfrmMain::ConnectPreview() {
 // --- Opening ---------------------------------------------------------------
 
 void TfrmMain::bOpenClick() {
-  const QString chosen = Dialogs::Current().OpenFileName(this, "Open", QString::fromStdString(SoundFilesFilter()));
+  const QString chosen = Dialogs::Current().OpenFileName(this, "Open", SoundFilesFilter());
   if (!chosen.isEmpty()) OpenFile(chosen);
 }
 

@@ -120,17 +120,6 @@ void TfrmMain::eEndChange() {
   if (end != selEndMs_ && end >= selStartMs_ && end <= WholeMs()) SetSelection(selStartMs_, end, eEnd);
 }
 
-bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
-  // Start Cut checks the boxes itself when it is clicked; checking them as the
-  // click takes the focus would let that same click cut what was refused.
-  if (!refocusing_ && (watched == eStart || watched == eEnd) && IsLeftByUser(event) &&
-      !IsLeftForClickOn(event, bStartCut)) {
-    if (watched == eStart) eStartExit();
-    else eEndExit();
-  }
-  return QWidget::eventFilter(watched, event);
-}
-
 bool TfrmMain::RefuseTime(QLineEdit* box, const char* message) {
   Dialogs::Current().Information(this, message);
   box->setText(TimeText(box == eStart ? selStartMs_ : selEndMs_));

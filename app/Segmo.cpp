@@ -83,8 +83,12 @@ void TfrmSegmo::CreateControls() {
   for (QLineEdit* box : {eStart, eEnd}) {
     box->setMaxLength(12);  // hh:mm:ss.ttt
     box->setStyleSheet("font-weight: normal;");
-    box->installEventFilter(this);
   }
+  // Add checks the boxes itself when it is clicked.
+  WatchTimeBoxExits(this, eStart, eEnd, [this] { return bAdd; }, refocusing_, [this](QLineEdit* box) {
+    if (box == eStart) eStartExit();
+    else eEndExit();
+  });
   eStart->setToolTip("Start Time");
   eEnd->setToolTip("End Time");
   Place(new QLabel("Total File Time: ", group), "lTotal", QRect(10, 62, 100, 21));
@@ -138,7 +142,7 @@ void TfrmSegmo::FormCreate() {
 // --- The file and its length ------------------------------------------------
 
 void TfrmSegmo::bOpenClick() {
-  const QString chosen = Dialogs::Current().OpenFileName(this, QString(), QString::fromStdString(SoundFilesFilter()));
+  const QString chosen = Dialogs::Current().OpenFileName(this, QString(), SoundFilesFilter());
   if (chosen.isEmpty()) return;
   const std::string fileName = chosen.toStdString();
   try {
@@ -158,16 +162,6 @@ void TfrmSegmo::bOpenClick() {
 }
 
 // --- Time boxes and the list -------------------------------------------------
-
-bool TfrmSegmo::eventFilter(QObject* watched, QEvent* event) {
-  // Add checks the boxes itself when it is clicked.
-  if (!refocusing_ && (watched == eStart || watched == eEnd) && IsLeftByUser(event) &&
-      !IsLeftForClickOn(event, bAdd)) {
-    if (watched == eStart) eStartExit();
-    else eEndExit();
-  }
-  return QDialog::eventFilter(watched, event);
-}
 
 void TfrmSegmo::eStartExit() { CheckTimeBox(eStart); }
 void TfrmSegmo::eEndExit() { CheckTimeBox(eEnd); }
@@ -291,7 +285,7 @@ void TfrmSegmo::aStartCutExecute() {
     return;
   }
   const QString chosen =
-      Dialogs::Current().SaveFileName(this, QString(), "Sound Files(*." + ext + ")|*." + ext, ext, QString(),
+      Dialogs::Current().SaveFileName(this, QString(), SoundFilesFilter("." + ext), ext, QString(),
                                       QFileInfo(eOpenFile->text()).absolutePath());
   if (chosen.isEmpty()) return;
   const std::string target = chosen.toStdString();

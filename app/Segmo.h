@@ -35,7 +35,6 @@ class TfrmSegmo : public QDialog {
 
  protected:
   /// Watches the time boxes lose the focus.
-  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void CreateControls();

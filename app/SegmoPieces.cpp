@@ -114,7 +114,7 @@ void TfrmSegmo::SilencesFound(const SilenceResult& found) {
 
 void TfrmSegmo::bImportCueClick() {
   if (eOpenFile->text().isEmpty()) return Dialogs::Current().Information(this, Texts::kOpenFirst);
-  const QString cue = Dialogs::Current().OpenFileName(this, "Import Cue Sheet", "Cue Sheets(*.cue)|*.cue");
+  const QString cue = Dialogs::Current().OpenFileName(this, "Import Cue Sheet", {"Cue Sheets", {"*.cue"}});
   if (cue.isEmpty()) return;
   try {
     const auto input = Source(eOpenFile);

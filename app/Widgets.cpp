@@ -1,5 +1,7 @@
 #include "app/Widgets.h"
 
+#include <QLineEdit>
+
 #include <QAction>
 #include <QApplication>
 #include <QFocusEvent>
@@ -48,4 +50,42 @@ QAction* MakeAction(QObject* parent, const char* name, const QString& caption, b
   action->setObjectName(name);
   action->setEnabled(enabled);
   return action;
+}
+
+namespace {
+
+class TimeBoxExits : public QObject {
+ public:
+  TimeBoxExits(QWidget* window, QLineEdit* start, QLineEdit* end, std::function<const QWidget*()> checksItself,
+               const bool& refocusing, std::function<void(QLineEdit*)> left)
+      : QObject(window),
+        start_(start),
+        end_(end),
+        checksItself_(std::move(checksItself)),
+        refocusing_(refocusing),
+        left_(std::move(left)) {
+    start->installEventFilter(this);
+    end->installEventFilter(this);
+  }
+
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (!refocusing_ && (watched == start_ || watched == end_) && IsLeftByUser(event) &&
+        !IsLeftForClickOn(event, checksItself_()))
+      left_(watched == start_ ? start_ : end_);
+    return QObject::eventFilter(watched, event);
+  }
+
+ private:
+  QLineEdit* start_;
+  QLineEdit* end_;
+  std::function<const QWidget*()> checksItself_;
+  const bool& refocusing_;
+  std::function<void(QLineEdit*)> left_;
+};
+
+}  // namespace
+
+void WatchTimeBoxExits(QWidget* window, QLineEdit* start, QLineEdit* end, std::function<const QWidget*()> checksItself,
+                       const bool& refocusing, std::function<void(QLineEdit* left)> left) {
+  new TimeBoxExits(window, start, end, std::move(checksItself), refocusing, std::move(left));
 }

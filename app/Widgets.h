@@ -3,8 +3,10 @@
 #include <QPushButton>
 #include <QRect>
 #include <QString>
+#include <functional>
 
 class QAction;
+class QLineEdit;
 
 /// Names a child widget after its component and puts it where the layout says.
 template <typename Widget>
@@ -33,5 +35,12 @@ bool IsLeftByUser(const QEvent* event);
 /// button's click handler checks what was left instead, so that the click
 /// does not act on a value the check refuses.
 bool IsLeftForClickOn(const QEvent* event, const QWidget* button);
+
+/// Calls `left` with the time box the user leaves, `start` or `end` (not
+/// while `refocusing`: the window is putting the focus back itself), unless
+/// a click on the button `checksItself()` took the focus: that button's own
+/// handler checks the boxes. The watcher is a child of `window`.
+void WatchTimeBoxExits(QWidget* window, QLineEdit* start, QLineEdit* end, std::function<const QWidget*()> checksItself,
+                       const bool& refocusing, std::function<void(QLineEdit* left)> left);
 
 QAction* MakeAction(QObject* parent, const char* name, const QString& caption, bool enabled);

@@ -36,7 +36,7 @@ std::unique_ptr<TAuFileIn> OpenSource(const std::string& name, std::unique_ptr<T
   std::error_code error;
   if (!fs::exists(name, error)) throw JobRefused(ErrorKind::NoSuchFile, ErrorText(ErrorKind::NoSuchFile), name);
   try {
-    TAuFileStream probe(name, 32);  // refuses folders, pipes and devices, saying which
+    TAuFileStream probe(name, TFileMode::Read);  // refuses folders, pipes and devices, saying which
   } catch (const std::exception& e) {
     throw JobRefused(ErrorKind::UnreadableFile, e.what(), name);
   }

@@ -26,6 +26,8 @@ class TAuFileOut : public TAuStreamedOutput {
  public:
   const std::string& FileName() const { return FileName_; }
   void SetFileName(const std::string& value) { FileName_ = value; }
+  /// Who else may open the file while it is written. Kept for callers that
+  /// set it; a writer of ours always holds its file alone (see TFileMode).
   uint16_t ShareMode() const { return ShareMode_; }
   void SetShareMode(uint16_t value) { ShareMode_ = value; }
   TFileOutputMode FileMode() const { return FileMode_; }

@@ -31,18 +31,16 @@ std::string KindOfFile(mode_t mode) {
 
 }  // namespace
 
-TAuFileStream::TAuFileStream(const std::string& fileName, uint16_t mode) {
+TAuFileStream::TAuFileStream(const std::string& fileName, TFileMode mode) {
   int flags = O_CLOEXEC;
-  bool exclusive = true;
-  if (mode == kCreate) {
+  switch (mode) {
+    case TFileMode::Read:
+    case TFileMode::ReadAlone: flags |= O_RDONLY; break;
+    case TFileMode::Update: flags |= O_RDWR; break;
     // Not O_TRUNC: a file another stream reads must survive until we hold the lock.
-    flags |= O_RDWR | O_CREAT;
-  } else {
-    const int access = mode & 3;
-    const int share = (mode >> 4) & 0x0F;
-    flags |= access == 0 ? O_RDONLY : access == 1 ? O_WRONLY : O_RDWR;
-    exclusive = access != 0 || share <= 1;
+    case TFileMode::Create: flags |= O_RDWR | O_CREAT; break;
   }
+  const bool exclusive = mode != TFileMode::Read;
   // Not blocking: opening a named pipe for reading would wait for a writer.
   fd_ = ::open(fileName.c_str(), flags | O_NONBLOCK, 0666);
   if (fd_ < 0) RaiseSystemError(errno, fileName);
@@ -63,7 +61,7 @@ TAuFileStream::TAuFileStream(const std::string& fileName, uint16_t mode) {
   }
   // An empty file is left alone: ext4 flushes a truncated file on close, which
   // would cost a large result its whole write-back before the run could end.
-  if (mode == kCreate && info.st_size != 0 && ::ftruncate(fd_, 0) != 0) {
+  if (mode == TFileMode::Create && info.st_size != 0 && ::ftruncate(fd_, 0) != 0) {
     const int code = errno;
     ::close(fd_);
     fd_ = -1;

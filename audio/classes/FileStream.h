@@ -5,22 +5,23 @@
 
 #include "audio/classes/AuStream.h"
 
+/// How a file stream opens its file. Between streams of this program the
+/// file is guarded with advisory locks: a stream that writes, or reads
+/// alone, holds the file alone; readers share it with other readers. A file
+/// being read is therefore never emptied by one of our writers.
+enum class TFileMode {
+  Read,       // an existing file, shared with other readers
+  ReadAlone,  // an existing file, held alone
+  Update,     // an existing file, read and written, held alone
+  Create,     // created or emptied, read and written, held alone
+};
+
 /// The engine's file stream over a POSIX descriptor, which it owns.
-///
-/// Mode 65535 creates or empties the file for reading and writing, shared
-/// with nobody. Any other mode opens an existing file: access from the low
-/// two bits (0 read, 1 write, 2 both), sharing from bits 4-7 (0 or 1 none,
-/// 2 read, 3 write, 4 both). Between streams of this program, sharing is kept
-/// with advisory locks: a stream that writes, or shares nothing, holds the
-/// file alone; other readers share it. A file being read is therefore never
-/// emptied by one of our writers.
 class TAuFileStream : public TAuStream {
  public:
-  static constexpr uint16_t kCreate = 65535;
-
   /// Raises EAuException with the system's message when the file cannot be
   /// opened, or a plain one when another stream of ours holds it.
-  TAuFileStream(const std::string& fileName, uint16_t mode);
+  TAuFileStream(const std::string& fileName, TFileMode mode);
   ~TAuFileStream() override;
   TAuFileStream(const TAuFileStream&) = delete;
   TAuFileStream& operator=(const TAuFileStream&) = delete;

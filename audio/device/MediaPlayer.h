@@ -31,7 +31,8 @@ class EMCIDeviceError : public Error {
   Reason reason_;
 };
 
-enum TMPModes { mpNotReady, mpStopped, mpPlaying, mpRecording, mpSeeking, mpPaused, mpOpen };
+/// What the device is doing: closed, open and still, playing, or paused.
+enum TMPModes { mpNotReady, mpStopped, mpPlaying, mpPaused };
 
 /// The preview player: plays the file named by FileName, or a part of it, in
 /// milliseconds. It is a small pipeline of the engine's own: the file's input

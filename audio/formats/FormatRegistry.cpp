@@ -171,12 +171,6 @@ std::string Lower(std::string text) {
 
 }  // namespace
 
-std::string FormatEntry::Patterns() const {
-  std::string patterns;
-  for (const std::string& extension : extensions) patterns += (patterns.empty() ? "*" : ";*") + extension;
-  return patterns;
-}
-
 const std::vector<FormatEntry>& Formats() {
   static const std::vector<FormatEntry> formats = {
       {.format = AudioFormat::Wav,
@@ -261,10 +255,11 @@ std::string ResultExtension(const std::string& source) {
   return std::filesystem::path(source).extension().string();
 }
 
-std::string SoundFilesFilter() {
-  std::string patterns;
-  for (const FormatEntry& entry : Formats()) patterns += (patterns.empty() ? "" : ";") + entry.Patterns();
-  return "Sound Files(" + patterns + ")|" + patterns;
+std::vector<std::string> SoundFilePatterns() {
+  std::vector<std::string> patterns;
+  for (const FormatEntry& entry : Formats())
+    for (const std::string& extension : entry.extensions) patterns.push_back("*" + extension);
+  return patterns;
 }
 
 std::string FormatNames(bool (*has)(const FormatEntry&)) {

@@ -58,8 +58,6 @@ struct FormatEntry {
   /// estimated from them first, and intact files are decoded frame by frame.
   bool walksFrames = false;
 
-  /// "*.mp3" for the file dialogs.
-  std::string Patterns() const;
   /// Its lossless cut is done: by its own nature or by copying frames.
   bool CutsLosslessly() const { return plainCutIsLossless || newLosslessOutput != nullptr; }
 };
@@ -81,8 +79,8 @@ const FormatEntry* FormatEntryOfFile(const std::string& fileName);
 std::string ResultExtension(const std::string& source);
 /// The target's extension is one its format reads but does not write.
 bool IsReadOnlyExtension(const std::string& fileName);
-/// "Sound Files(*.wav;*.mp3;*.wma)|*.wav;*.mp3;*.wma": every format, for an open dialog.
-std::string SoundFilesFilter();
+/// "*.wav", "*.mp3", ...: every format's patterns, in the dialogs' order.
+std::vector<std::string> SoundFilePatterns();
 /// "MP3, WAV and WMA": the formats, for messages.
 std::string FormatNames();
 /// The names of the formats whose entries `has` holds ("MP3"), for messages.

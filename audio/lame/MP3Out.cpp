@@ -137,7 +137,7 @@ void TMP3Out::Prepare() {
                        std::to_string(Input_->BitsPerSample()) + "-bit samples");
   if (Input_->Channels() < 1 || Input_->Channels() > 2)
     throw EAuException("MP3 encoding takes one or two channels; the input has " + std::to_string(Input_->Channels()));
-  Stream = std::make_unique<TAuFileStream>(FileName_, TAuFileStream::kCreate);
+  Stream = std::make_unique<TAuFileStream>(FileName_, TFileMode::Create);
   Input_->Init();
   inputFlushed_ = false;
   FillSettings();
@@ -320,7 +320,7 @@ void TMP3Out::PlaceId3v1Record() {
   // TagLib rewrites or drops the ID3v1 record as it sees fit; the file ends
   // with ours, built from Id3v1Tags, whatever it did. A record with nothing
   // in it is left out: FFmpeg then trims LAME's padding wrongly.
-  TAuFileStream file(FileName_, 2);
+  TAuFileStream file(FileName_, TFileMode::Update);
   const std::vector<uint8_t> record = Id3v1Record();
   std::vector<uint8_t> blank(128, 0);
   std::memcpy(blank.data(), "TAG", 3);

@@ -38,7 +38,7 @@ void TMP3LosslessOut::Prepare() {
   if (input == nullptr) throw EAuException("The input is not a file");
   if (FileName_.empty()) throw EAuException("File name is not assigned.");
   const std::string& sourceName = input->FileName();
-  source_ = std::make_unique<TAuFileStream>(sourceName, 32);
+  source_ = std::make_unique<TAuFileStream>(sourceName, TFileMode::Read);
   try {
     stream_ = ScanMp3Shared(source_->Handle(), source_->Size());
     const int64_t total = stream_->GaplessSamples();
@@ -65,7 +65,7 @@ void TMP3LosslessOut::Prepare() {
   }
   for (int64_t i = plan_.firstFrame; i <= plan_.lastFrame; ++i) lengths_.push_back(stream_->frames[static_cast<size_t>(i)].length);
 
-  Stream = std::make_unique<TAuFileStream>(FileName_, TAuFileStream::kCreate);
+  Stream = std::make_unique<TAuFileStream>(FileName_, TFileMode::Create);
   // Tags one after the other become one: readers see the first only.
   std::vector<uint8_t> folded;
   // So are fields of the whole source's audio (its length, its ReplayGain): wrong for a piece.

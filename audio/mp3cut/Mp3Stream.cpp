@@ -167,7 +167,7 @@ Mp3Stream ScanMp3StreamOnce(int fd, int64_t fileSize) {
 Mp3Stream ScanMp3File(const std::string& fileName) { return *ScanMp3FileShared(fileName); }
 
 std::shared_ptr<const Mp3Stream> ScanMp3FileShared(const std::string& fileName) {
-  TAuFileStream file(fileName, 32);
+  TAuFileStream file(fileName, TFileMode::Read);
   return ScanMp3Shared(file.Handle(), file.Size());
 }
 

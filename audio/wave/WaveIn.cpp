@@ -153,7 +153,7 @@ void TWaveIn::OpenFile() {
   Size_ = 0;
   BitsPerSample_ = Channels_ = SampleRate_ = 0;
   skipFrames_ = 0;
-  Stream = std::make_unique<TAuFileStream>(FileName_, 32);
+  Stream = std::make_unique<TAuFileStream>(FileName_, TFileMode::Read);
   header_ = ScanWavHeader(*Stream, kWavScanWindow);
   WavType_ = header_.found ? header_.type : wtUnsupported;
   if (WavType_ == wtACM) {

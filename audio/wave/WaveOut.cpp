@@ -109,8 +109,8 @@ void TWaveOut::Prepare() {
   if (FileName_.empty()) throw EAuException("File name is not assigned.");
   std::error_code error;
   const bool exists = std::filesystem::exists(FileName_, error);
-  if (exists && FileMode_ == foAppend) Stream = std::make_unique<TAuFileStream>(FileName_, ShareMode_ | 2);
-  else Stream = std::make_unique<TAuFileStream>(FileName_, TAuFileStream::kCreate);
+  if (exists && FileMode_ == foAppend) Stream = std::make_unique<TAuFileStream>(FileName_, TFileMode::Update);
+  else Stream = std::make_unique<TAuFileStream>(FileName_, TFileMode::Create);
   Input_->Init();
 
   const int channels = Input_->Channels();

@@ -125,7 +125,7 @@ void TWMIn::OpenFile() {
   std::lock_guard lock(FileLock);
   if (OpenCount > 0) return;
   if (FileName_.empty()) throw EAuException("File name is not assigned");
-  if (!Stream) Stream = std::make_unique<TAuFileStream>(FileName_, 32);
+  if (!Stream) Stream = std::make_unique<TAuFileStream>(FileName_, TFileMode::Read);
   bytes_ = std::make_shared<TStreamBytes>(*Stream);
   Valid_ = false;
   whyUnreadable_.clear();
@@ -226,7 +226,7 @@ std::u16string TWMIn::Mp3Comment() {
   // Our own reading of the ID3v2 tag: the demuxer drops a comment frame
   // whose empty description has no byte-order mark, as LAME writes it.
   try {
-    TAuFileStream file(FileName_, 32);
+    TAuFileStream file(FileName_, TFileMode::Read);
     TId3v2Tags tag;
     if (tag.ReadFromFile(file.Handle()) && !tag.Comment().empty()) return tag.Comment();
   } catch (const std::exception&) {

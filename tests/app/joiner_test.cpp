@@ -106,7 +106,7 @@ TEST_F(Joiner, ChecksTheFilesBeforeAskingForATarget) {
   QTest::mouseClick(start, Qt::LeftButton);
   EXPECT_EQ(dialogs.messages, QStringList{"Please select the input file!"});
   Choose("bOpen1", Counting("a.wav", 100, 0));
-  EXPECT_EQ(dialogs.lastFilter, "Sound Files(*.wav;*.mp3;*.wma;*.flac;*.ogg;*.oga;*.opus;*.m4a;*.m4b;*.aac;*.aiff;*.aif;*.aifc)|*.wav;*.mp3;*.wma;*.flac;*.ogg;*.oga;*.opus;*.m4a;*.m4b;*.aac;*.aiff;*.aif;*.aifc");
+  EXPECT_EQ(dialogs.lastFilter, (FileFilter{"Sound Files", {"*.wav", "*.mp3", "*.wma", "*.flac", "*.ogg", "*.oga", "*.opus", "*.m4a", "*.m4b", "*.aac", "*.aiff", "*.aif", "*.aifc"}}));
   const std::string mp3 = dir.File("b.MP3");
   WriteBytes(mp3, EncodeMp3(ToneSamples(8000, 1, 8000), 1, 8000, 32, true));
   Choose("bOpen2", mp3);
@@ -123,7 +123,7 @@ TEST_F(Joiner, ChecksTheFilesBeforeAskingForATarget) {
   dialogs.saveAnswer.clear();  // cancelled
   QTest::mouseClick(start, Qt::LeftButton);
   EXPECT_TRUE(dialogs.messages.isEmpty());
-  EXPECT_EQ(dialogs.lastFilter, "Sound Files(*.mp3)|*.mp3");
+  EXPECT_EQ(dialogs.lastFilter, (FileFilter{"Sound Files", {"*.mp3"}}));
   EXPECT_EQ(dialogs.lastSuffix, "mp3");
 }
 

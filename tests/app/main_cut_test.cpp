@@ -258,7 +258,7 @@ TEST_F(StartCut, DialogRefusalsAndTheSourceItself) {
   dialogs.messages.clear();
   dialogs.saveAnswer.clear();  // cancelled
   QTest::mouseClick(button, Qt::LeftButton);
-  EXPECT_EQ(dialogs.lastFilter, "Sound Files|*.MP3");
+  EXPECT_EQ(dialogs.lastFilter, (FileFilter{"Sound Files", {"*.MP3"}}));
   EXPECT_EQ(dialogs.lastSuffix, "MP3");
   EXPECT_EQ(dialogs.lastProposed, "cut_Song.MP3");
   EXPECT_EQ(dialogs.lastFolder.toStdString(), dir.Path().string());  // the dialog opens beside the source
@@ -344,7 +344,7 @@ TEST_F(StartCut, FlacOggOpusAndM4aFilesOpenAndAreSavedInTheirFormat) {
   }
   Open(note);
   Cut(dir.File("cut_note.m4a"));
-  EXPECT_EQ(dialogs.lastFilter.toStdString(), "Sound Files|*.m4a");
+  EXPECT_EQ(dialogs.lastFilter, (FileFilter{"Sound Files", {"*.m4a"}}));
   EXPECT_EQ(dialogs.lastProposed.toStdString(), "cut_note.m4a");
   EXPECT_TRUE(std::filesystem::exists(dir.File("cut_note.m4a")));
   EXPECT_TRUE(dialogs.messages.isEmpty()) << dialogs.messages.join("|").toStdString();

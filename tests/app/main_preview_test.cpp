@@ -136,7 +136,7 @@ TEST_F(Preview, NothingOpenLeavesSelectingAndPlayingOff) {
 TEST_F(Preview, OpenTakesTheShellLengthInWholeSeconds) {
   const std::string file = Tone("ten.wav", 10.7);
   Open(file);
-  EXPECT_EQ(dialogs.lastFilter, "Sound Files(*.wav;*.mp3;*.wma;*.flac;*.ogg;*.oga;*.opus;*.m4a;*.m4b;*.aac;*.aiff;*.aif;*.aifc)|*.wav;*.mp3;*.wma;*.flac;*.ogg;*.oga;*.opus;*.m4a;*.m4b;*.aac;*.aiff;*.aif;*.aifc");
+  EXPECT_EQ(dialogs.lastFilter, (FileFilter{"Sound Files", {"*.wav", "*.mp3", "*.wma", "*.flac", "*.ogg", "*.oga", "*.opus", "*.m4a", "*.m4b", "*.aac", "*.aiff", "*.aif", "*.aifc"}}));
   EXPECT_EQ(eOpenFile->text().toStdString(), file);
   EXPECT_EQ(bar->Max(), 20);  // 00:00:10 without tenths
   EXPECT_EQ(bar->PositionL(), 0);

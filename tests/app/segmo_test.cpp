@@ -254,7 +254,7 @@ TEST_F(SegmentCut, StartNowRemovesTheRangesWithCaptionsInOrder) {
   const std::string target = dir.File("kept.wav");
   StartNow(target);
   EXPECT_TRUE(dialogs.messages.isEmpty()) << dialogs.messages.join("|").toStdString();
-  EXPECT_EQ(dialogs.lastFilter, "Sound Files(*.wav)|*.wav");
+  EXPECT_EQ(dialogs.lastFilter, (FileFilter{"Sound Files", {"*.wav"}}));
   EXPECT_EQ(dialogs.lastFolder.toStdString(), dir.Path().string());  // the dialog opens beside the source
   std::vector<int16_t> expected;
   for (const auto& [from, to] : {std::pair{0, 15200}, {24800, 47200}, {64800, 79200}, {96800, 160000}})
@@ -447,7 +447,7 @@ TEST_F(SegmentCut, ImportCueSheetFillsTheTracksAndTheirPiecesCarryTheirTitles) {
   Open(mp3);
   dialogs.openAnswer = QString::fromStdString(cue);
   QTest::mouseClick(window.findChild<QPushButton*>("bImportCue"), Qt::LeftButton);
-  EXPECT_EQ(dialogs.lastFilter, "Cue Sheets(*.cue)|*.cue");
+  EXPECT_EQ(dialogs.lastFilter, (FileFilter{"Cue Sheets", {"*.cue"}}));
   ASSERT_EQ(list->rowCount(), 2);
   EXPECT_EQ(Cell(1, 0), "00:00:01.667");  // 1 s and 50/75 s
   EXPECT_TRUE(window.findChild<QRadioButton*>("rbSave")->isChecked());

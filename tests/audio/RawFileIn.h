@@ -12,7 +12,7 @@ class RawFileIn : public TAuTaggedFileIn {
  protected:
   void OpenFile() override {
     if (OpenCount > 0) return;
-    Stream = std::make_unique<TAuFileStream>(FileName_, 32);
+    Stream = std::make_unique<TAuFileStream>(FileName_, TFileMode::Read);
     OpenCount = 1;
     ++opens;
     Size_ = Stream->Size();

@@ -189,10 +189,10 @@ TEST(FileStream, LocksKeepReadFilesFromWriters) {
   const std::string file = dir.File("locked.raw");
   WriteBytes(file, std::vector<uint8_t>(100, 7));
   {
-    TAuFileStream reader(file, 32);
-    TAuFileStream secondReader(file, 32);  // readers share
+    TAuFileStream reader(file, TFileMode::Read);
+    TAuFileStream secondReader(file, TFileMode::Read);  // readers share
     try {
-      TAuFileStream writer(file, TAuFileStream::kCreate);
+      TAuFileStream writer(file, TFileMode::Create);
       FAIL() << "a writer must not open a file being read";
     } catch (const EAuException& e) {
       EXPECT_NE(std::string(e.what()).find("in use"), std::string::npos);
@@ -200,15 +200,15 @@ TEST(FileStream, LocksKeepReadFilesFromWriters) {
     EXPECT_EQ(reader.Size(), 100);  // not emptied
   }
   {
-    TAuFileStream alone(file, 0);  // shares nothing
-    EXPECT_THROW(TAuFileStream(file, 32), EAuException);
+    TAuFileStream alone(file, TFileMode::ReadAlone);  // shares nothing
+    EXPECT_THROW(TAuFileStream(file, TFileMode::Read), EAuException);
   }
-  TAuFileStream writer(file, TAuFileStream::kCreate);
+  TAuFileStream writer(file, TFileMode::Create);
   EXPECT_EQ(writer.Size(), 0);
   EXPECT_EQ(writer.Write("abc", 3), 3);
-  EXPECT_THROW(TAuFileStream(file, 32), EAuException);
-  EXPECT_THROW(TAuFileStream(dir.File("missing"), 32), EAuException);
-  EXPECT_THROW(TAuFileStream(dir.Path().string(), 32), EAuException);  // a folder
+  EXPECT_THROW(TAuFileStream(file, TFileMode::Read), EAuException);
+  EXPECT_THROW(TAuFileStream(dir.File("missing"), TFileMode::Read), EAuException);
+  EXPECT_THROW(TAuFileStream(dir.Path().string(), TFileMode::Read), EAuException);  // a folder
 }
 
 }  // namespace

@@ -127,7 +127,7 @@ TEST_P(Mp3Chunked, OneValidStreamExactAndSeamless) {
   EXPECT_EQ(byFfmpeg.size(), source.size());
   EXPECT_EQ(byMpg123.size(), source.size());
   EXPECT_EQ(BestLag(source, 0, byFfmpeg, s.channels, 2000, static_cast<size_t>(s.rate)), 0);
-  TAuFileStream file(parallel, 32);
+  TAuFileStream file(parallel, TFileMode::Read);
   TStreamBytes bytes(file);
   const Mp3Info info = ReadMp3Info(bytes);
   EXPECT_TRUE(info.lameTag);

@@ -57,7 +57,7 @@ LosslessPlan Plan(const std::string& name, int64_t start, int64_t end) {
 }
 
 Mp3Info InfoOf(const std::string& name) {
-  TAuFileStream in(name, 32);
+  TAuFileStream in(name, TFileMode::Read);
   TStreamBytes bytes(in);
   return ReadMp3Info(bytes);
 }
@@ -256,7 +256,7 @@ namespace {
 /// Counts the reads of the file it passes on.
 class CountingBytes : public media::ByteSource {
  public:
-  explicit CountingBytes(const std::string& name) : file_(name, 32), bytes_(file_) {}
+  explicit CountingBytes(const std::string& name) : file_(name, TFileMode::Read), bytes_(file_) {}
   int64_t ReadAt(int64_t offset, void* into, int64_t count) override {
     ++reads;
     return bytes_.ReadAt(offset, into, count);

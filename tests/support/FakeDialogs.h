@@ -18,11 +18,11 @@ class FakeDialogs : public Dialogs {
     messages << text;
     return answerYes;
   }
-  QString OpenFileName(QWidget*, const QString&, const QString& filter) override {
+  QString OpenFileName(QWidget*, const QString&, const FileFilter& filter) override {
     lastFilter = filter;
     return openAnswer;
   }
-  QString SaveFileName(QWidget*, const QString& title, const QString& filter, const QString& suffix,
+  QString SaveFileName(QWidget*, const QString& title, const FileFilter& filter, const QString& suffix,
                        const QString& proposed, const QString& folder) override {
     lastTitle = title;
     lastFolder = folder;
@@ -52,7 +52,8 @@ class FakeDialogs : public Dialogs {
   QString saveAnswer;
   QString folderAnswer;
   QString textAnswer;  // null: take what is proposed
-  QString lastTitle, lastFilter, lastSuffix, lastProposed, lastFolder;
+  QString lastTitle, lastSuffix, lastProposed, lastFolder;
+  FileFilter lastFilter;
   QStringList shownModal;
   /// Called with each modal window instead of running its event loop.
   std::function<void(QDialog&)> onModal;
