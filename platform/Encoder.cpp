@@ -8,8 +8,7 @@
 
 #include "Ffmpeg.h"
 
-#include "platform/BlockWorker.h"
-#include "platform/FrameQueue.h"
+#include "platform/EncoderCore.h"
 
 namespace media {
 
@@ -52,17 +51,15 @@ AVSampleFormat ChooseSampleFormat(const AVCodec& codec, int bits) {
 /// frame), so that nothing is added that the container would have to hide.
 class Encoder::Impl {
  public:
-  Impl(const EncoderSettings& settings, const PcmLayout& input, const std::string& fileName) : input_(input) {
+  Impl(const EncoderSettings& settings, const PcmLayout& input, const std::string& fileName)
+      : input_(input), core_(input) {
     try {
       Open(settings, fileName);
     } catch (...) {
       Release();
       throw;
     }
-    const int frameBytes = input.channels * input.bits / 8;
-    encoding_ = std::make_unique<BlockWorker>([this, frameBytes](uint8_t* bytes, size_t length) {
-      return queue_->Add(bytes, static_cast<int>(length / frameBytes)) && EncodeWhole();
-    });
+    core_.Start([this](AVPacket& packet) { return WritePacket(packet); });
   }
   ~Impl() { Release(); }
 
@@ -70,22 +67,22 @@ class Encoder::Impl {
     const size_t frameBytes = static_cast<size_t>(input_.channels * input_.bits / 8);
     const size_t frames = length / frameBytes;
     if (frames == 0) return;
-    if (!encoding_->Submit(bytes, frames * frameBytes)) Fail();
+    if (!core_.Write(bytes, frames * frameBytes)) core_.Fail("the encoder failed");
   }
 
   EncodedLength Finish() {
-    bool ok = encoding_->Finish();
-    ok = ok && queue_->Add(nullptr, 0) && EncodeWhole();  // what the resampler still holds
-    if (ok && queue_->Size() > 0) ok = EncodeFrame(queue_->Size());
-    ok = ok && Encode(nullptr);
-    ok = ok && Check(Ffmpeg().av_write_trailer(format_)) && Check(Ffmpeg().avio_closep(&format_->pb));
+    bool ok = core_.FinishWriting();
+    ok = ok && core_.Queue().Add(nullptr, 0) && core_.EncodeWhole(true);  // with what the resampler still holds
+    ok = ok && core_.Flush();
+    ok = ok && core_.Check(Ffmpeg().av_write_trailer(format_)) && core_.Check(Ffmpeg().avio_closep(&format_->pb));
     EncodedLength length;
-    length.samples = samplesEncoded_;
-    length.priming = encoder_ ? encoder_->initial_padding : 0;
-    const int frameSize = encoder_ ? encoder_->frame_size : 0;
-    if (frameSize > 0) length.padding = packets_ * frameSize - length.priming - length.samples;
+    const AVCodecContext* encoder = core_.Context();
+    length.samples = core_.SamplesEncoded();
+    length.priming = encoder ? encoder->initial_padding : 0;
+    const int frameSize = encoder ? encoder->frame_size : 0;
+    if (frameSize > 0) length.padding = core_.Packets() * frameSize - length.priming - length.samples;
     Release();
-    if (!ok) Fail();
+    if (!ok) core_.Fail("the encoder failed");
     return length;
   }
 
@@ -93,15 +90,13 @@ class Encoder::Impl {
   void Open(const EncoderSettings& settings, const std::string& fileName) {
     const AVCodec* codec = Ffmpeg().avcodec_find_encoder_by_name(settings.codec.c_str());
     if (codec == nullptr) throw Error(ErrorKind::MissingLibrary, "FFmpeg's " + settings.codec + " encoder is not installed");
-    if (!Check(Ffmpeg().avformat_alloc_output_context2(&format_, nullptr, settings.muxer.c_str(), nullptr))) Fail();
+    if (!core_.Check(Ffmpeg().avformat_alloc_output_context2(&format_, nullptr, settings.muxer.c_str(), nullptr)))
+      core_.Fail("the encoder failed");
     // FLAC and Opus in MP4 are still marked experimental in FFmpeg's muxer;
     // the files are those the MP4 registration of each codec describes.
     format_->strict_std_compliance = FF_COMPLIANCE_EXPERIMENTAL;
     AVStream* stream = Ffmpeg().avformat_new_stream(format_, nullptr);
-    frame_ = Ffmpeg().av_frame_alloc();
-    packet_ = Ffmpeg().av_packet_alloc();
-    if (stream == nullptr || frame_ == nullptr || packet_ == nullptr)
-      throw Error(ErrorKind::Failed, "Out of memory");
+    if (stream == nullptr) throw Error(ErrorKind::Failed, "Out of memory");
     const int rate = settings.rate > 0 ? settings.rate : input_.rate;
     // A bit rate the encoder cannot reach for this rate and layout (Vorbis
     // has a range for each) gives way to the nearest it takes: up to its
@@ -115,20 +110,20 @@ class Encoder::Impl {
     bool opened = false;
     for (const int64_t bitrate : bitrates)
       if ((opened = OpenCodec(*codec, rate, bitrate, settings.bits, globalHeader))) break;
-    if (!opened) Fail();
-    failureText_.clear();  // the refusals on the way were no failure
-    if (!Check(Ffmpeg().avcodec_parameters_from_context(stream->codecpar, encoder_))) Fail();
-    stream->time_base = encoder_->time_base;
+    if (!opened) core_.Fail("the encoder failed");
+    core_.ForgetFailure();  // the refusals on the way were no failure
+    AVCodecContext& encoder = *core_.Context();
+    if (!core_.Check(Ffmpeg().avcodec_parameters_from_context(stream->codecpar, &encoder))) core_.Fail("the encoder failed");
+    stream->time_base = encoder.time_base;
     streamIndex_ = stream->index;
-    queue_ = std::make_unique<FrameQueue>(input_, *encoder_);
-    if (!Check(Ffmpeg().avio_open(&format_->pb, fileName.c_str(), AVIO_FLAG_WRITE))) Fail();
+    if (!core_.Check(Ffmpeg().avio_open(&format_->pb, fileName.c_str(), AVIO_FLAG_WRITE))) core_.Fail("the encoder failed");
     AddChapters(settings.chapters);
     // An MP4 movie on the audio's own clock: its edit list then ends on the exact sample.
     AVDictionary* options = nullptr;
     Ffmpeg().av_dict_set(&options, "movie_timescale", std::to_string(rate).c_str(), 0);
-    const bool written = Check(Ffmpeg().avformat_write_header(format_, &options));
+    const bool written = core_.Check(Ffmpeg().avformat_write_header(format_, &options));
     Ffmpeg().av_dict_free(&options);
-    if (!written) Fail();
+    if (!written) core_.Fail("the encoder failed");
   }
 
   /// The chapters for the muxer; avformat_free_context frees them with the context.
@@ -152,98 +147,53 @@ class Encoder::Impl {
 
   /// Opens the encoder with these settings; false (the context freed) when it refuses them.
   bool OpenCodec(const AVCodec& codec, int rate, int64_t bitrate, int bits, bool globalHeader) {
-    Ffmpeg().avcodec_free_context(&encoder_);
-    encoder_ = Ffmpeg().avcodec_alloc_context3(&codec);
-    if (encoder_ == nullptr) throw Error(ErrorKind::Failed, "Out of memory");
-    encoder_->sample_fmt = ChooseSampleFormat(codec, bits);
-    if (encoder_->sample_fmt == AV_SAMPLE_FMT_S32 || encoder_->sample_fmt == AV_SAMPLE_FMT_S32P)
-      encoder_->bits_per_raw_sample = 24;
-    else if (encoder_->sample_fmt == AV_SAMPLE_FMT_S16P || encoder_->sample_fmt == AV_SAMPLE_FMT_S16)
-      encoder_->bits_per_raw_sample = 16;
-    encoder_->sample_rate = rate;
-    Ffmpeg().av_channel_layout_default(&encoder_->ch_layout, input_.channels);
-    encoder_->bit_rate = bitrate;
-    encoder_->time_base = AVRational{1, rate};
-    if (globalHeader) encoder_->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
-    if (Check(Ffmpeg().avcodec_open2(encoder_, &codec, nullptr))) return true;
-    Ffmpeg().avcodec_free_context(&encoder_);
+    AVCodecContext& encoder = core_.NewContext(codec);
+    encoder.sample_fmt = ChooseSampleFormat(codec, bits);
+    if (encoder.sample_fmt == AV_SAMPLE_FMT_S32 || encoder.sample_fmt == AV_SAMPLE_FMT_S32P)
+      encoder.bits_per_raw_sample = 24;
+    else if (encoder.sample_fmt == AV_SAMPLE_FMT_S16P || encoder.sample_fmt == AV_SAMPLE_FMT_S16)
+      encoder.bits_per_raw_sample = 16;
+    encoder.sample_rate = rate;
+    Ffmpeg().av_channel_layout_default(&encoder.ch_layout, input_.channels);
+    encoder.bit_rate = bitrate;
+    encoder.time_base = AVRational{1, rate};
+    if (globalHeader) encoder.flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+    if (core_.Check(Ffmpeg().avcodec_open2(&encoder, &codec, nullptr))) return true;
+    core_.FreeContext();
     return false;
   }
 
-  /// Encodes every whole frame waiting.
-  bool EncodeWhole() {
-    const int frameSize = encoder_->frame_size > 0 ? encoder_->frame_size : 4096;
-    while (queue_->Size() >= frameSize)
-      if (!EncodeFrame(frameSize)) return false;
+  bool WritePacket(AVPacket& packet) {
+    // An encoder that takes only whole frames fills the last one up with
+    // silence; the packet covers no more than the samples it was given, so
+    // that the container's length (the MP4 edit list) ends where they end.
+    const int64_t encoded = core_.SamplesEncoded();
+    if (packet.pts != AV_NOPTS_VALUE && packet.duration > 0 && packet.pts + packet.duration > encoded)
+      packet.duration = std::max<int64_t>(1, encoded - packet.pts);
+    Ffmpeg().av_packet_rescale_ts(&packet, core_.Context()->time_base, format_->streams[streamIndex_]->time_base);
+    packet.stream_index = streamIndex_;
+    if (!core_.Check(Ffmpeg().av_write_frame(format_, &packet))) return false;
+    // An Ogg stream whose first audio page is also its last cannot tell
+    // readers where its audio starts: the first page ends after two packets.
+    if (core_.Packets() == 2 && (format_->oformat->flags & AVFMT_ALLOW_FLUSH) &&
+        !core_.Check(Ffmpeg().av_write_frame(format_, nullptr)))
+      return false;
     return true;
   }
 
-  bool EncodeFrame(int frames) {
-    if (!queue_->Take(*frame_, frames)) return false;
-    frame_->pts = samplesEncoded_;
-    samplesEncoded_ += frames;
-    return Encode(frame_);
-  }
-
-  bool Encode(AVFrame* frame) {
-    if (!Check(Ffmpeg().avcodec_send_frame(encoder_, frame))) return false;
-    for (;;) {
-      const int received = Ffmpeg().avcodec_receive_packet(encoder_, packet_);
-      if (received == AVERROR(EAGAIN) || received == AVERROR_EOF) return true;
-      if (!Check(received)) return false;
-      ++packets_;
-      // An encoder that takes only whole frames fills the last one up with
-      // silence; the packet covers no more than the samples it was given, so
-      // that the container's length (the MP4 edit list) ends where they end.
-      if (packet_->pts != AV_NOPTS_VALUE && packet_->duration > 0 && packet_->pts + packet_->duration > samplesEncoded_)
-        packet_->duration = std::max<int64_t>(1, samplesEncoded_ - packet_->pts);
-      Ffmpeg().av_packet_rescale_ts(packet_, encoder_->time_base, format_->streams[streamIndex_]->time_base);
-      packet_->stream_index = streamIndex_;
-      if (!Check(Ffmpeg().av_write_frame(format_, packet_))) return false;
-      // An Ogg stream whose first audio page is also its last cannot tell
-      // readers where its audio starts: the first page ends after two packets.
-      if (packets_ == 2 && (format_->oformat->flags & AVFMT_ALLOW_FLUSH) && !Check(Ffmpeg().av_write_frame(format_, nullptr)))
-        return false;
-    }
-  }
-
-  /// True for a result of 0 or more; otherwise keeps the first failure's reason.
-  bool Check(int result) {
-    if (result >= 0) return true;
-    std::lock_guard lock(failureLock_);
-    if (failureText_.empty()) failureText_ = AvErrorText(result);
-    return false;
-  }
-
-  [[noreturn]] void Fail() {
-    std::lock_guard lock(failureLock_);
-    throw Error(ErrorKind::Failed, failureText_.empty() ? "the encoder failed" : failureText_);
-  }
-
   void Release() {
+    core_.StopWriting();
     if (!FfmpegLoaded()) return;  // nothing was allocated
-    encoding_.reset();
-    queue_.reset();
     if (format_ != nullptr && format_->pb != nullptr) Ffmpeg().avio_closep(&format_->pb);
     Ffmpeg().avformat_free_context(format_);
     format_ = nullptr;
-    Ffmpeg().avcodec_free_context(&encoder_);
-    Ffmpeg().av_frame_free(&frame_);
-    Ffmpeg().av_packet_free(&packet_);
+    core_.Release();
   }
 
   const PcmLayout input_;
-  std::mutex failureLock_;  // the encoding thread sets, the caller reads
-  std::string failureText_;
+  EncoderCore core_;
   AVFormatContext* format_ = nullptr;
-  AVCodecContext* encoder_ = nullptr;
-  AVFrame* frame_ = nullptr;
-  AVPacket* packet_ = nullptr;
-  std::unique_ptr<FrameQueue> queue_;
-  std::unique_ptr<BlockWorker> encoding_;
   int streamIndex_ = 0;
-  int64_t samplesEncoded_ = 0;
-  int64_t packets_ = 0;
 };
 
 Encoder::Encoder(const EncoderSettings& settings, const PcmLayout& input, const std::string& fileName)

@@ -11,8 +11,7 @@
 
 #include "Ffmpeg.h"
 
-#include "platform/BlockWorker.h"
-#include "platform/FrameQueue.h"
+#include "platform/EncoderCore.h"
 #include "platform/WmaStreamServer.h"
 #include "platform/Error.h"
 
@@ -84,27 +83,35 @@ class WmaEncoder::Impl {
  public:
   Impl(const WmaCodec& codec, const WmaFormat& format, const PcmLayout& input, const Tags& tags,
        const std::string& fileName, WmaStreamServer* server)
-      : codecId_(codec.id), format_choice_(format), input_(input), attributes_(tags), fileName_(fileName), network_(server) {
+      : codecId_(codec.id),
+        format_choice_(format),
+        input_(input),
+        attributes_(tags),
+        fileName_(fileName),
+        network_(server),
+        core_(input) {
     bool opened = false;
+    std::string reason;
     try {
       opened = OpenEncoding();
     } catch (const std::runtime_error& e) {
-      failureText_ = e.what();
+      if (IsMissingLibrary(e)) {
+        Release();
+        throw;
+      }
+      reason = e.what();
     }
     if (!opened) {
-      const std::string reason = failureText_;
+      if (reason.empty()) reason = core_.FailureText();
       Release();
       throw Error(ErrorKind::Failed, reason.empty() ? "the WMA encoder could not be started" : reason);
     }
     if (network_) {
       // A few seconds of the stream, and a little for the container, for the clients' window.
-      network_->SetStreamRate(encoder_->bit_rate / 8 + encoder_->bit_rate / 80);
+      const int64_t bitrate = core_.Context()->bit_rate;
+      network_->SetStreamRate(bitrate / 8 + bitrate / 80);
       startedAt_ = std::chrono::steady_clock::now();
     }
-    const int frameBytes = input_.channels * input_.bits / 8;
-    encoding_ = std::make_unique<BlockWorker>([this, frameBytes](uint8_t* bytes, size_t length) {
-      return queue_->Add(bytes, static_cast<int>(length / frameBytes)) && EncodeWhole();
-    });
   }
   ~Impl() { Release(); }
 
@@ -113,33 +120,29 @@ class WmaEncoder::Impl {
     const int frames = static_cast<int>(length / frameBytes);
     if (frames == 0) return;  // nothing to add: the clock and the muxer stay as they are
     inputFrames_ += frames;
-    framesWritten_ = Ffmpeg().av_rescale(inputFrames_, encoder_->sample_rate, input_.rate);
-    if (!encoding_->Submit(bytes, static_cast<size_t>(frames) * frameBytes)) Fail();
+    framesWritten_ = Ffmpeg().av_rescale(inputFrames_, core_.Context()->sample_rate, input_.rate);
+    if (!core_.Write(bytes, static_cast<size_t>(frames) * frameBytes)) core_.Fail("the WMA encoder failed");
     if (network_) PaceToRealTime();
   }
 
   void Finish() {
-    bool ok = encoding_->Finish();
-    ok = ok && queue_->Add(nullptr, 0);  // what the resampler still holds
+    bool ok = core_.FinishWriting();
+    FrameQueue& queue = core_.Queue();
+    ok = ok && queue.Add(nullptr, 0);  // what the resampler still holds
     // Silence to the end of the last frame, and one frame more for the decoder.
-    const int frameSize = encoder_->frame_size;
-    const int partial = queue_->Size() % frameSize;
-    ok = ok && queue_->AddSilence((partial == 0 ? 0 : frameSize - partial) + frameSize) && EncodeWhole();
-    ok = ok && Encode(nullptr);
+    const int frameSize = core_.Context()->frame_size;
+    const int partial = queue.Size() % frameSize;
+    ok = ok && queue.AddSilence((partial == 0 ? 0 : frameSize - partial) + frameSize) && core_.EncodeWhole();
+    ok = ok && core_.Flush();
     if (ok) Ffmpeg().av_dict_set(&format_->metadata, kSampleCountTag, SampleCountText(framesWritten_).c_str(), 0);
-    ok = ok && Check(Ffmpeg().av_write_trailer(format_));
+    ok = ok && core_.Check(Ffmpeg().av_write_trailer(format_));
     if (network_) ok = ok && SendToClients();
-    else ok = ok && Check(Ffmpeg().avio_closep(&format_->pb));
+    else ok = ok && core_.Check(Ffmpeg().avio_closep(&format_->pb));
     Release();
-    if (!ok) Fail();
+    if (!ok) core_.Fail("the WMA encoder failed");
   }
 
  private:
-  [[noreturn]] void Fail() {
-    std::lock_guard lock(failureLock_);
-    throw Error(ErrorKind::Failed, failureText_.empty() ? "the WMA encoder failed" : failureText_);
-  }
-
   bool OpenEncoding() {
     const WmaFormat& f = format_choice_;
     const AVCodec* codec = Ffmpeg().avcodec_find_encoder(static_cast<AVCodecID>(codecId_));
@@ -150,63 +153,43 @@ class WmaEncoder::Impl {
     // Filled in at the end, when the muxer writes the header again: the same width keeps its size.
     Ffmpeg().av_dict_set(&format_->metadata, kSampleCountTag, SampleCountText(0).c_str(), 0);
     AVStream* stream = Ffmpeg().avformat_new_stream(format_, nullptr);
-    encoder_ = Ffmpeg().avcodec_alloc_context3(codec);
-    frame_ = Ffmpeg().av_frame_alloc();
-    packet_ = Ffmpeg().av_packet_alloc();
-    if (stream == nullptr || encoder_ == nullptr || frame_ == nullptr || packet_ == nullptr) return false;
-    encoder_->sample_fmt = AV_SAMPLE_FMT_FLTP;
-    encoder_->sample_rate = f.rate;
-    Ffmpeg().av_channel_layout_default(&encoder_->ch_layout, f.channels);
-    encoder_->bit_rate = f.bitrate;
-    encoder_->time_base = AVRational{1, f.rate};
-    if (format_->oformat->flags & AVFMT_GLOBALHEADER) encoder_->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
-    if (Ffmpeg().avcodec_open2(encoder_, codec, nullptr) < 0) return false;
-    if (Ffmpeg().avcodec_parameters_from_context(stream->codecpar, encoder_) < 0) return false;
-    stream->time_base = encoder_->time_base;
+    if (stream == nullptr) return false;
+    AVCodecContext& encoder = core_.NewContext(*codec);
+    encoder.sample_fmt = AV_SAMPLE_FMT_FLTP;
+    encoder.sample_rate = f.rate;
+    Ffmpeg().av_channel_layout_default(&encoder.ch_layout, f.channels);
+    encoder.bit_rate = f.bitrate;
+    encoder.time_base = AVRational{1, f.rate};
+    if (format_->oformat->flags & AVFMT_GLOBALHEADER) encoder.flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+    if (Ffmpeg().avcodec_open2(&encoder, codec, nullptr) < 0) return false;
+    if (Ffmpeg().avcodec_parameters_from_context(stream->codecpar, &encoder) < 0) return false;
+    stream->time_base = encoder.time_base;
     streamIndex_ = stream->index;
 
-    queue_ = std::make_unique<FrameQueue>(input_, *encoder_);
+    core_.Start([this](AVPacket& packet) { return WritePacket(packet); });
     if (network_) {
       constexpr int kIoBuffer = 4096;
       auto* buffer = static_cast<uint8_t*>(Ffmpeg().av_malloc(kIoBuffer));
       format_->pb = Ffmpeg().avio_alloc_context(buffer, kIoBuffer, 1, this, nullptr, &Impl::CollectBytes, nullptr);
       if (format_->pb == nullptr) return false;
       format_->flags |= AVFMT_FLAG_CUSTOM_IO;
-    } else if (!Check(Ffmpeg().avio_open(&format_->pb, fileName_.c_str(), AVIO_FLAG_WRITE))) {
+    } else if (!core_.Check(Ffmpeg().avio_open(&format_->pb, fileName_.c_str(), AVIO_FLAG_WRITE))) {
       return false;
     }
-    if (!Check(Ffmpeg().avformat_write_header(format_, nullptr))) return false;
+    if (!core_.Check(Ffmpeg().avformat_write_header(format_, nullptr))) return false;
     if (network_) {
       Ffmpeg().avio_flush(format_->pb);
       network_->SetHeader(std::move(collected_));
       collected_.clear();
     }
-    return queue_->AddSilence(encoder_->frame_size);
+    return core_.Queue().AddSilence(encoder.frame_size);
   }
 
-  /// Encodes every whole frame waiting.
-  bool EncodeWhole() {
-    const int frameSize = encoder_->frame_size;
-    while (queue_->Size() >= frameSize) {
-      if (!queue_->Take(*frame_, frameSize)) return false;
-      frame_->pts = samplesEncoded_;
-      samplesEncoded_ += frameSize;
-      if (!Encode(frame_)) return false;
-    }
-    return true;
-  }
-
-  bool Encode(AVFrame* frame) {
-    if (Ffmpeg().avcodec_send_frame(encoder_, frame) < 0) return false;
-    for (;;) {
-      const int received = Ffmpeg().avcodec_receive_packet(encoder_, packet_);
-      if (received == AVERROR(EAGAIN) || received == AVERROR_EOF) return true;
-      if (received < 0) return false;
-      Ffmpeg().av_packet_rescale_ts(packet_, encoder_->time_base, format_->streams[streamIndex_]->time_base);
-      packet_->stream_index = streamIndex_;
-      if (!Check(Ffmpeg().av_interleaved_write_frame(format_, packet_))) return false;
-      if (network_ && !SendToClients()) return false;
-    }
+  bool WritePacket(AVPacket& packet) {
+    Ffmpeg().av_packet_rescale_ts(&packet, core_.Context()->time_base, format_->streams[streamIndex_]->time_base);
+    packet.stream_index = streamIndex_;
+    if (!core_.Check(Ffmpeg().av_interleaved_write_frame(format_, &packet))) return false;
+    return !network_ || SendToClients();
   }
 
   /// The muxer's output for listeners: collected, then handed over in whole packets.
@@ -234,17 +217,9 @@ class WmaEncoder::Impl {
     if (ahead > 0) std::this_thread::sleep_for(std::chrono::duration<double>(std::min(ahead, 0.25)));
   }
 
-  /// True for a result of 0 or more; otherwise keeps its reason for FailureText.
-  bool Check(int result) {
-    if (result >= 0) return true;
-    std::lock_guard lock(failureLock_);
-    if (failureText_.empty()) failureText_ = AvErrorText(result);  // the first failure is the cause
-    return false;
-  }
-
   void Release() {
+    core_.StopWriting();
     if (!FfmpegLoaded()) return;  // nothing was allocated
-    encoding_.reset();
     if (format_ != nullptr && format_->pb != nullptr) {
       if (network_) {
         Ffmpeg().av_freep(&format_->pb->buffer);
@@ -255,10 +230,7 @@ class WmaEncoder::Impl {
     }
     Ffmpeg().avformat_free_context(format_);
     format_ = nullptr;
-    Ffmpeg().avcodec_free_context(&encoder_);
-    queue_.reset();
-    Ffmpeg().av_frame_free(&frame_);
-    Ffmpeg().av_packet_free(&packet_);
+    core_.Release();
   }
 
   const int codecId_;
@@ -269,18 +241,11 @@ class WmaEncoder::Impl {
   WmaStreamServer* const network_;
   std::vector<uint8_t> collected_;  // muxer output not yet handed to the listeners
   std::chrono::steady_clock::time_point startedAt_;  // of a network stream
-  mutable std::mutex failureLock_;  // the encoding thread sets, the caller reads
-  std::string failureText_;
+  EncoderCore core_;
   AVFormatContext* format_ = nullptr;
-  AVCodecContext* encoder_ = nullptr;
-  std::unique_ptr<FrameQueue> queue_;
-  AVFrame* frame_ = nullptr;
-  AVPacket* packet_ = nullptr;
   int streamIndex_ = 0;
-  int64_t samplesEncoded_ = 0;
   int64_t inputFrames_ = 0;    // frames given to WriteSample
   int64_t framesWritten_ = 0;  // the same at the encoder's rate
-  std::unique_ptr<BlockWorker> encoding_;
 };
 
 WmaEncoder::WmaEncoder(const WmaCodec& codec, const WmaFormat& format, const PcmLayout& input, const Tags& tags,
