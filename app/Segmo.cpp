@@ -144,6 +144,7 @@ void TfrmSegmo::FormCreate() {
 void TfrmSegmo::bOpenClick() {
   const QString chosen = Dialogs::Current().OpenFileName(this, QString(), SoundFilesFilter());
   if (chosen.isEmpty()) return;
+  EndSearch();  // what it would find is the other file's
   const std::string fileName = chosen.toStdString();
   try {
     eOpenFile->setText(chosen);

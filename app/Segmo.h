@@ -68,6 +68,8 @@ class TfrmSegmo : public QDialog {
   void CreatePieceControls();
   /// Starts Find Silences, or stops it when it runs.
   void bFindSilencesClick();
+  /// Ends a search still running without a word: another file or list replaces what it would find.
+  void EndSearch();
   /// Fills the rows with what Find Silences found.
   void SilencesFound(const SilenceResult& result);
   void bImportCueClick();

@@ -94,6 +94,14 @@ void TfrmSegmo::bFindSilencesClick() {
   job_ = StartFindSilences(request, std::move(events), [this](const SilenceResult& found) { SilencesFound(found); });
 }
 
+void TfrmSegmo::EndSearch() {
+  if (!searching_) return;
+  job_.reset();  // heard no more
+  searching_ = false;
+  bFindSilences->setText(kFindSilences);
+  ShowIdle();
+}
+
 void TfrmSegmo::SilencesFound(const SilenceResult& found) {
   std::vector<SplitPiece> rows;
   if (rbSave->isChecked()) {
@@ -116,6 +124,7 @@ void TfrmSegmo::bImportCueClick() {
   if (eOpenFile->text().isEmpty()) return Dialogs::Current().Information(this, Texts::kOpenFirst);
   const QString cue = Dialogs::Current().OpenFileName(this, "Import Cue Sheet", {"Cue Sheets", {"*.cue"}});
   if (cue.isEmpty()) return;
+  EndSearch();  // the sheet's tracks take the list
   try {
     const auto input = Source(eOpenFile);
     cuePieces_ = PiecesOfCueSheet(media::ReadCueSheet(cue.toStdString()), cue.toStdString(),

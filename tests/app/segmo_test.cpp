@@ -390,6 +390,18 @@ TEST_F(SegmentCut, FindSilencesStopsAndEndsWithTheWindow) {
   ASSERT_EQ(list->rowCount(), 1);
   EXPECT_EQ(Cell(0, 0), "00:00:01.0");
   EXPECT_TRUE(dialogs.messages.isEmpty()) << dialogs.messages.join('|').toStdString();
+  // Another file opened mid-search: the search ends, the old file's silences never reach the list.
+  FindButton()->click();
+  Open(Numbered("other.wav", 8000 * 5));
+  EXPECT_EQ(FindButton()->text(), "Find S&ilences");
+  EXPECT_EQ(window.windowTitle(), "Segment Cut");
+  const int rows = list->rowCount();
+  const QString first = rows > 0 ? Cell(0, 0) : QString();
+  QTest::qWait(300);
+  ASSERT_EQ(list->rowCount(), rows);
+  if (rows > 0) {
+    EXPECT_EQ(Cell(0, 0), first);
+  }
   // A file that cannot be read: said, and the window is idle again.
   const std::string gone = dir.File("gone.wav");
   Open(WriteWithGaps(gone, 8000, {}));
