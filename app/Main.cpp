@@ -25,7 +25,7 @@
 #include "audio/ACS_LAME.h"
 #include "audio/ACS_Wave.h"
 #include "audio/ACS_WinMedia.h"
-#include "audio/mp3cut/MP3LosslessOut.h"
+#include "audio/mp3/MP3LosslessOut.h"
 #include "audio/ACS_smpeg.h"
 #include "audio/classes/MainThread.h"
 #include "controls/Tracker2.h"

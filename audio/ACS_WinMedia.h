@@ -2,5 +2,5 @@
 
 // WMA (and MP3) decoding, WMA encoding and streaming, over FFmpeg.
 #include "audio/classes/Sealed.h"
-#include "audio/winmedia/WMAOut.h"
-#include "audio/winmedia/WMIn.h"
+#include "audio/wma/WMAOut.h"
+#include "audio/codecs/WMIn.h"

@@ -2,4 +2,4 @@
 
 // MP3 decoding.
 #include "audio/classes/Sealed.h"
-#include "audio/smpeg/MP3In.h"
+#include "audio/mp3/MP3In.h"

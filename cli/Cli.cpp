@@ -4,7 +4,7 @@
 #include <string>
 
 #include "Version.h"
-#include "audio/lame/MP3Out.h"
+#include "audio/mp3/MP3Out.h"
 #include "cli/Arguments.h"
 #include "platform/Numbers.h"
 #include "cli/CommandHelpers.h"

@@ -7,9 +7,9 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "audio/mpeg/InfoFrame.h"
-#include "audio/mp3cut/LosslessPlan.h"
-#include "audio/mp3cut/Mp3Stream.h"
+#include "audio/mp3/frames/InfoFrame.h"
+#include "audio/mp3/LosslessPlan.h"
+#include "audio/mp3/Mp3Stream.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const int fd = memfd_create("mp3cut", 0);

@@ -5,7 +5,7 @@
 
 #include "app/jobs/Global.h"
 #include "audio/formats/FormatRegistry.h"
-#include "audio/mp3cut/Mp3Stream.h"
+#include "audio/mp3/Mp3Stream.h"
 #include "audio/ACS_Classes.h"
 
 void PrepareLosslessCut(TAuFileIn& input, TAuFileOut& output, const std::string& source, const FrameRange& range,

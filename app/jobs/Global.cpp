@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <string>
 
-#include "audio/mpeg/FrameScan.h"
+#include "audio/mp3/frames/FrameScan.h"
 #include "platform/Desktop.h"
 #include "platform/Numbers.h"
 

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "audio/lame/Mp3Settings.h"
+#include "audio/mp3/Mp3Settings.h"
 #include "platform/Error.h"
 
 /// Helpers the windows share: time text, bit rates, the per-user data folder,

@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "audio/codecs/CodecTraits.h"
-#include "audio/winmedia/WMIn.h"
+#include "audio/codecs/WMIn.h"
 
 /// The file input for FLAC, Ogg Vorbis, Opus and M4A/AAC files: decoded as
 /// TWMIn decodes (FFmpeg, exact seeking, honest lengths), a FLAC file of

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "audio/lame/Mp3Settings.h"
+#include "audio/mp3/Mp3Settings.h"
 
 /// How an encode writes its target; unset fields keep the defaults:
 /// 128 kbps constant bit rate in the source's channels (MP3), 128 kbps

@@ -13,8 +13,8 @@
 #include "audio/codecs/CodecIn.h"
 #include "audio/codecs/CodecOut.h"
 #include "audio/formats/SettingsCopy.h"
-#include "audio/mp3cut/MP3LosslessOut.h"
-#include "audio/mpeg/FrameScan.h"
+#include "audio/mp3/MP3LosslessOut.h"
+#include "audio/mp3/frames/FrameScan.h"
 
 namespace {
 

@@ -10,9 +10,9 @@
 #include <tuple>
 
 #include "audio/classes/AuException.h"
-#include "audio/mpeg/FrameScan.h"
-#include "audio/mpeg/Mp3FrameTable.h"
-#include "audio/mpeg/SideInfo.h"
+#include "audio/mp3/frames/FrameScan.h"
+#include "audio/mp3/frames/Mp3FrameTable.h"
+#include "audio/mp3/frames/SideInfo.h"
 #include "platform/Mp3FrameDecoder.h"
 
 namespace {

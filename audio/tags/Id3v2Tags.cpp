@@ -12,7 +12,7 @@
 #include "platform/FdIo.h"
 #include "audio/tags/TagText.h"
 #include "platform/ByteOrder.h"
-#include "audio/mpeg/Id3v2Header.h"
+#include "audio/mp3/frames/Id3v2Header.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include "app/jobs/SplitJob.h"
 #include "app/jobs/TimeRange.h"
 #include "audio/ACS_Classes.h"
-#include "audio/mp3cut/Mp3Stream.h"
+#include "audio/mp3/Mp3Stream.h"
 #include "audio/peaks/FrameRangeReader.h"
 #include "audio/peaks/Silences.h"
 #include "cli/CommandHelpers.h"

@@ -8,7 +8,7 @@
 #include "audio/codecs/CodecIn.h"
 #include "audio/codecs/CodecOut.h"
 #include "audio/formats/FormatRegistry.h"
-#include "audio/mp3cut/MP3LosslessOut.h"
+#include "audio/mp3/MP3LosslessOut.h"
 
 namespace {
 

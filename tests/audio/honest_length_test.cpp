@@ -13,7 +13,7 @@
 #include "audio/ACS_Wave.h"
 #include "audio/ACS_WinMedia.h"
 #include "audio/ACS_smpeg.h"
-#include "audio/mpeg/Mp3Info.h"
+#include "audio/mp3/frames/Mp3Info.h"
 #include "tests/audio/InputRun.h"
 #include "tests/support/FfmpegDecode.h"
 #include "tests/support/Mp3Encoder.h"

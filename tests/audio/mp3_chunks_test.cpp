@@ -8,7 +8,7 @@
 #include <random>
 
 #include "audio/ACS_LAME.h"
-#include "audio/mpeg/Mp3Info.h"
+#include "audio/mp3/frames/Mp3Info.h"
 #include "audio/classes/StreamBytes.h"
 #include "audio/classes/FileStream.h"
 #include "tests/audio/MemoryComponents.h"

@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "audio/mpeg/SideInfo.h"
+#include "audio/mp3/frames/SideInfo.h"
 
 namespace {
 

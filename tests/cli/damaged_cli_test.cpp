@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "audio/mpeg/Mp3Info.h"
+#include "audio/mp3/frames/Mp3Info.h"
 #include "tests/cli/CliRun.h"
 #include "tests/support/Alignment.h"
 #include "tests/support/Mp3Encoder.h"

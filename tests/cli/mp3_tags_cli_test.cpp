@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "audio/mpeg/Id3v2Header.h"
+#include "audio/mp3/frames/Id3v2Header.h"
 #include "tests/cli/CliRun.h"
 #include "tests/support/FfmpegRetag.h"
 #include "tests/support/Mp3Encoder.h"

@@ -1,4 +1,4 @@
-#include "audio/winmedia/WMAOut.h"
+#include "audio/wma/WMAOut.h"
 #include "platform/Error.h"
 
 #include <fcntl.h>

@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "audio/mpeg/Mp3Info.h"
+#include "audio/mp3/frames/Mp3Info.h"
 
 /// What the side information of a Layer III frame tells about one granule
 /// of one channel, read without touching its main data.

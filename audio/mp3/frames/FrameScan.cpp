@@ -1,4 +1,4 @@
-#include "audio/mpeg/FrameScan.h"
+#include "audio/mp3/frames/FrameScan.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -9,7 +9,7 @@
 #include <filesystem>
 #include <vector>
 
-#include "audio/mpeg/FileWindow.h"
+#include "audio/mp3/frames/FileWindow.h"
 #include "platform/Error.h"
 
 

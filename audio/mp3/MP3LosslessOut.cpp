@@ -1,4 +1,4 @@
-#include "audio/mp3cut/MP3LosslessOut.h"
+#include "audio/mp3/MP3LosslessOut.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -6,7 +6,7 @@
 
 #include "audio/classes/AuException.h"
 #include "audio/classes/FileIn.h"
-#include "audio/mpeg/InfoFrame.h"
+#include "audio/mp3/frames/InfoFrame.h"
 #include "audio/tags/TagFields.h"
 #include "platform/Error.h"
 #include "platform/TagWriter.h"

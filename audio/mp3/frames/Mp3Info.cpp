@@ -1,8 +1,8 @@
-#include "audio/mpeg/Mp3Info.h"
+#include "audio/mp3/frames/Mp3Info.h"
 
 #include <functional>
 
-#include "audio/mpeg/Id3v2Header.h"
+#include "audio/mp3/frames/Id3v2Header.h"
 
 #include <algorithm>
 #include <cstring>

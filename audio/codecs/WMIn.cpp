@@ -1,4 +1,4 @@
-#include "audio/winmedia/WMIn.h"
+#include "audio/codecs/WMIn.h"
 
 #include <algorithm>
 #include <cmath>
@@ -7,7 +7,7 @@
 #include "audio/classes/FileStream.h"
 #include "audio/classes/StreamBytes.h"
 #include "audio/tags/Id3v2Tags.h"
-#include "audio/mpeg/Mp3Info.h"
+#include "audio/mp3/frames/Mp3Info.h"
 #include "audio/tags/TagText.h"
 
 void TWMIn::Reopen() {

@@ -4,7 +4,7 @@
 #include <functional>
 #include <vector>
 
-#include "audio/mpeg/Mp3Info.h"
+#include "audio/mp3/frames/Mp3Info.h"
 
 class Mp3FrameDecoder;
 

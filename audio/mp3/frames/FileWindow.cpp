@@ -1,4 +1,4 @@
-#include "audio/mpeg/FileWindow.h"
+#include "audio/mp3/frames/FileWindow.h"
 
 #include <unistd.h>
 

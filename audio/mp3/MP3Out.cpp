@@ -1,4 +1,4 @@
-#include "audio/lame/MP3Out.h"
+#include "audio/mp3/MP3Out.h"
 
 #include <cerrno>
 

@@ -4,7 +4,7 @@
 #include <functional>
 #include <string>
 
-#include "audio/mpeg/Mp3Info.h"
+#include "audio/mp3/frames/Mp3Info.h"
 
 /// Walks the Layer III frames of an MP3 file from the first after its
 /// Xing/Info/VBRI frame, reading it in large blocks. Bytes that are no frame

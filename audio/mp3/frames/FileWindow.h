@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "audio/mpeg/Mp3Info.h"
+#include "audio/mp3/frames/Mp3Info.h"
 #include "platform/ByteSource.h"
 #include "platform/FileIdentity.h"
 

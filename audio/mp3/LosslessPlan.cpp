@@ -1,4 +1,4 @@
-#include "audio/mp3cut/LosslessPlan.h"
+#include "audio/mp3/LosslessPlan.h"
 
 #include <algorithm>
 #include <string>

@@ -1,4 +1,4 @@
-#include "audio/mpeg/SideInfo.h"
+#include "audio/mp3/frames/SideInfo.h"
 
 #include <algorithm>
 #include <cstring>

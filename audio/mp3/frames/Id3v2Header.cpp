@@ -1,4 +1,4 @@
-#include "audio/mpeg/Id3v2Header.h"
+#include "audio/mp3/frames/Id3v2Header.h"
 
 #include <cstring>
 

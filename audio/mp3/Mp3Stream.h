@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "audio/mpeg/Mp3Info.h"
+#include "audio/mp3/frames/Mp3Info.h"
 #include "platform/Error.h"
 
 /// One Layer III frame of a file, with what copying it exactly needs.

@@ -1,4 +1,4 @@
-#include "audio/mpeg/InfoFrame.h"
+#include "audio/mp3/frames/InfoFrame.h"
 #include "platform/Error.h"
 
 #include <algorithm>

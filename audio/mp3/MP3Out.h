@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "audio/classes/FileOut.h"
-#include "audio/lame/Mp3Chunks.h"
-#include "audio/lame/Mp3Settings.h"
+#include "audio/mp3/Mp3Chunks.h"
+#include "audio/mp3/Mp3Settings.h"
 #include "platform/BlockWorker.h"
 #include "platform/LameEncoder.h"
 #include "platform/RateConverter.h"

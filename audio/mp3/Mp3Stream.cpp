@@ -1,4 +1,4 @@
-#include "audio/mp3cut/Mp3Stream.h"
+#include "audio/mp3/Mp3Stream.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "audio/classes/FileStream.h"
-#include "audio/mpeg/FileWindow.h"
+#include "audio/mp3/frames/FileWindow.h"
 #include "platform/ByteOrder.h"
 #include "platform/FileIdentity.h"
 

@@ -1,4 +1,4 @@
-#include "audio/mpeg/Mp3FrameTable.h"
+#include "audio/mp3/frames/Mp3FrameTable.h"
 
 #include <unistd.h>
 

@@ -1,11 +1,11 @@
-#include "audio/lame/Mp3Chunks.h"
+#include "audio/mp3/Mp3Chunks.h"
 #include "platform/Error.h"
 
 #include <algorithm>
 #include <stdexcept>
 
-#include "audio/mpeg/InfoFrame.h"
-#include "audio/mpeg/Mp3Info.h"
+#include "audio/mp3/frames/InfoFrame.h"
+#include "audio/mp3/frames/Mp3Info.h"
 
 namespace {
 

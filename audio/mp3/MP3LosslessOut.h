@@ -7,8 +7,8 @@
 
 #include "audio/classes/FileOut.h"
 #include "audio/classes/FileStream.h"
-#include "audio/mp3cut/LosslessPlan.h"
-#include "audio/mp3cut/Mp3Stream.h"
+#include "audio/mp3/LosslessPlan.h"
+#include "audio/mp3/Mp3Stream.h"
 
 /// An MP3 output that writes its input's range without decoding: it copies
 /// the source file's frames that hold StartSample..EndSample, puts an info

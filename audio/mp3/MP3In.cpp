@@ -1,4 +1,4 @@
-#include "audio/smpeg/MP3In.h"
+#include "audio/mp3/MP3In.h"
 
 void TMP3In::OpenFile() {
   std::lock_guard lock(FileLock);

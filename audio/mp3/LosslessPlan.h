@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "audio/mp3cut/Mp3Stream.h"
+#include "audio/mp3/Mp3Stream.h"
 
 /// Which frames a frame-copying cut of [start, end) keeps, and what its info
 /// frame must tell a gapless decoder so that it delivers exactly those samples.

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "audio/mpeg/Mp3Info.h"
+#include "audio/mp3/frames/Mp3Info.h"
 
 /// CRC-16 as the LAME tag uses it (polynomial 0x8005, reflected, starting at 0).
 uint16_t LameCrc16(const uint8_t* data, size_t size, uint16_t crc = 0);
