@@ -2,13 +2,16 @@
 #include "cli/Commands.h"
 
 #include "app/jobs/ConvertJob.h"
-#include "audio/formats/AudioFormat.h"
+#include "audio/formats/FormatRegistry.h"
 #include "cli/CommandHelpers.h"
 
 namespace cli {
 
 int Decode(const Arguments& args) {
-  if (FormatOfFile(args.files[1]) != AudioFormat::Wav) return Fail(kUsage, "the target of decode is a .wav file");
+  // Decoding writes the format encode does not: plain PCM.
+  const auto decoded = [](const FormatEntry& entry) { return !entry.encodes; };
+  const FormatEntry* target = FormatEntryOfFile(args.files[1]);
+  if (!target || !decoded(*target)) return Fail(kUsage, "the target of decode is a " + ExtensionList(decoded) + " file");
   ConvertRequest request;
   request.source = args.files[0];
   request.target = args.files[1];
