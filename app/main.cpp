@@ -6,6 +6,7 @@
 #include "app/Main.h"
 #include "app/SingleInstance.h"
 #include "app/Texts.h"
+#include "audio/formats/FormatRegistry.h"
 #include "platform/Decoder.h"
 #include "platform/Memory.h"
 
@@ -19,7 +20,7 @@ int main(int argc, char* argv[]) {
   QCommandLineParser parser;
   parser.addHelpOption();
   parser.addVersionOption();
-  parser.addPositionalArgument("file", "An MP3, WAV or WMA file to open.", "[file]");
+  parser.addPositionalArgument("file", QString::fromStdString("A sound file to open: " + FormatNames() + "."), "[file]");
   parser.process(app);
   const QStringList files = parser.positionalArguments();
   const QString file = files.isEmpty() ? QString() : QFileInfo(files.first()).absoluteFilePath();

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "controls/WaveformView.h"
+#include "controls/RulerTicks.h"
 
 namespace {
 
@@ -16,18 +17,6 @@ const QColor kRange(255, 90, 90, 80);
 const QColor kHandle(255, 213, 79);
 const QColor kPlay(255, 82, 82);
 const QColor kRuler(221, 227, 234);
-
-/// "1:02:03", "2:03.5", "3.250": as many decimals as the tick step needs.
-QString TickLabel(double seconds, int decimals) {
-  const auto whole = static_cast<int64_t>(std::floor(seconds + 1e-9));
-  const int64_t h = whole / 3600, m = whole / 60 % 60;
-  const double s = seconds - static_cast<double>(whole - whole % 60);
-  const QString sec = decimals > 0 ? QString::number(s, 'f', decimals).rightJustified(decimals + 3, '0')
-                                   : QString::number(whole % 60).rightJustified(2, '0');
-  if (h > 0) return QString("%1:%2:%3").arg(h).arg(m, 2, 10, QChar('0')).arg(sec);
-  if (m > 0) return QString("%1:%2").arg(m).arg(sec);
-  return decimals > 0 ? QString::number(s, 'f', decimals) : QString::number(whole % 60);
-}
 
 }  // namespace
 
@@ -48,27 +37,14 @@ void TWaveformView::PaintRuler(QPainter& painter) const {
   const QRect ruler(0, 0, width(), kRulerHeight);
   painter.fillRect(ruler, kRuler);
   if (!source_ || source_->SampleRate() <= 0 || viewTo_ <= viewFrom_) return;
-  const double rate = source_->SampleRate();
-  const double secondsPerPixel = static_cast<double>(viewTo_ - viewFrom_) / rate / std::max(width(), 1);
-  // The smallest step that leaves room for a label.
-  static const double kSteps[] = {0.0001, 0.0002, 0.0005, 0.001, 0.002, 0.005, 0.01, 0.02, 0.05, 0.1, 0.2, 0.5,
-                                  1, 2, 5, 10, 15, 30, 60, 120, 300, 600, 900, 1800, 3600, 7200};
-  double step = kSteps[std::size(kSteps) - 1];
-  for (double s : kSteps)
-    if (s / secondsPerPixel >= 64) {
-      step = s;
-      break;
-    }
-  const int decimals = step >= 1 ? 0 : static_cast<int>(std::ceil(-std::log10(step) - 1e-9));
   QFont small = painter.font();
   small.setPointSizeF(7);
   painter.setFont(small);
   painter.setPen(Qt::black);
-  const double first = std::ceil(static_cast<double>(viewFrom_) / rate / step) * step;
-  for (double t = first; t * rate <= static_cast<double>(viewTo_); t += step) {
-    const int x = static_cast<int>(std::lround(XOf(static_cast<int64_t>(std::llround(t * rate)))));
+  for (const RulerTick& tick : RulerTicks(viewFrom_, viewTo_, source_->SampleRate(), width())) {
+    const int x = static_cast<int>(std::lround(XOf(tick.frame)));
     painter.drawLine(x, kRulerHeight - 5, x, kRulerHeight - 1);
-    painter.drawText(QRect(x + 2, 0, 90, kRulerHeight - 2), Qt::AlignLeft | Qt::AlignVCenter, TickLabel(t, decimals));
+    painter.drawText(QRect(x + 2, 0, 90, kRulerHeight - 2), Qt::AlignLeft | Qt::AlignVCenter, tick.label);
   }
 }
 

@@ -7,6 +7,7 @@
 #include <QToolButton>
 #include <QWheelEvent>
 
+#include "controls/RulerTicks.h"
 #include "controls/WaveformView.h"
 
 namespace {
@@ -164,6 +165,44 @@ TEST_F(WaveformViewTest, DrawsWhatIsKnownAndRepaintsWhenTheSourceMoves) {
   const QColor inside = shaded.pixelColor(50, view.WaveRect().bottom() - 2);
   const QColor outside = shaded.pixelColor(300, view.WaveRect().bottom() - 2);
   EXPECT_GT(inside.red(), outside.red() + 20);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(RulerTicks, EveryLabelIsItsTicksOwnTimeAtEveryZoom) {
+  // Views of an hour at 44.1 kHz from the whole down to a few samples, at
+  // starts that are no round number: each label must read the time of its tick.
+  const double rate = 44100;
+  for (int64_t span = 44100LL * 3600; span >= 64; span = span * 2 / 5) {
+    for (const int64_t from : {int64_t{0}, int64_t{12345}, int64_t{44100} * 299 + 44090, int64_t{44100} * 3599}) {
+      const std::vector<RulerTick> ticks = RulerTicks(from, from + span, rate, 495);
+      ASSERT_FALSE(ticks.empty()) << span;
+      for (const RulerTick& tick : ticks) {
+        SCOPED_TRACE(tick.label.toStdString() + " at frame " + std::to_string(tick.frame) + ", span " + std::to_string(span));
+        EXPECT_FALSE(tick.label.contains('-'));
+        EXPECT_GE(tick.frame, from);
+        EXPECT_LE(tick.frame, from + span);
+        // Read back: h:mm:ss.f, m:ss.f or s.f.
+        double seconds = 0;
+        for (const QString& part : tick.label.split(':')) {
+          const double value = part.toDouble();
+          EXPECT_LT(value, 60.0);  // never "4:60.00"
+          seconds = seconds * 60 + value;
+        }
+        EXPECT_NEAR(seconds * rate, static_cast<double>(tick.frame), 0.5001);  // rounded to the nearest frame
+      }
+    }
+  }
+  // The labels of a few steps, as before.
+  const std::vector<RulerTick> minutes = RulerTicks(0, 44100LL * 3600, rate, 495);
+  EXPECT_EQ(minutes[1].label, "10:00");
+  const std::vector<RulerTick> halves = RulerTicks(44100LL * 299, 44100LL * 301, rate, 495);
+  ASSERT_EQ(halves.size(), 5u);
+  EXPECT_EQ(halves[0].label, "4:59.0");
+  EXPECT_EQ(halves[1].label, "4:59.5");
+  EXPECT_EQ(halves[2].label, "5:00.0");
 }
 
 }  // namespace
