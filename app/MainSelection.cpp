@@ -135,7 +135,8 @@ bool TfrmMain::eStartExit() {
   if (!IsTimeText(text)) return RefuseTime(eStart, Texts::kTimeFormat);
   const int32_t start = TimeTextToMs(text);
   if (start > selEndMs_) return RefuseTime(eStart, Texts::kStartAfterEnd);
-  SetSelection(start, selEndMs_);
+  // A time typed in full stays as it was typed (00:10:05.000); a short form is written out.
+  SetSelection(start, selEndMs_, IsFullTimeText(text) ? eStart : nullptr);
   return true;
 }
 
@@ -145,7 +146,7 @@ bool TfrmMain::eEndExit() {
   const int32_t end = TimeTextToMs(text);
   if (int64_t{end} > int64_t{WholeMs()}) return RefuseTime(eEnd, Texts::kEndAfterTotal);
   if (end < selStartMs_) return RefuseTime(eEnd, Texts::kStartAfterEnd);
-  SetSelection(selStartMs_, end);
+  SetSelection(selStartMs_, end, IsFullTimeText(text) ? eEnd : nullptr);
   return true;
 }
 

@@ -286,6 +286,12 @@ TEST_F(Preview, TypingAFullStartTimeMovesTheThumbAtTheLastCharacter) {
   EXPECT_EQ(bar->PositionL(), 6);
   EXPECT_TRUE(dialogs.messages.isEmpty());
 
+  // Milliseconds typed in full stay as they were typed when the box is left.
+  Type(eStart, "00:00:03.000");
+  eEnd->setFocus(Qt::TabFocusReason);
+  EXPECT_EQ(eStart->text(), "00:00:03.000");
+  EXPECT_EQ(bar->PositionL(), 6);
+
   // The end box moves the upper thumb, within the total.
   Type(eEnd, "00:00:08.5");
   EXPECT_EQ(bar->PositionU(), 17);
