@@ -1,10 +1,13 @@
 #include "app/Joiner.h"
 
 #include <QApplication>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QRadioButton>
 #include <QStyle>
 #include <filesystem>
@@ -50,6 +53,10 @@ TfrmJoiner::TfrmJoiner(QWidget* parent) : QDialog(parent) {
   connect(bStart, &QPushButton::clicked, this, [this] { bStartClick(); });
   connect(suiButton2, &QPushButton::clicked, this, [this] { suiButton2Click(); });
 
+  // Drops go to the window, which puts the file in the box under them.
+  setAcceptDrops(true);
+  eFile1->setAcceptDrops(false);
+  eFile2->setAcceptDrops(false);
   FormCreate();
 }
 
@@ -60,6 +67,22 @@ TfrmJoiner::~TfrmJoiner() {
 }
 
 void TfrmJoiner::FormCreate() { BaseCaption = windowTitle(); }
+
+void TfrmJoiner::dragEnterEvent(QDragEnterEvent* event) {
+  if (!DroppedSoundFile(event->mimeData()).isEmpty()) event->acceptProposedAction();
+}
+
+void TfrmJoiner::dropEvent(QDropEvent* event) {
+  const QString file = DroppedSoundFile(event->mimeData());
+  if (file.isEmpty()) return;
+  event->acceptProposedAction();
+  const QPoint at = event->position().toPoint();
+  QLineEdit* box = eFile2->geometry().contains(eFile2->parentWidget()->mapFrom(this, at)) ? eFile2
+                   : eFile1->geometry().contains(eFile1->parentWidget()->mapFrom(this, at)) ? eFile1
+                   : eFile1->text().isEmpty() ? eFile1
+                                              : eFile2;
+  box->setText(file);
+}
 
 void TfrmJoiner::bOpen1Click() { ChooseFile(eFile1); }
 void TfrmJoiner::bOpen2Click() { ChooseFile(eFile2); }

@@ -23,6 +23,11 @@ class TfrmJoiner : public QDialog {
   explicit TfrmJoiner(QWidget* parent);
   ~TfrmJoiner() override;
 
+ protected:
+  /// A sound file dropped on a file's box goes in that box (elsewhere: in the first empty one).
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
+
  private:
   void FormCreate();
   void bOpen1Click();

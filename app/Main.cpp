@@ -54,6 +54,7 @@ TfrmMain::TfrmMain(QWidget* parent) : QWidget(parent) {
   CreateWindowButtons();
   ConnectCut();
   ConnectPreview();
+  setAcceptDrops(true);
   FormCreate();
   // A handler that fails on the window thread says so, in whichever window is in front.
   MainThread::SetFailureReporter([this](const std::string& message) {

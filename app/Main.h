@@ -48,6 +48,9 @@ class TfrmMain : public QWidget {
 
  protected:
   void showEvent(QShowEvent* event) override;
+  /// A sound file dropped on the window opens as "Open File" opens it.
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
   /// Watches the time boxes lose the focus.
 
  private:

@@ -6,6 +6,9 @@
 // position is never read back.
 #include <QAbstractEventDispatcher>
 #include <QAction>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
 #include <QFocusEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -85,6 +88,17 @@ void TfrmMain::ConnectPreview() {
 void TfrmMain::bOpenClick() {
   const QString chosen = Dialogs::Current().OpenFileName(this, "Open", SoundFilesFilter());
   if (!chosen.isEmpty()) OpenFile(chosen);
+}
+
+void TfrmMain::dragEnterEvent(QDragEnterEvent* event) {
+  if (!DroppedSoundFile(event->mimeData()).isEmpty()) event->acceptProposedAction();
+}
+
+void TfrmMain::dropEvent(QDropEvent* event) {
+  const QString file = DroppedSoundFile(event->mimeData());
+  if (file.isEmpty()) return;
+  event->acceptProposedAction();
+  OpenFile(file);
 }
 
 void TfrmMain::OpenFile(const QString& chosen) {

@@ -1,6 +1,10 @@
 #include "app/Widgets.h"
 
+#include "audio/formats/FormatRegistry.h"
+
 #include <QLineEdit>
+#include <QMimeData>
+#include <QUrl>
 
 #include <QAction>
 #include <QApplication>
@@ -88,4 +92,11 @@ class TimeBoxExits : public QObject {
 void WatchTimeBoxExits(QWidget* window, QLineEdit* start, QLineEdit* end, std::function<const QWidget*()> checksItself,
                        const bool& refocusing, std::function<void(QLineEdit* left)> left) {
   new TimeBoxExits(window, start, end, std::move(checksItself), refocusing, std::move(left));
+}
+
+QString DroppedSoundFile(const QMimeData* data) {
+  if (data == nullptr || !data->hasUrls()) return {};
+  for (const QUrl& url : data->urls())
+    if (url.isLocalFile() && FormatEntryOfFile(url.toLocalFile().toStdString())) return url.toLocalFile();
+  return {};
 }

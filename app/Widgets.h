@@ -43,4 +43,7 @@ bool IsLeftForClickOn(const QEvent* event, const QWidget* button);
 void WatchTimeBoxExits(QWidget* window, QLineEdit* start, QLineEdit* end, std::function<const QWidget*()> checksItself,
                        const bool& refocusing, std::function<void(QLineEdit* left)> left);
 
+/// The first local file of a drag that is of a format the program reads; empty when none is.
+QString DroppedSoundFile(const class QMimeData* data);
+
 QAction* MakeAction(QObject* parent, const char* name, const QString& caption, bool enabled);

@@ -1,6 +1,8 @@
 // The Joiner & Mixer window, through its real widgets with scripted dialogs.
 #include <gtest/gtest.h>
 
+#include "tests/support/Drop.h"
+
 #include <QApplication>
 #include <QGroupBox>
 #include <QLineEdit>
@@ -252,6 +254,21 @@ TEST(JoinerClosing, ClosingTheWindowMidRunStopsItAndRemovesTheTemporaryFile) {
   EXPECT_FALSE(std::filesystem::exists(target));
   EXPECT_FALSE(HasTemporaryFiles(dir.Path()));
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+TEST_F(Joiner, AFileDroppedOnABoxGoesInThatBox) {
+  auto* file1 = window.findChild<QLineEdit*>("eFile1");
+  auto* file2 = window.findChild<QLineEdit*>("eFile2");
+  const std::string a = dir.File("a.wav"), b = dir.File("b.wav");
+  WritePcmWav(a, 8000, 1, 8000);
+  WritePcmWav(b, 8000, 1, 8000);
+  ASSERT_TRUE(DropFile(window, b, file2->mapTo(&window, file2->rect().center())));
+  EXPECT_EQ(file2->text().toStdString(), b);
+  EXPECT_TRUE(file1->text().isEmpty());
+  // Off the boxes: the first empty one.
+  ASSERT_TRUE(DropFile(window, a, QPoint(2, 2)));
+  EXPECT_EQ(file1->text().toStdString(), a);
+  EXPECT_EQ(file2->text().toStdString(), b);
 }
 
 }  // namespace

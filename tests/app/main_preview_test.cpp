@@ -2,6 +2,8 @@
 // through the real widgets, with a silent player and scripted dialogs.
 #include <gtest/gtest.h>
 
+#include "tests/support/Drop.h"
+
 #include <sys/stat.h>
 
 #include <QAction>
@@ -510,6 +512,18 @@ TEST_F(Preview, ThePlaybackPositionIsShownToTheMillisecond) {
   QMetaObject::invokeMethod(refresh, "timeout");
   EXPECT_TRUE(readout->text().isEmpty());
   EXPECT_EQ(view->PlayPosition(), -1);
+}
+
+TEST_F(Preview, AFileDroppedOnTheWindowOpens) {
+  const std::string wav = Tone("dropped.wav", 3.2);
+  ASSERT_TRUE(DropFile(*window, wav, QPoint(200, 200)));
+  EXPECT_EQ(eOpenFile->text().toStdString(), wav);
+  EXPECT_EQ(bar->Max(), 6);
+  // Not a sound file: refused at the door, nothing changes.
+  const std::string notes = dir.File("notes.txt");
+  WriteBytes(notes, {'h', 'i'});
+  EXPECT_FALSE(DropFile(*window, notes, QPoint(200, 200)));
+  EXPECT_EQ(eOpenFile->text().toStdString(), wav);
 }
 
 }  // namespace
