@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QShowEvent>
+#include <filesystem>
 
 #include "app/About.h"
 #include "app/ClickLabel.h"
@@ -228,6 +229,10 @@ void TfrmMain::ShowSecondary(QDialog& window) {
 
 void TfrmMain::bSegmoClick() {
   TfrmSegmo window(this);
+  // It starts with the file open here, if it is still there.
+  std::error_code error;
+  if (!eOpenFile->text().isEmpty() && std::filesystem::exists(eOpenFile->text().toStdString(), error))
+    window.OpenFile(eOpenFile->text());
   ShowSecondary(window);
 }
 

@@ -143,7 +143,10 @@ void TfrmSegmo::FormCreate() {
 
 void TfrmSegmo::bOpenClick() {
   const QString chosen = Dialogs::Current().OpenFileName(this, QString(), SoundFilesFilter());
-  if (chosen.isEmpty()) return;
+  if (!chosen.isEmpty()) OpenFile(chosen);
+}
+
+void TfrmSegmo::OpenFile(const QString& chosen) {
   EndSearch();  // what it would find is the other file's
   const std::string fileName = chosen.toStdString();
   try {

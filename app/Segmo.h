@@ -33,8 +33,8 @@ class TfrmSegmo : public QDialog {
   explicit TfrmSegmo(QWidget* parent);
   ~TfrmSegmo() override;
 
- protected:
-  /// Watches the time boxes lose the focus.
+  /// Opens a file as "Open File" does after its dialog.
+  void OpenFile(const QString& file);
 
  private:
   void CreateControls();

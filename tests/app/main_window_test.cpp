@@ -1,4 +1,7 @@
 #include <gtest/gtest.h>
+#include <filesystem>
+#include "tests/support/TestAudio.h"
+#include "tests/support/TempDir.h"
 
 #include <QAction>
 #include <QApplication>
@@ -235,6 +238,26 @@ TEST_F(MainWindow, WakeUpRestoresAMinimisedWindow) {
   window.hide();
   window.WMWakeUp();
   EXPECT_TRUE(window.isVisible());
+}
+
+TEST_F(MainWindow, SegmentCutStartsWithTheFileOpenHere) {
+  TempDir dir;
+  const std::string wav = dir.File("talk.wav");
+  WritePcmWav(wav, 8000, 1, 8000 * 12);
+  window.OpenFile(QString::fromStdString(wav));
+  QString opened, length;
+  dialogs.onModal = [&](QDialog& segmo) {
+    opened = segmo.findChild<QLineEdit*>("eOpenFile")->text();
+    length = segmo.findChild<QLabel*>("lFileTime")->text();
+  };
+  QTest::mouseClick(Child<QPushButton>("bSegmo"), Qt::LeftButton);
+  EXPECT_EQ(opened.toStdString(), wav);
+  EXPECT_EQ(length, "00:00:12.0");
+  // A file gone since it was opened is not taken along.
+  std::filesystem::remove(wav);
+  QTest::mouseClick(Child<QPushButton>("bSegmo"), Qt::LeftButton);
+  EXPECT_TRUE(opened.isEmpty());
+  EXPECT_TRUE(dialogs.messages.isEmpty()) << dialogs.messages.join('|').toStdString();
 }
 
 }  // namespace
