@@ -14,6 +14,7 @@
 #include <filesystem>
 
 #include "app/About.h"
+#include "app/Anchors.h"
 #include "app/ClickLabel.h"
 #include "app/Dialogs.h"
 #include "app/Joiner.h"
@@ -44,8 +45,10 @@ TfrmMain::TfrmMain(QWidget* parent) : QWidget(parent) {
   setObjectName("frmMain");
   setWindowTitle(Texts::kProgramTitle);
   setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                 Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
-  setFixedSize(kClientWidth, kClientHeight);
+                 Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
+  // The designed layout is the least room it needs; more goes to the waveform.
+  setMinimumSize(kClientWidth, kClientHeight);
+  resize(kClientWidth, kClientHeight);
   setWindowIcon(QPixmap::fromImage(LoadJpeg(":/pictures/icon.jpg")));
 
   CreateBanner();
@@ -55,6 +58,7 @@ TfrmMain::TfrmMain(QWidget* parent) : QWidget(parent) {
   CreateWindowButtons();
   ConnectCut();
   ConnectPreview();
+  AnchorChildren();
   setAcceptDrops(true);
   FormCreate();
   // A handler that fails on the window thread says so, in whichever window is in front.
@@ -109,6 +113,8 @@ void TfrmMain::CreateBanner() {
     text->setStyleSheet("background-color: rgba(10, 30, 60, 170); border-radius: 3px; padding: 0px 3px;");
     text->adjustSize();
   }
+  lUpdate->move(kClientWidth - lUpdate->width() - 10, lUpdate->y());
+  iUpdate->move(lUpdate->x() - 20, iUpdate->y());
 }
 
 void TfrmMain::CreateFileGroup() {
@@ -197,6 +203,25 @@ void TfrmMain::CreateWindowButtons() {
   pmAbout->addAction("&Exit", this, [this] { close(); })->setObjectName("miExit");
 }
 
+void TfrmMain::AnchorChildren() {
+  anchors_ = std::make_unique<Anchors>(QSize(kClientWidth, kClientHeight));
+  anchors_->Add(imgTitle, Anchors::kGrowWidth);
+  for (QWidget* corner : {static_cast<QWidget*>(lUpdate), static_cast<QWidget*>(iUpdate)})
+    anchors_->Add(corner, Anchors::kMoveRight);
+  anchors_->Add(findChild<QWidget*>("gbFile"), Anchors::kGrowWidth);
+  anchors_->Add(eOpenFile, Anchors::kGrowWidth);
+  anchors_->Add(wvAudio, Anchors::kGrowWidth | Anchors::kGrowHeight);
+  anchors_->Add(tbAudio, Anchors::kGrowWidth | Anchors::kMoveDown);
+  anchors_->Add(findChild<QWidget*>("gbPreview"), Anchors::kMoveDown);
+  anchors_->Add(findChild<QWidget*>("gbCut"), Anchors::kMoveDown);
+  for (QWidget* button : {bSegmo, bJoiner, bAbout}) anchors_->Add(button, Anchors::kMoveDown | Anchors::kMoveRight);
+}
+
+void TfrmMain::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  if (anchors_) anchors_->Apply(size());
+}
+
 void TfrmMain::FormCreate() { lUpdate->SetLinkColours(Qt::white, Qt::red); }
 
 void TfrmMain::showEvent(QShowEvent* event) {
@@ -205,10 +230,6 @@ void TfrmMain::showEvent(QShowEvent* event) {
 }
 
 void TfrmMain::FormShow() {
-  imgTitle->setGeometry(0, 0, width(), 50);
-  lUpdate->adjustSize();
-  lUpdate->move(width() - lUpdate->width() - 10, lUpdate->y());
-  iUpdate->move(lUpdate->x() - 20, iUpdate->y());
   SelectionPlay = false;
   bOpen->setFocus();
   while (QApplication::overrideCursor() != nullptr) QApplication::restoreOverrideCursor();

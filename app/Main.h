@@ -48,10 +48,10 @@ class TfrmMain : public QWidget {
 
  protected:
   void showEvent(QShowEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
   /// A sound file dropped on the window opens as "Open File" opens it.
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dropEvent(QDropEvent* event) override;
-  /// Watches the time boxes lose the focus.
 
  private:
   void FormCreate();
@@ -61,6 +61,8 @@ class TfrmMain : public QWidget {
   void CreatePreviewGroup();
   void CreateCutGroup();
   void CreateWindowButtons();
+  /// Which children stretch or move as the window grows.
+  void AnchorChildren();
   void bSegmoClick();
   void bJoinerClick();
   void bAboutClick();
@@ -197,6 +199,7 @@ class TfrmMain : public QWidget {
   /// Where the running preview started, in ms.
   int32_t playFromMs_ = 0;
   std::unique_ptr<WaveformPeaks> peaks_;
+  std::unique_ptr<class Anchors> anchors_;
   class RetiredPeaks* retiredPeaks_ = nullptr;
   /// The thumb positions the selection last set; a thumb elsewhere was moved by the user.
   int thumbL_ = 0;

@@ -15,6 +15,7 @@
 #include <cmath>
 #include <limits>
 
+#include "app/Anchors.h"
 #include "app/Dialogs.h"
 #include "app/FileLength.h"
 #include "app/WaveformPeaks.h"
@@ -38,8 +39,12 @@ std::string Text(const QLineEdit* box) { return box->text().toStdString(); }
 TfrmSegmo::TfrmSegmo(QWidget* parent) : QDialog(parent) {
   setObjectName("frmSegmo");
   setWindowTitle(Texts::kSegmoCaption);
-  setFixedSize(kClientWidth, kClientHeight);
+  // The designed layout is the least room it needs; more goes to the waveform.
+  setMinimumSize(kClientWidth, kClientHeight);
+  resize(kClientWidth, kClientHeight);
+  setSizeGripEnabled(true);
   CreateControls();
+  AnchorChildren();
   MediaPlayer1 = new TMediaPlayer(this);
   FormCreate();
   connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, this,
@@ -129,6 +134,25 @@ void TfrmSegmo::CreateControls() {
   bClose = MakeButton(this, "bClose", "&Close", QRect(319, 439, 100, 27));
   connect(bClose, &QPushButton::clicked, this, &QDialog::close);
   CreatePieceControls();
+}
+
+void TfrmSegmo::AnchorChildren() {
+  anchors_ = std::make_unique<Anchors>(QSize(kClientWidth, kClientHeight));
+  anchors_->Add(eOpenFile, Anchors::kGrowWidth);
+  anchors_->Add(bOpen, Anchors::kMoveRight);
+  anchors_->Add(wvAudio, Anchors::kGrowWidth | Anchors::kGrowHeight);
+  anchors_->Add(findChild<QWidget*>("gbTimes"), Anchors::kMoveDown);
+  anchors_->Add(lvMain, Anchors::kMoveDown | Anchors::kGrowWidth);
+  for (const char* name : {"bUP", "bDown", "suiButton3", "bRemoveAll", "bStart", "bClose"})
+    anchors_->Add(findChild<QWidget*>(name), Anchors::kMoveDown | Anchors::kMoveRight);
+  for (QWidget* below : {static_cast<QWidget*>(rbRemove), static_cast<QWidget*>(rbSave),
+                         static_cast<QWidget*>(bFindSilences), static_cast<QWidget*>(bImportCue)})
+    anchors_->Add(below, Anchors::kMoveDown);
+}
+
+void TfrmSegmo::resizeEvent(QResizeEvent* event) {
+  QDialog::resizeEvent(event);
+  if (anchors_) anchors_->Apply(size());
 }
 
 void TfrmSegmo::FormCreate() {

@@ -38,6 +38,9 @@ class TfrmSegmo : public QDialog {
 
  private:
   void CreateControls();
+  /// Which children stretch or move as the window grows.
+  void AnchorChildren();
+  void resizeEvent(QResizeEvent* event) override;
   void FormCreate();
   void bOpenClick();
   void eStartExit();
@@ -85,6 +88,7 @@ class TfrmSegmo : public QDialog {
   QLineEdit* eOpenFile = nullptr;
   TWaveformView* wvAudio = nullptr;
   std::unique_ptr<WaveformPeaks> peaks_;
+  std::unique_ptr<class Anchors> anchors_;
   class RetiredPeaks* retiredPeaks_ = nullptr;
   QPushButton* bOpen = nullptr;
   QLineEdit* eStart = nullptr;

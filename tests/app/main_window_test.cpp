@@ -22,6 +22,7 @@
 #include <stdexcept>
 #include <thread>
 #include "controls/Tracker2.h"
+#include "controls/WaveformView.h"
 #include "tests/support/FakeDialogs.h"
 
 namespace {
@@ -72,12 +73,32 @@ TEST_F(MainWindow, AHandlerThatFailsOnTheWindowThreadIsShown) {
   EXPECT_EQ(dialogs.messages, QStringList{"the handler failed: /tmp/x.wav"});
 }
 
-TEST_F(MainWindow, IsAFixedWindowWithTheProgramTitle) {
+TEST_F(MainWindow, OpensAtItsLayoutAndGivesMoreRoomToTheWaveform) {
   EXPECT_EQ(window.windowTitle(), "Vorlun Clipwright");
   EXPECT_EQ(window.size(), QSize(513, 447));
-  EXPECT_EQ(window.minimumSize(), window.maximumSize());
+  EXPECT_EQ(window.minimumSize(), QSize(513, 447));
   EXPECT_TRUE(window.windowFlags() & Qt::WindowMinimizeButtonHint);
-  EXPECT_FALSE(window.windowFlags() & Qt::WindowMaximizeButtonHint);
+  EXPECT_TRUE(window.windowFlags() & Qt::WindowMaximizeButtonHint);
+
+  window.resize(1920, 1040);
+  auto* wave = Child<QWidget>("wvAudio");
+  EXPECT_EQ(wave->geometry(), QRect(8, 98, 496 + 1407, 106 + 593));
+  EXPECT_GT(dynamic_cast<TWaveformView*>(wave)->WaveRect().height(), 600 - 1);
+  const QRect track = Child<QWidget>("tbAudio")->geometry();
+  EXPECT_EQ(track, QRect(8, 208 + 593, 496 + 1407, 50));
+  // Everything below the waveform moves down with it and stays inside the window.
+  for (const char* name : {"gbPreview", "gbCut", "bSegmo", "bJoiner", "bAbout"}) {
+    const QRect r = Child<QWidget>(name)->geometry();
+    EXPECT_GE(r.top(), track.bottom()) << name;
+    EXPECT_TRUE(window.rect().contains(r)) << name;
+  }
+  EXPECT_EQ(Child<QWidget>("bAbout")->geometry().right(), 1920 - 9);
+  EXPECT_EQ(Child<QLabel>("lUpdate")->geometry().right(), 1920 - 11);
+
+  // Back at the least size the layout is the designed one again.
+  window.resize(400, 300);
+  EXPECT_EQ(window.size(), QSize(513, 447));
+  EXPECT_EQ(wave->geometry(), QRect(8, 98, 496, 106));
 }
 
 TEST_F(MainWindow, ControlsCarryTheirCaptionsAndHints) {

@@ -132,6 +132,18 @@ TEST_F(SegmentCut, LayoutAndTheTotalTime) {
   EXPECT_EQ(window.findChild<QLabel*>("lFileTime")->text(), "00:00:10.0");
 }
 
+TEST_F(SegmentCut, GrowingTheWindowGrowsTheWaveformAndTheList) {
+  window.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+  EXPECT_EQ(window.minimumSize(), QSize(427, 556));
+  window.resize(427 + 300, 556 + 200);
+  EXPECT_EQ(window.findChild<QWidget*>("wvAudio")->geometry(), QRect(8, 44, 411 + 300, 106 + 200));
+  EXPECT_EQ(list->geometry(), QRect(8, 260 + 200, 300 + 300, 206));
+  EXPECT_EQ(window.findChild<QWidget*>("bClose")->geometry(), QRect(319 + 300, 439 + 200, 100, 27));
+  EXPECT_EQ(window.findChild<QWidget*>("bFindSilences")->geometry().top(), 522 + 200);
+  window.close();
+}
+
 TEST_F(SegmentCut, TheWaveformShadesTheListAndADragFillsTheTimes) {
   Open(Numbered("minute.wav", 8000 * 60));
   auto* view = window.findChild<TWaveformView*>("wvAudio");
