@@ -12,6 +12,7 @@
 #include <QScreen>
 #include <QShowEvent>
 #include <filesystem>
+#include <tuple>
 
 #include "app/About.h"
 #include "app/Anchors.h"
@@ -154,8 +155,27 @@ void TfrmMain::CreatePreviewGroup() {
   MakeActionButton(group, "bMarkStart", aMarkStart, QRect(126, 12, 108, 27));
   MakeActionButton(group, "bMarkEnd", aMarkEnd, QRect(126, 44, 108, 27));
   MakeActionButton(group, "bPlaySelection", aPlaySelection, QRect(126, 76, 108, 27));
-  // Where the preview is, to the millisecond, while it plays or is paused.
-  lPlayPosition = Place(new QLabel(group), "lPlayPosition", QRect(10, 108, 224, 20));
+  aPlayPause = MakeAction(this, "aPlayPause", "Play/Pause", false);
+  aHearStart = MakeAction(this, "aHearStart", "Hear Start", false);
+  aHearEnd = MakeAction(this, "aHearEnd", "Hear End", false);
+  aHearStart->setToolTip("Play the two seconds around the start ([)");
+  aHearEnd->setToolTip("Play the two seconds around the end (])");
+  aPlayPause->setShortcut(Qt::Key_Space);
+  aMarkStart->setShortcut(Qt::Key_I);
+  aMarkEnd->setShortcut(Qt::Key_O);
+  aHearStart->setShortcut(Qt::Key_BracketLeft);
+  aHearEnd->setShortcut(Qt::Key_BracketRight);
+  for (QAction* keyed : {aPlayPause, aMarkStart, aMarkEnd, aHearStart, aHearEnd}) addAction(keyed);
+  for (auto [name, action, x] : {std::tuple{"bHearStart", aHearStart, 126}, std::tuple{"bHearEnd", aHearEnd, 181}}) {
+    QPushButton* hear = MakeActionButton(group, name, action, QRect(x, 106, 53, 24));
+    hear->setToolTip(action->toolTip());
+    // Two to a column: a smaller face keeps the caption whole.
+    QFont small = hear->font();
+    small.setPointSizeF(small.pointSizeF() * 0.8);
+    hear->setFont(small);
+  }
+  // Where the cursor is, to the millisecond.
+  lPlayPosition = Place(new QLabel(group), "lPlayPosition", QRect(10, 108, 108, 20));
   lPlayPosition->setAlignment(Qt::AlignCenter);
 }
 
@@ -199,6 +219,8 @@ void TfrmMain::CreateWindowButtons() {
   pmAbout->addAction("&Donate", this, [] { OpenPage(Links::kDonation); })->setObjectName("miDonate");
   pmAbout->addSeparator();
   pmAbout->addAction("&About...", this, [this] { miAboutClick(); })->setObjectName("miAbout");
+  pmAbout->addAction("&Keys...", this, [this] { Dialogs::Current().Information(this, Texts::kKeys); })
+      ->setObjectName("miKeys");
   pmAbout->addSeparator();
   pmAbout->addAction("&Exit", this, [this] { close(); })->setObjectName("miExit");
 }

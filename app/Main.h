@@ -82,6 +82,12 @@ class TfrmMain : public QWidget {
   void aStopExecute();
   void aMarkStartExecute();
   void aMarkEndExecute();
+  /// Space: pauses a running preview, else plays from the cursor.
+  void aPlayPauseExecute();
+  /// Plays the two seconds around the start or the end handle.
+  void HearAround(bool atEnd);
+  /// Where the cursor is, to the millisecond.
+  int32_t CursorMs() const;
   void aPlayUpdate();
   void aPauseUpdate();
   void aStopUpdate();
@@ -102,8 +108,10 @@ class TfrmMain : public QWidget {
   struct FrameRange SelectedFrames(int sampleRate) const;
   /// Starts the waveform of the open file (nothing for none).
   void ShowWaveform(const std::string& fileName);
-  /// Moves the playback line and the readout to where the preview is.
+  /// Moves the cursor and the readout to where the preview is.
   void UpdatePlayReadout();
+  /// Shows where the cursor is.
+  void UpdateCursorReadout();
   /// The end time of the end thumb at Max: the whole file.
   int32_t WholeMs() const;
   void eStartChange();
@@ -154,6 +162,9 @@ class TfrmMain : public QWidget {
   QAction* aMarkStart = nullptr;
   QAction* aMarkEnd = nullptr;
   QAction* aPlaySelection = nullptr;
+  QAction* aPlayPause = nullptr;
+  QAction* aHearStart = nullptr;
+  QAction* aHearEnd = nullptr;
 
   QLineEdit* eStart = nullptr;
   QLineEdit* eEnd = nullptr;
@@ -198,6 +209,10 @@ class TfrmMain : public QWidget {
   int fileRate_ = 0;
   /// Where the running preview started, in ms.
   int32_t playFromMs_ = 0;
+  /// Where a preview of a part stops, in ms (with SelectionPlay).
+  int32_t playToMs_ = 0;
+  /// The cursor when the preview was paused: Play resumes only from there.
+  int64_t pausedAt_ = -1;
   std::unique_ptr<WaveformPeaks> peaks_;
   std::unique_ptr<class Anchors> anchors_;
   class RetiredPeaks* retiredPeaks_ = nullptr;

@@ -1,9 +1,9 @@
 // The main window's file opening, preview playback and range selection.
 //
 // The selection lives in the trackbar's thumbs (half-seconds) and in the two
-// time boxes, which follow each other both ways. The playback line advances
-// one half-second per tick of Timer1 while a preview plays; the device's own
-// position is never read back.
+// time boxes, which follow each other both ways. The trackbar's line
+// advances one half-second per tick of Timer1 while a preview plays; the
+// waveform's cursor follows the frames the device has played.
 #include <QAbstractEventDispatcher>
 #include <QAction>
 #include <QDragEnterEvent>
@@ -61,6 +61,17 @@ void TfrmMain::ConnectPreview() {
   connect(aMarkStart, &QAction::triggered, this, [this] { aMarkStartExecute(); });
   connect(aMarkEnd, &QAction::triggered, this, [this] { aMarkEndExecute(); });
   connect(aPlaySelection, &QAction::triggered, this, [this] { aPlaySelectionExecute(); });
+  connect(aPlayPause, &QAction::triggered, this, [this] { aPlayPauseExecute(); });
+  connect(aHearStart, &QAction::triggered, this, [this] { HearAround(false); });
+  connect(aHearEnd, &QAction::triggered, this, [this] { HearAround(true); });
+  // A click in the waveform places the cursor; a running preview goes on from there.
+  wvAudio->OnCursorPlaced = [this](int64_t) {
+    UpdateCursorReadout();
+    if (Timer1->isActive()) {
+      SelectionPlay = false;
+      StartDevice(false, CursorMs(), -1);
+    }
+  };
 
   tbAudio->OnChange = [this](TTrackBar2*) { tbAudioChange(); };
   tbAudio->OnMouseDown = [this](TTrackBar2*, Qt::MouseButton button, Qt::KeyboardModifiers, int, int) {
@@ -114,6 +125,7 @@ void TfrmMain::OpenFile(const QString& chosen) {
   } catch (const std::exception& error) {
     OpenFailed(error, fileName);
   }
+  UpdateCursorReadout();
 }
 
 void TfrmMain::ShowWaveform(const std::string& fileName) {
@@ -132,16 +144,19 @@ void TfrmMain::ShowWaveform(const std::string& fileName) {
 }
 
 void TfrmMain::UpdatePlayReadout() {
-  const bool playing = Timer1->isActive() || MediaPlayer1->Mode() == mpPaused;
-  if (!playing || fileRate_ <= 0) {
-    wvAudio->SetPlayPosition(-1);
-    lPlayPosition->clear();
-    return;
-  }
-  const int64_t frame = FrameOfMs(playFromMs_, fileRate_) + MediaPlayer1->FramesPlayed();
-  wvAudio->SetPlayPosition(frame);
-  const auto ms = static_cast<int32_t>(std::min<int64_t>(frame * 1000 / fileRate_, INT32_MAX));
-  lPlayPosition->setText(QString::fromStdString(MsToMillisecondText(ms)));
+  if (!Timer1->isActive() || fileRate_ <= 0) return;
+  wvAudio->SetCursorFrame(FrameOfMs(playFromMs_, fileRate_) + MediaPlayer1->FramesPlayed(), true);
+  UpdateCursorReadout();
+}
+
+void TfrmMain::UpdateCursorReadout() {
+  if (eOpenFile->text().isEmpty()) return lPlayPosition->clear();
+  lPlayPosition->setText(QString::fromStdString(MsToMillisecondText(CursorMs())));
+}
+
+int32_t TfrmMain::CursorMs() const {
+  if (fileRate_ <= 0) return tbAudio->LinePosition() * kMsPerPosition;
+  return static_cast<int32_t>(std::min<int64_t>(std::llround(wvAudio->CursorFrame() * 1000.0 / fileRate_), INT32_MAX));
 }
 
 void TfrmMain::OpenFailed(const std::exception& error, const std::string& fileName) {
@@ -175,16 +190,40 @@ void TfrmMain::OpenFailed(const std::exception& error, const std::string& fileNa
 
 void TfrmMain::aPlayExecute() {
   SelectionPlay = false;
-  if (!ResumePaused()) StartDevice(true, 0, 0);
+  if (ResumePaused()) return;
+  // From the cursor; from the top when it stands at the end.
+  const bool atEnd = fileRate_ > 0 ? wvAudio->CursorFrame() >= fileFrames_ : CursorMs() >= WholeMs();
+  const int32_t from = atEnd ? 0 : CursorMs();
+  if (from == 0) StartDevice(true, 0, 0);
+  else StartDevice(false, from, -1);
 }
 
 void TfrmMain::aPlaySelectionExecute() {
   SelectionPlay = true;
+  playToMs_ = selEndMs_;
   if (!ResumePaused()) StartDevice(false, selStartMs_, selEndMs_);
+}
+
+void TfrmMain::aPlayPauseExecute() {
+  if (eOpenFile->text().isEmpty() || PlaybackUnavailable) return;
+  if (Timer1->isActive()) aPauseExecute();
+  else aPlayExecute();
+}
+
+void TfrmMain::HearAround(bool atEnd) {
+  if (eOpenFile->text().isEmpty() || PlaybackUnavailable) return;
+  constexpr int32_t kAround = 1000;
+  const int32_t at = atEnd ? selEndMs_ : selStartMs_;
+  const int32_t from = std::max(at - kAround, 0);
+  SelectionPlay = true;
+  playToMs_ = std::min(at + kAround, WholeMs());
+  StartDevice(false, from, at + kAround);
 }
 
 bool TfrmMain::ResumePaused() {
   if (MediaPlayer1->Mode() != mpPaused) return false;
+  // A cursor placed elsewhere while paused: play from there instead.
+  if (fileRate_ > 0 && wvAudio->CursorFrame() != pausedAt_) return false;
   Timer1->start();
   MediaPlayer1->Resume();
   return true;
@@ -199,7 +238,7 @@ void TfrmMain::StartDevice(bool whole, int32_t fromMs, int32_t toMs) {
     playFromMs_ = whole ? 0 : fromMs;
     if (!whole) {
       MediaPlayer1->SetStartPos(fromMs);
-      MediaPlayer1->SetEndPos(toMs);
+      MediaPlayer1->SetEndPos(toMs);  // -1: to the end of the file
       tbAudio->SetLinePosition(fromMs / kMsPerPosition);
     }
     MediaPlayer1->Play();
@@ -238,9 +277,15 @@ void TfrmMain::aPauseExecute() {
     // Nothing was playing.
   }
   Timer1->stop();
+  pausedAt_ = wvAudio->CursorFrame();
 }
 
 void TfrmMain::aStopExecute() {
+  // The cursor goes back to where the preview started.
+  if (Timer1->isActive() || MediaPlayer1->Mode() == mpPaused) {
+    if (fileRate_ > 0) wvAudio->SetCursorFrame(FrameOfMs(playFromMs_, fileRate_));
+    UpdateCursorReadout();
+  }
   Timer1->stop();
   tbAudio->SetLinePosition(0);
   if (MediaPlayer1->Mode() != mpNotReady) MediaPlayer1->Stop();
@@ -248,7 +293,7 @@ void TfrmMain::aStopExecute() {
 }
 
 void TfrmMain::Timer1Timer() {
-  if (SelectionPlay && tbAudio->LinePosition() * kMsPerPosition >= selEndMs_) {
+  if (SelectionPlay && tbAudio->LinePosition() * kMsPerPosition >= playToMs_) {
     aStopExecute();
     return;
   }
@@ -280,8 +325,14 @@ void TfrmMain::aPauseUpdate() { aPause->setEnabled(Timer1->isActive()); }
 void TfrmMain::aStopUpdate() {
   const bool previewing = Timer1->isActive() || tbAudio->LinePosition() > 0;
   aStop->setEnabled(previewing);
-  aMarkStart->setEnabled(previewing);
-  aMarkEnd->setEnabled(previewing);
+  // The handles are marked at the cursor, playing or not.
+  const bool opened = !eOpenFile->text().isEmpty();
+  aMarkStart->setEnabled(opened);
+  aMarkEnd->setEnabled(opened);
+  const bool canHear = opened && !PlaybackUnavailable;
+  aPlayPause->setEnabled(canHear);
+  aHearStart->setEnabled(canHear);
+  aHearEnd->setEnabled(canHear);
 }
 
 // --- Dragging during a preview ----------------------------------------------

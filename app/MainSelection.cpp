@@ -157,9 +157,11 @@ bool TfrmMain::CommitTimeBoxes() {
 }
 
 void TfrmMain::aMarkStartExecute() {
-  SetSelection(std::min(tbAudio->LinePosition() * kMsPerPosition, selEndMs_), selEndMs_);
+  if (fileRate_ > 0) return SetSelectionFrames(std::min(wvAudio->CursorFrame(), selEndFrame_), selEndFrame_);
+  SetSelection(std::min(CursorMs(), selEndMs_), selEndMs_);
 }
 
 void TfrmMain::aMarkEndExecute() {
-  SetSelection(selStartMs_, std::clamp(tbAudio->LinePosition() * kMsPerPosition, selStartMs_, WholeMs()));
+  if (fileRate_ > 0) return SetSelectionFrames(selStartFrame_, std::clamp(wvAudio->CursorFrame(), selStartFrame_, fileFrames_));
+  SetSelection(selStartMs_, std::clamp(CursorMs(), selStartMs_, WholeMs()));
 }

@@ -50,4 +50,14 @@ inline constexpr char kSaveOverInput[] =
 /// Follows the failure's own message and three blanks.
 inline constexpr char kOpenFileError[] = "Open file error. Please check whether the file is protected.";
 
+/// The keys of the main window, as "More" > "Keys" lists them.
+inline constexpr char kKeys[] =
+    "Space: play or pause from the cursor\n"
+    "Click in the waveform: place the cursor\n"
+    "Drag: select; drag a handle: move it; Shift+click: move the nearer handle\n"
+    "I / O: mark the start / end at the cursor\n"
+    "[ / ]: hear two seconds around the start / end\n"
+    "Wheel, + / -: zoom; 0: the whole file; double click: zoom to the selection\n"
+    "Left / Right: move the last handle by a pixel (with Shift: by a sample)";
+
 }  // namespace Texts

@@ -90,8 +90,8 @@ void TWaveformView::PaintMarks(QPainter& painter) const {
     }
     painter.setBrush(Qt::NoBrush);
   }
-  if (play_ >= 0) {
-    const int x = static_cast<int>(std::lround(XOf(play_)));
+  if (cursor_ >= viewFrom_ && cursor_ <= viewTo_) {
+    const int x = static_cast<int>(std::lround(XOf(cursor_)));
     painter.setPen(QPen(kPlay, 1));
     painter.drawLine(x, 0, x, area.bottom());
   }

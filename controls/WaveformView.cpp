@@ -47,7 +47,7 @@ void TWaveformView::SetSource(WaveformSource* source) {
   source_ = source;
   seenVersion_ = source ? source->Version() : 0;
   selStart_ = selEnd_ = 0;
-  play_ = -1;
+  cursor_ = 0;
   ranges_.clear();
   drag_ = Drag::None;
   ShowWhole();
@@ -100,9 +100,16 @@ void TWaveformView::SetRanges(std::vector<std::pair<int64_t, int64_t>> ranges) {
   update();
 }
 
-void TWaveformView::SetPlayPosition(int64_t frame) {
-  if (frame == play_) return;
-  play_ = frame;
+void TWaveformView::SetCursorFrame(int64_t frame, bool follow) {
+  frame = std::clamp<int64_t>(frame, 0, Frames());
+  const int64_t visible = viewTo_ - viewFrom_;
+  if (follow && visible < Frames() && (frame < viewFrom_ || frame >= viewTo_)) {
+    // A page on, with a little of what was before it still in sight.
+    const int64_t from = frame - visible / 10;
+    SetView(from, from + visible);
+  }
+  if (frame == cursor_) return;
+  cursor_ = frame;
   update();
 }
 
@@ -162,6 +169,10 @@ void TWaveformView::mousePressEvent(QMouseEvent* event) {
     return;
   }
   if (event->button() != Qt::LeftButton) return;
+  if (event->modifiers() & Qt::ShiftModifier) {
+    drag_ = Drag::Nearer;
+    return;
+  }
   const double startX = XOf(selStart_), endX = XOf(selEnd_);
   const double toStart = std::abs(x - startX), toEnd = std::abs(x - endX);
   if (ranges_.empty() && std::min(toStart, toEnd) <= kHandleReach) {
@@ -178,6 +189,8 @@ void TWaveformView::mouseMoveEvent(QMouseEvent* event) {
   if (std::abs(x - pressX_) > 2) moved_ = true;
   const int64_t frame = FrameAt(x);
   switch (drag_) {
+    case Drag::Nearer:
+      break;
     case Drag::Pan: {
       const int64_t shift = (viewTo_ - viewFrom_) * (pressX_ - x) / std::max(width(), 1);
       SetView(panFrom_ + shift, panFrom_ + shift + (viewTo_ - viewFrom_));
@@ -196,6 +209,7 @@ void TWaveformView::mouseMoveEvent(QMouseEvent* event) {
       }
       break;
     case Drag::None: {
+      if (event->buttons() != Qt::NoButton) break;
       const bool near = ranges_.empty() && source_ &&
                         std::min(std::abs(x - XOf(selStart_)), std::abs(x - XOf(selEnd_))) <= kHandleReach;
       setCursor(near ? Qt::SizeHorCursor : Qt::IBeamCursor);
@@ -205,13 +219,16 @@ void TWaveformView::mouseMoveEvent(QMouseEvent* event) {
 }
 
 void TWaveformView::mouseReleaseEvent(QMouseEvent* event) {
-  if (drag_ == Drag::Select && !moved_ && event->button() == Qt::LeftButton) {
-    // A click moves the nearer handle (the start when the selection is empty
-    // and the click lies before it) to the sample under the pointer.
-    const int64_t frame = anchor_;
+  const int64_t frame = FrameAt(static_cast<int>(event->position().x()));
+  if (event->button() == Qt::LeftButton && drag_ == Drag::Nearer) {
+    // Shift+click moves the nearer handle (the start when the selection is
+    // empty and the click lies before it) to the sample under the pointer.
     activeIsEnd_ = std::abs(frame - selEnd_) < std::abs(frame - selStart_) || frame > selEnd_;
     if (activeIsEnd_) ChangeSelection(selStart_, frame);
     else ChangeSelection(frame, selEnd_);
+  } else if (event->button() == Qt::LeftButton && drag_ == Drag::Select && !moved_) {
+    SetCursorFrame(anchor_);
+    if (OnCursorPlaced) OnCursorPlaced(cursor_);
   }
   drag_ = Drag::None;
 }

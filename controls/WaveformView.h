@@ -18,8 +18,9 @@ class QToolButton;
 /// shaded (Segment Cut's list), the playback position as a line, zoom from
 /// the whole file down to one sample per pixel, and a scroll bar.
 ///
-/// Mouse: a click moves the nearer handle to the sample under it, a drag
-/// selects, a drag on a handle moves it; the wheel zooms around the pointer;
+/// Mouse: a click places the cursor (the red line) on the sample under it,
+/// Shift+click moves the nearer handle there, a drag selects, a drag on a
+/// handle moves it; the wheel zooms around the pointer;
 /// a drag on the ruler or with the middle button pans; a double click zooms
 /// to the selection. Keys: Left/Right move the active handle by a pixel's
 /// worth (with Shift by one sample), + and - zoom, 0 shows the whole file.
@@ -40,9 +41,12 @@ class TWaveformView : public QWidget {
   std::function<void(int64_t start, int64_t end)> OnSelectionChange;
   /// When set, selections are not drawn with handles and a drag only reports it.
   void SetRanges(std::vector<std::pair<int64_t, int64_t>> ranges);
-  /// The playback position in frames, -1 for none.
-  void SetPlayPosition(int64_t frame);
-  int64_t PlayPosition() const { return play_; }
+  /// The cursor in frames: where playback starts and the handles are marked.
+  /// While zoomed in, `follow` turns the view to it when it leaves the view.
+  void SetCursorFrame(int64_t frame, bool follow = false);
+  int64_t CursorFrame() const { return cursor_; }
+  /// Called when a click places the cursor (not by SetCursorFrame).
+  std::function<void(int64_t frame)> OnCursorPlaced;
 
   /// The frames shown, [ViewFrom, ViewTo).
   int64_t ViewFrom() const { return viewFrom_; }
@@ -72,7 +76,7 @@ class TWaveformView : public QWidget {
   void keyPressEvent(QKeyEvent* event) override;
 
  private:
-  enum class Drag { None, Select, Start, End, Pan };
+  enum class Drag { None, Select, Start, End, Pan, Nearer };
   void PaintRuler(class QPainter& painter) const;
   void PaintWaves(class QPainter& painter);
   void PaintMarks(class QPainter& painter) const;
@@ -86,7 +90,7 @@ class TWaveformView : public QWidget {
   uint64_t seenVersion_ = 0;
   int64_t viewFrom_ = 0, viewTo_ = 0;
   int64_t selStart_ = 0, selEnd_ = 0;
-  int64_t play_ = -1;
+  int64_t cursor_ = 0;
   std::vector<std::pair<int64_t, int64_t>> ranges_;
   Drag drag_ = Drag::None;
   bool activeIsEnd_ = false;

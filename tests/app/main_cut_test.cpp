@@ -452,8 +452,8 @@ TEST_F(StartCut, TheWaveformPlacesTheCutOnTheSampleUnderThePointer) {
   auto* view = window.findChild<TWaveformView*>("wvAudio");
   ASSERT_NE(view, nullptr);
   ASSERT_EQ(view->ViewTo() - view->ViewFrom(), 480000);
-  // A click moves the nearer handle (here the start) to the sample under it.
-  QTest::mouseClick(view, Qt::LeftButton, {}, WavePoint(view, 100));
+  // Shift+click moves the nearer handle (here the start) to the sample under it.
+  QTest::mouseClick(view, Qt::LeftButton, Qt::ShiftModifier, WavePoint(view, 100));
   const int64_t start = 480000LL * 100 / view->width();
   EXPECT_EQ(view->SelStart(), start);
   EXPECT_EQ(Box("eStart"), QString::fromStdString(MsToExactTimeText(static_cast<int32_t>(std::llround(start / 8.0)))));

@@ -22,6 +22,7 @@
 #include "controls/WaveformView.h"
 #include <QRegularExpression>
 #include "audio/device/MediaPlayer.h"
+#include "platform/Numbers.h"
 #include "tests/support/EventLoop.h"
 #include "tests/support/FakeDialogs.h"
 #include "tests/support/TempDir.h"
@@ -152,7 +153,7 @@ TEST_F(Preview, OpenTakesTheShellLengthInWholeSeconds) {
   EXPECT_TRUE(Enabled("aPlaySelection"));
   EXPECT_FALSE(Enabled("aPause"));
   EXPECT_FALSE(Enabled("aStop"));
-  EXPECT_FALSE(Enabled("aMarkStart"));
+  EXPECT_TRUE(Enabled("aMarkStart"));  // at the cursor, stopped or not
   EXPECT_TRUE(eStart->isEnabled());
   EXPECT_TRUE(bar->isEnabled());
 }
@@ -422,20 +423,90 @@ TEST_F(Preview, DraggingTheStartThumbPlaysOnFromThere) {
   EXPECT_EQ(bar->LinePosition(), 0);
 }
 
-TEST_F(Preview, MarksTakeThePlaybackLine) {
-  Open(Tone("four.wav", 4.2));
-  Click("bPlay");
-  Tick();
-  Tick();
-  Click("bPause");
+TEST_F(Preview, AClickPlacesTheCursorAndTheMarksTakeItPlayingOrNot) {
+  Open(Tone("four.wav", 4.2));  // 33,600 frames over 496 pixels
+  auto* view = Child<TWaveformView>("wvAudio");
+  const int y = view->WaveRect().center().y();
+  // A click on a fresh file places the cursor and leaves the selection whole.
+  QTest::mouseClick(view, Qt::LeftButton, {}, QPoint(248, y));
+  EXPECT_EQ(view->CursorFrame(), 16800);
+  EXPECT_EQ(view->SelStart(), 0);
+  EXPECT_EQ(view->SelEnd(), 33600);
+  EXPECT_EQ(Child<QLabel>("lPlayPosition")->text(), "00:00:02.100");
+  ASSERT_TRUE(Enabled("aMarkStart"));  // stopped
   Click("bMarkStart");
-  EXPECT_EQ(bar->PositionL(), 2);
-  EXPECT_EQ(eStart->text(), "00:00:01.0");
-  Click("bMarkEnd");  // at the start: an empty selection; the bar keeps its thumbs apart
-  EXPECT_EQ(eEnd->text(), "00:00:01.0");
-  EXPECT_EQ(lFileTime->text(), "00:00:00.0");
-  EXPECT_EQ(bar->PositionU(), 3);
+  EXPECT_EQ(view->SelStart(), 16800);
+  EXPECT_EQ(eStart->text(), "00:00:02.1");
+  // The second click places the cursor again; O marks the end there.
+  QTest::mouseClick(view, Qt::LeftButton, {}, QPoint(372, y));
+  EXPECT_EQ(view->SelStart(), 16800);
+  QTest::keyClick(view, Qt::Key_O);
+  EXPECT_EQ(view->SelEnd(), 25200);
+  EXPECT_EQ(lFileTime->text(), "00:00:01.050");
+  // A mark beyond the other handle stops at it.
+  QTest::mouseClick(view, Qt::LeftButton, {}, QPoint(10, y));
+  QTest::keyClick(view, Qt::Key_O);
+  EXPECT_EQ(view->SelEnd(), 16800);
+
+  // Shift+click moves the nearer handle; a drag selects; a drag on a handle moves it.
+  QTest::mouseClick(view, Qt::LeftButton, Qt::ShiftModifier, QPoint(100, y));
+  EXPECT_EQ(view->SelStart(), 6774);
+  EXPECT_EQ(view->SelEnd(), 16800);
+  QTest::mousePress(view, Qt::LeftButton, {}, QPoint(50, y));
+  QMouseEvent drag(QEvent::MouseMove, QPointF(150, y), view->mapToGlobal(QPointF(150, y)), Qt::NoButton,
+                   Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(view, &drag);
+  QTest::mouseRelease(view, Qt::LeftButton, {}, QPoint(150, y));
+  EXPECT_EQ(view->SelStart(), 3387);
+  EXPECT_EQ(view->SelEnd(), 10161);
+  EXPECT_EQ(eEnd->text(), "00:00:01.270");
+
+  // Playing, I marks where the preview is.
+  QTest::mouseClick(view, Qt::LeftButton, {}, QPoint(248, y));
+  QTest::keyClick(view, Qt::Key_Space);
+  EXPECT_TRUE(timer->isActive());
+  EXPECT_EQ(bar->LinePosition(), 4);  // from the cursor at 2.1 s
+  ASSERT_TRUE(WaitUntil([&] {
+    QMetaObject::invokeMethod(Child<QTimer>("tmPlayReadout"), "timeout");
+    return view->CursorFrame() > 16800 + kRate / 10;
+  }, 10000));
+  QTest::keyClick(view, Qt::Key_Space);  // pauses
+  EXPECT_FALSE(timer->isActive());
+  EXPECT_EQ(player->Mode(), mpPaused);
+  const int64_t paused = view->CursorFrame();
+  QTest::keyClick(view, Qt::Key_I);
+  EXPECT_EQ(view->SelStart(), std::min<int64_t>(paused, view->SelEnd()));
   Click("bStop");
+  EXPECT_EQ(view->CursorFrame(), 16800);  // back where the preview started
+}
+
+TEST_F(Preview, HearStartAndHearEndPlayTwoSecondsAroundTheHandles) {
+  Open(Tone("ten.wav", 10.0));
+  Type(eStart, "00:00:03.0");
+  Type(eEnd, "00:00:07.5");
+  eEnd->clearFocus();
+  Click("bHearEnd");
+  EXPECT_TRUE(timer->isActive());
+  EXPECT_EQ(bar->LinePosition(), 13);  // 6.5 s
+  int highest = 0;
+  for (int ticks = 0; ticks < 100 && timer->isActive(); ++ticks) {
+    Tick();
+    highest = std::max(highest, bar->LinePosition());
+  }
+  EXPECT_EQ(highest, 17);  // stops at 8.5 s
+  // At the start of the file the two seconds begin at 0.
+  Type(eStart, "00:00:00.4");
+  eStart->clearFocus();
+  QTest::keyClick(Child<QWidget>("wvAudio"), Qt::Key_BracketLeft);
+  EXPECT_TRUE(timer->isActive());
+  EXPECT_EQ(bar->LinePosition(), 0);
+  ASSERT_TRUE(WaitUntil([&] { return player->Mode() == mpStopped; }, 10000));
+  EXPECT_EQ(player->FramesPlayed(), FrameOfMs(1400, kRate));
+  Click("bStop");
+  // The list of keys is one click away.
+  window->findChild<QAction*>("miKeys")->trigger();
+  ASSERT_EQ(dialogs.messages.size(), 1);
+  EXPECT_TRUE(dialogs.messages[0].contains("Space: play or pause"));
 }
 
 TEST_F(Preview, OpeningAnotherFileEndsThePreview) {
@@ -493,25 +564,25 @@ TEST_F(Preview, ThePlaybackPositionIsShownToTheMillisecond) {
   auto* readout = Child<QLabel>("lPlayPosition");
   auto* view = Child<TWaveformView>("wvAudio");
   auto* refresh = Child<QTimer>("tmPlayReadout");
-  EXPECT_TRUE(readout->text().isEmpty());
+  EXPECT_EQ(readout->text(), "00:00:00.000");  // the cursor's place
   Type(eStart, "00:00:02.0");
   Click("bPlaySelection");
   // Wait until the silent player has played something.
   ASSERT_TRUE(WaitUntil([&] {
     QMetaObject::invokeMethod(refresh, "timeout");
-    return view->PlayPosition() > 2 * kRate;
+    return view->CursorFrame() > 2 * kRate;
   }, 10000));
   const QString shown = readout->text();
   EXPECT_TRUE(QRegularExpression("^00:00:0[2-9]\\.[0-9]{3}$").match(shown).hasMatch()) << shown.toStdString();
-  // Paused, the position stays shown; stopped, it goes.
+  // Paused, the position stays shown; stopped, the cursor is back where the preview started.
   Click("bPause");
   QMetaObject::invokeMethod(refresh, "timeout");
-  EXPECT_FALSE(readout->text().isEmpty());
-  EXPECT_GE(view->PlayPosition(), 2 * kRate);
+  EXPECT_TRUE(QRegularExpression("^00:00:0[2-9]\\.[0-9]{3}$").match(readout->text()).hasMatch());
+  EXPECT_GE(view->CursorFrame(), 2 * kRate);
   Click("bStop");
   QMetaObject::invokeMethod(refresh, "timeout");
-  EXPECT_TRUE(readout->text().isEmpty());
-  EXPECT_EQ(view->PlayPosition(), -1);
+  EXPECT_EQ(readout->text(), "00:00:02.000");
+  EXPECT_EQ(view->CursorFrame(), 2 * kRate);
 }
 
 TEST_F(Preview, AFileDroppedOnTheWindowOpens) {

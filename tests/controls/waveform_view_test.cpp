@@ -76,11 +76,20 @@ TEST_F(WaveformViewTest, PixelsAndFramesMapBothWays) {
 
 TEST_F(WaveformViewTest, ClicksDragsAndHandles) {
   view.SetSelection(100000, 300000);
-  // A click nearer the start moves the start, nearer the end the end.
+  std::vector<int64_t> placed;
+  view.OnCursorPlaced = [&](int64_t frame) { placed.push_back(frame); };
+  // A click places the cursor and leaves the selection alone.
   QTest::mouseClick(&view, Qt::LeftButton, {}, At(50));
+  EXPECT_EQ(view.CursorFrame(), 50000);
+  EXPECT_EQ(placed, std::vector<int64_t>{50000});
+  EXPECT_EQ(view.SelStart(), 100000);
+  EXPECT_TRUE(changes.empty());
+  // Shift+click nearer the start moves the start, nearer the end the end.
+  QTest::mouseClick(&view, Qt::LeftButton, Qt::ShiftModifier, At(50));
   EXPECT_EQ(view.SelStart(), 50000);
-  QTest::mouseClick(&view, Qt::LeftButton, {}, At(350));
+  QTest::mouseClick(&view, Qt::LeftButton, Qt::ShiftModifier, At(350));
   EXPECT_EQ(view.SelEnd(), 350000);
+  EXPECT_EQ(view.CursorFrame(), 50000);
   // A press on a handle drags only that end, and never past the other.
   QTest::mousePress(&view, Qt::LeftButton, {}, At(52));
   QTest::mouseMove(&view, At(120));
@@ -105,7 +114,7 @@ TEST_F(WaveformViewTest, ClicksDragsAndHandles) {
 
 TEST_F(WaveformViewTest, KeysMoveTheHandleAndZoom) {
   view.SetSelection(100000, 300000);
-  QTest::mouseClick(&view, Qt::LeftButton, {}, At(290));  // the end is now the active handle
+  QTest::mouseClick(&view, Qt::LeftButton, Qt::ShiftModifier, At(290));  // the end is now the active handle
   ASSERT_EQ(view.SelEnd(), 290000);
   QTest::keyClick(&view, Qt::Key_Left);
   EXPECT_EQ(view.SelEnd(), 289000);  // a pixel's worth
@@ -139,6 +148,20 @@ TEST_F(WaveformViewTest, KeysMoveTheHandleAndZoom) {
   QTest::mouseMove(&view, QPoint(100, 5));
   QTest::mouseRelease(&view, Qt::LeftButton, {}, QPoint(100, 5));
   EXPECT_EQ(view.ViewFrom(), 125000);
+}
+
+TEST_F(WaveformViewTest, ZoomedInTheViewFollowsTheCursor) {
+  view.SetView(100000, 200000);
+  view.SetCursorFrame(150000, true);
+  EXPECT_EQ(view.ViewFrom(), 100000);  // in sight: the view stays
+  view.SetCursorFrame(200000, true);
+  EXPECT_EQ(view.ViewFrom(), 190000);  // a page on, a tenth of the last still shown
+  EXPECT_EQ(view.ViewTo(), 290000);
+  view.SetCursorFrame(5000, false);
+  EXPECT_EQ(view.ViewFrom(), 190000);  // placed, not followed
+  view.ShowWhole();
+  view.SetCursorFrame(399999, true);
+  EXPECT_EQ(view.ViewFrom(), 0);
 }
 
 TEST_F(WaveformViewTest, DrawsWhatIsKnownAndRepaintsWhenTheSourceMoves) {
