@@ -1,6 +1,7 @@
 // Painting of the waveform view: ruler, bands of peaks, shading and marks.
 #include <QPainter>
 #include <QPolygon>
+#include <QPolygonF>
 #include <cmath>
 
 #include "controls/WaveformView.h"
@@ -52,6 +53,7 @@ void TWaveformView::PaintWaves(QPainter& painter) {
   if (!source_ || viewTo_ <= viewFrom_) return;
   const QRect area = WaveRect();
   const int channels = std::max(source_->Channels(), 1);
+  if (viewTo_ - viewFrom_ <= area.width()) return PaintSamples(painter, area, channels);
   const WaveformColumns columns = source_->Columns(viewFrom_, viewTo_, area.width());
   const int bandHeight = area.height() / channels;
   for (int ch = 0; ch < channels; ++ch) {
@@ -69,6 +71,44 @@ void TWaveformView::PaintWaves(QPainter& painter) {
       painter.drawLine(x, y0, x, std::max(y0, y1));
     }
   }
+}
+
+void TWaveformView::PaintSamples(QPainter& painter, const QRect& area, int channels) {
+  // One column a sample, from the one before the view to the one after it,
+  // so that the line runs on past both edges.
+  const int64_t from = std::max<int64_t>(viewFrom_ - 1, 0), to = std::min(viewTo_ + 1, Frames());
+  const WaveformColumns samples = source_->Columns(from, to, static_cast<int>(to - from));
+  const int bandHeight = area.height() / channels;
+  const bool dots = XOf(viewFrom_ + 1) - XOf(viewFrom_) >= 4;
+  painter.setRenderHint(QPainter::Antialiasing, true);
+  for (int ch = 0; ch < channels && ch < samples.channels; ++ch) {
+    const int top = area.top() + ch * bandHeight;
+    const double centre = top + bandHeight / 2.0, half = bandHeight / 2.0 - 1;
+    painter.setPen(kCentre);
+    painter.drawLine(QPointF(0, centre), QPointF(width(), centre));
+    QPolygonF line;
+    auto flush = [&] {
+      painter.setPen(QPen(kExact, 1.2));
+      if (line.size() > 1) painter.drawPolyline(line);
+      if (dots) {
+        painter.setBrush(kExact);
+        for (const QPointF& point : line) painter.drawEllipse(point, 2.0, 2.0);
+        painter.setBrush(Qt::NoBrush);
+      }
+      line.clear();
+    };
+    for (int i = 0; i < samples.width; ++i) {
+      if (samples.known[static_cast<size_t>(i)] == WaveformColumns::kUnknown) {
+        flush();  // not read yet: a gap, not a made-up line
+        continue;
+      }
+      const size_t at = static_cast<size_t>(i * samples.channels + ch);
+      const double value = (int{samples.low[at]} + int{samples.high[at]}) / 2.0;
+      line << QPointF(XOf(from + i), centre - value / 32768.0 * half);
+    }
+    flush();
+  }
+  painter.setRenderHint(QPainter::Antialiasing, false);
 }
 
 void TWaveformView::PaintMarks(QPainter& painter) const {

@@ -15,6 +15,8 @@ namespace {
 constexpr int kHandleReach = 4;
 /// How often the view looks for new peaks.
 constexpr int kPollMs = 40;
+/// Zoomed in fully, a sample is this many pixels wide.
+constexpr int kMostPixelsPerSample = 16;
 
 }  // namespace
 
@@ -70,6 +72,10 @@ int64_t TWaveformView::FramesPerPixel() const {
   return std::max<int64_t>(1, (viewTo_ - viewFrom_) / std::max(width(), 1));
 }
 
+int64_t TWaveformView::LeastVisible() const {
+  return std::min<int64_t>(std::max(width() / kMostPixelsPerSample, 2), Frames());
+}
+
 int64_t TWaveformView::FrameAt(int x) const {
   const int64_t visible = viewTo_ - viewFrom_;
   if (visible <= 0) return 0;
@@ -115,8 +121,8 @@ void TWaveformView::SetCursorFrame(int64_t frame, bool follow) {
 
 void TWaveformView::SetView(int64_t from, int64_t to) {
   const int64_t frames = Frames();
-  // At most one sample a pixel, at least the whole file.
-  const int64_t visible = std::clamp<int64_t>(to - from, std::min<int64_t>(std::max(width(), 1), frames), frames);
+  // At least a few samples, at most the whole file.
+  const int64_t visible = std::clamp<int64_t>(to - from, LeastVisible(), frames);
   from = std::clamp<int64_t>(from, 0, std::max<int64_t>(frames - visible, 0));
   viewFrom_ = from;
   viewTo_ = from + visible;
@@ -135,7 +141,7 @@ void TWaveformView::ZoomAround(int x, double factor) {
   if (visible <= 0) return;
   const int64_t pinned = FrameAt(x);
   const auto wanted = static_cast<int64_t>(std::llround(static_cast<double>(visible) * factor));
-  const int64_t clamped = std::clamp<int64_t>(wanted, std::min<int64_t>(std::max(width(), 1), Frames()), Frames());
+  const int64_t clamped = std::clamp<int64_t>(wanted, LeastVisible(), Frames());
   const auto from = pinned - static_cast<int64_t>(std::llround(static_cast<double>(clamped) * x / std::max(width(), 1)));
   SetView(from, from + clamped);
 }

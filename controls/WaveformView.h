@@ -16,7 +16,7 @@ class QToolButton;
 /// A file's waveform: min/max peaks per pixel column (one band per channel),
 /// a time ruler, the selection shaded between two handles, further ranges
 /// shaded (Segment Cut's list), the playback position as a line, zoom from
-/// the whole file down to one sample per pixel, and a scroll bar.
+/// the whole file down to a sample every 16 pixels, and a scroll bar.
 ///
 /// Mouse: a click places the cursor (the red line) on the sample under it,
 /// Shift+click moves the nearer handle there, a drag selects, a drag on a
@@ -85,6 +85,10 @@ class TWaveformView : public QWidget {
   void ChangeSelection(int64_t start, int64_t end);
   int64_t Frames() const { return source_ ? source_->Frames() : 0; }
   int64_t FramesPerPixel() const;
+  /// The fewest frames the view shows: zoomed in fully, a sample is many pixels wide.
+  int64_t LeastVisible() const;
+  /// Zoomed in to a sample a pixel or more: the samples as a line.
+  void PaintSamples(class QPainter& painter, const QRect& area, int channels);
 
   WaveformSource* source_ = nullptr;
   uint64_t seenVersion_ = 0;

@@ -6,6 +6,7 @@
 #include <QTest>
 #include <QToolButton>
 #include <QWheelEvent>
+#include <cmath>
 
 #include "controls/RulerTicks.h"
 #include "controls/WaveformView.h"
@@ -68,10 +69,13 @@ TEST_F(WaveformViewTest, PixelsAndFramesMapBothWays) {
   view.SetView(50000, 90000);
   EXPECT_EQ(view.FrameAt(3), 50300);
   EXPECT_DOUBLE_EQ(view.XOf(50300), 3.0);
-  // Never finer than a sample a pixel, never beyond the file.
+  // Never finer than a sample every 16 pixels, never beyond the file.
   view.SetView(399990, 400010);
-  EXPECT_EQ(view.ViewTo() - view.ViewFrom(), 400);
+  EXPECT_EQ(view.ViewTo() - view.ViewFrom(), 25);
   EXPECT_EQ(view.ViewTo(), 400000);
+  view.SetView(1000, 1001);
+  EXPECT_EQ(view.ViewTo() - view.ViewFrom(), 25);
+  EXPECT_DOUBLE_EQ(view.XOf(1001) - view.XOf(1000), 16.0);
 }
 
 TEST_F(WaveformViewTest, ClicksDragsAndHandles) {
@@ -188,6 +192,54 @@ TEST_F(WaveformViewTest, DrawsWhatIsKnownAndRepaintsWhenTheSourceMoves) {
   const QColor inside = shaded.pixelColor(50, view.WaveRect().bottom() - 2);
   const QColor outside = shaded.pixelColor(300, view.WaveRect().bottom() - 2);
   EXPECT_GT(inside.red(), outside.red() + 20);
+}
+
+/// Samples that swing from +16000 to -16000 and back, every frame.
+class ZigzagSource : public RampSource {
+ public:
+  using RampSource::RampSource;
+  WaveformColumns Columns(int64_t from, int64_t to, int width) override {
+    WaveformColumns columns = RampSource::Columns(from, to, width);
+    for (int c = 0; c < width; ++c) {
+      const int64_t a = from + (to - from) * c / width;
+      columns.low[static_cast<size_t>(c)] = columns.high[static_cast<size_t>(c)] = a % 2 ? 16000 : -16000;
+    }
+    return columns;
+  }
+};
+
+TEST_F(WaveformViewTest, ZoomedInTheSamplesAreAConnectedLineWithDots) {
+  ZigzagSource zigzag{400000};
+  view.SetSource(&zigzag);
+  view.SetView(20000, 20008);
+  ASSERT_EQ(view.ViewTo() - view.ViewFrom(), 25);  // the least the view shows: 16 pixels a sample
+  const QImage image = view.grab().toImage();
+  const QRect area = view.WaveRect();
+  const double centre = area.top() + area.height() / 2.0, half = area.height() / 2.0 - 1;
+  auto green = [&](const QImage& in, int x, double y) {
+    for (int dy = -1; dy <= 1; ++dy) {
+      const QColor c = in.pixelColor(x, static_cast<int>(std::lround(y)) + dy);
+      if (c.green() > c.red() + 60 && c.green() > c.blue() + 40) return true;
+    }
+    return false;
+  };
+  for (int i = 0; i < 24; ++i) {
+    const double x0 = view.XOf(20000 + i), x1 = view.XOf(20000 + i + 1);
+    const double y0 = centre - (i % 2 ? 16000 : -16000) / 32768.0 * half;
+    // Each sample is where its value says, with a dot around it...
+    EXPECT_TRUE(green(image, static_cast<int>(std::lround(x0)), y0)) << i;
+    EXPECT_TRUE(green(image, static_cast<int>(std::lround(x0)) + 1, y0 + 1)) << i;
+    // ...and a line joins it to the next: halfway it crosses the centre.
+    EXPECT_TRUE(green(image, static_cast<int>(std::lround((x0 + x1) / 2)), centre)) << i;
+  }
+  // Nothing is drawn where the source knows nothing.
+  zigzag.known = WaveformColumns::kUnknown;
+  const QImage unknown = view.grab().toImage();
+  int drawn = 0;
+  for (int x = 0; x < unknown.width(); ++x)
+    for (int y = area.top(); y < area.bottom(); ++y) drawn += green(unknown, x, y);
+  EXPECT_EQ(drawn, 0);
+  view.SetSource(&source);
 }
 
 }  // namespace
