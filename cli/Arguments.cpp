@@ -18,10 +18,11 @@ Arguments ParseArguments(int argc, char** argv) {
       maxClients("max-clients", "", "N"), width("width", "", "N"), json("json", ""), exact("exact", ""),
       at("at", "", "TIMES"), every("every", "", "DURATION"), cue("cue", "", "FILE"), silence("silence", ""),
       threshold("threshold", "", "DB"), minSilence("min-silence", "", "SECONDS"), name("name", "", "PATTERN"),
-      threads("threads", "", "N"), maxPieces("max-pieces", "", "N");
+      threads("threads", "", "N"), maxPieces("max-pieces", "", "N"), keep("keep", "", "SECONDS"),
+      silences("silences", "");
   parser.addOptions(
       {start, end, bitrate, vbr, mode, range, lossless, force, quiet, help, version, port, maxClients, width, json, exact,
-       at, every, cue, silence, threshold, minSilence, name, threads, maxPieces});
+       at, every, cue, silence, threshold, minSilence, name, threads, maxPieces, keep, silences});
   QStringList words;
   for (int i = 0; i < argc; ++i) words << QFile::decodeName(argv[i]);
 
@@ -53,6 +54,8 @@ Arguments ParseArguments(int argc, char** argv) {
   args.every = value(every);
   args.cue = value(cue);
   args.silence = parser.isSet(silence);
+  args.silences = parser.isSet(silences);
+  args.keep = value(keep);
   args.threshold = value(threshold);
   args.minSilence = value(minSilence);
   args.name = value(name);

@@ -15,7 +15,9 @@ struct Arguments {
   std::optional<std::string> port, maxClients, width;
   std::optional<std::string> threads;  // MP3 encoding
   std::optional<std::string> at, every, cue, threshold, minSilence, name, maxPieces;  // split
+  std::optional<std::string> keep;  // seconds of each silence kept (split --silence, remove --silences)
   bool silence = false;
+  bool silences = false;  // remove
   bool json = false;
   bool exact = false;  // peaks from the decoded samples, not an estimate
   std::vector<std::string> ranges;

@@ -20,7 +20,7 @@ enum Option : unsigned {
   kMaxClients = 1 << 6, kWidth = 1 << 7, kJson = 1 << 8, kExact = 1 << 9, kRange = 1 << 10,
   kLossless = 1 << 11, kForce = 1 << 12, kQuiet = 1 << 13, kAt = 1 << 14, kEvery = 1 << 15, kCue = 1 << 16,
   kSilence = 1 << 17, kThreshold = 1 << 18, kMinSilence = 1 << 19, kName = 1 << 20, kThreads = 1 << 21,
-  kMaxPieces = 1 << 22,
+  kMaxPieces = 1 << 22, kKeep = 1 << 23, kSilences = 1 << 24,
 };
 
 unsigned OptionsGiven(const Arguments& a) {
@@ -31,7 +31,8 @@ unsigned OptionsGiven(const Arguments& a) {
       {a.exact, kExact}, {!a.ranges.empty(), kRange}, {a.lossless, kLossless}, {a.force, kForce}, {a.quiet, kQuiet},
       {a.at.has_value(), kAt}, {a.every.has_value(), kEvery}, {a.cue.has_value(), kCue}, {a.silence, kSilence},
       {a.threshold.has_value(), kThreshold}, {a.minSilence.has_value(), kMinSilence}, {a.name.has_value(), kName},
-      {a.threads.has_value(), kThreads}, {a.maxPieces.has_value(), kMaxPieces}};
+      {a.threads.has_value(), kThreads}, {a.maxPieces.has_value(), kMaxPieces}, {a.keep.has_value(), kKeep},
+      {a.silences, kSilences}};
   unsigned options = 0;
   for (const auto& [set, option] : given)
     if (set) options |= option;
@@ -69,29 +70,35 @@ constexpr Command kCommands[] = {
     {"peaks", "  clipwright-cli peaks FILE [--width N] [--start T --end T] [--exact] [--json]\n", 1,
      kWidth | kStart | kEnd | kExact | kJson, "peaks takes one file, and --start with --end", Peaks},
     {"remove",
-     "  clipwright-cli remove SOURCE TARGET --range START-END [--range START-END ...] [--lossless] [--threads N]\n"
-     "                        [--force] [--quiet]\n",
-     2, kRange | kLossless | kThreads | kForce | kQuiet, "remove takes a source and a target", Remove},
+     "  clipwright-cli remove SOURCE TARGET (--range START-END [--range START-END ...] |\n"
+     "                        --silences [--threshold DB] [--min-silence SECONDS] [--keep SECONDS])\n"
+     "                        [--lossless] [--threads N] [--force] [--quiet]\n",
+     2, kRange | kSilences | kThreshold | kMinSilence | kKeep | kLossless | kThreads | kForce | kQuiet,
+     "remove takes a source and a target", Remove},
     {"split",
      "  clipwright-cli split SOURCE FOLDER (--at T,T,... | --every DURATION | --cue FILE.cue |\n"
-     "                        --silence [--threshold DB] [--min-silence SECONDS])\n"
+     "                        --silence [--threshold DB] [--min-silence SECONDS] [--keep SECONDS])\n"
      "                        [--name PATTERN] [--max-pieces N] [--lossless] [--threads N] [--force] [--quiet]\n",
-     2, kAt | kEvery | kCue | kSilence | kThreshold | kMinSilence | kName | kMaxPieces | kLossless | kThreads | kForce |
-         kQuiet,
+     2, kAt | kEvery | kCue | kSilence | kThreshold | kMinSilence | kKeep | kName | kMaxPieces | kLossless | kThreads |
+         kForce | kQuiet,
      "split takes a source and a folder", Split},
 };
 
 constexpr char kUsageNotes[] =
-    "TIME is hh:mm:ss.t or seconds (12.345). Options take their value as --start TIME or --start=TIME.\n"
+    "TIME, T and DURATION are [[hh:]mm:]ss[.fraction] (1:02:03.5, 5:00, 90, 5.0013: any number of decimals,\n"
+    "to the nearest sample) or a number of samples (220558s). Options take their value as --start TIME or\n"
+    "--start=TIME.\n"
     "--lossless (MP3 only) copies the source's frames instead of re-encoding them, exact to the sample.\n"
     "peaks prints the lowest and highest sample of each channel in N columns (1000 unless given) of the\n"
     "file or of [--start, --end); for MP3 an estimate from the frames unless --exact, which decodes (on every\n"
-    "core). T also takes seconds with any number of decimals and frame counts (123456s).\n"
+    "core).\n"
     "stream serves SOURCE as a WMA stream over HTTP (any player opens the address it prints) until the\n"
     "source ends or Ctrl+C; --port 0 (the default) takes a free port, --max-clients 0 allows any number.\n"
     "split saves each piece as a file of the source's format in FOLDER: at the times given, every DURATION,\n"
     "at a cue sheet's tracks, or at the middle of each silence (a run of at least --min-silence seconds, 0.5\n"
-    "unless given, under --threshold dBFS, -50 unless given). PATTERN names the pieces: {n} the number with\n"
+    "unless given, under --threshold dBFS, -50 unless given); with --keep S each piece keeps S/2 seconds of\n"
+    "the silences around it and the rest of them is left out. remove --silences removes each silence but\n"
+    "--keep seconds of it (0.3 unless given), half at each side. PATTERN names the pieces: {n} the number with\n"
     "leading zeros, {title} and {artist} from the cue sheet, {source} the source's name ({source}_{n} unless\n"
     "given); the source's extension follows. A plan of more than 1000 pieces is refused unless --max-pieces\n"
     "allows it (DURATION 1s is one sample: seconds are 1 or 1.0).\n"

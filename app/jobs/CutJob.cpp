@@ -82,10 +82,20 @@ void PrepareCut(const FormatEntry& format, TAuFileIn& input, TAuFileOut& output,
 
 namespace {
 
+constexpr char kRangeOutside[] = "the start must come before the end and lie within the file";
+
 FrameRange RangeOf(const CutRequest& request, int rate, int64_t totalSamples) {
-  if (request.frames) return request.frames(rate);
+  if (request.frames && !request.checkFrames) return request.frames(rate);
+  if (request.frames) {
+    // Here the last frame is never -1 for "to the end": an end at 0 is empty.
+    FrameRange range = request.frames(rate);
+    if (range.endSample < range.startSample || range.startSample >= totalSamples)
+      throw JobRefused(ErrorKind::Usage, kRangeOutside);
+    if (range.endSample >= totalSamples - 1) range.endSample = -1;
+    return range;
+  }
   const auto range = RangeOfTimes(request.startMs, request.endMs, rate, totalSamples);
-  if (!range) throw JobRefused(ErrorKind::Usage, "the start must come before the end and lie within the file");
+  if (!range) throw JobRefused(ErrorKind::Usage, kRangeOutside);
   return *range;
 }
 
@@ -107,8 +117,7 @@ std::unique_ptr<Job> StartLosslessCut(const FormatEntry* entry, const CutRequest
   auto job = std::make_unique<OutputJob>(std::move(events));
   TAuFileIn& input = job->Keep(entry->newInput());
   TAuFileOut& output = job->SetOutput(entry->newLosslessOutput());
-  const FrameRange range = request.frames ? request.frames(stream->first.sampleRate)
-                                          : RangeOf(request, stream->first.sampleRate, stream->GaplessSamples());
+  const FrameRange range = RangeOf(request, stream->first.sampleRate, stream->GaplessSamples());
   PrepareLosslessCut(input, output, request.source, range, job->OpenTarget(request.target));
   if (request.adjustOutput) request.adjustOutput(output);
   job->Run();

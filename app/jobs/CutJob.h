@@ -23,6 +23,9 @@ struct CutRequest {
   /// window's exact selection).
   int64_t startMs = 0, endMs = 0;
   std::function<FrameRange(int sampleRate)> frames;
+  /// The frames came from a person (the tool): an end past the file means its
+  /// end, and a range that is empty or starts past the file is refused.
+  bool checkFrames = false;
   /// MP3: copy the source's frames instead of re-encoding them.
   bool lossless = false;
   /// An existing target may be replaced (the window asked; the tool's --force).

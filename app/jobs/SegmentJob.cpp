@@ -67,7 +67,7 @@ void SegmentJob::Start(const std::string& source, const std::vector<RemovedRange
   source_->SetStartSample(0);
   source_->SetEndSample(-1);
   const int rate = InputRate(format_, *source_, source);
-  pieces_ = PiecesOfBoundaries(BuildBoundaries(rows, totalMs), totalMs, rate, source_->TotalSamples());
+  pieces_ = PiecesOfRows(rows, totalMs, rate, source_->TotalSamples());
   if (pieces_.empty()) throw JobRefused(kNothingRemains);  // of the source, as the tool has always said (exit 2)
   // Pieces of up to 16 bits in one or two channels are plain PCM, which a join can append to.
   appendable_ = source_->Channels() <= 2 && source_->BitsPerSample() <= 16;
@@ -251,7 +251,7 @@ std::unique_ptr<Job> StartLosslessRemove(const FormatEntry& format, const Remove
   TAuFileOut& output = job->SetOutput(format.newLosslessOutput());
   const int rate = InputRate(format, input, request.source);
   const std::vector<FrameRange> pieces =
-      PiecesOfBoundaries(BuildBoundaries(request.rows, request.totalMs), request.totalMs, rate, input.TotalSamples());
+      PiecesOfRows(request.rows, request.totalMs, rate, input.TotalSamples());
   if (pieces.empty()) throw JobRefused(ErrorKind::UnreadableFile, kNothingRemains);
   if (pieces.size() > 1)
     throw JobRefused(ErrorKind::Failed,

@@ -27,7 +27,12 @@ std::string CheckRows(const std::vector<RemovedRange>& rows, int64_t totalMs) {
   return {};
 }
 
-int64_t ShiftBoundary(int64_t ms, bool isRangeEnd) { return isRangeEnd ? ms + 100 : std::max<int64_t>(0, ms - 100); }
+/// How far a typed range is widened on each side.
+constexpr int64_t kWidenMs = 100;
+
+int64_t ShiftBoundary(int64_t ms, bool isRangeEnd) {
+  return isRangeEnd ? ms + kWidenMs : std::max<int64_t>(0, ms - kWidenMs);
+}
 
 std::vector<int64_t> BuildBoundaries(const std::vector<RemovedRange>& rows, int64_t totalMs) {
   std::vector<int64_t> boundaries;
@@ -67,5 +72,33 @@ std::vector<FrameRange> PiecesOfBoundaries(const std::vector<int64_t>& boundarie
     if (end <= start) continue;  // a gap of 200 ms or less between two ranges, say
     pieces.push_back({start, end >= totalSamples ? -1 : end - 1});
   }
+  return pieces;
+}
+
+std::vector<FrameRange> PiecesOfRows(const std::vector<RemovedRange>& rows, int64_t totalMs, int sampleRate,
+                                     int64_t totalSamples) {
+  const bool anyExact = std::any_of(rows.begin(), rows.end(), [](const RemovedRange& row) { return row.Exact(); });
+  if (!anyExact) return PiecesOfBoundaries(BuildBoundaries(rows, totalMs), totalMs, sampleRate, totalSamples);
+  std::vector<FrameRange> pieces;
+  int64_t from = 0;  // the first frame not yet removed nor kept
+  for (size_t i = 0; i < rows.size(); ++i) {
+    const RemovedRange& row = rows[i];
+    int64_t start = row.startFrame, end = row.endFrame;
+    const bool tail = i + 1 == rows.size() && WholeSeconds(row.endMs) == WholeSeconds(totalMs);
+    if (!row.Exact()) {
+      start = FrameOfMs(ShiftBoundary(row.startMs, false), sampleRate);
+      const int64_t widenedEnd = ShiftBoundary(row.endMs, true);
+      end = tail || widenedEnd >= totalMs ? totalSamples : FrameOfMs(widenedEnd, sampleRate);
+    } else if (row.widen) {
+      const int64_t margin = FrameOfMs(kWidenMs, sampleRate);
+      start = std::max<int64_t>(start - margin, 0);
+      end = tail ? totalSamples : end + margin;
+    }
+    start = std::min(start, totalSamples);
+    end = std::min(end, totalSamples);
+    if (start > from) pieces.push_back({from, start - 1});
+    from = std::max(from, end);
+  }
+  if (from < totalSamples) pieces.push_back({from, -1});
   return pieces;
 }

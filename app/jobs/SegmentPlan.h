@@ -17,6 +17,16 @@ inline constexpr char kNothingRemains[] = "The ranges cover the whole file: noth
 struct RemovedRange {
   int64_t startMs = 0;
   int64_t endMs = 0;
+  /// The same exact to the frame, [startFrame, endFrame) at the source's
+  /// rate, when it was placed on samples (a silence found, a cue track, a
+  /// range chosen in the waveform or given to the tool); -1 when only the
+  /// times are known.
+  int64_t startFrame = -1;
+  int64_t endFrame = -1;
+  /// An exact range is removed as it is, unless it was typed (the tool's
+  /// --range): then it is widened as a typed row is.
+  bool widen = false;
+  bool Exact() const { return startFrame >= 0 && endFrame >= startFrame; }
 };
 
 /// The check of a row being added: the message that refuses it, else empty.
@@ -37,6 +47,14 @@ int64_t ShiftBoundary(int64_t ms, bool isRangeEnd);
 /// unless the last range ends in the total time's last second, which drops
 /// the tail. Removed ranges are widened by 100 ms on both sides.
 std::vector<int64_t> BuildBoundaries(const std::vector<RemovedRange>& rows, int64_t totalMs);
+
+/// The kept pieces of a file of `totalSamples` frames at `sampleRate` when
+/// `rows` are removed: typed rows widened by 100 ms on both sides as
+/// BuildBoundaries widens them (and a last one in the total time's last
+/// second taking the tail), found rows exactly as they are. Pieces that hold
+/// no frame are left out.
+std::vector<FrameRange> PiecesOfRows(const std::vector<RemovedRange>& rows, int64_t totalMs, int sampleRate,
+                                     int64_t totalSamples);
 
 /// The number of kept pieces: half the boundaries.
 int CountPieces(const std::vector<RemovedRange>& rows, int64_t totalMs);

@@ -9,6 +9,10 @@
 #include "app/jobs/Job.h"
 #include "audio/peaks/Silences.h"
 
+/// Of each silence removed, the seconds left in place (half at each side)
+/// unless asked otherwise: speech keeps its pauses.
+inline constexpr double kKeptSilenceSeconds = 0.3;
+
 /// What Find Silences looks for in a file.
 struct SilenceRequest {
   std::string source;

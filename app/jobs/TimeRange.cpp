@@ -1,27 +1,11 @@
 #include "app/jobs/TimeRange.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 
 #include "app/jobs/Global.h"
 #include "platform/Numbers.h"
-
-std::optional<int64_t> ParseTimeArgument(const std::string& text) {
-  if (IsTimeText(text)) return TimeTextToMs(text);
-  // Seconds: digits, then optionally a point and one to three digits.
-  const size_t point = text.find('.');
-  const std::string whole = text.substr(0, point);
-  const std::string fraction = point == std::string::npos ? "" : text.substr(point + 1);
-  const auto digitsOnly = [](const std::string& s) { return s.find_first_not_of("0123456789") == std::string::npos; };
-  int32_t seconds = 0, thousandths = 0;
-  if (whole.empty() || whole.size() > 9 || !digitsOnly(whole) || !ParseInt32(whole, seconds)) return std::nullopt;
-  if (point != std::string::npos) {
-    if (fraction.empty() || fraction.size() > 3 || !digitsOnly(fraction) || !ParseInt32(fraction, thousandths))
-      return std::nullopt;
-    for (size_t digits = fraction.size(); digits < 3; ++digits) thousandths *= 10;
-  }
-  return int64_t{seconds} * 1000 + thousandths;
-}
 
 namespace {
 
@@ -48,15 +32,25 @@ std::optional<int64_t> ParseFrameArgument(const std::string& text, int sampleRat
     if (!AllDigits(count) || count.size() > 18) return std::nullopt;
     return std::stoll(count);
   }
-  // hh:mm:ss, or seconds alone; the seconds may carry decimals.
+  // [[hh:]mm:]ss, the seconds with any number of decimals. Behind a colon
+  // the seconds (and behind two the minutes) are under 60.
   std::string hours = "0", minutes = "0", seconds = text;
-  if (const size_t first = text.find(':'); first != std::string::npos) {
-    const size_t second = text.find(':', first + 1);
-    if (second == std::string::npos || text.find(':', second + 1) != std::string::npos) return std::nullopt;
-    hours = text.substr(0, first);
-    minutes = text.substr(first + 1, second - first - 1);
-    seconds = text.substr(second + 1);
-    if (!AllDigits(hours) || !AllDigits(minutes) || minutes.size() > 2 || hours.size() > 6) return std::nullopt;
+  const size_t colons = static_cast<size_t>(std::count(text.begin(), text.end(), ':'));
+  if (colons > 2) return std::nullopt;
+  if (colons > 0) {
+    const size_t last = text.rfind(':');
+    seconds = text.substr(last + 1);
+    minutes = text.substr(0, last);
+    if (colons == 2) {
+      const size_t first = text.find(':');
+      hours = text.substr(0, first);
+      minutes = text.substr(first + 1, last - first - 1);
+      if (!AllDigits(hours) || hours.size() > 6 || minutes.size() > 2) return std::nullopt;
+    }
+    const std::string wholeSeconds = seconds.substr(0, seconds.find('.'));
+    if (!AllDigits(minutes) || minutes.size() > 6 || (colons == 2 && std::stoi(minutes) >= 60) ||
+        !AllDigits(wholeSeconds) || wholeSeconds.size() > 2 || std::stoi(wholeSeconds) >= 60)
+      return std::nullopt;
   }
   const size_t point = seconds.find('.');
   const std::string whole = seconds.substr(0, point);

@@ -4,16 +4,11 @@
 #include <optional>
 #include <string>
 
-/// A time given on a command line: hh:mm:ss.t (as the time boxes take it) or
-/// seconds with up to three decimals ("12.345"). Milliseconds, or nothing
-/// when the text is neither.
-std::optional<int64_t> ParseTimeArgument(const std::string& text);
-
-/// A position given on a command line, in frames at `sampleRate`: a time
-/// (hh:mm:ss, hh:mm:ss.t, hh:mm:ss.ttt, any number of decimals) or seconds
-/// with any number of decimals, rounded to the nearest frame with halves to
-/// the even one; or a frame count written "123456s". Nothing when the text
-/// is none of these.
+/// A time or a duration as the tool takes it, in frames at `sampleRate`:
+/// [[hh:]mm:]ss[.fraction] ("1:02:03.5", "5:00", "90", "5.0013"), the
+/// fraction with any number of decimals, rounded to the nearest frame with
+/// halves to the even one (as FrameOfMs rounds); or a frame count written
+/// "123456s". Nothing when the text is none of these.
 std::optional<int64_t> ParseFrameArgument(const std::string& text, int sampleRate);
 
 /// Frames StartSample..EndSample (inclusive; EndSample -1 for the end of the file).

@@ -55,3 +55,25 @@ std::vector<int64_t> MiddlesOfSilences(const std::vector<SilentRun>& silences, i
     if (run.start > 0 && run.end < total) middles.push_back(run.start + (run.end - run.start) / 2);
   return middles;
 }
+
+std::vector<SilentRun> ShrinkSilences(const std::vector<SilentRun>& silences, int64_t total, int64_t keep) {
+  std::vector<SilentRun> shrunk;
+  const int64_t before = keep / 2, after = keep - keep / 2;  // before the sound that follows, after the one before
+  for (const SilentRun& run : silences) {
+    const int64_t start = run.start > 0 ? run.start + after : 0;
+    const int64_t end = run.end < total ? run.end - before : total;
+    if (end > start) shrunk.push_back({start, end});
+  }
+  return shrunk;
+}
+
+std::vector<SilentRun> SoundBetween(const std::vector<SilentRun>& silences, int64_t total) {
+  std::vector<SilentRun> sound;
+  int64_t from = 0;
+  for (const SilentRun& run : silences) {
+    if (run.start > from) sound.push_back({from, run.start});
+    from = std::max(from, run.end);
+  }
+  if (from < total) sound.push_back({from, total});
+  return sound;
+}

@@ -26,3 +26,12 @@ std::vector<SilentRun> FindSilences(const std::string& fileName, int channels, i
 /// Where a file is split at its silences: the middle of each silence that
 /// neither starts the file nor ends it.
 std::vector<int64_t> MiddlesOfSilences(const std::vector<SilentRun>& silences, int64_t total);
+
+/// The silences with `keep` frames of each left in place, half at each of
+/// its ends (a silence that starts or ends the file keeps its half only on
+/// the side of the sound); a silence that leaves nothing to remove is
+/// dropped.
+std::vector<SilentRun> ShrinkSilences(const std::vector<SilentRun>& silences, int64_t total, int64_t keep);
+
+/// The stretches between silences, [start, end) each, up to `total`.
+std::vector<SilentRun> SoundBetween(const std::vector<SilentRun>& silences, int64_t total);

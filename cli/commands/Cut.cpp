@@ -11,11 +11,14 @@ int Cut(const Arguments& args) {
   CutRequest request;
   request.source = args.files[0];
   request.target = args.files[1];
-  const auto startMs = ParseTimeArgument(*args.start), endMs = ParseTimeArgument(*args.end);
-  if (!startMs) return Fail(kUsage, "not a time: " + *args.start);
-  if (!endMs) return Fail(kUsage, "not a time: " + *args.end);
-  request.startMs = *startMs;
-  request.endMs = *endMs;
+  // The times' shape is checked before any file is touched; their frames
+  // once the source's rate is known.
+  if (!ParseFrameArgument(*args.start, 1000)) return Fail(kUsage, "not a time or a frame count: " + *args.start);
+  if (!ParseFrameArgument(*args.end, 1000)) return Fail(kUsage, "not a time or a frame count: " + *args.end);
+  request.frames = [start = *args.start, end = *args.end](int rate) {
+    return FrameRange{*ParseFrameArgument(start, rate), *ParseFrameArgument(end, rate) - 1};
+  };
+  request.checkFrames = true;
   request.lossless = args.lossless;
   request.replaceTarget = args.force;
   return RunJob([&request](JobEvents events) { return StartCut(request, std::move(events)); }, args.quiet);

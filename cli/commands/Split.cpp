@@ -1,6 +1,7 @@
 // clipwright-cli split: a file cut into pieces, each a file of its own.
 #include "cli/Commands.h"
 
+#include <cmath>
 #include <cstdio>
 
 #include "app/jobs/SplitJob.h"
@@ -71,13 +72,20 @@ int Plan(const Arguments& args, int rate, int64_t total, int channels, std::vect
   } else if (args.cue) {
     pieces = PiecesOfCueSheet(media::ReadCueSheet(*args.cue), *args.cue, args.files[0], rate, total);
   } else {
-    double threshold = -50, seconds = 0.5;
+    double threshold = -50, seconds = 0.5, keep = 0;
     if (!Decimal(args.threshold, "not a level in dBFS (below 0): ", -150, 0, threshold, error) ||
-        !Decimal(args.minSilence, "not a number of seconds: ", 0.01, 3600, seconds, error))
+        !Decimal(args.minSilence, "not a number of seconds: ", 0.01, 3600, seconds, error) ||
+        !Decimal(args.keep, "not a number of seconds to keep: ", 0, 3600, keep, error))
       return Fail(kUsage, error);
     const auto silences =
         FindSilences(args.files[0], channels, rate, total, threshold, seconds, MachineThreads());
-    pieces = PiecesAt(MiddlesOfSilences(silences, total), total);
+    if (!args.keep) {
+      pieces = PiecesAt(MiddlesOfSilences(silences, total), total);
+    } else {
+      // Each piece keeps half of --keep of the silence on either side; the rest is left out.
+      for (const SilentRun& sound : SoundBetween(ShrinkSilences(silences, total, std::llround(keep * rate)), total))
+        pieces.push_back({{sound.start, sound.end - 1}, {}, {}, 0, 0});
+    }
   }
   if (pieces.size() > most) {
     const auto count = static_cast<int64_t>(pieces.size());
@@ -91,8 +99,8 @@ int Plan(const Arguments& args, int rate, int64_t total, int channels, std::vect
 int Split(const Arguments& args) {
   if (args.at.has_value() + args.every.has_value() + args.cue.has_value() + args.silence != 1)
     return Fail(kUsage, "split needs one of --at, --every, --cue and --silence");
-  if ((args.threshold || args.minSilence) && !args.silence)
-    return Fail(kUsage, "--threshold and --min-silence go with --silence");
+  if ((args.threshold || args.minSilence || args.keep) && !args.silence)
+    return Fail(kUsage, "--threshold, --min-silence and --keep go with --silence");
   SplitRequest request;
   request.source = args.files[0];
   request.folder = args.files[1];

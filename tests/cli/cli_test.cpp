@@ -79,6 +79,31 @@ TEST_F(CommandLine, CutKeepsExactlyTheRange) {
   r = Cli({"cut", Q(source), Q(target), "--start", "2.999", "--end", "99", "--force"});
   ASSERT_EQ(r.code, 0) << r.err;
   EXPECT_EQ(ReadFile(target).size(), 44u + 8u * 4);  // frames 23992..23999
+
+  // Any number of decimals, minutes and seconds, and sample counts.
+  r = Cli({"cut", Q(source), Q(target), "--start", "1.0013", "--end", "0:01.5", "--force"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  std::memcpy(first, ReadFile(target).data() + 44, 4);
+  EXPECT_EQ(first[0], 8010);  // 8010.4 rounds to 8010
+  EXPECT_EQ(ReadFile(target).size(), 44u + (12000u - 8010u) * 4);
+  r = Cli({"cut", Q(source), Q(target), "--start", "7s", "--end", "20001s", "--force"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  const Bytes samples = ReadFile(target);
+  ASSERT_EQ(samples.size(), 44u + (20001u - 7u) * 4);
+  std::memcpy(first, samples.data() + 44, 4);
+  std::memcpy(last, samples.data() + samples.size() - 4, 4);
+  EXPECT_EQ(first[0], 7);
+  EXPECT_EQ(last[0], 20000);
+  // An empty range or one past the file is refused, whatever the units.
+  for (const auto& [start, end] : {std::pair{"100s", "100s"}, std::pair{"0:02", "0:01"}, std::pair{"24000s", "30000s"},
+                                   std::pair{"0", "0s"}}) {
+    r = Cli({"cut", Q(source), Q(target), "--start", start, "--end", end, "--force"});
+    EXPECT_EQ(r.code, 1) << start << " " << end;
+    EXPECT_NE(r.err.find("the start must come before the end"), std::string::npos) << r.err;
+  }
+  r = Cli({"cut", Q(source), Q(target), "--start", "0:75", "--end", "1", "--force"});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_NE(r.err.find("not a time or a frame count: 0:75"), std::string::npos) << r.err;
 }
 
 TEST_F(CommandLine, RefusalsAndTheirExitCodes) {
@@ -460,7 +485,7 @@ TEST_F(CommandLine, ConventionsOfTheTool) {
   // A command's own usage.
   r = Cli({"remove", "--help"});
   EXPECT_EQ(r.code, 0);
-  EXPECT_NE(r.out.find("clipwright-cli remove SOURCE TARGET --range"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("clipwright-cli remove SOURCE TARGET (--range"), std::string::npos) << r.out;
   EXPECT_EQ(r.out.find("clipwright-cli cut"), std::string::npos) << r.out;
 }
 

@@ -54,3 +54,43 @@ TEST(SegmentPlan, RowChecks) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(SegmentPlan, FoundRangesAreRemovedExactlyAndTypedOnesWidened) {
+  // 8 kHz, 10 s. A found silence [16003, 24001) goes exactly; a typed row
+  // 5-6 s widens by 0.1 s on both sides; the tool's exact row widens too.
+  RemovedRange found{2000, 3000, 16003, 24001};
+  const RemovedRange typed{5000, 6000};
+  auto pieces = PiecesOfRows({found, typed}, 10000, 8000, 80000);
+  ASSERT_EQ(pieces.size(), 3u);
+  EXPECT_EQ(pieces[0].startSample, 0);
+  EXPECT_EQ(pieces[0].endSample, 16002);
+  EXPECT_EQ(pieces[1].startSample, 24001);
+  EXPECT_EQ(pieces[1].endSample, 39199);
+  EXPECT_EQ(pieces[2].startSample, 48800);
+  EXPECT_EQ(pieces[2].endSample, -1);
+  RemovedRange tool = found;
+  tool.widen = true;
+  pieces = PiecesOfRows({tool}, 10000, 8000, 80000);
+  ASSERT_EQ(pieces.size(), 2u);
+  EXPECT_EQ(pieces[0].endSample, 16003 - 800 - 1);
+  EXPECT_EQ(pieces[1].startSample, 24001 + 800);
+  // A found range at the end takes no tail with it; one at the start leaves no piece before it.
+  pieces = PiecesOfRows({{0, 500, 0, 4000}, {9000, 9990, 72000, 79920}}, 10000, 8000, 80000);
+  ASSERT_EQ(pieces.size(), 2u);
+  EXPECT_EQ(pieces[0].startSample, 4000);
+  EXPECT_EQ(pieces[0].endSample, 71999);
+  EXPECT_EQ(pieces[1].startSample, 79920);
+  // Typed rows alone give what the boundaries always gave.
+  const std::vector<RemovedRange> rows = {{1000, 2000}, {9500, 9900}};
+  const auto old = PiecesOfBoundaries(BuildBoundaries(rows, 10000), 10000, 8000, 80000);
+  pieces = PiecesOfRows(rows, 10000, 8000, 80000);
+  ASSERT_EQ(pieces.size(), old.size());
+  for (size_t i = 0; i < old.size(); ++i) {
+    EXPECT_EQ(pieces[i].startSample, old[i].startSample);
+    EXPECT_EQ(pieces[i].endSample, old[i].endSample);
+  }
+}
+
+}  // namespace

@@ -149,6 +149,74 @@ TEST(Silences, RunsUnderTheThresholdForLongEnoughAreFound) {
   EXPECT_TRUE(MiddlesOfSilences({{0, 800}, {total - 800, total}}, total).empty());
 }
 
+TEST(Silences, ShrunkTheyKeepWhatIsAskedAndTheSoundBetweenIsTheRest) {
+  const int64_t total = 10000;
+  const std::vector<SilentRun> silences = {{0, 1000}, {3000, 4000}, {6000, 6100}, {9000, 10000}};
+  // Half of 200 at each side; at the file's ends only on the sound's side; 100 frames leave nothing.
+  const auto shrunk = ShrinkSilences(silences, total, 200);
+  ASSERT_EQ(shrunk.size(), 3u);
+  EXPECT_EQ(shrunk[0].start, 0);
+  EXPECT_EQ(shrunk[0].end, 900);
+  EXPECT_EQ(shrunk[1].start, 3100);
+  EXPECT_EQ(shrunk[1].end, 3900);
+  EXPECT_EQ(shrunk[2].start, 9100);
+  EXPECT_EQ(shrunk[2].end, 10000);
+  const auto sound = SoundBetween(shrunk, total);
+  ASSERT_EQ(sound.size(), 2u);
+  EXPECT_EQ(sound[0].start, 900);
+  EXPECT_EQ(sound[0].end, 3100);
+  EXPECT_EQ(sound[1].start, 3900);
+  EXPECT_EQ(sound[1].end, 9100);
+  EXPECT_EQ(ShrinkSilences(silences, total, 0).size(), 4u);
+}
+
+/// The frames [from, to) of interleaved stereo samples.
+std::vector<int16_t> Frames(const std::vector<int16_t>& samples, int64_t from, int64_t to) {
+  return {samples.begin() + from * 2, samples.begin() + to * 2};
+}
+
+TEST(Silences, RemovingAndSplittingAtThemNeverTakesASampleOfSound) {
+  TempDir dir;
+  const int64_t total = 8000 * 10;
+  // Digital silence at 3-4 s and 7-8 s (on 10 ms windows, so found to the frame).
+  const std::string wav = WriteWithSilences(dir.File("speech.wav"), total, {{24000, 8000, -200}, {56000, 8000, -200}});
+  const std::vector<int16_t> source = WavSamples(wav);
+  auto joined = [&](std::initializer_list<std::pair<int64_t, int64_t>> spans) {
+    std::vector<int16_t> all;
+    for (const auto& [from, to] : spans) {
+      const auto part = Frames(source, from, to);
+      all.insert(all.end(), part.begin(), part.end());
+    }
+    return all;
+  };
+  const std::string removed = dir.File("removed.wav");
+  Result r = Cli({"remove", Q(wav), Q(removed), "--silences", "--keep", "0.2", "--quiet"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  // 0.1 s of each silence stays on each side; not a sample of the tone goes.
+  EXPECT_EQ(WavSamples(removed), joined({{0, 24800}, {31200, 56800}, {63200, total}}));
+  // Unasked, 0.3 s of each silence stays.
+  r = Cli({"remove", Q(wav), Q(removed), "--silences", "--force", "--quiet"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(WavSamples(removed), joined({{0, 25200}, {30800, 57200}, {62800, total}}));
+
+  // split --silence --keep: each piece keeps 0.1 s of the silences around it.
+  const std::string folder = (std::filesystem::create_directory(dir.File("out")), dir.File("out"));
+  r = Cli({"split", Q(wav), Q(folder), "--silence", "--keep", "0.2", "--name", "{n}", "--quiet"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(WavSamples(folder + "/1.wav"), joined({{0, 24800}}));
+  EXPECT_EQ(WavSamples(folder + "/2.wav"), joined({{31200, 56800}}));
+  EXPECT_EQ(WavSamples(folder + "/3.wav"), joined({{63200, total}}));
+
+  // Misuse: both ways at once, --keep without silences, a file without silence.
+  EXPECT_EQ(Cli({"remove", Q(wav), Q(removed), "--silences", "--range", "1-2", "--force"}).code, 1);
+  EXPECT_EQ(Cli({"remove", Q(wav), Q(removed), "--range", "1-2", "--keep", "1", "--force"}).code, 1);
+  EXPECT_EQ(Cli({"split", Q(wav), Q(folder), "--every", "2", "--keep", "1", "--force"}).code, 1);
+  const std::string tone = WriteWithSilences(dir.File("tone.wav"), 8000, {});
+  r = Cli({"remove", Q(tone), Q(removed), "--silences", "--force"});
+  EXPECT_EQ(r.code, 4);
+  EXPECT_NE(r.err.find("found no silence to remove: " + tone), std::string::npos) << r.err;
+}
+
 class SplitCommand : public ::testing::Test {
  protected:
   TempDir dir;
@@ -177,6 +245,10 @@ TEST_F(SplitCommand, WavPiecesPutTogetherAreTheSource) {
   EXPECT_NE(forced.out.find(folder + "/piece 4.wav"), std::string::npos) << forced.out;  // the pieces are listed
   EXPECT_EQ(WavSamples(folder + "/piece 4.wav").size(), 8000u);
 
+  // Durations in minutes and seconds too.
+  const Result minutes = Cli({"split", Q(source), Q(folder), "--every", "0:04", "--name", "m{n}", "--quiet"});
+  ASSERT_EQ(minutes.code, 0) << minutes.err;
+  EXPECT_EQ(WavSamples(folder + "/m3.wav").size(), 16000u);  // the last 2 s
   EXPECT_EQ(Cli({"split", Q(source), Q(folder), "--at", "0,10"}).code, 1);                 // one piece only
   EXPECT_EQ(Cli({"split", Q(source), Q(folder), "--at", "1", "--every", "2"}).code, 1);   // two ways
   EXPECT_EQ(Cli({"split", Q(source), Q(dir.File("none")), "--at", "1"}).code, 1);          // no such folder
