@@ -74,6 +74,8 @@ void TfrmSegmo::CreateControls() {
     eEnd->setText(text(end));
     acceptedStart_ = eStart->text();
     acceptedEnd_ = eEnd->text();
+    // Added while the boxes still show it, the range keeps these exact frames.
+    dragged_ = {start, end, eStart->text(), eEnd->text()};
   };
   connect(bOpen, &QPushButton::clicked, this, [this] { bOpenClick(); });
 
@@ -101,8 +103,8 @@ void TfrmSegmo::CreateControls() {
   bAdd = MakeButton(group, "bAdd", "&Add to List", QRect(300, 58, 100, 27));
   connect(bAdd, &QPushButton::clicked, this, [this] { bAddClick(); });
 
-  lvMain = Place(new QTableWidget(0, 2, this), "lvMain", QRect(8, 260, 300, 206));
-  lvMain->setHorizontalHeaderLabels({"Cut Start", "Cut End"});
+  lvMain = Place(new QTableWidget(0, 3, this), "lvMain", QRect(8, 260, 300, 206));
+  lvMain->horizontalHeader()->setStretchLastSection(true);
   // The waveform shades what the list holds, whatever changed it.
   QAbstractItemModel* rows = lvMain->model();
   connect(rows, &QAbstractItemModel::rowsInserted, this, [this] { ShadeRows(); });
@@ -115,7 +117,6 @@ void TfrmSegmo::CreateControls() {
   lvMain->setSelectionBehavior(QAbstractItemView::SelectRows);
   lvMain->setSelectionMode(QAbstractItemView::SingleSelection);
   lvMain->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  lvMain->setToolTip("Cut them and join the reserved data");
 
   aMoveUp = MakeAction(this, "aMoveUp", "&Up", false);
   aMoveDown = MakeAction(this, "aMoveDown", "&Down", false);
@@ -143,7 +144,7 @@ void TfrmSegmo::AnchorChildren() {
   anchors_->Add(wvAudio, Anchors::kGrowWidth | Anchors::kGrowHeight);
   anchors_->Add(findChild<QWidget*>("gbTimes"), Anchors::kMoveDown);
   anchors_->Add(lvMain, Anchors::kMoveDown | Anchors::kGrowWidth);
-  for (const char* name : {"bUP", "bDown", "suiButton3", "bRemoveAll", "bStart", "bClose"})
+  for (const char* name : {"bUP", "bDown", "suiButton3", "bRemoveAll", "bStart", "bClose", "lKeep", "sbKeep"})
     anchors_->Add(findChild<QWidget*>(name), Anchors::kMoveDown | Anchors::kMoveRight);
   for (QWidget* below : {static_cast<QWidget*>(rbRemove), static_cast<QWidget*>(rbSave),
                          static_cast<QWidget*>(bFindSilences), static_cast<QWidget*>(bImportCue)})
@@ -224,16 +225,9 @@ void TfrmSegmo::bAddClick() {
   lvMain->insertRow(at);
   lvMain->setItem(at, 0, new QTableWidgetItem(eStart->text()));
   lvMain->setItem(at, 1, new QTableWidgetItem(eEnd->text()));
+  if (peaks_ && dragged_.startText == eStart->text() && dragged_.endText == eEnd->text())
+    MarkExact(at, dragged_.start, dragged_.end);
   lvMain->selectRow(at);
-}
-
-void TfrmSegmo::SwapRows(int from, int to) {
-  for (int column = 0; column < 2; ++column) {
-    const QString text = lvMain->item(from, column)->text();
-    lvMain->item(from, column)->setText(lvMain->item(to, column)->text());
-    lvMain->item(to, column)->setText(text);
-  }
-  lvMain->selectRow(to);
 }
 
 void TfrmSegmo::aMoveUpExecute() {
@@ -265,29 +259,6 @@ void TfrmSegmo::UpdateActions() {
   aMoveDown->setEnabled(lvMain->isVisible() && i >= 0 && i < rows - 1);
   aRemove->setEnabled(i != -1);
   aStartCut->setEnabled(rows > 0 && !eOpenFile->text().isEmpty() && !(job_ && job_->Running()));
-}
-
-void TfrmSegmo::ShadeRows() {
-  if (!peaks_) return;
-  std::vector<std::pair<int64_t, int64_t>> shaded;
-  const double framesPerMs = peaks_->SampleRate() / 1000.0;
-  for (int i = 0; i < lvMain->rowCount(); ++i) {
-    // A row being inserted has no texts yet: it is shaded once they are set.
-    const QTableWidgetItem* from = lvMain->item(i, 0);
-    const QTableWidgetItem* to = lvMain->item(i, 1);
-    if (!from || !to) continue;
-    shaded.emplace_back(std::llround(TimeTextToMs(from->text().toStdString()) * framesPerMs),
-                        std::llround(TimeTextToMs(to->text().toStdString()) * framesPerMs));
-  }
-  wvAudio->SetRanges(std::move(shaded));
-}
-
-std::vector<RemovedRange> TfrmSegmo::Rows() const {
-  std::vector<RemovedRange> rows;
-  for (int i = 0; i < lvMain->rowCount(); ++i)
-    rows.push_back({TimeTextToMs(lvMain->item(i, 0)->text().toStdString()),
-                    TimeTextToMs(lvMain->item(i, 1)->text().toStdString())});
-  return rows;
 }
 
 // --- The job -------------------------------------------------------------------

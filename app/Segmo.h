@@ -17,6 +17,7 @@ class QRadioButton;
 class QTableWidget;
 
 class TMediaPlayer;
+class QDoubleSpinBox;
 class TWaveformView;
 class WaveformPeaks;
 
@@ -58,8 +59,15 @@ class TfrmSegmo : public QDialog {
   void UpdateActions();
   /// Exchanges the texts of two rows and selects the second.
   void SwapRows(int from, int to);
-  /// The rows as ranges in milliseconds.
+  /// The rows as ranges in milliseconds, with their exact frames where the
+  /// program placed them on samples of the open file.
   std::vector<RemovedRange> Rows() const;
+  /// Row `row` covers frames [start, end) of the open file exactly.
+  void MarkExact(int row, int64_t start, int64_t end);
+  /// The exact frames of a row of the open file; false for a typed row.
+  bool ExactFrames(int row, int64_t& start, int64_t& end) const;
+  /// Names the columns and shades the waveform for what the list is for now.
+  void ShowListMode();
   void ShowStep(const std::string& step);
   void JobFinished(const std::string& failure);
   /// Back to idle: caption, Start Now, cursor.
@@ -114,6 +122,12 @@ class TfrmSegmo : public QDialog {
   bool refocusing_ = false;
   bool waitCursor_ = false;
   bool searching_ = false;  // Find Silences runs: its button stops it
+  /// The range last dragged in the waveform and the texts it gave the boxes.
+  struct Dragged {
+    int64_t start = -1, end = -1;
+    QString startText, endText;
+  } dragged_;
+  QDoubleSpinBox* sbKeep = nullptr;
   /// The last times the boxes accepted, as they were typed.
   QString acceptedStart_;
   QString acceptedEnd_;

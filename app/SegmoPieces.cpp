@@ -1,6 +1,7 @@
 // The Segment Cut window's other use of its list: each range saved as a file
 // of its own; and what fills the list: the file's silences, a cue sheet.
 #include <QApplication>
+#include <QDoubleSpinBox>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
@@ -41,9 +42,10 @@ std::unique_ptr<TAuFileIn> Source(const QLineEdit* box) {
   return OpenSource(box->text().toStdString(), &FormatEntry::newExactInput);
 }
 
+/// A frame the program found, to the millisecond.
 QString TimeOfFrame(int64_t frame, int sampleRate) {
   const auto ms = std::llround(static_cast<double>(frame) * 1000.0 / sampleRate);
-  return QString::fromStdString(MsToExactTimeText(static_cast<int32_t>(std::min<int64_t>(ms, INT32_MAX))));
+  return QString::fromStdString(MsToMillisecondText(static_cast<int32_t>(std::min<int64_t>(ms, INT32_MAX))));
 }
 
 }  // namespace
@@ -52,6 +54,17 @@ void TfrmSegmo::CreatePieceControls() {
   rbRemove = Place(new QRadioButton("Remove the listed ranges", this), "rbRemove", QRect(8, 474, 300, 22));
   rbSave = Place(new QRadioButton(kSaveEach, this), "rbSave", QRect(8, 496, 300, 22));
   rbRemove->setChecked(true);
+  connect(rbSave, &QRadioButton::toggled, this, [this] { ShowListMode(); });
+  // Of each silence found, what stays in place: speech keeps its pauses.
+  Place(new QLabel("Silence kept:", this), "lKeep", QRect(319, 474, 100, 20));
+  sbKeep = Place(new QDoubleSpinBox(this), "sbKeep", QRect(319, 496, 100, 24));
+  sbKeep->setRange(0, 10);
+  sbKeep->setDecimals(2);
+  sbKeep->setSingleStep(0.1);
+  sbKeep->setSuffix(" s");
+  sbKeep->setValue(kKeptSilenceSeconds);
+  sbKeep->setToolTip("Seconds of each silence Find Silences leaves in place, half at each side");
+  ShowListMode();
   bFindSilences = MakeButton(this, "bFindSilences", kFindSilences, QRect(8, 522, 140, 27));
   bImportCue = MakeButton(this, "bImportCue", "Import &Cue Sheet...", QRect(156, 522, 152, 27));
   connect(bFindSilences, &QPushButton::clicked, this, [this] { bFindSilencesClick(); });
@@ -65,6 +78,8 @@ void TfrmSegmo::FillRows(const std::vector<SplitPiece>& pieces, int sampleRate) 
     lvMain->insertRow(row);
     lvMain->setItem(row, 0, new QTableWidgetItem(TimeOfFrame(piece.range.startSample, sampleRate)));
     lvMain->setItem(row, 1, new QTableWidgetItem(TimeOfFrame(piece.range.endSample + 1, sampleRate)));
+    lvMain->setItem(row, 2, new QTableWidgetItem(QString::fromStdString(piece.title)));
+    MarkExact(row, piece.range.startSample, piece.range.endSample + 1);
   }
   if (!pieces.empty()) lvMain->selectRow(0);
 }
@@ -103,18 +118,12 @@ void TfrmSegmo::EndSearch() {
 }
 
 void TfrmSegmo::SilencesFound(const SilenceResult& found) {
+  // Each silence less what is kept of it: removed as it is, or the sound between saved.
+  const auto keep = std::llround(sbKeep->value() * found.sampleRate);
+  std::vector<SilentRun> ranges = ShrinkSilences(found.silences, found.total, keep);
+  if (rbSave->isChecked()) ranges = SoundBetween(ranges, found.total);
   std::vector<SplitPiece> rows;
-  if (rbSave->isChecked()) {
-    // The parts between the silences.
-    int64_t from = 0;
-    for (const SilentRun& run : found.silences) {
-      if (run.start > from) rows.push_back({{from, run.start - 1}, {}, {}, 0, 0});
-      from = run.end;
-    }
-    if (from < found.total) rows.push_back({{from, found.total - 1}, {}, {}, 0, 0});
-  } else {
-    for (const SilentRun& run : found.silences) rows.push_back({{run.start, run.end - 1}, {}, {}, 0, 0});
-  }
+  for (const SilentRun& run : ranges) rows.push_back({{run.start, run.end - 1}, {}, {}, 0, 0});
   cuePieces_.clear();
   FillRows(rows, found.sampleRate);
   if (found.silences.empty()) Dialogs::Current().Information(this, "No silence of half a second under -50 dBFS was found.");
@@ -153,6 +162,7 @@ void TfrmSegmo::SaveEachRange(const std::string& source) {
       SplitPiece piece;
       piece.range.startSample = FrameOfMs(rows[i].startMs, rate);
       piece.range.endSample = (rows[i].endMs >= totalMs ? total : std::min(total, FrameOfMs(rows[i].endMs, rate))) - 1;
+      if (rows[i].Exact()) piece.range = {rows[i].startFrame, std::min(rows[i].endFrame, total) - 1};
       // A cue sheet's track the list still shows keeps its exact frames, title and number.
       const SplitPiece* cue = i < cuePieces_.size() && cueRate_ == rate ? &cuePieces_[i] : nullptr;
       const auto near = [rate](int64_t a, int64_t b) { return std::llabs(a - b) <= rate / 1000 + 1; };

@@ -15,6 +15,7 @@ const QColor kRough(63, 127, 95);
 const QColor kCentre(60, 78, 98);
 const QColor kSelection(255, 255, 255, 48);
 const QColor kRange(255, 90, 90, 80);
+const QColor kKept(90, 160, 255, 80);
 const QColor kHandle(255, 213, 79);
 const QColor kPlay(255, 82, 82);
 const QColor kRuler(221, 227, 234);
@@ -118,7 +119,7 @@ void TWaveformView::PaintMarks(QPainter& painter) const {
     const int x0 = static_cast<int>(std::floor(XOf(from))), x1 = static_cast<int>(std::ceil(XOf(to)));
     return QRect(x0, area.top(), std::max(x1 - x0, 1), area.height());
   };
-  for (const auto& [from, to] : ranges_) painter.fillRect(span(from, to), kRange);
+  for (const auto& [from, to] : ranges_) painter.fillRect(span(from, to), shade_ == Shade::Kept ? kKept : kRange);
   if (selEnd_ > selStart_) painter.fillRect(span(selStart_, selEnd_), kSelection);
   if (ranges_.empty()) {
     for (const int64_t frame : {selStart_, selEnd_}) {

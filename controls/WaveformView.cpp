@@ -101,8 +101,9 @@ void TWaveformView::ChangeSelection(int64_t start, int64_t end) {
   if (OnSelectionChange) OnSelectionChange(selStart_, selEnd_);
 }
 
-void TWaveformView::SetRanges(std::vector<std::pair<int64_t, int64_t>> ranges) {
+void TWaveformView::SetRanges(std::vector<std::pair<int64_t, int64_t>> ranges, Shade shade) {
   ranges_ = std::move(ranges);
+  shade_ = shade;
   update();
 }
 

@@ -39,8 +39,11 @@ class TWaveformView : public QWidget {
   void SetSelection(int64_t start, int64_t end);
   /// Called when the user changes the selection (not by SetSelection).
   std::function<void(int64_t start, int64_t end)> OnSelectionChange;
+  /// What shaded ranges are: to be removed (red) or to be kept (blue).
+  enum class Shade { Removed, Kept };
   /// When set, selections are not drawn with handles and a drag only reports it.
-  void SetRanges(std::vector<std::pair<int64_t, int64_t>> ranges);
+  void SetRanges(std::vector<std::pair<int64_t, int64_t>> ranges, Shade shade = Shade::Removed);
+  Shade RangeShade() const { return shade_; }
   /// The cursor in frames: where playback starts and the handles are marked.
   /// While zoomed in, `follow` turns the view to it when it leaves the view.
   void SetCursorFrame(int64_t frame, bool follow = false);
@@ -96,6 +99,7 @@ class TWaveformView : public QWidget {
   int64_t selStart_ = 0, selEnd_ = 0;
   int64_t cursor_ = 0;
   std::vector<std::pair<int64_t, int64_t>> ranges_;
+  Shade shade_ = Shade::Removed;
   Drag drag_ = Drag::None;
   bool activeIsEnd_ = false;
   int64_t anchor_ = 0;

@@ -9,6 +9,8 @@
 #include <QRadioButton>
 #include <QTableWidget>
 #include <QTest>
+#include <QMouseEvent>
+#include <QDoubleSpinBox>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -372,24 +374,74 @@ std::string WriteWithGaps(const std::string& name, int64_t total, const std::vec
   return name;
 }
 
-TEST_F(SegmentCut, FindSilencesFillsTheListForEitherUse) {
-  Open(WriteWithGaps(dir.File("talk.wav"), 8000 * 10, {{16000, 24000}, {56000, 64000}}));
+TEST_F(SegmentCut, FindSilencesFillsTheListForEitherUseAndNothingAudibleIsRemoved) {
+  // Silences off the 10 ms grid: the search finds the whole quiet windows inside them.
+  const std::string talk = WriteWithGaps(dir.File("talk.wav"), 8000 * 10, {{16003, 24007}, {56000, 64000}});
+  Open(talk);
   GoIdle();
+  auto* keep = window.findChild<QDoubleSpinBox*>("sbKeep");
+  ASSERT_NE(keep, nullptr);
+  EXPECT_DOUBLE_EQ(keep->value(), 0.3);  // the default, shown
+  keep->setValue(0.2);
   log.captions.clear();
   FindSilences();
   // The search ran off the window thread, saying how far it had come.
   EXPECT_TRUE(log.captions.contains("Segment Cut - Finding silences ... 100%")) << log.captions.join('|').toStdString();
-  ASSERT_EQ(list->rowCount(), 2);  // the silences, to remove
-  EXPECT_EQ(Cell(0, 0), "00:00:02.0");
-  EXPECT_EQ(Cell(0, 1), "00:00:03.0");
-  EXPECT_EQ(Cell(1, 0), "00:00:07.0");
+  ASSERT_EQ(list->rowCount(), 2);  // the silences less 0.1 s at each side, to remove, to the millisecond
+  EXPECT_EQ(list->horizontalHeaderItem(0)->text(), "Cut Start");
+  EXPECT_EQ(Cell(0, 0), "00:00:02.110");  // frame 16880
+  EXPECT_EQ(Cell(0, 1), "00:00:02.900");  // frame 23200
+  EXPECT_EQ(Cell(1, 0), "00:00:07.100");
+  auto* view = window.findChild<TWaveformView*>("wvAudio");
+  EXPECT_EQ(view->RangeShade(), TWaveformView::Shade::Removed);
+
+  // Removed exactly: the result is the source without those frames, not a sample of the tone less.
+  const std::string target = dir.File("tight.wav");
+  StartNow(target);
+  const std::vector<int16_t> source = WavSamples(talk), result = WavSamples(target);
+  std::vector<int16_t> expected(source.begin(), source.begin() + 16880);
+  expected.insert(expected.end(), source.begin() + 23200, source.begin() + 56800);
+  expected.insert(expected.end(), source.begin() + 63200, source.end());
+  EXPECT_EQ(result, expected);
+
   QTest::mouseClick(window.findChild<QRadioButton*>("rbSave"), Qt::LeftButton);
+  EXPECT_EQ(list->horizontalHeaderItem(0)->text(), "Piece Start");
+  EXPECT_EQ(list->horizontalHeaderItem(1)->text(), "Piece End");
+  EXPECT_EQ(view->RangeShade(), TWaveformView::Shade::Kept);
   FindSilences();
-  ASSERT_EQ(list->rowCount(), 3);  // the parts between them, to save
-  EXPECT_EQ(Cell(0, 0), "00:00:00.0");
-  EXPECT_EQ(Cell(0, 1), "00:00:02.0");
-  EXPECT_EQ(Cell(1, 0), "00:00:03.0");
-  EXPECT_EQ(Cell(2, 1), "00:00:10.0");
+  ASSERT_EQ(list->rowCount(), 3);  // the parts between them, to save, with 0.1 s of silence at each side
+  EXPECT_EQ(Cell(0, 0), "00:00:00.000");
+  EXPECT_EQ(Cell(0, 1), "00:00:02.110");
+  EXPECT_EQ(Cell(1, 0), "00:00:02.900");
+  EXPECT_EQ(Cell(2, 1), "00:00:10.000");
+  // Moved, a row keeps its exact frames and its place in the waveform.
+  list->selectRow(0);
+  Action("aMoveDown")->trigger();
+  GoIdle();
+  EXPECT_EQ(Cell(1, 1), "00:00:02.110");
+  EXPECT_EQ(view->RangeShade(), TWaveformView::Shade::Kept);
+}
+
+TEST_F(SegmentCut, ARangeDraggedInTheWaveformIsRemovedToTheSample) {
+  const std::string source = Numbered("numbers.wav", 8000 * 10);
+  Open(source);
+  auto* view = window.findChild<TWaveformView*>("wvAudio");
+  const int y = view->WaveRect().center().y();
+  QTest::mousePress(view, Qt::LeftButton, {}, QPoint(41, y));
+  QMouseEvent drag(QEvent::MouseMove, QPointF(83, y), view->mapToGlobal(QPointF(83, y)), Qt::NoButton, Qt::LeftButton,
+                   Qt::NoModifier);
+  QApplication::sendEvent(view, &drag);
+  QTest::mouseRelease(view, Qt::LeftButton, {}, QPoint(83, y));
+  const int64_t from = view->SelStart(), to = view->SelEnd();
+  ASSERT_LT(from, to);
+  QTest::mouseClick(window.findChild<QPushButton*>("bAdd"), Qt::LeftButton);
+  ASSERT_EQ(list->rowCount(), 1);
+  const std::string target = dir.File("without.wav");
+  StartNow(target);
+  const auto all = WavSamples(source), result = WavSamples(target);
+  std::vector<int16_t> expected(all.begin(), all.begin() + from);
+  expected.insert(expected.end(), all.begin() + to, all.end());
+  EXPECT_EQ(result, expected);
 }
 
 TEST_F(SegmentCut, FindSilencesStopsAndEndsWithTheWindow) {
@@ -474,6 +526,9 @@ TEST_F(SegmentCut, ImportCueSheetFillsTheTracksAndTheirPiecesCarryTheirTitles) {
   EXPECT_EQ(dialogs.lastFilter, (FileFilter{"Cue Sheets", {"*.cue"}}));
   ASSERT_EQ(list->rowCount(), 2);
   EXPECT_EQ(Cell(1, 0), "00:00:01.667");  // 1 s and 50/75 s
+  EXPECT_EQ(Cell(0, 2), "First");        // the titles in a column of their own
+  EXPECT_EQ(Cell(1, 2), "Second");
+  EXPECT_EQ(list->horizontalHeaderItem(2)->text(), "Title");
   EXPECT_TRUE(window.findChild<QRadioButton*>("rbSave")->isChecked());
   const std::string folder = dir.File("tracks");
   fs::create_directory(folder);
