@@ -13,6 +13,7 @@
 #include <filesystem>
 
 #include "app/Dialogs.h"
+#include "app/StatusLine.h"
 #include "app/Texts.h"
 #include "app/Widgets.h"
 #include "app/jobs/JoinJob.h"
@@ -48,6 +49,7 @@ TfrmJoiner::TfrmJoiner(QWidget* parent) : QDialog(parent) {
 
   bStart = MakeButton(this, "bStart", "&Start", QRect(408, 100, 100, 27));
   suiButton2 = MakeButton(this, "suiButton2", "&Close", QRect(408, 135, 100, 27));
+  lStatus = Place(new StatusLine(this), "lStatus", QRect(14, 160, 380, 16));
   connect(bOpen1, &QPushButton::clicked, this, [this] { bOpen1Click(); });
   connect(bOpen2, &QPushButton::clicked, this, [this] { bOpen2Click(); });
   connect(bStart, &QPushButton::clicked, this, [this] { bStartClick(); });
@@ -129,6 +131,7 @@ bool TfrmJoiner::StartRun(const std::string& target) {
   request.file1 = eFile1->text().toStdString();
   request.file2 = eFile2->text().toStdString();
   request.target = target;
+  target_ = target;
   request.mode = rbJoiner->isChecked() ? amConcatenate : amMix;
   request.replaceTarget = true;  // the user was asked
   JobEvents events;
@@ -159,6 +162,7 @@ void TfrmJoiner::RunFinished(const std::string& failure) {
   ShowIdle();
   // A failed run leaves the old target as it was.
   if (!failure.empty()) Dialogs::Current().Information(this, QString::fromStdString(failure));
+  else lStatus->ShowSaved(target_);
 }
 
 void TfrmJoiner::suiButton2Click() { close(); }

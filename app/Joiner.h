@@ -54,6 +54,9 @@ class TfrmJoiner : public QDialog {
   QRadioButton* rbMixer = nullptr;
   QPushButton* bStart = nullptr;
   QPushButton* suiButton2 = nullptr;
+  /// How the last run ended.
+  class StatusLine* lStatus = nullptr;
+  std::string target_;
 
   bool waitCursor_ = false;
   /// The last run started: closing the window mid-run stops it and removes its file.

@@ -22,6 +22,7 @@
 #include "app/JpegImage.h"
 #include "app/Links.h"
 #include "app/Segmo.h"
+#include "app/StatusLine.h"
 #include "app/Texts.h"
 #include "app/Widgets.h"
 #include "app/jobs/TargetFile.h"
@@ -201,6 +202,7 @@ void TfrmMain::CreateCutGroup() {
 }
 
 void TfrmMain::CreateWindowButtons() {
+  lStatus = Place(new StatusLine(this), "lStatus", QRect(8, 414, 176, 20));
   bSegmo = MakeButton(this, "bSegmo", "&Segment Cut", QRect(189, 410, 100, 27));
   bSegmo->setToolTip("Cut off many useless data segment just one time");
   connect(bSegmo, &QPushButton::clicked, this, [this] { bSegmoClick(); });
@@ -237,6 +239,7 @@ void TfrmMain::AnchorChildren() {
   anchors_->Add(findChild<QWidget*>("gbPreview"), Anchors::kMoveDown);
   anchors_->Add(findChild<QWidget*>("gbCut"), Anchors::kMoveDown);
   for (QWidget* button : {bSegmo, bJoiner, bAbout}) anchors_->Add(button, Anchors::kMoveDown | Anchors::kMoveRight);
+  anchors_->Add(lStatus, Anchors::kMoveDown | Anchors::kGrowWidth);
 }
 
 void TfrmMain::resizeEvent(QResizeEvent* event) {

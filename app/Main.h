@@ -173,6 +173,10 @@ class TfrmMain : public QWidget {
   QPushButton* bStartCut = nullptr;
   QCheckBox* cbKeepQuality = nullptr;
 
+  /// How the last cut ended.
+  class StatusLine* lStatus = nullptr;
+  /// Where the running cut saves.
+  std::string cutTarget_;
   QPushButton* bSegmo = nullptr;
   QPushButton* bJoiner = nullptr;
   QPushButton* bAbout = nullptr;

@@ -10,6 +10,7 @@
 
 #include "app/Dialogs.h"
 #include "app/Main.h"
+#include "app/StatusLine.h"
 #include "app/Texts.h"
 #include "app/jobs/CutJob.h"
 #include "app/jobs/TargetFile.h"
@@ -81,6 +82,7 @@ bool TfrmMain::StartCut(const std::string& source, const std::string& target) {
   CutRequest request;
   request.source = source;
   request.target = target;
+  cutTarget_ = target;
   request.frames = [this](int rate) { return SelectedFrames(rate); };
   request.lossless = CopiesFrames(source) && cbKeepQuality->isEnabled() && cbKeepQuality->isChecked();
   request.replaceTarget = true;  // the user was asked
@@ -105,4 +107,5 @@ void TfrmMain::CutFinished(const std::string& failure) {
   bStartCut->setEnabled(true);
   // A failed run leaves the old target as it was.
   if (!failure.empty()) Dialogs::Current().Information(this, QString::fromStdString(failure));
+  else lStatus->ShowSaved(cutTarget_);
 }

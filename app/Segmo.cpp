@@ -17,6 +17,7 @@
 
 #include "app/Anchors.h"
 #include "app/Dialogs.h"
+#include "app/StatusLine.h"
 #include "app/FileLength.h"
 #include "app/WaveformPeaks.h"
 #include "controls/WaveformView.h"
@@ -144,7 +145,7 @@ void TfrmSegmo::AnchorChildren() {
   anchors_->Add(wvAudio, Anchors::kGrowWidth | Anchors::kGrowHeight);
   anchors_->Add(findChild<QWidget*>("gbTimes"), Anchors::kMoveDown);
   anchors_->Add(lvMain, Anchors::kMoveDown | Anchors::kGrowWidth);
-  for (const char* name : {"bUP", "bDown", "suiButton3", "bRemoveAll", "bStart", "bClose", "lKeep", "sbKeep"})
+  for (const char* name : {"bUP", "bDown", "suiButton3", "bRemoveAll", "bStart", "bClose", "lKeep", "sbKeep", "lStatus"})
     anchors_->Add(findChild<QWidget*>(name), Anchors::kMoveDown | Anchors::kMoveRight);
   for (QWidget* below : {static_cast<QWidget*>(rbRemove), static_cast<QWidget*>(rbSave),
                          static_cast<QWidget*>(bFindSilences), static_cast<QWidget*>(bImportCue)})
@@ -300,6 +301,7 @@ void TfrmSegmo::aStartCutExecute() {
   RemoveRequest request;
   request.source = source;
   request.target = target;
+  savedFile_ = target;
   request.rows = rows;
   request.totalMs = totalMs;
   request.replaceTarget = true;  // the user was asked
@@ -327,4 +329,8 @@ void TfrmSegmo::ShowIdle() {
 void TfrmSegmo::JobFinished(const std::string& failure) {
   ShowIdle();
   if (!failure.empty()) Dialogs::Current().Information(this, QString::fromStdString(failure));
+  else if (!savedFile_.empty()) lStatus->ShowSaved(savedFile_);
+  else if (!savedPieces_.isEmpty()) lStatus->ShowText(savedPieces_);
+  savedFile_.clear();
+  savedPieces_.clear();
 }

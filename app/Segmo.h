@@ -128,6 +128,11 @@ class TfrmSegmo : public QDialog {
     QString startText, endText;
   } dragged_;
   QDoubleSpinBox* sbKeep = nullptr;
+  /// How the last job ended, and what the running one saves: one file, or
+  /// the line that tells of its pieces. Neither for Find Silences.
+  class StatusLine* lStatus = nullptr;
+  std::string savedFile_;
+  QString savedPieces_;
   /// The last times the boxes accepted, as they were typed.
   QString acceptedStart_;
   QString acceptedEnd_;

@@ -13,6 +13,7 @@
 
 #include "app/Dialogs.h"
 #include "app/Segmo.h"
+#include "app/StatusLine.h"
 #include "app/Texts.h"
 #include "app/Widgets.h"
 #include "app/jobs/CutJob.h"
@@ -56,14 +57,17 @@ void TfrmSegmo::CreatePieceControls() {
   rbRemove->setChecked(true);
   connect(rbSave, &QRadioButton::toggled, this, [this] { ShowListMode(); });
   // Of each silence found, what stays in place: speech keeps its pauses.
-  Place(new QLabel("Silence kept:", this), "lKeep", QRect(319, 474, 100, 20));
-  sbKeep = Place(new QDoubleSpinBox(this), "sbKeep", QRect(319, 496, 100, 24));
+  Place(new QLabel("Kept:", this), "lKeep", QRect(319, 474, 34, 24))->setToolTip("Silence kept");
+  sbKeep = Place(new QDoubleSpinBox(this), "sbKeep", QRect(353, 474, 66, 24));
   sbKeep->setRange(0, 10);
   sbKeep->setDecimals(2);
   sbKeep->setSingleStep(0.1);
   sbKeep->setSuffix(" s");
   sbKeep->setValue(kKeptSilenceSeconds);
   sbKeep->setToolTip("Seconds of each silence Find Silences leaves in place, half at each side");
+  lStatus = Place(new StatusLine(this), "lStatus", QRect(319, 500, 100, 52));
+  lStatus->setWordWrap(true);
+  lStatus->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   ShowListMode();
   bFindSilences = MakeButton(this, "bFindSilences", kFindSilences, QRect(8, 522, 140, 27));
   bImportCue = MakeButton(this, "bImportCue", "Import &Cue Sheet...", QRect(156, 522, 152, 27));
@@ -104,6 +108,8 @@ void TfrmSegmo::bFindSilencesClick() {
     JobFinished(failure);
   };
   searching_ = true;
+  savedFile_.clear();
+  savedPieces_.clear();
   bFindSilences->setText(kStopFinding);
   ShowStep(kFindingSilences);
   job_ = StartFindSilences(request, std::move(events), [this](const SilenceResult& found) { SilencesFound(found); });
@@ -178,6 +184,8 @@ void TfrmSegmo::SaveEachRange(const std::string& source) {
   const QString pattern = Dialogs::Current().AskText(this, kNamePieces, QString::fromStdString(request.pattern));
   if (pattern.isEmpty()) return;
   request.folder = folder.toStdString();
+  savedFile_.clear();
+  savedPieces_ = "Saved " + QString::number(request.pieces.size()) + (request.pieces.size() == 1 ? " piece in " : " pieces in ") + folder;
   request.pattern = pattern.toStdString();
   request.lossless = false;
   int existing = 0;

@@ -3,6 +3,7 @@
 
 #include "tests/support/Drop.h"
 
+#include <QLabel>
 #include <QApplication>
 #include <QGroupBox>
 #include <QLineEdit>
@@ -146,6 +147,9 @@ TEST_F(Joiner, JoinsAndMixesWithProgressInTheCaption) {
   EXPECT_EQ(window.windowTitle(), "Joiner & Mixer");
   EXPECT_GT(log.captions.filter(QRegularExpression("^Joiner & Mixer - Processing \\.\\.\\. [0-9]+%$")).size(), 0)
       << log.captions.join("|").toStdString();
+  auto* status = window.findChild<QLabel*>("lStatus");
+  EXPECT_TRUE(WaitUntil([&] { return status->text() == "Saved ab.wav, 00:00:15.000"; }, 10000))
+      << status->text().toStdString();  // 120,000 frames at 8 kHz
 
   // Mixer: the longer file's length; the existing target is asked about.
   QTest::mouseClick(window.findChild<QRadioButton*>("rbMixer"), Qt::LeftButton, {}, QPoint(8, 12));

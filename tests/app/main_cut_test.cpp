@@ -24,6 +24,7 @@
 #include "tests/support/EventLoop.h"
 #include "tests/support/FileSizeLimit.h"
 #include "tests/support/FakeDialogs.h"
+#include "tests/support/FakeNotifier.h"
 #include "tests/support/FfmpegDecode.h"
 #include "tests/support/Alignment.h"
 #include "tests/support/WmaEncoder.h"
@@ -108,6 +109,41 @@ class StartCut : public ::testing::Test {
   TTrackBar2* bar = nullptr;
   QPushButton* button = nullptr;
 };
+
+TEST_F(StartCut, TheStatusLineSaysWhatWasSavedAndTheDesktopHearsItWhenTheWindowIsBehind) {
+  FakeNotifier notifier;
+  window.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+  Open(Numbered("ten.wav", 80000));
+  Type("eStart", "00:00:01.0");
+  Type("eEnd", "00:00:03.25");
+  Cut(dir.File("part.wav"));
+  auto* status = window.findChild<QLabel*>("lStatus");
+  ASSERT_NE(status, nullptr);
+  // What the line says; cut short to fit, it has the whole of it in its tooltip.
+  auto told = [&] { return status->toolTip().isEmpty() ? status->text() : status->toolTip(); };
+  // The length is what the saved file holds, read off the window's thread.
+  ASSERT_TRUE(WaitUntil([&] { return told() == "Saved part.wav, 00:00:02.250"; }, 10000)) << told().toStdString();
+  EXPECT_TRUE(notifier.sent.isEmpty());  // the window is in front: no notification
+
+  // Behind another window, the desktop is told too.
+  QWidget other;
+  other.show();
+  other.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
+  Cut(dir.File("again.wav"));
+  ASSERT_TRUE(WaitUntil([&] { return !notifier.sent.isEmpty(); }, 10000));
+  EXPECT_EQ(notifier.sent, QStringList{"Vorlun Clipwright: Saved again.wav, 00:00:02.250"});
+  EXPECT_EQ(told(), "Saved again.wav, 00:00:02.250");
+  // At a larger size the line has room for all of it.
+  window.resize(900, 500);
+  EXPECT_EQ(status->text(), "Saved again.wav, 00:00:02.250");
+  // A failed cut says so in a message, not in the line.
+  dialogs.messages.clear();
+  Cut(dir.File("nowhere/part.wav"));
+  EXPECT_FALSE(dialogs.messages.isEmpty());
+  EXPECT_EQ(notifier.sent.size(), 1);
+}
 
 TEST_F(StartCut, TheThumbsSaveExactlyWhatTheBoxesShow) {
   const std::string source = Numbered("ten.wav", 85600);  // 10.7 s: Max 20 (whole seconds)

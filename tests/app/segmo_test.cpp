@@ -403,6 +403,10 @@ TEST_F(SegmentCut, FindSilencesFillsTheListForEitherUseAndNothingAudibleIsRemove
   expected.insert(expected.end(), source.begin() + 23200, source.begin() + 56800);
   expected.insert(expected.end(), source.begin() + 63200, source.end());
   EXPECT_EQ(result, expected);
+  auto* status = window.findChild<QLabel*>("lStatus");
+  EXPECT_TRUE(WaitUntil([&] { return status->toolTip() == "Saved tight.wav, 00:00:08.410" ||
+                                     status->text() == "Saved tight.wav, 00:00:08.410"; }, 10000))
+      << status->text().toStdString();
 
   QTest::mouseClick(window.findChild<QRadioButton*>("rbSave"), Qt::LeftButton);
   EXPECT_EQ(list->horizontalHeaderItem(0)->text(), "Piece Start");
@@ -498,6 +502,9 @@ TEST_F(SegmentCut, SaveEachRangeWritesAFileAPieceAndAsksOnceAboutExistingOnes) {
   Action("aStartCut")->trigger();
   ASSERT_TRUE(WaitUntil([&] { return window.windowTitle() == "Segment Cut" && Action("aStartCut")->isEnabled(); }, 60000));
   EXPECT_TRUE(log.captions.contains("Segment Cut - Splitting ... 2/2")) << log.captions.join('|').toStdString();
+  auto* status = window.findChild<QLabel*>("lStatus");
+  const QString told = "Saved 2 pieces in " + QString::fromStdString(folder);
+  EXPECT_TRUE(status->text() == told || status->toolTip() == told) << status->text().toStdString();
   const auto all = WavSamples(source);
   EXPECT_EQ(WavSamples(folder + "/part 1.wav"), std::vector<int16_t>(all.begin() + 8000, all.begin() + 20000));
   EXPECT_EQ(WavSamples(folder + "/part 2.wav"), std::vector<int16_t>(all.begin() + 48000, all.end()));
