@@ -2,6 +2,7 @@
 #include <QPainter>
 #include <QPolygon>
 #include <QPolygonF>
+#include <algorithm>
 #include <cmath>
 
 #include "controls/WaveformView.h"
@@ -55,7 +56,10 @@ void TWaveformView::PaintWaves(QPainter& painter) {
   const QRect area = WaveRect();
   const int channels = std::max(source_->Channels(), 1);
   if (viewTo_ - viewFrom_ <= area.width()) return PaintSamples(painter, area, channels);
-  const WaveformColumns columns = source_->Columns(viewFrom_, viewTo_, area.width());
+  // One column a device pixel: on a screen scaled by 2 the waveform is as fine as the text.
+  const qreal scale = std::max<qreal>(devicePixelRatioF(), 1.0);
+  const int deviceWidth = static_cast<int>(std::lround(area.width() * scale));
+  const WaveformColumns columns = source_->Columns(viewFrom_, viewTo_, deviceWidth);
   const int bandHeight = area.height() / channels;
   for (int ch = 0; ch < channels; ++ch) {
     const int top = area.top() + ch * bandHeight;
@@ -66,10 +70,12 @@ void TWaveformView::PaintWaves(QPainter& painter) {
       const WaveformColumns::Known known = columns.known[static_cast<size_t>(x)];
       if (known == WaveformColumns::kUnknown) continue;
       const size_t at = static_cast<size_t>(x * columns.channels + ch);
-      const int y0 = static_cast<int>(std::lround(centre - columns.high[at] / 32768.0 * half));
-      const int y1 = static_cast<int>(std::lround(centre - columns.low[at] / 32768.0 * half));
-      painter.setPen(known == WaveformColumns::kExact ? kExact : kRough);
-      painter.drawLine(x, y0, x, std::max(y0, y1));
+      // Rounded to device pixels, a column of one sample still shows.
+      const double y0 = std::round((centre - columns.high[at] / 32768.0 * half) * scale) / scale;
+      const double y1 = std::round((centre - columns.low[at] / 32768.0 * half) * scale) / scale;
+      painter.setPen(QPen(known == WaveformColumns::kExact ? kExact : kRough, 0));  // one device pixel
+      const double column = (x + 0.5) / scale;
+      painter.drawLine(QPointF(column, y0), QPointF(column, std::max(y0, y1)));
     }
   }
 }

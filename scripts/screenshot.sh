@@ -3,6 +3,9 @@
 # file: the program runs under Xvfb (a display in memory) and ImageMagick's
 # `import` grabs the screen.
 #   scripts/screenshot.sh BUILD_DIR OUT.png
+# SCREEN (WxH, 640x560 unless set) is the display's size; GEOMETRY
+# (WxH+X+Y) places the window, e.g. GEOMETRY=1920x1080+0+0 SCREEN=1920x1080
+# for a maximised one; QT_SCALE_FACTOR=2 draws it at twice the scale.
 # Needs xvfb-run and ImageMagick (scripts/install-deps.sh installs both).
 set -euo pipefail
 build="$1"
@@ -14,8 +17,8 @@ python3 "$(dirname "$0")/demo_wav.py" "$work/speech.wav"
 # must not take the file instead.
 # On the X display, whatever platform the caller chose (the tests run headless).
 QT_QPA_PLATFORM=xcb TMPDIR="$work" XDG_RUNTIME_DIR="$work" CLIPWRIGHT_AUDIO_OUTPUT=silent \
-  xvfb-run -a -s "-screen 0 640x560x24" bash -c '
-    "$1" "$2" & app=$!
+  xvfb-run -a -s "-screen 0 ${SCREEN:-640x560}x24" bash -c '
+    "$1" ${GEOMETRY:+-geometry "$GEOMETRY"} "$2" & app=$!
     # Until the window is on the screen (slow under a sanitizer or a load),
     # then a moment for the peaks.
     for _ in $(seq 200); do
