@@ -80,8 +80,8 @@ TEST_F(MainWindow, OpensAtItsLayoutAndGivesMoreRoomToTheWaveform) {
   EXPECT_TRUE(window.windowFlags() & Qt::WindowMinimizeButtonHint);
   EXPECT_TRUE(window.windowFlags() & Qt::WindowMaximizeButtonHint);
 
-  window.resize(1920, 1040);
   auto* wave = Child<QWidget>("wvAudio");
+  window.resize(1920, 1040);
   EXPECT_EQ(wave->geometry(), QRect(8, 98, 496 + 1407, 106 + 593));
   EXPECT_GT(dynamic_cast<TWaveformView*>(wave)->WaveRect().height(), 600 - 1);
   const QRect track = Child<QWidget>("tbAudio")->geometry();

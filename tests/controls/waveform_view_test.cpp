@@ -154,6 +154,17 @@ TEST_F(WaveformViewTest, KeysMoveTheHandleAndZoom) {
   EXPECT_EQ(view.ViewFrom(), 125000);
 }
 
+TEST_F(WaveformViewTest, AResizeKeepsTheZoomAndThePosition) {
+  view.SetView(120000, 160000);
+  view.resize(1600, 600);
+  EXPECT_EQ(view.ViewFrom(), 120000);
+  EXPECT_EQ(view.ViewTo(), 160000);
+  EXPECT_DOUBLE_EQ(view.XOf(160000), 1600.0);  // the same frames over more pixels
+  view.resize(400, 106);
+  EXPECT_EQ(view.ViewFrom(), 120000);
+  EXPECT_EQ(view.ViewTo(), 160000);
+}
+
 TEST_F(WaveformViewTest, ZoomedInTheViewFollowsTheCursor) {
   view.SetView(100000, 200000);
   view.SetCursorFrame(150000, true);
