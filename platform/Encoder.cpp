@@ -109,7 +109,7 @@ class Encoder::Impl {
     }
     bool opened = false;
     for (const int64_t bitrate : bitrates)
-      if ((opened = OpenCodec(*codec, rate, bitrate, settings.bits, globalHeader))) break;
+      if ((opened = OpenCodec(*codec, rate, bitrate, settings.bits, settings.frameSize, globalHeader))) break;
     if (!opened) core_.Fail("the encoder failed");
     core_.ForgetFailure();  // the refusals on the way were no failure
     AVCodecContext& encoder = *core_.Context();
@@ -146,7 +146,7 @@ class Encoder::Impl {
   }
 
   /// Opens the encoder with these settings; false (the context freed) when it refuses them.
-  bool OpenCodec(const AVCodec& codec, int rate, int64_t bitrate, int bits, bool globalHeader) {
+  bool OpenCodec(const AVCodec& codec, int rate, int64_t bitrate, int bits, int frameSize, bool globalHeader) {
     AVCodecContext& encoder = core_.NewContext(codec);
     encoder.sample_fmt = ChooseSampleFormat(codec, bits);
     if (encoder.sample_fmt == AV_SAMPLE_FMT_S32 || encoder.sample_fmt == AV_SAMPLE_FMT_S32P)
@@ -157,6 +157,8 @@ class Encoder::Impl {
     Ffmpeg().av_channel_layout_default(&encoder.ch_layout, input_.channels);
     encoder.bit_rate = bitrate;
     encoder.time_base = AVRational{1, rate};
+    // A block size asked for (FLAC's encoder takes 16 to 65535); else the encoder's own.
+    if (frameSize > 0) encoder.frame_size = frameSize;
     if (globalHeader) encoder.flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
     if (core_.Check(Ffmpeg().avcodec_open2(&encoder, &codec, nullptr))) return true;
     core_.FreeContext();

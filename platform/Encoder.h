@@ -18,6 +18,7 @@ struct EncoderSettings {
   int rate = 0;         // the encoder's sample rate; other input rates are resampled (see EncoderRate)
   int64_t bitrate = 0;  // bits per second; 0 takes the encoder's own choice
   int bits = 16;        // a lossless encoder's sample size: 16 or 24
+  int frameSize = 0;    // samples a frame, for encoders that take it (FLAC); 0: the encoder's own
   /// In samples of the input's rate; the MP4 muxers write them (a chapter
   /// track and a Nero chapter list), the others leave them out.
   std::vector<Chapter> chapters;

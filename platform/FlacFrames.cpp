@@ -5,9 +5,8 @@
 #include <vector>
 
 namespace media {
-namespace {
 
-uint8_t Crc8(const uint8_t* data, size_t size) {
+uint8_t FlacCrc8(const uint8_t* data, size_t size) {
   // CRC-8, polynomial x^8 + x^2 + x + 1, as the FLAC frame header uses.
   uint8_t crc = 0;
   for (size_t i = 0; i < size; ++i) {
@@ -17,8 +16,6 @@ uint8_t Crc8(const uint8_t* data, size_t size) {
   return crc;
 }
 
-}  // namespace
-
 std::optional<FlacFrameHeader> ParseFlacFrameHeader(const uint8_t* data, size_t size) {
   if (size < 6 || data[0] != 0xFF || (data[1] & 0xFE) != 0xF8) return std::nullopt;
   const int blockCode = data[2] >> 4, rateCode = data[2] & 0x0F;
@@ -26,18 +23,16 @@ std::optional<FlacFrameHeader> ParseFlacFrameHeader(const uint8_t* data, size_t 
   if (blockCode == 0 || rateCode == 15 || channelCode > 10 || bitsCode == 3 || (data[3] & 1) != 0) return std::nullopt;
   FlacFrameHeader header;
   header.variableBlocks = (data[1] & 1) != 0;
-  // The number, coded as UTF-8 is (up to 36 bits in seven bytes).
+  // The number, coded as UTF-8 is (up to 36 bits in seven bytes): the lead
+  // byte's leading ones count the bytes, those after it carry 6 bits each.
   size_t at = 4;
   const uint8_t lead = data[at++];
   int more = 0;
   uint64_t number = lead;
   if (lead >= 0x80) {
     if (lead < 0xC0 || lead == 0xFF) return std::nullopt;
-    while (lead & (0x40 >> more)) ++more;
-    ++more;  // bytes after the lead byte
-    if (more > 6) return std::nullopt;
-    number = lead & (0x3F >> (more - 1));
-    if (lead == 0xFE) number = 0;
+    while (lead & (0x40 >> more)) ++more;  // the ones after the first: bytes that follow
+    number = lead & (0x3F >> more);
     for (int i = 0; i < more; ++i) {
       if (at >= size || (data[at] & 0xC0) != 0x80) return std::nullopt;
       number = number << 6 | (data[at++] & 0x3F);
@@ -59,7 +54,7 @@ std::optional<FlacFrameHeader> ParseFlacFrameHeader(const uint8_t* data, size_t 
   }
   if (rateCode == 12) at += 1;
   else if (rateCode == 13 || rateCode == 14) at += 2;
-  if (at + 1 > size || Crc8(data, at) != data[at]) return std::nullopt;
+  if (at + 1 > size || FlacCrc8(data, at) != data[at]) return std::nullopt;
   header.headerBytes = static_cast<int>(at + 1);
   return header;
 }
@@ -75,6 +70,7 @@ std::optional<FlacLayout> ReadFlacLayout(ByteSource& source) {
     if (source.ReadAt(at, head, 4) != 4) return std::nullopt;
   }
   if (std::memcmp(head, "fLaC", 4) != 0) return std::nullopt;
+  const int64_t start = at;
   at += 4;
   for (;;) {
     uint8_t block[4];
@@ -84,6 +80,7 @@ std::optional<FlacLayout> ReadFlacLayout(ByteSource& source) {
   }
   FlacLayout layout;
   layout.metadataEnd = at;
+  layout.flacStart = start;
   constexpr int64_t kLookFor = 1 << 20;
   std::vector<uint8_t> bytes(static_cast<size_t>(kLookFor));
   const int64_t got = source.ReadAt(at, bytes.data(), kLookFor);

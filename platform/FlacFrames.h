@@ -19,10 +19,14 @@ struct FlacFrameHeader {
   int headerBytes = 0;
 };
 
+/// CRC-8 of FLAC frame headers (polynomial x^8 + x^2 + x + 1).
+uint8_t FlacCrc8(const uint8_t* data, size_t size);
+
 /// The frame header at `data`, when its sync, fields and CRC-8 are valid.
 std::optional<FlacFrameHeader> ParseFlacFrameHeader(const uint8_t* data, size_t size);
 
 struct FlacLayout {
+  int64_t flacStart = 0;    // where "fLaC" is (after an ID3v2 tag some taggers leave)
   int64_t metadataEnd = 0;  // the byte after the last metadata block
   int64_t firstFrame = 0;   // the first byte of the first frame
   int nominalBlock = 0;     // the block size of the first frame: every frame's but the last

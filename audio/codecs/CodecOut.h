@@ -37,8 +37,11 @@ class TCodecOut : public TEncodingFileOut {
   void Encode(const uint8_t* pcm, size_t length) override;
   void Done() override;
 
- private:
+ protected:
+  /// Writes the source's tags (and the gapless comment of an M4A file) into the finished file.
   void WriteTags(const media::EncodedLength& length);
+
+ private:
 
   const CodecTraits& traits_;
   uint32_t Bitrate_ = 128000;

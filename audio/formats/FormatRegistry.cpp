@@ -12,6 +12,7 @@
 #include "audio/ACS_smpeg.h"
 #include "audio/codecs/CodecIn.h"
 #include "audio/codecs/CodecOut.h"
+#include "audio/codecs/FlacCopyOut.h"
 #include "audio/formats/SettingsCopy.h"
 #include "audio/mp3/MP3LosslessOut.h"
 #include "audio/mp3/frames/FrameScan.h"
@@ -138,6 +139,9 @@ std::unique_ptr<TAuFileOut> NewCodecOut() {
   return std::make_unique<Sealed<TCodecOut>>(traits);
 }
 
+/// FLAC: a native FLAC file's frames are copied where a range holds them whole.
+std::unique_ptr<TAuFileOut> NewFlacOut() { return std::make_unique<Sealed<TFlacCopyOut>>(kFlac); }
+
 /// A format read and written through FFmpeg's codecs and TagLib's tags.
 template <const CodecTraits& traits>
 FormatEntry CodecEntry(AudioFormat format, const char* name, std::vector<std::string> extensions,
@@ -155,6 +159,11 @@ FormatEntry CodecEntry(AudioFormat format, const char* name, std::vector<std::st
           .plainCutIsLossless = plainCutIsLossless,
           .encodeOptions = encodeOptions,
           .applyEncodeOptions = EncodeCodec};
+}
+
+FormatEntry WithOutput(FormatEntry entry, std::unique_ptr<TAuFileOut> (*newOutput)()) {
+  entry.newOutput = newOutput;
+  return entry;
 }
 
 /// "a, b and c".
@@ -207,7 +216,7 @@ const std::vector<FormatEntry>& Formats() {
        .encodeOptions = kBitrateOption,
        .encodesSixteenBitStereo = true,
        .applyEncodeOptions = EncodeWma},
-      CodecEntry<kFlac>(AudioFormat::Flac, "FLAC", {".flac"}, {}, true, kNoEncodeOptions),
+      WithOutput(CodecEntry<kFlac>(AudioFormat::Flac, "FLAC", {".flac"}, {}, true, kNoEncodeOptions), NewFlacOut),
       CodecEntry<kVorbis>(AudioFormat::Vorbis, "Ogg Vorbis", {".ogg", ".oga"}, {}, false, kBitrateOption),
       CodecEntry<kOpus>(AudioFormat::Opus, "Opus", {".opus"}, {}, false, kBitrateOption),
       CodecEntry<kAac>(AudioFormat::M4a, "M4A", {".m4a", ".m4b", ".aac"}, {".aac"}, false, kBitrateOption),

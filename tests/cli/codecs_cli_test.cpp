@@ -202,7 +202,12 @@ TEST(CodecTool, AnAacStreamWithoutContainerIsReadWholeAndCutIntoM4a) {
   const std::string aac = dir.File("note.aac");
   {
     // ADTS, as recorders write it: no container to tell the length.
-    media::Encoder encoder({"aac", "adts", 44100, 96000, 16, {}}, {1, 44100, 16}, aac);
+    media::EncoderSettings adts;
+    adts.codec = "aac";
+    adts.muxer = "adts";
+    adts.rate = 44100;
+    adts.bitrate = 96000;
+    media::Encoder encoder(adts, {1, 44100, 16}, aac);
     const std::vector<int16_t> samples = ChirpSamples(44100 * 3, 1, 44100);
     encoder.Write(reinterpret_cast<const uint8_t*>(samples.data()), samples.size() * 2);
     encoder.Finish();

@@ -1,0 +1,180 @@
+#include "platform/FlacStream.h"
+
+#include <algorithm>
+#include <array>
+
+#include "platform/FlacFrames.h"
+
+namespace media {
+namespace {
+
+constexpr std::array<uint16_t, 256> MakeCrc16Table() {
+  std::array<uint16_t, 256> table{};
+  for (int i = 0; i < 256; ++i) {
+    uint16_t crc = static_cast<uint16_t>(i << 8);
+    for (int bit = 0; bit < 8; ++bit) crc = static_cast<uint16_t>(crc & 0x8000 ? (crc << 1) ^ 0x8005 : crc << 1);
+    table[static_cast<size_t>(i)] = crc;
+  }
+  return table;
+}
+
+constexpr std::array<uint16_t, 256> kCrc16 = MakeCrc16Table();
+
+uint16_t Crc16Step(uint16_t crc, uint8_t byte) {
+  return static_cast<uint16_t>((crc << 8) ^ kCrc16[static_cast<size_t>((crc >> 8) ^ byte)]);
+}
+
+FlacStreamInfo ReadStreamInfo(const std::vector<uint8_t>& b) {
+  FlacStreamInfo info;
+  if (b.size() < 34) return info;
+  info.sampleRate = b[10] << 12 | b[11] << 4 | b[12] >> 4;
+  info.channels = ((b[12] >> 1) & 7) + 1;
+  info.bits = ((b[12] & 1) << 4 | b[13] >> 4) + 1;
+  info.samples = int64_t{b[13] & 0x0F} << 32 | int64_t{b[14]} << 24 | b[15] << 16 | b[16] << 8 | b[17];
+  return info;
+}
+
+/// The number of bytes the UTF-8-like coded number at `lead` takes.
+size_t CodedNumberBytes(uint8_t lead) {
+  size_t ones = 0;
+  while (ones < 8 && (lead & (0x80 >> ones))) ++ones;
+  return ones == 0 ? 1 : ones;
+}
+
+void PutCodedNumber(std::vector<uint8_t>& out, uint64_t value) {
+  if (value < 0x80) {
+    out.push_back(static_cast<uint8_t>(value));
+    return;
+  }
+  // Bytes after the lead: enough 6-bit groups that the rest fits the lead's free bits.
+  int more = 1;
+  while (more < 6 && value >= (uint64_t{1} << (6 * more + (6 - more)))) ++more;
+  const auto leadMask = static_cast<uint8_t>(0xFF << (7 - more));
+  out.push_back(static_cast<uint8_t>(leadMask | (value >> (6 * more))));
+  for (int i = more - 1; i >= 0; --i) out.push_back(static_cast<uint8_t>(0x80 | ((value >> (6 * i)) & 0x3F)));
+}
+
+}  // namespace
+
+uint16_t FlacCrc16(const uint8_t* data, size_t size, uint16_t crc) {
+  for (size_t i = 0; i < size; ++i) crc = Crc16Step(crc, data[i]);
+  return crc;
+}
+
+std::optional<FlacStream> ScanFlacStream(ByteSource& source) {
+  const auto layout = ReadFlacLayout(source);
+  if (!layout) return std::nullopt;
+  FlacStream stream;
+  // The metadata blocks, each a type, a length and a body.
+  for (int64_t at = layout->flacStart + 4; at < layout->metadataEnd;) {
+    uint8_t head[4];
+    if (source.ReadAt(at, head, 4) != 4) return std::nullopt;
+    FlacMetadataBlock block;
+    block.type = head[0] & 0x7F;
+    block.body.resize(static_cast<size_t>(head[1] << 16 | head[2] << 8 | head[3]));
+    const auto length = static_cast<int64_t>(block.body.size());
+    if (source.ReadAt(at + 4, block.body.data(), length) != length) return std::nullopt;
+    stream.blocks.push_back(std::move(block));
+    at += 4 + length;
+  }
+  if (stream.blocks.empty() || stream.blocks.front().type != 0) return std::nullopt;
+  stream.info = ReadStreamInfo(stream.blocks.front().body);
+  if (stream.info.sampleRate <= 0) return std::nullopt;
+
+  // The frames, one after the other: the next starts where a header that
+  // names the next sample begins and the CRC-16 of the bytes before it checks.
+  const int64_t size = source.Size();
+  constexpr int64_t kChunk = 1 << 22, kLookAhead = 16;
+  std::vector<uint8_t> buffer(static_cast<size_t>(kChunk + kLookAhead));
+  int64_t frameStart = layout->firstFrame, lastCheck = -1;
+  FlacFrameHeader current{};
+  int64_t currentSample = 0;
+  uint16_t crc = 0;
+  auto sampleOf = [&](const FlacFrameHeader& header) {
+    return header.variableBlocks ? static_cast<int64_t>(header.number)
+                                 : static_cast<int64_t>(header.number) * layout->nominalBlock;
+  };
+  for (int64_t chunkAt = frameStart; chunkAt < size; chunkAt += kChunk) {
+    const int64_t got = source.ReadAt(chunkAt, buffer.data(), std::min(kChunk + kLookAhead, size - chunkAt));
+    if (got <= 0) return std::nullopt;
+    const int64_t limit = std::min(kChunk, got);
+    for (int64_t i = 0; i < limit; ++i) {
+      const int64_t at = chunkAt + i;
+      const uint8_t byte = buffer[static_cast<size_t>(i)];
+      if (at == frameStart) {
+        const auto header = ParseFlacFrameHeader(&buffer[static_cast<size_t>(i)], static_cast<size_t>(got - i));
+        if (!header || sampleOf(*header) != currentSample) return std::nullopt;
+        current = *header;
+      } else if (byte == 0xFF && crc == 0 && at > frameStart + current.headerBytes) {
+        const auto header = ParseFlacFrameHeader(&buffer[static_cast<size_t>(i)], static_cast<size_t>(got - i));
+        if (header && header->variableBlocks == current.variableBlocks &&
+            sampleOf(*header) == currentSample + current.blockSize) {
+          stream.frames.push_back({frameStart, at - frameStart, currentSample, current.blockSize});
+          currentSample += current.blockSize;
+          frameStart = at;
+          current = *header;
+          lastCheck = -1;
+        }
+      }
+      crc = at == frameStart ? Crc16Step(0, byte) : Crc16Step(crc, byte);
+      if (crc == 0) lastCheck = at + 1;
+    }
+  }
+  // The last frame ends where its CRC-16 last checked (a tag may follow it),
+  // and is no longer than its samples written out plainly: a frame damaged
+  // before it would otherwise pass for a long last frame.
+  const int64_t longest = int64_t{current.blockSize} * stream.info.channels * (stream.info.bits + 1) / 8 + 64;
+  if (lastCheck <= frameStart + current.headerBytes || lastCheck - frameStart > longest) return std::nullopt;
+  stream.frames.push_back({frameStart, lastCheck - frameStart, currentSample, current.blockSize});
+  return stream;
+}
+
+std::vector<uint8_t> FrameStartingAt(const uint8_t* frame, size_t size, uint64_t firstSample) {
+  const auto header = ParseFlacFrameHeader(frame, size);
+  if (!header || size < static_cast<size_t>(header->headerBytes) + 2) return {};
+  std::vector<uint8_t> out = {0xFF, 0xF9, frame[2], frame[3]};  // 0xF9: the variable block size strategy
+  PutCodedNumber(out, firstSample);
+  // The block size and rate fields that follow the number, as they were.
+  const size_t fieldsFrom = 4 + CodedNumberBytes(frame[4]);
+  out.insert(out.end(), frame + fieldsFrom, frame + header->headerBytes - 1);
+  out.push_back(FlacCrc8(out.data(), out.size()));
+  out.insert(out.end(), frame + header->headerBytes, frame + size - 2);
+  const uint16_t crc = FlacCrc16(out.data(), out.size());
+  out.push_back(static_cast<uint8_t>(crc >> 8));
+  out.push_back(static_cast<uint8_t>(crc & 0xFF));
+  return out;
+}
+
+std::vector<uint8_t> StreamInfoBody(const FlacStreamInfo& info, int minBlock, int maxBlock, int64_t samples) {
+  std::vector<uint8_t> b(34, 0);
+  b[0] = static_cast<uint8_t>(minBlock >> 8);
+  b[1] = static_cast<uint8_t>(minBlock);
+  b[2] = static_cast<uint8_t>(maxBlock >> 8);
+  b[3] = static_cast<uint8_t>(maxBlock);
+  // Bytes 4-9: the least and most frame bytes, unknown.
+  b[10] = static_cast<uint8_t>(info.sampleRate >> 12);
+  b[11] = static_cast<uint8_t>(info.sampleRate >> 4);
+  b[12] = static_cast<uint8_t>((info.sampleRate & 0x0F) << 4 | (info.channels - 1) << 1 | (info.bits - 1) >> 4);
+  b[13] = static_cast<uint8_t>(((info.bits - 1) & 0x0F) << 4 | ((samples >> 32) & 0x0F));
+  b[14] = static_cast<uint8_t>(samples >> 24);
+  b[15] = static_cast<uint8_t>(samples >> 16);
+  b[16] = static_cast<uint8_t>(samples >> 8);
+  b[17] = static_cast<uint8_t>(samples);
+  // Bytes 18-33: the MD5 of the audio, unknown.
+  return b;
+}
+
+std::vector<uint8_t> MetadataBytes(const std::vector<FlacMetadataBlock>& blocks) {
+  std::vector<uint8_t> out;
+  for (size_t i = 0; i < blocks.size(); ++i) {
+    const size_t length = blocks[i].body.size();
+    out.push_back(static_cast<uint8_t>((i + 1 == blocks.size() ? 0x80 : 0) | blocks[i].type));
+    out.push_back(static_cast<uint8_t>(length >> 16));
+    out.push_back(static_cast<uint8_t>(length >> 8));
+    out.push_back(static_cast<uint8_t>(length));
+    out.insert(out.end(), blocks[i].body.begin(), blocks[i].body.end());
+  }
+  return out;
+}
+
+}  // namespace media
