@@ -2,26 +2,36 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 
 #include "platform/FlacFrames.h"
 
 namespace media {
 namespace {
 
-constexpr std::array<uint16_t, 256> MakeCrc16Table() {
-  std::array<uint16_t, 256> table{};
+/// CRC-16 tables for eight bytes at a time: kCrc16[k][b] is the CRC of byte
+/// b followed by k zero bytes (the "slicing" way of computing a CRC).
+using Crc16Tables = std::array<std::array<uint16_t, 256>, 8>;
+
+constexpr Crc16Tables MakeCrc16Tables() {
+  Crc16Tables tables{};
   for (int i = 0; i < 256; ++i) {
     uint16_t crc = static_cast<uint16_t>(i << 8);
     for (int bit = 0; bit < 8; ++bit) crc = static_cast<uint16_t>(crc & 0x8000 ? (crc << 1) ^ 0x8005 : crc << 1);
-    table[static_cast<size_t>(i)] = crc;
+    tables[0][static_cast<size_t>(i)] = crc;
   }
-  return table;
+  for (size_t k = 1; k < 8; ++k)
+    for (size_t i = 0; i < 256; ++i) {
+      const uint16_t before = tables[k - 1][i];
+      tables[k][i] = static_cast<uint16_t>((before << 8) ^ tables[0][before >> 8]);
+    }
+  return tables;
 }
 
-constexpr std::array<uint16_t, 256> kCrc16 = MakeCrc16Table();
+constexpr Crc16Tables kCrc16 = MakeCrc16Tables();
 
 uint16_t Crc16Step(uint16_t crc, uint8_t byte) {
-  return static_cast<uint16_t>((crc << 8) ^ kCrc16[static_cast<size_t>((crc >> 8) ^ byte)]);
+  return static_cast<uint16_t>((crc << 8) ^ kCrc16[0][static_cast<size_t>((crc >> 8) ^ byte)]);
 }
 
 FlacStreamInfo ReadStreamInfo(const std::vector<uint8_t>& b) {
@@ -57,7 +67,13 @@ void PutCodedNumber(std::vector<uint8_t>& out, uint64_t value) {
 }  // namespace
 
 uint16_t FlacCrc16(const uint8_t* data, size_t size, uint16_t crc) {
-  for (size_t i = 0; i < size; ++i) crc = Crc16Step(crc, data[i]);
+  size_t i = 0;
+  for (; i + 8 <= size; i += 8) {
+    const uint8_t* d = data + i;
+    crc = static_cast<uint16_t>(kCrc16[7][d[0] ^ (crc >> 8)] ^ kCrc16[6][d[1] ^ (crc & 0xFF)] ^ kCrc16[5][d[2]] ^
+                                kCrc16[4][d[3]] ^ kCrc16[3][d[4]] ^ kCrc16[2][d[5]] ^ kCrc16[1][d[6]] ^ kCrc16[0][d[7]]);
+  }
+  for (; i < size; ++i) crc = Crc16Step(crc, data[i]);
   return crc;
 }
 
@@ -84,49 +100,81 @@ std::optional<FlacStream> ScanFlacStream(ByteSource& source) {
   // The frames, one after the other: the next starts where a header that
   // names the next sample begins and the CRC-16 of the bytes before it checks.
   const int64_t size = source.Size();
-  constexpr int64_t kChunk = 1 << 22, kLookAhead = 16;
-  std::vector<uint8_t> buffer(static_cast<size_t>(kChunk + kLookAhead));
-  int64_t frameStart = layout->firstFrame, lastCheck = -1;
-  FlacFrameHeader current{};
-  int64_t currentSample = 0;
-  uint16_t crc = 0;
+  constexpr int64_t kWindow = 1 << 22;
   auto sampleOf = [&](const FlacFrameHeader& header) {
     return header.variableBlocks ? static_cast<int64_t>(header.number)
                                  : static_cast<int64_t>(header.number) * layout->nominalBlock;
   };
-  for (int64_t chunkAt = frameStart; chunkAt < size; chunkAt += kChunk) {
-    const int64_t got = source.ReadAt(chunkAt, buffer.data(), std::min(kChunk + kLookAhead, size - chunkAt));
-    if (got <= 0) return std::nullopt;
-    const int64_t limit = std::min(kChunk, got);
-    for (int64_t i = 0; i < limit; ++i) {
-      const int64_t at = chunkAt + i;
-      const uint8_t byte = buffer[static_cast<size_t>(i)];
-      if (at == frameStart) {
-        const auto header = ParseFlacFrameHeader(&buffer[static_cast<size_t>(i)], static_cast<size_t>(got - i));
-        if (!header || sampleOf(*header) != currentSample) return std::nullopt;
-        current = *header;
-      } else if (byte == 0xFF && crc == 0 && at > frameStart + current.headerBytes) {
-        const auto header = ParseFlacFrameHeader(&buffer[static_cast<size_t>(i)], static_cast<size_t>(got - i));
-        if (header && header->variableBlocks == current.variableBlocks &&
-            sampleOf(*header) == currentSample + current.blockSize) {
-          stream.frames.push_back({frameStart, at - frameStart, currentSample, current.blockSize});
-          currentSample += current.blockSize;
-          frameStart = at;
-          current = *header;
-          lastCheck = -1;
+  // The bytes read from the frame being read on: buffer_[base, ...).
+  std::vector<uint8_t> buffer;
+  size_t base = 0;
+  int64_t frameStart = layout->firstFrame, currentSample = 0;
+  auto have = [&] { return buffer.size() - base; };
+  auto readMore = [&] {
+    if (base > buffer.size() / 2) {  // what earlier frames held goes, now and then
+      buffer.erase(buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(base));
+      base = 0;
+    }
+    const int64_t at = frameStart + static_cast<int64_t>(have());
+    const int64_t count = std::min(kWindow, size - at);
+    if (count <= 0) return false;
+    const size_t old = buffer.size();
+    buffer.resize(old + static_cast<size_t>(count));
+    return source.ReadAt(at, buffer.data() + old, count) == count;
+  };
+  while (frameStart < size) {
+    if (have() < 32 && frameStart + static_cast<int64_t>(have()) < size && !readMore()) return std::nullopt;
+    const uint8_t* bytes = buffer.data() + base;
+    const auto current = ParseFlacFrameHeader(bytes, have());
+    if (!current || sampleOf(*current) != currentSample) return std::nullopt;
+    const auto longest = static_cast<size_t>(int64_t{current->blockSize} * stream.info.channels * (stream.info.bits + 1) / 8 + 64);
+    int64_t end = -1;
+    size_t from = static_cast<size_t>(current->headerBytes);
+    uint16_t crc = FlacCrc16(bytes, from);
+    for (;;) {
+      bytes = buffer.data() + base;
+      const bool atEof = frameStart + static_cast<int64_t>(have()) >= size;
+      // The next byte 0xFF: a header may start there.
+      const auto* hit = static_cast<const uint8_t*>(std::memchr(bytes + from, 0xFF, have() - from));
+      const size_t at = hit ? static_cast<size_t>(hit - bytes) : have();
+      crc = FlacCrc16(bytes + from, at - from, crc);
+      from = at;
+      if (from > longest + 16) return std::nullopt;  // no end where a frame must have ended
+      if (!hit || (at + 16 > have() && !atEof)) {
+        if (atEof) break;  // the last frame
+        if (!readMore()) return std::nullopt;
+        continue;
+      }
+      if (crc == 0) {
+        const auto next = ParseFlacFrameHeader(hit, have() - at);
+        if (next && next->variableBlocks == current->variableBlocks &&
+            sampleOf(*next) == currentSample + current->blockSize) {
+          end = frameStart + static_cast<int64_t>(at);
+          break;
         }
       }
-      crc = at == frameStart ? Crc16Step(0, byte) : Crc16Step(crc, byte);
-      if (crc == 0) lastCheck = at + 1;
+      crc = Crc16Step(crc, *hit);
+      ++from;
     }
+    if (end < 0) {
+      // The last frame: where its CRC-16 last checked, a tag may follow it.
+      uint16_t check = 0;
+      int64_t lastCheck = -1;
+      const size_t limit = std::min(have(), longest);
+      for (size_t i = 0; i < limit; ++i) {
+        check = Crc16Step(check, bytes[i]);
+        if (check == 0 && i + 1 > static_cast<size_t>(current->headerBytes)) lastCheck = static_cast<int64_t>(i + 1);
+      }
+      if (lastCheck < 0) return std::nullopt;
+      stream.frames.push_back({frameStart, lastCheck, currentSample, current->blockSize});
+      return stream;
+    }
+    stream.frames.push_back({frameStart, end - frameStart, currentSample, current->blockSize});
+    currentSample += current->blockSize;
+    base += static_cast<size_t>(end - frameStart);
+    frameStart = end;
   }
-  // The last frame ends where its CRC-16 last checked (a tag may follow it),
-  // and is no longer than its samples written out plainly: a frame damaged
-  // before it would otherwise pass for a long last frame.
-  const int64_t longest = int64_t{current.blockSize} * stream.info.channels * (stream.info.bits + 1) / 8 + 64;
-  if (lastCheck <= frameStart + current.headerBytes || lastCheck - frameStart > longest) return std::nullopt;
-  stream.frames.push_back({frameStart, lastCheck - frameStart, currentSample, current.blockSize});
-  return stream;
+  return std::nullopt;
 }
 
 std::vector<uint8_t> FrameStartingAt(const uint8_t* frame, size_t size, uint64_t firstSample) {
