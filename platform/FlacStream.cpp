@@ -64,6 +64,26 @@ void PutCodedNumber(std::vector<uint8_t>& out, uint64_t value) {
   for (int i = more - 1; i >= 0; --i) out.push_back(static_cast<uint8_t>(0x80 | ((value >> (6 * i)) & 0x3F)));
 }
 
+/// a·b modulo the CRC-16 polynomial x^16 + x^15 + x^2 + 1, in GF(2)[x].
+uint16_t MulMod(uint16_t a, uint16_t b) {
+  uint16_t r = 0;
+  for (int bit = 15; bit >= 0; --bit) {
+    r = static_cast<uint16_t>(r & 0x8000 ? (r << 1) ^ 0x8005 : r << 1);
+    if (b & (1 << bit)) r ^= a;
+  }
+  return r;
+}
+
+/// x^(8n) modulo the polynomial: what n zero bytes do to a CRC register.
+uint16_t ZeroBytes(uint64_t n) {
+  uint16_t result = 1, power = 0x0100;  // x^8
+  for (; n > 0; n >>= 1) {
+    if (n & 1) result = MulMod(result, power);
+    power = MulMod(power, power);
+  }
+  return result;
+}
+
 }  // namespace
 
 uint16_t FlacCrc16(const uint8_t* data, size_t size, uint16_t crc) {
@@ -77,7 +97,7 @@ uint16_t FlacCrc16(const uint8_t* data, size_t size, uint16_t crc) {
   return crc;
 }
 
-std::optional<FlacStream> ScanFlacStream(ByteSource& source) {
+std::optional<FlacStream> ScanFlacStream(ByteSource& source, const FlacScanLimits& limits) {
   const auto layout = ReadFlacLayout(source);
   if (!layout) return std::nullopt;
   FlacStream stream;
@@ -123,21 +143,23 @@ std::optional<FlacStream> ScanFlacStream(ByteSource& source) {
     return source.ReadAt(at, buffer.data() + old, count) == count;
   };
   while (frameStart < size) {
+    if (limits.until >= 0 && currentSample >= limits.until) return stream;
     if (have() < 32 && frameStart + static_cast<int64_t>(have()) < size && !readMore()) return std::nullopt;
     const uint8_t* bytes = buffer.data() + base;
     const auto current = ParseFlacFrameHeader(bytes, have());
     if (!current || sampleOf(*current) != currentSample) return std::nullopt;
     const auto longest = static_cast<size_t>(int64_t{current->blockSize} * stream.info.channels * (stream.info.bits + 1) / 8 + 64);
     int64_t end = -1;
+    const bool check = currentSample + current->blockSize > limits.checkFrom;
     size_t from = static_cast<size_t>(current->headerBytes);
-    uint16_t crc = FlacCrc16(bytes, from);
+    uint16_t crc = check ? FlacCrc16(bytes, from) : 0;
     for (;;) {
       bytes = buffer.data() + base;
       const bool atEof = frameStart + static_cast<int64_t>(have()) >= size;
       // The next byte 0xFF: a header may start there.
       const auto* hit = static_cast<const uint8_t*>(std::memchr(bytes + from, 0xFF, have() - from));
       const size_t at = hit ? static_cast<size_t>(hit - bytes) : have();
-      crc = FlacCrc16(bytes + from, at - from, crc);
+      if (check) crc = FlacCrc16(bytes + from, at - from, crc);
       from = at;
       if (from > longest + 16) return std::nullopt;  // no end where a frame must have ended
       if (!hit || (at + 16 > have() && !atEof)) {
@@ -153,7 +175,7 @@ std::optional<FlacStream> ScanFlacStream(ByteSource& source) {
           break;
         }
       }
-      crc = Crc16Step(crc, *hit);
+      if (check) crc = Crc16Step(crc, *hit);
       ++from;
     }
     if (end < 0) {
@@ -177,19 +199,32 @@ std::optional<FlacStream> ScanFlacStream(ByteSource& source) {
   return std::nullopt;
 }
 
-std::vector<uint8_t> FrameStartingAt(const uint8_t* frame, size_t size, uint64_t firstSample) {
+bool AppendFrameStartingAt(std::vector<uint8_t>& out, const uint8_t* frame, size_t size, uint64_t firstSample) {
   const auto header = ParseFlacFrameHeader(frame, size);
-  if (!header || size < static_cast<size_t>(header->headerBytes) + 2) return {};
-  std::vector<uint8_t> out = {0xFF, 0xF9, frame[2], frame[3]};  // 0xF9: the variable block size strategy
+  if (!header || size < static_cast<size_t>(header->headerBytes) + 2) return false;
+  const size_t headerAt = out.size();
+  out.insert(out.end(), {0xFF, 0xF9, frame[2], frame[3]});  // 0xF9: the variable block size strategy
   PutCodedNumber(out, firstSample);
   // The block size and rate fields that follow the number, as they were.
   const size_t fieldsFrom = 4 + CodedNumberBytes(frame[4]);
   out.insert(out.end(), frame + fieldsFrom, frame + header->headerBytes - 1);
-  out.push_back(FlacCrc8(out.data(), out.size()));
-  out.insert(out.end(), frame + header->headerBytes, frame + size - 2);
-  const uint16_t crc = FlacCrc16(out.data(), out.size());
+  out.push_back(FlacCrc8(out.data() + headerAt, out.size() - headerAt));
+  const size_t bodyFrom = static_cast<size_t>(header->headerBytes), bodyBytes = size - 2 - bodyFrom;
+  out.insert(out.end(), frame + bodyFrom, frame + size - 2);
+  // The CRC-16 is affine in the register the body starts from: the stored
+  // one, moved by what the change of header does to that register.
+  const uint16_t before = FlacCrc16(frame, bodyFrom);
+  const uint16_t after = FlacCrc16(out.data() + headerAt, out.size() - headerAt - bodyBytes);
+  const auto stored = static_cast<uint16_t>(frame[size - 2] << 8 | frame[size - 1]);
+  const auto crc = static_cast<uint16_t>(stored ^ MulMod(static_cast<uint16_t>(before ^ after), ZeroBytes(bodyBytes)));
   out.push_back(static_cast<uint8_t>(crc >> 8));
   out.push_back(static_cast<uint8_t>(crc & 0xFF));
+  return true;
+}
+
+std::vector<uint8_t> FrameStartingAt(const uint8_t* frame, size_t size, uint64_t firstSample) {
+  std::vector<uint8_t> out;
+  if (!AppendFrameStartingAt(out, frame, size, firstSample)) return {};
   return out;
 }
 

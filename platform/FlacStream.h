@@ -39,19 +39,35 @@ struct FlacStream {
   int64_t Samples() const { return frames.empty() ? 0 : frames.back().firstSample + frames.back().blockSize; }
 };
 
-/// Reads a native FLAC file's metadata and finds every frame: a frame ends
-/// where the next valid frame header starts and the CRC-16 of the bytes
-/// before it checks, so a sync pattern inside a frame's data is never taken
-/// for a frame. Nothing when the file is not native FLAC or its frames do
-/// not follow one another (damage, a gap); the caller then decodes instead.
-std::optional<FlacStream> ScanFlacStream(ByteSource& source);
+/// Which frames a scan checks and how far it goes.
+struct FlacScanLimits {
+  /// Frames that hold this sample or later ones are checked by their CRC-16;
+  /// those before it are found by their headers alone.
+  int64_t checkFrom = 0;
+  /// The scan ends with the frame that holds the sample before this one; -1: the end of the file.
+  int64_t until = -1;
+};
+
+/// Reads a native FLAC file's metadata and finds its frames: a frame ends
+/// where the next valid frame header starts that names the next sample (and,
+/// for the frames checked, where the CRC-16 of the bytes before it checks),
+/// so a sync pattern inside a frame's data is not taken for a frame. Nothing
+/// when the file is not native FLAC or its frames do not follow one another
+/// (damage, a gap); the caller then decodes instead.
+std::optional<FlacStream> ScanFlacStream(ByteSource& source, const FlacScanLimits& limits = {});
 
 /// CRC-16 of FLAC frames (polynomial x^16 + x^15 + x^2 + 1), continued from `crc`.
 uint16_t FlacCrc16(const uint8_t* data, size_t size, uint16_t crc = 0);
 
-/// The frame `frame` (a whole frame, CRC-16 included) with a header that
-/// names its first sample `firstSample` (the variable block size strategy),
-/// its CRC-8 and CRC-16 made anew; the samples are untouched.
+/// Appends to `out` the frame `frame` (a whole frame whose CRC-16 checks)
+/// with a header that names its first sample `firstSample` (the variable
+/// block size strategy), its CRC-8 and CRC-16 made anew, the samples
+/// untouched. The new CRC-16 is worked out from the old one and the two
+/// headers, without reading the samples again. False when `frame` has no
+/// valid header.
+bool AppendFrameStartingAt(std::vector<uint8_t>& out, const uint8_t* frame, size_t size, uint64_t firstSample);
+
+/// The same as a frame of its own.
 std::vector<uint8_t> FrameStartingAt(const uint8_t* frame, size_t size, uint64_t firstSample);
 
 /// A STREAMINFO block's body for frames of `minBlock`..`maxBlock` samples

@@ -63,19 +63,20 @@ bool TFlacCopyOut::PlanCopy() {
   } catch (const std::exception&) {
     return false;  // the encoding path says why
   }
+  const int64_t total = input->TotalSamples();
+  start_ = std::clamp<int64_t>(input->StartSample(), 0, total);
+  end_ = input->EndSample() < 0 ? total : std::clamp<int64_t>(input->EndSample() + 1, start_, total);
+  if (start_ >= end_) throw EAuException("The range holds no samples");
+  // The frames up to the range's end; those that hold its samples are checked by their CRC-16.
   TStreamBytes bytes(*source_);
-  auto scanned = media::ScanFlacStream(bytes);
+  auto scanned = media::ScanFlacStream(bytes, {.checkFrom = start_, .until = end_});
   const bool usable = scanned && (scanned->info.bits == 16 || scanned->info.bits == 24) &&
-                      (Bits() == 0 || Bits() == scanned->info.bits) && scanned->Samples() == input->TotalSamples();
+                      (Bits() == 0 || Bits() == scanned->info.bits) && scanned->Samples() >= end_;
   if (!usable) {
     source_.reset();
     return false;
   }
   stream_ = std::move(*scanned);
-  const int64_t total = stream_.Samples();
-  start_ = std::clamp<int64_t>(input->StartSample(), 0, total);
-  end_ = input->EndSample() < 0 ? total : std::clamp<int64_t>(input->EndSample() + 1, start_, total);
-  if (start_ >= end_) throw EAuException("The range holds no samples");
 
   // Copied: the frames from the first that starts at the range's start (or
   // 16 samples or more after it) to the last that ends inside the range.
@@ -147,10 +148,14 @@ std::vector<TFlacCopyOut::Frame> TFlacCopyOut::EncodeEdge(int64_t from, int64_t 
   return frames;
 }
 
-void TFlacCopyOut::WriteFrame(const uint8_t* frame, size_t size, int64_t at) {
-  const std::vector<uint8_t> rewritten = media::FrameStartingAt(frame, size, static_cast<uint64_t>(at));
-  if (rewritten.empty()) throw EAuException("A FLAC frame of the source could not be read: " + FileName_);
-  Write(rewritten.data(), rewritten.size());
+void TFlacCopyOut::AppendFrame(const uint8_t* frame, size_t size, int64_t at) {
+  if (!media::AppendFrameStartingAt(pending_, frame, size, static_cast<uint64_t>(at)))
+    throw EAuException("A FLAC frame of the source could not be read again: " + FileName_);
+}
+
+void TFlacCopyOut::Flush() {
+  Write(pending_.data(), pending_.size());
+  pending_.clear();
 }
 
 void TFlacCopyOut::Prepare() {
@@ -188,9 +193,10 @@ void TFlacCopyOut::Prepare() {
   const std::vector<uint8_t> metadata = media::MetadataBytes(blocksOut);
   Write(metadata.data(), metadata.size());
   for (const Frame& frame : head_) {
-    WriteFrame(frame.bytes.data(), frame.bytes.size(), written_);
+    AppendFrame(frame.bytes.data(), frame.bytes.size(), written_);
     written_ += frame.blockSize;
   }
+  Flush();
 }
 
 bool TFlacCopyOut::DoOutput(bool Abort) {
@@ -203,22 +209,24 @@ bool TFlacCopyOut::DoOutput(bool Abort) {
     while (until < copyTo_ && frames[until].offset + frames[until].bytes - frames[next_].offset <= kCopyBytes) ++until;
     const int64_t from = frames[next_].offset;
     const int64_t size = frames[until - 1].offset + frames[until - 1].bytes - from;
-    std::vector<uint8_t> block(static_cast<size_t>(size));
+    read_.resize(static_cast<size_t>(size));
     source_->Seek(from, TAuStream::FromBeginning);
-    if (source_->Read(block.data(), size) != size) throw EAuException("The source file changed while it was read");
+    if (source_->Read(read_.data(), size) != size) throw EAuException("The source file changed while it was read");
     for (size_t i = next_; i < until; ++i) {
-      WriteFrame(block.data() + (frames[i].offset - from), static_cast<size_t>(frames[i].bytes), written_);
+      AppendFrame(read_.data() + (frames[i].offset - from), static_cast<size_t>(frames[i].bytes), written_);
       written_ += frames[i].blockSize;
     }
+    Flush();
     copiedBytes_ += size;
     next_ = until;
     progress_ = copyBytes_ > 0 ? static_cast<int>(copiedBytes_ * 100 / copyBytes_) : 100;
     return true;
   }
   for (const Frame& frame : tail_) {
-    WriteFrame(frame.bytes.data(), frame.bytes.size(), written_);
+    AppendFrame(frame.bytes.data(), frame.bytes.size(), written_);
     written_ += frame.blockSize;
   }
+  Flush();
   tail_.clear();
   if (written_ != end_ - start_) throw EAuException("The frames written hold other samples than the range");
   return false;
@@ -228,6 +236,8 @@ void TFlacCopyOut::Done() {
   if (!copying_) return TCodecOut::Done();
   Stream.reset();
   source_.reset();
+  read_ = {};
+  pending_ = {};
   if (ExceptionMessage().empty()) {
     try {
       WriteTags(media::EncodedLength{end_ - start_, 0, 0});

@@ -38,8 +38,9 @@ class TFlacCopyOut : public TCodecOut {
   bool PlanCopy();
   /// The frames of the source's samples [from, to), encoded.
   std::vector<Frame> EncodeEdge(int64_t from, int64_t to);
-  /// Writes `frame` as the frame that starts at the result's sample `at`.
-  void WriteFrame(const uint8_t* frame, size_t size, int64_t at);
+  /// Adds `frame` as the frame that starts at the result's sample `at` to what Flush writes.
+  void AppendFrame(const uint8_t* frame, size_t size, int64_t at);
+  void Flush();
   void Write(const void* data, size_t size);
 
   bool copying_ = false;
@@ -51,5 +52,6 @@ class TFlacCopyOut : public TCodecOut {
   std::vector<Frame> head_, tail_;
   int64_t written_ = 0;               // samples written so far
   int64_t copyBytes_ = 0, copiedBytes_ = 0;
+  std::vector<uint8_t> read_, pending_;  // the source's frames read, the frames to write
   std::atomic<int> progress_{0};
 };
