@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <taglib/fileref.h>
+#include <taglib/flacfile.h>
+#include <taglib/flacpicture.h>
 #include <taglib/tpropertymap.h>
 
 #include <QProcess>
@@ -110,16 +112,42 @@ TEST_F(FlacCopy, CutsOfFilesTheFlacToolAndFfmpegMakeAreExactAndCopyTheFrames) {
   }
 }
 
-TEST_F(FlacCopy, TwentyFourBitsAndTheTagsAreCarried) {
+TEST_F(FlacCopy, TwentyFourBitsAndTheTagsAndPicturesAreCarried) {
   const std::string wav = Wav("wide.wav", 24);
-  const std::string source = dir.File("wide.flac");
-  ASSERT_EQ(RunTool("flac", {"-s", "-f", "--tag=TITLE=Wide song", "--tag=ARTIST=Ann", Q(wav), "-o", Q(source)}), 0);
+  const std::string source = dir.File("wide.flac"), cover = dir.File("cover.png");
+  ASSERT_EQ(RunTool("convert", {"-size", "16x16", "xc:red", Q(cover)}), 0);
+  ASSERT_EQ(RunTool("flac", {"-s", "-f", "--tag=TITLE=Wide song", "--tag=ARTIST=Ann", "--picture=3||||" + Q(cover), Q(wav),
+                             "-o", Q(source)}),
+            0);
   ExpectExactCut(source, "2.5", "12.25", 110250, 540225);
   TagLib::FileRef file(dir.File("cut.flac").c_str());
   ASSERT_FALSE(file.isNull());
   EXPECT_EQ(file.file()->properties()["TITLE"].toString().to8Bit(true), "Wide song");
   EXPECT_EQ(file.file()->properties()["ARTIST"].toString().to8Bit(true), "Ann");
+  TagLib::FLAC::File flac(dir.File("cut.flac").c_str());
+  ASSERT_EQ(flac.pictureList().size(), 1u);
+  EXPECT_EQ(flac.pictureList().front()->type(), TagLib::FLAC::Picture::FrontCover);
+  const std::vector<uint8_t> png = Bytes(cover);
+  EXPECT_EQ(flac.pictureList().front()->data(),
+            TagLib::ByteVector(reinterpret_cast<const char*>(png.data()), static_cast<unsigned>(png.size())));
   EXPECT_EQ(RunTool("flac", {"-t", "-s", Q(dir.File("cut.flac"))}), 0);  // the tags fitted in without harm
+}
+
+TEST_F(FlacCopy, SplitPiecesCopyFramesTooAndPutTogetherAreTheSource) {
+  const std::string wav = Wav("chord.wav", 16);
+  const std::string source = dir.File("album.flac"), folder = dir.File("pieces");
+  ASSERT_EQ(RunTool("flac", {"-s", "-f", Q(wav), "-o", Q(source)}), 0);
+  std::filesystem::create_directory(folder);
+  const Result r = Cli({"split", Q(source), Q(folder), "--at", "3.3,7,12345s,0:15.5", "--name", "{n}", "--quiet"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  std::vector<int32_t> joined;
+  for (int n = 1; n <= 5; ++n) {
+    const std::string piece = folder + "/" + std::to_string(n) + ".flac";
+    EXPECT_EQ(RunTool("flac", {"-t", "-s", Q(piece)}), 0) << piece;
+    const std::vector<int32_t> samples = Decode(piece);
+    joined.insert(joined.end(), samples.begin(), samples.end());
+  }
+  EXPECT_EQ(joined, Decode(source));
 }
 
 TEST_F(FlacCopy, AFileWhoseFramesDoNotFollowIsDecodedInstead) {
