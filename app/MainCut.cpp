@@ -30,7 +30,7 @@ bool CopiesFrames(const std::string& file) {
 
 void TfrmMain::ConnectCut() {
   connect(bStartCut, &QPushButton::clicked, this, [this] { bStartCutClick(); });
-  // Frames can be copied from the formats with a lossless cut output (MP3).
+  // Frames can be copied from the formats with a lossless cut output (MP3, Opus).
   // For other files the box shows unticked; the user's choice comes back
   // with the next file whose frames can be copied.
   connect(cbKeepQuality, &QCheckBox::toggled, this, [this](bool checked) {
@@ -38,6 +38,12 @@ void TfrmMain::ConnectCut() {
   });
   connect(eOpenFile, &QLineEdit::textChanged, this, [this](const QString& file) {
     const bool copies = CopiesFrames(file.toStdString());
+    // Named for the format whose frames or packets it copies (MP3 when none is open).
+    const FormatEntry* entry = FormatEntryOfFile(file.toStdString());
+    const QString format = copies ? QString::fromStdString(entry->name) : QString("MP3");
+    cbKeepQuality->setText("&Keep " + format + " quality (no re-encoding)");
+    cbKeepQuality->setToolTip("Copy the " + format + " " + (entry && entry->walksFrames ? "frames" : "packets") +
+                              " of the selection, exact to the sample, instead of encoding it again");
     cbKeepQuality->setEnabled(copies);
     cbKeepQuality->setChecked(copies && keepQualityChoice_);
   });

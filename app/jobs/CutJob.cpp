@@ -129,14 +129,17 @@ std::unique_ptr<Job> StartLosslessCut(const FormatEntry* entry, const CutRequest
 std::unique_ptr<Job> StartCut(const CutRequest& request, JobEvents events) {
   const FormatEntry* entry = FormatEntryOfFile(request.source);
   // A FLAC cut keeps every sample as it is: asked to be lossless, it is the cut itself.
-  if (request.lossless && !(entry && entry->plainCutIsLossless)) return StartLosslessCut(entry, request, std::move(events));
+  const bool lossless = request.lossless && !(entry && entry->plainCutIsLossless);
+  // An MP3 lossless cut reads the file's frames only; the others read it as a cut does.
+  if (lossless && !(entry && entry->newLosslessOutput && !entry->walksFrames))
+    return StartLosslessCut(entry, request, std::move(events));
   // The input that counts exactly what the file holds checks it; the cut reads it with its own.
   OpenSource(request.source, &FormatEntry::newExactInput);
   CheckTargetFormat(*entry, request.target, "the source is");
   CheckTarget(request.target, {request.source}, request.replaceTarget);
   auto job = std::make_unique<OutputJob>(std::move(events));
   TAuFileIn& input = job->Keep(entry->newInput());
-  TAuFileOut& output = job->SetOutput(entry->newOutput());
+  TAuFileOut& output = job->SetOutput(lossless ? entry->newLosslessOutput() : entry->newOutput());
   const int rate = InputRate(*entry, input, request.source);
   const FrameRange range = RangeOf(request, rate, input.TotalSamples());
   PrepareCut(*entry, input, output, request.source, range, job->OpenTarget(request.target));

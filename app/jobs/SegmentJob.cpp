@@ -261,6 +261,8 @@ std::unique_ptr<Job> StartLosslessRemove(const FormatEntry& format, const Remove
                          "leave out --lossless to re-encode",
                      request.source);
   PrepareLosslessCut(input, output, request.source, pieces.front(), job->OpenTarget(request.target));
+  // An output that does not read the tags from the file itself is given them, as a cut's is.
+  if (!format.walksFrames) format.copySettings(input, output, SettingsUse::Cut);
   job->Run();
   return job;
 }

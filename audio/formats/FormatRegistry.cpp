@@ -13,6 +13,7 @@
 #include "audio/codecs/CodecIn.h"
 #include "audio/codecs/CodecOut.h"
 #include "audio/codecs/FlacCopyOut.h"
+#include "audio/codecs/OpusCopyOut.h"
 #include "audio/formats/SettingsCopy.h"
 #include "audio/mp3/MP3LosslessOut.h"
 #include "audio/mp3/frames/FrameScan.h"
@@ -142,6 +143,9 @@ std::unique_ptr<TAuFileOut> NewCodecOut() {
 /// FLAC: a native FLAC file's frames are copied where a range holds them whole.
 std::unique_ptr<TAuFileOut> NewFlacOut() { return std::make_unique<Sealed<TFlacCopyOut>>(kFlac); }
 
+/// Opus: a lossless cut copies the source's packets and trims them by pre-skip and granule position.
+std::unique_ptr<TAuFileOut> NewOpusCopyOut() { return std::make_unique<Sealed<TOpusCopyOut>>(kOpus); }
+
 /// A format read and written through FFmpeg's codecs and TagLib's tags.
 template <const CodecTraits& traits>
 FormatEntry CodecEntry(AudioFormat format, const char* name, std::vector<std::string> extensions,
@@ -163,6 +167,11 @@ FormatEntry CodecEntry(AudioFormat format, const char* name, std::vector<std::st
 
 FormatEntry WithOutput(FormatEntry entry, std::unique_ptr<TAuFileOut> (*newOutput)()) {
   entry.newOutput = newOutput;
+  return entry;
+}
+
+FormatEntry WithLosslessOutput(FormatEntry entry, std::unique_ptr<TAuFileOut> (*newLosslessOutput)()) {
+  entry.newLosslessOutput = newLosslessOutput;
   return entry;
 }
 
@@ -218,7 +227,8 @@ const std::vector<FormatEntry>& Formats() {
        .applyEncodeOptions = EncodeWma},
       WithOutput(CodecEntry<kFlac>(AudioFormat::Flac, "FLAC", {".flac"}, {}, true, kNoEncodeOptions), NewFlacOut),
       CodecEntry<kVorbis>(AudioFormat::Vorbis, "Ogg Vorbis", {".ogg", ".oga"}, {}, false, kBitrateOption),
-      CodecEntry<kOpus>(AudioFormat::Opus, "Opus", {".opus"}, {}, false, kBitrateOption),
+      WithLosslessOutput(CodecEntry<kOpus>(AudioFormat::Opus, "Opus", {".opus"}, {}, false, kBitrateOption),
+                         NewOpusCopyOut),
       CodecEntry<kAac>(AudioFormat::M4a, "M4A", {".m4a", ".m4b", ".aac"}, {".aac"}, false, kBitrateOption),
       CodecEntry<kAiff>(AudioFormat::Aiff, "AIFF", {".aiff", ".aif", ".aifc"}, {}, false, kNoEncodeOptions),
   };

@@ -24,6 +24,7 @@
 #include "tests/support/EventLoop.h"
 #include "tests/support/FileSizeLimit.h"
 #include "tests/support/FakeDialogs.h"
+#include "tests/support/RunTool.h"
 #include "tests/support/FakeNotifier.h"
 #include "tests/support/FfmpegDecode.h"
 #include "tests/support/Alignment.h"
@@ -422,6 +423,26 @@ TEST(StartCutClosing, ClosingTheWindowMidCutRemovesTheTemporaryFile) {
   window.reset();
   for (const auto& entry : std::filesystem::directory_iterator(dir.Path()))
     EXPECT_EQ(entry.path().filename().string(), "long.mp3");
+}
+
+TEST_F(StartCut, KeepQualityCopiesTheOpusPacketsOfTheSelectionToo) {
+  auto* keep = window.findChild<QCheckBox*>("cbKeepQuality");
+  const std::string wav = Numbered("numbers.wav", 8000 * 6), opus = dir.File("talk.opus");
+  ASSERT_EQ(RunFfmpeg({"-i", QString::fromStdString(wav), "-c:a", "libopus", QString::fromStdString(opus)}), 0);
+  Open(opus);
+  ASSERT_TRUE(keep->isEnabled());
+  EXPECT_EQ(keep->text().remove('&'), "Keep Opus quality (no re-encoding)");
+  EXPECT_TRUE(keep->toolTip().startsWith("Copy the Opus packets")) << keep->toolTip().toStdString();
+  QTest::mouseClick(keep, Qt::LeftButton);
+  bar->SetPositionL(2);  // [1.0 s, 3.0 s)
+  bar->SetPositionU(6);
+  const std::string target = dir.File("part.opus");
+  Cut(target);
+  EXPECT_TRUE(dialogs.messages.isEmpty()) << dialogs.messages.join("|").toStdString();
+  EXPECT_EQ(DecodeWithFfmpeg(target).size(), 2u * 48000);  // mono, decoded at 48 kHz: exactly 2 s
+  Open(wav);
+  EXPECT_EQ(keep->text().remove('&'), "Keep MP3 quality (no re-encoding)");
+  EXPECT_FALSE(keep->isEnabled());
 }
 
 TEST_F(StartCut, KeepMp3QualityCopiesTheFramesOfTheSelection) {

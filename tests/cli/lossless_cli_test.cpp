@@ -51,7 +51,7 @@ TEST_F(LosslessCommandLine, RefusalsSayWhy) {
   WritePcmWav(dir.File("tone.wav"), 8000, 1, 8000);
   Result r = Cli({"cut", Q(dir.File("tone.wav")), Q(dir.File("cut.wav")), "--start", "0", "--end", "0.5", "--lossless"});
   EXPECT_EQ(r.code, 1);
-  EXPECT_NE(r.err.find("--lossless cuts MP3 files only"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("--lossless cuts MP3 and Opus files only"), std::string::npos) << r.err;
   // A damaged stream: the run fails (4), names the file and the cause, and writes nothing.
   std::vector<uint8_t> bytes = ReadFile(source);
   bytes.insert(bytes.begin() + 30000, 500, 0x55);
