@@ -3,12 +3,11 @@
 #include <QApplication>
 #include <QFileInfo>
 #include <QFontMetrics>
-#include <QPointer>
-#include <QThreadPool>
 #include <algorithm>
 #include <cmath>
 
 #include "app/Notifier.h"
+#include "audio/classes/MainThread.h"
 #include "app/jobs/Global.h"
 #include "app/jobs/Job.h"
 #include "audio/ACS_Classes.h"
@@ -42,16 +41,28 @@ void StatusLine::ShowSaved(const std::string& target) {
   const unsigned generation = ++generation_;
   SetLine(saved);
   // Opening the result may mean walking a long file's frames: not on the window's thread.
-  QPointer<StatusLine> line(this);
-  QThreadPool::globalInstance()->start([line, target, saved, generation] {
+  FinishReading();
+  readDone_ = false;
+  reader_ = std::thread([this, target, saved, generation] {
     const QString length = LengthOf(target);
-    QMetaObject::invokeMethod(
-        qApp,
-        [line, saved, length, generation] {
-          if (line && line->generation_ == generation) line->Tell(length.isEmpty() ? saved : saved + ", " + length);
-        },
-        Qt::QueuedConnection);
+    MainThread::Call([this, &saved, &length, generation] {
+      if (!closing_ && generation_ == generation) Tell(length.isEmpty() ? saved : saved + ", " + length);
+    });
+    readDone_ = true;
+    MainThread::Wake();
   });
+}
+
+void StatusLine::FinishReading() {
+  if (!reader_.joinable()) return;
+  // The reader may be waiting to hand its line to this thread.
+  MainThread::ServiceUntil([this] { return readDone_.load(); });
+  reader_.join();
+}
+
+StatusLine::~StatusLine() {
+  closing_ = true;
+  FinishReading();
 }
 
 void StatusLine::ShowText(const QString& text) {

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QLabel>
+#include <atomic>
 #include <string>
+#include <thread>
 
 /// A window's line that says how its last job ended ("Saved cut.mp3,
 /// 00:02:10.250"); while the window is not the active one, the desktop is
@@ -9,6 +11,8 @@
 class StatusLine : public QLabel {
  public:
   explicit StatusLine(QWidget* parent);
+  /// Waits for the saved file's length being read, if it is.
+  ~StatusLine() override;
 
   /// "Saved NAME, LENGTH": the length is what the saved file holds, read
   /// off the window's thread; the line says "Saved NAME" until it is known.
@@ -27,6 +31,11 @@ class StatusLine : public QLabel {
   void Tell(const QString& text);
   /// Sets the line, keeping the whole of it in the tooltip when it is cut short.
   void SetLine(const QString& text);
+  /// Waits for the reader of the last saved file's length and joins it.
+  void FinishReading();
+  std::thread reader_;
+  std::atomic<bool> readDone_{true};
+  bool closing_ = false;
   /// Bumped by each new line: an older file's length that arrives late is dropped.
   unsigned generation_ = 0;
   QString full_;
