@@ -43,7 +43,7 @@ class TFlacCopyOut : public TCodecOut {
   void Flush();
   void Write(const void* data, size_t size);
 
-  bool copying_ = false;
+  std::atomic<bool> copying_{false};  // set by the run, read by Progress on any thread
   std::unique_ptr<TAuFileStream> source_;
   media::FlacStream stream_;
   int64_t start_ = 0, end_ = 0;      // the range, in the source's samples

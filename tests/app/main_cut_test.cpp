@@ -372,17 +372,7 @@ TEST_F(StartCut, FlacOggOpusAndM4aFilesOpenAndAreSavedInTheirFormat) {
   }
   // AAC without a container cannot mark where its audio starts and ends: its cut is offered as M4A.
   const std::string note = dir.File("note.aac");
-  {
-    media::EncoderSettings adts;
-    adts.codec = "aac";
-    adts.muxer = "adts";
-    adts.rate = 44100;
-    adts.bitrate = 96000;
-    media::Encoder encoder(adts, {1, 44100, 16}, note);
-    const std::vector<int16_t> samples = ChirpSamples(44100 * 2, 1, 44100);
-    encoder.Write(reinterpret_cast<const uint8_t*>(samples.data()), samples.size() * 2);
-    encoder.Finish();
-  }
+  WriteAdtsFile(note, ChirpSamples(44100 * 2, 1, 44100));
   Open(note);
   Cut(dir.File("cut_note.m4a"));
   EXPECT_EQ(dialogs.lastFilter, (FileFilter{"Sound Files", {"*.m4a"}}));

@@ -7,6 +7,7 @@
 
 #include "audio/codecs/CodecOut.h"
 #include "audio/formats/FormatRegistry.h"
+#include "platform/Encoder.h"
 #include "tests/audio/MemoryComponents.h"
 #include "tests/support/EventLoop.h"
 
@@ -55,4 +56,17 @@ inline const char* CodecExtension(AudioFormat kind) {
     case AudioFormat::Aiff: return ".aiff";
     default: return "";
   }
+}
+
+/// Writes mono 16-bit `samples` at 44.1 kHz as AAC without a container
+/// (ADTS), as recorders write it: nothing in it tells the length.
+inline void WriteAdtsFile(const std::string& file, const std::vector<int16_t>& samples) {
+  media::EncoderSettings adts;
+  adts.codec = "aac";
+  adts.muxer = "adts";
+  adts.rate = 44100;
+  adts.bitrate = 96000;
+  media::Encoder encoder(adts, {1, 44100, 16}, file);
+  encoder.Write(reinterpret_cast<const uint8_t*>(samples.data()), samples.size() * 2);
+  encoder.Finish();
 }

@@ -200,18 +200,7 @@ TEST(CodecTool, EncodesToEveryFormatAndRefusesWhatCannotBe) {
 TEST(CodecTool, AnAacStreamWithoutContainerIsReadWholeAndCutIntoM4a) {
   TempDir dir;
   const std::string aac = dir.File("note.aac");
-  {
-    // ADTS, as recorders write it: no container to tell the length.
-    media::EncoderSettings adts;
-    adts.codec = "aac";
-    adts.muxer = "adts";
-    adts.rate = 44100;
-    adts.bitrate = 96000;
-    media::Encoder encoder(adts, {1, 44100, 16}, aac);
-    const std::vector<int16_t> samples = ChirpSamples(44100 * 3, 1, 44100);
-    encoder.Write(reinterpret_cast<const uint8_t*>(samples.data()), samples.size() * 2);
-    encoder.Finish();
-  }
+  WriteAdtsFile(aac, ChirpSamples(44100 * 3, 1, 44100));
   const Result info = Cli({"info", Q(aac)});
   ASSERT_EQ(info.code, 0) << info.err;
   // Counted by decoding: all of it, the encoder's priming and padding with it.

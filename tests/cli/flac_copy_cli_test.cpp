@@ -19,6 +19,7 @@
 #include "platform/FlacFrames.h"
 #include "platform/FlacStream.h"
 #include "tests/cli/CliRun.h"
+#include "tests/support/FileBytes.h"
 #include "tests/support/RunTool.h"
 #include "tests/support/TempDir.h"
 
@@ -37,11 +38,6 @@ std::vector<int32_t> Decode(const std::string& file) {
   std::vector<int32_t> samples(static_cast<size_t>(bytes.size()) / 4);
   std::memcpy(samples.data(), bytes.data(), samples.size() * 4);
   return samples;
-}
-
-std::vector<uint8_t> Bytes(const std::string& file) {
-  std::ifstream in(file, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
 }
 
 media::FlacStream Scan(const std::string& file) {
@@ -80,7 +76,7 @@ class FlacCopy : public ::testing::Test {
     EXPECT_EQ(result.info.samples, to - from);
     // A frame of the source that lies inside the range is in the result byte for byte (but its header).
     const media::FlacStream original = Scan(source);
-    const std::vector<uint8_t> sourceBytes = Bytes(source), resultBytes = Bytes(target);
+    const std::vector<uint8_t> sourceBytes = ReadFile(source), resultBytes = ReadFile(target);
     for (const media::FlacFrameSpan& frame : original.frames) {
       if (frame.firstSample < from + 16 || frame.firstSample + frame.blockSize > to) continue;
       const auto body = sourceBytes.begin() + frame.offset + 16;
@@ -127,7 +123,7 @@ TEST_F(FlacCopy, TwentyFourBitsAndTheTagsAndPicturesAreCarried) {
   TagLib::FLAC::File flac(dir.File("cut.flac").c_str());
   ASSERT_EQ(flac.pictureList().size(), 1u);
   EXPECT_EQ(flac.pictureList().front()->type(), TagLib::FLAC::Picture::FrontCover);
-  const std::vector<uint8_t> png = Bytes(cover);
+  const std::vector<uint8_t> png = ReadFile(cover);
   EXPECT_EQ(flac.pictureList().front()->data(),
             TagLib::ByteVector(reinterpret_cast<const char*>(png.data()), static_cast<unsigned>(png.size())));
   EXPECT_EQ(RunTool("flac", {"-t", "-s", Q(dir.File("cut.flac"))}), 0);  // the tags fitted in without harm
@@ -155,7 +151,7 @@ TEST_F(FlacCopy, AFileWhoseFramesDoNotFollowIsDecodedInstead) {
   const std::string source = dir.File("source.flac");
   ASSERT_EQ(RunTool("flac", {"-s", "-f", Q(wav), "-o", Q(source)}), 0);
   // Junk in the middle of a frame: the frames no longer follow one another.
-  std::vector<uint8_t> bytes = Bytes(source);
+  std::vector<uint8_t> bytes = ReadFile(source);
   const media::FlacStream stream = Scan(source);
   const auto& hit = stream.frames[stream.frames.size() / 2];
   std::fill_n(bytes.begin() + hit.offset + hit.bytes / 2, 64, uint8_t{0x55});
@@ -182,7 +178,7 @@ TEST(FlacFrames, HeadersNameTheirSampleInEveryLengthOfNumber) {
   ASSERT_EQ(RunTool("flac", {"-s", "-f", Q(wav), "-o", Q(flac)}), 0);
   const media::FlacStream stream = Scan(flac);
   ASSERT_FALSE(stream.frames.empty());
-  const std::vector<uint8_t> bytes = Bytes(flac);
+  const std::vector<uint8_t> bytes = ReadFile(flac);
   const auto& frame = stream.frames[1];
   for (const uint64_t at : {uint64_t{0}, uint64_t{127}, uint64_t{128}, uint64_t{2047}, uint64_t{65535}, uint64_t{1} << 20,
                             uint64_t{1} << 27, (uint64_t{1} << 36) - 1}) {

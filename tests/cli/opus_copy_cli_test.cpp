@@ -27,11 +27,6 @@ QString Q(const std::string& s) { return QString::fromStdString(s); }
 
 constexpr int kRate = 48000;
 
-std::vector<uint8_t> Bytes(const std::string& file) {
-  std::ifstream in(file, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
-}
-
 media::OggOpusStream Scan(const std::string& file) {
   TAuFileStream stream(file, TFileMode::Read);
   TStreamBytes bytes(stream);
@@ -73,7 +68,7 @@ class OpusCopy : public ::testing::Test {
     EXPECT_EQ(WavSamples(wav).size(), static_cast<size_t>((to - from) * 2));
     // A packet of the source from inside the range is in the result as it was.
     const media::OggOpusStream stream = Scan(source);
-    const std::vector<uint8_t> sourceBytes = Bytes(source), resultBytes = Bytes(target);
+    const std::vector<uint8_t> sourceBytes = ReadFile(source), resultBytes = ReadFile(target);
     for (const media::OggOpusPacket& packet : stream.packets) {
       if (packet.start < from + stream.preSkip || packet.start + packet.duration > to + stream.preSkip ||
           packet.spans.size() != 1)
@@ -118,7 +113,7 @@ TEST_F(OpusCopy, TagsAreCarriedAndOtherFilesAreRefusedWithTheReason) {
   TagLib::FileRef restFile(rest.c_str());
   EXPECT_EQ(restFile.file()->properties()["TITLE"].toString().to8Bit(true), "Song");
   // Damage in a page: its CRC fails, the packets cannot be trusted: refused, nothing written.
-  std::vector<uint8_t> bytes = Bytes(source);
+  std::vector<uint8_t> bytes = ReadFile(source);
   bytes[bytes.size() / 2] ^= 0x5A;
   const std::string damaged = dir.File("damaged.opus");
   std::ofstream(damaged, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
