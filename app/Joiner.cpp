@@ -138,6 +138,7 @@ bool TfrmJoiner::StartRun(const std::string& target) {
   events.progress = [this](int percent) { ShowProgress(percent); };
   events.finished = [this](const std::string& failure) { RunFinished(failure); };
   try {
+    run_.reset();  // the last run ends first: ending it serves the window's queue, where the new run's news would be
     run_ = StartJoin(request, std::move(events));
     return true;
   } catch (const std::exception& e) {

@@ -96,6 +96,7 @@ bool TfrmMain::StartCut(const std::string& source, const std::string& target) {
   events.progress = [this](int percent) { ShowCutProgress(percent); };
   events.finished = [this](const std::string& failure) { CutFinished(failure); };
   try {
+    cut_.reset();  // the last run ends first: ending it serves the window's queue, where the new run's news would be
     cut_ = ::StartCut(request, std::move(events));
     return true;
   } catch (const std::exception& e) {

@@ -310,6 +310,7 @@ void TfrmSegmo::aStartCutExecute() {
   events.step = [this](const std::string& step) { ShowStep(step); };
   events.finished = [this](const std::string& failure) { JobFinished(failure); };
   try {
+    job_.reset();  // the last run ends first: ending it serves the window's queue, where the new run's news would be
     job_ = StartRemove(request, std::move(events));
   } catch (const std::exception& e) {
     ShowIdle();

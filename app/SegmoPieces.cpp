@@ -112,6 +112,7 @@ void TfrmSegmo::bFindSilencesClick() {
   savedPieces_.clear();
   bFindSilences->setText(kStopFinding);
   ShowStep(kFindingSilences);
+  job_.reset();  // the last run ends first: ending it serves the window's queue, where the new run's news would be
   job_ = StartFindSilences(request, std::move(events), [this](const SilenceResult& found) { SilencesFound(found); });
 }
 
@@ -203,6 +204,7 @@ void TfrmSegmo::SaveEachRange(const std::string& source) {
   waitCursor_ = true;
   aStartCut->setEnabled(false);
   try {
+    job_.reset();  // the last run ends first: ending it serves the window's queue, where the new run's news would be
     job_ = StartSplit(request, std::move(events));
   } catch (const std::exception& e) {
     ShowIdle();
