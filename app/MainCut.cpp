@@ -44,6 +44,9 @@ void TfrmMain::ConnectCut() {
     cbKeepQuality->setText("&Keep " + format + " quality (no re-encoding)");
     cbKeepQuality->setToolTip("Copy the " + format + " " + (entry && entry->walksFrames ? "frames" : "packets") +
                               " of the selection, exact to the sample, instead of encoding it again");
+    // A format known to have no way says why.
+    if (!copies && entry != nullptr && entry->whyNoLosslessCut != nullptr)
+      cbKeepQuality->setToolTip(QString(entry->whyNoLosslessCut) + ".");
     cbKeepQuality->setEnabled(copies);
     cbKeepQuality->setChecked(copies && keepQualityChoice_);
   });

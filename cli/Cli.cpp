@@ -88,7 +88,7 @@ constexpr char kUsageNotes[] =
     "TIME, T and DURATION are [[hh:]mm:]ss[.fraction] (1:02:03.5, 5:00, 90, 5.0013: any number of decimals,\n"
     "to the nearest sample) or a number of samples (220558s). Options take their value as --start TIME or\n"
     "--start=TIME.\n"
-    "--lossless (MP3 and Opus) copies the source's frames or packets instead of re-encoding them, exact to\n"
+    "--lossless (MP3, Opus and M4A) copies the source's frames or packets instead of re-encoding them, exact to\n"
     "the sample (FLAC cuts copy frames anyway).\n"
     "peaks prints the lowest and highest sample of each channel in N columns (1000 unless given) of the\n"
     "file or of [--start, --end); for MP3 an estimate from the frames unless --exact, which decodes (on every\n"

@@ -22,6 +22,7 @@ extern "C" {
 #define CLIPWRIGHT_FFMPEG_FUNCTIONS(X) \
   X(av_packet_alloc) \
   X(av_packet_free) \
+  X(av_packet_free_side_data) \
   X(av_packet_rescale_ts) \
   X(av_packet_unref) \
   X(av_parser_close) \
@@ -35,6 +36,7 @@ extern "C" {
   X(avcodec_free_context) \
   X(avcodec_get_name) \
   X(avcodec_open2) \
+  X(avcodec_parameters_copy) \
   X(avcodec_parameters_from_context) \
   X(avcodec_parameters_to_context) \
   X(avcodec_receive_frame) \

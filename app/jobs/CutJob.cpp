@@ -30,6 +30,11 @@ std::string LosslessFormatsOnly() {
          " files only";
 }
 
+std::string NoLosslessCut(const FormatEntry* format) {
+  if (format == nullptr || format->whyNoLosslessCut == nullptr) return LosslessFormatsOnly();
+  return std::string(format->whyNoLosslessCut) + "; leave out --lossless to re-encode it";
+}
+
 FrameRange RangeOfSelection(int64_t startMs, int64_t endMs, int64_t wholeMs, int sampleRate) {
   FrameRange range;
   range.startSample = FrameOfMs(startMs, sampleRate);
@@ -103,7 +108,7 @@ FrameRange RangeOf(const CutRequest& request, int rate, int64_t totalSamples) {
 std::unique_ptr<Job> StartLosslessCut(const FormatEntry* entry, const CutRequest& request, JobEvents events) {
   std::error_code error;
   if (!std::filesystem::exists(request.source, error)) throw JobRefused(ErrorKind::NoSuchFile, ErrorText(ErrorKind::NoSuchFile), request.source);
-  if (!entry || !entry->newLosslessOutput) throw JobRefused(ErrorKind::Usage, LosslessFormatsOnly(), request.source);
+  if (!entry || !entry->newLosslessOutput) throw JobRefused(ErrorKind::Usage, NoLosslessCut(entry), request.source);
   CheckTargetFormat(*entry, request.target, "the source is");
   CheckTarget(request.target, {request.source}, request.replaceTarget);
   std::shared_ptr<const Mp3Stream> stream;

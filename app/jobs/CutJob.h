@@ -66,6 +66,8 @@ void PrepareLosslessCut(TAuFileIn& input, TAuFileOut& output, const std::string&
 
 /// "--lossless cuts MP3 files only": the formats whose frames a cut copies.
 std::string LosslessFormatsOnly();
+/// Why `format` (null: unknown) is not cut losslessly: its own reason, or the formats that are.
+std::string NoLosslessCut(const FormatEntry* format);
 
 /// Opens `source` in the input and tells its sample rate; raises JobRefused
 /// when the source cannot be read ("This is not a standard MP3 file..." for

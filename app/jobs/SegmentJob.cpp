@@ -279,7 +279,7 @@ std::unique_ptr<Job> StartRemove(const RemoveRequest& request, JobEvents events)
   if (const std::string refusal = CheckRows(request.rows, request.totalMs); !refusal.empty())
     throw JobRefused(ErrorKind::Usage, refusal);
   const bool copyFrames = request.lossless && !format.plainCutIsLossless;  // FLAC: lossless anyway
-  if (copyFrames && !format.newLosslessOutput) throw JobRefused(ErrorKind::Usage, LosslessFormatsOnly(), request.source);
+  if (copyFrames && !format.newLosslessOutput) throw JobRefused(ErrorKind::Usage, NoLosslessCut(&format), request.source);
   CheckTarget(request.target, {request.source}, request.replaceTarget);
   if (copyFrames) return StartLosslessRemove(format, request, std::move(events));
   auto job = std::make_unique<SegmentJob>(format, std::move(events));

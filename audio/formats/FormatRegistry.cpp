@@ -13,6 +13,7 @@
 #include "audio/codecs/CodecIn.h"
 #include "audio/codecs/CodecOut.h"
 #include "audio/codecs/FlacCopyOut.h"
+#include "audio/codecs/Mp4CopyOut.h"
 #include "audio/codecs/OpusCopyOut.h"
 #include "audio/formats/SettingsCopy.h"
 #include "audio/mp3/MP3LosslessOut.h"
@@ -146,6 +147,9 @@ std::unique_ptr<TAuFileOut> NewFlacOut() { return std::make_unique<Sealed<TFlacC
 /// Opus: a lossless cut copies the source's packets and trims them by pre-skip and granule position.
 std::unique_ptr<TAuFileOut> NewOpusCopyOut() { return std::make_unique<Sealed<TOpusCopyOut>>(kOpus); }
 
+/// M4A: a lossless cut copies the source's packets and trims them by the edit list.
+std::unique_ptr<TAuFileOut> NewMp4CopyOut() { return std::make_unique<Sealed<TMp4CopyOut>>(kAac); }
+
 /// A format read and written through FFmpeg's codecs and TagLib's tags.
 template <const CodecTraits& traits>
 FormatEntry CodecEntry(AudioFormat format, const char* name, std::vector<std::string> extensions,
@@ -172,6 +176,11 @@ FormatEntry WithOutput(FormatEntry entry, std::unique_ptr<TAuFileOut> (*newOutpu
 
 FormatEntry WithLosslessOutput(FormatEntry entry, std::unique_ptr<TAuFileOut> (*newLosslessOutput)()) {
   entry.newLosslessOutput = newLosslessOutput;
+  return entry;
+}
+
+FormatEntry WithNoLosslessCut(FormatEntry entry, const char* why) {
+  entry.whyNoLosslessCut = why;
   return entry;
 }
 
@@ -222,14 +231,22 @@ const std::vector<FormatEntry>& Formats() {
        .whyUnreadable = WhyInvalidFile,
        .newOutput = [] { return std::unique_ptr<TAuFileOut>(New<TWMAOut>()); },
        .copySettings = CopyWma,
+       .whyNoLosslessCut = "WMA cannot be cut without re-encoding: ASF has no way to leave out the start of the first "
+                           "copied packet (no pre-skip, no edit list), so a copy would start early",
        .encodeOptions = kBitrateOption,
        .encodesSixteenBitStereo = true,
        .applyEncodeOptions = EncodeWma},
       WithOutput(CodecEntry<kFlac>(AudioFormat::Flac, "FLAC", {".flac"}, {}, true, kNoEncodeOptions), NewFlacOut),
-      CodecEntry<kVorbis>(AudioFormat::Vorbis, "Ogg Vorbis", {".ogg", ".oga"}, {}, false, kBitrateOption),
+      WithNoLosslessCut(
+          CodecEntry<kVorbis>(AudioFormat::Vorbis, "Ogg Vorbis", {".ogg", ".oga"}, {}, false, kBitrateOption),
+          "Ogg Vorbis cannot be cut exactly without re-encoding: only the first page's granule position could leave "
+          "out the samples before the range, which libvorbisfile drops but FFmpeg only marks with negative "
+          "timestamps, so players built on it may play them"),
       WithLosslessOutput(CodecEntry<kOpus>(AudioFormat::Opus, "Opus", {".opus"}, {}, false, kBitrateOption),
                          NewOpusCopyOut),
-      CodecEntry<kAac>(AudioFormat::M4a, "M4A", {".m4a", ".m4b", ".aac"}, {".aac"}, false, kBitrateOption),
+      WithLosslessOutput(
+          CodecEntry<kAac>(AudioFormat::M4a, "M4A", {".m4a", ".m4b", ".aac"}, {".aac"}, false, kBitrateOption),
+          NewMp4CopyOut),
       CodecEntry<kAiff>(AudioFormat::Aiff, "AIFF", {".aiff", ".aif", ".aifc"}, {}, false, kNoEncodeOptions),
   };
   return formats;

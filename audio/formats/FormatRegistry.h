@@ -41,6 +41,8 @@ struct FormatEntry {
 
   /// An output that copies the source's coded frames (a lossless cut); null when the format has none.
   std::unique_ptr<TAuFileOut> (*newLosslessOutput)() = nullptr;
+  /// Why a lossless cut cannot be made of it, when the format is known to have no way (the refusal's words).
+  const char* whyNoLosslessCut = nullptr;
   /// A plain cut loses nothing (FLAC): asked for a lossless one, it is done.
   bool plainCutIsLossless = false;
   /// Its output can append to a file of its own, as the joins of Segment Cut's work files do (WAV).

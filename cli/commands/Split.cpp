@@ -7,6 +7,7 @@
 #include "app/jobs/SplitJob.h"
 #include "app/jobs/TimeRange.h"
 #include "audio/ACS_Classes.h"
+#include "audio/formats/FormatRegistry.h"
 #include "audio/mp3/Mp3Stream.h"
 #include "audio/peaks/FrameRangeReader.h"
 #include "audio/peaks/Silences.h"
@@ -108,8 +109,9 @@ int Split(const Arguments& args) {
   request.lossless = args.lossless;
   request.replaceTargets = args.force;
   int planned = kDone;
-  if (args.lossless && !args.silence) {
-    // Frames are copied: the frames tell the length, and no decoder is loaded.
+  const FormatEntry* format = FormatEntryOfFile(request.source);
+  if (args.lossless && !args.silence && format != nullptr && format->walksFrames) {
+    // MP3 frames are copied: the frames tell the length, and no decoder is loaded.
     try {
       const Mp3Stream stream = ScanMp3File(request.source);
       planned = Plan(args, stream.first.sampleRate, stream.GaplessSamples(), stream.first.channels, request.pieces);

@@ -414,7 +414,7 @@ TEST(StartCutClosing, ClosingTheWindowMidCutRemovesTheTemporaryFile) {
     EXPECT_EQ(entry.path().filename().string(), "long.mp3");
 }
 
-TEST_F(StartCut, KeepQualityCopiesTheOpusPacketsOfTheSelectionToo) {
+TEST_F(StartCut, KeepQualityCopiesTheOpusAndM4aPacketsOfTheSelectionToo) {
   auto* keep = window.findChild<QCheckBox*>("cbKeepQuality");
   const std::string wav = Numbered("numbers.wav", 8000 * 6), opus = dir.File("talk.opus");
   ASSERT_EQ(WriteCodecFile(opus, AudioFormat::Opus, ChirpSamples(48000 * 6, 1, 48000), 1, 48000), "");
@@ -429,9 +429,27 @@ TEST_F(StartCut, KeepQualityCopiesTheOpusPacketsOfTheSelectionToo) {
   Cut(target);
   EXPECT_TRUE(dialogs.messages.isEmpty()) << dialogs.messages.join("|").toStdString();
   EXPECT_EQ(DecodeWithFfmpeg(target).size(), 2u * 48000);  // mono, decoded at 48 kHz: exactly 2 s
+  // M4A: the AAC packets, trimmed by the edit list.
+  const std::string m4a = dir.File("talk.m4a");
+  ASSERT_EQ(WriteCodecFile(m4a, AudioFormat::M4a, ChirpSamples(44100 * 6, 1, 44100), 1, 44100), "");
+  Open(m4a);
+  ASSERT_TRUE(keep->isEnabled());
+  EXPECT_TRUE(keep->isChecked());  // the choice comes back
+  EXPECT_EQ(keep->text().remove('&'), "Keep M4A quality (no re-encoding)");
+  bar->SetPositionL(2);
+  bar->SetPositionU(6);
+  Cut(dir.File("part.m4a"));
+  EXPECT_TRUE(dialogs.messages.isEmpty()) << dialogs.messages.join("|").toStdString();
+  EXPECT_EQ(StreamDurationSamples(dir.File("part.m4a")), 2 * 44100);
   Open(wav);
   EXPECT_EQ(keep->text().remove('&'), "Keep MP3 quality (no re-encoding)");
   EXPECT_FALSE(keep->isEnabled());
+  // Ogg Vorbis cannot be trimmed at the start without decoding: the box says why.
+  const std::string ogg = dir.File("talk.ogg");
+  ASSERT_EQ(WriteCodecFile(ogg, AudioFormat::Vorbis, ChirpSamples(44100 * 2, 1, 44100), 1, 44100), "");
+  Open(ogg);
+  EXPECT_FALSE(keep->isEnabled());
+  EXPECT_TRUE(keep->toolTip().startsWith("Ogg Vorbis cannot be cut exactly")) << keep->toolTip().toStdString();
 }
 
 TEST_F(StartCut, KeepMp3QualityCopiesTheFramesOfTheSelection) {

@@ -8,6 +8,7 @@
 #include "audio/codecs/CodecIn.h"
 #include "audio/codecs/CodecOut.h"
 #include "audio/codecs/FlacCopyOut.h"
+#include "audio/codecs/Mp4CopyOut.h"
 #include "audio/codecs/OpusCopyOut.h"
 #include "audio/formats/FormatRegistry.h"
 #include "audio/mp3/MP3LosslessOut.h"
@@ -50,7 +51,7 @@ TEST(FormatRegistry, EachFormatMakesItsOwnComponents) {
   const auto mp3Out = mp3.newOutput();
   EXPECT_EQ(dynamic_cast<TMP3Out&>(*mp3Out).BitRate(), mbr128);
   EXPECT_EQ(dynamic_cast<TMP3Out&>(*mp3Out).Mode(), mmMono);
-  // The formats of FFmpeg's codecs: their own input and output; Opus copies its packets.
+  // The formats of FFmpeg's codecs: their own input and output; Opus and M4A copy their packets.
   for (const AudioFormat format : {AudioFormat::Flac, AudioFormat::Vorbis, AudioFormat::Opus, AudioFormat::M4a}) {
     const FormatEntry& entry = *FindFormat(format);
     const auto in = entry.newInput();
@@ -60,6 +61,7 @@ TEST(FormatRegistry, EachFormatMakesItsOwnComponents) {
     ASSERT_NE(dynamic_cast<TCodecOut*>(out.get()), nullptr) << entry.name;
     EXPECT_EQ(&dynamic_cast<TCodecOut&>(*out).Traits(), entry.codec);
     if (format == AudioFormat::Opus) EXPECT_NE(dynamic_cast<TOpusCopyOut*>(entry.newLosslessOutput().get()), nullptr);
+    else if (format == AudioFormat::M4a) EXPECT_NE(dynamic_cast<TMp4CopyOut*>(entry.newLosslessOutput().get()), nullptr);
     else EXPECT_EQ(entry.newLosslessOutput, nullptr) << entry.name;
   }
   // A FLAC result copies the frames of a native FLAC source.
@@ -71,12 +73,14 @@ TEST(FormatRegistry, EachFormatMakesItsOwnComponents) {
 namespace {
 
 TEST(FormatRegistry, EachEntryTellsWhatItsFormatCanDo) {
-  // Frames are copied from MP3 files, packets from Opus files; MP3 frames alone are walked for the waveform's estimate.
-  EXPECT_EQ(FormatNames([](const FormatEntry& e) { return e.newLosslessOutput != nullptr; }), "MP3 and Opus");
+  // Frames are copied from MP3 files, packets from Opus and M4A files; MP3 frames alone are walked for the waveform's estimate.
+  EXPECT_EQ(FormatNames([](const FormatEntry& e) { return e.newLosslessOutput != nullptr; }), "MP3, Opus and M4A");
   EXPECT_EQ(FormatNames([](const FormatEntry& e) { return e.walksFrames; }), "MP3");
   // A FLAC cut is lossless as it is; only WAV results are appended to.
   EXPECT_EQ(FormatNames([](const FormatEntry& e) { return e.plainCutIsLossless; }), "FLAC");
-  EXPECT_EQ(FormatNames([](const FormatEntry& e) { return e.CutsLosslessly(); }), "MP3, FLAC and Opus");
+  EXPECT_EQ(FormatNames([](const FormatEntry& e) { return e.CutsLosslessly(); }), "MP3, FLAC, Opus and M4A");
+  // Those that cannot say why.
+  EXPECT_EQ(FormatNames([](const FormatEntry& e) { return e.whyNoLosslessCut != nullptr; }), "WMA and Ogg Vorbis");
   EXPECT_EQ(FormatNames([](const FormatEntry& e) { return e.appends; }), "WAV");
   // Encode options: MP3 takes all three, the lossy codecs a bit rate, the lossless ones none.
   EXPECT_EQ(FindFormat(AudioFormat::Mp3)->encodeOptions, unsigned{kBitrateOption | kVbrOption | kModeOption});

@@ -54,7 +54,7 @@ TEST_F(ToolErrors, EncodeOptionsAreTheTargetFormatsOwn) {
   EXPECT_NE(r.err.find(".mp3, .wma, .flac"), std::string::npos) << r.err;
   r = Cli({"cut", Q(wav), Q(dir.File("x.wav")), "--start", "0", "--end", "0.5", "--lossless"});
   EXPECT_EQ(r.code, 1);
-  EXPECT_NE(r.err.find("--lossless cuts MP3 and Opus files only"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("--lossless cuts MP3, Opus and M4A files only"), std::string::npos) << r.err;
   // Each refusal before anything was written.
   for (const char* name : {"x.aiff", "x.opus", "x.wav"}) EXPECT_FALSE(std::filesystem::exists(dir.File(name))) << name;
 }

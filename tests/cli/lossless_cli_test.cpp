@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include <QProcess>
 #include <QStandardPaths>
 #include <QString>
@@ -13,6 +15,7 @@
 #include "tests/support/FfmpegDecode.h"
 #include "tests/support/Mp3Encoder.h"
 #include "tests/support/Mpg123Decode.h"
+#include "tests/support/RunTool.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TestAudio.h"
 
@@ -51,7 +54,17 @@ TEST_F(LosslessCommandLine, RefusalsSayWhy) {
   WritePcmWav(dir.File("tone.wav"), 8000, 1, 8000);
   Result r = Cli({"cut", Q(dir.File("tone.wav")), Q(dir.File("cut.wav")), "--start", "0", "--end", "0.5", "--lossless"});
   EXPECT_EQ(r.code, 1);
-  EXPECT_NE(r.err.find("--lossless cuts MP3 and Opus files only"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("--lossless cuts MP3, Opus and M4A files only"), std::string::npos) << r.err;
+  // Formats with no way to trim a copy's start say so.
+  for (const auto& [name, codec, why] : {std::tuple{"tone.ogg", "libvorbis", "Ogg Vorbis cannot be cut exactly"},
+                                         std::tuple{"tone.wma", "wmav2", "WMA cannot be cut without re-encoding: ASF"}}) {
+    ASSERT_EQ(RunFfmpeg({"-i", Q(dir.File("tone.wav")), "-c:a", codec, Q(dir.File(name))}), 0);
+    r = Cli({"cut", Q(dir.File(name)), Q(dir.File(std::string("cut-") + name)), "--start", "0", "--end", "0.5", "--lossless"});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.err.find(why), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("leave out --lossless"), std::string::npos) << r.err;
+    EXPECT_FALSE(std::filesystem::exists(dir.File(std::string("cut-") + name)));
+  }
   // A damaged stream: the run fails (4), names the file and the cause, and writes nothing.
   std::vector<uint8_t> bytes = ReadFile(source);
   bytes.insert(bytes.begin() + 30000, 500, 0x55);
