@@ -243,8 +243,9 @@ int64_t SegmentTotalMs(const std::string& source) {
 
 namespace {
 
-/// Removing ranges losslessly keeps one piece: an MP3 stream can tell a
-/// decoder to drop samples at its start and end only, so a join would not be exact.
+/// Removing ranges losslessly keeps one piece: the formats that copy frames
+/// or packets can tell a decoder to drop samples at their start and end only,
+/// so a join would not be exact.
 std::unique_ptr<Job> StartLosslessRemove(const FormatEntry& format, const RemoveRequest& request, JobEvents events) {
   auto job = std::make_unique<OutputJob>(std::move(events));
   TAuFileIn& input = job->Keep(format.newInput());
@@ -253,13 +254,20 @@ std::unique_ptr<Job> StartLosslessRemove(const FormatEntry& format, const Remove
   const std::vector<FrameRange> pieces =
       PiecesOfRows(request.rows, request.totalMs, rate, input.TotalSamples());
   if (pieces.empty()) throw JobRefused(ErrorKind::UnreadableFile, kNothingRemains);
-  if (pieces.size() > 1)
+  if (pieces.size() > 1) {
+    // MP3 frames hold a fixed number of samples: copied after a join they
+    // stay in step with the source, which a removed range of any other
+    // length breaks, and nothing in the stream can move them.
+    const std::string why =
+        format.walksFrames
+            ? "an MP3 file can leave out samples at its start and end only, and the frames copied after a join "
+              "would have to move by part of a frame (1152 samples), which takes encoding them again"
+            : std::string("a ") + format.name + " file can leave out samples at its start and end only, not where two pieces meet";
     throw JobRefused(ErrorKind::Failed,
-                     "--lossless keeps one piece only: " + std::to_string(pieces.size()) +
-                         " pieces would remain, and an MP3 stream cannot tell a decoder to drop samples where two "
-                         "pieces meet, so the joins would not be exact. Remove ranges at the start and end only, or "
-                         "leave out --lossless to re-encode",
+                     "--lossless keeps one piece only: " + std::to_string(pieces.size()) + " pieces would remain, and " +
+                         why + ". Remove ranges at the start and end only, or leave out --lossless to re-encode",
                      request.source);
+  }
   PrepareLosslessCut(input, output, request.source, pieces.front(), job->OpenTarget(request.target));
   // An output that does not read the tags from the file itself is given them, as a cut's is.
   if (!format.walksFrames) format.copySettings(input, output, SettingsUse::Cut);
