@@ -42,6 +42,7 @@ TAuFileStream::TAuFileStream(const std::string& fileName, TFileMode mode) {
   }
   const bool exclusive = mode != TFileMode::Read;
   // Not blocking: opening a named pipe for reading would wait for a writer.
+  created_ = mode == TFileMode::Create;
   fd_ = ::open(fileName.c_str(), flags | O_NONBLOCK, 0666);
   if (fd_ < 0) RaiseSystemError(errno, fileName);
   struct stat info {};
@@ -78,7 +79,14 @@ int64_t TAuFileStream::Read(void* buffer, int64_t count) {
 }
 
 int64_t TAuFileStream::Write(const void* buffer, int64_t count) {
-  return FdIo::Write(fd_, buffer, static_cast<size_t>(std::max<int64_t>(count, 0)));
+  const int64_t written = FdIo::Write(fd_, buffer, static_cast<size_t>(std::max<int64_t>(count, 0)));
+  // A new file is flushed to disk before it takes its name: its pages are
+  // started on their way as they come, so that little is left to wait for then.
+  if (created_ && written > 0 && (unflushed_ += written) >= kFlushStep) {
+    ::sync_file_range(fd_, 0, 0, SYNC_FILE_RANGE_WRITE);
+    unflushed_ = 0;
+  }
+  return written;
 }
 
 int64_t TAuFileStream::Seek(int64_t offset, Origin origin) {

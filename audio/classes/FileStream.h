@@ -36,4 +36,7 @@ class TAuFileStream : public TAuStream {
 
  private:
   int fd_ = -1;
+  static constexpr int64_t kFlushStep = 8 << 20;
+  bool created_ = false;
+  int64_t unflushed_ = 0;  // bytes written since their write-back was last started
 };
