@@ -3,6 +3,7 @@
 #include <QAbstractEventDispatcher>
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QFileInfo>
 #include <QFocusEvent>
 #include <QGroupBox>
@@ -145,7 +146,7 @@ void TfrmSegmo::AnchorChildren() {
   anchors_->Add(wvAudio, Anchors::kGrowWidth | Anchors::kGrowHeight);
   anchors_->Add(findChild<QWidget*>("gbTimes"), Anchors::kMoveDown);
   anchors_->Add(lvMain, Anchors::kMoveDown | Anchors::kGrowWidth);
-  for (const char* name : {"bUP", "bDown", "suiButton3", "bRemoveAll", "bStart", "bClose", "lKeep", "sbKeep", "lStatus"})
+  for (const char* name : {"bUP", "bDown", "suiButton3", "bRemoveAll", "bStart", "bClose", "lKeep", "sbKeep", "cbKeepQuality", "lStatus"})
     anchors_->Add(findChild<QWidget*>(name), Anchors::kMoveDown | Anchors::kMoveRight);
   for (QWidget* below : {static_cast<QWidget*>(rbRemove), static_cast<QWidget*>(rbSave),
                          static_cast<QWidget*>(bFindSilences), static_cast<QWidget*>(bImportCue)})
@@ -306,6 +307,7 @@ void TfrmSegmo::aStartCutExecute() {
   request.totalMs = totalMs;
   request.replaceTarget = true;  // the user was asked
   request.workFolder = WorkFolder;
+  request.lossless = cbKeepQuality->isEnabled() && cbKeepQuality->isChecked();
   JobEvents events;
   events.step = [this](const std::string& step) { ShowStep(step); };
   events.finished = [this](const std::string& failure) { JobFinished(failure); };

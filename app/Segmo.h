@@ -128,6 +128,10 @@ class TfrmSegmo : public QDialog {
     QString startText, endText;
   } dragged_;
   QDoubleSpinBox* sbKeep = nullptr;
+  /// Pieces and what remains are copied from the source's frames or
+  /// packets, where its format can (see ShowKeepQuality).
+  class QCheckBox* cbKeepQuality = nullptr;
+  void ShowKeepQuality();
   /// How the last job ended, and what the running one saves: one file, or
   /// the line that tells of its pieces. Neither for Find Silences.
   class StatusLine* lStatus = nullptr;

@@ -1,6 +1,7 @@
 // The Segment Cut window's other use of its list: each range saved as a file
 // of its own; and what fills the list: the file's silences, a cue sheet.
 #include <QApplication>
+#include <QCheckBox>
 #include <QDoubleSpinBox>
 #include <QFileInfo>
 #include <QLabel>
@@ -65,14 +66,34 @@ void TfrmSegmo::CreatePieceControls() {
   sbKeep->setSuffix(" s");
   sbKeep->setValue(kKeptSilenceSeconds);
   sbKeep->setToolTip("Seconds of each silence Find Silences leaves in place, half at each side");
-  lStatus = Place(new StatusLine(this), "lStatus", QRect(319, 500, 100, 52));
+  cbKeepQuality = Place(new QCheckBox("Keep &quality", this), "cbKeepQuality", QRect(319, 500, 100, 22));
+  connect(eOpenFile, &QLineEdit::textChanged, this, [this] { ShowKeepQuality(); });
+  lStatus = Place(new StatusLine(this), "lStatus", QRect(319, 524, 100, 28));
   lStatus->setWordWrap(true);
   lStatus->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   ShowListMode();
+  ShowKeepQuality();
   bFindSilences = MakeButton(this, "bFindSilences", kFindSilences, QRect(8, 522, 140, 27));
   bImportCue = MakeButton(this, "bImportCue", "Import &Cue Sheet...", QRect(156, 522, 152, 27));
   connect(bFindSilences, &QPushButton::clicked, this, [this] { bFindSilencesClick(); });
   connect(bImportCue, &QPushButton::clicked, this, [this] { bImportCueClick(); });
+}
+
+void TfrmSegmo::ShowKeepQuality() {
+  const FormatEntry* entry = FormatEntryOfFile(eOpenFile->text().toStdString());
+  const bool copies = entry != nullptr && entry->newLosslessOutput != nullptr;
+  cbKeepQuality->setEnabled(copies);
+  if (!copies) cbKeepQuality->setChecked(false);
+  if (copies)
+    cbKeepQuality->setToolTip(QString("Copy the ") + entry->name + (entry->walksFrames ? " frames" : " packets") +
+                              " instead of encoding them again, exact to the sample: each piece saved, or what "
+                              "remains when the ranges lie at the start and the end");
+  else if (entry != nullptr && entry->whyNoLosslessCut != nullptr)
+    cbKeepQuality->setToolTip(QString(entry->whyNoLosslessCut) + ".");
+  else
+    cbKeepQuality->setToolTip("Copy the frames or packets of " +
+                              QString::fromStdString(FormatNames([](const FormatEntry& e) { return e.newLosslessOutput != nullptr; })) +
+                              " files instead of encoding them again");
 }
 
 void TfrmSegmo::FillRows(const std::vector<SplitPiece>& pieces, int sampleRate) {
@@ -188,7 +209,7 @@ void TfrmSegmo::SaveEachRange(const std::string& source) {
   savedFile_.clear();
   savedPieces_ = "Saved " + QString::number(request.pieces.size()) + (request.pieces.size() == 1 ? " piece in " : " pieces in ") + folder;
   request.pattern = pattern.toStdString();
-  request.lossless = false;
+  request.lossless = cbKeepQuality->isEnabled() && cbKeepQuality->isChecked();
   int existing = 0;
   std::error_code error;
   for (const std::string& file : PieceFiles(request)) existing += fs::exists(file, error) ? 1 : 0;

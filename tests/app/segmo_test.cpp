@@ -10,6 +10,7 @@
 #include <QTableWidget>
 #include <QTest>
 #include <QMouseEvent>
+#include <QCheckBox>
 #include <QDoubleSpinBox>
 #include <cmath>
 #include <filesystem>
@@ -22,6 +23,8 @@
 #include "app/Texts.h"
 #include "app/jobs/Global.h"
 #include "controls/WaveformView.h"
+#include "tests/audio/CodecFiles.h"
+#include "tests/support/FfmpegDecode.h"
 #include "tests/support/FileBytes.h"
 #include "tests/support/CaptionLog.h"
 #include "tests/support/EventLoop.h"
@@ -519,6 +522,53 @@ TEST_F(SegmentCut, SaveEachRangeWritesAFileAPieceAndAsksOnceAboutExistingOnes) {
   ASSERT_EQ(dialogs.messages.size(), 3);  // the name pattern asked for again, then the one question
   EXPECT_TRUE(dialogs.messages.last().startsWith("2 of the pieces' files exist in ")) << dialogs.messages.last().toStdString();
   EXPECT_EQ(ReadFile(folder + "/part 1.wav"), (std::vector<uint8_t>{'o', 'l', 'd'}));
+}
+
+TEST_F(SegmentCut, KeepQualityCopiesThePacketsOfEachPieceAndSaysWhyJoinsCannot) {
+  auto* keep = window.findChild<QCheckBox*>("cbKeepQuality");
+  ASSERT_NE(keep, nullptr);
+  Open(Numbered("numbers.wav", 8000));
+  EXPECT_FALSE(keep->isEnabled());  // PCM is cut as it is
+  const std::string m4a = dir.File("talk.m4a");
+  ASSERT_EQ(WriteCodecFile(m4a, AudioFormat::M4a, ChirpSamples(44100 * 8, 2, 44100), 2, 44100), "");
+  Open(m4a);
+  ASSERT_TRUE(keep->isEnabled());
+  EXPECT_TRUE(keep->toolTip().startsWith("Copy the M4A packets")) << keep->toolTip().toStdString();
+  QTest::mouseClick(keep, Qt::LeftButton);
+  ASSERT_TRUE(keep->isChecked());
+  Add("00:00:01.0", "00:00:02.5");
+  Add("00:00:06.0", "00:00:08.0");
+  QTest::mouseClick(window.findChild<QRadioButton*>("rbSave"), Qt::LeftButton);
+  const std::string folder = dir.File("pieces");
+  fs::create_directory(folder);
+  dialogs.folderAnswer = QString::fromStdString(folder);
+  dialogs.textAnswer = "part {n}";
+  GoIdle();
+  Action("aStartCut")->trigger();
+  ASSERT_TRUE(WaitUntil([&] { return window.windowTitle() == "Segment Cut" && Action("aStartCut")->isEnabled(); }, 60000));
+  EXPECT_EQ(dialogs.messages.size(), 1) << dialogs.messages.join("|").toStdString();  // the name pattern only
+  // Exact pieces, and the edit list says so: packets were copied, not encoded again.
+  EXPECT_EQ(StreamDurationSamples(folder + "/part 1.m4a"), 44100 * 3 / 2);
+  EXPECT_EQ(StreamDurationSamples(folder + "/part 2.m4a"), 44100 * 2);
+  const std::vector<uint8_t> source = ReadFile(m4a), piece = ReadFile(folder + "/part 2.m4a");
+  const auto middle = source.begin() + static_cast<std::ptrdiff_t>(source.size() * 7 / 8);  // about 7.0 s
+  EXPECT_NE(std::search(piece.begin(), piece.end(), middle, middle + 64), piece.end());
+
+  // Removing a range in the middle would join two pieces: refused with the reason, nothing written.
+  QTest::mouseClick(window.findChild<QRadioButton*>("rbRemove"), Qt::LeftButton);
+  dialogs.messages.clear();
+  StartNow(dir.File("rest.m4a"));
+  ASSERT_EQ(dialogs.messages.size(), 1);
+  EXPECT_TRUE(dialogs.messages[0].contains("keeps one piece only")) << dialogs.messages[0].toStdString();
+  EXPECT_FALSE(fs::exists(dir.File("rest.m4a")));
+
+  // Ogg Vorbis says why it cannot.
+  const std::string ogg = dir.File("talk.ogg");
+  ASSERT_EQ(WriteCodecFile(ogg, AudioFormat::Vorbis, ChirpSamples(44100 * 2, 2, 44100), 2, 44100), "");
+  Open(ogg);
+  EXPECT_FALSE(keep->isEnabled());
+  EXPECT_FALSE(keep->isChecked());
+  EXPECT_TRUE(keep->toolTip().startsWith("Ogg Vorbis cannot be cut exactly")) << keep->toolTip().toStdString();
 }
 
 TEST_F(SegmentCut, ImportCueSheetFillsTheTracksAndTheirPiecesCarryTheirTitles) {
