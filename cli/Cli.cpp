@@ -39,6 +39,9 @@ unsigned OptionsGiven(const Arguments& a) {
   return options;
 }
 
+/// A command's count of files that means any number but none.
+constexpr size_t kOneOrMoreFiles = SIZE_MAX;
+
 /// A command: its usage lines, its files and options, and what a line that
 /// gives others is told.
 struct Command {
@@ -51,6 +54,8 @@ struct Command {
 };
 constexpr Command kCommands[] = {
     {"info", "  clipwright-cli info FILE\n", 1, 0, "info takes one file", Info},
+    {"loudness", "  clipwright-cli loudness FILE... [--json]\n", kOneOrMoreFiles, kJson, "loudness takes one file or more",
+     Loudness},
     {"cut", "  clipwright-cli cut SOURCE TARGET --start TIME --end TIME [--lossless] [--threads N] [--force] [--quiet]\n",
      2, kStart | kEnd | kLossless | kThreads | kForce | kQuiet, "cut takes a source and a target", Cut},
     {"decode", "  clipwright-cli decode SOURCE TARGET.wav [--force] [--quiet]\n", 2, kForce | kQuiet,
@@ -103,6 +108,8 @@ constexpr char kUsageNotes[] =
     "leading zeros, {title} and {artist} from the cue sheet, {source} the source's name ({source}_{n} unless\n"
     "given); the source's extension follows. A plan of more than 1000 pieces is refused unless --max-pieces\n"
     "allows it (DURATION 1s is one sample: seconds are 1 or 1.0).\n"
+    "loudness prints each file's integrated loudness (LUFS), loudness range (LU), sample peak (dBFS) and\n"
+    "true peak (dBTP) by EBU R128, measured with libebur128.\n"
     "--threads N encodes MP3 results on N threads (one per core unless given; 1 encodes one stream).\n"
     "Exit codes: 0 done, 1 usage, 2 source unreadable, 3 target refused, 4 the run failed.\n";
 
@@ -137,7 +144,8 @@ int RunCli(int argc, char** argv) {
   if (command.empty()) return Fail(kUsage, "no command");
   for (const Command& entry : kCommands) {
     if (entry.name != command) continue;
-    if (args.files.size() != entry.files || (OptionsGiven(args) & ~entry.options) != 0) return Fail(kUsage, entry.misuse);
+    const bool filesRight = entry.files == kOneOrMoreFiles ? !args.files.empty() : args.files.size() == entry.files;
+    if (!filesRight || (OptionsGiven(args) & ~entry.options) != 0) return Fail(kUsage, entry.misuse);
     if (args.threads) {
       int32_t threads = 0;
       if (!ParseInt32(*args.threads, threads) || threads < 1 || threads > 256)

@@ -15,5 +15,6 @@ int Join(const Arguments& args);
 int Mix(const Arguments& args);
 int Remove(const Arguments& args);
 int Split(const Arguments& args);
+int Loudness(const Arguments& args);
 
 }  // namespace cli

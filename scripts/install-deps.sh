@@ -11,6 +11,8 @@ packages=(
   # decoding, encoding, tags, pictures
   libavformat-dev libavcodec-dev libavutil-dev libswresample-dev
   libmp3lame-dev libtag1-dev libjpeg62-turbo-dev libcue-dev
+  # loudness by EBU R128
+  libebur128-dev
   # a sound server of the tests' own, to hear what the player plays
   pulseaudio pulseaudio-utils
   # a second decoder that honours the LAME tag, to check lossless MP3 cuts

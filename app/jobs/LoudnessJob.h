@@ -1,0 +1,15 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "platform/Loudness.h"
+
+/// The loudness of frames [start, end) of a file (end -1: to its end), by
+/// EBU R128, decoded as the waveform reads it. Raises JobRefused naming the
+/// file when it cannot be read, and when it delivers fewer frames than it
+/// counted. `cancelled` may stop it early (then it raises nothing and the
+/// figures are of what was read).
+media::LoudnessFigures MeasureLoudness(const std::string& source, int64_t start = 0, int64_t end = -1,
+                                       const std::function<bool()>& cancelled = {});
