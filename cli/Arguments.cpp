@@ -19,10 +19,12 @@ Arguments ParseArguments(int argc, char** argv) {
       at("at", "", "TIMES"), every("every", "", "DURATION"), cue("cue", "", "FILE"), silence("silence", ""),
       threshold("threshold", "", "DB"), minSilence("min-silence", "", "SECONDS"), name("name", "", "PATTERN"),
       threads("threads", "", "N"), maxPieces("max-pieces", "", "N"), keep("keep", "", "SECONDS"),
-      silences("silences", "");
+      silences("silences", ""), gain("gain", "", "DB"), normalize("normalize", "", "TARGET"),
+      fadeIn("fade-in", "", "MS"), fadeOut("fade-out", "", "MS"), fadeCurve("fade-curve", "", "CURVE");
   parser.addOptions(
       {start, end, bitrate, vbr, mode, range, lossless, force, quiet, help, version, port, maxClients, width, json, exact,
-       at, every, cue, silence, threshold, minSilence, name, threads, maxPieces, keep, silences});
+       at, every, cue, silence, threshold, minSilence, name, threads, maxPieces, keep, silences, gain, normalize, fadeIn,
+       fadeOut, fadeCurve});
   QStringList words;
   for (int i = 0; i < argc; ++i) words << QFile::decodeName(argv[i]);
 
@@ -56,6 +58,11 @@ Arguments ParseArguments(int argc, char** argv) {
   args.silence = parser.isSet(silence);
   args.silences = parser.isSet(silences);
   args.keep = value(keep);
+  args.gain = value(gain);
+  args.normalize = value(normalize);
+  args.fadeIn = value(fadeIn);
+  args.fadeOut = value(fadeOut);
+  args.fadeCurve = value(fadeCurve);
   args.threshold = value(threshold);
   args.minSilence = value(minSilence);
   args.name = value(name);

@@ -20,7 +20,9 @@ enum Option : unsigned {
   kMaxClients = 1 << 6, kWidth = 1 << 7, kJson = 1 << 8, kExact = 1 << 9, kRange = 1 << 10,
   kLossless = 1 << 11, kForce = 1 << 12, kQuiet = 1 << 13, kAt = 1 << 14, kEvery = 1 << 15, kCue = 1 << 16,
   kSilence = 1 << 17, kThreshold = 1 << 18, kMinSilence = 1 << 19, kName = 1 << 20, kThreads = 1 << 21,
-  kMaxPieces = 1 << 22, kKeep = 1 << 23, kSilences = 1 << 24,
+  kMaxPieces = 1 << 22, kKeep = 1 << 23, kSilences = 1 << 24, kGain = 1 << 25, kNormalize = 1 << 26,
+  kFadeIn = 1 << 27, kFadeOut = 1 << 28, kFadeCurve = 1 << 29,
+  kLevels = kGain | kNormalize | kFadeIn | kFadeOut | kFadeCurve,
 };
 
 unsigned OptionsGiven(const Arguments& a) {
@@ -32,7 +34,8 @@ unsigned OptionsGiven(const Arguments& a) {
       {a.at.has_value(), kAt}, {a.every.has_value(), kEvery}, {a.cue.has_value(), kCue}, {a.silence, kSilence},
       {a.threshold.has_value(), kThreshold}, {a.minSilence.has_value(), kMinSilence}, {a.name.has_value(), kName},
       {a.threads.has_value(), kThreads}, {a.maxPieces.has_value(), kMaxPieces}, {a.keep.has_value(), kKeep},
-      {a.silences, kSilences}};
+      {a.silences, kSilences}, {a.gain.has_value(), kGain}, {a.normalize.has_value(), kNormalize},
+      {a.fadeIn.has_value(), kFadeIn}, {a.fadeOut.has_value(), kFadeOut}, {a.fadeCurve.has_value(), kFadeCurve}};
   unsigned options = 0;
   for (const auto& [set, option] : given)
     if (set) options |= option;
@@ -56,8 +59,9 @@ constexpr Command kCommands[] = {
     {"info", "  clipwright-cli info FILE\n", 1, 0, "info takes one file", Info},
     {"loudness", "  clipwright-cli loudness FILE... [--json]\n", kOneOrMoreFiles, kJson, "loudness takes one file or more",
      Loudness},
-    {"cut", "  clipwright-cli cut SOURCE TARGET --start TIME --end TIME [--lossless] [--threads N] [--force] [--quiet]\n",
-     2, kStart | kEnd | kLossless | kThreads | kForce | kQuiet, "cut takes a source and a target", Cut},
+    {"cut",
+     "  clipwright-cli cut SOURCE TARGET --start TIME --end TIME [--lossless] [LEVELS] [--threads N] [--force] [--quiet]\n",
+     2, kStart | kEnd | kLossless | kLevels | kThreads | kForce | kQuiet, "cut takes a source and a target", Cut},
     {"decode", "  clipwright-cli decode SOURCE TARGET.wav [--force] [--quiet]\n", 2, kForce | kQuiet,
      "decode takes a source and a target", Decode},
     {"encode",
@@ -83,8 +87,8 @@ constexpr Command kCommands[] = {
     {"split",
      "  clipwright-cli split SOURCE FOLDER (--at T,T,... | --every DURATION | --cue FILE.cue |\n"
      "                        --silence [--threshold DB] [--min-silence SECONDS] [--keep SECONDS])\n"
-     "                        [--name PATTERN] [--max-pieces N] [--lossless] [--threads N] [--force] [--quiet]\n",
-     2, kAt | kEvery | kCue | kSilence | kThreshold | kMinSilence | kKeep | kName | kMaxPieces | kLossless | kThreads |
+     "                        [--name PATTERN] [--max-pieces N] [--lossless] [LEVELS] [--threads N] [--force] [--quiet]\n",
+     2, kAt | kEvery | kCue | kSilence | kThreshold | kMinSilence | kKeep | kName | kMaxPieces | kLossless | kLevels | kThreads |
          kForce | kQuiet,
      "split takes a source and a folder", Split},
 };
@@ -108,6 +112,9 @@ constexpr char kUsageNotes[] =
     "leading zeros, {title} and {artist} from the cue sheet, {source} the source's name ({source}_{n} unless\n"
     "given); the source's extension follows. A plan of more than 1000 pieces is refused unless --max-pieces\n"
     "allows it (DURATION 1s is one sample: seconds are 1 or 1.0).\n"
+    "LEVELS are --gain DB or --normalize peak=DBTP|loudness=LUFS (peak=-1, loudness=-16: the true peak is\n"
+    "never taken over -1 dBTP, a gain never clips), --fade-in MS, --fade-out MS and --fade-curve\n"
+    "linear|equal-power (linear unless given); split applies them to each piece.\n"
     "loudness prints each file's integrated loudness (LUFS), loudness range (LU), sample peak (dBFS) and\n"
     "true peak (dBTP) by EBU R128, measured with libebur128.\n"
     "--threads N encodes MP3 results on N threads (one per core unless given; 1 encodes one stream).\n"

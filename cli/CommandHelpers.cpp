@@ -67,6 +67,7 @@ int RunJob(const std::function<std::unique_ptr<Job>(JobEvents)>& start, bool qui
     events.progress = DrawProgress;
     events.step = [](const std::string& step) { std::fprintf(stderr, "\r%s   ", step.c_str() + 3); };
   }
+  events.note = [](const std::string& note) { std::fprintf(stderr, "clipwright-cli: note: %s\n", note.c_str()); };
   events.finished = [&](const std::string& why) {
     failure = why;
     finished = true;

@@ -72,4 +72,43 @@ bool Decimal(const std::optional<std::string>& option, const char* wrong, double
   return true;
 }
 
+bool LevelOptions(const Arguments& args, LevelRequest& levels, std::string& error) {
+  if (args.gain && args.normalize) {
+    error = "--gain and --normalize both set the level: give one";
+    return false;
+  }
+  if (!Decimal(args.gain, "not a gain in dB (-60 to 60): ", -60, 60, levels.gainDb, error)) return false;
+  if (args.normalize) {
+    const std::string& text = *args.normalize;
+    const size_t equals = text.find('=');
+    const std::string kind = text.substr(0, equals);
+    const std::optional<std::string> value =
+        equals == std::string::npos ? std::nullopt : std::optional<std::string>(text.substr(equals + 1));
+    if (kind == "peak") levels.normalize = LevelRequest::Normalize::Peak;
+    else if (kind == "loudness") levels.normalize = LevelRequest::Normalize::Loudness;
+    if (levels.normalize == LevelRequest::Normalize::None || !value) {
+      error = "--normalize takes peak=DBTP or loudness=LUFS (peak=-1, loudness=-16): " + text;
+      return false;
+    }
+    const bool peak = levels.normalize == LevelRequest::Normalize::Peak;
+    if (!Decimal(value, peak ? "not a peak in dBTP (-60 to 0): " : "not a loudness in LUFS (-70 to 0): ", peak ? -60 : -70,
+                 0, levels.targetDb, error))
+      return false;
+  }
+  uint32_t ms = 0;
+  if (!Count(args.fadeIn, "not a fade in milliseconds: ", 3600000, ms, error)) return false;
+  levels.fadeInMs = args.fadeIn ? ms : 0;
+  if (!Count(args.fadeOut, "not a fade in milliseconds: ", 3600000, ms, error)) return false;
+  levels.fadeOutMs = args.fadeOut ? ms : 0;
+  if (args.fadeCurve) {
+    if (*args.fadeCurve == "linear") levels.curve = FadeCurve::Linear;
+    else if (*args.fadeCurve == "equal-power") levels.curve = FadeCurve::EqualPower;
+    else {
+      error = "--fade-curve is linear or equal-power: " + *args.fadeCurve;
+      return false;
+    }
+  }
+  return true;
+}
+
 }  // namespace cli

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "app/jobs/ConvertJob.h"
+#include "app/jobs/LevelPlan.h"
 #include "cli/Arguments.h"
 
 namespace cli {
@@ -21,5 +22,8 @@ bool Count(const std::optional<std::string>& option, const char* wrong, uint32_t
 /// A decimal number from `least` to `most` when the option is given; `wrong` starts the message.
 bool Decimal(const std::optional<std::string>& option, const char* wrong, double least, double most, double& value,
              std::string& error);
+
+/// --gain, --normalize, --fade-in, --fade-out and --fade-curve; false and why when one is wrong.
+bool LevelOptions(const Arguments& args, LevelRequest& levels, std::string& error);
 
 }  // namespace cli

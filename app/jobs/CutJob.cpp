@@ -1,5 +1,8 @@
 #include "app/jobs/CutJob.h"
 
+#include "audio/classes/Sealed.h"
+#include "audio/mix/Levels.h"
+
 #include <cmath>
 #include <filesystem>
 
@@ -136,10 +139,14 @@ std::unique_ptr<Job> StartCut(const CutRequest& request, JobEvents events) {
   // A FLAC cut keeps every sample as it is: asked to be lossless, it is the cut itself.
   const bool lossless = request.lossless && !(entry && entry->plainCutIsLossless);
   // An MP3 lossless cut reads the file's frames only; the others read it as a cut does.
+  if (request.lossless && request.levels.Any())
+    throw JobRefused(ErrorKind::Usage,
+                     "gain, normalising and fades change the samples, so they are encoded again: leave out --lossless");
   if (lossless && !(entry && entry->newLosslessOutput && !entry->walksFrames))
     return StartLosslessCut(entry, request, std::move(events));
   // The input that counts exactly what the file holds checks it; the cut reads it with its own.
   OpenSource(request.source, &FormatEntry::newExactInput);
+  const auto note = events.note;
   CheckTargetFormat(*entry, request.target, "the source is");
   CheckTarget(request.target, {request.source}, request.replaceTarget);
   auto job = std::make_unique<OutputJob>(std::move(events));
@@ -148,6 +155,17 @@ std::unique_ptr<Job> StartCut(const CutRequest& request, JobEvents events) {
   const int rate = InputRate(*entry, input, request.source);
   const FrameRange range = RangeOf(request, rate, input.TotalSamples());
   PrepareCut(*entry, input, output, request.source, range, job->OpenTarget(request.target));
+  if (request.levels.Any()) {
+    const LevelPlan plan =
+        PlanLevels(request.levels, request.source, range.startSample, range.endSample < 0 ? -1 : range.endSample + 1);
+    if (!plan.note.empty() && note) note(plan.note);
+    TAuLevels& levels = job->Keep(std::make_unique<Sealed<TAuLevels>>());
+    levels.SetInput(&input);
+    levels.SetGain(plan.factor);
+    levels.SetFades(FrameOfMs(request.levels.fadeInMs, rate), FrameOfMs(request.levels.fadeOutMs, rate),
+                    request.levels.curve);
+    output.SetInput(&levels);
+  }
   if (request.adjustOutput) request.adjustOutput(output);
   job->Run();
   return job;

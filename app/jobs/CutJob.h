@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "app/jobs/Job.h"
+#include "app/jobs/LevelPlan.h"
 #include "app/jobs/TimeRange.h"
 #include "audio/Forward.h"
 #include "platform/Numbers.h"
@@ -28,6 +29,8 @@ struct CutRequest {
   bool checkFrames = false;
   /// MP3: copy the source's frames instead of re-encoding them.
   bool lossless = false;
+  /// Gain, normalising and fades (not with `lossless`).
+  LevelRequest levels;
   /// An existing target may be replaced (the window asked; the tool's --force).
   bool replaceTarget = false;
   /// Called with the output once it has the source's settings and tags.

@@ -27,6 +27,9 @@ struct JobEvents {
   std::function<void(int percent)> progress;
   /// A job of several steps, as each starts: " - Cutting ... 1/4".
   std::function<void(const std::string& step)> step;
+  /// Something the user should know of the result before it is done (a
+  /// gain held back so as not to clip).
+  std::function<void(const std::string& note)> note;
   /// Once, at the end: empty when the target is in place, else why not,
   /// naming the file. The job may not be destroyed from here.
   std::function<void(const std::string& failure)> finished;

@@ -33,6 +33,7 @@ class SplitJob : public Job {
     cut.target = files_[i];
     cut.frames = [range = piece.range](int) { return range; };
     cut.lossless = request_.lossless;
+    cut.levels = request_.levels;
     cut.replaceTarget = request_.replaceTargets;
     cut.adjustOutput = [tags = PieceTags{piece.title, piece.artist, piece.track, piece.tracks},
                         source = request_.source](TAuFileOut& output) { output.TakePieceTags(tags, source); };
@@ -41,6 +42,8 @@ class SplitJob : public Job {
       if (events_.progress) events_.progress(static_cast<int>((i * 100 + percent) / request_.pieces.size()));
     };
     events.finished = [this, i](const std::string& failure) { PieceDone(i, failure); };
+    if (events_.note)
+      events.note = [this, i](const std::string& note) { events_.note("piece " + std::to_string(i + 1) + ": " + note); };
     running_ = true;
     cut_ = StartCut(cut, std::move(events));
   }

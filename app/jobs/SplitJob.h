@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "app/jobs/Job.h"
+#include "app/jobs/LevelPlan.h"
 #include "app/jobs/SplitPlan.h"
 
 /// A file cut into pieces, each saved as a file of its own in `folder`.
@@ -15,6 +16,8 @@ struct SplitRequest {
   std::string pattern = "{source}_{n}";
   /// MP3: copy the frames instead of re-encoding them.
   bool lossless = false;
+  /// Gain, normalising and fades of each piece.
+  LevelRequest levels;
   /// Existing files may be replaced (the window asked; the tool's --force).
   bool replaceTargets = false;
 };

@@ -3,6 +3,7 @@
 
 #include "app/jobs/CutJob.h"
 #include "cli/CommandHelpers.h"
+#include "cli/Options.h"
 
 namespace cli {
 
@@ -20,6 +21,8 @@ int Cut(const Arguments& args) {
   };
   request.checkFrames = true;
   request.lossless = args.lossless;
+  std::string error;
+  if (!LevelOptions(args, request.levels, error)) return Fail(kUsage, error);
   request.replaceTarget = args.force;
   return RunJob([&request](JobEvents events) { return StartCut(request, std::move(events)); }, args.quiet);
 }

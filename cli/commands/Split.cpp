@@ -108,6 +108,7 @@ int Split(const Arguments& args) {
   if (args.name) request.pattern = *args.name;
   request.lossless = args.lossless;
   request.replaceTargets = args.force;
+  if (std::string error; !LevelOptions(args, request.levels, error)) return Fail(kUsage, error);
   int planned = kDone;
   const FormatEntry* format = FormatEntryOfFile(request.source);
   if (args.lossless && !args.silence && format != nullptr && format->walksFrames) {
