@@ -20,11 +20,12 @@ Arguments ParseArguments(int argc, char** argv) {
       threshold("threshold", "", "DB"), minSilence("min-silence", "", "SECONDS"), name("name", "", "PATTERN"),
       threads("threads", "", "N"), maxPieces("max-pieces", "", "N"), keep("keep", "", "SECONDS"),
       silences("silences", ""), gain("gain", "", "DB"), normalize("normalize", "", "TARGET"),
-      fadeIn("fade-in", "", "MS"), fadeOut("fade-out", "", "MS"), fadeCurve("fade-curve", "", "CURVE");
+      fadeIn("fade-in", "", "MS"), fadeOut("fade-out", "", "MS"), fadeCurve("fade-curve", "", "CURVE"),
+      replayGain("replaygain", "", "track|album");
   parser.addOptions(
       {start, end, bitrate, vbr, mode, range, lossless, force, quiet, help, version, port, maxClients, width, json, exact,
        at, every, cue, silence, threshold, minSilence, name, threads, maxPieces, keep, silences, gain, normalize, fadeIn,
-       fadeOut, fadeCurve});
+       fadeOut, fadeCurve, replayGain});
   QStringList words;
   for (int i = 0; i < argc; ++i) words << QFile::decodeName(argv[i]);
 
@@ -63,6 +64,7 @@ Arguments ParseArguments(int argc, char** argv) {
   args.fadeIn = value(fadeIn);
   args.fadeOut = value(fadeOut);
   args.fadeCurve = value(fadeCurve);
+  args.replayGain = value(replayGain);
   args.threshold = value(threshold);
   args.minSilence = value(minSilence);
   args.name = value(name);

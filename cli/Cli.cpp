@@ -21,8 +21,8 @@ enum Option : unsigned {
   kLossless = 1 << 11, kForce = 1 << 12, kQuiet = 1 << 13, kAt = 1 << 14, kEvery = 1 << 15, kCue = 1 << 16,
   kSilence = 1 << 17, kThreshold = 1 << 18, kMinSilence = 1 << 19, kName = 1 << 20, kThreads = 1 << 21,
   kMaxPieces = 1 << 22, kKeep = 1 << 23, kSilences = 1 << 24, kGain = 1 << 25, kNormalize = 1 << 26,
-  kFadeIn = 1 << 27, kFadeOut = 1 << 28, kFadeCurve = 1 << 29,
-  kLevels = kGain | kNormalize | kFadeIn | kFadeOut | kFadeCurve,
+  kFadeIn = 1 << 27, kFadeOut = 1 << 28, kFadeCurve = 1 << 29, kReplayGain = 1u << 30,
+  kLevels = kGain | kNormalize | kFadeIn | kFadeOut | kFadeCurve | kReplayGain,
 };
 
 unsigned OptionsGiven(const Arguments& a) {
@@ -35,7 +35,8 @@ unsigned OptionsGiven(const Arguments& a) {
       {a.threshold.has_value(), kThreshold}, {a.minSilence.has_value(), kMinSilence}, {a.name.has_value(), kName},
       {a.threads.has_value(), kThreads}, {a.maxPieces.has_value(), kMaxPieces}, {a.keep.has_value(), kKeep},
       {a.silences, kSilences}, {a.gain.has_value(), kGain}, {a.normalize.has_value(), kNormalize},
-      {a.fadeIn.has_value(), kFadeIn}, {a.fadeOut.has_value(), kFadeOut}, {a.fadeCurve.has_value(), kFadeCurve}};
+      {a.fadeIn.has_value(), kFadeIn}, {a.fadeOut.has_value(), kFadeOut}, {a.fadeCurve.has_value(), kFadeCurve},
+      {a.replayGain.has_value(), kReplayGain}};
   unsigned options = 0;
   for (const auto& [set, option] : given)
     if (set) options |= option;
@@ -114,7 +115,8 @@ constexpr char kUsageNotes[] =
     "allows it (DURATION 1s is one sample: seconds are 1 or 1.0).\n"
     "LEVELS are --gain DB or --normalize peak=DBTP|loudness=LUFS (peak=-1, loudness=-16: the true peak is\n"
     "never taken over -1 dBTP, a gain never clips), --fade-in MS, --fade-out MS and --fade-curve\n"
-    "linear|equal-power (linear unless given); split applies them to each piece.\n"
+    "linear|equal-power (linear unless given), and --replaygain track|album (ReplayGain 2.0 tags of the\n"
+    "result; album: split only, over all its pieces); split applies them to each piece.\n"
     "loudness prints each file's integrated loudness (LUFS), loudness range (LU), sample peak (dBFS) and\n"
     "true peak (dBTP) by EBU R128, measured with libebur128.\n"
     "--threads N encodes MP3 results on N threads (one per core unless given; 1 encodes one stream).\n"

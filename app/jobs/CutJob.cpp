@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "app/jobs/Global.h"
+#include "app/jobs/LoudnessJob.h"
 #include "audio/formats/FormatRegistry.h"
 #include "audio/mp3/Mp3Stream.h"
 #include "audio/ACS_Classes.h"
@@ -107,6 +108,17 @@ FrameRange RangeOf(const CutRequest& request, int rate, int64_t totalSamples) {
   return *range;
 }
 
+/// Tags that need the finished result go in before it takes its name.
+void WriteTagsBeforeCommit(OutputJob& job, media::TagContainer container, TagFields tags) {
+  job.SetBeforeCommit([container, tags = std::move(tags)](const std::string& file) {
+    try {
+      SetTagFields(file, container, tags);
+    } catch (const std::exception& e) {
+      throw std::runtime_error(std::string("Cannot write the ReplayGain tags: ") + e.what());
+    }
+  });
+}
+
 /// The lossless cut reads the source by its frames only: no decoder is loaded.
 std::unique_ptr<Job> StartLosslessCut(const FormatEntry* entry, const CutRequest& request, JobEvents events) {
   std::error_code error;
@@ -127,6 +139,13 @@ std::unique_ptr<Job> StartLosslessCut(const FormatEntry* entry, const CutRequest
   TAuFileOut& output = job->SetOutput(entry->newLosslessOutput());
   const FrameRange range = RangeOf(request, stream->first.sampleRate, stream->GaplessSamples());
   PrepareLosslessCut(input, output, request.source, range, job->OpenTarget(request.target));
+  TagFields tags = request.extraTags;
+  if (request.replayGainTrack) {
+    const TagFields track = ReplayGainFields(
+        MeasureLoudness(request.source, range.startSample, range.endSample < 0 ? -1 : range.endSample + 1), 1.0, false);
+    tags.insert(tags.end(), track.begin(), track.end());
+  }
+  if (!tags.empty()) WriteTagsBeforeCommit(*job, media::TagContainer::Mpeg, std::move(tags));
   if (request.adjustOutput) request.adjustOutput(output);
   job->Run();
   return job;
@@ -155,9 +174,10 @@ std::unique_ptr<Job> StartCut(const CutRequest& request, JobEvents events) {
   const int rate = InputRate(*entry, input, request.source);
   const FrameRange range = RangeOf(request, rate, input.TotalSamples());
   PrepareCut(*entry, input, output, request.source, range, job->OpenTarget(request.target));
+  const int64_t rangeEnd = range.endSample < 0 ? -1 : range.endSample + 1;
+  LevelPlan plan;
   if (request.levels.Any()) {
-    const LevelPlan plan =
-        PlanLevels(request.levels, request.source, range.startSample, range.endSample < 0 ? -1 : range.endSample + 1);
+    plan = PlanLevels(request.levels, request.source, range.startSample, rangeEnd);
     if (!plan.note.empty() && note) note(plan.note);
     TAuLevels& levels = job->Keep(std::make_unique<Sealed<TAuLevels>>());
     levels.SetInput(&input);
@@ -165,6 +185,18 @@ std::unique_ptr<Job> StartCut(const CutRequest& request, JobEvents events) {
     levels.SetFades(FrameOfMs(request.levels.fadeInMs, rate), FrameOfMs(request.levels.fadeOutMs, rate),
                     request.levels.curve);
     output.SetInput(&levels);
+  }
+  TagFields tags = request.extraTags;
+  if (request.replayGainTrack) {
+    const media::LoudnessFigures figures =
+        plan.measured ? *plan.measured : MeasureLoudness(request.source, range.startSample, rangeEnd);
+    const TagFields track = ReplayGainFields(figures, plan.factor, false);
+    tags.insert(tags.end(), track.begin(), track.end());
+  }
+  if (!tags.empty()) {
+    const std::optional<media::TagContainer> container = TagContainerOfSource(input);
+    if (!container) throw JobRefused(ErrorKind::Usage, "its format keeps no tags ReplayGain could be written in", request.source);
+    WriteTagsBeforeCommit(*job, *container, std::move(tags));
   }
   if (request.adjustOutput) request.adjustOutput(output);
   job->Run();

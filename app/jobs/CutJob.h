@@ -9,6 +9,7 @@
 
 #include "app/jobs/Job.h"
 #include "app/jobs/LevelPlan.h"
+#include "app/jobs/ReplayGain.h"
 #include "app/jobs/TimeRange.h"
 #include "audio/Forward.h"
 #include "platform/Numbers.h"
@@ -31,6 +32,9 @@ struct CutRequest {
   bool lossless = false;
   /// Gain, normalising and fades (not with `lossless`).
   LevelRequest levels;
+  /// ReplayGain track tags measured for the result; other tags to set in it (a split's album values).
+  bool replayGainTrack = false;
+  TagFields extraTags;
   /// An existing target may be replaced (the window asked; the tool's --force).
   bool replaceTarget = false;
   /// Called with the output once it has the source's settings and tags.

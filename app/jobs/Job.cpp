@@ -102,6 +102,13 @@ void OutputJob::Stop() {
 
 void OutputJob::Done() {
   running_ = false;
+  if (beforeCommit_ && failure_.empty() && output_->RunCompleted() && target_) {
+    try {
+      beforeCommit_(target_->TemporaryName());
+    } catch (const std::exception& e) {
+      failure_ = e.what();
+    }
+  }
   const std::string failure = FinishTarget(std::move(target_), *output_, std::move(failure_));
   failure_.clear();
   if (events_.finished) events_.finished(failure);

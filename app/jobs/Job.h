@@ -89,6 +89,9 @@ class OutputJob : public Job {
   const std::string& OpenTarget(const std::string& target);
   /// Starts the output; raises what its start raises.
   void Run();
+  /// Called with the finished temporary file before it takes the target's
+  /// name (tags that need the whole result); what it raises fails the run.
+  void SetBeforeCommit(std::function<void(const std::string& file)> step) { beforeCommit_ = std::move(step); }
 
 
  private:
@@ -96,6 +99,7 @@ class OutputJob : public Job {
 
   JobEvents events_;
   std::unique_ptr<TargetFile> target_;
+  std::function<void(const std::string& file)> beforeCommit_;
   std::vector<std::shared_ptr<void>> inputs_;
   std::unique_ptr<TAuFileOut> output_;  // last: it stops before the inputs go
   std::string failure_;

@@ -21,6 +21,7 @@ LevelPlan PlanLevels(const LevelRequest& request, const std::string& source, int
   const bool measure = request.normalize != LevelRequest::Normalize::None || request.gainDb > 0;
   if (measure) {
     const media::LoudnessFigures figures = MeasureLoudness(source, start, end);
+    plan.measured = figures;
     if (!std::isfinite(figures.truePeak) ||
         (request.normalize == LevelRequest::Normalize::Loudness && !std::isfinite(figures.integrated))) {
       plan.note = "the range is silent: its level was left as it is";

@@ -1,9 +1,11 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "audio/mix/Levels.h"
+#include "platform/Loudness.h"
 
 /// The true peak a loudness target may raise a file to: EBU R128's ceiling.
 inline constexpr double kTruePeakCeilingDb = -1.0;
@@ -25,6 +27,7 @@ struct LevelRequest {
 struct LevelPlan {
   double factor = 1.0;
   std::string note;  // a gain held back so as not to clip, a target not reached
+  std::optional<media::LoudnessFigures> measured;  // the range's, before the gain
 };
 
 /// Measures the range where the request needs it (normalising, a gain that

@@ -1,5 +1,7 @@
 #include "app/jobs/SplitJob.h"
 
+#include "app/jobs/LoudnessJob.h"
+
 #include <filesystem>
 
 #include "app/jobs/CutJob.h"
@@ -18,6 +20,8 @@ class SplitJob : public Job {
       : request_(request), files_(PieceFiles(request)), events_(std::move(events)) {}
 
   bool Running() const override { return running_; }
+  /// Tags set in each piece, by its number.
+  void SetPieceTags(std::vector<TagFields> tags) { pieceTags_ = std::move(tags); }
   ErrorKind FailureKind() const override { return cut_ ? cut_->FailureKind() : ErrorKind::Failed; }
   void Stop() override {
     if (cut_) cut_->Stop();
@@ -34,6 +38,8 @@ class SplitJob : public Job {
     cut.frames = [range = piece.range](int) { return range; };
     cut.lossless = request_.lossless;
     cut.levels = request_.levels;
+    cut.replayGainTrack = request_.replayGain == ReplayGainMode::Track;
+    if (i < pieceTags_.size()) cut.extraTags = pieceTags_[i];
     cut.replaceTarget = request_.replaceTargets;
     cut.adjustOutput = [tags = PieceTags{piece.title, piece.artist, piece.track, piece.tracks},
                         source = request_.source](TAuFileOut& output) { output.TakePieceTags(tags, source); };
@@ -73,6 +79,7 @@ class SplitJob : public Job {
 
   const SplitRequest request_;
   const std::vector<std::string> files_;
+  std::vector<TagFields> pieceTags_;
   JobEvents events_;
   size_t next_ = 0;
   bool running_ = false;
@@ -106,6 +113,21 @@ std::unique_ptr<Job> StartSplit(const SplitRequest& request, JobEvents events) {
         throw JobRefused(ErrorKind::Usage, "two pieces would have the same name (give --name a {n})", files[i]);
   for (const std::string& file : files) CheckTarget(file, {request.source}, request.replaceTargets);
   auto job = std::make_unique<SplitJob>(request, std::move(events));
+  if (request.replayGain == ReplayGainMode::Album) {
+    if (request.levels.gainDb != 0 || request.levels.normalize != LevelRequest::Normalize::None)
+      throw JobRefused(ErrorKind::Usage, "album ReplayGain measures the pieces as they are: give it without --gain or --normalize");
+    // Every piece measured before the first is cut: the album's values go in each.
+    std::vector<std::pair<int64_t, int64_t>> ranges;
+    for (const SplitPiece& piece : request.pieces) ranges.emplace_back(piece.range.startSample, piece.range.endSample + 1);
+    const RangesLoudness loudness = MeasureLoudnessOfRanges(request.source, ranges);
+    const TagFields album = ReplayGainFields(loudness.together, 1.0, true);
+    std::vector<TagFields> tags;
+    for (const media::LoudnessFigures& figures : loudness.each) {
+      tags.push_back(ReplayGainFields(figures, 1.0, false));
+      tags.back().insert(tags.back().end(), album.begin(), album.end());
+    }
+    job->SetPieceTags(std::move(tags));
+  }
   job->StartPiece();
   return job;
 }

@@ -6,6 +6,7 @@
 
 #include "app/jobs/Job.h"
 #include "app/jobs/LevelPlan.h"
+#include "app/jobs/ReplayGain.h"
 #include "app/jobs/SplitPlan.h"
 
 /// A file cut into pieces, each saved as a file of its own in `folder`.
@@ -18,6 +19,8 @@ struct SplitRequest {
   bool lossless = false;
   /// Gain, normalising and fades of each piece.
   LevelRequest levels;
+  /// ReplayGain tags of each piece: its own, and with Album also those of all the pieces together.
+  ReplayGainMode replayGain = ReplayGainMode::None;
   /// Existing files may be replaced (the window asked; the tool's --force).
   bool replaceTargets = false;
 };

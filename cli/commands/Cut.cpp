@@ -23,6 +23,11 @@ int Cut(const Arguments& args) {
   request.lossless = args.lossless;
   std::string error;
   if (!LevelOptions(args, request.levels, error)) return Fail(kUsage, error);
+  if (args.replayGain) {
+    if (*args.replayGain == "album") return Fail(kUsage, "--replaygain album measures the pieces of a split: a cut takes track");
+    if (*args.replayGain != "track") return Fail(kUsage, "--replaygain is track or album: " + *args.replayGain);
+    request.replayGainTrack = true;
+  }
   request.replaceTarget = args.force;
   return RunJob([&request](JobEvents events) { return StartCut(request, std::move(events)); }, args.quiet);
 }

@@ -109,6 +109,11 @@ int Split(const Arguments& args) {
   request.lossless = args.lossless;
   request.replaceTargets = args.force;
   if (std::string error; !LevelOptions(args, request.levels, error)) return Fail(kUsage, error);
+  if (args.replayGain) {
+    if (*args.replayGain == "track") request.replayGain = ReplayGainMode::Track;
+    else if (*args.replayGain == "album") request.replayGain = ReplayGainMode::Album;
+    else return Fail(kUsage, "--replaygain is track or album: " + *args.replayGain);
+  }
   int planned = kDone;
   const FormatEntry* format = FormatEntryOfFile(request.source);
   if (args.lossless && !args.silence && format != nullptr && format->walksFrames) {

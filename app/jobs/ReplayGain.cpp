@@ -1,0 +1,39 @@
+#include "app/jobs/ReplayGain.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+#include "audio/ACS_Wave.h"
+#include "audio/codecs/WMIn.h"
+
+namespace {
+
+/// ReplayGain 2.0's reference loudness.
+constexpr double kReferenceLufs = -18.0;
+
+}  // namespace
+
+TagFields ReplayGainFields(const media::LoudnessFigures& figures, double factor, bool album) {
+  if (!std::isfinite(figures.integrated) || !std::isfinite(figures.truePeak)) return {};
+  const std::string kind = album ? "ALBUM" : "TRACK";
+  char gain[32], peak[32];
+  std::snprintf(gain, sizeof gain, "%.2f dB", kReferenceLufs - (figures.integrated + media::Decibels(factor)));
+  std::snprintf(peak, sizeof peak, "%.6f", media::GainFactor(figures.truePeak) * factor);
+  return {{"REPLAYGAIN_" + kind + "_GAIN", gain}, {"REPLAYGAIN_" + kind + "_PEAK", peak}};
+}
+
+std::optional<media::TagContainer> TagContainerOfSource(TAuFileIn& source) {
+  if (dynamic_cast<TWaveIn*>(&source) != nullptr) return media::TagContainer::Wav;
+  if (auto* media = dynamic_cast<TWMIn*>(&source)) return media::TagContainerOfStream(media->Container(), media->Codec());
+  return std::nullopt;
+}
+
+void SetTagFields(const std::string& fileName, media::TagContainer container, const TagFields& fields) {
+  media::TagSet tags = media::ReadTags(fileName, container);
+  for (const auto& [name, value] : fields) {
+    std::erase_if(tags.fields, [&name](const auto& field) { return field.first == name; });
+    tags.fields.emplace_back(name, value);
+  }
+  media::WriteTags(fileName, container, tags);
+}
