@@ -21,11 +21,11 @@ Arguments ParseArguments(int argc, char** argv) {
       threads("threads", "", "N"), maxPieces("max-pieces", "", "N"), keep("keep", "", "SECONDS"),
       silences("silences", ""), gain("gain", "", "DB"), normalize("normalize", "", "TARGET"),
       fadeIn("fade-in", "", "MS"), fadeOut("fade-out", "", "MS"), fadeCurve("fade-curve", "", "CURVE"),
-      replayGain("replaygain", "", "track|album");
+      replayGain("replaygain", "", "track|album"), crossfade("crossfade", "", "MS");
   parser.addOptions(
       {start, end, bitrate, vbr, mode, range, lossless, force, quiet, help, version, port, maxClients, width, json, exact,
        at, every, cue, silence, threshold, minSilence, name, threads, maxPieces, keep, silences, gain, normalize, fadeIn,
-       fadeOut, fadeCurve, replayGain});
+       fadeOut, fadeCurve, replayGain, crossfade});
   QStringList words;
   for (int i = 0; i < argc; ++i) words << QFile::decodeName(argv[i]);
 
@@ -65,6 +65,7 @@ Arguments ParseArguments(int argc, char** argv) {
   args.fadeOut = value(fadeOut);
   args.fadeCurve = value(fadeCurve);
   args.replayGain = value(replayGain);
+  args.crossfade = value(crossfade);
   args.threshold = value(threshold);
   args.minSilence = value(minSilence);
   args.name = value(name);

@@ -16,7 +16,8 @@ struct Arguments {
   std::optional<std::string> threads;  // MP3 encoding
   std::optional<std::string> at, every, cue, threshold, minSilence, name, maxPieces;  // split
   std::optional<std::string> keep;  // seconds of each silence kept (split --silence, remove --silences)
-  std::optional<std::string> gain, normalize, fadeIn, fadeOut, fadeCurve, replayGain;  // levels of a cut's or a split's results
+  std::optional<std::string> gain, normalize, fadeIn, fadeOut, fadeCurve, replayGain;
+  std::optional<std::string> crossfade;  // remove: the joins' crossfade  // levels of a cut's or a split's results
   bool silence = false;
   bool silences = false;  // remove
   bool json = false;

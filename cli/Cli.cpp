@@ -21,7 +21,7 @@ enum Option : unsigned {
   kLossless = 1 << 11, kForce = 1 << 12, kQuiet = 1 << 13, kAt = 1 << 14, kEvery = 1 << 15, kCue = 1 << 16,
   kSilence = 1 << 17, kThreshold = 1 << 18, kMinSilence = 1 << 19, kName = 1 << 20, kThreads = 1 << 21,
   kMaxPieces = 1 << 22, kKeep = 1 << 23, kSilences = 1 << 24, kGain = 1 << 25, kNormalize = 1 << 26,
-  kFadeIn = 1 << 27, kFadeOut = 1 << 28, kFadeCurve = 1 << 29, kReplayGain = 1u << 30,
+  kFadeIn = 1 << 27, kFadeOut = 1 << 28, kFadeCurve = 1 << 29, kReplayGain = 1u << 30, kCrossfade = 1u << 31,
   kLevels = kGain | kNormalize | kFadeIn | kFadeOut | kFadeCurve | kReplayGain,
 };
 
@@ -36,7 +36,7 @@ unsigned OptionsGiven(const Arguments& a) {
       {a.threads.has_value(), kThreads}, {a.maxPieces.has_value(), kMaxPieces}, {a.keep.has_value(), kKeep},
       {a.silences, kSilences}, {a.gain.has_value(), kGain}, {a.normalize.has_value(), kNormalize},
       {a.fadeIn.has_value(), kFadeIn}, {a.fadeOut.has_value(), kFadeOut}, {a.fadeCurve.has_value(), kFadeCurve},
-      {a.replayGain.has_value(), kReplayGain}};
+      {a.replayGain.has_value(), kReplayGain}, {a.crossfade.has_value(), kCrossfade}};
   unsigned options = 0;
   for (const auto& [set, option] : given)
     if (set) options |= option;
@@ -82,8 +82,10 @@ constexpr Command kCommands[] = {
     {"remove",
      "  clipwright-cli remove SOURCE TARGET (--range START-END [--range START-END ...] |\n"
      "                        --silences [--threshold DB] [--min-silence SECONDS] [--keep SECONDS])\n"
-     "                        [--lossless] [--threads N] [--force] [--quiet]\n",
-     2, kRange | kSilences | kThreshold | kMinSilence | kKeep | kLossless | kThreads | kForce | kQuiet,
+     "                        [--crossfade MS [--fade-curve linear|equal-power]] [--lossless] [--threads N] [--force]\n"
+     "                        [--quiet]\n",
+     2, kRange | kSilences | kThreshold | kMinSilence | kKeep | kCrossfade | kFadeCurve | kLossless | kThreads | kForce |
+         kQuiet,
      "remove takes a source and a target", Remove},
     {"split",
      "  clipwright-cli split SOURCE FOLDER (--at T,T,... | --every DURATION | --cue FILE.cue |\n"
@@ -117,6 +119,8 @@ constexpr char kUsageNotes[] =
     "never taken over -1 dBTP, a gain never clips), --fade-in MS, --fade-out MS and --fade-curve\n"
     "linear|equal-power (linear unless given), and --replaygain track|album (ReplayGain 2.0 tags of the\n"
     "result; album: split only, over all its pieces); split applies them to each piece.\n"
+    "remove --crossfade MS crossfades each join over MS (equal-power unless --fade-curve says linear), taken\n"
+    "from the removed ranges: the result keeps its length.\n"
     "loudness prints each file's integrated loudness (LUFS), loudness range (LU), sample peak (dBFS) and\n"
     "true peak (dBTP) by EBU R128, measured with libebur128.\n"
     "--threads N encodes MP3 results on N threads (one per core unless given; 1 encodes one stream).\n"

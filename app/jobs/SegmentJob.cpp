@@ -2,6 +2,7 @@
 
 #include <stdlib.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -13,6 +14,7 @@
 #include "app/jobs/Leftovers.h"
 #include "app/jobs/TargetFile.h"
 #include "audio/ACS_AudioMix.h"
+#include "audio/classes/Sealed.h"
 #include "audio/ACS_LAME.h"
 #include "audio/ACS_Wave.h"
 #include "audio/ACS_WinMedia.h"
@@ -36,6 +38,7 @@ SegmentJob::SegmentJob(const FormatEntry& format, JobEvents events)
       WaveIn1(std::make_unique<Sealed<TWaveIn>>()),
       WaveIn2(std::make_unique<Sealed<TWaveIn>>()),
       AudioMixer1(std::make_unique<Sealed<TAudioMixer>>()),
+      levels_(std::make_unique<Sealed<TAuLevels>>()),
       targetOutput_(format.newOutput()),
       WaveOut1(std::make_unique<Sealed<TWaveOut>>()) {
   // The pieces are work files of plain PCM, whatever the source.
@@ -71,6 +74,13 @@ void SegmentJob::Start(const std::string& source, const std::vector<RemovedRange
   if (pieces_.empty()) throw JobRefused(kNothingRemains);  // of the source, as the tool has always said (exit 2)
   // Pieces of up to 16 bits in one or two channels are plain PCM, which a join can append to.
   appendable_ = source_->Channels() <= 2 && source_->BitsPerSample() <= 16;
+  // Half of each crossfade lies on each side of its join, in the removed range.
+  seamHalves_.assign(pieces_.size() > 0 ? pieces_.size() - 1 : 0, 0);
+  const int64_t half = FrameOfMs(crossfadeMs_, rate) / 2;
+  for (size_t i = 0; i + 1 < pieces_.size() && half > 0; ++i) {
+    const int64_t gap = pieces_[i + 1].startSample - pieces_[i].endSample - 1;
+    seamHalves_[i] = std::clamp<int64_t>(gap, 0, half);
+  }
   WaveOut1->SetWavType(wtPCM);
 
   Leftovers::RemoveThoseOfDeadRuns(workFolder, kFolderStem);
@@ -130,7 +140,18 @@ void SegmentJob::CutPiece(int piece) {
   }
   WaveOut1->SetFileMode(foRewrite);
   WaveOut1->SetFileName(Piece("cut", piece));
-  WaveOut1->SetInput(source_.get());
+  const size_t at = static_cast<size_t>(piece - 1);
+  const int64_t before = at > 0 ? seamHalves_[at - 1] : 0, after = at < seamHalves_.size() ? seamHalves_[at] : 0;
+  if (before == 0 && after == 0) {
+    WaveOut1->SetInput(source_.get());
+  } else {
+    // Into the removed ranges, fading over both halves of each crossfade.
+    source_->SetStartSample(range.startSample - before);
+    source_->SetEndSample(range.endSample + after);
+    levels_->SetInput(source_.get());
+    levels_->SetFades(2 * before, 2 * after, crossfadeCurve_);
+    WaveOut1->SetInput(levels_.get());
+  }
   RunStep(*WaveOut1);
 }
 
@@ -138,13 +159,14 @@ void SegmentJob::JoinPair(int step) {
   const std::string first = step == 1 ? Piece("cut", 1) : Piece("join", step - 1);
   const std::string second = Piece("cut", step + 1);
   const bool toTarget = step == PieceCount() - 1;
+  AudioMixer1->SetOverlap(2 * seamHalves_[static_cast<size_t>(step - 1)]);
   Join(first, second, toTarget ? target_->TemporaryName() : Piece("join", step), toTarget);
 }
 
 void SegmentJob::Join(const std::string& first, const std::string& second, const std::string& output, bool toTarget) {
   // The file so far becomes the output, and the next piece is appended to it,
-  // when the output is PCM like the pieces.
-  if (appendable_ && (!toTarget || format_.appends)) {
+  // when the output is PCM like the pieces and nothing of them overlaps.
+  if (appendable_ && AudioMixer1->Overlap() == 0 && (!toTarget || format_.appends)) {
     bool moved = false;
     if (toTarget) {
       moved = target_->TakeOver(first);
@@ -291,6 +313,7 @@ std::unique_ptr<Job> StartRemove(const RemoveRequest& request, JobEvents events)
   CheckTarget(request.target, {request.source}, request.replaceTarget);
   if (copyFrames) return StartLosslessRemove(format, request, std::move(events));
   auto job = std::make_unique<SegmentJob>(format, std::move(events));
+  job->SetCrossfade(request.crossfadeMs, request.crossfadeCurve);
   job->Start(request.source, request.rows, request.totalMs, request.target, request.workFolder);
   return job;
 }

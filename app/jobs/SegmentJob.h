@@ -9,6 +9,7 @@
 #include "audio/formats/FormatRegistry.h"
 #include "app/jobs/SegmentPlan.h"
 #include "audio/Forward.h"
+#include "audio/mix/Levels.h"
 
 class TargetFile;
 struct FormatEntry;
@@ -22,6 +23,10 @@ struct RemoveRequest {
   int64_t totalMs = 0;
   /// MP3: copy the frames of the one piece that remains.
   bool lossless = false;
+  /// Each join of two pieces crossfades over this long (0: none), taken
+  /// from the removed range, so that the result's length is unchanged.
+  int64_t crossfadeMs = 0;
+  FadeCurve crossfadeCurve = FadeCurve::EqualPower;
   /// An existing target may be replaced (the window asked; the tool's --force).
   bool replaceTarget = false;
   /// Where the job makes its folder of pieces, with a trailing slash.
@@ -62,6 +67,9 @@ class SegmentJob : public Job {
   /// started, nothing written).
   void Start(const std::string& source, const std::vector<RemovedRange>& rows, int64_t totalMs,
              const std::string& target, const std::string& workFolder);
+  /// Before Start: each join crossfades over up to `ms`, half on each side
+  /// of it, never more than the removed range holds on either side.
+  void SetCrossfade(int64_t ms, FadeCurve curve) { crossfadeMs_ = ms; crossfadeCurve_ = curve; }
   bool Running() const override { return running_; }
   void Stop() override;
   /// The number of kept pieces of the job (N of the captions).
@@ -91,9 +99,14 @@ class SegmentJob : public Job {
   std::unique_ptr<TAuFileIn> source_;
   std::unique_ptr<TWaveIn> WaveIn1, WaveIn2;
   std::unique_ptr<TAudioMixer> AudioMixer1;
+  std::unique_ptr<TAuLevels> levels_;  // fades a piece's ends for its crossfades
   std::unique_ptr<TAuFileOut> targetOutput_;
   std::unique_ptr<TWaveOut> WaveOut1;
   std::vector<FrameRange> pieces_;
+  /// Frames each join's crossfade takes from the removed range on each side (half of it).
+  std::vector<int64_t> seamHalves_;
+  int64_t crossfadeMs_ = 0;
+  FadeCurve crossfadeCurve_ = FadeCurve::EqualPower;
   std::string folder_;           // the job's own, with a trailing slash
   int folderSlot_ = -1;          // where the signal handler finds folder_
   bool appendable_ = false;      // the pieces are plain PCM: a join can append

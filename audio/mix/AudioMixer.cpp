@@ -75,11 +75,17 @@ void TAudioMixer::StartInputs() {
 
   const int64_t samples1 = Input1_->Size() < 0 ? -1 : Input1_->Size() / Width1;
   const int64_t samples2 = input2_->Samples();
+  samples1_ = samples1;
+  overlapDone_ = 0;
+  overlapSamples_ = Mode_ == amConcatenate && samples1 >= 0 && samples2 >= 0
+                        ? std::min({Overlap_ * channels, samples1, samples2}) / channels * channels
+                        : 0;
   if (samples1 < 0 || samples2 < 0) Size_ = -1;
-  else if (Mode_ == amConcatenate) Size_ = Width1 * (samples1 + samples2);
+  else if (Mode_ == amConcatenate) Size_ = Width1 * (samples1 + samples2 - overlapSamples_);
   else Size_ = Width1 * std::max(samples1, Input2StartsAt_ + samples2);
 
   Raw1.assign(static_cast<size_t>(kBlockSamples) * std::max(Width1, input2_->Width()), 0);
+  if (overlapSamples_ > 0) Raw2.assign(Raw1.size(), 0);
   Float1.assign(kBlockSamples, 0.0f);
   Float2.assign(kBlockSamples, 0.0f);
 }
@@ -97,6 +103,7 @@ void TAudioMixer::FlushInternal() {
   }
   input2_.reset();
   Raw1 = {};
+  Raw2 = {};
   Float1 = {};
   Float2 = {};
   MixerBusy = false;
@@ -160,6 +167,34 @@ void TAudioMixer::Mix(int samples, void*& Buffer, uint32_t& Bytes) {
 
 void TAudioMixer::Concatenate(int samples, void*& Buffer, uint32_t& Bytes) {
   Buffer = Raw1.data();
+  if (!EndOfInput1 && overlapSamples_ > 0) {
+    const int channels = Input1_->Channels();
+    const int64_t before = samples1_ - overlapSamples_ - SamplesDelivered_;  // Input1's samples before the overlap
+    if (before > 0) {
+      samples = static_cast<int>(std::min<int64_t>(samples, before));
+    } else if (overlapDone_ < overlapSamples_) {
+      // Both at once, added: each was faded to make the sum a crossfade.
+      samples = static_cast<int>(std::min<int64_t>(samples, overlapSamples_ - overlapDone_)) / channels * channels;
+      const int got1 = ReadInput1(samples, false);
+      int got2 = 0;
+      if (input2_->SameLayout() && input2_->Width() == Width1) {
+        // Read as it is, so that what follows the overlap can still pass unchanged.
+        bool ended = false;
+        got2 = input2_->ReadRaw(Raw2.data(), got1, ended);
+        SampleConvert::ToFloat(Raw2.data(), Float2.data(), got2, Width1);
+        if (ended) EndOfInput2 = true;
+      } else {
+        got2 = input2_->Read(Float2.data(), got1);
+      }
+      const float gain = Gain(Volume2_);
+      for (int i = 0; i < got2; ++i) Float1[i] += Float2[i] * gain;
+      SampleConvert::FromFloat(Float1.data(), Raw1.data(), got1, Width1);
+      overlapDone_ += got1;
+      if (got1 < samples) EndOfInput1 = true;
+      Bytes = static_cast<uint32_t>(got1 * Width1);
+      if (got1 > 0) return;
+    }
+  }
   if (!EndOfInput1) {
     // At full volume the samples pass unchanged.
     const bool passThrough = Volume1_ == kFullVolume;

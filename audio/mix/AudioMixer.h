@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -32,6 +33,11 @@ class TAudioMixer : public TAuInput {
   /// amMix: the frame of Input1 at which Input2 starts.
   int64_t Input2StartSample() const { return Input2StartSample_; }
   void SetInput2StartSample(int64_t value) { Input2StartSample_ = value < 0 ? 0 : value; }
+  /// amConcatenate: frames at the end of Input1 that Input2's first frames
+  /// are added to (a crossfade, each side faded beforehand); the result is
+  /// that much shorter. Held to the shorter input.
+  int64_t Overlap() const { return Overlap_; }
+  void SetOverlap(int64_t frames) { if (!MixerBusy) Overlap_ = std::max<int64_t>(frames, 0); }
   /// Gain of each input as Volume / 65535.
   uint16_t Volume1() const { return Volume1_; }
   void SetVolume1(uint16_t value) { Volume1_ = value; }
@@ -60,12 +66,17 @@ class TAudioMixer : public TAuInput {
   TAuInput* Input2_ = nullptr;
   TAudioMixerMode Mode_ = amMix;
   int64_t Input2StartSample_ = 0;
+  int64_t Overlap_ = 0;
+  int64_t samples1_ = -1;          // Input1's this run, -1 unknown
+  int64_t overlapSamples_ = 0;     // of this run
+  int64_t overlapDone_ = 0;
   uint16_t Volume1_ = 65535;
   uint16_t Volume2_ = 65535;
 
   bool EndOfInput1 = false;
   bool EndOfInput2 = false;
   std::vector<uint8_t> Raw1;
+  std::vector<uint8_t> Raw2;  // Input2's bytes in an overlap
   std::vector<float> Float1;
   std::vector<float> Float2;
   int Width1 = 0;
