@@ -148,7 +148,7 @@ void TfrmSegmo::AnchorChildren() {
   anchors_->Add(lvMain, Anchors::kMoveDown | Anchors::kGrowWidth);
   for (const char* name : {"bUP", "bDown", "suiButton3", "bRemoveAll", "bStart", "bClose", "lKeep", "sbKeep", "cbKeepQuality", "lStatus"})
     anchors_->Add(findChild<QWidget*>(name), Anchors::kMoveDown | Anchors::kMoveRight);
-  for (QWidget* below : {static_cast<QWidget*>(rbRemove), static_cast<QWidget*>(rbSave),
+  for (QWidget* below : {static_cast<QWidget*>(rbRemove), static_cast<QWidget*>(rbSave), static_cast<QWidget*>(cbCrossfade),
                          static_cast<QWidget*>(bFindSilences), static_cast<QWidget*>(bImportCue)})
     anchors_->Add(below, Anchors::kMoveDown);
 }
@@ -308,6 +308,8 @@ void TfrmSegmo::aStartCutExecute() {
   request.replaceTarget = true;  // the user was asked
   request.workFolder = WorkFolder;
   request.lossless = cbKeepQuality->isEnabled() && cbKeepQuality->isChecked();
+  // A lossless result keeps one piece: it has no join to crossfade.
+  request.crossfadeMs = cbCrossfade->isChecked() && !request.lossless ? kJoinCrossfadeMs : 0;
   JobEvents events;
   events.step = [this](const std::string& step) { ShowStep(step); };
   events.finished = [this](const std::string& failure) { JobFinished(failure); };

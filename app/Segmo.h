@@ -131,6 +131,8 @@ class TfrmSegmo : public QDialog {
   /// Pieces and what remains are copied from the source's frames or
   /// packets, where its format can (see ShowKeepQuality).
   class QCheckBox* cbKeepQuality = nullptr;
+  /// Removing: each join crossfades over kJoinCrossfadeMs (on unless unticked).
+  class QCheckBox* cbCrossfade = nullptr;
   void ShowKeepQuality();
   /// How the last job ended, and what the running one saves: one file, or
   /// the line that tells of its pieces. Neither for Find Silences.

@@ -19,6 +19,7 @@
 #include "app/Widgets.h"
 #include "app/jobs/CutJob.h"
 #include "app/jobs/Global.h"
+#include "app/jobs/SegmentJob.h"
 #include "app/jobs/SilenceJob.h"
 #include "app/jobs/SplitJob.h"
 #include "audio/ACS_Classes.h"
@@ -53,7 +54,12 @@ QString TimeOfFrame(int64_t frame, int sampleRate) {
 }  // namespace
 
 void TfrmSegmo::CreatePieceControls() {
-  rbRemove = Place(new QRadioButton("Remove the listed ranges", this), "rbRemove", QRect(8, 474, 300, 22));
+  rbRemove = Place(new QRadioButton("Remove the listed ranges", this), "rbRemove", QRect(8, 474, 190, 22));
+  cbCrossfade = Place(new QCheckBox("Crossfade", this), "cbCrossfade", QRect(200, 474, 108, 22));
+  cbCrossfade->setChecked(true);
+  cbCrossfade->setToolTip(QString("Crossfade each join over %1 ms, taken from the removed ranges: no click, and the "
+                                  "length stays exact")
+                              .arg(kJoinCrossfadeMs));
   rbSave = Place(new QRadioButton(kSaveEach, this), "rbSave", QRect(8, 496, 300, 22));
   rbRemove->setChecked(true);
   connect(rbSave, &QRadioButton::toggled, this, [this] { ShowListMode(); });

@@ -9,6 +9,7 @@
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QRadioButton>
+#include <QCheckBox>
 #include <QTableWidget>
 #include <cmath>
 
@@ -96,5 +97,6 @@ void TfrmSegmo::ShowListMode() {
   lvMain->setHorizontalHeaderLabels(
       saving ? QStringList{"Piece Start", "Piece End", "Title"} : QStringList{"Cut Start", "Cut End", "Title"});
   lvMain->setToolTip(saving ? "Each range is saved as a file of its own" : "Cut them and join the reserved data");
+  cbCrossfade->setEnabled(!saving);
   ShadeRows();
 }

@@ -14,6 +14,10 @@
 class TargetFile;
 struct FormatEntry;
 
+/// The crossfade Segment Cut gives each join unless told not to: long
+/// enough to hide the seam, short enough not to be heard as a fade.
+inline constexpr int64_t kJoinCrossfadeMs = 10;
+
 /// A Segment Cut: `source` less the ranges `rows`, saved as `target`.
 struct RemoveRequest {
   std::string source, target;

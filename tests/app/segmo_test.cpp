@@ -265,6 +265,7 @@ TEST_F(SegmentCut, MovingAndRemovingRows) {
 TEST_F(SegmentCut, StartNowRemovesTheRangesWithCaptionsInOrder) {
   const std::string source = Numbered("numbers.wav", 8000 * 20);
   Open(source);
+  QTest::mouseClick(window.findChild<QCheckBox*>("cbCrossfade"), Qt::LeftButton);  // joins butt, sample for sample
   Add("00:00:02.0", "00:00:03.0");
   Add("00:00:06.0", "00:00:08.0");
   Add("00:00:10.0", "00:00:12.0");
@@ -444,11 +445,30 @@ TEST_F(SegmentCut, ARangeDraggedInTheWaveformIsRemovedToTheSample) {
   QTest::mouseClick(window.findChild<QPushButton*>("bAdd"), Qt::LeftButton);
   ASSERT_EQ(list->rowCount(), 1);
   const std::string target = dir.File("without.wav");
+  auto* crossfade = window.findChild<QCheckBox*>("cbCrossfade");
+  QTest::mouseClick(crossfade, Qt::LeftButton);
+  ASSERT_FALSE(crossfade->isChecked());
   StartNow(target);
   const auto all = WavSamples(source), result = WavSamples(target);
   std::vector<int16_t> expected(all.begin(), all.begin() + from);
   expected.insert(expected.end(), all.begin() + to, all.end());
   EXPECT_EQ(result, expected);
+
+  // Crossfaded (as the window starts): the same length, the same samples but
+  // the 10 ms around the join, 40 frames on each side at 8 kHz.
+  QTest::mouseClick(crossfade, Qt::LeftButton);
+  ASSERT_TRUE(crossfade->isChecked());
+  const std::string soft = dir.File("soft.wav");
+  StartNow(soft);
+  const auto faded = WavSamples(soft);
+  ASSERT_EQ(faded.size(), expected.size());
+  const auto join = static_cast<std::ptrdiff_t>(from);
+  EXPECT_TRUE(std::equal(faded.begin(), faded.begin() + join - 40, expected.begin()));
+  EXPECT_TRUE(std::equal(faded.begin() + join + 40, faded.end(), expected.begin() + join + 40));
+  EXPECT_FALSE(std::equal(faded.begin() + join - 40, faded.begin() + join + 40, expected.begin() + join - 40));
+  // Saving pieces has no joins: the box is off then.
+  QTest::mouseClick(window.findChild<QRadioButton*>("rbSave"), Qt::LeftButton);
+  EXPECT_FALSE(crossfade->isEnabled());
 }
 
 TEST_F(SegmentCut, FindSilencesStopsAndEndsWithTheWindow) {
