@@ -71,8 +71,10 @@ constexpr Command kCommands[] = {
      "  clipwright-cli encode SOURCE TARGET.wma|.ogg|.opus|.m4a [--bitrate KBPS] [--force] [--quiet]\n"
      "  clipwright-cli encode SOURCE TARGET.flac [--force] [--quiet]\n",
      2, kBitrate | kVbr | kMode | kThreads | kForce | kQuiet, "encode takes a source and a target", Encode},
-    {"join", "  clipwright-cli join FILE1 FILE2 TARGET [--threads N] [--force] [--quiet]\n", 3, kThreads | kForce | kQuiet,
-     "join takes two files and a target", Join},
+    {"join",
+     "  clipwright-cli join FILE1 FILE2 TARGET [--crossfade MS [--fade-curve linear|equal-power]] [--threads N]\n"
+     "                        [--force] [--quiet]\n",
+     3, kCrossfade | kFadeCurve | kThreads | kForce | kQuiet, "join takes two files and a target", Join},
     {"mix", "  clipwright-cli mix FILE1 FILE2 TARGET [--threads N] [--force] [--quiet]\n", 3, kThreads | kForce | kQuiet,
      "mix takes two files and a target", Mix},
     {"stream", "  clipwright-cli stream SOURCE [--port N] [--max-clients N] [--bitrate KBPS] [--quiet]\n", 1,
@@ -120,7 +122,8 @@ constexpr char kUsageNotes[] =
     "linear|equal-power (linear unless given), and --replaygain track|album (ReplayGain 2.0 tags of the\n"
     "result; album: split only, over all its pieces); split applies them to each piece.\n"
     "remove --crossfade MS crossfades each join over MS (equal-power unless --fade-curve says linear), taken\n"
-    "from the removed ranges: the result keeps its length.\n"
+    "from the removed ranges: the result keeps its length. join --crossfade MS overlaps the end of FILE1 and\n"
+    "the start of FILE2 by MS: the result is MS shorter than the two.\n"
     "loudness prints each file's integrated loudness (LUFS), loudness range (LU), sample peak (dBFS) and\n"
     "true peak (dBTP) by EBU R128, measured with libebur128.\n"
     "--threads N encodes MP3 results on N threads (one per core unless given; 1 encodes one stream).\n"

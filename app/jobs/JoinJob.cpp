@@ -73,6 +73,20 @@ std::unique_ptr<Job> StartJoin(const JoinRequest& request, JobEvents events) {
   InputRate(*entry, input1, request.file1);
   InputRate(*entry, input2, request.file2);
   PrepareJoin(*entry, request.mode, mixer, input1, input2, output, job->OpenTarget(request.target));
+  if (request.crossfadeMs > 0 && request.mode == amConcatenate) {
+    // Each side faded over the crossfade, then added where they overlap.
+    const int64_t frames1 = std::min(FrameOfMs(request.crossfadeMs, input1.SampleRate()), input1.TotalSamples());
+    const int64_t frames2 = std::min(FrameOfMs(request.crossfadeMs, input2.SampleRate()), input2.TotalSamples());
+    TAuLevels& end1 = job->Keep(std::make_unique<Sealed<TAuLevels>>());
+    TAuLevels& start2 = job->Keep(std::make_unique<Sealed<TAuLevels>>());
+    end1.SetInput(&input1);
+    end1.SetFades(0, frames1, request.crossfadeCurve);
+    start2.SetInput(&input2);
+    start2.SetFades(frames2, 0, request.crossfadeCurve);
+    mixer.SetInput1(&end1);
+    mixer.SetInput2(&start2);
+    mixer.SetOverlap(frames1);
+  }
   job->Run();
   return job;
 }

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "app/jobs/Job.h"
+#include "audio/mix/Levels.h"
 #include "audio/ACS_AudioMix.h"
 #include "audio/formats/FormatRegistry.h"
 
@@ -32,6 +33,10 @@ void PrepareJoin(const FormatEntry& format, TAudioMixerMode mode, TAudioMixer& m
 struct JoinRequest {
   std::string file1, file2, target;
   TAudioMixerMode mode = amConcatenate;
+  /// amConcatenate: the end of file1 and the start of file2 crossfade over
+  /// this long (0: none); the result is that much shorter than the two.
+  int64_t crossfadeMs = 0;
+  FadeCurve crossfadeCurve = FadeCurve::EqualPower;
   /// An existing target may be replaced (the window asked; the tool's --force).
   bool replaceTarget = false;
 };

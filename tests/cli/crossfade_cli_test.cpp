@@ -83,4 +83,28 @@ TEST(Crossfade, RemoveKeepsTheLengthAndSmoothsTheJoin) {
   EXPECT_NE(r.err.find("leave out --lossless"), std::string::npos) << r.err;
 }
 
+TEST(Crossfade, JoinOverlapsTheEndOfOneFileAndTheStartOfTheOther) {
+  TempDir dir;
+  const std::vector<int16_t> sine = Sine();
+  // Two files that meet out of phase: the sine's first 8090 samples, then its 2nd second.
+  const std::vector<int16_t> first(sine.begin(), sine.begin() + 8090), second(sine.begin() + 8000, sine.begin() + 16000);
+  for (const auto& [name, samples] : {std::pair{"a.wav", &first}, std::pair{"b.wav", &second}}) {
+    std::vector<uint8_t> data(samples->size() * 2);
+    std::memcpy(data.data(), samples->data(), data.size());
+    WriteBytes(dir.File(name), WavBuilder().Format(1, 1, kRate, 2, 16).Chunk("data", data).Build());
+  }
+  ASSERT_EQ(Cli({"join", Q(dir.File("a.wav")), Q(dir.File("b.wav")), Q(dir.File("hard.wav")), "--quiet"}).code, 0);
+  const Result r = Cli({"join", Q(dir.File("a.wav")), Q(dir.File("b.wav")), Q(dir.File("soft.wav")), "--crossfade", "25",
+                        "--quiet"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  const std::vector<int16_t> hard = WavSamples(dir.File("hard.wav")), soft = WavSamples(dir.File("soft.wav"));
+  ASSERT_EQ(hard.size(), first.size() + second.size());
+  ASSERT_EQ(soft.size(), hard.size() - 200);  // 25 ms at 8 kHz overlap
+  EXPECT_TRUE(std::equal(soft.begin(), soft.begin() + 7890, first.begin()));
+  EXPECT_TRUE(std::equal(soft.begin() + 8090, soft.end(), second.begin() + 200));
+  const int own = LargestStep(sine, 0, 1000);
+  EXPECT_GT(LargestStep(hard, 8088, 8092), 3 * own);
+  EXPECT_LE(LargestStep(soft, 7880, 8100), own + own / 2);
+}
+
 }  // namespace
