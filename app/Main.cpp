@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QScreen>
 #include <QShowEvent>
 #include <filesystem>
@@ -199,6 +200,20 @@ void TfrmMain::CreateCutGroup() {
   cbKeepQuality->setToolTip("Copy the MP3 frames of the selection, exact to the sample, instead of encoding it again");
   cbKeepQuality->setEnabled(false);
   bStartCut = MakeButton(group, "bStartCut", "Start &Cut", QRect(70, 100, 110, 27));
+  // The fades at the two ends of what Start Cut saves, either side of it.
+  const auto fade = [group](const char* name, const char* ramp, const char* tip, int x) {
+    auto* box = Place(new QSpinBox(group), name, QRect(x, 101, 56, 25));
+    box->setRange(0, 9999);
+    box->setSingleStep(50);
+    box->setPrefix(ramp);
+    box->setButtonSymbols(QAbstractSpinBox::NoButtons);  // the wheel and the arrow keys step it
+    box->setAlignment(Qt::AlignRight);
+    box->setToolTip(tip);
+    box->setAccessibleName(tip);
+    return box;
+  };
+  sbFadeIn = fade("sbFadeIn", "\u25E2 ", "Fade in over this many milliseconds at the start (0: none)", 10);
+  sbFadeOut = fade("sbFadeOut", "\u25E3 ", "Fade out over this many milliseconds at the end (0: none)", 185);
 }
 
 void TfrmMain::CreateWindowButtons() {

@@ -172,6 +172,9 @@ class TfrmMain : public QWidget {
   QLabel* lFileTime = nullptr;
   QPushButton* bStartCut = nullptr;
   QCheckBox* cbKeepQuality = nullptr;
+  /// Milliseconds the saved range fades in and out over (0: none), beside Start Cut.
+  class QSpinBox* sbFadeIn = nullptr;
+  class QSpinBox* sbFadeOut = nullptr;
 
   /// How the last cut ended.
   class StatusLine* lStatus = nullptr;

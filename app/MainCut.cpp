@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSpinBox>
 
 #include "audio/formats/FormatRegistry.h"
 #include <filesystem>
@@ -94,6 +95,14 @@ bool TfrmMain::StartCut(const std::string& source, const std::string& target) {
   cutTarget_ = target;
   request.frames = [this](int rate) { return SelectedFrames(rate); };
   request.lossless = CopiesFrames(source) && cbKeepQuality->isEnabled() && cbKeepQuality->isChecked();
+  request.levels.fadeInMs = sbFadeIn->value();
+  request.levels.fadeOutMs = sbFadeOut->value();
+  request.levels.curve = FadeCurve::EqualPower;
+  if (request.lossless && request.levels.Any()) {
+    Dialogs::Current().Information(this, "Fades change the samples, so they are encoded again: untick \"" +
+                                             cbKeepQuality->text().remove('&') + "\" or set the fades to 0.");
+    return false;
+  }
   request.replaceTarget = true;  // the user was asked
   JobEvents events;
   events.progress = [this](int percent) { ShowCutProgress(percent); };

@@ -6,8 +6,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTest>
 #include <filesystem>
+#include <numbers>
 #include <fstream>
 #include <iterator>
 
@@ -450,6 +452,49 @@ TEST_F(StartCut, KeepQualityCopiesTheOpusAndM4aPacketsOfTheSelectionToo) {
   Open(ogg);
   EXPECT_FALSE(keep->isEnabled());
   EXPECT_TRUE(keep->toolTip().startsWith("Ogg Vorbis cannot be cut exactly")) << keep->toolTip().toStdString();
+}
+
+TEST_F(StartCut, FadesBesideStartCutShapeTheEndsOfWhatIsSaved) {
+  auto* in = window.findChild<QSpinBox*>("sbFadeIn");
+  auto* out = window.findChild<QSpinBox*>("sbFadeOut");
+  ASSERT_NE(in, nullptr);
+  ASSERT_NE(out, nullptr);
+  EXPECT_EQ(in->value(), 0);  // no fades unless asked
+  EXPECT_LT(in->geometry().right(), button->geometry().left());  // either side of Start Cut
+  EXPECT_GT(out->geometry().left(), button->geometry().right());
+  const std::string source = Numbered("numbers.wav", 8000 * 4);
+  Open(source);
+  bar->SetPositionL(2);  // [1.0 s, 3.0 s)
+  bar->SetPositionU(6);
+  in->setFocus();
+  in->selectAll();
+  QTest::keyClicks(in, "100");  // typed over the 0, as a person would
+  QTest::keyClick(in, Qt::Key_Tab);
+  out->setValue(250);
+  const std::string target = dir.File("faded.wav");
+  Cut(target);
+  EXPECT_TRUE(dialogs.messages.isEmpty()) << dialogs.messages.join("|").toStdString();
+  const std::vector<int16_t> saved = SamplesOf(target);
+  ASSERT_EQ(saved.size(), 16000u);  // the length is the selection's
+  // Equal-power: 800 frames rising as sin(pi/2 i/800), 2000 falling to a silent last one.
+  for (const int i : {0, 200, 400, 799}) {
+    const double want = (8000 + i) % 30000 * std::sin(std::numbers::pi / 2 * i / 800.0);
+    EXPECT_NEAR(saved[static_cast<size_t>(i)], want, 1.0) << i;
+  }
+  EXPECT_EQ(saved[8000], (8000 + 8000) % 30000);  // between the fades, as it was
+  EXPECT_EQ(saved.back(), 0);
+  // Keep quality copies frames: it cannot fade, and says so before anything is written.
+  const std::string song = dir.File("song.mp3");
+  WriteBytes(song, EncodeMp3(ChirpSamples(44100 * 4, 2, 44100), 2, 44100, 128, true));
+  Open(song);
+  auto* keep = window.findChild<QCheckBox*>("cbKeepQuality");
+  if (!keep->isChecked()) QTest::mouseClick(keep, Qt::LeftButton);
+  dialogs.saveAnswer = QString::fromStdString(dir.File("part.mp3"));
+  QTest::mouseClick(button, Qt::LeftButton);
+  ASSERT_EQ(dialogs.messages.size(), 1);
+  EXPECT_TRUE(dialogs.messages[0].startsWith("Fades change the samples")) << dialogs.messages[0].toStdString();
+  EXPECT_TRUE(button->isEnabled());
+  EXPECT_FALSE(std::filesystem::exists(dir.File("part.mp3")));
 }
 
 TEST_F(StartCut, KeepMp3QualityCopiesTheFramesOfTheSelection) {
