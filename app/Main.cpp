@@ -23,6 +23,7 @@
 #include "app/JpegImage.h"
 #include "app/Links.h"
 #include "app/Segmo.h"
+#include "app/SelectionLoudness.h"
 #include "app/StatusLine.h"
 #include "app/Texts.h"
 #include "app/Widgets.h"
@@ -76,6 +77,7 @@ TfrmMain::TfrmMain(QWidget* parent) : QWidget(parent) {
 
 TfrmMain::~TfrmMain() {
   MainThread::SetFailureReporter(nullptr);
+  loudness_.reset();  // a measure still running stops
   // The outputs stop their runs, then the cut's temporary file goes.
 }
 
@@ -238,6 +240,8 @@ void TfrmMain::CreateWindowButtons() {
   pmAbout->addAction("&About...", this, [this] { miAboutClick(); })->setObjectName("miAbout");
   pmAbout->addAction("&Keys...", this, [this] { Dialogs::Current().Information(this, Texts::kKeys); })
       ->setObjectName("miKeys");
+  pmAbout->addAction("&Loudness of the Selection", this, [this] { MeasureSelectionLoudness(); })
+      ->setObjectName("miLoudness");
   pmAbout->addSeparator();
   pmAbout->addAction("&Exit", this, [this] { close(); })->setObjectName("miExit");
 }

@@ -175,6 +175,9 @@ class TfrmMain : public QWidget {
   /// Milliseconds the saved range fades in and out over (0: none), beside Start Cut.
   class QSpinBox* sbFadeIn = nullptr;
   class QSpinBox* sbFadeOut = nullptr;
+  /// "Loudness of the Selection" in More: measured off the window's thread.
+  std::unique_ptr<class SelectionLoudness> loudness_;
+  void MeasureSelectionLoudness();
 
   /// How the last cut ended.
   class StatusLine* lStatus = nullptr;

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QAction>
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -495,6 +496,34 @@ TEST_F(StartCut, FadesBesideStartCutShapeTheEndsOfWhatIsSaved) {
   EXPECT_TRUE(dialogs.messages[0].startsWith("Fades change the samples")) << dialogs.messages[0].toStdString();
   EXPECT_TRUE(button->isEnabled());
   EXPECT_FALSE(std::filesystem::exists(dir.File("part.mp3")));
+}
+
+TEST_F(StartCut, MoreTellsTheLoudnessOfTheSelection) {
+  QAction* measure = window.findChild<QAction*>("miLoudness");
+  ASSERT_NE(measure, nullptr);
+  measure->trigger();
+  ASSERT_EQ(dialogs.messages.size(), 1);  // no file yet
+  EXPECT_EQ(dialogs.messages[0], Texts::kOpenFirst);
+  // 997 Hz whose peaks are at -20 dBFS in both channels for 2 s, then 2 s at -6 dBFS: EBU's reference
+  // says -20 LUFS for the first half.
+  std::vector<uint8_t> data;
+  for (int i = 0; i < 48000 * 4; ++i) {
+    const double level = i < 48000 * 2 ? 0.1 : 0.5;
+    const auto value = static_cast<int16_t>(std::lround(32767 * level * std::sin(2 * std::numbers::pi * 997 * i / 48000.0)));
+    for (int c = 0; c < 2; ++c) data.insert(data.end(), {static_cast<uint8_t>(value), static_cast<uint8_t>(value >> 8)});
+  }
+  const std::string tone = dir.File("tone.wav");
+  WriteBytes(tone, WavBuilder().Format(1, 2, 48000, 4, 16).Chunk("data", data).Build());
+  Open(tone);
+  bar->SetPositionL(0);  // [0 s, 2 s)
+  bar->SetPositionU(4);
+  dialogs.messages.clear();
+  measure->trigger();
+  ASSERT_TRUE(WaitUntil([&] { return !dialogs.messages.isEmpty(); }, 30000));
+  const QString told = dialogs.messages[0];
+  EXPECT_TRUE(told.startsWith("Loudness of 00:00:00.000 - 00:00:02.000 (EBU R128):")) << told.toStdString();
+  EXPECT_TRUE(told.contains("Integrated loudness: -20.0 LUFS")) << told.toStdString();
+  EXPECT_TRUE(told.contains("Sample peak: -20.0 dBFS")) << told.toStdString();
 }
 
 TEST_F(StartCut, KeepMp3QualityCopiesTheFramesOfTheSelection) {
