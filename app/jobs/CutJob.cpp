@@ -4,11 +4,13 @@
 #include "audio/mix/Levels.h"
 
 #include <cmath>
+#include <cstdio>
 #include <filesystem>
 
 #include "app/jobs/Global.h"
 #include "app/jobs/LoudnessJob.h"
 #include "audio/formats/FormatRegistry.h"
+#include "audio/mp3/MP3LosslessOut.h"
 #include "audio/mp3/Mp3Stream.h"
 #include "audio/ACS_Classes.h"
 
@@ -119,8 +121,20 @@ void WriteTagsBeforeCommit(OutputJob& job, media::TagContainer container, TagFie
   });
 }
 
+/// A global gain step: 2^(1/4) of amplitude.
+constexpr double kGlobalGainStepDb = 1.5051499783199060;
+
+/// The whole steps nearest a gain, never above it (a gain was held where it would clip).
+int LosslessGainSteps(double factor) {
+  const double decibels = media::Decibels(factor);
+  auto steps = static_cast<int>(std::lround(decibels / kGlobalGainStepDb));
+  if (steps * kGlobalGainStepDb > decibels + 1e-9) --steps;
+  return steps;
+}
+
 /// The lossless cut reads the source by its frames only: no decoder is loaded.
 std::unique_ptr<Job> StartLosslessCut(const FormatEntry* entry, const CutRequest& request, JobEvents events) {
+  const auto note = events.note;
   std::error_code error;
   if (!std::filesystem::exists(request.source, error)) throw JobRefused(ErrorKind::NoSuchFile, ErrorText(ErrorKind::NoSuchFile), request.source);
   if (!entry || !entry->newLosslessOutput) throw JobRefused(ErrorKind::Usage, NoLosslessCut(entry), request.source);
@@ -139,10 +153,26 @@ std::unique_ptr<Job> StartLosslessCut(const FormatEntry* entry, const CutRequest
   TAuFileOut& output = job->SetOutput(entry->newLosslessOutput());
   const FrameRange range = RangeOf(request, stream->first.sampleRate, stream->GaplessSamples());
   PrepareLosslessCut(input, output, request.source, range, job->OpenTarget(request.target));
+  const int64_t rangeEnd = range.endSample < 0 ? -1 : range.endSample + 1;
+  LevelPlan plan;
+  if (request.levels.Any()) {
+    plan = PlanLevels(request.levels, request.source, range.startSample, rangeEnd);
+    const int steps = LosslessGainSteps(plan.factor);
+    dynamic_cast<TMP3LosslessOut&>(output).SetGainSteps(steps);
+    const double given = steps * kGlobalGainStepDb;
+    if (std::abs(given - media::Decibels(plan.factor)) > 0.01) {
+      char text[120];
+      std::snprintf(text, sizeof text, "the frames' gain moves in steps of 1.5 dB: %+.2f dB given for %+.2f dB",
+                    given, media::Decibels(plan.factor));
+      plan.note = plan.note.empty() ? text : plan.note + "; " + text;
+    }
+    plan.factor = media::GainFactor(given);
+    if (!plan.note.empty() && note) note(plan.note);
+  }
   TagFields tags = request.extraTags;
   if (request.replayGainTrack) {
-    const TagFields track = ReplayGainFields(
-        MeasureLoudness(request.source, range.startSample, range.endSample < 0 ? -1 : range.endSample + 1), 1.0, false);
+    const media::LoudnessFigures figures = plan.measured ? *plan.measured : MeasureLoudness(request.source, range.startSample, rangeEnd);
+    const TagFields track = ReplayGainFields(figures, plan.factor, false);
     tags.insert(tags.end(), track.begin(), track.end());
   }
   if (!tags.empty()) WriteTagsBeforeCommit(*job, media::TagContainer::Mpeg, std::move(tags));
@@ -158,9 +188,12 @@ std::unique_ptr<Job> StartCut(const CutRequest& request, JobEvents events) {
   // A FLAC cut keeps every sample as it is: asked to be lossless, it is the cut itself.
   const bool lossless = request.lossless && !(entry && entry->plainCutIsLossless);
   // An MP3 lossless cut reads the file's frames only; the others read it as a cut does.
-  if (request.lossless && request.levels.Any())
+  if (request.lossless && (request.levels.fadeInMs > 0 || request.levels.fadeOutMs > 0))
+    throw JobRefused(ErrorKind::Usage, "fades change the samples, so they are encoded again: leave out --lossless");
+  if (request.lossless && request.levels.Any() && !(entry && entry->walksFrames))
     throw JobRefused(ErrorKind::Usage,
-                     "gain, normalising and fades change the samples, so they are encoded again: leave out --lossless");
+                     "a lossless gain moves MP3 frames' global gain fields, which other formats do not have: leave out "
+                     "--lossless to apply it by encoding again");
   if (lossless && !(entry && entry->newLosslessOutput && !entry->walksFrames))
     return StartLosslessCut(entry, request, std::move(events));
   // The input that counts exactly what the file holds checks it; the cut reads it with its own.

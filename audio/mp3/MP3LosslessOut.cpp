@@ -6,6 +6,7 @@
 
 #include "audio/classes/AuException.h"
 #include "audio/classes/FileIn.h"
+#include "audio/mp3/frames/GlobalGain.h"
 #include "audio/mp3/frames/InfoFrame.h"
 #include "audio/tags/TagFields.h"
 #include "platform/Error.h"
@@ -34,6 +35,7 @@ std::vector<uint8_t> TMP3LosslessOut::ReadSource(int64_t offset, int64_t size) {
 void TMP3LosslessOut::Prepare() {
   progress_ = 0;
   copied_ = 0;
+  stoppedGains_ = 0;
   auto* input = dynamic_cast<TAuFileIn*>(Input_);
   if (input == nullptr) throw EAuException("The input is not a file");
   if (FileName_.empty()) throw EAuException("File name is not assigned.");
@@ -130,8 +132,27 @@ std::vector<uint8_t> TMP3LosslessOut::InfoFrame(uint16_t musicCrc) const {
 bool TMP3LosslessOut::DoOutput(bool Abort) {
   if (Abort) return false;
   const int64_t size = copyEnd_ - copyFrom_;
-  const int64_t count = std::min(kBlockBytes, size - copied_);
-  if (count > 0) {
+  int64_t count = std::min(kBlockBytes, size - copied_);
+  if (gainSteps_ != 0 && count > 0) {
+    // Whole frames, so that each one's side information can be changed.
+    const auto& frames = stream_->frames;
+    if (copied_ == 0) nextFrame_ = static_cast<size_t>(plan_.firstFrame);
+    size_t end = nextFrame_;
+    count = 0;
+    while (end <= static_cast<size_t>(plan_.lastFrame) && (count == 0 || count + frames[end].length <= kBlockBytes))
+      count += frames[end++].length;
+    std::vector<uint8_t> block = ReadSource(frames[nextFrame_].offset, count);
+    for (size_t i = nextFrame_; i < end; ++i) {
+      uint8_t* frame = block.data() + (frames[i].offset - frames[nextFrame_].offset);
+      Mp3FrameHeader header;
+      if (ParseMp3FrameHeader(frame, header)) stoppedGains_ += ShiftGlobalGain(frame, frames[i].length, header, gainSteps_);
+    }
+    nextFrame_ = end;
+    musicCrc_ = LameCrc16(block.data(), block.size(), musicCrc_);
+    Write(block.data(), block.size());
+    copied_ += count;
+    progress_ = static_cast<int>(copied_ * 100 / size);
+  } else if (count > 0) {
     const std::vector<uint8_t> block = ReadSource(copyFrom_ + copied_, count);
     musicCrc_ = LameCrc16(block.data(), block.size(), musicCrc_);
     Write(block.data(), block.size());

@@ -25,6 +25,10 @@ class TMP3LosslessOut : public TAuFileOut {
   int Progress() const override;
   /// An ID3v2 tag to write in front instead of the source's; empty for the source's.
   void SetId3v2Tag(std::vector<uint8_t> bytes) { if (!Busy()) id3v2_ = std::move(bytes); }
+  /// Every granule's global gain moves by this many steps of 1.5 dB (0: the frames as they are).
+  void SetGainSteps(int steps) { if (!Busy()) gainSteps_ = steps; }
+  /// Of the last run: global gain fields that stopped at 0 or 255.
+  int StoppedGains() const { return stoppedGains_; }
   /// The source's tag is written anew with the piece's title, artist and number.
   void TakePieceTags(const PieceTags& piece, const std::string& source) override;
 
@@ -51,4 +55,7 @@ class TMP3LosslessOut : public TAuFileOut {
   uint16_t musicCrc_ = 0;
   std::atomic<int> progress_{0};
   std::vector<uint8_t> id3v2_;
+  int gainSteps_ = 0;
+  int stoppedGains_ = 0;
+  size_t nextFrame_ = 0;  // with a gain: the next frame to copy
 };

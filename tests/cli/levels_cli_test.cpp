@@ -10,6 +10,7 @@
 #include <string>
 
 #include "tests/cli/CliRun.h"
+#include "tests/support/FfmpegDecode.h"
 #include "tests/support/FileBytes.h"
 #include "tests/support/RunTool.h"
 #include "tests/support/TempDir.h"
@@ -144,6 +145,40 @@ TEST_F(Levels, EachPieceOfASplitAndTheRefusals) {
     EXPECT_EQ(r.code, 1) << wrong.join(' ').toStdString();
     EXPECT_FALSE(std::filesystem::exists(dir.File("x.wav")));
   }
+}
+
+TEST_F(Levels, LosslessMp3GainMovesTheFramesGlobalGains) {
+  // Plain and CRC-protected frames.
+  for (const bool protectedFrames : {false, true}) {
+    SCOPED_TRACE(protectedFrames ? "protected" : "plain");
+    const std::string mp3 = dir.File(protectedFrames ? "p.mp3" : "n.mp3");
+    QStringList lame = {"--quiet", "-b", "128"};
+    if (protectedFrames) lame << "-p";
+    ASSERT_EQ(RunTool("lame", lame << Q(noise) << Q(mp3)), 0);
+    ASSERT_EQ(Cut(mp3, dir.File("plain.mp3"), {"--lossless"}).code, 0);
+    const Result r = Cut(mp3, dir.File("down.mp3"), {"--lossless", "--gain", "-6"});
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_NE(r.err.find("steps of 1.5 dB: -6.02 dB given for -6.00 dB"), std::string::npos) << r.err;
+    // Copied, not encoded: the same frames, the same size.
+    EXPECT_EQ(std::filesystem::file_size(dir.File("down.mp3")), std::filesystem::file_size(dir.File("plain.mp3")));
+    EXPECT_TRUE(FfmpegErrors(dir.File("down.mp3")).empty());  // a protected frame's check was made anew
+    // Four steps halve the amplitude: the decode is the plain one's halved, within the decoder's rounding.
+    const std::vector<int16_t> plain = DecodeWithFfmpeg(dir.File("plain.mp3")), down = DecodeWithFfmpeg(dir.File("down.mp3"));
+    ASSERT_EQ(down.size(), plain.size());
+    int worst = 0;
+    for (size_t i = 0; i < plain.size(); ++i)
+      worst = std::max(worst, static_cast<int>(std::lround(std::abs(down[i] - plain[i] / 2.0))));
+    EXPECT_LE(worst, 1);
+  }
+  // Fades cannot be had without decoding, nor a lossless gain in other formats.
+  Result r = Cut(dir.File("n.mp3"), dir.File("x.mp3"), {"--lossless", "--fade-in", "100"});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_NE(r.err.find("fades change the samples"), std::string::npos) << r.err;
+  const std::string opus = dir.File("n.opus");
+  ASSERT_EQ(RunTool("opusenc", {"--quiet", Q(noise), Q(opus)}), 0);
+  r = Cut(opus, dir.File("x.opus"), {"--lossless", "--gain", "-3"});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_NE(r.err.find("global gain fields, which other formats do not have"), std::string::npos) << r.err;
 }
 
 }  // namespace
