@@ -192,7 +192,8 @@ TEST_F(MainWindow, LinksOpenTheirPages) {
 TEST_F(MainWindow, MoreMenuListsItsItemsInOrder) {
   QStringList texts;
   for (QAction* action : Menu()->actions()) texts << (action->isSeparator() ? "-" : action->text());
-  EXPECT_EQ(texts, (QStringList{"&Homepage", "-", "&Donate", "-", "&About...", "&Keys...", "-", "&Exit"}));
+  EXPECT_EQ(texts, (QStringList{"&Homepage", "-", "&Donate", "-", "&About...", "&Keys...", "&Loudness of the Selection", "-",
+                                "&Exit"}));
 
   QTest::mouseClick(Child<QPushButton>("bAbout"), Qt::LeftButton);
   EXPECT_TRUE(Menu()->isVisible());
