@@ -24,6 +24,7 @@ void TMp4CopyOut::Prepare() {
   const int64_t end = input->EndSample() < 0 ? total : std::clamp<int64_t>(input->EndSample() + 1, start, total);
   if (start >= end) throw EAuException("The range holds no samples");
   finished_ = false;
+  progress_ = 0;
   try {
     copy_ = std::make_unique<media::PacketCopy>(input->FileName(), FileName_, Traits().muxer, start, end);
   } catch (const std::runtime_error& e) {
@@ -35,6 +36,7 @@ bool TMp4CopyOut::DoOutput(bool Abort) {
   if (Abort || finished_) return false;
   try {
     finished_ = !copy_->Step(kPacketsAtOnce);
+    progress_ = copy_->Percent();
   } catch (const std::runtime_error& e) {
     throw EAuException(std::string("Cannot copy the packets: ") + e.what());
   }

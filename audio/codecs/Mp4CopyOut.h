@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <memory>
 
 #include "audio/codecs/CodecOut.h"
@@ -17,7 +18,7 @@
 class TMp4CopyOut : public TCodecOut {
  public:
   explicit TMp4CopyOut(const CodecTraits& traits) : TCodecOut(traits) {}
-  int Progress() const override { return copy_ ? copy_->Percent() : 0; }
+  int Progress() const override { return progress_; }
 
  protected:
   void Prepare() override;
@@ -25,6 +26,7 @@ class TMp4CopyOut : public TCodecOut {
   void Done() override;
 
  private:
-  std::unique_ptr<media::PacketCopy> copy_;
+  std::unique_ptr<media::PacketCopy> copy_;  // the run's thread's
   bool finished_ = false;
+  std::atomic<int> progress_{0};  // read by the window's thread
 };
