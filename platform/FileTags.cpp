@@ -225,6 +225,12 @@ void WriteTags(const std::string& fileName, TagContainer container, const TagSet
     // Fields without an atom of their own (URL) go where players keep such texts.
     for (const auto& [key, values] : refused) tag->setItem("----:com.apple.iTunes:" + key, values);
   }
+  if (container == TagContainer::Asf) {
+    // Fields without an attribute of TagLib's (REPLAYGAIN_TRACK_GAIN) become attributes of their own names.
+    TagLib::ASF::Tag* tag = static_cast<TagLib::ASF::File&>(*file).tag();
+    for (const auto& [key, values] : refused)
+      if (!values.isEmpty()) tag->setAttribute(key, TagLib::ASF::Attribute(values.front()));
+  }
   SetPictures(*file, container, tags.pictures);
   bool saved = false;
   if (container == TagContainer::Mpeg) {

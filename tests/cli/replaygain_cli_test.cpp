@@ -2,6 +2,7 @@
 // checked against FFmpeg's measure of the results.
 #include <gtest/gtest.h>
 
+#include <taglib/asffile.h>
 #include <taglib/fileref.h>
 #include <taglib/mp4file.h>
 #include <taglib/tpropertymap.h>
@@ -37,6 +38,11 @@ std::string Property(const std::string& file, const char* name) {
     if (!mp4.isValid() || !mp4.tag()->contains(atom)) return "";
     return mp4.tag()->item(atom).toStringList().front().to8Bit(true);
   }
+  if (std::filesystem::path(file).extension() == ".wma") {
+    TagLib::ASF::File asf(file.c_str());
+    if (!asf.isValid() || !asf.tag()->contains(name)) return "";
+    return asf.tag()->attribute(name).front().toString().to8Bit(true);
+  }
   TagLib::FileRef ref(file.c_str());
   if (ref.isNull()) return "";
   const TagLib::PropertyMap properties = ref.file()->properties();
@@ -68,15 +74,17 @@ class ReplayGain : public ::testing::Test {
 
 TEST_F(ReplayGain, CutsOfEachFormatTellTheirOwnGain) {
   const std::string flac = dir.File("album.flac"), mp3 = dir.File("album.mp3"), opus = dir.File("album.opus"),
-                    m4a = dir.File("album.m4a");
+                    m4a = dir.File("album.m4a"), wma = dir.File("album.wma");
   // Stale values in the source: a cut never carries them over.
   ASSERT_EQ(RunTool("flac", {"-s", "-f", "--tag=REPLAYGAIN_TRACK_GAIN=+9.99 dB", Q(wav), "-o", Q(flac)}), 0);
   ASSERT_EQ(RunTool("lame", {"--quiet", "-b", "192", Q(wav), Q(mp3)}), 0);
   ASSERT_EQ(RunTool("opusenc", {"--quiet", Q(wav), Q(opus)}), 0);
   ASSERT_EQ(RunFfmpeg({"-i", Q(wav), "-c:a", "aac", "-b:a", "192k", Q(m4a)}), 0);
+  ASSERT_EQ(RunFfmpeg({"-i", Q(wav), "-c:a", "wmav2", "-b:a", "192k", Q(wma)}), 0);
   ASSERT_EQ(Cli({"cut", Q(flac), Q(dir.File("plain.flac")), "--start", "5", "--end", "7", "--quiet"}).code, 0);
   EXPECT_EQ(Property(dir.File("plain.flac"), "REPLAYGAIN_TRACK_GAIN"), "");
-  for (const auto& [source, tolerance] : {std::pair{flac, 0.1}, std::pair{mp3, 0.4}, std::pair{opus, 0.4}, std::pair{m4a, 0.4}}) {
+  for (const auto& [source, tolerance] :
+       {std::pair{flac, 0.1}, std::pair{mp3, 0.4}, std::pair{opus, 0.4}, std::pair{m4a, 0.4}, std::pair{wma, 0.4}}) {
     SCOPED_TRACE(source);
     const std::string target = dir.File("cut" + std::filesystem::path(source).extension().string());
     const Result r = Cli({"cut", Q(source), Q(target), "--start", "5", "--end", "7", "--replaygain", "track", "--quiet"});
