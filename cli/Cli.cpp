@@ -61,7 +61,8 @@ constexpr Command kCommands[] = {
     {"loudness", "  clipwright-cli loudness FILE... [--json]\n", kOneOrMoreFiles, kJson, "loudness takes one file or more",
      Loudness},
     {"cut",
-     "  clipwright-cli cut SOURCE TARGET --start TIME --end TIME [--lossless] [LEVELS] [--threads N] [--force] [--quiet]\n",
+     "  clipwright-cli cut SOURCE TARGET --start TIME --end TIME [--lossless] [LEVELS] [--threads N] [--force]\n"
+     "                        [--quiet]\n",
      2, kStart | kEnd | kLossless | kLevels | kThreads | kForce | kQuiet, "cut takes a source and a target", Cut},
     {"decode", "  clipwright-cli decode SOURCE TARGET.wav [--force] [--quiet]\n", 2, kForce | kQuiet,
      "decode takes a source and a target", Decode},
@@ -84,15 +85,16 @@ constexpr Command kCommands[] = {
     {"remove",
      "  clipwright-cli remove SOURCE TARGET (--range START-END [--range START-END ...] |\n"
      "                        --silences [--threshold DB] [--min-silence SECONDS] [--keep SECONDS])\n"
-     "                        [--crossfade MS [--fade-curve linear|equal-power]] [--lossless] [--threads N] [--force]\n"
-     "                        [--quiet]\n",
+     "                        [--crossfade MS [--fade-curve linear|equal-power]] [--lossless] [--threads N]\n"
+     "                        [--force] [--quiet]\n",
      2, kRange | kSilences | kThreshold | kMinSilence | kKeep | kCrossfade | kFadeCurve | kLossless | kThreads | kForce |
          kQuiet,
      "remove takes a source and a target", Remove},
     {"split",
      "  clipwright-cli split SOURCE FOLDER (--at T,T,... | --every DURATION | --cue FILE.cue |\n"
      "                        --silence [--threshold DB] [--min-silence SECONDS] [--keep SECONDS])\n"
-     "                        [--name PATTERN] [--max-pieces N] [--lossless] [LEVELS] [--threads N] [--force] [--quiet]\n",
+     "                        [--name PATTERN] [--max-pieces N] [--lossless] [LEVELS] [--threads N] [--force]\n"
+     "                        [--quiet]\n",
      2, kAt | kEvery | kCue | kSilence | kThreshold | kMinSilence | kKeep | kName | kMaxPieces | kLossless | kLevels | kThreads |
          kForce | kQuiet,
      "split takes a source and a folder", Split},
