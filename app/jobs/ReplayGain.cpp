@@ -31,9 +31,10 @@ std::optional<media::TagContainer> TagContainerOfSource(TAuFileIn& source) {
 
 void SetTagFields(const std::string& fileName, media::TagContainer container, const TagFields& fields) {
   media::TagSet tags = media::ReadTags(fileName, container);
-  for (const auto& [name, value] : fields) {
-    std::erase_if(tags.fields, [&name](const auto& field) { return field.first == name; });
-    tags.fields.emplace_back(name, value);
+  for (const auto& field : fields) {
+    const std::string& name = field.first;
+    std::erase_if(tags.fields, [&name](const auto& kept) { return kept.first == name; });
+    tags.fields.push_back(field);
   }
   media::WriteTags(fileName, container, tags);
 }
