@@ -21,11 +21,13 @@ Arguments ParseArguments(int argc, char** argv) {
       threads("threads", "", "N"), maxPieces("max-pieces", "", "N"), keep("keep", "", "SECONDS"),
       silences("silences", ""), gain("gain", "", "DB"), normalize("normalize", "", "TARGET"),
       fadeIn("fade-in", "", "MS"), fadeOut("fade-out", "", "MS"), fadeCurve("fade-curve", "", "CURVE"),
-      replayGain("replaygain", "", "track|album"), crossfade("crossfade", "", "MS");
+      replayGain("replaygain", "", "track|album"), crossfade("crossfade", "", "MS"),
+      progress("progress", "", "json"), jobs("jobs", "", "N"), part("part", "", "I/N"), update("update", ""),
+      keepGoing("keep-going", ""), dryRun("dry-run", "");
   parser.addOptions(
       {start, end, bitrate, vbr, mode, range, lossless, force, quiet, help, version, port, maxClients, width, json, exact,
        at, every, cue, silence, threshold, minSilence, name, threads, maxPieces, keep, silences, gain, normalize, fadeIn,
-       fadeOut, fadeCurve, replayGain, crossfade});
+       fadeOut, fadeCurve, replayGain, crossfade, progress, jobs, part, update, keepGoing, dryRun});
   QStringList words;
   for (int i = 0; i < argc; ++i) words << QFile::decodeName(argv[i]);
 
@@ -66,6 +68,12 @@ Arguments ParseArguments(int argc, char** argv) {
   args.fadeCurve = value(fadeCurve);
   args.replayGain = value(replayGain);
   args.crossfade = value(crossfade);
+  args.progress = value(progress);
+  args.jobs = value(jobs);
+  args.part = value(part);
+  args.update = parser.isSet(update);
+  args.keepGoing = parser.isSet(keepGoing);
+  args.dryRun = parser.isSet(dryRun);
   args.threshold = value(threshold);
   args.minSilence = value(minSilence);
   args.name = value(name);

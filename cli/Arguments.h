@@ -17,7 +17,12 @@ struct Arguments {
   std::optional<std::string> at, every, cue, threshold, minSilence, name, maxPieces;  // split
   std::optional<std::string> keep;  // seconds of each silence kept (split --silence, remove --silences)
   std::optional<std::string> gain, normalize, fadeIn, fadeOut, fadeCurve, replayGain;
-  std::optional<std::string> crossfade;  // remove: the joins' crossfade  // levels of a cut's or a split's results
+  std::optional<std::string> crossfade;  // remove and join: the joins' crossfade
+  std::optional<std::string> progress;   // "json": one progress object a line on stderr
+  std::optional<std::string> jobs, part;  // batch: workers, and which share of the manifest
+  bool update = false;     // split: only the pieces missing or older than the source
+  bool keepGoing = false;  // batch: run every job whatever fails
+  bool dryRun = false;     // batch: say what would run
   bool silence = false;
   bool silences = false;  // remove
   bool json = false;

@@ -15,17 +15,21 @@ namespace {
 using namespace cli;
 
 /// The options a command may be given.
-enum Option : unsigned {
+enum Option : uint64_t {
   kStart = 1 << 0, kEnd = 1 << 1, kBitrate = 1 << 2, kVbr = 1 << 3, kMode = 1 << 4, kPort = 1 << 5,
   kMaxClients = 1 << 6, kWidth = 1 << 7, kJson = 1 << 8, kExact = 1 << 9, kRange = 1 << 10,
   kLossless = 1 << 11, kForce = 1 << 12, kQuiet = 1 << 13, kAt = 1 << 14, kEvery = 1 << 15, kCue = 1 << 16,
   kSilence = 1 << 17, kThreshold = 1 << 18, kMinSilence = 1 << 19, kName = 1 << 20, kThreads = 1 << 21,
   kMaxPieces = 1 << 22, kKeep = 1 << 23, kSilences = 1 << 24, kGain = 1 << 25, kNormalize = 1 << 26,
   kFadeIn = 1 << 27, kFadeOut = 1 << 28, kFadeCurve = 1 << 29, kReplayGain = 1u << 30, kCrossfade = 1u << 31,
+  kProgress = 1ull << 32, kJobs = 1ull << 33, kPart = 1ull << 34, kUpdate = 1ull << 35, kKeepGoing = 1ull << 36,
+  kDryRun = 1ull << 37,
   kLevels = kGain | kNormalize | kFadeIn | kFadeOut | kFadeCurve | kReplayGain,
+  // What every command that writes files takes.
+  kWriting = kForce | kQuiet | kProgress,
 };
 
-unsigned OptionsGiven(const Arguments& a) {
+uint64_t OptionsGiven(const Arguments& a) {
   const std::pair<bool, Option> given[] = {
       {a.start.has_value(), kStart}, {a.end.has_value(), kEnd},   {a.bitrate.has_value(), kBitrate},
       {a.vbr.has_value(), kVbr},     {a.mode.has_value(), kMode}, {a.port.has_value(), kPort},
@@ -36,8 +40,10 @@ unsigned OptionsGiven(const Arguments& a) {
       {a.threads.has_value(), kThreads}, {a.maxPieces.has_value(), kMaxPieces}, {a.keep.has_value(), kKeep},
       {a.silences, kSilences}, {a.gain.has_value(), kGain}, {a.normalize.has_value(), kNormalize},
       {a.fadeIn.has_value(), kFadeIn}, {a.fadeOut.has_value(), kFadeOut}, {a.fadeCurve.has_value(), kFadeCurve},
-      {a.replayGain.has_value(), kReplayGain}, {a.crossfade.has_value(), kCrossfade}};
-  unsigned options = 0;
+      {a.replayGain.has_value(), kReplayGain}, {a.crossfade.has_value(), kCrossfade},
+      {a.progress.has_value(), kProgress}, {a.jobs.has_value(), kJobs}, {a.part.has_value(), kPart},
+      {a.update, kUpdate}, {a.keepGoing, kKeepGoing}, {a.dryRun, kDryRun}};
+  uint64_t options = 0;
   for (const auto& [set, option] : given)
     if (set) options |= option;
   return options;
@@ -52,31 +58,31 @@ struct Command {
   const char* name;
   const char* usage;
   size_t files;
-  unsigned options;
+  uint64_t options;
   const char* misuse;
   int (*run)(const Arguments&);
 };
 constexpr Command kCommands[] = {
     {"info", "  clipwright-cli info FILE\n", 1, 0, "info takes one file", Info},
-    {"loudness", "  clipwright-cli loudness FILE... [--json]\n", kOneOrMoreFiles, kJson, "loudness takes one file or more",
+    {"loudness", "  clipwright-cli loudness FILE... [--json]\n", kOneOrMoreFiles, kJson | kProgress, "loudness takes one file or more",
      Loudness},
     {"cut",
      "  clipwright-cli cut SOURCE TARGET --start TIME --end TIME [--lossless] [LEVELS] [--threads N] [--force]\n"
      "                        [--quiet]\n",
-     2, kStart | kEnd | kLossless | kLevels | kThreads | kForce | kQuiet, "cut takes a source and a target", Cut},
-    {"decode", "  clipwright-cli decode SOURCE TARGET.wav [--force] [--quiet]\n", 2, kForce | kQuiet,
+     2, kStart | kEnd | kLossless | kLevels | kThreads | kWriting, "cut takes a source and a target", Cut},
+    {"decode", "  clipwright-cli decode SOURCE TARGET.wav [--force] [--quiet]\n", 2, kWriting,
      "decode takes a source and a target", Decode},
     {"encode",
      "  clipwright-cli encode SOURCE TARGET.mp3 [--bitrate KBPS] [--vbr QUALITY] [--mode stereo|joint|mono]\n"
      "                        [--threads N] [--force] [--quiet]\n"
      "  clipwright-cli encode SOURCE TARGET.wma|.ogg|.opus|.m4a [--bitrate KBPS] [--force] [--quiet]\n"
      "  clipwright-cli encode SOURCE TARGET.flac [--force] [--quiet]\n",
-     2, kBitrate | kVbr | kMode | kThreads | kForce | kQuiet, "encode takes a source and a target", Encode},
+     2, kBitrate | kVbr | kMode | kThreads | kWriting, "encode takes a source and a target", Encode},
     {"join",
      "  clipwright-cli join FILE1 FILE2 TARGET [--crossfade MS [--fade-curve linear|equal-power]] [--threads N]\n"
      "                        [--force] [--quiet]\n",
-     3, kCrossfade | kFadeCurve | kThreads | kForce | kQuiet, "join takes two files and a target", Join},
-    {"mix", "  clipwright-cli mix FILE1 FILE2 TARGET [--threads N] [--force] [--quiet]\n", 3, kThreads | kForce | kQuiet,
+     3, kCrossfade | kFadeCurve | kThreads | kWriting, "join takes two files and a target", Join},
+    {"mix", "  clipwright-cli mix FILE1 FILE2 TARGET [--threads N] [--force] [--quiet]\n", 3, kThreads | kWriting,
      "mix takes two files and a target", Mix},
     {"stream", "  clipwright-cli stream SOURCE [--port N] [--max-clients N] [--bitrate KBPS] [--quiet]\n", 1,
      kPort | kMaxClients | kBitrate | kQuiet, "stream takes one source", Stream},
@@ -87,17 +93,19 @@ constexpr Command kCommands[] = {
      "                        --silences [--threshold DB] [--min-silence SECONDS] [--keep SECONDS])\n"
      "                        [--crossfade MS [--fade-curve linear|equal-power]] [--lossless] [--threads N]\n"
      "                        [--force] [--quiet]\n",
-     2, kRange | kSilences | kThreshold | kMinSilence | kKeep | kCrossfade | kFadeCurve | kLossless | kThreads | kForce |
-         kQuiet,
+     2, kRange | kSilences | kThreshold | kMinSilence | kKeep | kCrossfade | kFadeCurve | kLossless | kThreads | kWriting,
      "remove takes a source and a target", Remove},
     {"split",
      "  clipwright-cli split SOURCE FOLDER (--at T,T,... | --every DURATION | --cue FILE.cue |\n"
      "                        --silence [--threshold DB] [--min-silence SECONDS] [--keep SECONDS])\n"
-     "                        [--name PATTERN] [--max-pieces N] [--lossless] [LEVELS] [--threads N] [--force]\n"
-     "                        [--quiet]\n",
+     "                        [--name PATTERN] [--max-pieces N] [--lossless] [LEVELS] [--threads N]\n"
+     "                        [--update | --force] [--quiet]\n",
      2, kAt | kEvery | kCue | kSilence | kThreshold | kMinSilence | kKeep | kName | kMaxPieces | kLossless | kLevels | kThreads |
-         kForce | kQuiet,
+         kUpdate | kWriting,
      "split takes a source and a folder", Split},
+    {"batch",
+     "  clipwright-cli batch MANIFEST|- [--jobs N] [--keep-going] [--dry-run] [--part I/N] [--force] [--quiet]\n",
+     1, kJobs | kKeepGoing | kDryRun | kPart | kWriting, "batch takes one manifest (- reads it from stdin)", Batch},
 };
 
 constexpr char kUsageNotes[] =
@@ -129,7 +137,23 @@ constexpr char kUsageNotes[] =
     "loudness prints each file's integrated loudness (LUFS), loudness range (LU), sample peak (dBFS) and\n"
     "true peak (dBTP) by EBU R128, measured with libebur128.\n"
     "--threads N encodes MP3 results on N threads (one per core unless given; 1 encodes one stream).\n"
+    "--progress json (every command that writes files, and loudness) says the progress on stderr as one\n"
+    "JSON object a line: {\"progress\": 0.42, \"done\": 1, \"total\": 4}, done and total counting the\n"
+    "results (split's pieces, loudness's files).\n"
+    "split --update writes only the pieces that are missing or older than the source (older ones replaced).\n"
+    "batch runs the jobs of a MANIFEST (TSV with a header line, or JSON Lines: see the README), each a cut,\n"
+    "split, remove, encode, decode, join or mix, on N workers (one per core unless given), the MP3\n"
+    "encoder's threads shared among them. A job whose target is newer than its sources is skipped unless\n"
+    "--force. Without --keep-going no job starts after one fails, and a manifest with a bad line runs\n"
+    "nothing. --dry-run says what would run. --part I/N runs every Nth job from the Ith (0 to N-1), for\n"
+    "array jobs of a cluster.\n"
     "Exit codes: 0 done, 1 usage, 2 source unreadable, 3 target refused, 4 the run failed.\n";
+
+const Command* CommandNamed(const std::string& name) {
+  for (const Command& entry : kCommands)
+    if (entry.name == name) return &entry;
+  return nullptr;
+}
 
 /// The usage of one command, or of all of them when `command` is none of them.
 std::string UsageText(const std::string& command) {
@@ -160,18 +184,33 @@ int RunCli(int argc, char** argv) {
   }
   const std::string& command = args.command;
   if (command.empty()) return Fail(kUsage, "no command");
-  for (const Command& entry : kCommands) {
-    if (entry.name != command) continue;
-    const bool filesRight = entry.files == kOneOrMoreFiles ? !args.files.empty() : args.files.size() == entry.files;
-    if (!filesRight || (OptionsGiven(args) & ~entry.options) != 0) return Fail(kUsage, entry.misuse);
-    if (args.threads) {
-      int32_t threads = 0;
-      if (!ParseInt32(*args.threads, threads) || threads < 1 || threads > 256)
-        return Fail(kUsage, "not a number of threads (1 to 256): " + *args.threads);
-      TMP3Out::SetDefaultThreads(threads);
-    }
-    return entry.run(args);
+  const Command* entry = CommandNamed(command);
+  if (entry == nullptr) return Fail(kUsage, "unknown command " + command);
+  if (const std::string misuse = cli::Misuse(args); !misuse.empty()) return Fail(kUsage, misuse);
+  if (args.threads) {
+    int32_t threads = 0;
+    if (!ParseInt32(*args.threads, threads) || threads < 1 || threads > 256)
+      return Fail(kUsage, "not a number of threads (1 to 256): " + *args.threads);
+    TMP3Out::SetDefaultThreads(threads);
   }
-  return Fail(kUsage, "unknown command " + command);
+  return entry->run(args);
 }
+
+namespace cli {
+
+std::string Misuse(const Arguments& args) {
+  const Command* entry = CommandNamed(args.command);
+  if (entry == nullptr) return "unknown command " + args.command;
+  const bool filesRight = entry->files == kOneOrMoreFiles ? !args.files.empty() : args.files.size() == entry->files;
+  if (!filesRight || (OptionsGiven(args) & ~entry->options) != 0) return entry->misuse;
+  if (args.progress && *args.progress != "json") return "--progress takes json: " + *args.progress;
+  return {};
+}
+
+bool TakesThreads(const std::string& command) {
+  const Command* entry = CommandNamed(command);
+  return entry != nullptr && (entry->options & kThreads) != 0;
+}
+
+}  // namespace cli
 

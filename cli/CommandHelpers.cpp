@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <QEventLoop>
+#include <algorithm>
 #include <cstdio>
 
 #include "audio/ACS_Classes.h"
@@ -57,13 +58,28 @@ int WithSource(const std::string& name, const std::function<int(TAuFileIn& sourc
   return use(*source);
 }
 
-int RunJob(const std::function<std::unique_ptr<Job>(JobEvents)>& start, bool quiet) {
-  const bool progress = !quiet && isatty(STDERR_FILENO);
+void SayJsonProgress(double fraction, size_t done, size_t total, bool upToDate) {
+  std::fprintf(stderr, "{\"progress\": %.3f, \"done\": %zu, \"total\": %zu%s}\n", fraction, done, total,
+               upToDate ? ", \"up_to_date\": true" : "");
+  std::fflush(stderr);
+}
+
+int RunJob(const std::function<std::unique_ptr<Job>(JobEvents)>& start, const Arguments& args, size_t results) {
+  const bool json = args.progress.has_value();
+  const bool progress = !json && !args.quiet && isatty(STDERR_FILENO);
   QEventLoop loop;
   bool finished = false;
   std::string failure;
   JobEvents events;
-  if (progress) {
+  if (json) {
+    // A job's pieces share its percent evenly, so the whole ones are done.
+    events.progress = [results, last = -1](int percent) mutable {
+      if (percent == last) return;
+      last = percent;
+      const size_t done = std::min(results, static_cast<size_t>(std::max(percent, 0)) * results / 100);
+      SayJsonProgress(std::max(percent, 0) / 100.0, done, results);
+    };
+  } else if (progress) {
     events.progress = DrawProgress;
     events.step = [](const std::string& step) { std::fprintf(stderr, "\r%s   ", step.c_str() + 3); };
   }
@@ -86,6 +102,7 @@ int RunJob(const std::function<std::unique_ptr<Job>(JobEvents)>& start, bool qui
     if (failure.empty()) DrawProgress(100);
     std::fprintf(stderr, "\n");
   }
+  if (json && failure.empty()) SayJsonProgress(1, results, results);
   if (failure.empty()) return kDone;
   // A run that failed because a library is missing says so by its code too.
   return job->FailureKind() == ErrorKind::MissingLibrary ? Fail(kMissingLibrary, failure) : Fail(kRunFailed, failure);

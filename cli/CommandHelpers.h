@@ -24,8 +24,13 @@ int Fail(const Error& error);
 /// returns the exit code when it cannot be read.
 int WithSource(const std::string& name, const std::function<int(TAuFileIn& source)>& use);
 
-/// Starts a job with `start`, draws its progress on stderr unless `quiet`
-/// (or stderr is no terminal), and waits on the event loop for its end.
-int RunJob(const std::function<std::unique_ptr<Job>(JobEvents)>& start, bool quiet);
+/// Starts a job with `start` and waits on the event loop for its end. Its
+/// progress goes to stderr: as JSON objects with --progress json (`results`
+/// the files it writes: done and total count them), else as a bar unless
+/// --quiet or stderr is no terminal.
+int RunJob(const std::function<std::unique_ptr<Job>(JobEvents)>& start, const Arguments& args, size_t results = 1);
+
+/// One line of --progress json: the fraction done, and the results done of `total`.
+void SayJsonProgress(double fraction, size_t done, size_t total, bool upToDate = false);
 
 }  // namespace cli

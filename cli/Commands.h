@@ -16,5 +16,6 @@ int Mix(const Arguments& args);
 int Remove(const Arguments& args);
 int Split(const Arguments& args);
 int Loudness(const Arguments& args);
+int Batch(const Arguments& args);
 
 }  // namespace cli

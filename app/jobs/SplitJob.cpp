@@ -17,7 +17,7 @@ namespace {
 class SplitJob : public Job {
  public:
   SplitJob(const SplitRequest& request, JobEvents events)
-      : request_(request), files_(PieceFiles(request)), events_(std::move(events)) {}
+      : request_(request), files_(PieceFiles(request)), order_(PiecesToWrite(request)), events_(std::move(events)) {}
 
   bool Running() const override { return running_; }
   /// Tags set in each piece, by its number.
@@ -28,10 +28,10 @@ class SplitJob : public Job {
   }
 
   void StartPiece() {
-    const size_t i = next_++;
+    const size_t step = next_++;
+    const size_t i = order_[step];
     const SplitPiece& piece = request_.pieces[i];
-    if (events_.step)
-      events_.step(" - Splitting ... " + std::to_string(i + 1) + "/" + std::to_string(request_.pieces.size()));
+    if (events_.step) events_.step(" - Splitting ... " + std::to_string(step + 1) + "/" + std::to_string(order_.size()));
     CutRequest cut;
     cut.source = request_.source;
     cut.target = files_[i];
@@ -44,10 +44,10 @@ class SplitJob : public Job {
     cut.adjustOutput = [tags = PieceTags{piece.title, piece.artist, piece.track, piece.tracks},
                         source = request_.source](TAuFileOut& output) { output.TakePieceTags(tags, source); };
     JobEvents events;
-    events.progress = [this, i](int percent) {
-      if (events_.progress) events_.progress(static_cast<int>((i * 100 + percent) / request_.pieces.size()));
+    events.progress = [this, step](int percent) {
+      if (events_.progress) events_.progress(static_cast<int>((step * 100 + percent) / order_.size()));
     };
-    events.finished = [this, i](const std::string& failure) { PieceDone(i, failure); };
+    events.finished = [this, step](const std::string& failure) { PieceDone(step, failure); };
     if (events_.note)
       events.note = [this, i](const std::string& note) { events_.note("piece " + std::to_string(i + 1) + ": " + note); };
     running_ = true;
@@ -55,14 +55,15 @@ class SplitJob : public Job {
   }
 
  private:
-  void PieceDone(size_t i, const std::string& failure) {
-    if (!failure.empty() || next_ == request_.pieces.size()) {
+  void PieceDone(size_t step, const std::string& failure) {
+    if (!failure.empty() || next_ == order_.size()) {
       running_ = false;
       std::string said = failure;
       if (!failure.empty()) {
+        const size_t i = order_[step];
         said = "piece " + std::to_string(i + 1) + " of " + std::to_string(request_.pieces.size()) + " (" +
                files_[i] + ") was not saved: " + failure;
-        if (i > 0) said += ". Saved before it: " + std::to_string(i) + " pieces, up to " + files_[i - 1];
+        if (step > 0) said += ". Saved before it: " + std::to_string(step) + " pieces, up to " + files_[order_[step - 1]];
       }
       if (events_.finished) events_.finished(said);
       return;
@@ -79,6 +80,7 @@ class SplitJob : public Job {
 
   const SplitRequest request_;
   const std::vector<std::string> files_;
+  const std::vector<size_t> order_;
   std::vector<TagFields> pieceTags_;
   JobEvents events_;
   size_t next_ = 0;
@@ -88,6 +90,13 @@ class SplitJob : public Job {
 };
 
 }  // namespace
+
+std::vector<size_t> PiecesToWrite(const SplitRequest& request) {
+  if (!request.only.empty()) return request.only;
+  std::vector<size_t> all(request.pieces.size());
+  for (size_t i = 0; i < all.size(); ++i) all[i] = i;
+  return all;
+}
 
 std::vector<std::string> PieceFiles(const SplitRequest& request) {
   std::vector<std::string> files;
@@ -111,7 +120,10 @@ std::unique_ptr<Job> StartSplit(const SplitRequest& request, JobEvents events) {
     for (size_t j = 0; j < i; ++j)
       if (files[i] == files[j])
         throw JobRefused(ErrorKind::Usage, "two pieces would have the same name (give --name a {n})", files[i]);
-  for (const std::string& file : files) CheckTarget(file, {request.source}, request.replaceTargets);
+  for (const size_t i : PiecesToWrite(request)) {
+    if (i >= files.size()) throw JobRefused(ErrorKind::Usage, "there is no such piece to save", request.source);
+    CheckTarget(files[i], {request.source}, request.replaceTargets);
+  }
   auto job = std::make_unique<SplitJob>(request, std::move(events));
   if (request.replayGain == ReplayGainMode::Album) {
     if (request.levels.gainDb != 0 || request.levels.normalize != LevelRequest::Normalize::None)

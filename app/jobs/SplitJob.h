@@ -21,12 +21,17 @@ struct SplitRequest {
   LevelRequest levels;
   /// ReplayGain tags of each piece: its own, and with Album also those of all the pieces together.
   ReplayGainMode replayGain = ReplayGainMode::None;
+  /// The pieces to write, by their index in `pieces` (in order); all when empty.
+  /// The others keep their names and numbers but are left as they are.
+  std::vector<size_t> only;
   /// Existing files may be replaced (the window asked; the tool's --force).
   bool replaceTargets = false;
 };
 
-/// The files a request writes, in order.
+/// The files of all the request's pieces, in order.
 std::vector<std::string> PieceFiles(const SplitRequest& request);
+/// The indices of the pieces the request writes.
+std::vector<size_t> PiecesToWrite(const SplitRequest& request);
 
 /// Checks the request (the source, the folder, every piece's file) and cuts
 /// the pieces one after the other, each as the cut job does (its format,

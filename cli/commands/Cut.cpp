@@ -29,7 +29,7 @@ int Cut(const Arguments& args) {
     request.replayGainTrack = true;
   }
   request.replaceTarget = args.force;
-  return RunJob([&request](JobEvents events) { return StartCut(request, std::move(events)); }, args.quiet);
+  return RunJob([&request](JobEvents events) { return StartCut(request, std::move(events)); }, args);
 }
 
 }  // namespace cli

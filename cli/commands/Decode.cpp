@@ -16,7 +16,7 @@ int Decode(const Arguments& args) {
   request.source = args.files[0];
   request.target = args.files[1];
   request.replaceTarget = args.force;
-  return RunJob([&request](JobEvents events) { return StartConvert(request, std::move(events)); }, args.quiet);
+  return RunJob([&request](JobEvents events) { return StartConvert(request, std::move(events)); }, args);
 }
 
 }  // namespace cli

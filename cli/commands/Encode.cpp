@@ -30,7 +30,7 @@ int Encode(const Arguments& args) {
   if ((target->encodeOptions & kVbrOption) ? !Mp3Options(args, request.options, error)
                                            : !BitrateOption(args, request.options.bitrate, error))
     return Fail(kUsage, error);
-  return RunJob([&request](JobEvents events) { return StartConvert(request, std::move(events)); }, args.quiet);
+  return RunJob([&request](JobEvents events) { return StartConvert(request, std::move(events)); }, args);
 }
 
 }  // namespace cli

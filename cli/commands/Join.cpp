@@ -27,7 +27,7 @@ int JoinOrMix(const Arguments& args, TAudioMixerMode mode) {
     if (*args.fadeCurve == "linear") request.crossfadeCurve = FadeCurve::Linear;
     else if (*args.fadeCurve != "equal-power") return Fail(kUsage, "--fade-curve is linear or equal-power: " + *args.fadeCurve);
   }
-  return RunJob([&request](JobEvents events) { return StartJoin(request, std::move(events)); }, args.quiet);
+  return RunJob([&request](JobEvents events) { return StartJoin(request, std::move(events)); }, args);
 }
 
 }  // namespace

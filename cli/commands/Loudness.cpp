@@ -40,13 +40,16 @@ std::string JsonString(const std::string& text) {
 
 int Loudness(const Arguments& args) {
   std::vector<media::LoudnessFigures> measured;
+  const size_t total = args.files.size();
   for (const std::string& file : args.files) {
+    if (args.progress) SayJsonProgress(static_cast<double>(measured.size()) / total, measured.size(), total);
     try {
       measured.push_back(MeasureLoudness(file));
     } catch (const Error& e) {
       return Fail(e);
     }
   }
+  if (args.progress) SayJsonProgress(1, total, total);
   if (args.json) std::printf("[");
   for (size_t i = 0; i < measured.size(); ++i) {
     const media::LoudnessFigures& f = measured[i];

@@ -95,7 +95,7 @@ int Remove(const Arguments& args) {
         request.totalMs = SegmentTotalMs(request.source);
         return StartRemove(request, std::move(events));
       },
-      args.quiet);
+      args);
 }
 
 }  // namespace cli

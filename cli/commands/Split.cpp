@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 
 #include "app/jobs/SplitJob.h"
 #include "app/jobs/TimeRange.h"
@@ -18,6 +19,8 @@
 namespace cli {
 
 namespace {
+
+namespace fs = std::filesystem;
 
 /// The frames of each comma-separated time; false and why when one is none.
 bool Times(const std::string& list, int rate, std::vector<int64_t>& frames, std::string& error) {
@@ -95,6 +98,25 @@ int Plan(const Arguments& args, int rate, int64_t total, int channels, std::vect
   return kDone;
 }
 
+/// Leaves out of `request` the pieces whose files are newer than the source,
+/// and lets the others be replaced; true when none is left. Album gain
+/// measures every piece, so then all are made again or none.
+bool LeaveUpToDatePieces(SplitRequest& request) {
+  std::error_code error;
+  const auto sourceTime = fs::last_write_time(request.source, error);
+  if (error) return false;  // the run says what is wrong with the source
+  const std::vector<std::string> files = PieceFiles(request);
+  std::vector<size_t> left;
+  for (size_t i = 0; i < files.size(); ++i) {
+    const auto pieceTime = fs::last_write_time(files[i], error);
+    if (error || pieceTime <= sourceTime) left.push_back(i);
+  }
+  if (left.empty()) return true;
+  if (request.replayGain != ReplayGainMode::Album) request.only = std::move(left);
+  request.replaceTargets = true;
+  return false;
+}
+
 }  // namespace
 
 int Split(const Arguments& args) {
@@ -136,7 +158,16 @@ int Split(const Arguments& args) {
     });
   }
   if (planned != kDone) return planned;
-  const int done = RunJob([&request](JobEvents events) { return StartSplit(request, std::move(events)); }, args.quiet);
+  if (args.update) {
+    if (args.force) return Fail(kUsage, "--update replaces the pieces older than the source, --force all of them: give one");
+    if (LeaveUpToDatePieces(request)) {
+      if (args.progress) SayJsonProgress(1, 0, 0, true);
+      if (!args.quiet) std::printf("every piece in %s is up to date\n", request.folder.c_str());
+      return kDone;
+    }
+  }
+  const int done = RunJob([&request](JobEvents events) { return StartSplit(request, std::move(events)); }, args,
+                          PiecesToWrite(request).size());
   if (done == kDone && !args.quiet)
     for (const std::string& file : PieceFiles(request)) std::printf("%s\n", file.c_str());
   return done;

@@ -22,7 +22,10 @@ int Stream(const Arguments& args) {
     std::printf("streaming at http://127.0.0.1:%u/\n", port);
     std::fflush(stdout);
   };
-  return RunJob([&request](JobEvents events) { return StartStream(request, std::move(events)); }, true);
+  // A stream has no end to show progress towards.
+  Arguments quiet = args;
+  quiet.quiet = true;
+  return RunJob([&request](JobEvents events) { return StartStream(request, std::move(events)); }, quiet);
 }
 
 }  // namespace cli
