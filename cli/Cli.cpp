@@ -2,6 +2,9 @@
 
 #include <cstdio>
 #include <string>
+#include <tuple>
+#include <utility>
+#include <vector>
 
 #include "Version.h"
 #include "audio/mp3/MP3Out.h"
@@ -29,23 +32,27 @@ enum Option : uint64_t {
   kWriting = kForce | kQuiet | kProgress,
 };
 
-uint64_t OptionsGiven(const Arguments& a) {
-  const std::pair<bool, Option> given[] = {
-      {a.start.has_value(), kStart}, {a.end.has_value(), kEnd},   {a.bitrate.has_value(), kBitrate},
-      {a.vbr.has_value(), kVbr},     {a.mode.has_value(), kMode}, {a.port.has_value(), kPort},
-      {a.maxClients.has_value(), kMaxClients}, {a.width.has_value(), kWidth}, {a.json, kJson},
-      {a.exact, kExact}, {!a.ranges.empty(), kRange}, {a.lossless, kLossless}, {a.force, kForce}, {a.quiet, kQuiet},
-      {a.at.has_value(), kAt}, {a.every.has_value(), kEvery}, {a.cue.has_value(), kCue}, {a.silence, kSilence},
-      {a.threshold.has_value(), kThreshold}, {a.minSilence.has_value(), kMinSilence}, {a.name.has_value(), kName},
-      {a.threads.has_value(), kThreads}, {a.maxPieces.has_value(), kMaxPieces}, {a.keep.has_value(), kKeep},
-      {a.silences, kSilences}, {a.gain.has_value(), kGain}, {a.normalize.has_value(), kNormalize},
-      {a.fadeIn.has_value(), kFadeIn}, {a.fadeOut.has_value(), kFadeOut}, {a.fadeCurve.has_value(), kFadeCurve},
-      {a.replayGain.has_value(), kReplayGain}, {a.crossfade.has_value(), kCrossfade},
-      {a.progress.has_value(), kProgress}, {a.jobs.has_value(), kJobs}, {a.part.has_value(), kPart},
-      {a.update, kUpdate}, {a.keepGoing, kKeepGoing}, {a.dryRun, kDryRun}};
-  uint64_t options = 0;
-  for (const auto& [set, option] : given)
-    if (set) options |= option;
+/// Each option the line gives, with its name.
+std::vector<std::pair<Option, const char*>> OptionsGiven(const Arguments& a) {
+  const std::tuple<bool, Option, const char*> given[] = {
+      {a.start.has_value(), kStart, "start"}, {a.end.has_value(), kEnd, "end"},
+      {a.bitrate.has_value(), kBitrate, "bitrate"}, {a.vbr.has_value(), kVbr, "vbr"}, {a.mode.has_value(), kMode, "mode"},
+      {a.port.has_value(), kPort, "port"}, {a.maxClients.has_value(), kMaxClients, "max-clients"},
+      {a.width.has_value(), kWidth, "width"}, {a.json, kJson, "json"}, {a.exact, kExact, "exact"},
+      {!a.ranges.empty(), kRange, "range"}, {a.lossless, kLossless, "lossless"}, {a.force, kForce, "force"},
+      {a.quiet, kQuiet, "quiet"}, {a.at.has_value(), kAt, "at"}, {a.every.has_value(), kEvery, "every"},
+      {a.cue.has_value(), kCue, "cue"}, {a.silence, kSilence, "silence"}, {a.threshold.has_value(), kThreshold, "threshold"},
+      {a.minSilence.has_value(), kMinSilence, "min-silence"}, {a.name.has_value(), kName, "name"},
+      {a.threads.has_value(), kThreads, "threads"}, {a.maxPieces.has_value(), kMaxPieces, "max-pieces"},
+      {a.keep.has_value(), kKeep, "keep"}, {a.silences, kSilences, "silences"}, {a.gain.has_value(), kGain, "gain"},
+      {a.normalize.has_value(), kNormalize, "normalize"}, {a.fadeIn.has_value(), kFadeIn, "fade-in"},
+      {a.fadeOut.has_value(), kFadeOut, "fade-out"}, {a.fadeCurve.has_value(), kFadeCurve, "fade-curve"},
+      {a.replayGain.has_value(), kReplayGain, "replaygain"}, {a.crossfade.has_value(), kCrossfade, "crossfade"},
+      {a.progress.has_value(), kProgress, "progress"}, {a.jobs.has_value(), kJobs, "jobs"}, {a.part.has_value(), kPart, "part"},
+      {a.update, kUpdate, "update"}, {a.keepGoing, kKeepGoing, "keep-going"}, {a.dryRun, kDryRun, "dry-run"}};
+  std::vector<std::pair<Option, const char*>> options;
+  for (const auto& [set, option, name] : given)
+    if (set) options.emplace_back(option, name);
   return options;
 }
 
@@ -202,7 +209,9 @@ std::string Misuse(const Arguments& args) {
   const Command* entry = CommandNamed(args.command);
   if (entry == nullptr) return "unknown command " + args.command;
   const bool filesRight = entry->files == kOneOrMoreFiles ? !args.files.empty() : args.files.size() == entry->files;
-  if (!filesRight || (OptionsGiven(args) & ~entry->options) != 0) return entry->misuse;
+  if (!filesRight) return entry->misuse;
+  for (const auto& [option, name] : OptionsGiven(args))
+    if ((entry->options & option) == 0) return args.command + " does not take --" + name;
   if (args.progress && *args.progress != "json") return "--progress takes json: " + *args.progress;
   return {};
 }

@@ -36,6 +36,8 @@ bool ParsePart(const std::string& text, size_t& part, size_t& parts) {
   return true;
 }
 
+std::string Jobs(size_t count) { return std::to_string(count) + (count == 1 ? " job" : " jobs"); }
+
 int DryRun(const std::vector<PlannedJob>& jobs, const std::string& name) {
   size_t run = 0, upToDate = 0, bad = 0;
   std::string out;
@@ -52,7 +54,7 @@ int DryRun(const std::vector<PlannedJob>& jobs, const std::string& name) {
     out += '\n';
   }
   std::fwrite(out.data(), 1, out.size(), stdout);
-  std::printf("%zu jobs: %zu to run, %zu up to date, %zu bad\n", jobs.size(), run, upToDate, bad);
+  std::printf("%s: %zu to run, %zu up to date, %zu bad\n", Jobs(jobs.size()).c_str(), run, upToDate, bad);
   if (bad > 0) return Fail(kUsage, std::to_string(bad) + " bad line" + (bad == 1 ? "" : "s") + " in " + name);
   return kDone;
 }
@@ -67,7 +69,7 @@ int Summary(const std::vector<PlannedJob>& jobs, const BatchResult& result, cons
       default: ++notRun; break;
     }
   }
-  std::printf("%zu jobs: %zu done, %zu skipped, %zu failed", jobs.size(), done, skipped, failed);
+  std::printf("%s: %zu done, %zu skipped, %zu failed", Jobs(jobs.size()).c_str(), done, skipped, failed);
   if (notRun > 0) std::printf(", %zu not run", notRun);
   std::printf("\n");
   for (size_t i = 0; i < jobs.size(); ++i)
@@ -79,7 +81,7 @@ int Summary(const std::vector<PlannedJob>& jobs, const BatchResult& result, cons
     return 128 + result.stoppedBy;
   }
   if (failed > 0 || notRun > 0)
-    return Fail(kRunFailed, std::to_string(failed) + " of " + std::to_string(jobs.size()) + " jobs of " + name + " failed");
+    return Fail(kRunFailed, std::to_string(failed) + " of " + Jobs(jobs.size()) + " of " + name + " failed");
   return kDone;
 }
 
