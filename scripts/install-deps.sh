@@ -26,6 +26,10 @@ packages=(
   xvfb xauth imagemagick
   # the fuzzers: clang with libFuzzer and its sanitizers
   clang
+  # the Debian package: dependencies from the shared libraries, lintian
+  fakeroot dpkg-dev lintian
+  # batches fanned out by GNU parallel; the Kubernetes example read by its test
+  parallel python3-yaml
 )
 
 if [ "$(id -u)" -ne 0 ]; then

@@ -10,7 +10,7 @@ trap 'rm -rf "$prefix"' EXIT
 cmake --install "$build" --prefix "$prefix" > /dev/null
 fail() { echo "install test: $*" >&2; exit 1; }
 for file in bin/clipwright bin/clipwright-cli share/applications/org.example.Clipwright.desktop \
-            share/metainfo/org.example.Clipwright.metainfo.xml share/man/man1/clipwright-cli.1; do
+            share/metainfo/org.example.Clipwright.metainfo.xml share/man/man1/clipwright-cli.1.gz share/man/man1/clipwright.1.gz; do
   [ -s "$prefix/$file" ] || fail "missing $file"
 done
 for size in 16 24 32 48 64 128 256; do
