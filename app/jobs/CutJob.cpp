@@ -101,12 +101,12 @@ FrameRange RangeOf(const CutRequest& request, int rate, int64_t totalSamples) {
     // Here the last frame is never -1 for "to the end": an end at 0 is empty.
     FrameRange range = request.frames(rate);
     if (range.endSample < range.startSample || range.startSample >= totalSamples)
-      throw JobRefused(ErrorKind::Usage, kRangeOutside);
+      throw JobRefused(ErrorKind::Usage, kRangeOutside, request.source);
     if (range.endSample >= totalSamples - 1) range.endSample = -1;
     return range;
   }
   const auto range = RangeOfTimes(request.startMs, request.endMs, rate, totalSamples);
-  if (!range) throw JobRefused(ErrorKind::Usage, kRangeOutside);
+  if (!range) throw JobRefused(ErrorKind::Usage, kRangeOutside, request.source);
   return *range;
 }
 
