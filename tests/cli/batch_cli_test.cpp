@@ -17,6 +17,7 @@
 #include "tests/support/RunTool.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TestAudio.h"
+#include "tests/support/SignalProcess.h"
 
 namespace fs = std::filesystem;
 
@@ -254,6 +255,9 @@ TEST(Batch, PartsOfAManifestTogetherDoEveryJobOnce) {
 }
 
 TEST(Batch, AnInterruptedBatchLeavesNoTemporaryFileAndRunsAgainForWhatIsLeft) {
+#if defined(__SANITIZE_THREAD__)
+  GTEST_SKIP() << "ThreadSanitizer holds signal handlers back until its own safe points";
+#endif
   TempDir dir;
   const std::string longWav = dir.File("long.wav"), out = dir.File("out");
   fs::create_directory(out);
@@ -283,9 +287,8 @@ TEST(Batch, AnInterruptedBatchLeavesNoTemporaryFileAndRunsAgainForWhatIsLeft) {
                                 object["progress"].toDouble() > object["done"].toDouble() / 5 + 0.02);
       }
     }
-    ASSERT_EQ(batch.state(), QProcess::Running) << said;  // (a pid of 0 would signal our own group)
-    ASSERT_GT(batch.processId(), 0);
-    ::kill(static_cast<pid_t>(batch.processId()), signal);
+    ASSERT_EQ(batch.state(), QProcess::Running) << said;
+    ASSERT_TRUE(SignalProcess(batch, signal));
     ASSERT_TRUE(batch.waitForFinished(60000));
     EXPECT_EQ(batch.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(batch.exitCode(), 128 + signal) << said << batch.readAllStandardError().toStdString();

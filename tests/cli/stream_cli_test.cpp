@@ -15,6 +15,7 @@
 #include "tests/support/FfmpegDecode.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TestAudio.h"
+#include "tests/support/SignalProcess.h"
 
 namespace {
 
@@ -53,7 +54,7 @@ TEST(StreamCommand, CtrlCEndsItAtOnceAndUsageIsChecked) {
   QProcess process;
   ASSERT_FALSE(StartStream(process, source).empty());
   const auto sent = std::chrono::steady_clock::now();
-  ::kill(static_cast<pid_t>(process.processId()), SIGINT);
+  ASSERT_TRUE(SignalProcess(process, SIGINT));
   ASSERT_TRUE(process.waitForFinished(10000));
   EXPECT_LT(std::chrono::steady_clock::now() - sent, std::chrono::seconds(5));
 

@@ -20,6 +20,7 @@
 #include "tests/support/TestAudio.h"
 #include "tests/support/WavBuilder.h"
 #include "tests/support/WmaEncoder.h"
+#include "tests/support/SignalProcess.h"
 
 namespace {
 
@@ -175,7 +176,7 @@ TEST_F(RemoveRanges, ASignalRemovesThePiecesAndTheTemporaryFile) {
       if (!caught) QThread::usleep(500);
     }
     ASSERT_TRUE(caught) << "the run ended before its pieces were seen";
-    ::kill(static_cast<pid_t>(process.processId()), signal);
+    ASSERT_TRUE(SignalProcess(process, signal));
     ASSERT_TRUE(process.waitForFinished(60000));
     EXPECT_TRUE(WorkIsEmpty()) << signal;
     EXPECT_FALSE(std::filesystem::exists(target)) << signal;
