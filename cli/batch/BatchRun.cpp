@@ -19,14 +19,19 @@ using State = JobOutcome::State;
 using Clock = std::chrono::steady_clock;
 
 volatile sig_atomic_t gStopSignal = 0;
+volatile sig_atomic_t gStopCount = 0;
 
-void NoteStop(int signal) { gStopSignal = signal; }
+void NoteStop(int signal) {
+  gStopSignal = signal;
+  gStopCount = gStopCount + 1;
+}
 
 /// The batch's handlers while it runs; the old ones come back after.
 class StopSignals {
  public:
   StopSignals() {
     gStopSignal = 0;
+    gStopCount = 0;
     struct sigaction action {};
     action.sa_handler = NoteStop;
     sigemptyset(&action.sa_mask);  // no SA_RESTART: poll returns at once
@@ -74,6 +79,11 @@ class Batch {
     StopSignals signals;
     for (;;) {
       if (gStopSignal != 0 && result_.stoppedBy == 0) Stop(gStopSignal);
+      // Asked twice: the jobs are ended at once (the next run removes what they leave).
+      if (gStopCount > 1 && !killed_) {
+        killed_ = true;
+        for (Running& run : running_) run.process->Signal(SIGKILL);
+      }
       if (result_.stoppedBy == 0) StartReady();
       if (running_.empty()) break;
       std::vector<pollfd> fds;
@@ -224,6 +234,7 @@ class Batch {
   size_t failed_ = 0;
   size_t toRun_ = 0;
   int shown_ = -1;
+  bool killed_ = false;
   size_t shownFinished_ = SIZE_MAX;
 };
 

@@ -40,7 +40,9 @@ std::string ReadHeader(const std::string& line, Columns& columns) {
   for (size_t i = 0; i < names.size(); ++i) {
     const auto found = known.find(names[i]);
     if (found == known.end())
-      return "the header names a column \"" + names[i] + "\": the columns are command, source, source2, target and options";
+      return "the header names a column \"" + names[i] +
+             "\": a TSV manifest starts with a line naming its columns, tab-separated, of command, source, source2, "
+             "target and options";
     if (columns.*found->second >= 0) return "the header names the column \"" + names[i] + "\" twice";
     columns.*found->second = static_cast<int>(i);
   }
@@ -160,6 +162,8 @@ Manifest ReadManifest(std::istream& in) {
   std::string line;
   for (size_t number = 1; std::getline(in, line); ++number) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
+    // Spreadsheets save their TSV with a byte order mark.
+    if (number == 1 && line.rfind("\xEF\xBB\xBF", 0) == 0) line.erase(0, 3);
     if (IsBlankOrComment(line)) continue;
     if (kind == Kind::Unknown) {
       kind = line[line.find_first_not_of(" \t")] == '{' ? Kind::Json : Kind::Tsv;

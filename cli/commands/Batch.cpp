@@ -38,7 +38,7 @@ bool ParsePart(const std::string& text, size_t& part, size_t& parts) {
 
 std::string Jobs(size_t count) { return std::to_string(count) + (count == 1 ? " job" : " jobs"); }
 
-int DryRun(const std::vector<PlannedJob>& jobs, const std::string& name) {
+int DryRun(const std::vector<PlannedJob>& jobs, const std::string& name, bool force) {
   size_t run = 0, upToDate = 0, bad = 0;
   std::string out;
   for (const PlannedJob& job : jobs) {
@@ -46,7 +46,7 @@ int DryRun(const std::vector<PlannedJob>& jobs, const std::string& name) {
     switch (job.decision) {
       case PlannedJob::Decision::Run:
         ++run;
-        out += (job.command == "split" ? "run (pieces newer than the source are kept): " : "run: ") + job.Words();
+        out += (job.command == "split" && !force ? "run (pieces newer than the source are kept): " : "run: ") + job.Words();
         break;
       case PlannedJob::Decision::UpToDate: ++upToDate, out += "up to date: " + job.target; break;
       case PlannedJob::Decision::Bad: ++bad, out += "bad line: " + job.error; break;
@@ -110,7 +110,7 @@ int Batch(const Arguments& args) {
   }
   if (!manifest.error.empty()) return Fail(kBadSource, name + ": " + manifest.error);
   const std::vector<PlannedJob> jobs = PlanBatch(manifest.jobs, plan);
-  if (args.dryRun) return DryRun(jobs, name);
+  if (args.dryRun) return DryRun(jobs, name, args.force);
 
   size_t bad = 0;
   for (const PlannedJob& job : jobs) bad += job.decision == PlannedJob::Decision::Bad;

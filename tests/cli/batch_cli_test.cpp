@@ -315,6 +315,15 @@ TEST(Batch, ADryRunOfManyLinesWritesNothingAndShowsTheWords) {
   EXPECT_NE(r.out.find("--name 'my \"best\" {n}'"), std::string::npos) << r.out;
   EXPECT_FALSE(fs::exists(dir.File("pieces")));
 
+  // A spreadsheet's TSV: a byte order mark and CRLF line ends.
+  WriteText(dir.File("sheet.tsv"), "\xEF\xBB\xBF" "command\tsource\ttarget\toptions\r\ncut\t" + sources.wav + "\t" +
+                                       dir.File("c.wav") + "\t--start 1 --end 2\r\n");
+  const Result sheet = Cli({"batch", Q(dir.File("sheet.tsv")), "--dry-run"});
+  EXPECT_EQ(sheet.code, 0) << sheet.err;
+  EXPECT_NE(sheet.out.find("sheet.tsv:2: run: clipwright-cli cut --start 1 --end 2 -- " + sources.wav + " " + dir.File("c.wav") + "\n"),
+            std::string::npos)
+      << sheet.out;
+
   WriteText(dir.File("header.tsv"), "command\tsource\tfile\n");
   const Result header = Cli({"batch", Q(dir.File("header.tsv")), "--dry-run"});
   EXPECT_EQ(header.code, 2);
