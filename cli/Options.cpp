@@ -100,15 +100,25 @@ bool LevelOptions(const Arguments& args, LevelRequest& levels, std::string& erro
   levels.fadeInMs = args.fadeIn ? ms : 0;
   if (!Count(args.fadeOut, "not a fade in milliseconds: ", 3600000, ms, error)) return false;
   levels.fadeOutMs = args.fadeOut ? ms : 0;
-  if (args.fadeCurve) {
-    if (*args.fadeCurve == "linear") levels.curve = FadeCurve::Linear;
-    else if (*args.fadeCurve == "equal-power") levels.curve = FadeCurve::EqualPower;
-    else {
-      error = "--fade-curve is linear or equal-power: " + *args.fadeCurve;
-      return false;
-    }
+  return CurveOption(args, levels.curve, error);
+}
+
+bool CurveOption(const Arguments& args, FadeCurve& curve, std::string& error) {
+  if (!args.fadeCurve) return true;
+  if (*args.fadeCurve == "linear") curve = FadeCurve::Linear;
+  else if (*args.fadeCurve == "equal-power") curve = FadeCurve::EqualPower;
+  else {
+    error = "--fade-curve is linear or equal-power: " + *args.fadeCurve;
+    return false;
   }
   return true;
+}
+
+bool CrossfadeOptions(const Arguments& args, int64_t& ms, FadeCurve& curve, std::string& error) {
+  uint32_t given = 0;
+  if (!Count(args.crossfade, "not a crossfade in milliseconds (up to 10000): ", 10000, given, error)) return false;
+  if (args.crossfade) ms = given;
+  return CurveOption(args, curve, error);
 }
 
 }  // namespace cli

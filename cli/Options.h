@@ -25,5 +25,9 @@ bool Decimal(const std::optional<std::string>& option, const char* wrong, double
 
 /// --gain, --normalize, --fade-in, --fade-out and --fade-curve; false and why when one is wrong.
 bool LevelOptions(const Arguments& args, LevelRequest& levels, std::string& error);
+/// --fade-curve when given (the caller's default stays otherwise); false and why when it is wrong.
+bool CurveOption(const Arguments& args, FadeCurve& curve, std::string& error);
+/// --crossfade MS (up to 10 s) and its --fade-curve, each where given.
+bool CrossfadeOptions(const Arguments& args, int64_t& ms, FadeCurve& curve, std::string& error);
 
 }  // namespace cli

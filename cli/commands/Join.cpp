@@ -17,16 +17,8 @@ int JoinOrMix(const Arguments& args, TAudioMixerMode mode) {
   request.target = args.files[2];
   request.mode = mode;
   request.replaceTarget = args.force;
-  if (args.crossfade) {
-    std::string error;
-    uint32_t ms = 0;
-    if (!Count(args.crossfade, "not a crossfade in milliseconds (up to 10000): ", 10000, ms, error)) return Fail(kUsage, error);
-    request.crossfadeMs = ms;
-  }
-  if (args.fadeCurve) {
-    if (*args.fadeCurve == "linear") request.crossfadeCurve = FadeCurve::Linear;
-    else if (*args.fadeCurve != "equal-power") return Fail(kUsage, "--fade-curve is linear or equal-power: " + *args.fadeCurve);
-  }
+  if (std::string error; !CrossfadeOptions(args, request.crossfadeMs, request.crossfadeCurve, error))
+    return Fail(kUsage, error);
   return RunJob([&request](JobEvents events) { return StartJoin(request, std::move(events)); }, args);
 }
 

@@ -69,17 +69,10 @@ int Remove(const Arguments& args) {
   request.target = args.files[1];
   request.lossless = args.lossless;
   request.replaceTarget = args.force;
-  if (args.crossfade) {
-    std::string error;
-    uint32_t ms = 0;
-    if (!Count(args.crossfade, "not a crossfade in milliseconds (up to 10000): ", 10000, ms, error)) return Fail(kUsage, error);
-    if (args.lossless && ms > 0) return Fail(kUsage, "a crossfade changes the samples, so it is encoded again: leave out --lossless");
-    request.crossfadeMs = ms;
-  }
-  if (args.fadeCurve) {
-    if (*args.fadeCurve == "linear") request.crossfadeCurve = FadeCurve::Linear;
-    else if (*args.fadeCurve != "equal-power") return Fail(kUsage, "--fade-curve is linear or equal-power: " + *args.fadeCurve);
-  }
+  if (std::string error; !CrossfadeOptions(args, request.crossfadeMs, request.crossfadeCurve, error))
+    return Fail(kUsage, error);
+  if (args.lossless && request.crossfadeMs > 0)
+    return Fail(kUsage, "a crossfade changes the samples, so it is encoded again: leave out --lossless");
   request.workFolder = std::filesystem::temp_directory_path().string() + "/";
   // The rows are exact frames of the source: its rate comes first.
   const int planned = WithSource(request.source, [&args, &request](TAuFileIn& in) {
