@@ -227,7 +227,7 @@ std::unique_ptr<Job> StartCut(const CutRequest& request, JobEvents events) {
     tags.insert(tags.end(), track.begin(), track.end());
   }
   if (!tags.empty()) {
-    const std::optional<media::TagContainer> container = TagContainerOfSource(input);
+    const std::optional<media::TagContainer> container = TagContainerOfInput(input);
     if (!container) throw JobRefused(ErrorKind::Usage, "its format keeps no tags ReplayGain could be written in", request.source);
     WriteTagsBeforeCommit(*job, *container, std::move(tags));
   }

@@ -4,8 +4,6 @@
 #include <cmath>
 #include <cstdio>
 
-#include "audio/ACS_Wave.h"
-#include "audio/codecs/WMIn.h"
 
 namespace {
 
@@ -21,12 +19,6 @@ TagFields ReplayGainFields(const media::LoudnessFigures& figures, double factor,
   std::snprintf(gain, sizeof gain, "%.2f dB", kReferenceLufs - (figures.integrated + media::Decibels(factor)));
   std::snprintf(peak, sizeof peak, "%.6f", media::GainFactor(figures.truePeak) * factor);
   return {{"REPLAYGAIN_" + kind + "_GAIN", gain}, {"REPLAYGAIN_" + kind + "_PEAK", peak}};
-}
-
-std::optional<media::TagContainer> TagContainerOfSource(TAuFileIn& source) {
-  if (dynamic_cast<TWaveIn*>(&source) != nullptr) return media::TagContainer::Wav;
-  if (auto* media = dynamic_cast<TWMIn*>(&source)) return media::TagContainerOfStream(media->Container(), media->Codec());
-  return std::nullopt;
 }
 
 void SetTagFields(const std::string& fileName, media::TagContainer container, const TagFields& fields) {

@@ -19,9 +19,6 @@ using TagFields = std::vector<std::pair<std::string, std::string>>;
 /// `figures` before a gain of `factor` was applied; nothing for silence.
 TagFields ReplayGainFields(const media::LoudnessFigures& figures, double factor, bool album);
 
-/// Where the result of a cut of `source` (its opened input) keeps its tags.
-std::optional<media::TagContainer> TagContainerOfSource(TAuFileIn& source);
-
 /// Sets `fields` in the file's tags, replacing those of the same names and
 /// keeping the rest. Throws std::runtime_error with the cause.
 void SetTagFields(const std::string& fileName, media::TagContainer container, const TagFields& fields);

@@ -326,3 +326,9 @@ std::string FormatNames() {
     if (std::find(names.begin(), names.end(), entry.name) == names.end()) names.push_back(entry.name);
   return ListOf(names, " and ");
 }
+
+std::optional<media::TagContainer> TagContainerOfInput(TAuFileIn& source) {
+  if (dynamic_cast<TWaveIn*>(&source) != nullptr) return media::TagContainer::Wav;
+  if (auto* media = dynamic_cast<TWMIn*>(&source)) return media::TagContainerOfStream(media->Container(), media->Codec());
+  return std::nullopt;
+}

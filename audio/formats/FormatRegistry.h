@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -74,6 +75,10 @@ const CodecTraits& CodecOf(AudioFormat format);
 /// "alac" in "mp4", "opus" in "ogg") is written again in the same codec and
 /// container; null when FFmpeg cannot write it so.
 const CodecTraits* TraitsOfStream(const std::string& container, const std::string& codec);
+
+/// The container of the tags a file read by `source` keeps (for tags written
+/// into a result of the source's format); none for a format that keeps none.
+std::optional<media::TagContainer> TagContainerOfInput(TAuFileIn& source);
 /// The entry of a file name's extension; null when no format has it.
 const FormatEntry* FormatEntryOfFile(const std::string& fileName);
 /// The extension a result made from `source` gets: the source's own, its
