@@ -19,28 +19,4 @@ goal="goal <= 1.2" yardstick="ffmpeg -c copy" compare_in_turns "cut --lossless (
   "$cli" cut "$work/source.m4a" "$work/ours.m4a" --start 10:00 --end 50:00 --lossless --force --quiet \
   -- ffmpeg -nostdin -loglevel error -y -ss 600 -to 3000 -i "$work/source.m4a" -c copy "$work/theirs.m4a"
 "$cli" decode "$work/ours.m4a" "$work/ours.wav" --force --quiet
-python3 - "$work" <<'PY'
-import array, subprocess, sys, wave
-work = sys.argv[1]
-def decode(name, start=None, end=None):
-    cut = [] if start is None else ["-af", f"atrim=start_sample={start}:end_sample={end}"]
-    data = subprocess.run(["ffmpeg", "-v", "error", "-i", f"{work}/{name}", *cut, "-f", "s16le", "-"],
-                          capture_output=True, check=True).stdout
-    samples = array.array("h")
-    samples.frombytes(data)
-    return samples
-start, end = 600 * 44100, 3000 * 44100
-want = decode("source.m4a", start, end)
-with wave.open(f"{work}/ours.wav") as w:
-    ours = array.array("h")
-    ours.frombytes(w.readframes(w.getnframes()))
-worst = max(abs(a - b) for a, b in zip(ours, want))
-print(f"ours (our reader): {len(ours) // 2 - (end - start):+d} samples in length, largest difference from the source's decode {worst}")
-theirs = decode("theirs.m4a")
-whole = decode("source.m4a", start - 44100, start + 44100)
-probe = theirs[2000:2064].tobytes()
-at = whole.tobytes().find(probe)
-shift = (at // 4 - 1000 - 44100) if at >= 0 else None
-print(f"ffmpeg -c copy: {len(theirs) // 2 - (end - start):+d} samples in length, starts "
-      f"{shift if shift is not None else '(not found)'} samples from the asked start")
-PY
+python3 bench/compare_decodes.py "$work" source.m4a ours.wav theirs.m4a 44100 "ours (our reader)"

@@ -17,25 +17,4 @@ sync
 goal="goal <= 1.2" yardstick="ffmpeg -c copy" compare_in_turns "cut --lossless (Opus, packets copied)" -- \
   "$cli" cut "$work/source.opus" "$work/ours.opus" --start 10:00 --end 50:00 --lossless --force --quiet \
   -- ffmpeg -nostdin -loglevel error -y -ss 600 -to 3000 -i "$work/source.opus" -c copy "$work/theirs.opus"
-python3 - "$work" <<'PY'
-import array, subprocess, sys
-work = sys.argv[1]
-def decode(name, start=None, end=None):
-    cut = [] if start is None else ["-af", f"atrim=start_sample={start}:end_sample={end}"]
-    data = subprocess.run(["ffmpeg", "-v", "error", "-i", f"{work}/{name}", *cut, "-f", "s16le", "-"],
-                          capture_output=True, check=True).stdout
-    samples = array.array("h")
-    samples.frombytes(data)
-    return samples
-start, end = 600 * 48000, 3000 * 48000
-want = decode("source.opus", start, end)
-ours, theirs = decode("ours.opus"), decode("theirs.opus")
-worst = max(abs(a - b) for a, b in zip(ours, want))
-print(f"ours: {len(ours) // 2 - (end - start):+d} samples in length, largest difference from the source's decode {worst}")
-whole = decode("source.opus", start - 48000, start + 48000)
-probe = theirs[2000:2064].tobytes()
-at = whole.tobytes().find(probe)
-shift = (at // 4 - 1000 - 48000) if at >= 0 else None
-print(f"ffmpeg -c copy: {len(theirs) // 2 - (end - start):+d} samples in length, starts "
-      f"{shift if shift is not None else '(not found)'} samples from the asked start")
-PY
+python3 bench/compare_decodes.py "$work" source.opus ours.opus theirs.opus 48000

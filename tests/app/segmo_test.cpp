@@ -93,6 +93,20 @@ class SegmentCut : public ::testing::Test {
     EXPECT_TRUE(WaitUntil([&] { return window.windowTitle() == "Segment Cut" && Action("aStartCut")->isEnabled(); }, 60000));
   }
 
+  /// "Save each listed range" into a new folder `pieces`, pieces named "part {n}";
+  /// waits until the job has ended. The folder's name.
+  std::string SaveEachRange() {
+    QTest::mouseClick(window.findChild<QRadioButton*>("rbSave"), Qt::LeftButton);
+    const std::string folder = dir.File("pieces");
+    fs::create_directory(folder);
+    dialogs.folderAnswer = QString::fromStdString(folder);
+    dialogs.textAnswer = "part {n}";
+    GoIdle();
+    Action("aStartCut")->trigger();
+    EXPECT_TRUE(WaitUntil([&] { return window.windowTitle() == "Segment Cut" && Action("aStartCut")->isEnabled(); }, 60000));
+    return folder;
+  }
+
   QPushButton* FindButton() { return window.findChild<QPushButton*>("bFindSilences"); }
 
   /// Find Silences, waiting until it has ended.
@@ -516,14 +530,8 @@ TEST_F(SegmentCut, SaveEachRangeWritesAFileAPieceAndAsksOnceAboutExistingOnes) {
   Open(source);
   Add("00:00:01.0", "00:00:02.5");
   Add("00:00:06.0", "00:00:10.0");
-  QTest::mouseClick(window.findChild<QRadioButton*>("rbSave"), Qt::LeftButton);
-  const std::string folder = dir.File("pieces");
-  fs::create_directory(folder);
-  dialogs.folderAnswer = QString::fromStdString(folder);
-  dialogs.textAnswer = "part {n}";
-  GoIdle();
-  Action("aStartCut")->trigger();
-  ASSERT_TRUE(WaitUntil([&] { return window.windowTitle() == "Segment Cut" && Action("aStartCut")->isEnabled(); }, 60000));
+  const std::string folder = SaveEachRange();
+  ASSERT_FALSE(HasFailure());
   EXPECT_TRUE(log.captions.contains("Segment Cut - Splitting ... 2/2")) << log.captions.join('|').toStdString();
   auto* status = window.findChild<QLabel*>("lStatus");
   const QString told = "Saved 2 pieces in " + QString::fromStdString(folder);
@@ -558,14 +566,8 @@ TEST_F(SegmentCut, KeepQualityCopiesThePacketsOfEachPieceAndSaysWhyJoinsCannot) 
   ASSERT_TRUE(keep->isChecked());
   Add("00:00:01.0", "00:00:02.5");
   Add("00:00:06.0", "00:00:08.0");
-  QTest::mouseClick(window.findChild<QRadioButton*>("rbSave"), Qt::LeftButton);
-  const std::string folder = dir.File("pieces");
-  fs::create_directory(folder);
-  dialogs.folderAnswer = QString::fromStdString(folder);
-  dialogs.textAnswer = "part {n}";
-  GoIdle();
-  Action("aStartCut")->trigger();
-  ASSERT_TRUE(WaitUntil([&] { return window.windowTitle() == "Segment Cut" && Action("aStartCut")->isEnabled(); }, 60000));
+  const std::string folder = SaveEachRange();
+  ASSERT_FALSE(HasFailure());
   EXPECT_EQ(dialogs.messages.size(), 1) << dialogs.messages.join("|").toStdString();  // the name pattern only
   // Exact pieces, and the edit list says so: packets were copied, not encoded again.
   EXPECT_EQ(StreamDurationSamples(folder + "/part 1.m4a"), 44100 * 3 / 2);
