@@ -4,7 +4,6 @@
 #include <cstdio>
 
 #include "app/jobs/LoudnessJob.h"
-#include "audio/classes/MainThread.h"
 
 namespace {
 
@@ -24,11 +23,10 @@ std::string LoudnessText(const media::LoudnessFigures& figures) {
 }
 
 void SelectionLoudness::Measure(const std::string& file, int64_t start, int64_t end, Done done) {
-  Finish();
+  worker_.Finish();
   stop_ = false;
-  ended_ = false;
   running_ = true;
-  worker_ = std::thread([this, file, start, end, done = std::move(done)] {
+  worker_.Run([this, file, start, end, done = std::move(done)]() -> std::function<void()> {
     media::LoudnessFigures figures;
     std::string failure;
     try {
@@ -36,23 +34,14 @@ void SelectionLoudness::Measure(const std::string& file, int64_t start, int64_t 
     } catch (const std::exception& e) {
       failure = e.what();
     }
-    MainThread::Call([this, &figures, &failure, &done] {
+    return [this, figures, failure, &done] {
       running_ = false;
       if (!stop_) done(figures, failure);
-    });
-    ended_ = true;
-    MainThread::Wake();
+    };
   });
-}
-
-void SelectionLoudness::Finish() {
-  if (!worker_.joinable()) return;
-  // The worker may be waiting to hand its figures to this thread.
-  MainThread::ServiceUntil([this] { return ended_.load(); });
-  worker_.join();
 }
 
 SelectionLoudness::~SelectionLoudness() {
   stop_ = true;
-  Finish();
+  worker_.Finish();
 }

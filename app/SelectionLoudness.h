@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <functional>
 #include <string>
-#include <thread>
 
+#include "app/OffWindowThread.h"
 #include "platform/Loudness.h"
 
 /// Measures the loudness of a range of a file on a thread of its own, never
@@ -21,11 +21,9 @@ class SelectionLoudness {
   bool Running() const { return running_; }
 
  private:
-  void Finish();
-
-  std::thread worker_;
-  std::atomic<bool> ended_{true}, stop_{false};
+  std::atomic<bool> stop_{false};
   bool running_ = false;  // window thread only
+  OffWindowThread worker_;  // last: it goes first, while the rest is still there
 };
 
 /// The figures as the window shows them, a line each.

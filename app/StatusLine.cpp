@@ -7,7 +7,6 @@
 #include <cmath>
 
 #include "app/Notifier.h"
-#include "audio/classes/MainThread.h"
 #include "app/jobs/Global.h"
 #include "app/jobs/Job.h"
 #include "audio/ACS_Classes.h"
@@ -41,28 +40,17 @@ void StatusLine::ShowSaved(const std::string& target) {
   const unsigned generation = ++generation_;
   SetLine(saved);
   // Opening the result may mean walking a long file's frames: not on the window's thread.
-  FinishReading();
-  readDone_ = false;
-  reader_ = std::thread([this, target, saved, generation] {
+  reader_.Run([this, target, saved, generation]() -> std::function<void()> {
     const QString length = LengthOf(target);
-    MainThread::Call([this, &saved, &length, generation] {
+    return [this, saved, length, generation] {
       if (!closing_ && generation_ == generation) Tell(length.isEmpty() ? saved : saved + ", " + length);
-    });
-    readDone_ = true;
-    MainThread::Wake();
+    };
   });
-}
-
-void StatusLine::FinishReading() {
-  if (!reader_.joinable()) return;
-  // The reader may be waiting to hand its line to this thread.
-  MainThread::ServiceUntil([this] { return readDone_.load(); });
-  reader_.join();
 }
 
 StatusLine::~StatusLine() {
   closing_ = true;
-  FinishReading();
+  reader_.Finish();
 }
 
 void StatusLine::ShowText(const QString& text) {

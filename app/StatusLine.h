@@ -1,9 +1,9 @@
 #pragma once
 
 #include <QLabel>
-#include <atomic>
 #include <string>
-#include <thread>
+
+#include "app/OffWindowThread.h"
 
 /// A window's line that says how its last job ended ("Saved cut.mp3,
 /// 00:02:10.250"); while the window is not the active one, the desktop is
@@ -31,10 +31,7 @@ class StatusLine : public QLabel {
   void Tell(const QString& text);
   /// Sets the line, keeping the whole of it in the tooltip when it is cut short.
   void SetLine(const QString& text);
-  /// Waits for the reader of the last saved file's length and joins it.
-  void FinishReading();
-  std::thread reader_;
-  std::atomic<bool> readDone_{true};
+  OffWindowThread reader_;  // reads the saved file's length
   bool closing_ = false;
   /// Bumped by each new line: an older file's length that arrives late is dropped.
   unsigned generation_ = 0;
