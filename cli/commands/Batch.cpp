@@ -38,7 +38,7 @@ bool ParsePart(const std::string& text, size_t& part, size_t& parts) {
 
 std::string Jobs(size_t count) { return std::to_string(count) + (count == 1 ? " job" : " jobs"); }
 
-int DryRun(const std::vector<PlannedJob>& jobs, const std::string& name, bool force) {
+int DryRun(const std::vector<PlannedJob>& jobs, const std::string& name, bool force, const BatchSettings& settings) {
   size_t run = 0, upToDate = 0, bad = 0;
   std::string out;
   for (const PlannedJob& job : jobs) {
@@ -55,6 +55,8 @@ int DryRun(const std::vector<PlannedJob>& jobs, const std::string& name, bool fo
   }
   std::fwrite(out.data(), 1, out.size(), stdout);
   std::printf("%s: %zu to run, %zu up to date, %zu bad\n", Jobs(jobs.size()).c_str(), run, upToDate, bad);
+  std::printf("%zu at once, MP3 encoding on %d thread%s each\n", settings.workers, settings.threadsEach,
+              settings.threadsEach == 1 ? "" : "s");
   if (bad > 0) return Fail(kUsage, std::to_string(bad) + " bad line" + (bad == 1 ? "" : "s") + " in " + name);
   return kDone;
 }
@@ -110,7 +112,16 @@ int Batch(const Arguments& args) {
   }
   if (!manifest.error.empty()) return Fail(kBadSource, name + ": " + manifest.error);
   const std::vector<PlannedJob> jobs = PlanBatch(manifest.jobs, plan);
-  if (args.dryRun) return DryRun(jobs, name, args.force);
+  BatchSettings settings;
+  settings.manifest = name;
+  settings.workers = workers;
+  // The MP3 encoder's threads are shared among the jobs running at once.
+  settings.threadsEach = static_cast<int>(std::max<size_t>(1, cores / workers));
+  settings.force = args.force;
+  settings.keepGoing = args.keepGoing;
+  settings.json = args.progress.has_value();
+  settings.bar = !settings.json && !args.quiet && isatty(STDERR_FILENO);
+  if (args.dryRun) return DryRun(jobs, name, args.force, settings);
 
   size_t bad = 0;
   for (const PlannedJob& job : jobs) bad += job.decision == PlannedJob::Decision::Bad;
@@ -121,19 +132,10 @@ int Batch(const Arguments& args) {
     return Fail(kUsage, std::to_string(bad) + " bad line" + (bad == 1 ? "" : "s") + " in " + name +
                             ": nothing was run (--keep-going runs the other jobs)");
   }
-  BatchSettings settings;
   char self[4096];
   const ssize_t length = ::readlink("/proc/self/exe", self, sizeof self - 1);
   if (length <= 0) return Fail(kRunFailed, "cannot find the program's own file to run the jobs");
   settings.program.assign(self, static_cast<size_t>(length));
-  settings.manifest = name;
-  settings.workers = workers;
-  // The MP3 encoder's threads are shared among the jobs running at once.
-  settings.threadsEach = static_cast<int>(std::max<size_t>(1, cores / workers));
-  settings.force = args.force;
-  settings.keepGoing = args.keepGoing;
-  settings.json = args.progress.has_value();
-  settings.bar = !settings.json && !args.quiet && isatty(STDERR_FILENO);
   return Summary(jobs, RunBatch(jobs, settings), name);
 }
 

@@ -6,6 +6,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <sched.h>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
@@ -313,6 +314,15 @@ TEST(Batch, ADryRunOfManyLinesWritesNothingAndShowsTheWords) {
   const Result r = Cli({"batch", Q(dir.File("jobs.tsv")), "--dry-run"});
   EXPECT_EQ(r.code, 0) << r.err;
   EXPECT_NE(r.out.find("--name 'my \"best\" {n}'"), std::string::npos) << r.out;
+  // More workers than cores: each job's MP3 encoder gets one thread.
+  const Result many = Cli({"batch", Q(dir.File("jobs.tsv")), "--dry-run", "--jobs", "512"});
+  EXPECT_NE(many.out.find("512 at once, MP3 encoding on 1 thread each"), std::string::npos) << many.out;
+  cpu_set_t cores;
+  ASSERT_EQ(sched_getaffinity(0, sizeof cores, &cores), 0);
+  const Result one = Cli({"batch", Q(dir.File("jobs.tsv")), "--dry-run", "--jobs", "1"});
+  EXPECT_NE(one.out.find("1 at once, MP3 encoding on " + std::to_string(CPU_COUNT(&cores))),
+            std::string::npos)
+      << one.out;
   EXPECT_FALSE(fs::exists(dir.File("pieces")));
 
   // A spreadsheet's TSV: a byte order mark and CRLF line ends.
