@@ -8,7 +8,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 WERROR=ON ./scripts/build.sh
 ./scripts/test.sh
-./tests/package_test.sh "$(./scripts/package.sh build)" --apt
+deb=$(./scripts/package.sh build)
+./tests/package_test.sh "$deb" --apt
 # Warnings are the normal build's to judge: GCC's flow warnings give false
 # alarms in code instrumented for the sanitizers.
 ./scripts/build.sh address
