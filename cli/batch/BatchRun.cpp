@@ -35,7 +35,11 @@ class StopSignals {
     struct sigaction action {};
     action.sa_handler = NoteStop;
     sigemptyset(&action.sa_mask);  // no SA_RESTART: poll returns at once
-    for (size_t i = 0; i < 3; ++i) ::sigaction(kSignals[i], &action, &old_[i]);
+    for (size_t i = 0; i < 3; ++i) {
+      ::sigaction(kSignals[i], nullptr, &old_[i]);
+      // A batch started to ignore one (nohup) keeps ignoring it, and so do its jobs.
+      if (old_[i].sa_handler != SIG_IGN) ::sigaction(kSignals[i], &action, nullptr);
+    }
   }
   ~StopSignals() {
     for (size_t i = 0; i < 3; ++i) ::sigaction(kSignals[i], &old_[i], nullptr);

@@ -20,17 +20,14 @@ std::unique_ptr<ChildProcess> ChildProcess::Start(const std::string& program, co
   posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
   posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
   posix_spawn_file_actions_adddup2(&actions, pipe[1], STDERR_FILENO);
-  // The child starts with the signals' default actions: the batch's own
-  // handlers are not its, and it must not inherit a mask that blocks them.
+  // The batch's handlers end at exec; signals it ignores (nohup) stay
+  // ignored in the child, as they would in a shell's; no signal is blocked.
   posix_spawnattr_t attributes;
   posix_spawnattr_init(&attributes);
-  sigset_t none, all;
+  sigset_t none;
   sigemptyset(&none);
-  sigemptyset(&all);
-  for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) sigaddset(&all, signal);
   posix_spawnattr_setsigmask(&attributes, &none);
-  posix_spawnattr_setsigdefault(&attributes, &all);
-  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK);
   std::vector<std::string> words{program};
   words.insert(words.end(), arguments.begin(), arguments.end());
   std::vector<char*> argv;
