@@ -69,7 +69,13 @@ std::string PlannedJob::Words() const {
   std::string text = "clipwright-cli";
   for (const std::string& word : CommandWords(*this)) {
     const bool plain = !word.empty() && word.find_first_of(" \t\"'\\$`*?") == std::string::npos;
-    text += plain ? " " + word : " '" + word + "'";
+    if (plain) {
+      text += " " + word;
+      continue;
+    }
+    std::string quoted = " '";
+    for (const char c : word) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    text += quoted + "'";
   }
   return text;
 }

@@ -5,6 +5,7 @@
 #include <QJsonObject>
 #include <QJsonParseError>
 #include <QJsonValue>
+#include <QLocale>
 #include <map>
 
 namespace {
@@ -77,7 +78,7 @@ bool AddOption(const QString& key, const QJsonValue& value, std::vector<std::str
     case QJsonValue::String: options.push_back(name), options.push_back(Utf8(value.toString())); return true;
     case QJsonValue::Double: {
       options.push_back(name);
-      options.push_back(Utf8(QString::number(value.toDouble(), 'g', 17)));
+      options.push_back(Utf8(QString::number(value.toDouble(), 'g', QLocale::FloatingPointShortest)));
       return true;
     }
     case QJsonValue::Array:  // a repeated option: "range": ["1-2", "5-6"]

@@ -314,6 +314,12 @@ TEST(Batch, ADryRunOfManyLinesWritesNothingAndShowsTheWords) {
   const Result r = Cli({"batch", Q(dir.File("jobs.tsv")), "--dry-run"});
   EXPECT_EQ(r.code, 0) << r.err;
   EXPECT_NE(r.out.find("--name 'my \"best\" {n}'"), std::string::npos) << r.out;
+  // JSON numbers as they were written; a quote inside a word quoted as a shell takes it.
+  WriteText(dir.File("numbers.jsonl"), "{\"command\": \"cut\", \"source\": \"it's.wav\", \"target\": \"b.wav\", "
+                                       "\"options\": {\"start\": 0.1, \"end\": 2}}\n");
+  const Result numbers = Cli({"batch", Q(dir.File("numbers.jsonl")), "--dry-run"});
+  EXPECT_NE(numbers.out.find("run: clipwright-cli cut --end 2 --start 0.1 -- 'it'\\''s.wav' b.wav"), std::string::npos)
+      << numbers.out;
   // More workers than cores: each job's MP3 encoder gets one thread.
   const Result many = Cli({"batch", Q(dir.File("jobs.tsv")), "--dry-run", "--jobs", "512"});
   EXPECT_NE(many.out.find("512 at once, MP3 encoding on 1 thread each"), std::string::npos) << many.out;
