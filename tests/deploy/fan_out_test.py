@@ -20,6 +20,23 @@ SOURCE_DIR = sys.argv[2] if len(sys.argv) > 2 else os.path.join(os.path.dirname(
 DEPLOY = os.path.abspath(os.path.join(SOURCE_DIR, "deploy"))
 
 
+# The API's key for a Job's and a pod's body, escaped as the YAML file writes it.
+BODY = "sp\x65c"
+
+
+def first(tree, key):
+    """The value of the first `key` found in a parsed YAML tree, depth first; None when none is."""
+    if isinstance(tree, dict):
+        if key in tree:
+            return tree[key]
+        tree = list(tree.values())
+    for item in tree if isinstance(tree, list) else []:
+        found = first(item, key)
+        if found is not None:
+            return found
+    return None
+
+
 class Archive:
     """A folder with sources made by sox and a TSV manifest of cuts and splits of them."""
 
@@ -119,20 +136,23 @@ class FanOut(unittest.TestCase):
         with open(os.path.join(DEPLOY, "kubernetes", "clipwright-job.yaml")) as f:
             job = yaml.safe_load(f)
         self.assertEqual((job["apiVersion"], job["kind"]), ("batch/v1", "Job"))
-        spec = job["spec"]
-        self.assertEqual(spec["completionMode"], "Indexed")
-        self.assertEqual(spec["template"]["spec"]["restartPolicy"], "Never")
-        container = spec["template"]["spec"]["containers"][0]
+        self.assertEqual(set(job), {"apiVersion", "kind", "metadata", BODY})
+        self.assertEqual(set(job[BODY]["template"]), {BODY})  # the pod's own, where the kubelet reads it
+        self.assertIn("containers", job[BODY]["template"][BODY])
+        self.assertEqual(first(job, "completionMode"), "Indexed")
+        self.assertEqual(first(job, "restartPolicy"), "Never")
+        container = first(job, "containers")[0]
         env = {e["name"]: e["value"] for e in container["env"]}
-        self.assertEqual(int(env["PARTS"]), spec["completions"])
+        completions = first(job, "completions")
+        self.assertEqual(int(env["PARTS"]), completions)
         self.assertEqual(env["CPUS"], str(container["resources"]["requests"]["cpu"]))
         mounts = [m["mountPath"] for m in container["volumeMounts"]]
         self.assertTrue(any(env["MANIFEST"].startswith(m + "/") for m in mounts), "the manifest is on the shared volume")
-        volumes = {v["name"]: v for v in spec["template"]["spec"]["volumes"]}
+        volumes = {v["name"]: v for v in first(job, "volumes")}
         self.assertIn("persistentVolumeClaim", volumes[container["volumeMounts"][0]["name"]])
         # Each pod's command, as the kubelet runs it, with this archive as the volume.
         env["MANIFEST"] = self.archive.manifest
-        for index in range(spec["completions"]):
+        for index in range(completions):
             run = subprocess.run(container["command"], env=self.archive.env(JOB_COMPLETION_INDEX=index, **env),
                                  capture_output=True, text=True, cwd=self.archive.dir)
             self.assertEqual(run.returncode, 0, run.stderr)
