@@ -93,14 +93,14 @@ class SegmentCut : public ::testing::Test {
     EXPECT_TRUE(WaitUntil([&] { return window.windowTitle() == "Segment Cut" && Action("aStartCut")->isEnabled(); }, 60000));
   }
 
-  /// "Save each listed range" into a new folder `pieces`, pieces named "part {n}";
+  /// "Save each listed range" into a new folder, the pieces named by `pattern`;
   /// waits until the job has ended. The folder's name.
-  std::string SaveEachRange() {
+  std::string SaveEachRange(const std::string& name = "pieces", const QString& pattern = "part {n}") {
     QTest::mouseClick(window.findChild<QRadioButton*>("rbSave"), Qt::LeftButton);
-    const std::string folder = dir.File("pieces");
+    const std::string folder = dir.File(name);
     fs::create_directory(folder);
     dialogs.folderAnswer = QString::fromStdString(folder);
-    dialogs.textAnswer = "part {n}";
+    dialogs.textAnswer = pattern;
     GoIdle();
     Action("aStartCut")->trigger();
     EXPECT_TRUE(WaitUntil([&] { return window.windowTitle() == "Segment Cut" && Action("aStartCut")->isEnabled(); }, 60000));
@@ -609,13 +609,8 @@ TEST_F(SegmentCut, ImportCueSheetFillsTheTracksAndTheirPiecesCarryTheirTitles) {
   EXPECT_EQ(Cell(1, 2), "Second");
   EXPECT_EQ(list->horizontalHeaderItem(2)->text(), "Title");
   EXPECT_TRUE(window.findChild<QRadioButton*>("rbSave")->isChecked());
-  const std::string folder = dir.File("tracks");
-  fs::create_directory(folder);
-  dialogs.folderAnswer = QString::fromStdString(folder);
-  dialogs.textAnswer = "{n} {title}";
-  GoIdle();
-  Action("aStartCut")->trigger();
-  ASSERT_TRUE(WaitUntil([&] { return Action("aStartCut")->isEnabled() && fs::exists(folder + "/2 Second.mp3"); }, 60000));
+  const std::string folder = SaveEachRange("tracks", "{n} {title}");
+  ASSERT_TRUE(fs::exists(folder + "/2 Second.mp3"));
   TagLib::MPEG::File second((folder + "/2 Second.mp3").c_str());
   ASSERT_TRUE(second.isValid());
   EXPECT_EQ(second.tag()->title().to8Bit(true), "Second");
