@@ -1,5 +1,7 @@
 #include "audio/mp3/MP3Out.h"
 
+#include "platform/Cores.h"
+
 #include <cerrno>
 
 #include "platform/Error.h"
@@ -67,7 +69,7 @@ void TMP3Out::SetDefaultThreads(int value) { defaultThreads = std::max(value, 0)
 
 int TMP3Out::DefaultThreads() {
   const int chosen = defaultThreads;
-  return chosen > 0 ? chosen : std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
+  return chosen > 0 ? chosen : UsableCores();
 }
 
 bool TMP3Out::StartChunks() {

@@ -1,5 +1,7 @@
 #include "audio/peaks/FrameRangeReader.h"
 
+#include "platform/Cores.h"
+
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -162,7 +164,7 @@ int64_t FrameRangeReader::ReadMp3(int64_t from, int64_t to, const Sink& sink, co
   return handedTo - from;
 }
 
-int MachineThreads() { return std::max(1u, std::thread::hardware_concurrency()); }
+int MachineThreads() { return UsableCores(); }
 
 void RunInBackground() {
   // On Linux a thread's nice value is its own: this thread only.

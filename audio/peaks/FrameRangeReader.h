@@ -73,5 +73,5 @@ class ColumnPeaks;
 ColumnPeaks ReadColumnPeaksInParallel(const std::string& fileName, int channels, int64_t from, int64_t to, int width,
                                       int threads, const std::function<bool()>& cancelled = {});
 
-/// The threads the machine offers (at least one).
+/// The threads to read with: one per core this process may use.
 int MachineThreads();

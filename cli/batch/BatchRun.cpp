@@ -11,6 +11,7 @@
 #include <sys/wait.h>
 
 #include "cli/Cli.h"
+#include "cli/CommandHelpers.h"
 #include "cli/batch/ChildProcess.h"
 
 namespace {
@@ -214,7 +215,7 @@ class Batch {
     if (permille == shown_ && finished_ == shownFinished_ && !last) return;
     if (settings_.json) {
       if (permille == shown_ && finished_ == shownFinished_) return;
-      std::fprintf(stderr, "{\"progress\": %.3f, \"done\": %zu, \"total\": %zu}\n", fraction, finished_, total);
+      cli::SayJsonProgress(fraction, finished_, total);
     } else {
       const double elapsed = std::chrono::duration<double>(Clock::now() - start_).count();
       std::string left;

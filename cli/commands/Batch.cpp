@@ -1,7 +1,6 @@
 // clipwright-cli batch: the jobs of a manifest, on every core.
 #include "cli/Commands.h"
 
-#include <sched.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -12,18 +11,12 @@
 #include "cli/Options.h"
 #include "cli/batch/BatchPlan.h"
 #include "cli/batch/BatchRun.h"
+#include "platform/Cores.h"
 #include "platform/Numbers.h"
 
 namespace cli {
 
 namespace {
-
-/// The cores this process may run on (a cluster's job gets a share of the machine).
-size_t UsableCores() {
-  cpu_set_t set;
-  if (::sched_getaffinity(0, sizeof set, &set) == 0) return std::max(1, CPU_COUNT(&set));
-  return std::max(1L, ::sysconf(_SC_NPROCESSORS_ONLN));
-}
 
 /// "I/N": the part of the manifest's jobs to run.
 bool ParsePart(const std::string& text, size_t& part, size_t& parts) {
@@ -96,7 +89,7 @@ int Batch(const Arguments& args) {
   plan.force = args.force;
   if (args.part && !ParsePart(*args.part, plan.part, plan.parts))
     return Fail(kUsage, "--part is I/N, the part I of N counted from 0 (0/4 to 3/4): " + *args.part);
-  const size_t cores = UsableCores();
+  const auto cores = static_cast<size_t>(UsableCores());
   uint32_t workers = static_cast<uint32_t>(cores);
   std::string error;
   if (!Count(args.jobs, "not a number of jobs at once (1 to 1024): ", 1024, workers, error) || workers < 1)
