@@ -139,6 +139,8 @@ class TfrmMain : public QWidget {
   void bStartCutClick();
   /// Starts the cut of the source into the chosen target; false with a message when it cannot.
   bool StartCut(const std::string& source, const std::string& target);
+  /// "Keep quality" applies to this source and is ticked.
+  bool KeepsQuality(const std::string& source) const;
   void ShowCutProgress(int percent);
   /// The end of the cut: `failure` is empty when the file is in place.
   void CutFinished(const std::string& failure);
@@ -219,6 +221,8 @@ class TfrmMain : public QWidget {
   int fileRate_ = 0;
   /// Where the running preview started, in ms.
   int32_t playFromMs_ = 0;
+  /// Where the cursor stood before Hear Start or Hear End: it goes back there when the sound ends.
+  int64_t hearReturnFrame_ = -1;
   /// Where a preview of a part stops, in ms (with SelectionPlay).
   int32_t playToMs_ = 0;
   /// The cursor when the preview was paused: Play resumes only from there.

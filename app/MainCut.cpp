@@ -39,18 +39,24 @@ void TfrmMain::ConnectCut() {
   });
   connect(eOpenFile, &QLineEdit::textChanged, this, [this](const QString& file) {
     const bool copies = CopiesFrames(file.toStdString());
-    // Named for the format whose frames or packets it copies (MP3 when none is open).
+    // Named for the open file's format (MP3 when none is open).
     const FormatEntry* entry = FormatEntryOfFile(file.toStdString());
-    const QString format = copies ? QString::fromStdString(entry->name) : QString("MP3");
+    const QString format = entry ? QString::fromStdString(entry->name) : QString("MP3");
     cbKeepQuality->setText("&Keep " + format + " quality (no re-encoding)");
     cbKeepQuality->setToolTip("Copy the " + format + " " + (entry && entry->walksFrames ? "frames" : "packets") +
                               " of the selection, exact to the sample, instead of encoding it again");
-    // A format known to have no way says why.
+    // A format known to have no way says why; one that loses nothing anyway says so.
     if (!copies && entry != nullptr && entry->whyNoLosslessCut != nullptr)
       cbKeepQuality->setToolTip(QString(entry->whyNoLosslessCut) + ".");
+    if (entry != nullptr && entry->plainCutIsLossless)
+      cbKeepQuality->setToolTip("A " + format + " cut keeps every sample as it is: nothing is lost.");
     cbKeepQuality->setEnabled(copies);
-    cbKeepQuality->setChecked(copies && keepQualityChoice_);
+    cbKeepQuality->setChecked(copies ? keepQualityChoice_ : entry != nullptr && entry->plainCutIsLossless);
   });
+}
+
+bool TfrmMain::KeepsQuality(const std::string& source) const {
+  return CopiesFrames(source) && cbKeepQuality->isEnabled() && cbKeepQuality->isChecked();
 }
 
 void TfrmMain::bStartCutClick() {
@@ -67,6 +73,12 @@ void TfrmMain::bStartCutClick() {
   if (!CommitTimeBoxes()) return;
   if (selStartMs_ == selEndMs_ || (fileRate_ > 0 && selStartFrame_ == selEndFrame_)) {
     Dialogs::Current().Information(this, Texts::kEmptySelection);
+    return;
+  }
+  // Said before the user picks a name, not after.
+  if (KeepsQuality(source) && (sbFadeIn->value() > 0 || sbFadeOut->value() > 0)) {
+    Dialogs::Current().Information(this, "Fades change the samples, so they are encoded again: untick \"" +
+                                             cbKeepQuality->text().remove('&') + "\" or set the fades to 0.");
     return;
   }
   const QFileInfo info(QString::fromStdString(source));
@@ -94,15 +106,10 @@ bool TfrmMain::StartCut(const std::string& source, const std::string& target) {
   request.target = target;
   cutTarget_ = target;
   request.frames = [this](int rate) { return SelectedFrames(rate); };
-  request.lossless = CopiesFrames(source) && cbKeepQuality->isEnabled() && cbKeepQuality->isChecked();
+  request.lossless = KeepsQuality(source);
   request.levels.fadeInMs = sbFadeIn->value();
   request.levels.fadeOutMs = sbFadeOut->value();
   request.levels.curve = FadeCurve::EqualPower;
-  if (request.lossless && request.levels.Any()) {
-    Dialogs::Current().Information(this, "Fades change the samples, so they are encoded again: untick \"" +
-                                             cbKeepQuality->text().remove('&') + "\" or set the fades to 0.");
-    return false;
-  }
   request.replaceTarget = true;  // the user was asked
   JobEvents events;
   events.progress = [this](int percent) { ShowCutProgress(percent); };

@@ -217,7 +217,9 @@ void TfrmMain::HearAround(bool atEnd) {
   const int32_t from = std::max(at - kAround, 0);
   SelectionPlay = true;
   playToMs_ = std::min(at + kAround, WholeMs());
+  const int64_t cursor = wvAudio->CursorFrame();
   StartDevice(false, from, at + kAround);
+  hearReturnFrame_ = cursor;
 }
 
 bool TfrmMain::ResumePaused() {
@@ -230,6 +232,7 @@ bool TfrmMain::ResumePaused() {
 }
 
 void TfrmMain::StartDevice(bool whole, int32_t fromMs, int32_t toMs) {
+  hearReturnFrame_ = -1;
   try {
     MediaPlayer1->Close();
     MediaPlayer1->SetFileName(Text(eOpenFile));
@@ -281,11 +284,14 @@ void TfrmMain::aPauseExecute() {
 }
 
 void TfrmMain::aStopExecute() {
-  // The cursor goes back to where the preview started.
+  // The cursor goes back to where the preview started; after hearing a
+  // handle, to where it stood before.
   if (Timer1->isActive() || MediaPlayer1->Mode() == mpPaused) {
-    if (fileRate_ > 0) wvAudio->SetCursorFrame(FrameOfMs(playFromMs_, fileRate_));
+    if (hearReturnFrame_ >= 0) wvAudio->SetCursorFrame(hearReturnFrame_);
+    else if (fileRate_ > 0) wvAudio->SetCursorFrame(FrameOfMs(playFromMs_, fileRate_));
     UpdateCursorReadout();
   }
+  hearReturnFrame_ = -1;
   Timer1->stop();
   tbAudio->SetLinePosition(0);
   if (MediaPlayer1->Mode() != mpNotReady) MediaPlayer1->Stop();

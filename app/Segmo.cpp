@@ -27,6 +27,7 @@
 #include "app/Widgets.h"
 #include "audio/formats/FormatRegistry.h"
 #include "app/jobs/SegmentJob.h"
+#include "app/jobs/SilenceJob.h"
 #include "app/jobs/TargetFile.h"
 #include "audio/device/MediaPlayer.h"
 
@@ -112,8 +113,9 @@ void TfrmSegmo::CreateControls() {
   connect(rows, &QAbstractItemModel::rowsInserted, this, [this] { ShadeRows(); });
   connect(rows, &QAbstractItemModel::rowsRemoved, this, [this] { ShadeRows(); });
   connect(rows, &QAbstractItemModel::dataChanged, this, [this] { ShadeRows(); });
-  lvMain->setColumnWidth(0, 120);
-  lvMain->setColumnWidth(1, 120);
+  // Room for hh:mm:ss.ttt in each time, and the rest for the title.
+  lvMain->setColumnWidth(0, 96);
+  lvMain->setColumnWidth(1, 96);
   lvMain->verticalHeader()->hide();
   lvMain->setShowGrid(true);
   lvMain->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -146,7 +148,8 @@ void TfrmSegmo::AnchorChildren() {
   anchors_->Add(wvAudio, Anchors::kGrowWidth | Anchors::kGrowHeight);
   anchors_->Add(findChild<QWidget*>("gbTimes"), Anchors::kMoveDown);
   anchors_->Add(lvMain, Anchors::kMoveDown | Anchors::kGrowWidth);
-  for (const char* name : {"bUP", "bDown", "suiButton3", "bRemoveAll", "bStart", "bClose", "lKeep", "sbKeep", "cbKeepQuality", "lStatus"})
+  anchors_->Add(lStatus, Anchors::kMoveDown | Anchors::kGrowWidth);
+  for (const char* name : {"bUP", "bDown", "suiButton3", "bRemoveAll", "bStart", "bClose", "lKeep", "sbKeep", "cbKeepQuality"})
     anchors_->Add(findChild<QWidget*>(name), Anchors::kMoveDown | Anchors::kMoveRight);
   for (QWidget* below : {static_cast<QWidget*>(rbRemove), static_cast<QWidget*>(rbSave), static_cast<QWidget*>(cbCrossfade),
                          static_cast<QWidget*>(bFindSilences), static_cast<QWidget*>(bImportCue)})
@@ -184,6 +187,11 @@ void TfrmSegmo::OpenFile(const QString& chosen) {
     lFileTime->setText(QString::fromStdString(MsToTimeText(FileDurationMs)));
     peaks_ = WaveformPeaks::Open(fileName);
     wvAudio->SetSource(peaks_.get());
+    found_.reset();
+    // Rows placed on the last file's samples would cut this one at the wrong places.
+    if (const int dropped = DropRowsOfOtherFiles(); dropped > 0)
+      lStatus->ShowText(QString::number(dropped) + (dropped == 1 ? " range" : " ranges") + " found in " +
+                        "the last file taken off the list");
     ShadeRows();
   } catch (const std::exception& e) {
     // The reason first, as the main window says it.
@@ -275,7 +283,7 @@ void TfrmSegmo::aStartCutExecute() {
   if (rbSave->isChecked()) return SaveEachRange(source);
   const std::vector<RemovedRange> rows = Rows();
   const int64_t totalMs = TimeTextToMs(lFileTime->text().toStdString());
-  if (const std::string refusal = CheckRows(rows, totalMs); !refusal.empty()) {
+  if (const std::string refusal = CheckRows(rows, totalMs, FileFrames()); !refusal.empty()) {
     Dialogs::Current().Information(this, QString::fromStdString(refusal));
     return;
   }

@@ -29,7 +29,7 @@ struct SilenceResult;
 class TfrmSegmo : public QDialog {
  public:
   static constexpr int kClientWidth = 427;
-  static constexpr int kClientHeight = 556;
+  static constexpr int kClientHeight = 580;
 
   explicit TfrmSegmo(QWidget* parent);
   ~TfrmSegmo() override;
@@ -66,6 +66,8 @@ class TfrmSegmo : public QDialog {
   void MarkExact(int row, int64_t start, int64_t end);
   /// The exact frames of a row of the open file; false for a typed row.
   bool ExactFrames(int row, int64_t& start, int64_t& end) const;
+  /// The frames the open file holds; -1 when it cannot be read now.
+  int64_t FileFrames() const;
   /// Names the columns and shades the waveform for what the list is for now.
   void ShowListMode();
   void ShowStep(const std::string& step);
@@ -81,8 +83,18 @@ class TfrmSegmo : public QDialog {
   void bFindSilencesClick();
   /// Ends a search still running without a word: another file or list replaces what it would find.
   void EndSearch();
-  /// Fills the rows with what Find Silences found.
+  /// Keeps what Find Silences found and fills the rows with it.
   void SilencesFound(const SilenceResult& result);
+  /// Fills the rows with the silences found, less what Kept leaves of each.
+  void FillFromSilences();
+  /// Kept changed: rows still as the silences filled them follow it at once.
+  void KeptChanged();
+  /// The status line says how many ranges the list removes and how long they are together.
+  void ShowRemovedSummary();
+  /// Takes the rows placed on another file's samples off the list; how many went.
+  int DropRowsOfOtherFiles();
+  /// The exact frames of each row, or (-1, -1) for a typed one.
+  std::vector<std::pair<int64_t, int64_t>> RowFrames() const;
   void bImportCueClick();
   /// Replaces the rows with these ranges (frames at `sampleRate`).
   void FillRows(const std::vector<SplitPiece>& pieces, int sampleRate);
@@ -115,6 +127,9 @@ class TfrmSegmo : public QDialog {
   QRadioButton* rbSave = nullptr;
   QPushButton* bFindSilences = nullptr;
   QPushButton* bImportCue = nullptr;
+  /// What Find Silences found in the open file, and the rows it filled the list with.
+  std::unique_ptr<SilenceResult> found_;
+  std::vector<std::pair<int64_t, int64_t>> foundRows_;
   /// The tracks of the last cue sheet imported, for their titles and numbers.
   std::vector<SplitPiece> cuePieces_;
   int cueRate_ = 0;

@@ -42,7 +42,7 @@ constexpr char kFindingSilences[] = " - Finding silences ... ";
 
 /// The exact input of the file in the window, opened.
 std::unique_ptr<TAuFileIn> Source(const QLineEdit* box) {
-  return OpenSource(box->text().toStdString(), &FormatEntry::newExactInput);
+  return OpenSource(box->text().toStdString(), &FormatEntry::newInput);
 }
 
 /// A frame the program found, to the millisecond.
@@ -72,11 +72,11 @@ void TfrmSegmo::CreatePieceControls() {
   sbKeep->setSuffix(" s");
   sbKeep->setValue(kKeptSilenceSeconds);
   sbKeep->setToolTip("Seconds of each silence Find Silences leaves in place, half at each side");
+  connect(sbKeep, &QDoubleSpinBox::valueChanged, this, [this] { KeptChanged(); });
   cbKeepQuality = Place(new QCheckBox("Keep &quality", this), "cbKeepQuality", QRect(319, 500, 100, 22));
   connect(eOpenFile, &QLineEdit::textChanged, this, [this] { ShowKeepQuality(); });
-  lStatus = Place(new StatusLine(this), "lStatus", QRect(319, 524, 100, 28));
-  lStatus->setWordWrap(true);
-  lStatus->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  // The window's width: a line of a job's result or of the list is long.
+  lStatus = Place(new StatusLine(this), "lStatus", QRect(8, 556, 411, 20));
   ShowListMode();
   ShowKeepQuality();
   bFindSilences = MakeButton(this, "bFindSilences", kFindSilences, QRect(8, 522, 140, 27));
@@ -152,7 +152,14 @@ void TfrmSegmo::EndSearch() {
 }
 
 void TfrmSegmo::SilencesFound(const SilenceResult& found) {
+  found_ = std::make_unique<SilenceResult>(found);
+  FillFromSilences();
+  if (found.silences.empty()) Dialogs::Current().Information(this, "No silence of half a second under -50 dBFS was found.");
+}
+
+void TfrmSegmo::FillFromSilences() {
   // Each silence less what is kept of it: removed as it is, or the sound between saved.
+  const SilenceResult& found = *found_;
   const auto keep = std::llround(sbKeep->value() * found.sampleRate);
   std::vector<SilentRun> ranges = ShrinkSilences(found.silences, found.total, keep);
   if (rbSave->isChecked()) ranges = SoundBetween(ranges, found.total);
@@ -160,7 +167,13 @@ void TfrmSegmo::SilencesFound(const SilenceResult& found) {
   for (const SilentRun& run : ranges) rows.push_back({{run.start, run.end - 1}, {}, {}, 0, 0});
   cuePieces_.clear();
   FillRows(rows, found.sampleRate);
-  if (found.silences.empty()) Dialogs::Current().Information(this, "No silence of half a second under -50 dBFS was found.");
+  foundRows_ = RowFrames();
+  ShowRemovedSummary();
+}
+
+void TfrmSegmo::KeptChanged() {
+  // Rows the user changed since are theirs: only the list as the silences filled it follows.
+  if (found_ && RowFrames() == foundRows_) FillFromSilences();
 }
 
 void TfrmSegmo::bImportCueClick() {
@@ -183,8 +196,9 @@ void TfrmSegmo::bImportCueClick() {
 void TfrmSegmo::SaveEachRange(const std::string& source) {
   const std::vector<RemovedRange> rows = Rows();
   const int64_t totalMs = TimeTextToMs(lFileTime->text().toStdString());
+  const int64_t frames = FileFrames();
   for (const RemovedRange& row : rows)
-    if (const std::string refusal = CheckNewRow(row, totalMs); !refusal.empty())
+    if (const std::string refusal = CheckNewRow(row, totalMs, frames); !refusal.empty())
       return Dialogs::Current().Information(this, QString::fromStdString(refusal));
   SplitRequest request;
   request.source = source;

@@ -11,11 +11,17 @@
 #include <QRadioButton>
 #include <QCheckBox>
 #include <QTableWidget>
+#include <algorithm>
+#include <climits>
 #include <cmath>
 
 #include "app/Segmo.h"
+#include "app/StatusLine.h"
 #include "app/WaveformPeaks.h"
 #include "app/jobs/Global.h"
+#include "app/jobs/Job.h"
+#include "audio/classes/FileIn.h"
+#include "audio/formats/FormatRegistry.h"
 #include "controls/WaveformView.h"
 
 namespace {
@@ -46,6 +52,48 @@ bool TfrmSegmo::ExactFrames(int row, int64_t& start, int64_t& end) const {
   start = from->data(kFrameRole).toLongLong();
   end = to->data(kFrameRole).toLongLong();
   return end >= start;
+}
+
+int64_t TfrmSegmo::FileFrames() const {
+  try {
+    return OpenSource(eOpenFile->text().toStdString(), &FormatEntry::newInput)->TotalSamples();
+  } catch (const std::exception&) {
+    return -1;  // the job that opens it says why
+  }
+}
+
+std::vector<std::pair<int64_t, int64_t>> TfrmSegmo::RowFrames() const {
+  std::vector<std::pair<int64_t, int64_t>> frames;
+  for (int i = 0; i < lvMain->rowCount(); ++i) {
+    int64_t start = -1, end = -1;
+    if (!ExactFrames(i, start, end)) start = end = -1;
+    frames.emplace_back(start, end);
+  }
+  return frames;
+}
+
+int TfrmSegmo::DropRowsOfOtherFiles() {
+  int dropped = 0;
+  for (int i = lvMain->rowCount() - 1; i >= 0; --i) {
+    const QTableWidgetItem* item = lvMain->item(i, 0);
+    const QString file = item ? item->data(kFileRole).toString() : QString();
+    if (file.isEmpty() || file == eOpenFile->text()) continue;  // typed, or this file's
+    lvMain->removeRow(i);
+    ++dropped;
+  }
+  if (dropped > 0) cuePieces_.clear();
+  return dropped;
+}
+
+void TfrmSegmo::ShowRemovedSummary() {
+  if (!peaks_ || rbSave->isChecked()) return;
+  int64_t frames = 0;
+  for (const auto& [start, end] : RowFrames()) frames += std::max<int64_t>(end - start, 0);
+  const int ranges = lvMain->rowCount();
+  const auto ms = std::llround(static_cast<double>(frames) * 1000.0 / std::max(peaks_->SampleRate(), 1));
+  lStatus->ShowText(QString::number(ranges) + (ranges == 1 ? " range, " : " ranges, ") +
+                    QString::fromStdString(MsToMillisecondText(static_cast<int32_t>(std::min<int64_t>(ms, INT32_MAX)))) +
+                    " to remove");
 }
 
 std::vector<RemovedRange> TfrmSegmo::Rows() const {

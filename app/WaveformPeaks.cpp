@@ -7,7 +7,7 @@
 std::unique_ptr<WaveformPeaks> WaveformPeaks::Open(const std::string& fileName) {
   const FormatEntry* format = FormatEntryOfFile(fileName);
   if (!format) return nullptr;
-  std::unique_ptr<TAuFileIn> input = format->newExactInput();
+  std::unique_ptr<TAuFileIn> input = format->newInput();
   try {
     input->SetFileName(fileName);
     if (!input->Valid() || input->TotalSamples() <= 0) return nullptr;

@@ -18,7 +18,7 @@ Arguments ParseArguments(int argc, char** argv) {
       maxClients("max-clients", "", "N"), width("width", "", "N"), json("json", ""), exact("exact", ""),
       at("at", "", "TIMES"), every("every", "", "DURATION"), cue("cue", "", "FILE"), silence("silence", ""),
       threshold("threshold", "", "DB"), minSilence("min-silence", "", "SECONDS"), name("name", "", "PATTERN"),
-      threads("threads", "", "N"), maxPieces("max-pieces", "", "N"), keep("keep", "", "SECONDS"),
+      threads("threads", "", "N"), maxPieces("max-pieces", "", "N"), keep("keep", "", "SECONDS"), widen("widen", "", "SECONDS"),
       silences("silences", ""), gain("gain", "", "DB"), normalize("normalize", "", "TARGET"),
       fadeIn("fade-in", "", "MS"), fadeOut("fade-out", "", "MS"), fadeCurve("fade-curve", "", "CURVE"),
       replayGain("replaygain", "", "track|album"), crossfade("crossfade", "", "MS"),
@@ -26,7 +26,7 @@ Arguments ParseArguments(int argc, char** argv) {
       keepGoing("keep-going", ""), dryRun("dry-run", "");
   parser.addOptions(
       {start, end, bitrate, vbr, mode, range, lossless, force, quiet, help, version, port, maxClients, width, json, exact,
-       at, every, cue, silence, threshold, minSilence, name, threads, maxPieces, keep, silences, gain, normalize, fadeIn,
+       at, every, cue, silence, threshold, minSilence, name, threads, maxPieces, keep, widen, silences, gain, normalize, fadeIn,
        fadeOut, fadeCurve, replayGain, crossfade, progress, jobs, part, update, keepGoing, dryRun});
   QStringList words;
   for (int i = 0; i < argc; ++i) words << QFile::decodeName(argv[i]);
@@ -61,6 +61,7 @@ Arguments ParseArguments(int argc, char** argv) {
   args.silence = parser.isSet(silence);
   args.silences = parser.isSet(silences);
   args.keep = value(keep);
+  args.widen = value(widen);
   args.gain = value(gain);
   args.normalize = value(normalize);
   args.fadeIn = value(fadeIn);

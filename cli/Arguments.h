@@ -16,6 +16,7 @@ struct Arguments {
   std::optional<std::string> threads;  // MP3 encoding
   std::optional<std::string> at, every, cue, threshold, minSilence, name, maxPieces;  // split
   std::optional<std::string> keep;  // seconds of each silence kept (split --silence, remove --silences)
+  std::optional<std::string> widen;  // remove --range: seconds added on each side
   std::optional<std::string> gain, normalize, fadeIn, fadeOut, fadeCurve, replayGain;
   std::optional<std::string> crossfade;  // remove and join: the joins' crossfade
   std::optional<std::string> progress;   // "json": one progress object a line on stderr

@@ -26,7 +26,7 @@ enum Option : uint64_t {
   kMaxPieces = 1 << 22, kKeep = 1 << 23, kSilences = 1 << 24, kGain = 1 << 25, kNormalize = 1 << 26,
   kFadeIn = 1 << 27, kFadeOut = 1 << 28, kFadeCurve = 1 << 29, kReplayGain = 1u << 30, kCrossfade = 1u << 31,
   kProgress = 1ull << 32, kJobs = 1ull << 33, kPart = 1ull << 34, kUpdate = 1ull << 35, kKeepGoing = 1ull << 36,
-  kDryRun = 1ull << 37,
+  kDryRun = 1ull << 37, kWiden = 1ull << 38,
   kLevels = kGain | kNormalize | kFadeIn | kFadeOut | kFadeCurve | kReplayGain,
   // What every command that writes files takes.
   kWriting = kForce | kQuiet | kProgress,
@@ -49,7 +49,8 @@ std::vector<std::pair<Option, const char*>> OptionsGiven(const Arguments& a) {
       {a.fadeOut.has_value(), kFadeOut, "fade-out"}, {a.fadeCurve.has_value(), kFadeCurve, "fade-curve"},
       {a.replayGain.has_value(), kReplayGain, "replaygain"}, {a.crossfade.has_value(), kCrossfade, "crossfade"},
       {a.progress.has_value(), kProgress, "progress"}, {a.jobs.has_value(), kJobs, "jobs"}, {a.part.has_value(), kPart, "part"},
-      {a.update, kUpdate, "update"}, {a.keepGoing, kKeepGoing, "keep-going"}, {a.dryRun, kDryRun, "dry-run"}};
+      {a.update, kUpdate, "update"}, {a.keepGoing, kKeepGoing, "keep-going"}, {a.dryRun, kDryRun, "dry-run"},
+      {a.widen.has_value(), kWiden, "widen"}};
   std::vector<std::pair<Option, const char*>> options;
   for (const auto& [set, option, name] : given)
     if (set) options.emplace_back(option, name);
@@ -96,11 +97,11 @@ constexpr Command kCommands[] = {
     {"peaks", "  clipwright-cli peaks FILE [--width N] [--start T --end T] [--exact] [--json]\n", 1,
      kWidth | kStart | kEnd | kExact | kJson, "peaks takes one file, and --start with --end", Peaks},
     {"remove",
-     "  clipwright-cli remove SOURCE TARGET (--range START-END [--range START-END ...] |\n"
+     "  clipwright-cli remove SOURCE TARGET (--range START-END [--range START-END ...] [--widen SECONDS] |\n"
      "                        --silences [--threshold DB] [--min-silence SECONDS] [--keep SECONDS])\n"
      "                        [--crossfade MS [--fade-curve linear|equal-power]] [--lossless] [--threads N]\n"
      "                        [--force] [--quiet]\n",
-     2, kRange | kSilences | kThreshold | kMinSilence | kKeep | kCrossfade | kFadeCurve | kLossless | kThreads | kWriting,
+     2, kRange | kWiden | kSilences | kThreshold | kMinSilence | kKeep | kCrossfade | kFadeCurve | kLossless | kThreads | kWriting,
      "remove takes a source and a target", Remove},
     {"split",
      "  clipwright-cli split SOURCE FOLDER (--at T,T,... | --every DURATION | --cue FILE.cue |\n"
@@ -138,6 +139,8 @@ constexpr char kUsageNotes[] =
     "never taken over -1 dBTP, a gain never clips), --fade-in MS, --fade-out MS and --fade-curve\n"
     "linear|equal-power (linear unless given), and --replaygain track|album (ReplayGain 2.0 tags of the\n"
     "result; album: split only, over all its pieces); split applies them to each piece.\n"
+    "remove --range removes exactly the samples of each range; --widen S adds S seconds on each side (the\n"
+    "window adds 0.1 to a typed range).\n"
     "remove --crossfade MS crossfades each join over MS (equal-power unless --fade-curve says linear), taken\n"
     "from the removed ranges: the result keeps its length. join --crossfade MS overlaps the end of FILE1 and\n"
     "the start of FILE2 by MS: the result is MS shorter than the two.\n"

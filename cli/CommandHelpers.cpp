@@ -51,7 +51,7 @@ int Fail(const Error& error) {
 int WithSource(const std::string& name, const std::function<int(TAuFileIn& source)>& use) {
   std::unique_ptr<TAuFileIn> source;
   try {
-    source = OpenSource(name, &FormatEntry::newExactInput);
+    source = OpenSource(name, &FormatEntry::newInput);
   } catch (const Error& e) {
     return Fail(e);
   }

@@ -112,10 +112,19 @@ struct Decoder::State {
     format->flags |= AVFMT_FLAG_CUSTOM_IO;
     if (const int opened = Ffmpeg().avformat_open_input(&format, nullptr, nullptr, nullptr); opened < 0) {
       format = nullptr;  // freed by the failed open
-      throw Error(ErrorKind::UnreadableFile, AvErrorText(opened));
+      throw Error(ErrorKind::UnreadableFile, OpenFailure(opened));
     }
     if (const int found = Ffmpeg().avformat_find_stream_info(format, nullptr); found < 0)
-      throw Error(ErrorKind::UnreadableFile, AvErrorText(found));
+      throw Error(ErrorKind::UnreadableFile, OpenFailure(found));
+  }
+
+  /// Why the demuxer could not open the file. Demuxers report a header that
+  /// ends early as an input/output error; when the disk read everything
+  /// asked of it, the file is cut short, and that is what the user is told.
+  std::string OpenFailure(int code) const {
+    if ((code == AVERROR(EIO) || code == AVERROR_EOF) && file.RanOutCleanly())
+      return "the file is cut short: it ends inside its header";
+    return AvErrorText(code);
   }
 
   /// A native FLAC file's frames are placed by their own headers: junk

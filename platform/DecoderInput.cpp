@@ -40,10 +40,19 @@ int DecoderInput::ReadPacket(void* opaque, uint8_t* buffer, int size) {
   // Never read across the gap in one go.
   int64_t count = std::min<int64_t>(size, self->ViewSize() - self->position_);
   if (self->gapBytes_ > 0 && self->position_ < self->gapAt_) count = std::min(count, self->gapAt_ - self->position_);
-  if (count <= 0) return AVERROR_EOF;
+  if (count <= 0) {
+    self->ranOut_ = true;
+    return AVERROR_EOF;
+  }
   const int64_t read = self->ReadAt(self->FileOffset(self->position_), buffer, count);
-  if (read < 0) return AVERROR(EIO);
-  if (read == 0) return AVERROR_EOF;
+  if (read < 0) {
+    self->readFailed_ = true;
+    return AVERROR(EIO);
+  }
+  if (read == 0) {
+    self->ranOut_ = true;
+    return AVERROR_EOF;
+  }
   self->position_ += read;
   return static_cast<int>(read);
 }

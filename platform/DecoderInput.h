@@ -24,6 +24,9 @@ class DecoderInput {
   ByteSource& Source() { return *source_; }
   /// An ASF file whose header announces a larger file than there is.
   bool AsfCutShort();
+  /// The demuxer asked for bytes past the end, and every read it made worked:
+  /// an input/output error it reports then is the file ending early.
+  bool RanOutCleanly() const { return ranOut_ && !readFailed_; }
 
   /// The demuxer's read and seek callbacks; `opaque` is the DecoderInput.
   static int ReadPacket(void* opaque, uint8_t* buffer, int size);
@@ -39,6 +42,8 @@ class DecoderInput {
   int64_t gapAt_ = 0;
   int64_t gapBytes_ = 0;
   int64_t position_ = 0;  // in the demuxer's view
+  bool ranOut_ = false;
+  bool readFailed_ = false;
 };
 
 }  // namespace media

@@ -19,6 +19,11 @@ const char* ErrorText(ErrorKind kind) {
 Error::Error(ErrorKind kind, const std::string& text, const std::string& file)
     : std::runtime_error(WithFileName(text, file)), kind_(kind), file_(file) {}
 
+ErrorKind KindOf(const std::exception& error, ErrorKind otherwise) {
+  const auto* ours = dynamic_cast<const Error*>(&error);
+  return ours ? ours->Kind() : otherwise;
+}
+
 bool IsMissingLibrary(const std::exception& error) {
   const auto* ours = dynamic_cast<const Error*>(&error);
   return ours && ours->Kind() == ErrorKind::MissingLibrary;

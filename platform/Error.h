@@ -32,6 +32,9 @@ class Error : public std::runtime_error {
   std::string file_;
 };
 
+/// The kind of `error`: its own when it is one of ours, else `otherwise`.
+ErrorKind KindOf(const std::exception& error, ErrorKind otherwise = ErrorKind::Failed);
+
 /// The error is a library that is not installed: no file is to blame for it.
 bool IsMissingLibrary(const std::exception& error);
 

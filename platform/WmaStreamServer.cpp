@@ -67,8 +67,14 @@ uint32_t WmaStreamServer::Open(uint32_t port) {
   address.sin_port = htons(static_cast<uint16_t>(port));
   socklen_t length = sizeof address;
   int pipe[2];
-  if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || ::listen(fd, 16) != 0 ||
-      ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0 || ::pipe2(pipe, O_CLOEXEC | O_NONBLOCK) != 0) {
+  if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+    const int cause = errno;
+    ::close(fd);
+    if (cause == EADDRINUSE) throw Error(ErrorKind::Failed, "port " + std::to_string(port) + " is in use by another program");
+    throw Error(ErrorKind::Failed, WithErrno("cannot listen on port " + std::to_string(port), cause));
+  }
+  if (::listen(fd, 16) != 0 || ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0 ||
+      ::pipe2(pipe, O_CLOEXEC | O_NONBLOCK) != 0) {
     const int cause = errno;
     ::close(fd);
     throw Error(ErrorKind::Failed, ErrnoText(cause));

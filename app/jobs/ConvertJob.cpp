@@ -30,7 +30,7 @@ std::unique_ptr<Job> StartConvert(const ConvertRequest& request, JobEvents event
   if (!target) throw JobRefused(ErrorKind::Usage, "the target's format is none of " + FormatNames(), request.target);
   CheckWritable(request.target);
   auto job = std::make_unique<OutputJob>(std::move(events));
-  TAuFileIn& source = job->Keep(OpenSource(request.source, &FormatEntry::newExactInput));
+  TAuFileIn& source = job->Keep(OpenSource(request.source, &FormatEntry::newInput));
   CheckTarget(request.target, {request.source}, request.replaceTarget);
   TAuFileOut& output = job->SetOutput(target->newOutput());
   TAuInput* input = &source;
@@ -60,7 +60,7 @@ class StreamJob : public Job {
   }
 
   void Start(const StreamRequest& request) {
-    source_ = OpenSource(request.source, &FormatEntry::newExactInput);
+    source_ = OpenSource(request.source, &FormatEntry::newInput);
     output_ = std::make_unique<Sealed<TWMStreamedOut>>();
     TAuInput& input = EncoderInput(request.source);
     output_->SetPort(request.port);

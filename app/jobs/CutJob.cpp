@@ -116,7 +116,7 @@ void WriteTagsBeforeCommit(OutputJob& job, media::TagContainer container, TagFie
     try {
       SetTagFields(file, container, tags);
     } catch (const std::exception& e) {
-      throw std::runtime_error(std::string("Cannot write the ReplayGain tags: ") + e.what());
+      throw Error(KindOf(e), std::string("Cannot write the ReplayGain tags: ") + e.what());
     }
   });
 }
@@ -197,7 +197,7 @@ std::unique_ptr<Job> StartCut(const CutRequest& request, JobEvents events) {
   if (lossless && !(entry && entry->newLosslessOutput && !entry->walksFrames))
     return StartLosslessCut(entry, request, std::move(events));
   // The input that counts exactly what the file holds checks it; the cut reads it with its own.
-  OpenSource(request.source, &FormatEntry::newExactInput);
+  OpenSource(request.source, &FormatEntry::newInput);
   const auto note = events.note;
   CheckTargetFormat(*entry, request.target, "the source is");
   CheckTarget(request.target, {request.source}, request.replaceTarget);

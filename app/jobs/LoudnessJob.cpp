@@ -15,7 +15,7 @@ struct SourceFacts {
 };
 
 SourceFacts FactsOf(const std::string& source) {
-  const std::unique_ptr<TAuFileIn> input = OpenSource(source, &FormatEntry::newExactInput);
+  const std::unique_ptr<TAuFileIn> input = OpenSource(source, &FormatEntry::newInput);
   return {input->Channels(), input->SampleRate(), input->TotalSamples()};
 }
 
@@ -38,7 +38,7 @@ auto NamingTheFile(const std::string& source, Work work) {
   } catch (const JobRefused&) {
     throw;
   } catch (const std::exception& e) {
-    throw JobRefused(ErrorKind::Failed, e.what(), source);
+    throw JobRefused(KindOf(e), e.what(), source);
   }
 }
 

@@ -11,7 +11,7 @@
 
 #include "app/jobs/CutJob.h"
 #include "app/jobs/Global.h"
-#include "app/jobs/Leftovers.h"
+#include "platform/Leftovers.h"
 #include "app/jobs/TargetFile.h"
 #include "audio/ACS_AudioMix.h"
 #include "audio/classes/Sealed.h"
@@ -65,11 +65,12 @@ void SegmentJob::Start(const std::string& source, const std::vector<RemovedRange
                        const std::string& target, const std::string& workFolder) {
   if (running_) throw JobRefused(ErrorKind::Failed, "A segment cut is already running.");
   if (rows.empty()) throw JobRefused(ErrorKind::Usage, "There is no range to remove.");
-  if (const std::string refusal = CheckRows(rows, totalMs); !refusal.empty()) throw JobRefused(ErrorKind::Usage, refusal);
-  if (totalMs <= 0) throw JobRefused("The file is too short to be cut: " + source);
   source_->SetStartSample(0);
   source_->SetEndSample(-1);
   const int rate = InputRate(format_, *source_, source);
+  if (const std::string refusal = CheckRows(rows, totalMs, source_->TotalSamples()); !refusal.empty())
+    throw JobRefused(ErrorKind::Usage, refusal);
+  if (totalMs <= 0) throw JobRefused("The file is too short to be cut: " + source);
   pieces_ = PiecesOfRows(rows, totalMs, rate, source_->TotalSamples());
   if (pieces_.empty()) throw JobRefused(kNothingRemains);  // of the source, as the tool has always said (exit 2)
   // Pieces of up to 16 bits in one or two channels are plain PCM, which a join can append to.
@@ -258,7 +259,7 @@ void SegmentJob::Finish(const std::string& failed) {
 }
 
 int64_t SegmentTotalMs(const std::string& source) {
-  const std::unique_ptr<TAuFileIn> input = OpenSource(source, &FormatEntry::newExactInput);
+  const std::unique_ptr<TAuFileIn> input = OpenSource(source, &FormatEntry::newInput);
   if (const int64_t shown = ShownLengthMs(source); shown > 0) return shown;
   return input->SampleRate() > 0 ? input->TotalSamples() * 1000 / input->SampleRate() : 0;
 }
@@ -300,13 +301,13 @@ std::unique_ptr<Job> StartLosslessRemove(const FormatEntry& format, const Remove
 }  // namespace
 
 std::unique_ptr<Job> StartRemove(const RemoveRequest& request, JobEvents events) {
-  OpenSource(request.source, &FormatEntry::newExactInput);
+  const int64_t frames = OpenSource(request.source, &FormatEntry::newInput)->TotalSamples();
   const FormatEntry& format = *FormatEntryOfFile(request.source);
   CheckTargetFormat(format, request.target, "the source is");
   for (const RemovedRange& row : request.rows)
-    if (const std::string refusal = CheckNewRow(row, request.totalMs); !refusal.empty())
+    if (const std::string refusal = CheckNewRow(row, request.totalMs, frames); !refusal.empty())
       throw JobRefused(ErrorKind::Usage, refusal);
-  if (const std::string refusal = CheckRows(request.rows, request.totalMs); !refusal.empty())
+  if (const std::string refusal = CheckRows(request.rows, request.totalMs, frames); !refusal.empty())
     throw JobRefused(ErrorKind::Usage, refusal);
   const bool copyFrames = request.lossless && !format.plainCutIsLossless;  // FLAC: lossless anyway
   if (copyFrames && !format.newLosslessOutput) throw JobRefused(ErrorKind::Usage, NoLosslessCut(&format), request.source);

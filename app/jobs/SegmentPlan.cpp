@@ -9,21 +9,26 @@ namespace {
 
 int64_t WholeSeconds(int64_t ms) { return ms / 1000; }
 
+bool EndsPastTheFile(const RemovedRange& row, int64_t totalMs, int64_t totalFrames) {
+  if (row.Exact() && totalFrames >= 0) return row.endFrame > totalFrames;
+  return row.endMs > totalMs;
+}
+
 }  // namespace
 
-std::string CheckNewRow(const RemovedRange& row, int64_t totalMs) {
-  if (row.startMs == row.endMs) return kSameStartEnd;
+std::string CheckNewRow(const RemovedRange& row, int64_t totalMs, int64_t totalFrames) {
+  if (row.Exact() ? row.startFrame == row.endFrame : row.startMs == row.endMs) return kSameStartEnd;
   if (row.endMs < row.startMs) return kStartAfterEnd;
-  if (totalMs < row.endMs) return kEndAfterTotal;
+  if (EndsPastTheFile(row, totalMs, totalFrames)) return kEndAfterTotal;
   return {};
 }
 
-std::string CheckRows(const std::vector<RemovedRange>& rows, int64_t totalMs) {
+std::string CheckRows(const std::vector<RemovedRange>& rows, int64_t totalMs, int64_t totalFrames) {
   for (size_t i = 0; i < rows.size(); ++i)
     for (size_t j = i + 1; j < rows.size(); ++j)
       if (rows[j].startMs < rows[i].endMs) return kListOutOfOrder;
   for (const RemovedRange& row : rows)
-    if (row.endMs > totalMs) return kEndAfterTotal;
+    if (EndsPastTheFile(row, totalMs, totalFrames)) return kEndAfterTotal;
   return {};
 }
 
@@ -89,10 +94,9 @@ std::vector<FrameRange> PiecesOfRows(const std::vector<RemovedRange>& rows, int6
       start = FrameOfMs(ShiftBoundary(row.startMs, false), sampleRate);
       const int64_t widenedEnd = ShiftBoundary(row.endMs, true);
       end = tail || widenedEnd >= totalMs ? totalSamples : FrameOfMs(widenedEnd, sampleRate);
-    } else if (row.widen) {
-      const int64_t margin = FrameOfMs(kWidenMs, sampleRate);
-      start = std::max<int64_t>(start - margin, 0);
-      end = tail ? totalSamples : end + margin;
+    } else if (row.widenFrames > 0) {
+      start = std::max<int64_t>(start - row.widenFrames, 0);
+      end = tail ? totalSamples : end + row.widenFrames;
     }
     start = std::min(start, totalSamples);
     end = std::min(end, totalSamples);

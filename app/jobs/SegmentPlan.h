@@ -23,20 +23,24 @@ struct RemovedRange {
   /// times are known.
   int64_t startFrame = -1;
   int64_t endFrame = -1;
-  /// An exact range is removed as it is, unless it was typed (the tool's
-  /// --range): then it is widened as a typed row is.
-  bool widen = false;
+  /// An exact range is removed as it is, unless it is given a margin (the
+  /// tool's --widen): then that many frames more on each side, and a last
+  /// range ending in the total time's last second takes the tail, as the
+  /// window does with a typed row.
+  int64_t widenFrames = 0;
   bool Exact() const { return startFrame >= 0 && endFrame >= startFrame; }
 };
 
 /// The check of a row being added: the message that refuses it, else empty.
-/// `totalMs` is the file's total time as shown.
-std::string CheckNewRow(const RemovedRange& row, int64_t totalMs);
+/// `totalMs` is the file's total time as shown. A row placed on samples is
+/// held to the frames the file holds (`totalFrames`, when known), not to
+/// the whole seconds shown: it may end in the last fraction of a second.
+std::string CheckNewRow(const RemovedRange& row, int64_t totalMs, int64_t totalFrames = -1);
 
 /// The checks of a list when a job starts: rows in order (no row starts
 /// before an earlier one ends) and none ending past the total time (it may
 /// have come from another file). The message that refuses it, else empty.
-std::string CheckRows(const std::vector<RemovedRange>& rows, int64_t totalMs);
+std::string CheckRows(const std::vector<RemovedRange>& rows, int64_t totalMs, int64_t totalFrames = -1);
 
 /// A range boundary moved 100 ms away from the range: earlier for its start,
 /// later for its end (never before 0).

@@ -37,7 +37,7 @@ class SilenceJob : public Job {
     try {
       {
         // Opened here, off the window thread; its facts are remembered for the readers' threads.
-        const std::unique_ptr<TAuFileIn> input = OpenSource(request_.source, &FormatEntry::newExactInput);
+        const std::unique_ptr<TAuFileIn> input = OpenSource(request_.source, &FormatEntry::newInput);
         result.sampleRate = input->SampleRate();
         result.total = input->TotalSamples();
         channels_ = input->Channels();

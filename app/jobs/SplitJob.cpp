@@ -110,7 +110,7 @@ std::vector<std::string> PieceFiles(const SplitRequest& request) {
 
 std::unique_ptr<Job> StartSplit(const SplitRequest& request, JobEvents events) {
   // A lossless split reads the source by its frames only: each piece's cut checks it.
-  if (!request.lossless) OpenSource(request.source, &FormatEntry::newExactInput);
+  if (!request.lossless) OpenSource(request.source, &FormatEntry::newInput);
   std::error_code error;
   if (!fs::is_directory(request.folder, error))
     throw JobRefused(ErrorKind::Usage, "the folder for the pieces does not exist", request.folder);

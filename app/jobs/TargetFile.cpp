@@ -16,7 +16,7 @@
 #include <stdexcept>
 
 #include "app/jobs/Global.h"
-#include "app/jobs/Leftovers.h"
+#include "platform/Leftovers.h"
 #include "audio/classes/AuOutput.h"
 #include "platform/Error.h"
 

@@ -19,7 +19,7 @@ void TAuInput::Init() {
     InitInternal();
   } catch (const std::exception& e) {
     EndOfData_ = true;
-    throw EAuException(e.what());
+    ThrowKeepingKind(e);
   } catch (...) {
     EndOfData_ = true;
     throw EAuException("Unknown error");

@@ -105,9 +105,13 @@ void TAuThread::DoRun() {
   StopRequested = false;
   try {
     out.WhenDone();
-  } catch (const std::exception& e) {
+  } catch (const Error& e) {
     // Finishing the destination can fail too (a full disk): say so, or a
     // damaged file would pass for a good one.
+    out.Busy_ = false;
+    completed = false;
+    fail(e.what(), e.Kind());
+  } catch (const std::exception& e) {
     out.Busy_ = false;
     completed = false;
     fail(e.what());

@@ -20,7 +20,7 @@ bool TEncodingFileOut::DoOutput(bool Abort) {
   try {
     Encode(block_.data(), static_cast<size_t>(read));
   } catch (const std::runtime_error& e) {
-    throw EAuException(std::string("Failed to write data: ") + e.what());
+    ThrowKeepingKind(e, "Failed to write data: ");
   }
   return true;
 }

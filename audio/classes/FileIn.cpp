@@ -159,7 +159,7 @@ void TAuFileIn::InitInternal() {
   FrameSize_ = static_cast<uint16_t>(Channels_ * BitsPerSample_ / 8);
   if (FrameSize_ == 0) throw EAuException("The file has no samples to deliver");
   TotalSamples_ = Size_ / FrameSize_;
-  const int64_t held = std::max<int64_t>(TotalSamples_ - AnnouncedExtra_, 0);
+  const int64_t held = TotalSamples_;
   if (StartSample_ > 0) {
     // A range that cannot be reached must not deliver the wrong frames.
     if (!Seek(0)) throw EAuException("Cannot move to the start of the selected range");
@@ -167,7 +167,7 @@ void TAuFileIn::InitInternal() {
   }
   if (StartSample_ > 0 || EndSample_ != -1) {
     // The last frame is TotalSamples - 1. Counting one more would make a
-    // writer that fills up to the announced size add a silent frame.
+    // writer that fills up to the counted size add a silent frame.
     if (EndSample_ >= TotalSamples_) EndSample_ = -1;
     const int64_t last = EndSample_ == -1 ? TotalSamples_ - 1 : EndSample_;
     TotalSamples_ = last - std::max<int64_t>(StartSample_, 0) + 1;

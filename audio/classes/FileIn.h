@@ -53,8 +53,7 @@ class TAuStreamedInput : public TAuInput {
   int64_t EndSample_ = -1;
   bool Loop_ = false;
   int64_t TotalSamples_ = 0;
-  /// Bytes this run must deliver before its data may end; less than Size when
-  /// an input announces more than it holds on purpose.
+  /// Bytes this run must deliver before its data may end.
   int64_t Promised_ = 0;
 
  private:
@@ -118,8 +117,6 @@ class TAuFileIn : public TAuStreamedInput {
   int BitsPerSample_ = 0;
   int SampleRate_ = 0;
   int Channels_ = 0;
-  /// Frames counted in Size beyond what the file holds (announced on purpose).
-  int64_t AnnouncedExtra_ = 0;
 
  private:
   void Open();

@@ -44,7 +44,7 @@ void TCodecOut::Prepare() {
   try {
     encoder_ = std::make_unique<media::Encoder>(settings, layout, FileName_);
   } catch (const std::runtime_error& e) {
-    throw EAuException(std::string("Failed to start the encoder: ") + e.what());
+    ThrowKeepingKind(e, "Failed to start the encoder: ");
   }
 }
 
@@ -53,15 +53,17 @@ void TCodecOut::Encode(const uint8_t* pcm, size_t length) { encoder_->Write(pcm,
 void TCodecOut::Done() {
   EndInput();
   std::string failure;
+  ErrorKind kind = ErrorKind::Failed;
   if (encoder_ && ExceptionMessage().empty()) {
     try {
       WriteTags(encoder_->Finish());
     } catch (const std::runtime_error& e) {
       failure = e.what();
+      kind = KindOf(e);
     }
   }
   encoder_.reset();
-  if (!failure.empty()) throw EAuException("Encoder error: " + failure);
+  if (!failure.empty()) throw EAuException(kind, "Encoder error: " + failure);
 }
 
 

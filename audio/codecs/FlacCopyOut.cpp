@@ -14,6 +14,7 @@
 #include "audio/classes/StreamBytes.h"
 #include "platform/Encoder.h"
 #include "platform/Error.h"
+#include "platform/Leftovers.h"
 
 namespace {
 
@@ -24,26 +25,6 @@ constexpr int64_t kLeastBlock = 16;
 constexpr int64_t kMostBlock = 65535;
 /// The source's bytes read at once while frames are copied.
 constexpr int64_t kCopyBytes = 1 << 20;
-
-/// A file of our own in the temporary folder, removed with this.
-class TemporaryFile {
- public:
-  TemporaryFile() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "clipwright-flac-XXXXXX").string();
-    const int fd = mkstemp(pattern.data());
-    if (fd < 0) throw EAuException(std::string("Cannot make a temporary file: ") + ErrnoText(errno));
-    close(fd);
-    name_ = pattern;
-  }
-  ~TemporaryFile() {
-    std::error_code ignored;
-    std::filesystem::remove(name_, ignored);
-  }
-  const std::string& Name() const { return name_; }
-
- private:
-  std::string name_;
-};
 
 }  // namespace
 
@@ -104,7 +85,8 @@ std::vector<TFlacCopyOut::Frame> TFlacCopyOut::EncodeEdge(int64_t from, int64_t 
   auto* input = dynamic_cast<TAuFileIn*>(Input_);
   input->SetStartSample(from);
   input->SetEndSample(to - 1);
-  TemporaryFile edge;
+  // The frames at the two edges, encoded anew before they are copied in.
+  const Leftovers::ScratchFile edge(std::filesystem::temp_directory_path().string(), "clipwright-flac-");
   {
     input->Init();
     const media::PcmLayout layout{input->Channels(), input->SampleRate(), input->BitsPerSample()};
@@ -127,7 +109,7 @@ std::vector<TFlacCopyOut::Frame> TFlacCopyOut::EncodeEdge(int64_t from, int64_t 
       encoder.Finish();
     } catch (const std::runtime_error& e) {
       input->Flush();
-      throw EAuException(std::string("Encoder error: ") + e.what());
+      ThrowKeepingKind(e, "Encoder error: ");
     }
     input->Flush();
   }
@@ -242,7 +224,7 @@ void TFlacCopyOut::Done() {
     try {
       WriteTags(media::EncodedLength{end_ - start_, 0, 0});
     } catch (const std::runtime_error& e) {
-      throw EAuException(std::string("Cannot write the tags: ") + e.what());
+      ThrowKeepingKind(e, "Cannot write the tags: ");
     }
   }
 }

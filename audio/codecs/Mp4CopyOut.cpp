@@ -28,7 +28,7 @@ void TMp4CopyOut::Prepare() {
   try {
     copy_ = std::make_unique<media::PacketCopy>(input->FileName(), FileName_, Traits().muxer, start, end);
   } catch (const std::runtime_error& e) {
-    throw EAuException(WithFileName(std::string(e.what()) + ": cut it without --lossless", input->FileName()));
+    throw EAuException(KindOf(e), WithFileName(std::string(e.what()) + ": cut it without --lossless", input->FileName()));
   }
 }
 
@@ -38,7 +38,7 @@ bool TMp4CopyOut::DoOutput(bool Abort) {
     finished_ = !copy_->Step(kPacketsAtOnce);
     progress_ = copy_->Percent();
   } catch (const std::runtime_error& e) {
-    throw EAuException(std::string("Cannot copy the packets: ") + e.what());
+    ThrowKeepingKind(e, "Cannot copy the packets: ");
   }
   return !finished_;
 }
@@ -52,6 +52,6 @@ void TMp4CopyOut::Done() {
     copy.reset();
     WriteTags(length);
   } catch (const std::runtime_error& e) {
-    throw EAuException(std::string("Cannot finish the file: ") + e.what());
+    ThrowKeepingKind(e, "Cannot finish the file: ");
   }
 }

@@ -124,7 +124,7 @@ void TOpusCopyOut::Done() {
     try {
       WriteTags(media::EncodedLength{length_, preSkip_, 0});
     } catch (const std::runtime_error& e) {
-      throw EAuException(std::string("Cannot write the tags: ") + e.what());
+      ThrowKeepingKind(e, "Cannot write the tags: ");
     }
   }
 }

@@ -19,7 +19,7 @@ void TMediaPlayer::Open() {
   Close();
   const FormatEntry* format = FormatEntryOfFile(FileName_);
   if (!format) throw EMCIDeviceError(EMCIDeviceError::Reason::CannotPlay, "MCI cannot play this kind of file");
-  std::unique_ptr<TAuFileIn> input = format->newExactInput();
+  std::unique_ptr<TAuFileIn> input = format->newInput();
   input->SetFileName(FileName_);
   bool playable = false;
   try {

@@ -25,10 +25,8 @@ struct FormatEntry {
   /// container cannot tell where the audio starts and ends).
   std::vector<std::string> readOnlyExtensions = {};
 
-  /// The input windows and jobs cut with (TMP3In announces a third of a second more).
+  /// Its input, counting exactly what the file holds.
   std::unique_ptr<TAuFileIn> (*newInput)() = nullptr;
-  /// An input that counts exactly what the file holds (the tool, the preview, the waveform).
-  std::unique_ptr<TAuFileIn> (*newExactInput)() = nullptr;
   /// Why a file its input found invalid cannot be read, for the message
   /// that names the file after it.
   std::string (*whyUnreadable)(const FormatEntry& entry, TAuFileIn& input) = nullptr;

@@ -76,7 +76,7 @@ void TMP3LosslessOut::Prepare() {
     try {
       folded = media::Id3v2TagWith(sourceName, {}, keep);
     } catch (const std::runtime_error& e) {
-      throw EAuException(WithFileName(e.what(), sourceName));
+      ThrowKeepingKind(e, {}, sourceName);
     }
   }
   const std::vector<uint8_t>& tag = id3v2_.empty() ? folded : id3v2_;

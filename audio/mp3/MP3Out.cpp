@@ -131,7 +131,8 @@ void TMP3Out::FillSettings() {
 }
 
 void TMP3Out::Prepare() {
-  if (!media::LoadLame()) throw EAuException(std::string(media::kLameLibrary) + " library could not be loaded.");
+  if (!media::LoadLame())
+    throw EAuException(ErrorKind::MissingLibrary, std::string(media::kLameLibrary) + " library could not be loaded.");
   if (FileName_.empty()) throw EAuException("File name is not assigned.");
   // The encoder takes 16-bit samples only; anything else would come out as noise.
   if (Input_->BitsPerSample() != 16)
@@ -157,7 +158,7 @@ void TMP3Out::Prepare() {
     Stream.reset();
     Input_->Flush();
     inputFlushed_ = true;
-    throw EAuException(e.what());
+    ThrowKeepingKind(e);
   }
   inBuffer_.assign(static_cast<size_t>(Input_->Channels()) * media::LameEncoder::kFramesPerChunk * 2, 0);
   // LAME runs beside the input, which meanwhile decodes the next chunk.
@@ -180,7 +181,7 @@ void TMP3Out::Encode(int16_t* pcm, uint32_t samples) {
   } catch (const EAuException&) {
     throw;
   } catch (const std::runtime_error& e) {
-    throw EAuException(e.what());
+    ThrowKeepingKind(e);
   }
 }
 
@@ -229,7 +230,7 @@ void TMP3Out::Submit(int16_t* pcm, uint32_t samples) {
     } catch (const EAuException&) {
       throw;
     } catch (const std::runtime_error& e) {
-      throw EAuException(e.what());
+      ThrowKeepingKind(e);
     }
     return;
   }
@@ -246,7 +247,7 @@ void TMP3Out::Resample(const int16_t* pcm, uint32_t samples, bool last) {
     if (last) resampler_->Convert(nullptr, 0, resampleOut_);
     resamplerDrained_ = last;
   } catch (const std::runtime_error& e) {
-    throw EAuException(e.what());
+    ThrowKeepingKind(e);
   }
   resampled_.resize(resampleOut_.size());
   for (size_t i = 0; i < resampleOut_.size(); ++i)
@@ -285,7 +286,7 @@ void TMP3Out::WriteId3v2Tag() {
     try {
       media::WriteTags(FileName_, media::TagContainer::Mpeg, ResultTags(SourceTags(), Pictures(), tags));
     } catch (const std::runtime_error& e) {
-      throw EAuException(e.what());
+      ThrowKeepingKind(e);
     }
     return;
   }
@@ -302,7 +303,7 @@ void TMP3Out::WriteId3v2Tag() {
   try {
     media::WriteId3v2Tag(FileName_, fields);
   } catch (const std::runtime_error& e) {
-    throw EAuException(e.what());
+    ThrowKeepingKind(e);
   }
 }
 
@@ -367,7 +368,7 @@ void TMP3Out::FinishChunks() {
   try {
     infoFrame = chunks_->Finish();
   } catch (const std::runtime_error& e) {
-    throw EAuException(e.what());
+    ThrowKeepingKind(e);
   }
   chunks_.reset();
   // Over the room left for it in front of the frames.

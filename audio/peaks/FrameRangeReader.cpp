@@ -50,7 +50,7 @@ namespace {
 
 std::unique_ptr<TAuFileIn> InputFor(const FormatEntry* entry, const std::string& fileName) {
   if (!entry) throw Error(ErrorKind::UnreadableFile, "unsupported file type", fileName);
-  std::unique_ptr<TAuFileIn> input = entry->newExactInput();
+  std::unique_ptr<TAuFileIn> input = entry->newInput();
   input->SetFileName(fileName);
   return input;
 }

@@ -311,6 +311,6 @@ void TWaveOut::WriteTags() {
   try {
     media::WriteTags(FileName_, media::TagContainer::Wav, tags);
   } catch (const std::runtime_error& e) {
-    throw EAuException(std::string("Error writing wave file: ") + e.what());
+    ThrowKeepingKind(e, "Error writing wave file: ");
   }
 }

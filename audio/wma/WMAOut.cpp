@@ -109,7 +109,7 @@ void TWMAOut::Prepare() {
   } catch (const EAuException&) {
     throw;
   } catch (const std::runtime_error& e) {
-    throw EAuException(std::string("Failed to set data writer: ") + e.what());
+    ThrowKeepingKind(e, "Failed to set data writer: ");
   }
 }
 
@@ -119,11 +119,13 @@ void TWMAOut::Done() {
   EndInput();
   // Finishing the file (the encoder's last frames, the index) can fail too.
   std::string failure;
+  ErrorKind kind = ErrorKind::Failed;
   if (encoder_ && ExceptionMessage().empty()) {
     try {
       encoder_->Finish();
     } catch (const std::runtime_error& e) {
       failure = e.what();
+      kind = KindOf(e);
     }
   }
   encoder_.reset();
@@ -135,9 +137,10 @@ void TWMAOut::Done() {
       media::WriteTags(FileName_, media::TagContainer::Asf, ResultTags(SourceTags(), Pictures(), Id3v2Tags()));
     } catch (const std::runtime_error& e) {
       failure = e.what();
+      kind = KindOf(e);
     }
   }
-  if (!failure.empty()) throw EAuException("Windows Media output error: " + failure);
+  if (!failure.empty()) throw EAuException(kind, "Windows Media output error: " + failure);
 }
 
 void TWMStreamedOut::OpenEncoder(const media::WmaCodec& codec, const media::WmaFormat& format) {
@@ -148,9 +151,10 @@ void TWMStreamedOut::OpenEncoder(const media::WmaCodec& codec, const media::WmaF
                                                      [this, post] { post(OnClientDisconnected); });
   try {
     Port_ = server_->Open(Port_);
-  } catch (const std::runtime_error&) {
+  } catch (const std::runtime_error& e) {
+    // The stream's address is what failed, not a file: say which port and why.
     server_.reset();
-    throw EAuException("Cannot create file");
+    ThrowKeepingKind(e, "Cannot open the stream: ");
   }
   if (MaxClients_ != 0) server_->SetMaximumClients(MaxClients_);
   encoder_ = std::make_unique<media::WmaEncoder>(codec, format, InputLayout(), Attributes(), std::string(), server_.get());

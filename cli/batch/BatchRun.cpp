@@ -118,7 +118,7 @@ class Batch {
       const long producer = jobs_[i].producer;
       const State made = producer < 0 ? State::Done : result_.outcomes[static_cast<size_t>(producer)].state;
       if (made == State::Pending || made == State::Running) continue;  // waits for it
-      if (made == State::Failed || made == State::NotRun) {
+      if (made == State::Failed || made == State::Stopped || made == State::NotRun) {
         Finish(i, State::Failed,
                "its source is the target of line " + std::to_string(jobs_[static_cast<size_t>(producer)].line) +
                    ", which was not made");
@@ -171,6 +171,11 @@ class Batch {
     const int status = run.process->Wait();
     if (WIFEXITED(status) && WEXITSTATUS(status) == 0) {
       Finish(run.job, run.upToDate ? State::Skipped : State::Done, {});
+      return;
+    }
+    // Ended by the batch's own stop: not a failure of the job; it runs again next time.
+    if (result_.stoppedBy != 0) {
+      Finish(run.job, State::Stopped, {});
       return;
     }
     std::string why = !run.error.empty() ? run.error : run.other;

@@ -19,7 +19,7 @@ struct BatchSettings {
 };
 
 struct JobOutcome {
-  enum class State { Pending, Running, Done, Skipped, Failed, NotRun };
+  enum class State { Pending, Running, Done, Skipped, Failed, Stopped, NotRun };
   State state = State::Pending;
   std::string message;  // why it failed
 };

@@ -10,11 +10,13 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "platform/Error.h"
+
 extern char** environ;
 
 std::unique_ptr<ChildProcess> ChildProcess::Start(const std::string& program, const std::vector<std::string>& arguments) {
   int pipe[2];
-  if (::pipe2(pipe, O_CLOEXEC) != 0) throw std::runtime_error(std::string("no pipe for a job: ") + std::strerror(errno));
+  if (::pipe2(pipe, O_CLOEXEC) != 0) throw Error(ErrorKind::Failed, WithErrno("no pipe for a job", errno));
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
@@ -40,7 +42,7 @@ std::unique_ptr<ChildProcess> ChildProcess::Start(const std::string& program, co
   ::close(pipe[1]);
   if (failed != 0) {
     ::close(pipe[0]);
-    throw std::runtime_error("cannot start " + program + ": " + std::strerror(failed));
+    throw Error(ErrorKind::Failed, WithErrno("cannot start " + program, failed));
   }
   ::fcntl(pipe[0], F_SETFL, ::fcntl(pipe[0], F_GETFL) | O_NONBLOCK);
   return std::unique_ptr<ChildProcess>(new ChildProcess(pid, pipe[0]));

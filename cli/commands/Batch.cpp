@@ -55,16 +55,18 @@ int DryRun(const std::vector<PlannedJob>& jobs, const std::string& name, bool fo
 }
 
 int Summary(const std::vector<PlannedJob>& jobs, const BatchResult& result, const std::string& name) {
-  size_t done = 0, skipped = 0, failed = 0, notRun = 0;
+  size_t done = 0, skipped = 0, failed = 0, stopped = 0, notRun = 0;
   for (const JobOutcome& outcome : result.outcomes) {
     switch (outcome.state) {
       case JobOutcome::State::Done: ++done; break;
       case JobOutcome::State::Skipped: ++skipped; break;
       case JobOutcome::State::Failed: ++failed; break;
+      case JobOutcome::State::Stopped: ++stopped; break;
       default: ++notRun; break;
     }
   }
   std::printf("%s: %zu done, %zu skipped, %zu failed", Jobs(jobs.size()).c_str(), done, skipped, failed);
+  if (stopped > 0) std::printf(", %zu stopped", stopped);
   if (notRun > 0) std::printf(", %zu not run", notRun);
   std::printf("\n");
   for (size_t i = 0; i < jobs.size(); ++i)

@@ -17,15 +17,22 @@ namespace cli {
 
 namespace {
 
-/// A range as a list row of a file at `rate`: exact to the frame, its times to the millisecond.
-RemovedRange Row(int64_t start, int64_t end, int rate, bool widen) {
+/// A range as a list row of a file at `rate`: exact to the frame, its times
+/// to the millisecond, widened by `widenFrames` on each side.
+RemovedRange Row(int64_t start, int64_t end, int rate, int64_t widenFrames) {
   auto ms = [rate](int64_t frame) { return std::llround(static_cast<double>(frame) * 1000.0 / rate); };
-  RemovedRange row{ms(start), ms(end), start, end, widen};
+  RemovedRange row{ms(start), ms(end), start, end, widenFrames};
   return row;
 }
 
-/// The rows of --range START-END, each time in the tool's time language.
+/// The rows of --range START-END, each time in the tool's time language:
+/// exactly those samples, or with --widen SECONDS that much more on each
+/// side (the window widens its typed rows by 0.1).
 int RangeRows(const Arguments& args, int rate, std::vector<RemovedRange>& rows) {
+  double widen = 0;
+  if (std::string error; !Decimal(args.widen, "not a number of seconds to widen by: ", 0, 3600, widen, error))
+    return Fail(kUsage, error);
+  const int64_t widenFrames = std::llround(widen * rate);
   for (const std::string& range : args.ranges) {
     // The dash that splits the range: the one whose two sides are both times.
     std::optional<int64_t> start, end;
@@ -34,7 +41,7 @@ int RangeRows(const Arguments& args, int rate, std::vector<RemovedRange>& rows) 
       end = ParseFrameArgument(range.substr(dash + 1), rate);
     }
     if (!start || !end) return Fail(kUsage, "not a range START-END of two times: " + range);
-    rows.push_back(Row(*start, *end, rate, true));
+    rows.push_back(Row(*start, *end, rate, widenFrames));
   }
   return kDone;
 }
@@ -51,7 +58,7 @@ int SilenceRows(const Arguments& args, TAuFileIn& in, std::vector<RemovedRange>&
   const int64_t total = in.TotalSamples();
   const auto silences = FindSilences(args.files[0], in.Channels(), rate, total, threshold, seconds, MachineThreads());
   for (const SilentRun& run : ShrinkSilences(silences, total, std::llround(keep * rate)))
-    rows.push_back(Row(run.start, run.end, rate, false));
+    rows.push_back(Row(run.start, run.end, rate, 0));
   if (rows.empty()) return Fail(kRunFailed, "found no silence to remove: " + args.files[0]);
   return kDone;
 }
@@ -64,6 +71,7 @@ int Remove(const Arguments& args) {
     return Fail(kUsage, "remove needs --range START-END (one or more) or --silences, not both");
   if (!args.silences && (args.threshold || args.minSilence || args.keep))
     return Fail(kUsage, "--threshold, --min-silence and --keep go with --silences");
+  if (args.silences && args.widen) return Fail(kUsage, "--widen goes with --range");
   RemoveRequest request;
   request.source = args.files[0];
   request.target = args.files[1];

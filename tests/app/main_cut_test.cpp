@@ -37,6 +37,7 @@
 #include "platform/Encoder.h"
 #include "app/jobs/Global.h"
 #include "tests/support/Mp3Encoder.h"
+#include "tests/support/RunTool.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TestAudio.h"
 #include "tests/support/WavBuilder.h"
@@ -444,15 +445,44 @@ TEST_F(StartCut, KeepQualityCopiesTheOpusAndM4aPacketsOfTheSelectionToo) {
   Cut(dir.File("part.m4a"));
   EXPECT_TRUE(dialogs.messages.isEmpty()) << dialogs.messages.join("|").toStdString();
   EXPECT_EQ(StreamDurationSamples(dir.File("part.m4a")), 2 * 44100);
+  // A format without a way names itself, not MP3.
   Open(wav);
-  EXPECT_EQ(keep->text().remove('&'), "Keep MP3 quality (no re-encoding)");
+  EXPECT_EQ(keep->text().remove('&'), "Keep WAV quality (no re-encoding)");
   EXPECT_FALSE(keep->isEnabled());
+  // FLAC loses nothing anyway: the box says so, ticked and greyed.
+  const std::string flac = dir.File("talk.flac");
+  ASSERT_EQ(WriteCodecFile(flac, AudioFormat::Flac, ChirpSamples(44100 * 2, 1, 44100), 1, 44100), "");
+  Open(flac);
+  EXPECT_EQ(keep->text().remove('&'), "Keep FLAC quality (no re-encoding)");
+  EXPECT_FALSE(keep->isEnabled());
+  EXPECT_TRUE(keep->isChecked());
+  EXPECT_TRUE(keep->toolTip().startsWith("A FLAC cut keeps every sample")) << keep->toolTip().toStdString();
   // Ogg Vorbis cannot be trimmed at the start without decoding: the box says why.
   const std::string ogg = dir.File("talk.ogg");
   ASSERT_EQ(WriteCodecFile(ogg, AudioFormat::Vorbis, ChirpSamples(44100 * 2, 1, 44100), 1, 44100), "");
   Open(ogg);
   EXPECT_FALSE(keep->isEnabled());
   EXPECT_TRUE(keep->toolTip().startsWith("Ogg Vorbis cannot be cut exactly")) << keep->toolTip().toStdString();
+}
+
+TEST_F(StartCut, TheStatusLineTellsAnMp3ResultsLengthAsItsFileHoldsIt) {
+  // Made by lame, with its gapless tag: 3 s exactly.
+  const std::string wav = dir.File("tone.wav"), mp3 = dir.File("tone.mp3");
+  ASSERT_EQ(RunTool("sox", {"-n", "-r", "44100", "-c", "2", "-b", "16", QString::fromStdString(wav), "synth", "3", "sine",
+                            "440"}),
+            0);
+  ASSERT_EQ(RunTool("lame", {"--quiet", QString::fromStdString(wav), QString::fromStdString(mp3)}), 0);
+  Open(mp3);
+  EXPECT_EQ(Length(), "00:00:03.0");
+  Type("eStart", "00:00:00.5");
+  Type("eEnd", "00:00:03.0");
+  const std::string target = dir.File("part.mp3");
+  Cut(target);
+  ASSERT_TRUE(dialogs.messages.isEmpty()) << dialogs.messages.join("|").toStdString();
+  EXPECT_EQ(DecodeWithFfmpeg(target).size(), 2u * 110250);
+  auto* status = window.findChild<QLabel*>("lStatus");
+  auto told = [&] { return status->toolTip().isEmpty() ? status->text() : status->toolTip(); };
+  ASSERT_TRUE(WaitUntil([&] { return told() == "Saved part.mp3, 00:00:02.500"; }, 10000)) << told().toStdString();
 }
 
 TEST_F(StartCut, FadesBesideStartCutShapeTheEndsOfWhatIsSaved) {
@@ -491,7 +521,9 @@ TEST_F(StartCut, FadesBesideStartCutShapeTheEndsOfWhatIsSaved) {
   auto* keep = window.findChild<QCheckBox*>("cbKeepQuality");
   if (!keep->isChecked()) QTest::mouseClick(keep, Qt::LeftButton);
   dialogs.saveAnswer = QString::fromStdString(dir.File("part.mp3"));
+  dialogs.lastTitle.clear();
   QTest::mouseClick(button, Qt::LeftButton);
+  EXPECT_TRUE(dialogs.lastTitle.isEmpty()) << "said after the save dialog, not before it";
   ASSERT_EQ(dialogs.messages.size(), 1);
   EXPECT_TRUE(dialogs.messages[0].startsWith("Fades change the samples")) << dialogs.messages[0].toStdString();
   EXPECT_TRUE(button->isEnabled());

@@ -485,6 +485,8 @@ TEST_F(Preview, HearStartAndHearEndPlayTwoSecondsAroundTheHandles) {
   Type(eStart, "00:00:03.0");
   Type(eEnd, "00:00:07.5");
   eEnd->clearFocus();
+  auto* wave = Child<TWaveformView>("wvAudio");
+  wave->SetCursorFrame(2 * kRate);  // the cursor stands at 2 s
   Click("bHearEnd");
   EXPECT_TRUE(timer->isActive());
   EXPECT_EQ(bar->LinePosition(), 13);  // 6.5 s
@@ -494,6 +496,7 @@ TEST_F(Preview, HearStartAndHearEndPlayTwoSecondsAroundTheHandles) {
     highest = std::max(highest, bar->LinePosition());
   }
   EXPECT_EQ(highest, 17);  // stops at 8.5 s
+  EXPECT_EQ(wave->CursorFrame(), 2 * kRate);  // and the cursor is back where it stood
   // At the start of the file the two seconds begin at 0.
   Type(eStart, "00:00:00.4");
   eStart->clearFocus();

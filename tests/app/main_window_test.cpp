@@ -218,7 +218,7 @@ TEST_F(MainWindow, SecondaryWindowsAreFreshEachTime) {
   QTest::mouseClick(Child<QPushButton>("bJoiner"), Qt::LeftButton);
   EXPECT_EQ(marked, 3);
   EXPECT_EQ(dialogs.shownModal, (QStringList{"Segment Cut", "Segment Cut", "Joiner & Mixer"}));
-  EXPECT_EQ(sizes, (QList<QSize>{QSize(427, 556), QSize(427, 556), QSize(520, 176)}));
+  EXPECT_EQ(sizes, (QList<QSize>{QSize(427, 580), QSize(427, 580), QSize(520, 176)}));
   // Nothing of them is left behind.
   EXPECT_EQ(window.findChildren<QDialog*>().size(), 0);
 }

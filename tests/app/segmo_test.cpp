@@ -133,10 +133,16 @@ class SegmentCut : public ::testing::Test {
 };
 
 TEST_F(SegmentCut, LayoutAndTheTotalTime) {
-  EXPECT_EQ(window.size(), QSize(427, 556));
+  EXPECT_EQ(window.size(), QSize(427, 580));
   EXPECT_EQ(list->horizontalHeaderItem(0)->text(), "Cut Start");
   EXPECT_EQ(list->horizontalHeaderItem(1)->text(), "Cut End");
-  EXPECT_EQ(list->columnWidth(0), 120);
+  // Both times and the titles in view at the designed size.
+  EXPECT_EQ(list->columnWidth(0), 96);
+  EXPECT_GE(list->columnWidth(2), 80);
+  EXPECT_LE(list->columnWidth(0) + list->columnWidth(1) + list->columnWidth(2), list->viewport()->width());
+  // The status line has the window's width.
+  auto* status = window.findChild<QLabel*>("lStatus");
+  EXPECT_EQ(status->geometry(), QRect(8, 556, 411, 20));
   EXPECT_EQ(start->maxLength(), 12);  // hh:mm:ss.ttt
   EXPECT_FALSE(Action("aStartCut")->isEnabled());
   Open(Numbered("ten.wav", 85600));  // 10.7 s: the shell says 10 s
@@ -154,12 +160,13 @@ TEST_F(SegmentCut, LayoutAndTheTotalTime) {
 TEST_F(SegmentCut, GrowingTheWindowGrowsTheWaveformAndTheList) {
   window.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
-  EXPECT_EQ(window.minimumSize(), QSize(427, 556));
-  window.resize(427 + 300, 556 + 200);
+  EXPECT_EQ(window.minimumSize(), QSize(427, 580));
+  window.resize(427 + 300, 580 + 200);
   EXPECT_EQ(window.findChild<QWidget*>("wvAudio")->geometry(), QRect(8, 44, 411 + 300, 106 + 200));
   EXPECT_EQ(list->geometry(), QRect(8, 260 + 200, 300 + 300, 206));
   EXPECT_EQ(window.findChild<QWidget*>("bClose")->geometry(), QRect(319 + 300, 439 + 200, 100, 27));
   EXPECT_EQ(window.findChild<QWidget*>("bFindSilences")->geometry().top(), 522 + 200);
+  EXPECT_EQ(window.findChild<QWidget*>("lStatus")->geometry(), QRect(8, 556 + 200, 411 + 300, 20));
   window.close();
 }
 
@@ -442,6 +449,55 @@ TEST_F(SegmentCut, FindSilencesFillsTheListForEitherUseAndNothingAudibleIsRemove
   GoIdle();
   EXPECT_EQ(Cell(1, 1), "00:00:02.110");
   EXPECT_EQ(view->RangeShade(), TWaveformView::Shade::Kept);
+}
+
+TEST_F(SegmentCut, FoundRowsFollowKeptAndGoWithTheirFile) {
+  const std::string talk = WriteWithGaps(dir.File("talk.wav"), 8000 * 10, {{16000, 24000}, {56000, 64000}});
+  Open(talk);
+  GoIdle();
+  auto* keep = window.findChild<QDoubleSpinBox*>("sbKeep");
+  keep->setValue(0.2);
+  FindSilences();
+  ASSERT_EQ(list->rowCount(), 2);
+  EXPECT_EQ(Cell(0, 0), "00:00:02.100");
+  auto* status = window.findChild<QLabel*>("lStatus");
+  EXPECT_EQ(status->text(), "2 ranges, 00:00:01.600 to remove");
+  // Kept changed: the rows follow at once, and so does the sum.
+  keep->setValue(0.4);
+  ASSERT_EQ(list->rowCount(), 2);
+  EXPECT_EQ(Cell(0, 0), "00:00:02.200");
+  EXPECT_EQ(Cell(0, 1), "00:00:02.800");
+  EXPECT_EQ(status->text(), "2 ranges, 00:00:01.200 to remove");
+  // A typed row makes the list the user's: Kept leaves it alone.
+  Add("00:00:09.000", "00:00:09.500");
+  ASSERT_EQ(list->rowCount(), 3);
+  keep->setValue(0.1);
+  EXPECT_EQ(Cell(0, 0), "00:00:02.200");
+  // Another file: the rows found on this one go, the typed one stays, and the line says so.
+  Open(Numbered("other.wav", 8000 * 12));
+  GoIdle();
+  ASSERT_EQ(list->rowCount(), 1);
+  EXPECT_EQ(Cell(0, 0), "00:00:09.000");
+  EXPECT_EQ(status->text(), "2 ranges found in the last file taken off the list");
+}
+
+TEST_F(SegmentCut, RowsFoundUpToTheLastFractionOfASecondAreAccepted) {
+  // 12.5 s, the last 2.5 s silent: the total shown is 12 s, the silence found ends at 12.5 s.
+  const std::string bursts = WriteWithGaps(dir.File("bursts.wav"), 100000, {{16000, 32000}, {80000, 100000}});
+  Open(bursts);
+  GoIdle();
+  window.findChild<QDoubleSpinBox*>("sbKeep")->setValue(0);
+  window.findChild<QCheckBox*>("cbCrossfade")->setChecked(false);  // joins sample against sample
+  FindSilences();
+  ASSERT_EQ(list->rowCount(), 2);
+  EXPECT_EQ(Cell(1, 1), "00:00:12.500");
+  const std::string target = dir.File("sound.wav");
+  StartNow(target);
+  EXPECT_TRUE(dialogs.messages.isEmpty()) << dialogs.messages.join('|').toStdString();
+  const std::vector<int16_t> source = WavSamples(bursts);
+  std::vector<int16_t> expected(source.begin(), source.begin() + 16000);
+  expected.insert(expected.end(), source.begin() + 32000, source.begin() + 80000);
+  EXPECT_EQ(WavSamples(target), expected);
 }
 
 TEST_F(SegmentCut, ARangeDraggedInTheWaveformIsRemovedToTheSample) {

@@ -101,6 +101,24 @@ TEST(SingleInstanceRule, SecondProgramsExitAndTheFirstKeepsRunning) {
   first.waitForFinished(10000);
 }
 
+TEST(SingleInstanceRule, HelpAndVersionNeedNoDisplay) {
+  // No display at all, and no platform to fall back on: as over ssh or in a script.
+  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) environment.remove(name);
+  for (const QStringList& arguments : {QStringList{"--version"}, QStringList{"--help"}, QStringList{"-h"}}) {
+    SCOPED_TRACE(arguments.join(' ').toStdString());
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    process.start(CLIPWRIGHT_BINARY, arguments);
+    ASSERT_TRUE(process.waitForFinished(20000));
+    EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
+    const QByteArray said = process.readAllStandardOutput();
+    EXPECT_TRUE(said.contains(arguments[0] == "--version" ? QByteArray(CLIPWRIGHT_VERSION) : QByteArray("[file]")))
+        << said.toStdString();
+  }
+}
+
 TEST(SingleInstanceRule, AFileGivenToASecondStartOpensInTheFirstWindow) {
   TempDir runtime;
   const std::string song = runtime.File("song.wav");

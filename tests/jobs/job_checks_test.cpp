@@ -28,7 +28,7 @@ TEST(JobChecks, SourcesAreRefusedByKindAndName) {
   TempDir dir;
   const std::string missing = dir.File("missing.wav");
   try {
-    OpenSource(missing, &FormatEntry::newExactInput);
+    OpenSource(missing, &FormatEntry::newInput);
     FAIL() << "a missing file opened";
   } catch (const JobRefused& e) {
     EXPECT_EQ(e.Kind(), ErrorKind::NoSuchFile);
@@ -37,12 +37,12 @@ TEST(JobChecks, SourcesAreRefusedByKindAndName) {
   }
   const std::string text = dir.File("notes.txt");
   WriteBytes(text, {'a'});
-  EXPECT_EQ(KindOf([&] { OpenSource(text, &FormatEntry::newExactInput); }), ErrorKind::UnreadableFile);
+  EXPECT_EQ(KindOf([&] { OpenSource(text, &FormatEntry::newInput); }), ErrorKind::UnreadableFile);
   std::filesystem::create_directory(dir.File("folder.wav"));
-  EXPECT_EQ(KindOf([&] { OpenSource(dir.File("folder.wav"), &FormatEntry::newExactInput); }), ErrorKind::UnreadableFile);
+  EXPECT_EQ(KindOf([&] { OpenSource(dir.File("folder.wav"), &FormatEntry::newInput); }), ErrorKind::UnreadableFile);
   const std::string wav = dir.File("tone.wav");
   WritePcmWav(wav, 8000, 1, 8000);
-  EXPECT_EQ(OpenSource(wav, &FormatEntry::newExactInput)->TotalSamples(), 8000);
+  EXPECT_EQ(OpenSource(wav, &FormatEntry::newInput)->TotalSamples(), 8000);
 }
 
 TEST(JobChecks, TargetsAreNeverTheSourceAndReplacedOnlyWhenAllowed) {

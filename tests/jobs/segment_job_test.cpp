@@ -12,6 +12,7 @@
 
 #include "app/jobs/SegmentPlan.h"
 #include "audio/wave/Adpcm.h"
+#include "platform/Leftovers.h"
 #include "tests/cli/CliRun.h"
 #include "tests/support/Alignment.h"
 #include "tests/support/FileSizeLimit.h"
@@ -185,22 +186,30 @@ TEST_F(RemoveRanges, ASignalRemovesThePiecesAndTheTemporaryFile) {
   }
 }
 
-TEST_F(RemoveRanges, LeftoversOfDeadRunsAreRemovedAndThoseOfLiveOnesKept) {
+TEST_F(RemoveRanges, LeftoversOfDeadRunsOfThisMachineAreRemovedAndAllOthersKept) {
   // A process id that is surely gone: a child that has ended.
   const pid_t child = ::fork();
   if (child == 0) ::_exit(0);
   ASSERT_GT(child, 0);
   ::waitpid(child, nullptr, 0);
+  const std::string here = "-" + Leftovers::MachineToken() + "-AbCdEf";
+  // Another host's file in a shared folder: its process id means nothing here.
+  const std::string elsewhere = "-" + Leftovers::MachineToken("node7", "another boot") + "-AbCdEf";
   const std::string dead = std::to_string(child), live = std::to_string(::getpid());
-  const std::string deadFolder = work + "/segment-" + dead + "-AbCdEf", liveFolder = work + "/segment-" + live + "-AbCdEf";
-  for (const std::string& folder : {deadFolder, liveFolder}) {
+  const std::string deadFolder = work + "/segment-" + dead + here, liveFolder = work + "/segment-" + live + here;
+  const std::string foreignFolder = work + "/segment-" + dead + elsewhere;
+  for (const std::string& folder : {deadFolder, liveFolder, foreignFolder}) {
     std::filesystem::create_directory(folder);
     WriteBytes(folder + "/cut1.wav", {1, 2, 3});
   }
-  const std::string deadTemporary = dir.File(".clipwright-" + dead + "-AbCdEf");
-  const std::string liveTemporary = dir.File(".clipwright-" + live + "-AbCdEf");
+  const std::string deadTemporary = dir.File(".clipwright-" + dead + here);
+  const std::string liveTemporary = dir.File(".clipwright-" + live + here);
+  const std::string foreignTemporary = dir.File(".clipwright-" + dead + elsewhere);
+  // Made by an earlier version, which named no machine: not ours to judge.
+  const std::string unnamedMachine = dir.File(".clipwright-" + dead + "-AbCdEf");
   const std::string notOurs = dir.File(".clipwright-notes");
-  for (const std::string& file : {deadTemporary, liveTemporary, notOurs}) WriteBytes(file, {1});
+  for (const std::string& file : {deadTemporary, liveTemporary, foreignTemporary, unnamedMachine, notOurs})
+    WriteBytes(file, {1});
 
   const std::string source = Numbered("numbers.wav", 8000 * 10), target = dir.File("kept.wav");
   const Result r = Cli({"remove", Q(source), Q(target), "--range", "2-3", "--quiet"});
@@ -209,6 +218,9 @@ TEST_F(RemoveRanges, LeftoversOfDeadRunsAreRemovedAndThoseOfLiveOnesKept) {
   EXPECT_FALSE(std::filesystem::exists(deadTemporary));
   EXPECT_TRUE(std::filesystem::exists(liveFolder + "/cut1.wav"));
   EXPECT_TRUE(std::filesystem::exists(liveTemporary));
+  EXPECT_TRUE(std::filesystem::exists(foreignFolder + "/cut1.wav"));
+  EXPECT_TRUE(std::filesystem::exists(foreignTemporary));
+  EXPECT_TRUE(std::filesystem::exists(unnamedMachine));
   EXPECT_TRUE(std::filesystem::exists(notOurs));
 }
 

@@ -59,7 +59,8 @@ namespace {
 
 TEST(SegmentPlan, FoundRangesAreRemovedExactlyAndTypedOnesWidened) {
   // 8 kHz, 10 s. A found silence [16003, 24001) goes exactly; a typed row
-  // 5-6 s widens by 0.1 s on both sides; the tool's exact row widens too.
+  // 5-6 s widens by 0.1 s on both sides; an exact row given a margin (the
+  // tool's --widen) widens by it.
   RemovedRange found{2000, 3000, 16003, 24001};
   const RemovedRange typed{5000, 6000};
   auto pieces = PiecesOfRows({found, typed}, 10000, 8000, 80000);
@@ -71,7 +72,7 @@ TEST(SegmentPlan, FoundRangesAreRemovedExactlyAndTypedOnesWidened) {
   EXPECT_EQ(pieces[2].startSample, 48800);
   EXPECT_EQ(pieces[2].endSample, -1);
   RemovedRange tool = found;
-  tool.widen = true;
+  tool.widenFrames = 800;
   pieces = PiecesOfRows({tool}, 10000, 8000, 80000);
   ASSERT_EQ(pieces.size(), 2u);
   EXPECT_EQ(pieces[0].endSample, 16003 - 800 - 1);

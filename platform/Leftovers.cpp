@@ -1,4 +1,4 @@
-#include "app/jobs/Leftovers.h"
+#include "platform/Leftovers.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -9,9 +9,14 @@
 #include <array>
 #include <atomic>
 #include <cerrno>
+#include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <mutex>
+
+#include "platform/Error.h"
 
 namespace Leftovers {
 namespace {
@@ -80,25 +85,61 @@ void InstallHandlers() {
 
 bool Alive(pid_t pid) { return pid > 0 && (::kill(pid, 0) == 0 || errno == EPERM); }
 
+std::string ReadBootId() {
+  std::ifstream file("/proc/sys/kernel/random/boot_id");
+  std::string id;
+  std::getline(file, id);
+  return id;
+}
+
+std::string HostName() {
+  char name[256] = {};
+  if (::gethostname(name, sizeof name - 1) != 0) return {};
+  return name;
+}
+
+bool IsHex(const std::string& text) { return text.find_first_not_of("0123456789abcdef") == std::string::npos; }
+
 }  // namespace
+
+std::string MachineToken(const std::string& hostName, const std::string& bootId) {
+  // FNV-1a: short, stable across builds and versions, enough to tell apart
+  // the handful of machines that share one folder.
+  uint32_t hash = 2166136261u;
+  for (const char c : hostName + '\n' + bootId) {
+    hash ^= static_cast<unsigned char>(c);
+    hash *= 16777619u;
+  }
+  char text[9];
+  std::snprintf(text, sizeof text, "%08x", hash);
+  return text;
+}
+
+std::string MachineToken() {
+  static const std::string token = MachineToken(HostName(), ReadBootId());
+  return token;
+}
 
 std::string OwnedTemplate(const std::string& folder, const std::string& stem) {
   std::string name = folder;
   if (!name.empty() && name.back() != '/') name += '/';
-  return name + stem + std::to_string(::getpid()) + "-XXXXXX";
+  return name + stem + std::to_string(::getpid()) + "-" + MachineToken() + "-XXXXXX";
 }
 
 void RemoveThoseOfDeadRuns(const std::string& folder, const std::string& stem) {
+  const std::string machine = MachineToken();
   std::error_code error;
   for (fs::directory_iterator it(folder.empty() ? "." : folder, error), end; !error && it != end; it.increment(error)) {
     const std::string name = it->path().filename().string();
     if (name.rfind(stem, 0) != 0) continue;
-    // STEM<pid>-XXXXXX: six characters of mkstemp after the dash.
+    // STEM<pid>-<machine>-XXXXXX: eight hex digits, then six characters of mkstemp.
     const size_t dash = name.find('-', stem.size());
-    if (dash == std::string::npos || dash == stem.size() || name.size() != dash + 7) continue;
+    if (dash == std::string::npos || dash == stem.size() || name.size() != dash + 1 + 8 + 1 + 6) continue;
     const std::string digits = name.substr(stem.size(), dash - stem.size());
     if (digits.find_first_not_of("0123456789") != std::string::npos || digits.size() > 9) continue;
-    if (Alive(static_cast<pid_t>(std::stol(digits)))) continue;
+    const std::string token = name.substr(dash + 1, 8);
+    if (!IsHex(token) || name[dash + 9] != '-') continue;
+    if (token != machine || Alive(static_cast<pid_t>(std::stol(digits)))) continue;
     std::error_code ignored;
     fs::remove_all(it->path(), ignored);
   }
@@ -120,6 +161,25 @@ int RemoveOnSignal(const char* path, bool folder) {
 void Forget(int slot) {
   std::lock_guard lock(slotsLock);
   if (slot >= 0 && slot < kSlots) slots[static_cast<size_t>(slot)].path = nullptr;
+}
+
+ScratchFile::ScratchFile(const std::string& folder, const std::string& stem) {
+  RemoveThoseOfDeadRuns(folder, stem);
+  name_ = OwnedTemplate(folder, stem);
+  // Listed before the file exists: no moment in which a signal leaves it behind.
+  slot_ = RemoveOnSignal(name_.c_str(), false);
+  const int fd = ::mkostemp(name_.data(), O_CLOEXEC);
+  if (fd < 0) {
+    const int code = errno;
+    Forget(slot_);
+    throw Error(ErrorKind::Failed, "cannot create a file in " + folder + ": " + ErrnoText(code));
+  }
+  ::close(fd);
+}
+
+ScratchFile::~ScratchFile() {
+  Forget(slot_);
+  ::unlink(name_.c_str());
 }
 
 }  // namespace Leftovers
