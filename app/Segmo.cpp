@@ -114,8 +114,8 @@ void TfrmSegmo::CreateControls() {
   connect(rows, &QAbstractItemModel::rowsRemoved, this, [this] { ShadeRows(); });
   connect(rows, &QAbstractItemModel::dataChanged, this, [this] { ShadeRows(); });
   // Room for hh:mm:ss.ttt in each time, and the rest for the title.
-  lvMain->setColumnWidth(0, 96);
-  lvMain->setColumnWidth(1, 96);
+  lvMain->setColumnWidth(0, 90);
+  lvMain->setColumnWidth(1, 90);
   lvMain->verticalHeader()->hide();
   lvMain->setShowGrid(true);
   lvMain->setSelectionBehavior(QAbstractItemView::SelectRows);

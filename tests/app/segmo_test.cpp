@@ -137,7 +137,7 @@ TEST_F(SegmentCut, LayoutAndTheTotalTime) {
   EXPECT_EQ(list->horizontalHeaderItem(0)->text(), "Cut Start");
   EXPECT_EQ(list->horizontalHeaderItem(1)->text(), "Cut End");
   // Both times and the titles in view at the designed size.
-  EXPECT_EQ(list->columnWidth(0), 96);
+  EXPECT_EQ(list->columnWidth(0), 90);
   EXPECT_GE(list->columnWidth(2), 80);
   EXPECT_LE(list->columnWidth(0) + list->columnWidth(1) + list->columnWidth(2), list->viewport()->width());
   // The status line has the window's width.

@@ -125,7 +125,7 @@ TEST_P(CodecJobs, JoinsMixesAndRemovesRanges) {
   // Seconds 1 to 2 of the joined file removed, widened by a tenth on each
   // side as Segment Cut does: what was before 0.9 s and after 2.1 s meets.
   const std::string removed = File("removed");
-  r = Cli({"remove", Q(joined), Q(removed), "--range", "00:00:01.0-00:00:02.0", "--quiet"});
+  r = Cli({"remove", Q(joined), Q(removed), "--range", "00:00:01.0-00:00:02.0", "--widen", "0.1", "--quiet"});
   ASSERT_EQ(r.code, 0) << r.err;
   const std::vector<int16_t> rest = Decoded(removed);
   const long before = kRate * 9 / 10 * 2, after = kRate * 21 / 10 * 2;

@@ -45,10 +45,10 @@ TEST(Crossfade, RemoveKeepsTheLengthAndSmoothsTheJoin) {
   WriteBytes(wav, WavBuilder().Format(1, 1, kRate, 2, 16).Chunk("data", data).Build());
   // Typed ranges widen by 0.1 s: 2.013-3.5 removes [1.913 s, 3.6 s), frames [15304, 28800).
   const std::string hard = dir.File("hard.wav"), soft = dir.File("soft.wav"), linear = dir.File("linear.wav");
-  ASSERT_EQ(Cli({"remove", Q(wav), Q(hard), "--range", "2.013-3.5", "--quiet"}).code, 0);
-  Result r = Cli({"remove", Q(wav), Q(soft), "--range", "2.013-3.5", "--crossfade", "20", "--quiet"});
+  ASSERT_EQ(Cli({"remove", Q(wav), Q(hard), "--range", "2.013-3.5", "--widen", "0.1", "--quiet"}).code, 0);
+  Result r = Cli({"remove", Q(wav), Q(soft), "--range", "2.013-3.5", "--widen", "0.1", "--crossfade", "20", "--quiet"});
   ASSERT_EQ(r.code, 0) << r.err;
-  ASSERT_EQ(Cli({"remove", Q(wav), Q(linear), "--range", "2.013-3.5", "--crossfade", "20", "--fade-curve", "linear",
+  ASSERT_EQ(Cli({"remove", Q(wav), Q(linear), "--range", "2.013-3.5", "--widen", "0.1", "--crossfade", "20", "--fade-curve", "linear",
                  "--quiet"}).code,
             0);
   const std::vector<int16_t> a = WavSamples(hard), b = WavSamples(soft), c = WavSamples(linear);

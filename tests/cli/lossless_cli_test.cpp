@@ -83,7 +83,7 @@ TEST_F(LosslessCommandLine, RefusalsSayWhy) {
 
 TEST_F(LosslessCommandLine, RemoveKeepsOnePieceOrRefusesToJoin) {
   // The ranges widen by 100 ms: removing 0-0.5 s and 3.5 s-end keeps [0.6 s, 3.4 s).
-  Result r = Cli({"remove", Q(source), Q(target), "--range", "0-0.5", "--range", "3.5-4", "--lossless", "--quiet"});
+  Result r = Cli({"remove", Q(source), Q(target), "--range", "0-0.5", "--range", "3.5-4", "--widen", "0.1", "--lossless", "--quiet"});
   ASSERT_EQ(r.code, 0) << r.err;
   EXPECT_TRUE(DecodeWithFfmpeg(target) == Slice(whole, 2, 26460, 149940));
   // A range in the middle would join two pieces.

@@ -47,7 +47,7 @@ TEST_F(RemoveRanges, AWavLosesExactlyTheWidenedRanges) {
   const std::string source = Numbered("numbers.wav", 8000 * 20), target = dir.File("kept.wav");
   // Four pieces: [0, 1.9 s), [3.1 s, 5.9 s), [8.1 s, 9.9 s), [12.1 s, end).
   const Result r = Cli({"remove", Q(source), Q(target), "--range", "2-3", "--range", "00:00:06.0-00:00:08.0",
-                        "--range", "10-12", "--quiet"});
+                        "--range", "10-12", "--widen", "0.1", "--quiet"});
   ASSERT_EQ(r.code, 0) << r.err;
   std::vector<int16_t> expected;
   for (const auto& [from, to] : {std::pair{0, 15200}, {24800, 47200}, {64800, 79200}, {96800, 160000}})
@@ -66,7 +66,7 @@ TEST_F(RemoveRanges, WidePcmAndATargetOnAnotherFileSystemAreJoinedByCopying) {
     }
   const std::string wide = dir.File("wide.wav"), target = dir.File("wide_kept.wav");
   WriteBytes(wide, WavBuilder().Format(1, 2, 8000, 6, 24).Chunk("data", data).Build());
-  Result r = Cli({"remove", Q(wide), Q(target), "--range", "1-2", "--range", "3-4", "--quiet"});
+  Result r = Cli({"remove", Q(wide), Q(target), "--range", "1-2", "--range", "3-4", "--widen", "0.1", "--quiet"});
   ASSERT_EQ(r.code, 0) << r.err;
   const auto bytes = ReadFile(target);
   WavBuilder::Bytes expected;
@@ -81,8 +81,8 @@ TEST_F(RemoveRanges, WidePcmAndATargetOnAnotherFileSystemAreJoinedByCopying) {
   if (!std::filesystem::is_directory(shm, error)) GTEST_SKIP() << "no /dev/shm";
   const std::string source = Numbered("numbers.wav", 8000 * 10);
   const std::string here = dir.File("here.wav"), there = shm + "/clipwright-test-" + std::to_string(::getpid()) + ".wav";
-  ASSERT_EQ(Cli({"remove", Q(source), Q(here), "--range", "2-3", "--range", "5-6", "--quiet"}).code, 0);
-  r = Cli({"remove", Q(source), Q(there), "--range", "2-3", "--range", "5-6", "--quiet"});
+  ASSERT_EQ(Cli({"remove", Q(source), Q(here), "--range", "2-3", "--range", "5-6", "--widen", "0.1", "--quiet"}).code, 0);
+  r = Cli({"remove", Q(source), Q(there), "--range", "2-3", "--range", "5-6", "--widen", "0.1", "--quiet"});
   EXPECT_EQ(r.code, 0) << r.err;
   EXPECT_EQ(ReadFile(there), ReadFile(here));
   std::filesystem::remove(there, error);
@@ -97,7 +97,7 @@ TEST_F(RemoveRanges, Mp3AndWmaKeepExactLengthsAndLineUp) {
   for (const std::string& source : {mp3, wma}) {
     const std::string ext = source.substr(source.size() - 4);
     const std::string target = dir.File("kept" + ext), decoded = dir.File("decoded.wav"), whole = dir.File("whole.wav");
-    Result r = Cli({"remove", Q(source), Q(target), "--range", "1-2", "--range", "3.5-4", "--quiet"});
+    Result r = Cli({"remove", Q(source), Q(target), "--range", "1-2", "--range", "3.5-4", "--widen", "0.1", "--quiet"});
     ASSERT_EQ(r.code, 0) << source << r.err;
     ASSERT_EQ(Cli({"decode", Q(target), Q(decoded), "--force", "--quiet"}).code, 0);
     ASSERT_EQ(Cli({"decode", Q(source), Q(whole), "--force", "--quiet"}).code, 0);
