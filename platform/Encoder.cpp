@@ -106,6 +106,8 @@ class Encoder::Impl {
     if (settings.bitrate > 0) {
       for (int64_t up = settings.bitrate * 5 / 4; up <= 640000; up = up * 5 / 4) bitrates.push_back(up);
       for (int64_t down = settings.bitrate * 4 / 5; down >= 8000; down = down * 4 / 5) bitrates.push_back(down);
+      // Vorbis above 50 kHz has no bit rate management at all: its quality mode then.
+      bitrates.push_back(0);
     }
     bool opened = false;
     for (const int64_t bitrate : bitrates)

@@ -1,5 +1,6 @@
 #include "audio/classes/EncodingFileOut.h"
 
+#include <algorithm>
 #include <stdexcept>
 #include <string>
 
@@ -8,8 +9,11 @@
 void TEncodingFileOut::StartInput() {
   Input_->Init();
   inputStarted_ = true;
-  const int64_t bytesPerSecond = int64_t{Input_->Channels()} * Input_->BitsPerSample() / 8 * Input_->SampleRate();
-  block_.assign(static_cast<size_t>(bytesPerSecond / 10), 0);
+  // A tenth of a second in whole frames: at 11,025 Hz a tenth of the bytes
+  // of a second is half a frame more, which an encoder would drop.
+  const int64_t frameBytes = int64_t{Input_->Channels()} * Input_->BitsPerSample() / 8;
+  const int64_t frames = std::max<int64_t>(Input_->SampleRate() / 10, 1);
+  block_.assign(static_cast<size_t>(std::max<int64_t>(frameBytes, 1) * frames), 0);
   endOfInput_ = false;
 }
 

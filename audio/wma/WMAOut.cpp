@@ -16,6 +16,18 @@ std::optional<WmaFormatChoice> FindWmaFormat(const std::vector<media::WmaCodec>&
                                              uint32_t desired, bool lossless, bool vbr) {
   if (lossless || vbr) return std::nullopt;
   const auto difference = [](int64_t a, int64_t b) { return std::abs(a - b); };
+  // The source's own rate wherever a format has it: of those, the nearest bit rate.
+  std::optional<WmaFormatChoice> sameRate;
+  int64_t sameRateBitrate = 0;
+  for (size_t k = 0; k < codecs.size() && bits == 16; ++k)
+    for (size_t i = 0; i < codecs[k].formats.size(); ++i) {
+      const media::WmaFormat& f = codecs[k].formats[i];
+      if (f.channels != channels || f.rate != rate) continue;
+      if (sameRate && difference(f.bitrate, desired) >= difference(sameRateBitrate, desired)) continue;
+      sameRateBitrate = f.bitrate;
+      sameRate = WmaFormatChoice{k, i};
+    }
+  if (sameRate) return sameRate;
   std::optional<WmaFormatChoice> candidate;
   int64_t acceptedBitrate = 0, acceptedRate = 0;
   for (size_t k = 0; k < codecs.size(); ++k) {

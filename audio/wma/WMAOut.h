@@ -74,10 +74,12 @@ struct WmaFormatChoice {
   size_t format = 0;
 };
 
-/// The format search of TWMAOut: the bit rate nearest `desired` (bits per
-/// second), of those the nearest sample rate, for PCM of `channels` channels
-/// and `bits` bits (the codecs take 16); the first of equal ones stays. A
-/// lossless or VBR format is never found: no codec here has one.
+/// The format search of TWMAOut, for PCM of `channels` channels and `bits`
+/// bits (the codecs take 16): of the formats at the source's own `rate`, the
+/// bit rate nearest `desired` (bits per second); where none has that rate,
+/// the bit rate nearest `desired` and of those the nearest sample rate. The
+/// first of equal ones stays. A lossless or VBR format is never found: no
+/// codec here has one.
 std::optional<WmaFormatChoice> FindWmaFormat(const std::vector<media::WmaCodec>& codecs, int channels, int bits, int rate,
                                              uint32_t desired, bool lossless, bool vbr);
 

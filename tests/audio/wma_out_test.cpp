@@ -40,13 +40,16 @@ TEST(WmaFormatSearch, RulesOfTheConstantBitrateSearch) {
   FakeCodecs codecs;
   codecs.Add({{2, 44100, 192000}, {2, 44100, 128000}, {2, 48000, 128000}, {1, 44100, 128000}, {2, 22050, 96000},
               {2, 32000, 127000}});
-  // The nearest bit rate at a rate at least as near; the first of equal bit rates stays.
+  // The source's rate wherever a format has it, at the nearest bit rate.
   EXPECT_EQ(codecs.Find(2, 44100, 128000), 1);
-  EXPECT_EQ(codecs.Find(2, 48000, 128000), 1);  // 48 kHz comes later with the same bit rate
+  EXPECT_EQ(codecs.Find(2, 48000, 128000), 2);  // not 44.1 kHz at the same bit rate
+  EXPECT_EQ(codecs.Find(2, 48000, 320000), 2);  // a bit rate further off, but the rate kept
   EXPECT_EQ(codecs.Find(1, 44100, 128000), 3);
-  // A strictly nearer bit rate replaces only with a rate at least as near.
   EXPECT_EQ(codecs.Find(2, 44100, 127000), 1);
   EXPECT_EQ(codecs.Find(2, 32000, 127000), 5);
+  // A rate no format has: the nearest bit rate, then a rate at least as near.
+  EXPECT_EQ(codecs.Find(2, 24000, 100000), 4);
+  EXPECT_EQ(codecs.Find(2, 40000, 127000), 1);  // 32 kHz's nearer bit rate, but a farther rate
   EXPECT_EQ(codecs.Find(6, 44100, 128000), -1);  // no format with these channels
   codecs.Add({{2, 44100, 128500}});
   EXPECT_EQ(codecs.Find(2, 44100, 128400), 100);  // a later codec's nearer format wins
