@@ -75,6 +75,8 @@ struct Decoder::State {
     if (audioIndex < 0) throw Error(ErrorKind::UnreadableFile, "The file holds no audio that can be read");
     isMp3 = std::strstr(format->iformat->name, "mp3") != nullptr;
     isAsf = std::strstr(format->iformat->name, "asf") != nullptr;
+    oggVorbis = std::strcmp(format->iformat->name, "ogg") == 0 &&
+                format->streams[audioIndex]->codecpar->codec_id == AV_CODEC_ID_VORBIS;
     OpenDecoder();
     if (isAsf) {
       // A VBR WMA file says so in its header attributes.
@@ -262,6 +264,16 @@ struct Decoder::State {
     AVStream* audio = format->streams[audioIndex];
     origin = audio->start_time != AV_NOPTS_VALUE ? audio->start_time : 0;
     originSamples = 0;
+    if (oggVorbis) {
+      // A first frame later than the stream's start: the clock is a packet late
+      // (see FrameStart), and no seek can trust it. Such a stream is one page
+      // long, and is read from its start for any range.
+      if (ReceiveFrame() && frame->best_effort_timestamp != AV_NOPTS_VALUE)
+        clockLate = frame->best_effort_timestamp > origin;
+      Ffmpeg().av_frame_unref(frame);
+      SeekDemuxer(0);
+      return;
+    }
     if (!isAsf) return;
     dropUntil = 0;
     position = 0;
@@ -290,7 +302,7 @@ struct Decoder::State {
     // make it exactly (Opus says how long in its header).
     int64_t preroll = isMp3 ? 9216 : isAsf ? 2048 : 8192 + SeekPreroll();
     for (;;) {
-      const int64_t from = target <= 0 || counted >= 0 ? 0 : std::max<int64_t>(0, target - preroll);
+      const int64_t from = target <= 0 || counted >= 0 || clockLate ? 0 : std::max<int64_t>(0, target - preroll);
       SeekDemuxer(from);
       dropUntil = target;
       if (from == 0) return;
@@ -349,6 +361,7 @@ struct Decoder::State {
     ended = false;
     pendingFrame = false;
     position = from == 0 && !byClock ? 0 : -1;  // unknown until the first frame tells
+    fromStart = from == 0;
   }
 
   /// Decodes the next frame into `frame`, dropping what lies before a range start.
@@ -400,7 +413,14 @@ struct Decoder::State {
     if (pts == AV_NOPTS_VALUE) return dropUntil;
     if (isAsf) return GridSample(pts) - originSamples;  // millisecond stamps, whole frames
     AVStream* audio = format->streams[audioIndex];
-    return Ffmpeg().av_rescale_q(pts - origin, audio->time_base, AVRational{1, decoder->sample_rate});
+    const int64_t start = Ffmpeg().av_rescale_q(pts - origin, audio->time_base, AVRational{1, decoder->sample_rate});
+    // A Vorbis stream's first packet decodes to nothing, and where the first
+    // page is also the last FFmpeg still counts it: every timestamp is then a
+    // packet late, by a different amount after a seek to the start. Decoded
+    // from the start, the first sample is the stream's first, as the
+    // reference decoder has it; only priming before time 0 is left out.
+    if (fromStart && oggVorbis) return std::min<int64_t>(start, 0);
+    return start;
   }
 
   /// Trims the frame to the samples at or after dropUntil; false when none are left.
@@ -505,6 +525,9 @@ struct Decoder::State {
   int64_t dropUntil = 0;
   int64_t position = 0;       // sample index of the next decoded frame; -1 unknown
   int64_t origin = 0;         // stream timestamp of sample 0
+  bool oggVorbis = false;
+  bool clockLate = false;     // Ogg Vorbis on one page: ranges are read from the start
+  bool fromStart = true;      // decoding from the start, not from a seek
   int64_t originSamples = 0;  // WMA: sample of the first decoded frame on the stream's clock
   int frameSamples = 0;       // WMA: samples per codec frame
   int flacNominalBlock = 0;   // native FLAC: every frame's block size but the last's

@@ -33,7 +33,7 @@ def boot_id():
 
 def can_unshare():
     try:
-        return subprocess.run(["unshare", "--uts", "--pid", "--fork", "true"], capture_output=True).returncode == 0
+        return subprocess.run(["unshare", "--uts", "--pid", "--fork", "--mount-proc", "true"], capture_output=True).returncode == 0
     except FileNotFoundError:
         return False
 
@@ -47,7 +47,8 @@ def on_node(host, command, exec_last):
         # Process ids used up first, so that the tool's id is one that the
         # other machine does not have (its threads' ids count as processes).
         script = f"hostname {host} && for i in $(seq 60); do /bin/true; done; {quoted}; status=$?; exit $status"
-    return ["unshare", "--uts", "--pid", "--fork", "--kill-child", "sh", "-c", script]
+    # Its own /proc too, as a node has: sanitizers read their threads there.
+    return ["unshare", "--uts", "--pid", "--fork", "--kill-child", "--mount-proc", "sh", "-c", script]
 
 
 @unittest.skipUnless(can_unshare(), "needs unshare --uts --pid (root or user namespaces)")
