@@ -1,0 +1,70 @@
+// Files other programs make at odd rates and in odd shapes, through every
+// command that reads them: counts exact, nothing refused that the reference
+// decoders read.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/cli/CliRun.h"
+#include "tests/support/FfmpegDecode.h"
+#include "tests/support/FileBytes.h"
+#include "tests/support/RunTool.h"
+#include "tests/support/TempDir.h"
+
+namespace {
+
+QString Q(const std::string& text) { return QString::fromStdString(text); }
+
+class WorldAudio : public ::testing::Test {
+ protected:
+  std::string Sox(const std::string& name, int rate, int channels, double seconds) {
+    const std::string wav = dir.File(name);
+    EXPECT_EQ(RunTool("sox", {"-n", "-r", QString::number(rate), "-c", QString::number(channels), "-b", "16", Q(wav),
+                              "synth", QString::number(seconds), "sine", "300"}),
+              0);
+    return wav;
+  }
+  TempDir dir;
+};
+
+TEST_F(WorldAudio, FilesFfmpegMadeAtElevenKilohertzCutToTheSample) {
+  const std::string wav = Sox("a.wav", 11025, 1, 10);
+  for (const auto& [name, codec] : {std::pair{"alac.m4a", "alac"}, std::pair{"vorbis.ogg", "libvorbis"},
+                                    std::pair{"flac.flac", "flac"}}) {
+    SCOPED_TRACE(name);
+    const std::string source = dir.File(name), cut = dir.File(std::string("cut_") + name);
+    ASSERT_EQ(RunFfmpeg({"-i", Q(wav), "-c:a", codec, Q(source)}), 0);
+    const Result r = Cli({"cut", Q(source), Q(cut), "--start", "1", "--end", "9", "--quiet"});
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(InfoValue(Cli({"info", Q(cut)}).out, "total_samples"), "88200");
+  }
+  // Encoded from the WAV: every sample arrives.
+  const std::string flac = dir.File("encoded.flac");
+  const Result r = Cli({"encode", Q(wav), Q(flac), "--quiet"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(DecodeWithFfmpeg(flac), WavSamples(wav));
+}
+
+TEST_F(WorldAudio, AShortVorbisFileOnOnePageIsReadByEveryCommand) {
+  const std::string ogg = dir.File("short.ogg"), reference = dir.File("reference.wav");
+  ASSERT_EQ(RunTool("oggenc", {"-Q", "-q", "-1", "-o", Q(ogg), Q(Sox("tone.wav", 44100, 2, 1.5))}), 0);
+  ASSERT_EQ(RunTool("oggdec", {"-Q", "-o", Q(reference), Q(ogg)}), 0);
+  const size_t frames = WavSamples(reference).size() / 2;
+  ASSERT_EQ(frames, 66150u);
+  EXPECT_EQ(InfoValue(Cli({"info", Q(ogg)}).out, "total_samples"), "66150");
+  const std::string decoded = dir.File("decoded.wav");
+  Result r = Cli({"decode", Q(ogg), Q(decoded), "--quiet"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(WavSamples(decoded).size(), 2 * frames);
+  r = Cli({"loudness", Q(ogg)});
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_NE(r.out.find("integrated: "), std::string::npos) << r.out;
+  r = Cli({"peaks", Q(ogg), "--width", "10", "--exact"});
+  EXPECT_EQ(r.code, 0) << r.err;
+  r = Cli({"cut", Q(ogg), Q(dir.File("end.ogg")), "--start", "1.2", "--end", "1.5", "--quiet"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(InfoValue(Cli({"info", Q(dir.File("end.ogg"))}).out, "total_samples"), "13230");
+}
+
+}  // namespace
