@@ -186,7 +186,7 @@ std::unique_ptr<Job> StartLosslessCut(const FormatEntry* entry, const CutRequest
 std::unique_ptr<Job> StartCut(const CutRequest& request, JobEvents events) {
   const FormatEntry* entry = FormatEntryOfFile(request.source);
   // A FLAC cut keeps every sample as it is: asked to be lossless, it is the cut itself.
-  const bool lossless = request.lossless && !(entry && entry->plainCutIsLossless);
+  const bool lossless = request.lossless && !(entry && PlainCutIsLossless(*entry, request.source));
   // An MP3 lossless cut reads the file's frames only; the others read it as a cut does.
   if (request.lossless && (request.levels.fadeInMs > 0 || request.levels.fadeOutMs > 0))
     throw JobRefused(ErrorKind::Usage, "fades change the samples, so they are encoded again: leave out --lossless");

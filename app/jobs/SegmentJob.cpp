@@ -309,7 +309,7 @@ std::unique_ptr<Job> StartRemove(const RemoveRequest& request, JobEvents events)
       throw JobRefused(ErrorKind::Usage, refusal);
   if (const std::string refusal = CheckRows(request.rows, request.totalMs, frames); !refusal.empty())
     throw JobRefused(ErrorKind::Usage, refusal);
-  const bool copyFrames = request.lossless && !format.plainCutIsLossless;  // FLAC: lossless anyway
+  const bool copyFrames = request.lossless && !PlainCutIsLossless(format, request.source);  // FLAC: lossless anyway
   if (copyFrames && !format.newLosslessOutput) throw JobRefused(ErrorKind::Usage, NoLosslessCut(&format), request.source);
   CheckTarget(request.target, {request.source}, request.replaceTarget);
   if (copyFrames) return StartLosslessRemove(format, request, std::move(events));

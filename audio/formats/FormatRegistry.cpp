@@ -262,6 +262,20 @@ const CodecTraits* TraitsOfStream(const std::string& container, const std::strin
   return nullptr;
 }
 
+bool PlainCutIsLossless(const FormatEntry& entry, const std::string& source) {
+  if (entry.plainCutIsLossless) return true;
+  if (entry.codec == nullptr) return false;
+  try {
+    const std::unique_ptr<TAuFileIn> input = entry.newInput();
+    input->SetFileName(source);
+    auto* stream = dynamic_cast<TWMIn*>(input.get());
+    const CodecTraits* traits = stream ? TraitsOfStream(stream->Container(), stream->Codec()) : nullptr;
+    return traits != nullptr && traits->lossless;
+  } catch (const std::exception&) {
+    return false;  // the cut that opens it says why
+  }
+}
+
 const FormatEntry* FindFormat(AudioFormat format) {
   for (const FormatEntry& entry : Formats())
     if (entry.format == format) return &entry;

@@ -77,6 +77,11 @@ const CodecTraits* TraitsOfStream(const std::string& container, const std::strin
 /// The container of the tags a file read by `source` keeps (for tags written
 /// into a result of the source's format); none for a format that keeps none.
 std::optional<media::TagContainer> TagContainerOfInput(TAuFileIn& source);
+/// A plain cut of `source` (a file of `entry`'s format) keeps every sample:
+/// the format is lossless (FLAC), or the stream in it is (FLAC in Ogg, ALAC
+/// in M4A). Asked for a lossless cut of such a file, the plain cut is it.
+bool PlainCutIsLossless(const FormatEntry& entry, const std::string& source);
+
 /// The entry of a file name's extension; null when no format has it.
 const FormatEntry* FormatEntryOfFile(const std::string& fileName);
 /// The extension a result made from `source` gets: the source's own, its

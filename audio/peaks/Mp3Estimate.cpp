@@ -106,6 +106,7 @@ Mp3Estimate ReadMp3Estimate(const std::string& fileName, const std::function<boo
   const Mp3Info info = WalkMp3Frames(
       fileName,
       [&](int64_t offset, const Mp3FrameHeader& header, const uint8_t* bytes) {
+        if (header.layer != 3) return;  // no side information to read
         SideInfo side;
         if (!ParseSideInfo(bytes, header.length, header, side)) return;
         table.Add(offset, header);

@@ -10,6 +10,7 @@
 #include "audio/peaks/ColumnPeaks.h"
 #include "audio/peaks/FrameRangeReader.h"
 #include "audio/peaks/Mp3Estimate.h"
+#include "audio/mp3/frames/FrameScan.h"
 
 namespace {
 
@@ -114,11 +115,16 @@ void PeaksProvider::WaitUntilFinished() {
   changed_.wait(hold, [this] { return finished_.load(); });
 }
 
+bool PeaksProvider::Estimates(const std::string& fileName) {
+  const FormatEntry* entry = FormatEntryOfFile(fileName);
+  // Layers I and II in an .mp3 file have no side information to estimate from.
+  return entry && entry->walksFrames && LayerOfFirstSync(fileName) == 3;
+}
+
 void PeaksProvider::Work() {
   RunInBackground();
   try {
-    const FormatEntry* entry = FormatEntryOfFile(fileName_);
-    const bool estimated = entry && entry->walksFrames;
+    const bool estimated = Estimates(fileName_);
     if (estimated) EstimateMp3();
     // Files without an estimate get their overview from their samples.
     if (depth_ == Depth::Exact || !estimated) Refine();

@@ -30,6 +30,10 @@ class PeaksProvider {
   PeaksProvider(const PeaksProvider&) = delete;
   PeaksProvider& operator=(const PeaksProvider&) = delete;
 
+  /// The file's overview can be estimated from its frames without decoding
+  /// (layer III frames, whose side information tells their loudness).
+  static bool Estimates(const std::string& fileName);
+
   const std::string& FileName() const { return fileName_; }
   int64_t Frames() const { return store_.Frames(); }
   int Channels() const { return store_.Channels(); }

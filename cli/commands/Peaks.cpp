@@ -33,8 +33,7 @@ int Show(const Arguments& args, TAuFileIn& in, int width) {
     // A short range is decoded whatever is asked: that costs little, and
     // its columns are finer than the estimate's granules.
     constexpr int64_t kEstimatedFramesPerColumn = 4096;
-    const FormatEntry* entry = FormatEntryOfFile(args.files[0]);
-    if (entry && entry->walksFrames && !args.exact && end - start > int64_t{width} * kEstimatedFramesPerColumn) {
+    if (PeaksProvider::Estimates(args.files[0]) && !args.exact && end - start > int64_t{width} * kEstimatedFramesPerColumn) {
       // The overview a window shows first: estimated from the frames.
       PeaksProvider provider(args.files[0], channels, total, 0, PeaksProvider::Depth::Overview);
       provider.WaitForOverview();

@@ -3,6 +3,7 @@
 // decoders read.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -65,6 +66,35 @@ TEST_F(WorldAudio, AShortVorbisFileOnOnePageIsReadByEveryCommand) {
   r = Cli({"cut", Q(ogg), Q(dir.File("end.ogg")), "--start", "1.2", "--end", "1.5", "--quiet"});
   ASSERT_EQ(r.code, 0) << r.err;
   EXPECT_EQ(InfoValue(Cli({"info", Q(dir.File("end.ogg"))}).out, "total_samples"), "13230");
+}
+
+TEST_F(WorldAudio, LayerTwoInAnMp3FileIsReadByItsOwnCountAndNotCutIntoLayerThree) {
+  const std::string mp2 = dir.File("talk.mp3"), wav = Sox("talk.wav", 44100, 2, 8);
+  ASSERT_EQ(RunFfmpeg({"-i", Q(wav), "-c:a", "mp2", "-f", "mp2", Q(mp2)}), 0);
+  const std::vector<int16_t> reference = DecodeWithFfmpeg(mp2);
+  EXPECT_EQ(InfoValue(Cli({"info", Q(mp2)}).out, "total_samples"), std::to_string(reference.size() / 2));
+  const std::string decoded = dir.File("decoded.wav");
+  ASSERT_EQ(Cli({"decode", Q(mp2), Q(decoded), "--quiet"}).code, 0);
+  EXPECT_EQ(WavSamples(decoded), reference);
+  // The overview is the samples', not an estimate from side information layer II has not got.
+  const Result estimated = Cli({"peaks", Q(mp2), "--width", "3"}), exact = Cli({"peaks", Q(mp2), "--width", "3", "--exact"});
+  ASSERT_EQ(estimated.code, 0) << estimated.err;
+  EXPECT_EQ(estimated.out, exact.out);
+  // A cut would be layer III: refused with the reason, nothing written.
+  const Result r = Cli({"cut", Q(mp2), Q(dir.File("part.mp3")), "--start", "1", "--end", "2"});
+  EXPECT_EQ(r.code, 4);
+  EXPECT_NE(r.err.find("MPEG layer II"), std::string::npos) << r.err;
+  EXPECT_FALSE(std::filesystem::exists(dir.File("part.mp3")));
+}
+
+TEST_F(WorldAudio, ALosslessCutOfFlacInOggIsItsPlainCut) {
+  const std::string wav = Sox("tone.wav", 44100, 2, 4), ogg = dir.File("flac.ogg"), cut = dir.File("cut.ogg");
+  ASSERT_EQ(RunFfmpeg({"-i", Q(wav), "-c:a", "flac", "-f", "ogg", Q(ogg)}), 0);
+  const Result r = Cli({"cut", Q(ogg), Q(cut), "--start", "1", "--end", "2", "--lossless", "--quiet"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  const std::vector<int16_t> whole = WavSamples(wav), part = DecodeWithFfmpeg(cut);
+  EXPECT_EQ(part, std::vector<int16_t>(whole.begin() + 2 * 44100, whole.begin() + 4 * 44100));
+  EXPECT_EQ(InfoValue(Cli({"info", Q(cut)}).out, "codec"), "flac");
 }
 
 }  // namespace
