@@ -73,6 +73,12 @@ std::string TWMIn::WhyUnreadable() {
   return decoder_ ? std::string() : whyUnreadable_;
 }
 
+std::string TWMIn::Refusal() {
+  std::lock_guard lock(FileLock);
+  OpenFile();
+  return refusal_;
+}
+
 std::string TWMIn::Codec() {
   std::lock_guard lock(FileLock);
   OpenFile();
@@ -129,6 +135,7 @@ void TWMIn::OpenFile() {
   bytes_ = std::make_shared<TStreamBytes>(*Stream);
   Valid_ = false;
   whyUnreadable_.clear();
+  refusal_.clear();
   // A file no demuxer takes from its start may still be read from byte 30 on.
   for (const int64_t base : {0, 30}) {
     try {
@@ -206,6 +213,14 @@ void TWMIn::ChooseOutput() {
 
 void TWMIn::ApplyMp3Facts() {
   const Mp3Info info = ReadMp3Info(*bytes_);
+  // One rate a stream is what every reader here delivers: reading on would
+  // end the stream where the rate changes, and the rest would be lost.
+  if (info.rateChangeAt >= 0)
+    throw Error(ErrorKind::UnreadableFile,
+                refusal_ = "the stream changes its sample rate from " + std::to_string(info.sampleRate) + " Hz to " +
+                    std::to_string(info.laterRate) + " Hz after " + std::to_string(info.Samples() / std::max(info.sampleRate, 1)) +
+                    " seconds (at byte " + std::to_string(info.rateChangeAt) +
+                    "); this program reads streams of one rate, and would lose the rest");
   // Junk between the tag and the first frame would make the demuxer miss
   // the Xing/LAME frame and decode it as audio: leave it out.
   if (info.found && info.firstFrame > info.tagEnd) {

@@ -37,6 +37,9 @@ class TWMIn : public TAuTaggedFileIn {
   /// Why the file holds no audio that can be read (the decoder's words);
   /// empty when it does, or when nothing more is known.
   std::string WhyUnreadable() override;
+  /// Why a stream the decoder could read is refused (its sample rate changes
+  /// midway); empty when it is not.
+  std::string Refusal();
   /// The codec and the container the file holds ("aac" in "mp4"); empty
   /// when it holds no audio that can be read.
   std::string Codec();
@@ -79,6 +82,7 @@ class TWMIn : public TAuTaggedFileIn {
   int64_t bitrate_ = 0;
   bool vbr_ = false;
   std::string whyUnreadable_;
+  std::string refusal_;
   media::TagSet tags_;  // fields and pictures, read with TagLib
   std::vector<uint8_t> block_;  // decoded, being handed out
   size_t handedOut_ = 0;        // bytes of block_ already handed out

@@ -100,7 +100,12 @@ std::string WhyInvalidWave(const FormatEntry& entry, TAuFileIn& input) {
 std::string WhyInvalidMp3(const FormatEntry&, TAuFileIn& input) {
   // Layer III frames the decoder cannot read would only give an empty file.
   const int layer = LayerOfFirstSync(input.FileName());
-  if (layer == 3) return "The MP3 file cannot be decoded";
+  if (layer == 3) {
+    // The reader's own reason, where it refuses a stream it could decode (one that changes its rate).
+    auto* reader = dynamic_cast<TWMIn*>(&input);
+    const std::string refusal = reader ? reader->Refusal() : std::string();
+    return refusal.empty() ? "The MP3 file cannot be decoded" : refusal;
+  }
   if (layer == 0) return "no MPEG audio frame was found: the file is not an MP3 file, or it is damaged";
   return "This is not a standard MP3 file. Please use Vorlun Quorvex to convert it into a standard MP3 file.";
 }

@@ -12,6 +12,7 @@
 #include "tests/support/FileBytes.h"
 #include "tests/support/RunTool.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/TestAudio.h"
 
 namespace {
 
@@ -85,6 +86,31 @@ TEST_F(WorldAudio, LayerTwoInAnMp3FileIsReadByItsOwnCountAndNotCutIntoLayerThree
   EXPECT_EQ(r.code, 4);
   EXPECT_NE(r.err.find("MPEG layer II"), std::string::npos) << r.err;
   EXPECT_FALSE(std::filesystem::exists(dir.File("part.mp3")));
+}
+
+TEST_F(WorldAudio, AnMp3StreamThatChangesItsRateIsRefusedNotEndedThere) {
+  // Two lame files joined byte by byte: 3 s at 44.1 kHz, then 3 s at 32 kHz.
+  std::vector<uint8_t> joined;
+  for (const int rate : {44100, 32000}) {
+    const std::string mp3 = dir.File("part" + std::to_string(rate) + ".mp3");
+    ASSERT_EQ(RunTool("lame", {"--quiet", "-t", "-b", "128", Q(Sox("p" + std::to_string(rate) + ".wav", rate, 2, 3)), Q(mp3)}),
+              0);
+    const std::vector<uint8_t> bytes = ReadFile(mp3);
+    joined.insert(joined.end(), bytes.begin(), bytes.end());
+  }
+  const std::string both = dir.File("both.mp3");
+  WriteBytes(both, joined);
+  for (const QStringList& arguments : {QStringList{"info", Q(both)}, QStringList{"decode", Q(both), Q(dir.File("both.wav"))},
+                                       QStringList{"loudness", Q(both)}, QStringList{"peaks", Q(both), "--width", "4"}}) {
+    SCOPED_TRACE(arguments.join(' ').toStdString());
+    const Result r = Cli(arguments);
+    EXPECT_NE(r.code, 0);
+    EXPECT_NE(r.err.find("changes its sample rate from 44100 Hz to 32000 Hz"), std::string::npos) << r.err;
+  }
+  EXPECT_FALSE(std::filesystem::exists(dir.File("both.wav")));
+  // Each part alone is read whole, as FFmpeg reads it (no LAME tag: the encoder's delay stays in).
+  const std::string part = dir.File("part32000.mp3");
+  EXPECT_EQ(InfoValue(Cli({"info", Q(part)}).out, "total_samples"), std::to_string(DecodeWithFfmpeg(part).size() / 2));
 }
 
 TEST_F(WorldAudio, ALosslessCutOfFlacInOggIsItsPlainCut) {

@@ -71,6 +71,22 @@ bool FrameAt(const ReadAt& read, int64_t at, int64_t fileSize, const Mp3FrameHea
          at + header.length <= fileSize;
 }
 
+/// Three frames in a row at `at` of the first frame's layer at another
+/// sample rate: the stream changes its rate there (two files joined
+/// byte by byte), not a stray sync in damaged data.
+bool OtherRateChainAt(const ReadAt& read, int64_t at, int64_t fileSize, const Mp3FrameHeader& first, int& rate) {
+  Mp3FrameHeader header;
+  uint8_t h[4];
+  for (int i = 0; i < 3; ++i) {
+    if (at + 4 > fileSize || read(at, h, 4) != 4 || !ParseMp3FrameHeader(h, header)) return false;
+    if (header.layer != first.layer || header.sampleRate == first.sampleRate || (i > 0 && header.sampleRate != rate))
+      return false;
+    rate = header.sampleRate;
+    at += header.length;
+  }
+  return true;
+}
+
 /// Counts the frames from `at` on as a decoder finds them: past bytes that
 /// are not a frame (damage, a stray tag) it resynchronises on the next
 /// header that another header follows, so damage costs the damaged frame's
@@ -82,6 +98,10 @@ int64_t CountFrames(const ReadAt& read, int64_t at, int64_t fileSize, const Mp3F
   std::vector<uint8_t> block;
   while (at + 4 <= fileSize) {
     if (!FrameAt(read, at, fileSize, first, header)) {
+      if (OtherRateChainAt(read, at, fileSize, first, info.laterRate)) {
+        info.rateChangeAt = at;
+        return frames;
+      }
       // Look for the next frame that is followed by one (or ends the file).
       int64_t found = -1;
       block.resize(64 * 1024 + 3);
@@ -91,6 +111,10 @@ int64_t CountFrames(const ReadAt& read, int64_t at, int64_t fileSize, const Mp3F
         for (int64_t i = 1; i + 4 <= got && found < 0; ++i) {
           if (!IsFrameSync(&block[i])) continue;
           const int64_t candidate = at + i;
+          if (OtherRateChainAt(read, candidate, fileSize, first, info.laterRate)) {
+            info.rateChangeAt = candidate;
+            return frames;
+          }
           if (FrameAt(read, candidate, fileSize, first, header) &&
               (candidate + header.length + 4 > fileSize ||
                FrameAt(read, candidate + header.length, fileSize, first, next)))

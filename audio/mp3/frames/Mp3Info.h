@@ -52,6 +52,8 @@ struct Mp3Info {
   int64_t tagEnd = 0;        // first byte after an ID3v2 tag (0 without one)
   int64_t firstFrame = -1;   // offset of the first frame (the Xing/Info frame if any)
   bool truncated = false;    // the Xing/Info/VBRI counts describe more than the file holds
+  int64_t rateChangeAt = -1; // where frames of another sample rate begin (-1: the rate never changes)
+  int laterRate = 0;         // their rate
   /// Samples a gapless decoder delivers: frames x samples per frame - delay - padding.
   int64_t Samples() const;
 };
