@@ -4,6 +4,8 @@
 #include <cstring>
 #include <deque>
 #include <stdexcept>
+#include <utility>
+#include <vector>
 
 #include "Ffmpeg.h"
 #include "platform/Error.h"
@@ -151,12 +153,44 @@ class PacketCopy::Impl {
     stream->codecpar->codec_tag = 0;  // the muxer's own for the codec
     stream->time_base = AVRational{1, rate_};
     Check(Ffmpeg().avio_open(&out_->pb, target.c_str(), AVIO_FLAG_WRITE), "the file cannot be made");
+    CopyChapters();
     // A movie on the audio's own clock: the edit list ends on the exact sample.
     AVDictionary* options = nullptr;
     Ffmpeg().av_dict_set(&options, "movie_timescale", std::to_string(rate_).c_str(), 0);
     const int written = Ffmpeg().avformat_write_header(out_, &options);
     Ffmpeg().av_dict_free(&options);
     Check(written, "the file cannot be written");
+  }
+
+  /// The source's chapters that lie in the range, on the result's clock: one
+  /// that a boundary cuts starts at the range's start (or ends at its end).
+  /// avformat_free_context frees them with the context.
+  void CopyChapters() {
+    const AVRational clock{1, rate_};
+    std::vector<std::pair<int64_t, int64_t>> kept(in_->nb_chapters, {0, 0});
+    unsigned count = 0;
+    for (unsigned i = 0; i < in_->nb_chapters; ++i) {
+      const AVChapter& from = *in_->chapters[i];
+      kept[i] = {std::max(Ffmpeg().av_rescale_q(from.start, from.time_base, clock), start_),
+                 std::min(Ffmpeg().av_rescale_q(from.end, from.time_base, clock), end_)};
+      if (kept[i].second > kept[i].first) ++count;
+    }
+    if (count == 0) return;
+    out_->chapters = static_cast<AVChapter**>(Ffmpeg().av_mallocz(count * sizeof(AVChapter*)));
+    if (out_->chapters == nullptr) throw Error(ErrorKind::Failed, "Out of memory");
+    for (unsigned i = 0; i < in_->nb_chapters; ++i) {
+      if (kept[i].second <= kept[i].first) continue;
+      auto* chapter = static_cast<AVChapter*>(Ffmpeg().av_mallocz(sizeof(AVChapter)));
+      if (chapter == nullptr) throw Error(ErrorKind::Failed, "Out of memory");
+      out_->chapters[out_->nb_chapters++] = chapter;
+      chapter->id = out_->nb_chapters;
+      chapter->time_base = clock;
+      chapter->start = kept[i].first - start_;
+      chapter->end = kept[i].second - start_;
+      const AVDictionaryEntry* entry = nullptr;
+      while ((entry = Ffmpeg().av_dict_get(in_->chapters[i]->metadata, "", entry, AV_DICT_IGNORE_SUFFIX)) != nullptr)
+        Ffmpeg().av_dict_set(&chapter->metadata, entry->key, entry->value, 0);
+    }
   }
 
   void Write(AVPacket& packet) {

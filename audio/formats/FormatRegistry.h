@@ -77,9 +77,9 @@ const CodecTraits* TraitsOfStream(const std::string& container, const std::strin
 /// The container of the tags a file read by `source` keeps (for tags written
 /// into a result of the source's format); none for a format that keeps none.
 std::optional<media::TagContainer> TagContainerOfInput(TAuFileIn& source);
-/// A plain cut of `source` (a file of `entry`'s format) keeps every sample:
-/// the format is lossless (FLAC), or the stream in it is (FLAC in Ogg, ALAC
-/// in M4A). Asked for a lossless cut of such a file, the plain cut is it.
+/// A plain cut of `source` (a file of `entry`'s format) keeps every sample
+/// and is what a lossless cut of it is: the format is lossless (FLAC), or
+/// the stream in it is and the format copies no packets (FLAC in Ogg).
 bool PlainCutIsLossless(const FormatEntry& entry, const std::string& source);
 
 /// The entry of a file name's extension; null when no format has it.

@@ -123,4 +123,24 @@ TEST_F(WorldAudio, ALosslessCutOfFlacInOggIsItsPlainCut) {
   EXPECT_EQ(InfoValue(Cli({"info", Q(cut)}).out, "codec"), "flac");
 }
 
+TEST_F(WorldAudio, ALosslessCutOfAnAudiobookKeepsItsChaptersShifted) {
+  const std::string aac = dir.File("book.m4a"), book = dir.File("book.m4b"), chapters = dir.File("chapters.txt");
+  ASSERT_EQ(RunFfmpeg({"-i", Q(Sox("read.wav", 44100, 2, 10)), "-c:a", "aac", "-b:a", "96k", Q(aac)}), 0);
+  const std::string text = ";FFMETADATA1\n[CHAPTER]\nTIMEBASE=1/1000\nSTART=0\nEND=4000\ntitle=One\n"
+                           "[CHAPTER]\nTIMEBASE=1/1000\nSTART=4000\nEND=8000\ntitle=Two\n"
+                           "[CHAPTER]\nTIMEBASE=1/1000\nSTART=8000\nEND=10000\ntitle=Three\n";
+  WriteBytes(chapters, std::vector<uint8_t>(text.begin(), text.end()));
+  ASSERT_EQ(RunFfmpeg({"-i", Q(aac), "-i", Q(chapters), "-map_metadata", "1", "-map_chapters", "1", "-c", "copy", Q(book)}), 0);
+  const std::string cut = dir.File("part.m4b");
+  const Result r = Cli({"cut", Q(book), Q(cut), "--start", "2", "--end", "7", "--lossless", "--quiet"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  QProcess probe;
+  probe.start("ffprobe", {"-v", "error", "-show_chapters", "-of", "csv=p=0", Q(cut)});
+  ASSERT_TRUE(probe.waitForFinished(30000));
+  // One from the range's start to 2 s, the second to its end: the third lies outside.
+  EXPECT_EQ(probe.readAllStandardOutput().toStdString(),
+            "0,1/44100,0,0.000000,88200,2.000000,One\n1,1/44100,88200,2.000000,220500,5.000000,Two\n");
+  EXPECT_EQ(InfoValue(Cli({"info", Q(cut)}).out, "total_samples"), "220500");
+}
+
 }  // namespace
