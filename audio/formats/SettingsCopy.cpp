@@ -85,9 +85,10 @@ void CarryConvertedTags(TAuFileIn& source, TAuFileOut& output) {
 void CopyMp3Settings(TWMIn& source, TMP3Out& output) {
   // The MP3 writer makes layer III: a layer I or II source would come out in another codec.
   if (const std::string codec = source.Codec(); codec == "mp1" || codec == "mp2")
-    throw EAuException(std::string("the file holds MPEG layer ") + (codec == "mp1" ? "I" : "II") +
-                       " audio, which the MP3 writer would turn into layer III, another codec: decode it to WAV or "
-                       "FLAC to keep every sample, or encode it to MP3 on purpose");
+    throw EAuException(WithFileName(std::string("the file holds MPEG layer ") + (codec == "mp1" ? "I" : "II") +
+                                        " audio, which the MP3 writer would turn into layer III, another codec: decode "
+                                        "it to WAV or FLAC to keep every sample, or encode it to MP3 on purpose",
+                                    source.FileName()));
   CopyId3v2Fields(source.Id3v2Tags(), output.Id3v2Tags());
   CarrySourceTags(source, output);
   FillId3v1Fields(source.Id3v2Tags(), output.Id3v1Tags());
