@@ -24,6 +24,7 @@
 #include "audio/codecs/CodecIn.h"
 #include "tests/support/FileSizeLimit.h"
 #include "tests/support/Mp3Encoder.h"
+#include "tests/support/RunTool.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TestAudio.h"
 #include "tests/support/WavBuilder.h"
@@ -157,6 +158,26 @@ TEST_F(Joiner, JoinsAndMixesWithProgressInTheCaption) {
   Start(target);
   EXPECT_EQ(dialogs.messages, QStringList{QString::fromStdString(target) + Texts::kAskOverwrite});
   EXPECT_EQ(ReadFile(target).size(), 44u + 2 * 80000);
+}
+
+TEST_F(Joiner, TheStatusLineTellsAnMp3JoinsLengthAsItsFileHoldsIt) {
+  // Two files made by lame, 2 s and 1.5 s: the join holds 3.5 s, not a third of a second more.
+  std::vector<std::string> parts;
+  for (const auto& [name, seconds] : {std::pair{"one", "2"}, std::pair{"two", "1.5"}}) {
+    const std::string wav = dir.File(std::string(name) + ".wav"), mp3 = dir.File(std::string(name) + ".mp3");
+    ASSERT_EQ(RunTool("sox", {"-n", "-r", "44100", "-c", "2", "-b", "16", QString::fromStdString(wav), "synth", seconds,
+                              "sine", "440"}),
+              0);
+    ASSERT_EQ(RunTool("lame", {"--quiet", QString::fromStdString(wav), QString::fromStdString(mp3)}), 0);
+    parts.push_back(mp3);
+  }
+  Choose("bOpen1", parts[0]);
+  Choose("bOpen2", parts[1]);
+  Start(dir.File("both.mp3"));
+  EXPECT_TRUE(dialogs.messages.isEmpty()) << dialogs.messages.join("|").toStdString();
+  auto* status = window.findChild<QLabel*>("lStatus");
+  EXPECT_TRUE(WaitUntil([&] { return status->text() == "Saved both.mp3, 00:00:03.500"; }, 10000))
+      << status->text().toStdString();
 }
 
 TEST_F(Joiner, AnOggAndAnOgaFileAreOneFormat) {
