@@ -515,6 +515,7 @@ struct Decoder::State {
   int sourceChannels = 0;
   int outputChannels = 0;
   int outputBits = 16;
+  bool outputFloat = false;
   bool isMp3 = false;
   bool isAsf = false;
   bool byClock = false;  // FLAC, Ogg, MP4: samples placed by their timestamps
@@ -562,10 +563,11 @@ bool Decoder::IsAsf() const { return state_->isAsf; }
 
 void Decoder::SkipBytes(int64_t at, int64_t bytes) {
   const int channels = state_->outputChannels, bits = state_->outputBits;
+  const bool floating = state_->outputFloat;
   state_->Close();
   state_->file.SetGap(at, bytes);
   state_->Open();
-  SetOutput(channels, bits);
+  SetOutput(channels, bits, floating);
 }
 
 void Decoder::CountByDecoding() { state_->CountByDecoding(); }
@@ -578,9 +580,10 @@ int Decoder::SourceBits() const {
 }
 int Decoder::SampleRate() const { return state_->decoder->sample_rate; }
 
-void Decoder::SetOutput(int channels, int bits) {
+void Decoder::SetOutput(int channels, int bits, bool floating) {
   state_->outputChannels = channels;
-  state_->outputBits = bits;
+  state_->outputBits = floating ? 32 : bits;
+  state_->outputFloat = floating;
   state_->converter.Reset();
 }
 
@@ -615,7 +618,8 @@ bool Decoder::Read(std::vector<uint8_t>& out) {
   out.clear();
   while (out.empty()) {
     if (!s.DecodeFrame()) return false;
-    s.converter.Append(s.frame, s.skipInFrame, s.outputChannels, s.outputBits, s.decoder->sample_rate, out);
+    s.converter.Append(s.frame, s.skipInFrame, s.outputChannels, s.outputBits, s.decoder->sample_rate, out,
+                       s.outputFloat);
   }
   return true;
 }

@@ -47,8 +47,9 @@ class Decoder {
   int SourceBits() const;
   int SampleRate() const;
   /// What Read delivers: `channels` channels (mixed or spread from the
-  /// source's) of `bits` bits (16, 24 packed or 32).
-  void SetOutput(int channels, int bits);
+  /// source's) of `bits` bits (16, 24 packed or 32); with `floating`,
+  /// 32-bit floats, full scale 1.0 and not clipped.
+  void SetOutput(int channels, int bits, bool floating = false);
 
   /// Samples per channel: counted by decoding, our writer's record, the
   /// stream's duration, the container's, in that order; 0 when nothing tells.

@@ -60,6 +60,11 @@ void LoudnessMeter::Add(const int16_t* samples, int64_t frames) {
     throw Error(ErrorKind::Failed, "libebur128 failed to measure");
 }
 
+void LoudnessMeter::Add(const float* samples, int64_t frames) {
+  if (frames > 0 && ebur128_add_frames_float(state_->meter, samples, static_cast<size_t>(frames)) != EBUR128_SUCCESS)
+    throw Error(ErrorKind::Failed, "libebur128 failed to measure");
+}
+
 LoudnessFigures LoudnessMeter::Figures() const { return Together({this}); }
 
 LoudnessFigures LoudnessMeter::Together(const std::vector<const LoudnessMeter*>& meters) {

@@ -25,6 +25,9 @@ class LoudnessMeter {
 
   /// Interleaved 16-bit frames, in order.
   void Add(const int16_t* samples, int64_t frames);
+  /// Interleaved frames of floats (full scale 1.0, above it where a lossy
+  /// decode goes), in order: peaks over full scale are measured as they are.
+  void Add(const float* samples, int64_t frames);
   LoudnessFigures Figures() const;
   /// Of several meters' audio taken as one (an album of pieces).
   static LoudnessFigures Together(const std::vector<const LoudnessMeter*>& meters);

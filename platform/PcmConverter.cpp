@@ -15,11 +15,13 @@ void PcmConverter::Reset() {
 }
 
 void PcmConverter::Append(const AVFrame* frame, int skip, int channels, int bits, int rate,
-                            std::vector<uint8_t>& out) {
+                            std::vector<uint8_t>& out, bool floating) {
+  if (floating) bits = 32;
   // A damaged stream can change its layout or rate from one frame to the next.
   const bool sameInput = resampler_ && inputFormat_ == frame->format && inputRate_ == frame->sample_rate &&
                          Ffmpeg().av_channel_layout_compare(&inputLayout_, &frame->ch_layout) == 0 &&
-                         outputChannels_ == channels && outputBits_ == bits && outputRate_ == rate;
+                         outputChannels_ == channels && outputBits_ == bits && outputRate_ == rate &&
+                         outputFloat_ == floating;
   if (!sameInput) {
     Reset();
     inputFormat_ = frame->format;
@@ -28,9 +30,10 @@ void PcmConverter::Append(const AVFrame* frame, int skip, int channels, int bits
     outputChannels_ = channels;
     outputBits_ = bits;
     outputRate_ = rate;
+    outputFloat_ = floating;
     AVChannelLayout layout;
     Ffmpeg().av_channel_layout_default(&layout, channels);
-    const AVSampleFormat format = bits == 16 ? AV_SAMPLE_FMT_S16 : AV_SAMPLE_FMT_S32;
+    const AVSampleFormat format = floating ? AV_SAMPLE_FMT_FLT : bits == 16 ? AV_SAMPLE_FMT_S16 : AV_SAMPLE_FMT_S32;
     if (Ffmpeg().swr_alloc_set_opts2(&resampler_, &layout, format, rate, &inputLayout_,
                                      static_cast<AVSampleFormat>(frame->format), frame->sample_rate, 0, nullptr) < 0 ||
         Ffmpeg().swr_init(resampler_) < 0) {

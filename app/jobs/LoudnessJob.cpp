@@ -22,8 +22,9 @@ SourceFacts FactsOf(const std::string& source) {
 /// Hands `meter` the frames [start, end) of the file; raises when it delivers fewer.
 void Measure(FrameRangeReader& reader, const std::string& source, int64_t start, int64_t end,
              media::LoudnessMeter& meter, const std::function<bool()>& cancelled) {
-  const int64_t read = reader.Read(
-      start, end, [&](const int16_t* samples, int64_t frames) { meter.Add(samples, frames); }, cancelled);
+  // As the decoder makes them: a lossy file's peaks above full scale are measured, not clipped.
+  const int64_t read = reader.ReadFloat(
+      start, end, [&](const float* samples, int64_t frames) { meter.Add(samples, frames); }, cancelled);
   if (read < end - start && !(cancelled && cancelled()))
     throw JobRefused(ErrorKind::UnreadableFile,
                      "it delivered " + std::to_string(read) + " of the " + std::to_string(end - start) +

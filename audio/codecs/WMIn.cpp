@@ -207,8 +207,8 @@ void TWMIn::ChooseOutput() {
     default: Channels_ = source; break;
   }
   // More than 16 bits (a 24-bit FLAC file) are delivered whole.
-  BitsPerSample_ = HighPrecision_ || decoder_->SourceBits() > 16 ? 32 : 16;
-  decoder_->SetOutput(Channels_, BitsPerSample_);
+  BitsPerSample_ = FloatSamples_ || HighPrecision_ || decoder_->SourceBits() > 16 ? 32 : 16;
+  decoder_->SetOutput(Channels_, BitsPerSample_, FloatSamples_);
 }
 
 void TWMIn::ApplyMp3Facts() {

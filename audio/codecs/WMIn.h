@@ -18,6 +18,11 @@ class TWMIn : public TAuTaggedFileIn {
  public:
 
   bool HighPrecision() const { return HighPrecision_; }
+  /// Delivers 32-bit floats as the decoder makes them (full scale 1.0, not
+  /// clipped: a lossy decode goes above it), for measuring; not for writers,
+  /// which take integer PCM. Set before the file is opened.
+  void SetFloatSamples(bool value) { FloatSamples_ = value; }
+  bool FloatSamples() const { return FloatSamples_; }
   /// Ignored during a run or unless OutputChannels is cnMonoOrStereo; reopens an open file.
   void SetHighPrecision(bool value);
   TChannelsNumber OutputChannels() const { return OutputChannels_; }
@@ -76,6 +81,7 @@ class TWMIn : public TAuTaggedFileIn {
   std::u16string Mp3Comment();
 
   bool HighPrecision_ = false;
+  bool FloatSamples_ = false;
   TChannelsNumber OutputChannels_ = cnMonoOrStereo;
   std::shared_ptr<media::ByteSource> bytes_;
   std::unique_ptr<media::Decoder> decoder_;

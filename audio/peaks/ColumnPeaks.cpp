@@ -96,14 +96,11 @@ std::string ShortDeliveryText(int64_t delivered, int64_t counted) {
          " frames it counted: it is damaged or changed while it was read";
 }
 
-int64_t ReadSixteenBit(TAuInput& input, int64_t frames, const std::function<void(const int16_t*, int64_t)>& sink,
-                       const std::function<bool()>& cancelled) {
+int64_t ReadWholeFrames(TAuInput& input, int64_t frames, const std::function<void(const uint8_t*, int64_t)>& sink,
+                        const std::function<bool()>& cancelled) {
   input.Init();
-  const int channels = input.Channels(), bits = input.BitsPerSample();
-  const int bytesPerSample = bits / 8;
-  const int frameBytes = channels * bytesPerSample;
-  std::vector<int16_t> block;
-  std::vector<uint8_t> carry;  // a frame split between two deliveries
+  const int frameBytes = input.Channels() * (input.BitsPerSample() / 8);
+  std::vector<uint8_t> carry;  // a frame split between two deliveries, or bytes out of alignment
   int64_t handed = 0;
   try {
     while (handed < frames && !(cancelled && cancelled())) {
@@ -111,26 +108,17 @@ int64_t ReadSixteenBit(TAuInput& input, int64_t frames, const std::function<void
       uint32_t bytes = 1 << 16;
       input.GetData(data, bytes);
       if (bytes == 0) break;
-      // A frame split between two deliveries waits in `carry` for its rest.
       const auto* bytesIn = static_cast<const uint8_t*>(data);
       size_t length = bytes;
-      if (!carry.empty() || length % static_cast<size_t>(frameBytes) != 0) {
+      if (!carry.empty() || length % static_cast<size_t>(frameBytes) != 0 ||
+          reinterpret_cast<uintptr_t>(bytesIn) % alignof(float) != 0) {
         carry.insert(carry.end(), bytesIn, bytesIn + length);
         bytesIn = carry.data();
         length = carry.size();
       }
       const auto whole = static_cast<int64_t>(
           std::min<size_t>(length / static_cast<size_t>(frameBytes), static_cast<size_t>(frames - handed)));
-      const size_t samples = static_cast<size_t>(whole) * static_cast<size_t>(channels);
-      if (bits == 16 && reinterpret_cast<uintptr_t>(bytesIn) % alignof(int16_t) == 0) {
-        sink(reinterpret_cast<const int16_t*>(bytesIn), whole);
-      } else {
-        block.resize(samples);
-        if (bits == 16) std::memcpy(block.data(), bytesIn, samples * 2);
-        else
-          SampleConvert::ToShort(bytesIn, samples, bits, block.data());
-        sink(block.data(), whole);
-      }
+      if (whole > 0) sink(bytesIn, whole);
       handed += whole;
       if (!carry.empty())
         carry.erase(carry.begin(), carry.begin() + static_cast<std::ptrdiff_t>(whole * frameBytes));
@@ -141,6 +129,22 @@ int64_t ReadSixteenBit(TAuInput& input, int64_t frames, const std::function<void
   }
   input.Flush();
   return handed;
+}
+
+int64_t ReadSixteenBit(TAuInput& input, int64_t frames, const std::function<void(const int16_t*, int64_t)>& sink,
+                       const std::function<bool()>& cancelled) {
+  std::vector<int16_t> block;
+  return ReadWholeFrames(
+      input, frames,
+      [&](const uint8_t* bytes, int64_t whole) {
+        const int bits = input.BitsPerSample();
+        if (bits == 16) return sink(reinterpret_cast<const int16_t*>(bytes), whole);
+        const size_t samples = static_cast<size_t>(whole) * static_cast<size_t>(input.Channels());
+        block.resize(samples);
+        SampleConvert::ToShort(bytes, samples, bits, block.data());
+        sink(block.data(), whole);
+      },
+      cancelled);
 }
 
 ColumnPeaks ReadColumnPeaks(TAuInput& input, int64_t frames, int width, const std::function<bool()>& cancelled) {

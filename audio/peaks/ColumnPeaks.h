@@ -56,6 +56,12 @@ class ColumnPeaks {
 /// one) interleaved frames, into out[0..channels).
 void FramePeaks(const int16_t* samples, int64_t frames, int channels, PeakPair* out);
 
+/// Hands `sink` the frames of one run of `input` (its range as set) as the
+/// input delivers them, whole frames only, aligned for their samples, in
+/// pieces, until `frames` frames or the end. Returns the frames handed over.
+int64_t ReadWholeFrames(TAuInput& input, int64_t frames, const std::function<void(const uint8_t*, int64_t)>& sink,
+                        const std::function<bool()>& cancelled = {});
+
 /// Hands `sink` the frames of one run of `input` (its range as set:
 /// StartSample, EndSample) as interleaved 16-bit samples, in pieces, until
 /// `frames` frames or the end; samples of 8, 24 and 32 bits are taken to 16

@@ -108,7 +108,57 @@ int64_t FrameRangeReader::Read(int64_t from, int64_t to, const Sink& sink, const
   return ReadSixteenBit(*input_, to - from, sink, cancelled);
 }
 
-int64_t FrameRangeReader::ReadPcm(int64_t from, int64_t to, const Sink& sink, const std::function<bool()>& cancelled) {
+namespace {
+
+/// Interleaved samples of `bits` bits (8 unsigned; 16, 24, 32 signed) as floats of full scale 1.0.
+void ToFloat(const uint8_t* bytes, size_t samples, int bits, float* out) {
+  const int width = bits / 8;
+  const float scale = 1.0f / static_cast<float>(int64_t{1} << (bits - 1));
+  for (size_t i = 0; i < samples; ++i, bytes += width) {
+    int32_t value = 0;
+    switch (width) {
+      case 1: value = bytes[0] - 128; break;
+      case 2: value = static_cast<int16_t>(bytes[0] | bytes[1] << 8); break;
+      case 3: value = static_cast<int32_t>(static_cast<uint32_t>(bytes[0] << 8 | bytes[1] << 16 | bytes[2] << 24)) >> 8; break;
+      default: value = static_cast<int32_t>(bytes[0] | bytes[1] << 8 | bytes[2] << 16 | static_cast<uint32_t>(bytes[3]) << 24);
+    }
+    out[i] = static_cast<float>(value) * scale;
+  }
+}
+
+}  // namespace
+
+int64_t FrameRangeReader::ReadFloat(int64_t from, int64_t to, const FloatSink& sink,
+                                    const std::function<bool()>& cancelled) {
+  if (to <= from) return 0;
+  if (fd_ >= 0 && !decoder_) {
+    // Integer PCM straight from the file: its samples scaled, nothing lost.
+    return ReadPcmBytes(from, to, [&](const uint8_t* bytes, int64_t frames) {
+      floats_.resize(static_cast<size_t>(frames * channels_));
+      ToFloat(bytes, floats_.size(), bits_, floats_.data());
+      sink(floats_.data(), frames);
+    }, cancelled);
+  }
+  if (!floatInput_) {
+    floatInput_ = InputFor(layout_->format, layout_->fileName);
+    if (auto* decoded = dynamic_cast<TWMIn*>(floatInput_.get())) decoded->SetFloatSamples(true);
+  }
+  TAuFileIn& input = *floatInput_;
+  const auto* decoded = dynamic_cast<const TWMIn*>(&input);
+  const bool floating = decoded != nullptr && decoded->FloatSamples();
+  input.SetStartSample(from);
+  input.SetEndSample(to >= layout_->frames ? -1 : to - 1);
+  return ReadWholeFrames(input, to - from, [&](const uint8_t* bytes, int64_t frames) {
+    const size_t samples = static_cast<size_t>(frames) * static_cast<size_t>(input.Channels());
+    if (floating) return sink(reinterpret_cast<const float*>(bytes), frames);
+    floats_.resize(samples);
+    ToFloat(bytes, samples, input.BitsPerSample(), floats_.data());
+    sink(floats_.data(), frames);
+  }, cancelled);
+}
+
+int64_t FrameRangeReader::ReadPcmBytes(int64_t from, int64_t to, const std::function<void(const uint8_t*, int64_t)>& sink,
+                                       const std::function<bool()>& cancelled) {
   const int bytesPerSample = bits_ / 8;
   const size_t frameBytes = static_cast<size_t>(channels_ * bytesPerSample);
   to = std::min(to, layout_->frames);  // whole frames the file holds
@@ -120,17 +170,20 @@ int64_t FrameRangeReader::ReadPcm(int64_t from, int64_t to, const Sink& sink, co
     if (got < 0) throw EAuException(std::string("the file could not be read: ") + ErrnoText(errno));
     const auto frames = got / static_cast<int64_t>(frameBytes);
     if (frames == 0) break;
-    const size_t samples = static_cast<size_t>(frames) * static_cast<size_t>(channels_);
-    if (bits_ == 16) {
-      sink(reinterpret_cast<const int16_t*>(bytes_.data()), frames);
-    } else {
-      samples_.resize(samples);
-      SampleConvert::ToShort(bytes_.data(), samples, bits_, samples_.data());
-      sink(samples_.data(), frames);
-    }
+    sink(bytes_.data(), frames);
     at += frames;
   }
   return at - from;
+}
+
+int64_t FrameRangeReader::ReadPcm(int64_t from, int64_t to, const Sink& sink, const std::function<bool()>& cancelled) {
+  return ReadPcmBytes(from, to, [&](const uint8_t* bytes, int64_t frames) {
+    if (bits_ == 16) return sink(reinterpret_cast<const int16_t*>(bytes), frames);
+    const size_t samples = static_cast<size_t>(frames) * static_cast<size_t>(channels_);
+    samples_.resize(samples);
+    SampleConvert::ToShort(bytes, samples, bits_, samples_.data());
+    sink(samples_.data(), frames);
+  }, cancelled);
 }
 
 int64_t FrameRangeReader::ReadMp3(int64_t from, int64_t to, const Sink& sink, const std::function<bool()>& cancelled) {

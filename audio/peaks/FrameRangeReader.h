@@ -19,6 +19,7 @@ class TAuFileIn;
 class FrameRangeReader {
  public:
   using Sink = std::function<void(const int16_t* samples, int64_t frames)>;
+  using FloatSink = std::function<void(const float* samples, int64_t frames)>;
 
   /// How a file is read, found once for all its readers.
   struct Layout;
@@ -36,13 +37,22 @@ class FrameRangeReader {
   /// Hands `sink` the frames [from, to) in order, in pieces, and returns how
   /// many it handed (fewer when the file ends early or when cancelled).
   int64_t Read(int64_t from, int64_t to, const Sink& sink, const std::function<bool()>& cancelled = {});
+  /// The same as floats (full scale 1.0) for measuring: a lossy file's as
+  /// its decoder makes them, above full scale where it goes there, integer
+  /// PCM scaled exactly. Through the file's input, but for PCM WAV.
+  int64_t ReadFloat(int64_t from, int64_t to, const FloatSink& sink, const std::function<bool()>& cancelled = {});
 
  private:
   int64_t ReadPcm(int64_t from, int64_t to, const Sink& sink, const std::function<bool()>& cancelled);
+  /// Whole frames of integer PCM as the file holds them.
+  int64_t ReadPcmBytes(int64_t from, int64_t to, const std::function<void(const uint8_t*, int64_t)>& sink,
+                       const std::function<bool()>& cancelled);
   int64_t ReadMp3(int64_t from, int64_t to, const Sink& sink, const std::function<bool()>& cancelled);
 
   std::shared_ptr<const Layout> layout_;
   std::unique_ptr<TAuFileIn> input_;                  // for files read through their input
+  std::unique_ptr<TAuFileIn> floatInput_;             // the same delivering floats, made when first asked
+  std::vector<float> floats_;
   std::unique_ptr<class Mp3FrameDecoder> decoder_;    // for an intact MP3's frames
   int channels_ = 0;
   int bits_ = 0;

@@ -143,4 +143,36 @@ TEST_F(WorldAudio, ALosslessCutOfAnAudiobookKeepsItsChaptersShifted) {
   EXPECT_EQ(InfoValue(Cli({"info", Q(cut)}).out, "total_samples"), "220500");
 }
 
+/// What FFmpeg's ebur128 filter says of `file`: the figure on the line after `heading`.
+double FfmpegPeak(const std::string& file, const std::string& heading) {
+  QProcess ffmpeg;
+  ffmpeg.start("ffmpeg", {"-nostats", "-i", Q(file), "-af", "ebur128=peak=true+sample", "-f", "null", "-"});
+  ffmpeg.waitForFinished(120000);
+  const std::string said = ffmpeg.readAllStandardError().toStdString();
+  const size_t at = said.find("Peak:", said.rfind(heading));
+  return at == std::string::npos ? -1000 : std::stod(said.substr(at + 5));
+}
+
+TEST_F(WorldAudio, PeaksAboveFullScaleAreMeasuredAsTheDecoderMakesThem) {
+  // White noise at full scale, encoded by lame: its decode goes well over 0 dBFS.
+  const std::string wav = dir.File("noise.wav"), mp3 = dir.File("noise.mp3");
+  ASSERT_EQ(RunTool("sox", {"-n", "-r", "44100", "-c", "2", "-b", "16", Q(wav), "synth", "10", "whitenoise", "gain", "-n",
+                            "0"}),
+            0);
+  ASSERT_EQ(RunTool("lame", {"--quiet", Q(wav), Q(mp3)}), 0);
+  const Result r = Cli({"loudness", Q(mp3), "--json"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  const auto figure = [&](const std::string& key) {
+    const size_t at = r.out.find("\"" + key + "\": ");
+    return at == std::string::npos ? -1000.0 : std::stod(r.out.substr(at + key.size() + 4));
+  };
+  const double samplePeak = figure("sample_peak_dbfs"), truePeak = figure("true_peak_dbtp");
+  EXPECT_GT(samplePeak, 2.0) << r.out;  // clipped at 0 dBFS before
+  EXPECT_NEAR(samplePeak, FfmpegPeak(mp3, "Sample peak:"), 0.15) << r.out;
+  EXPECT_NEAR(truePeak, FfmpegPeak(mp3, "True peak:"), 0.15) << r.out;
+  // The 16-bit source itself cannot pass full scale; its true peak can.
+  const Result source = Cli({"loudness", Q(wav)});
+  EXPECT_NE(source.out.find("sample_peak: 0.00 dBFS"), std::string::npos) << source.out;
+}
+
 }  // namespace
