@@ -3,6 +3,7 @@
 // decoders read.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -141,6 +142,43 @@ TEST_F(WorldAudio, ALosslessCutOfAnAudiobookKeepsItsChaptersShifted) {
   EXPECT_EQ(probe.readAllStandardOutput().toStdString(),
             "0,1/44100,0,0.000000,88200,2.000000,One\n1,1/44100,88200,2.000000,220500,5.000000,Two\n");
   EXPECT_EQ(InfoValue(Cli({"info", Q(cut)}).out, "total_samples"), "220500");
+}
+
+/// The mean difference of `cut` against `whole` from frame `at` (stereo), over a stretch in the cut's middle.
+double MeanDifference(const std::vector<int16_t>& whole, const std::vector<int16_t>& cut, int64_t at) {
+  double sum = 0;
+  int count = 0;
+  for (size_t i = 20000; i < 60000 && 2 * (static_cast<size_t>(at) + i) < whole.size() && 2 * i < cut.size(); i += 7) {
+    sum += std::abs(whole[2 * (static_cast<size_t>(at) + i)] - cut[2 * i]);
+    ++count;
+  }
+  return count > 0 ? sum / count : 1e9;
+}
+
+TEST_F(WorldAudio, WithoutAnEditListAPlainAndALosslessCutStartOnTheSameSample) {
+  const std::string wav = dir.File("sweep.wav"), m4a = dir.File("old.m4a");
+  ASSERT_EQ(RunTool("sox", {"-n", "-r", "44100", "-c", "2", "-b", "16", Q(wav), "synth", "10", "sine", "100-8000", "gain",
+                            "-6"}),
+            0);
+  ASSERT_EQ(RunFfmpeg({"-i", Q(wav), "-c:a", "aac", "-b:a", "192k", "-use_editlist", "0", Q(m4a)}), 0);
+  const std::string whole = dir.File("whole.wav");
+  ASSERT_EQ(Cli({"decode", Q(m4a), Q(whole), "--quiet"}).code, 0);
+  const std::vector<int16_t> wholeSamples = WavSamples(whole);
+  for (const bool lossless : {false, true}) {
+    SCOPED_TRACE(lossless ? "lossless" : "plain");
+    const std::string cut = dir.File(lossless ? "lossless.m4a" : "plain.m4a"), back = cut + ".wav";
+    QStringList arguments{"cut", Q(m4a), Q(cut), "--start", "2", "--end", "4", "--quiet"};
+    if (lossless) arguments << "--lossless";
+    ASSERT_EQ(Cli(arguments).code, 0);
+    ASSERT_EQ(Cli({"decode", Q(cut), Q(back), "--quiet"}).code, 0);
+    const std::vector<int16_t> part = WavSamples(back);
+    ASSERT_EQ(part.size(), 2u * 88200);
+    // At its place the cut is the source (give or take the codec); a frame of priming either way is far off.
+    const double here = MeanDifference(wholeSamples, part, 88200);
+    EXPECT_LT(here, lossless ? 1.0 : 400.0);
+    EXPECT_GT(MeanDifference(wholeSamples, part, 88200 - 1024), 10 * here + 100);
+    EXPECT_GT(MeanDifference(wholeSamples, part, 88200 + 1024), 10 * here + 100);
+  }
 }
 
 /// What FFmpeg's ebur128 filter says of `file`: the figure on the line after `heading`.
