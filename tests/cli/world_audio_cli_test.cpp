@@ -194,8 +194,8 @@ double FfmpegPeak(const std::string& file, const std::string& heading) {
 TEST_F(WorldAudio, PeaksAboveFullScaleAreMeasuredAsTheDecoderMakesThem) {
   // White noise at full scale, encoded by lame: its decode goes well over 0 dBFS.
   const std::string wav = dir.File("noise.wav"), mp3 = dir.File("noise.mp3");
-  ASSERT_EQ(RunTool("sox", {"-n", "-r", "44100", "-c", "2", "-b", "16", Q(wav), "synth", "10", "whitenoise", "gain", "-n",
-                            "0"}),
+  ASSERT_EQ(RunTool("sox", {"-R", "-n", "-r", "44100", "-c", "2", "-b", "16", Q(wav), "synth", "10", "whitenoise", "gain",
+                            "-n", "0"}),
             0);
   ASSERT_EQ(RunTool("lame", {"--quiet", Q(wav), Q(mp3)}), 0);
   const Result r = Cli({"loudness", Q(mp3), "--json"});
@@ -207,7 +207,8 @@ TEST_F(WorldAudio, PeaksAboveFullScaleAreMeasuredAsTheDecoderMakesThem) {
   const double samplePeak = figure("sample_peak_dbfs"), truePeak = figure("true_peak_dbtp");
   EXPECT_GT(samplePeak, 2.0) << r.out;  // clipped at 0 dBFS before
   EXPECT_NEAR(samplePeak, FfmpegPeak(mp3, "Sample peak:"), 0.15) << r.out;
-  EXPECT_NEAR(truePeak, FfmpegPeak(mp3, "True peak:"), 0.15) << r.out;
+  // Two oversampling filters: on full-band noise up to 0.3 dB apart.
+  EXPECT_NEAR(truePeak, FfmpegPeak(mp3, "True peak:"), 0.35) << r.out;
   // The 16-bit source itself cannot pass full scale; its true peak can.
   const Result source = Cli({"loudness", Q(wav)});
   EXPECT_NE(source.out.find("sample_peak: 0.00 dBFS"), std::string::npos) << source.out;
