@@ -591,7 +591,11 @@ int64_t Decoder::Frames() const { return state_->Frames(); }
 
 int64_t Decoder::Bitrate() const {
   // The stream's declared rate (what a WMA was encoded at) before the container's average.
-  const int64_t declared = state_->format->streams[state_->audioIndex]->codecpar->bit_rate;
+  int64_t declared = state_->format->streams[state_->audioIndex]->codecpar->bit_rate;
+  // A Vorbis stream made in quality mode may declare a nominal rate of -2
+  // (read as 4,294,967,294): no audio stream has one near that, so it is none.
+  constexpr int64_t kMostBitsPerSecond = 100'000'000;
+  if (declared > kMostBitsPerSecond) declared = 0;
   const int64_t rate = !state_->isMp3 && declared > 0 ? declared : state_->format->bit_rate > 0 ? state_->format->bit_rate : declared;
   return std::clamp<int64_t>(rate, 0, INT32_MAX);
 }

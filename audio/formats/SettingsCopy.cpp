@@ -143,7 +143,7 @@ void CopyCodecSettings(TCodecIn& source, TCodecOut& output) {
   CopyId3v2Fields(source.Id3v2Tags(), output.Id3v2Tags());
   CarrySourceTags(source, output);
   // The usual rate the source's stands for: a file made at 128 kbps averages 133 or so.
-  const uint32_t kbps = NormalisedKbps(static_cast<uint32_t>(source.Bitrate() + 500) / 1000);
+  const uint32_t kbps = NormalisedKbps(static_cast<uint32_t>((int64_t{source.Bitrate()} + 500) / 1000));
   if (kbps > 0) output.SetBitrate(kbps * 1000);
   output.SetBits(source.BitsPerSample() > 16 ? 24 : 16);
   // The source's own codec in its own container, never a lesser one.

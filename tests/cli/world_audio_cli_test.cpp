@@ -49,6 +49,19 @@ TEST_F(WorldAudio, FilesFfmpegMadeAtElevenKilohertzCutToTheSample) {
   EXPECT_EQ(DecodeWithFfmpeg(flac), WavSamples(wav));
 }
 
+TEST_F(WorldAudio, VorbisAboveFiftyKilohertzIsWrittenInItsQualityModeAndCutAgain) {
+  // libvorbis manages no bit rate above 50 kHz: quality mode, whose stream declares no rate (-2).
+  const std::string ogg = dir.File("high.ogg"), cut = dir.File("cut.ogg");
+  Result r = Cli({"encode", Q(Sox("high.wav", 96000, 2, 3)), Q(ogg), "--quiet"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  const std::string bitrate = InfoValue(Cli({"info", Q(ogg)}).out, "bitrate");
+  ASSERT_FALSE(bitrate.empty());
+  EXPECT_LT(std::stoll(bitrate), 1000000) << "a declared -2 read as a rate";
+  r = Cli({"cut", Q(ogg), Q(cut), "--start", "1", "--end", "2", "--quiet"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(InfoValue(Cli({"info", Q(cut)}).out, "total_samples"), "96000");
+}
+
 TEST_F(WorldAudio, AShortVorbisFileOnOnePageIsReadByEveryCommand) {
   const std::string ogg = dir.File("short.ogg"), reference = dir.File("reference.wav");
   ASSERT_EQ(RunTool("oggenc", {"-Q", "-q", "-1", "-o", Q(ogg), Q(Sox("tone.wav", 44100, 2, 1.5))}), 0);
