@@ -159,7 +159,6 @@ void TAuFileIn::InitInternal() {
   FrameSize_ = static_cast<uint16_t>(Channels_ * BitsPerSample_ / 8);
   if (FrameSize_ == 0) throw EAuException("The file has no samples to deliver");
   TotalSamples_ = Size_ / FrameSize_;
-  const int64_t held = TotalSamples_;
   if (StartSample_ > 0) {
     // A range that cannot be reached must not deliver the wrong frames.
     if (!Seek(0)) throw EAuException("Cannot move to the start of the selected range");
@@ -180,7 +179,8 @@ void TAuFileIn::InitInternal() {
       Size_ = TotalSamples_ * FrameSize_;
     }
   }
-  Promised_ = std::min<int64_t>(Size_, std::max<int64_t>(held - std::max<int64_t>(StartSample_, 0), 0) * FrameSize_);
+  // Every frame counted for the run is owed: the input counts only what its file holds.
+  Promised_ = TotalSamples_ * FrameSize_;
   BufStart_ = 1;
   BufEnd_ = 0;
 }
